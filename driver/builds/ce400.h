@@ -1,0 +1,2 @@
+// Build settings: Windows CE 4.00.
+#define IRK_BUILD 400

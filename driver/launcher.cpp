@@ -1,0 +1,1 @@
+// PLACEHOLDER: hot-key launcher.

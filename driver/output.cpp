@@ -1,0 +1,1 @@
+// PLACEHOLDER: key event output.

@@ -1,0 +1,166 @@
+// Finding the raw infrared COM port from the system's IrDA configuration and setting it up
+// for one-byte polling reads.
+#include "device.h"
+
+#include "norvel_reg.h"
+#include "wstr.h"
+
+#if IRK_BUILD >= 420
+#define IRK_BIND_BYTES 100
+#else
+#define IRK_BIND_BYTES 200
+#endif
+
+static void WriteDword(KeyboardDevice *dev, LPCWSTR name, DWORD value) {
+    RegSetValueExW(dev->registryKey, name, 0, REG_DWORD, (const BYTE *)&value, sizeof(value));
+}
+
+// Reads a REG_DWORD-sized value; returns the registry result and the size the value reported.
+static LONG ReadDword(HKEY key, LPCWSTR name, DWORD *value, DWORD *size) {
+    *size = sizeof(DWORD);
+    return RegQueryValueExW(key, name, NULL, NULL, (LPBYTE)value, size);
+}
+
+void FindIrPort(KeyboardDevice *dev, WCHAR name[60]) {
+    HKEY key, linkage, parms;
+    DWORD port = 2, size;
+
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TEXT("Drivers\\BuiltIn\\IrDA"), 0, 0, &key) == ERROR_SUCCESS) {
+        WriteDword(dev, NORVEL_IRDA, 1);
+        // An unreadable "Index" falls back to COM2:, like every other dead end of the walk.
+        DWORD index = 2;
+        if (ReadDword(key, TEXT("Index"), &index, &size) != ERROR_SUCCESS)
+            index = 2;
+        wsprintfW(name, TEXT("COM%d:"), index);
+        RegCloseKey(key);
+        return;
+    }
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TEXT("Comm\\IrDA"), 0, 0, &key) != ERROR_SUCCESS) {
+        wsprintfW(name, TEXT("COM%d:"), 2);
+        return;
+    }
+    WriteDword(dev, NORVEL_IRDA, 1);
+    port = 0;
+#if IRK_BUILD >= 420
+    if (ReadDword(key, TEXT("Port"), &port, &size) == ERROR_SUCCESS) {
+#else
+    if (ReadDword(key, TEXT("Port"), &port, &size) == ERROR_SUCCESS && size != 0) {
+#endif
+        RegCloseKey(key);
+        wsprintfW(name, TEXT("COM%d:"), port);
+        return;
+    }
+    RegCloseKey(key);
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TEXT("Comm\\IrDA\\Linkage"), 0, 0, &linkage) != ERROR_SUCCESS) {
+        wsprintfW(name, TEXT("COM%d:"), 2);
+        return;
+    }
+    // One unit more than the read may fill, so a "Bind" that fills the buffer stays terminated.
+    WCHAR bind[IRK_BIND_BYTES / sizeof(WCHAR) + 1];
+    WCHAR parmsPath[IRK_BIND_BYTES / sizeof(WCHAR) + 16];
+    memset(bind, 0, sizeof(bind));
+    size = IRK_BIND_BYTES;
+    if (RegQueryValueExW(linkage, TEXT("Bind"), NULL, NULL, (LPBYTE)bind, &size) != ERROR_SUCCESS) {
+        RegCloseKey(linkage);
+        wsprintfW(name, TEXT("COM%d:"), 2);
+        return;
+    }
+    wsprintfW(parmsPath, TEXT("Comm\\%s\\Parms"), bind);
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, parmsPath, 0, 0, &parms) != ERROR_SUCCESS) {
+        RegCloseKey(linkage);
+        wsprintfW(name, TEXT("COM%d:"), 2);
+        return;
+    }
+    port = 2;
+    if (ReadDword(parms, TEXT("Port"), &port, &size) != ERROR_SUCCESS)
+        port = 2;
+    RegCloseKey(parms);
+    RegCloseKey(linkage);
+    wsprintfW(name, TEXT("COM%d:"), port);
+}
+
+DWORD_PTR ReleasePort(KeyboardDevice *dev) {
+    CloseHandle(dev->port);
+    dev->port = NULL;
+    dev->portOpen = 0;
+    return 0;
+}
+
+CEEXPORT DWORD_PTR IRK_Open(DWORD_PTR hDeviceContext, DWORD AccessCode, DWORD ShareMode) {
+    KeyboardDevice *dev = (KeyboardDevice *)hDeviceContext;
+    WCHAR name[60];
+    UNREFERENCED_PARAMETER(ShareMode);
+
+    if (!dev)
+        return 0;
+    if (dev->portOpen == 1) {
+        SetLastError(ERROR_SHARING_VIOLATION);
+        return 0;
+    }
+    if (AccessCode & GENERIC_WRITE)
+        return 0;
+    if (!(AccessCode & GENERIC_READ))
+        return 0;
+
+    FindIrPort(dev, name);
+    RegSetValueExW(dev->registryKey, NORVEL_PORT_NAME, 0, REG_SZ, (const BYTE *)name,
+                   (IrkStrLen(name) + 1) * sizeof(WCHAR));
+
+    HANDLE port = CreateFileW(name, GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    if (port == INVALID_HANDLE_VALUE) {
+        WriteDword(dev, NORVEL_OPEN_FILE, GetLastError());
+        dev->port = NULL;
+        return 0;
+    }
+    dev->port = port;
+    dev->portOpen = 1;
+
+    EscapeCommFunction(port, SETIR);
+
+    COMMPROP props;
+    memset(&props, 0, sizeof(props));
+    if (!GetCommProperties(port, &props))
+        return ReleasePort(dev);
+
+    COMMTIMEOUTS timeouts;
+    timeouts.ReadIntervalTimeout = 10;
+    timeouts.ReadTotalTimeoutMultiplier = 10;
+    timeouts.ReadTotalTimeoutConstant = 10;
+    timeouts.WriteTotalTimeoutMultiplier = 10;
+    timeouts.WriteTotalTimeoutConstant = 1000;
+    if (!SetCommTimeouts(port, &timeouts))
+        return ReleasePort(dev);
+
+    DWORD errors = 0;
+    COMSTAT stat;
+    if (!ClearCommError(port, &errors, &stat))
+        return ReleasePort(dev);
+
+    if (!SetCommMask(port, EV_RXCHAR | EV_RXFLAG | EV_RLSD))
+        return ReleasePort(dev);
+
+    DCB dcb;
+    memset(&dcb, 0, sizeof(dcb));
+    dcb.DCBlength = sizeof(DCB);
+    if (props.dwSettableBaud & BAUD_9600)
+        dcb.BaudRate = CBR_9600;
+    dcb.fBinary = 1;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    dcb.XonLim = 512;
+    dcb.XoffLim = 128;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.XonChar = 0x11;
+    dcb.XoffChar = 0x13;
+    dcb.ErrorChar = 0x0D;
+    dcb.EofChar = 0x0D;
+    dcb.EvtChar = 0x0D;
+    if (!SetCommState(port, &dcb))
+        return ReleasePort(dev);
+
+    WriteDword(dev, NORVEL_OPEN_FILE, 1);
+    PurgeComm(port, PURGE_RXCLEAR);
+    return (DWORD_PTR)dev;
+}

@@ -1,0 +1,79 @@
+// The installation every new device gets (also the starting point of every scenario).
+#include "install.h"
+
+#include "emul/devmgr.h"
+#include "emul/files.h"
+#include "emul/registry.h"
+#include "emul/serial.h"
+
+#include <cstring>
+#include <filesystem>
+#include <unistd.h>
+
+namespace handheld {
+
+namespace {
+
+emul::RegValue dword(uint32_t v) {
+    emul::RegValue r;
+    r.type = 4;
+    r.data.resize(4);
+    std::memcpy(r.data.data(), &v, 4);
+    return r;
+}
+
+emul::RegValue sz(const std::u16string &s) {
+    emul::RegValue r;
+    r.type = 1;
+    r.data.resize((s.size() + 1) * 2);
+    std::memcpy(r.data.data(), s.c_str(), r.data.size());
+    return r;
+}
+
+const char *kHelpPage = "<html><head><title>Infrared keyboard</title></head><body>\n"
+                        "<!-- PegHelp -->\n<h3>Infrared keyboard</h3>\n"
+                        "<p>Point the keyboard at the handheld's infrared window and press a key.</p>\n"
+                        "</body></html>\n";
+
+} // namespace
+
+std::string moduleDir() {
+    // Next to the program first (an installed tree), else the build tree this was built in.
+    char exe[4096];
+    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n > 0) {
+        exe[n] = 0;
+        auto dir = std::filesystem::path(exe).parent_path() / "modules";
+        if (std::filesystem::exists(dir / "irkdrv_ce420.so"))
+            return dir.string();
+    }
+    return HANDHELD_MODULE_DIR;
+}
+
+void installDriverBuild(emul::Device &device, const std::string &build) {
+    device.files().linkFile(u"\\Windows\\Lumakey.DLL", moduleDir() + "/irkdrv_" + build + ".so");
+}
+
+void install(emul::Device &device, const InstallOptions &options) {
+    emul::Registry &reg = device.registry();
+    const std::u16string key = u"Drivers\\BuiltIn\\Norvel";
+    reg.createKey(key);
+    reg.setValue(key, u"Dll", sz(u"Lumakey.DLL"));
+    reg.setValue(key, u"Prefix", sz(u"IRK"));
+    reg.setValue(key, u"Index", dword(1));
+    reg.setValue(key, u"Order", dword(99));
+    reg.setValue(key, u"Enable Keyboard", dword(1));
+    reg.setValue(key, u"Repeat Rate", dword(100));
+    reg.setValue(key, u"Delay Time", dword(500));
+    reg.setValue(key, u"Enable Restart", dword(1));
+
+    installDriverBuild(device, options.driverBuild);
+    device.files().writeFile(u"\\Windows\\Lumakey.htm", kHelpPage);
+    device.files().linkFile(u"\\Windows\\kbloader.exe", moduleDir() + "/kbloader.so");
+    if (std::filesystem::exists(moduleDir() + "/kbsettings.so"))
+        device.files().linkFile(u"\\Windows\\kbsettings.exe", moduleDir() + "/kbsettings.so");
+    if (options.withPort)
+        device.serial().addPort(u"COM2:", true);
+}
+
+} // namespace handheld

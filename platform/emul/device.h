@@ -1,0 +1,126 @@
+// The virtual handheld as seen from the host: one device with its kernel, handles, journal,
+// registry, file system, serial ports, Device Manager and window system.
+//
+// Exactly one Device exists at a time in a process; the CE calls of the platform library act on
+// it. A Device is created on the host thread that will be its first emulated thread ("main").
+#pragma once
+
+#include "emul/journal.h"
+#include "emul/kernel.h"
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace emul {
+
+class Registry;
+class SerialHub;
+class DeviceManager;
+class FileSystem;
+class WindowSystem;
+class Shell;
+
+struct DeviceOptions {
+    bool realTime = false;
+    uint32_t tickStart = 0;     // GetTickCount at device time 0
+    std::string hivePath;       // SQLite file of the registry; empty: an in-memory hive
+    std::string stateDir;       // host folder that holds the device's file system; empty: a
+                                // fresh temporary folder, removed with the device
+    uint32_t buildNumber = 1081; // dwBuildNumber of GetVersionExW
+    uint32_t majorVersion = 4, minorVersion = 20;
+};
+
+// A kernel object behind a HANDLE. Subsystems derive their own kinds.
+struct KObject {
+    virtual ~KObject() = default;
+    virtual const char *kind() const = 0;
+    // Waitable objects: signalled state, and what a satisfied wait does (auto-reset).
+    virtual bool signalled() const { return false; }
+    virtual void consume() {}
+    virtual void onClose() {} // called when the last handle to the object is closed
+    std::string journalName;  // non-empty: CloseHandle of it is journaled with this name
+};
+
+class HandleTable {
+  public:
+    void *add(std::shared_ptr<KObject> obj);
+    std::shared_ptr<KObject> get(void *h) const;
+    template <class T> std::shared_ptr<T> getAs(void *h) const {
+        return std::dynamic_pointer_cast<T>(get(h));
+    }
+    bool close(void *h);
+    // Open handles, for leak checks: all of them, or of one kind.
+    size_t count() const { return table_.size(); }
+    size_t count(const std::string &kind) const;
+
+  private:
+    std::map<uintptr_t, std::shared_ptr<KObject>> table_;
+    uintptr_t next_ = 0x1000;
+};
+
+class Device {
+  public:
+    explicit Device(const DeviceOptions &options = DeviceOptions());
+    ~Device();
+    Device(const Device &) = delete;
+    Device &operator=(const Device &) = delete;
+
+    static Device &current(); // aborts when no device exists
+    static Device *currentOrNull();
+
+    const DeviceOptions &options() const { return options_; }
+    Kernel &kernel() { return *kernel_; }
+    HandleTable &handles() { return handles_; }
+    Journal &journal() { return journal_; }
+    Registry &registry() { return *registry_; }
+    FileSystem &files() { return *files_; }
+    SerialHub &serial() { return *serial_; }
+    DeviceManager &devices() { return *devices_; }
+    WindowSystem &windows() { return *windows_; }
+    Shell &shell() { return *shell_; }
+
+    // Failure injection: every call of the named platform function fails while set.
+    void fail(const std::string &call) { failing_.insert(call); }
+    void heal(const std::string &call) { failing_.erase(call); }
+    bool failing(const std::string &call) const { return failing_.count(call) != 0; }
+
+    uint32_t buildNumber() const { return buildNumber_; }
+    void setBuildNumber(uint32_t n) { buildNumber_ = n; }
+
+    // What the device's code passed to OutputDebugStringW, in order.
+    std::vector<std::u16string> &debugLog() { return debugLog_; }
+
+    // Named kernel objects (events), one namespace for the whole device.
+    std::map<std::u16string, std::weak_ptr<KObject>> namedObjects;
+
+    // Host folder of the device's file system root ("\").
+    const std::string &rootDir() const { return rootDir_; }
+
+  private:
+    DeviceOptions options_;
+    std::unique_ptr<Kernel> kernel_;
+    HandleTable handles_;
+    Journal journal_;
+    std::string rootDir_;
+    bool ownsRoot_ = false;
+    std::unique_ptr<Registry> registry_;
+    std::unique_ptr<FileSystem> files_;
+    std::unique_ptr<SerialHub> serial_;
+    std::unique_ptr<WindowSystem> windows_;
+    std::unique_ptr<Shell> shell_;
+    std::unique_ptr<DeviceManager> devices_;
+    std::set<std::string> failing_;
+    uint32_t buildNumber_;
+    std::vector<std::u16string> debugLog_;
+};
+
+// Shorthands for the CE call implementations.
+inline Device &dev() { return Device::current(); }
+inline Kernel &kern() { return Device::current().kernel(); }
+void setLastError(uint32_t e);
+bool failing(const char *call);
+
+} // namespace emul

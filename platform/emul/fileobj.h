@@ -1,0 +1,29 @@
+// Objects behind file handles: serial ports, stream-device clients, plain files.
+#pragma once
+
+#include "emul/device.h"
+
+#include <cstdint>
+
+namespace emul {
+
+struct FileObject : KObject {
+    // Each returns false with *error set on failure, as ReadFile/WriteFile report it.
+    virtual bool read(void *buf, uint32_t n, uint32_t *got, uint32_t *error) = 0;
+    virtual bool write(const void *, uint32_t, uint32_t *put, uint32_t *error) {
+        *put = 0;
+        *error = 5;
+        return false;
+    }
+    virtual uint32_t seek(int32_t, uint32_t, uint32_t *error) {
+        *error = 1;
+        return 0xFFFFFFFF;
+    }
+    virtual bool ioctl(uint32_t, void *, uint32_t, void *, uint32_t, uint32_t *, uint32_t *error) {
+        *error = 1;
+        return false;
+    }
+    virtual int64_t size() const { return -1; }
+};
+
+} // namespace emul

@@ -1,0 +1,99 @@
+// The emulated kernel: threads that run one at a time, and device time.
+//
+// Every emulated thread is a host thread, but only the holder of the "baton" runs. A blocking
+// platform call records what would wake its thread (a predicate and/or a deadline) and passes
+// the baton to the next runnable thread in a fixed round-robin order. When no thread can run,
+// virtual time jumps to the earliest deadline; real time waits on the host clock or for an
+// event posted by a host thread (a byte from a pseudo-terminal).
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace emul {
+
+constexpr uint64_t kNever = UINT64_MAX;
+
+// Thrown inside a thread that has been terminated; unwinds it to its entry wrapper.
+struct ThreadKilled {};
+
+struct Thread {
+    uint32_t id = 0;
+    std::string name;
+    uint32_t lastError = 0;
+    bool exited = false;
+    bool killed = false;
+    uint32_t exitCode = 0;
+    // Wake condition while blocked: predicate and absolute deadline in device ms.
+    bool blocked = false;
+    std::function<bool()> ready;
+    uint64_t deadline = kNever;
+    // Set by platform subsystems: a program thread blocked waiting for input.
+    bool waitingForInput = false;
+    void *program = nullptr; // the program (process) this thread belongs to, if any
+    std::condition_variable cv;
+    std::thread host;
+};
+
+class Kernel {
+  public:
+    // `tickStart` is what GetTickCount returns at device time 0.
+    Kernel(bool realTime, uint32_t tickStart);
+    ~Kernel();
+    Kernel(const Kernel &) = delete;
+    Kernel &operator=(const Kernel &) = delete;
+
+    bool realTime() const { return realTime_; }
+    uint64_t now() const; // device milliseconds since boot
+    uint32_t tick() const { return uint32_t(tickStart_ + now()); }
+
+    Thread *self() const; // the calling emulated thread (the baton holder)
+    bool isEmulatedThread() const;
+
+    // Blocks the caller until `ready()` holds (checked at scheduling points) or the deadline
+    // passes. Returns true when woken by the predicate. An empty predicate means sleep.
+    bool block(std::function<bool()> ready, uint64_t deadline);
+    void sleep(uint64_t ms);
+    void yield();
+
+    // Starts a new emulated thread; it first runs when the caller next blocks.
+    Thread *spawn(std::string name, std::function<uint32_t()> body);
+    // Forced stop: the thread unwinds at its next scheduling point (TerminateThread).
+    void kill(Thread *t, uint32_t exitCode);
+    std::vector<Thread *> threads() const;
+
+    // Thread-safe: queue work from a host thread; it runs on the baton holder's stack at the
+    // next scheduling point. Wakes a real-time idle wait.
+    void post(std::function<void()> fn);
+
+    // Ends every other thread (killing the ones still running) and joins them.
+    void shutdown();
+
+  private:
+    void schedule(); // caller holds the baton and has set its own wake condition
+    bool runnable(Thread *t) const;
+    void drainPosted();
+    void threadMain(Thread *t, std::function<uint32_t()> body);
+
+    bool realTime_;
+    uint32_t tickStart_;
+    uint64_t virtualNow_ = 0;
+    std::chrono::steady_clock::time_point hostStart_;
+
+    mutable std::mutex m_;
+    std::condition_variable idle_;
+    std::vector<std::unique_ptr<Thread>> threads_;
+    Thread *current_ = nullptr;
+    uint32_t nextId_ = 1;
+    std::deque<std::function<void()>> posted_;
+    bool shuttingDown_ = false;
+};
+
+} // namespace emul

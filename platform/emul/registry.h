@@ -1,0 +1,43 @@
+// The device's registry hive: keys and typed values in SQLite, with the platform's semantics.
+// Paths are relative to HKEY_LOCAL_MACHINE, backslash-separated; names compare without case
+// but keep the case they were created with.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace emul {
+
+struct RegValue {
+    uint32_t type = 0;
+    std::vector<uint8_t> data;
+};
+
+class Registry {
+  public:
+    // `path` empty: an in-memory hive. A file hive is shared with other processes and
+    // survives a killed device.
+    static std::unique_ptr<Registry> open(const std::string &path);
+    virtual ~Registry() = default;
+
+    virtual bool keyExists(const std::u16string &path) = 0;
+    virtual void createKey(const std::u16string &path) = 0; // with missing parents
+    virtual bool deleteKey(const std::u16string &path) = 0; // recursive; false if absent
+    virtual std::optional<RegValue> getValue(const std::u16string &path, const std::u16string &name) = 0;
+    virtual void setValue(const std::u16string &path, const std::u16string &name, const RegValue &v) = 0;
+    virtual bool deleteValue(const std::u16string &path, const std::u16string &name) = 0;
+    // Values and sub-keys in a stable order (the order they were created in).
+    virtual std::vector<std::pair<std::u16string, RegValue>> values(const std::u16string &path) = 0;
+    virtual std::vector<std::u16string> subkeys(const std::u16string &path) = 0;
+
+    // HKEY handles that the device's code holds open (a test can see a leaked key).
+    virtual size_t openHandles() const = 0;
+};
+
+// JSON of a value as the journal's "dump" writes it.
+std::string regValueJson(const RegValue &v);
+
+} // namespace emul

@@ -1,0 +1,329 @@
+// Window system, messages and input injection of the CE SDK (included by <windows.h>).
+#ifndef CE_WINUSER_H
+#define CE_WINUSER_H
+
+typedef LRESULT(CALLBACK *WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef BOOL(CALLBACK *DLGPROC)(HWND, UINT, WPARAM, LPARAM);
+
+typedef struct tagMSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    POINT pt;
+} MSG, *LPMSG, *PMSG;
+
+typedef struct tagWNDCLASSW {
+    UINT style;
+    WNDPROC lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    HINSTANCE hInstance;
+    HICON hIcon;
+    HCURSOR hCursor;
+    HBRUSH hbrBackground;
+    LPCWSTR lpszMenuName;
+    LPCWSTR lpszClassName;
+} WNDCLASSW, *LPWNDCLASSW, WNDCLASS;
+
+typedef struct tagCREATESTRUCTW {
+    LPVOID lpCreateParams;
+    HINSTANCE hInstance;
+    HMENU hMenu;
+    HWND hwndParent;
+    int cy, cx, y, x;
+    LONG style;
+    LPCWSTR lpszName;
+    LPCWSTR lpszClass;
+    DWORD dwExStyle;
+} CREATESTRUCTW, *LPCREATESTRUCTW, CREATESTRUCT;
+
+typedef struct tagNMHDR {
+    HWND hwndFrom;
+    UINT_PTR idFrom;
+    UINT code;
+} NMHDR, *LPNMHDR;
+
+/* messages */
+#define WM_NULL 0x0000
+#define WM_CREATE 0x0001
+#define WM_DESTROY 0x0002
+#define WM_MOVE 0x0003
+#define WM_SIZE 0x0005
+#define WM_ACTIVATE 0x0006
+#define WM_SETFOCUS 0x0007
+#define WM_KILLFOCUS 0x0008
+#define WM_ENABLE 0x000A
+#define WM_SETTEXT 0x000C
+#define WM_GETTEXT 0x000D
+#define WM_GETTEXTLENGTH 0x000E
+#define WM_PAINT 0x000F
+#define WM_CLOSE 0x0010
+#define WM_QUIT 0x0012
+#define WM_ERASEBKGND 0x0014
+#define WM_SHOWWINDOW 0x0018
+#define WM_SETTINGCHANGE 0x001A
+#define WM_WININICHANGE 0x001A
+#define WM_NEXTDLGCTL 0x0028
+#define WM_SETFONT 0x0030
+#define WM_GETFONT 0x0031
+#define WM_NOTIFY 0x004E
+#define WM_HELP 0x0053
+#define WM_CONTEXTMENU 0x007B
+#define WM_GETDLGCODE 0x0087
+#define WM_KEYDOWN 0x0100
+#define WM_KEYUP 0x0101
+#define WM_CHAR 0x0102
+#define WM_DEADCHAR 0x0103
+#define WM_SYSKEYDOWN 0x0104
+#define WM_SYSKEYUP 0x0105
+#define WM_SYSCHAR 0x0106
+#define WM_INITDIALOG 0x0110
+#define WM_COMMAND 0x0111
+#define WM_SYSCOMMAND 0x0112
+#define WM_TIMER 0x0113
+#define WM_HSCROLL 0x0114
+#define WM_VSCROLL 0x0115
+#define WM_INITMENUPOPUP 0x0117
+#define WM_CTLCOLORSTATIC 0x0138
+#define WM_MOUSEMOVE 0x0200
+#define WM_LBUTTONDOWN 0x0201
+#define WM_LBUTTONUP 0x0202
+#define WM_HOTKEY 0x0312
+#define WM_USER 0x0400
+#define WM_APP 0x8000
+
+#define IDOK 1
+#define IDCANCEL 2
+#define IDABORT 3
+#define IDRETRY 4
+#define IDIGNORE 5
+#define IDYES 6
+#define IDNO 7
+
+/* window styles */
+#define WS_OVERLAPPED 0x00000000L
+#define WS_POPUP 0x80000000L
+#define WS_CHILD 0x40000000L
+#define WS_VISIBLE 0x10000000L
+#define WS_DISABLED 0x08000000L
+#define WS_CLIPSIBLINGS 0x04000000L
+#define WS_CLIPCHILDREN 0x02000000L
+#define WS_CAPTION 0x00C00000L
+#define WS_BORDER 0x00800000L
+#define WS_DLGFRAME 0x00400000L
+#define WS_VSCROLL 0x00200000L
+#define WS_HSCROLL 0x00100000L
+#define WS_SYSMENU 0x00080000L
+#define WS_GROUP 0x00020000L
+#define WS_TABSTOP 0x00010000L
+#define WS_EX_CAPTIONOKBTN 0x80000000L
+#define WS_EX_NODRAG 0x40000000L
+#define CW_USEDEFAULT ((int)0x80000000)
+#define GWL_WNDPROC (-4)
+#define GWL_ID (-12)
+#define GWL_STYLE (-16)
+#define GWL_EXSTYLE (-20)
+#define GWL_USERDATA (-21)
+#define DWL_MSGRESULT 0
+#define DWL_DLGPROC 4
+#define DWL_USER 8
+
+#define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+#define SW_SHOWNOACTIVATE 4
+#define SW_SHOW 5
+#define SW_MINIMIZE 6
+#define SW_SHOWNA 8
+#define SW_SHOWMAXIMIZED 11
+#define SW_MAXIMIZE 12
+#define SW_RESTORE 13
+
+#define GW_HWNDFIRST 0
+#define GW_HWNDLAST 1
+#define GW_HWNDNEXT 2
+#define GW_HWNDPREV 3
+#define GW_OWNER 4
+#define GW_CHILD 5
+
+#define HWND_TOP ((HWND)0)
+#define HWND_BOTTOM ((HWND)1)
+#define HWND_TOPMOST ((HWND)(LONG_PTR)-1)
+#define HWND_NOTOPMOST ((HWND)(LONG_PTR)-2)
+#define SWP_NOSIZE 0x0001
+#define SWP_NOMOVE 0x0002
+#define SWP_NOZORDER 0x0004
+#define SWP_NOACTIVATE 0x0010
+#define SWP_FRAMECHANGED 0x0020
+#define SWP_SHOWWINDOW 0x0040
+#define SWP_HIDEWINDOW 0x0080
+#define SWP_NOOWNERZORDER 0x0200
+
+#define PM_NOREMOVE 0x0000
+#define PM_REMOVE 0x0001
+
+CEAPI ATOM RegisterClassW(const WNDCLASSW *lpWndClass);
+CEAPI BOOL UnregisterClassW(LPCWSTR lpClassName, HINSTANCE hInstance);
+CEAPI HWND CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName, DWORD dwStyle, int X,
+                           int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
+                           LPVOID lpParam);
+#define CreateWindowW(c, n, s, x, y, w, h, p, m, i, l) CreateWindowExW(0, c, n, s, x, y, w, h, p, m, i, l)
+CEAPI BOOL DestroyWindow(HWND hWnd);
+CEAPI BOOL IsWindow(HWND hWnd);
+CEAPI BOOL IsWindowVisible(HWND hWnd);
+CEAPI BOOL ShowWindow(HWND hWnd, int nCmdShow);
+CEAPI BOOL UpdateWindow(HWND hWnd);
+CEAPI BOOL EnableWindow(HWND hWnd, BOOL bEnable);
+CEAPI HWND GetForegroundWindow(void);
+CEAPI BOOL SetForegroundWindow(HWND hWnd);
+CEAPI HWND SetFocus(HWND hWnd);
+CEAPI HWND GetFocus(void);
+CEAPI HWND GetActiveWindow(void);
+CEAPI HWND SetActiveWindow(HWND hWnd);
+CEAPI HWND GetWindow(HWND hWnd, UINT uCmd);
+CEAPI HWND GetParent(HWND hWnd);
+CEAPI HWND GetDesktopWindow(void);
+CEAPI int GetClassNameW(HWND hWnd, LPWSTR lpClassName, int nMaxCount);
+CEAPI HWND FindWindowW(LPCWSTR lpClassName, LPCWSTR lpWindowName);
+CEAPI BOOL SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags);
+CEAPI BOOL MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint);
+CEAPI BOOL GetWindowRect(HWND hWnd, LPRECT lpRect);
+CEAPI BOOL GetClientRect(HWND hWnd, LPRECT lpRect);
+CEAPI HWND WindowFromPoint(POINT Point);
+CEAPI LONG GetWindowLongW(HWND hWnd, int nIndex);
+CEAPI LONG SetWindowLongW(HWND hWnd, int nIndex, LONG dwNewLong);
+CEAPI LONG_PTR GetWindowLongPtrW(HWND hWnd, int nIndex);
+CEAPI LONG_PTR SetWindowLongPtrW(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
+CEAPI int GetWindowTextW(HWND hWnd, LPWSTR lpString, int nMaxCount);
+CEAPI int GetWindowTextLengthW(HWND hWnd);
+CEAPI BOOL SetWindowTextW(HWND hWnd, LPCWSTR lpString);
+CEAPI BOOL InvalidateRect(HWND hWnd, const RECT *lpRect, BOOL bErase);
+
+CEAPI LRESULT SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+CEAPI BOOL PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+CEAPI BOOL PostThreadMessageW(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM lParam);
+CEAPI void PostQuitMessage(int nExitCode);
+CEAPI BOOL GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax);
+CEAPI BOOL PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg);
+CEAPI BOOL TranslateMessage(const MSG *lpMsg);
+CEAPI LRESULT DispatchMessageW(const MSG *lpMsg);
+CEAPI LRESULT DefWindowProcW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+CEAPI LRESULT CallWindowProcW(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+CEAPI BOOL IsDialogMessageW(HWND hDlg, LPMSG lpMsg);
+CEAPI UINT_PTR SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, void *lpTimerFunc);
+CEAPI BOOL KillTimer(HWND hWnd, UINT_PTR uIDEvent);
+#define SendMessage SendMessageW
+#define PostMessage PostMessageW
+#define GetMessage GetMessageW
+#define DispatchMessage DispatchMessageW
+#define FindWindow FindWindowW
+#define GetClassName GetClassNameW
+
+/* dialogs */
+CEAPI HWND GetDlgItem(HWND hDlg, int nIDDlgItem);
+CEAPI int GetDlgCtrlID(HWND hWnd);
+CEAPI BOOL SetDlgItemTextW(HWND hDlg, int nIDDlgItem, LPCWSTR lpString);
+CEAPI UINT GetDlgItemTextW(HWND hDlg, int nIDDlgItem, LPWSTR lpString, int nMaxCount);
+CEAPI BOOL CheckDlgButton(HWND hDlg, int nIDButton, UINT uCheck);
+CEAPI UINT IsDlgButtonChecked(HWND hDlg, int nIDButton);
+CEAPI LRESULT SendDlgItemMessageW(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM wParam, LPARAM lParam);
+CEAPI BOOL EndDialog(HWND hDlg, INT_PTR nResult);
+#define BST_UNCHECKED 0
+#define BST_CHECKED 1
+#define BST_INDETERMINATE 2
+#define BS_PUSHBUTTON 0
+#define BS_DEFPUSHBUTTON 1
+#define BS_CHECKBOX 2
+#define BS_AUTOCHECKBOX 3
+#define BS_GROUPBOX 7
+#define BS_AUTORADIOBUTTON 9
+#define BM_GETCHECK 0x00F0
+#define BM_SETCHECK 0x00F1
+#define BM_CLICK 0x00F5
+#define BN_CLICKED 0
+#define SS_LEFT 0
+#define SS_CENTER 1
+#define SS_RIGHT 2
+#define ES_LEFT 0
+#define ES_MULTILINE 4
+#define ES_AUTOHSCROLL 0x80
+
+/* message box */
+#define MB_OK 0x00000000L
+#define MB_OKCANCEL 0x00000001L
+#define MB_YESNOCANCEL 0x00000003L
+#define MB_YESNO 0x00000004L
+#define MB_ICONHAND 0x00000010L
+#define MB_ICONQUESTION 0x00000020L
+#define MB_ICONEXCLAMATION 0x00000030L
+#define MB_ICONASTERISK 0x00000040L
+#define MB_DEFBUTTON2 0x00000100L
+#define MB_SETFOREGROUND 0x00010000L
+#define MB_TOPMOST 0x00040000L
+CEAPI int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
+#define MessageBox MessageBoxW
+
+/* input injection */
+#define KEYEVENTF_EXTENDEDKEY 0x0001
+#define KEYEVENTF_KEYUP 0x0002
+#define KEYEVENTF_SILENT 0x0004
+CEAPI void keybd_event(BYTE bVk, BYTE bScan, DWORD dwFlags, DWORD dwExtraInfo);
+
+typedef uint32_t KEY_STATE_FLAGS;
+#define KeyStateToggledFlag 0x0001
+#define KeyStateGetAsyncDownFlag 0x0002
+#define KeyStatePrevDownFlag 0x0040
+#define KeyStateDownFlag 0x0080
+#define KeyStateKeyEventFlag 0x80000000
+#define KeyShiftAnyCtrlFlag 0x40000000
+#define KeyShiftAnyShiftFlag 0x20000000
+#define KeyShiftAnyAltFlag 0x10000000
+#define KeyShiftCapitalFlag 0x08000000
+#define KeyShiftNoCharacterFlag 0x00010000
+CEAPI BOOL PostKeybdMessage(HWND hwnd, UINT VKey, KEY_STATE_FLAGS KeyStateFlags, UINT cCharacters,
+                            UINT *pShiftStateBuffer, UINT *pCharacterBuffer);
+
+#define MOUSEEVENTF_MOVE 0x0001
+#define MOUSEEVENTF_LEFTDOWN 0x0002
+#define MOUSEEVENTF_LEFTUP 0x0004
+#define MOUSEEVENTF_RIGHTDOWN 0x0008
+#define MOUSEEVENTF_RIGHTUP 0x0010
+#define MOUSEEVENTF_ABSOLUTE 0x8000
+CEAPI void mouse_event(DWORD dwFlags, DWORD dx, DWORD dy, DWORD cButtons, DWORD dwExtraInfo);
+CEAPI void SystemIdleTimerReset(void);
+
+/* virtual keys */
+#define VK_BACK 0x08
+#define VK_TAB 0x09
+#define VK_RETURN 0x0D
+#define VK_SHIFT 0x10
+#define VK_CONTROL 0x11
+#define VK_MENU 0x12
+#define VK_CAPITAL 0x14
+#define VK_ESCAPE 0x1B
+#define VK_SPACE 0x20
+#define VK_PRIOR 0x21
+#define VK_NEXT 0x22
+#define VK_END 0x23
+#define VK_HOME 0x24
+#define VK_LEFT 0x25
+#define VK_UP 0x26
+#define VK_RIGHT 0x27
+#define VK_DOWN 0x28
+#define VK_DELETE 0x2E
+#define VK_F7 0x76
+#define VK_SEMICOLON 0xBA
+#define VK_EQUAL 0xBB
+#define VK_COMMA 0xBC
+#define VK_HYPHEN 0xBD
+#define VK_PERIOD 0xBE
+#define VK_SLASH 0xBF
+#define VK_BACKQUOTE 0xC0
+#define VK_LBRACKET 0xDB
+#define VK_BACKSLASH 0xDC
+#define VK_RBRACKET 0xDD
+#define VK_APOSTROPHE 0xDE
+#define VK_OFF 0xDF
+
+#endif

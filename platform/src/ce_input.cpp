@@ -1,0 +1,74 @@
+// Input injection and the soft input panel. Each call is journaled; the window system turns
+// injected keys into messages for the focused window of the foreground program.
+#include <sipapi.h>
+#include <windows.h>
+
+#include "emul/device.h"
+#include "emul/shell.h"
+
+#include <string>
+
+using namespace emul;
+
+namespace emul {
+// Delivery of injected input to windows (the window system provides these).
+void deliverKeyEvent(uint8_t vk, uint32_t flags) __attribute__((weak));
+void deliverPostedKey(uintptr_t hwnd, uint32_t vk, uint32_t state, const uint32_t *chars, uint32_t count)
+    __attribute__((weak));
+void deliverMouseEvent(uint32_t flags, uint32_t dx, uint32_t dy) __attribute__((weak));
+} // namespace emul
+
+CEAPI void keybd_event(BYTE vk, BYTE scan, DWORD flags, DWORD extra) {
+    dev().journal().call("keybd_event", Fields().num("vk", vk).num("scan", scan).num("flags", flags).num("extra", extra));
+    if (deliverKeyEvent)
+        deliverKeyEvent(vk, flags);
+}
+
+CEAPI BOOL PostKeybdMessage(HWND hwnd, UINT vk, KEY_STATE_FLAGS state, UINT count, UINT *shift, UINT *chars) {
+    std::string c = "[", s = "[";
+    for (UINT i = 0; i < count; ++i) {
+        c += (i ? "," : "") + std::to_string(chars ? chars[i] : 0);
+        s += (i ? "," : "") + std::to_string(shift ? shift[i] : 0);
+    }
+    dev().journal().call("PostKeybdMessage", Fields()
+                                                 .hwnd("hwnd", reinterpret_cast<uintptr_t>(hwnd))
+                                                 .num("vk", vk)
+                                                 .num("state", state)
+                                                 .raw("chars", c + "]")
+                                                 .raw("shift", s + "]"));
+    if (!shift || !chars) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (deliverPostedKey)
+        deliverPostedKey(reinterpret_cast<uintptr_t>(hwnd), vk, state, chars, count);
+    return TRUE;
+}
+
+CEAPI void mouse_event(DWORD flags, DWORD dx, DWORD dy, DWORD data, DWORD extra) {
+    dev().journal().call("mouse_event",
+                         Fields().num("flags", flags).num("dx", dx).num("dy", dy).num("data", data).num("extra", extra));
+    if (deliverMouseEvent)
+        deliverMouseEvent(flags, dx, dy);
+}
+
+CEAPI void SystemIdleTimerReset(void) { dev().journal().call("SystemIdleTimerReset", Fields()); }
+
+CEAPI BOOL SipGetInfo(SIPINFO *info) {
+    if (!info || info->cbSize != sizeof(SIPINFO)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    info->fdwFlags = dev().shell().sipOn ? SIPF_ON : 0;
+    info->rcVisibleDesktop = RECT{0, 26, 240, dev().shell().sipOn ? 214 : 294};
+    info->rcSipRect = RECT{0, 214, 240, 294};
+    return TRUE;
+}
+
+CEAPI BOOL SipSetInfo(SIPINFO *info) { return SipGetInfo(info); }
+
+CEAPI BOOL SipShowIM(DWORD flags) {
+    dev().journal().call("SipShowIM", Fields().num("flags", flags));
+    dev().shell().sipOn = (flags & SIPF_ON) != 0;
+    return TRUE;
+}

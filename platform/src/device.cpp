@@ -1,0 +1,116 @@
+// The device object and the handle table.
+#include "emul/device.h"
+
+#include "emul/devmgr.h"
+#include "emul/files.h"
+#include "emul/registry.h"
+#include "emul/serial.h"
+#include "emul/shell.h"
+#include "emul/windows_sys.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace emul {
+
+namespace {
+Device *theDevice = nullptr;
+
+std::string makeTempRoot() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "handheld-XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) {
+        std::perror("mkdtemp");
+        std::abort();
+    }
+    return tmpl;
+}
+} // namespace
+
+void *HandleTable::add(std::shared_ptr<KObject> obj) {
+    uintptr_t h = next_;
+    next_ += 4;
+    table_[h] = std::move(obj);
+    return reinterpret_cast<void *>(h);
+}
+
+std::shared_ptr<KObject> HandleTable::get(void *h) const {
+    auto it = table_.find(reinterpret_cast<uintptr_t>(h));
+    return it == table_.end() ? nullptr : it->second;
+}
+
+bool HandleTable::close(void *h) {
+    auto it = table_.find(reinterpret_cast<uintptr_t>(h));
+    if (it == table_.end())
+        return false;
+    std::shared_ptr<KObject> obj = it->second;
+    table_.erase(it);
+    if (obj.use_count() == 1)
+        obj->onClose();
+    return true;
+}
+
+size_t HandleTable::count(const std::string &kind) const {
+    size_t n = 0;
+    for (auto &e : table_)
+        if (kind == e.second->kind())
+            ++n;
+    return n;
+}
+
+Device::Device(const DeviceOptions &options) : options_(options), buildNumber_(options.buildNumber) {
+    if (theDevice) {
+        std::fprintf(stderr, "only one device may exist at a time\n");
+        std::abort();
+    }
+    theDevice = this;
+    kernel_ = std::make_unique<Kernel>(options.realTime, options.tickStart);
+    journal_.clock = [this] { return kernel_->tick(); };
+    if (options.stateDir.empty()) {
+        rootDir_ = makeTempRoot();
+        ownsRoot_ = true;
+    } else {
+        rootDir_ = options.stateDir;
+        std::filesystem::create_directories(rootDir_);
+    }
+    registry_ = Registry::open(options.hivePath);
+    files_ = std::make_unique<FileSystem>(rootDir_);
+    serial_ = std::make_unique<SerialHub>();
+    windows_ = std::make_unique<WindowSystem>();
+    journal_.windowName = [this](uintptr_t h) { return windows_->journalName(h); };
+    shell_ = std::make_unique<Shell>();
+    devices_ = std::make_unique<DeviceManager>();
+}
+
+Device::~Device() {
+    // Threads first: they may still be inside any subsystem.
+    kernel_->shutdown();
+    devices_.reset();
+    shell_.reset();
+    windows_.reset();
+    serial_.reset();
+    files_.reset();
+    registry_.reset();
+    kernel_.reset();
+    if (ownsRoot_) {
+        std::error_code ec;
+        std::filesystem::remove_all(rootDir_, ec);
+    }
+    theDevice = nullptr;
+}
+
+Device &Device::current() {
+    if (!theDevice) {
+        std::fprintf(stderr, "no device: a CE call was made outside a device\n");
+        std::abort();
+    }
+    return *theDevice;
+}
+
+Device *Device::currentOrNull() { return theDevice; }
+
+void setLastError(uint32_t e) { kern().self()->lastError = e; }
+
+bool failing(const char *call) { return dev().failing(call); }
+
+} // namespace emul
