@@ -1,0 +1,1 @@
+// Placeholder so the decoder test programs build before their tests exist.
