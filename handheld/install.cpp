@@ -54,9 +54,10 @@ void installDriverBuild(emul::Device &device, const std::string &build) {
     device.files().linkFile(u"\\Windows\\Lumakey.DLL", moduleDir() + "/irkdrv_" + build + ".so");
 }
 
-void install(emul::Device &device, const InstallOptions &options) {
-    emul::Registry &reg = device.registry();
-    const std::u16string key = u"Drivers\\BuiltIn\\Norvel";
+namespace {
+
+// The Device Manager's values and the four settings as a new installation has them.
+void writeDriverKey(emul::Registry &reg, const std::u16string &key) {
     reg.createKey(key);
     reg.setValue(key, u"Dll", sz(u"Lumakey.DLL"));
     reg.setValue(key, u"Prefix", sz(u"IRK"));
@@ -66,6 +67,15 @@ void install(emul::Device &device, const InstallOptions &options) {
     reg.setValue(key, u"Repeat Rate", dword(100));
     reg.setValue(key, u"Delay Time", dword(500));
     reg.setValue(key, u"Enable Restart", dword(1));
+}
+
+} // namespace
+
+void install(emul::Device &device, const InstallOptions &options) {
+    emul::Registry &reg = device.registry();
+    const std::u16string key = u"Drivers\\BuiltIn\\Norvel";
+    if (options.settings)
+        writeDriverKey(reg, key);
 
     installDriverBuild(device, options.driverBuild);
     device.files().writeFile(u"\\Windows\\Lumakey.htm", kHelpPage);

@@ -11,6 +11,8 @@ namespace handheld {
 struct InstallOptions {
     std::string driverBuild = "ce420"; // ce420, ce400, ce300 or probe (tests)
     bool withPort = true;              // the infrared line on "COM2:"
+    bool settings = true;              // write the driver key; false keeps what a persistent
+                                       // hive holds already (files are linked afresh anyway)
 };
 
 // Folder of the module builds (driver builds, programs).

@@ -4,6 +4,8 @@
 #include "emul/device.h"
 
 #include <cstdint>
+#include <memory>
+#include <string>
 
 namespace emul {
 
@@ -25,5 +27,10 @@ struct FileObject : KObject {
     }
     virtual int64_t size() const { return -1; }
 };
+
+// What CreateFileW opens, without the journal line (for host-side clients such as the
+// scenario runner): a serial port, a stream device or a plain file; null with *error set.
+std::shared_ptr<FileObject> openFileObject(const std::u16string &name, uint32_t access, uint32_t share,
+                                           uint32_t disposition, uint32_t *error);
 
 } // namespace emul

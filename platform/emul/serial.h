@@ -3,7 +3,23 @@
 // A port's receive buffer holds bytes stamped with their arrival time; ReadFile applies the
 // COMMTIMEOUTS rules on device time. A scripted line puts bytes at given device times; a host
 // line feeds bytes from a pseudo-terminal or tty through a host reader thread.
+//
+// Choices of this emulation where the platform leaves room:
+// - One open with GENERIC_READ or GENERIC_WRITE access at a time; a second such open fails with
+//   ERROR_ACCESS_DENIED (5). Opens with access 0 (for querying and configuring) are always
+//   allowed. The share mode is not checked.
+// - The port receives while an open with access exists; bytes that arrive while it has none are
+//   lost, and closing that open discards what is still buffered. Settings (DCB, time-outs, mask,
+//   infrared mode) survive a close, as the UART keeps them.
+// - Before any SetCommTimeouts a read uses interval 250, multiplier 10, constant 100 (write
+//   0/0), so a read on an unconfigured silent port still ends.
+// - The interval time-out starts when the read has its first byte (at the read's start for
+//   bytes that were already buffered) and restarts with every byte that arrives.
+// - Writes are transmitted at once: the bytes are kept in State::transmitted and go to the host
+//   line, if there is one.
 #pragma once
+
+#include <windows.h>
 
 #include <cstdint>
 #include <deque>
@@ -15,18 +31,21 @@
 namespace emul {
 
 class SerialPort;
+class HostLine;
 struct FileObject;
+struct SerialFile;
 
 class SerialHub {
   public:
     SerialHub();
     ~SerialHub();
     // Creates (or returns) the port NAME ("COM2:"); `offers9600` sets BAUD_9600 in its
-    // settable baud rates.
+    // settable baud rates (also for a port that exists already).
     SerialPort &addPort(const std::u16string &name, bool offers9600 = true);
     SerialPort *find(const std::u16string &name); // case-insensitive; null if absent
+    std::vector<SerialPort *> ports() const;
     // CreateFileW of a COM name: the port's file object, or null with *error set (2 when the
-    // device has no such port).
+    // device has no such port, 5 when the port is already open with access).
     std::shared_ptr<FileObject> open(const std::u16string &name, uint32_t access, uint32_t share,
                                      uint32_t *error);
     void removeAll();
@@ -37,34 +56,80 @@ class SerialHub {
 
 class SerialPort {
   public:
-    explicit SerialPort(std::u16string name, bool offers9600);
+    SerialPort(std::u16string name, bool offers9600);
     ~SerialPort();
+    SerialPort(const SerialPort &) = delete;
+    SerialPort &operator=(const SerialPort &) = delete;
+
     const std::u16string &name() const { return name_; }
-    bool isOpen() const { return open_; }
+    // True while an open with read or write access exists (the UART is receiving).
+    bool isOpen() const { return owner_ != nullptr; }
+    bool offers9600() const { return offers9600_; }
+    void setOffers9600(bool on) { offers9600_ = on; }
 
     // Scripted line: bytes that arrive at device time `at` (absolute ms). Bytes that arrive
     // while the port is closed are lost, as on a real UART.
     void arrive(uint64_t at, const std::vector<uint8_t> &bytes);
     void arriveNow(const std::vector<uint8_t> &bytes);
+    // Bytes in the receive buffer at the current device time.
+    size_t received();
+
     // Host line: serve this port from a pseudo-terminal master or a tty (path); returns false
     // with a message when it cannot be opened. `openPty` creates a pseudo-terminal and returns
-    // the path of its slave side ("" on failure).
-    std::string openPty();
+    // the path of its slave side ("" on failure). Needs a current device; the host reader
+    // thread stops when the line is replaced, detached, or the port is destroyed.
+    std::string openPty(std::string *error = nullptr);
     bool attachTty(const std::string &path, std::string *error);
+    void detachHost();
 
-    // Called after each configuration call of the port (name of the call); tests use it to
-    // make bytes arrive in the middle of the set-up.
+    // Called after each comm call on a handle of the port, whatever its outcome (name of the
+    // call); tests use it to make bytes arrive in the middle of the set-up.
     std::function<void(const char *call)> onConfigure;
 
     // What the device's code set (for tests).
-    struct State;
-    State &state();
+    struct State {
+        DCB dcb;
+        COMMTIMEOUTS timeouts;
+        uint32_t mask = 0;
+        bool irMode = false; // SETIR / CLRIR
+        bool dtr = false, rts = false, breakOn = false;
+        uint32_t rxQueue = 4096, txQueue = 4096; // SetupComm
+        uint32_t errors = 0;                     // CE_* bits that ClearCommError reports
+        uint32_t purges = 0;                     // successful PurgeComm calls
+        uint32_t opens = 0;                      // successful opens (any access)
+        uint32_t refusedOpens = 0;
+        uint64_t lost = 0; // bytes that arrived while closed or with the buffer full
+        std::vector<uint8_t> transmitted;
+    };
+    State &state() { return state_; }
 
   private:
+    friend struct SerialFile;
     friend struct SerialAccess;
+    friend class SerialHub;
+    struct Byte {
+        uint64_t at;
+        uint8_t value;
+    };
+    std::shared_ptr<FileObject> openFile(uint32_t access, uint32_t *error);
+    // Moves the line's bytes that have arrived by now into the receive buffer (or drops them
+    // when the port is closed). Called before every change of state.
+    void settle();
+    uint64_t nextArrival() const;
+    void startReceiving();
+    void stopReceiving();
+    void attachHost(std::unique_ptr<HostLine> line);
+
     std::u16string name_;
-    bool open_ = false;
-    std::unique_ptr<State> state_;
+    bool offers9600_;
+    State state_;
+    std::deque<Byte> line_; // scheduled, not yet arrived (sorted by time)
+    std::deque<Byte> rx_;   // the receive buffer
+    SerialFile *owner_ = nullptr;
+    std::vector<SerialFile *> files_;
+    uint32_t abortCount_ = 0; // PURGE_RXABORT ends the reads in progress
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    std::unique_ptr<HostLine> host_;
 };
 
 } // namespace emul

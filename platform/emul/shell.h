@@ -1,10 +1,13 @@
-// The platform's shell: programs started through ShellExecuteEx, the soft input panel.
+// The platform's shell: programs started through ShellExecuteEx, the soft input panel, and the
+// platform's own programs.
 #pragma once
 
 #include <string>
 #include <vector>
 
 namespace emul {
+
+class DeviceManager;
 
 class Shell {
   public:
@@ -14,5 +17,8 @@ class Shell {
     std::vector<Launch> launches; // what ShellExecuteEx started, in order
     bool sipOn = false;           // the soft input panel is shown
 };
+
+// Registers the platform's built-in programs ("Notes.exe") with the Device Manager.
+void registerPlatformPrograms(DeviceManager &devices);
 
 } // namespace emul

@@ -35,10 +35,10 @@ class WindowSystem {
 
     // Scene windows (created by tests and scenarios, owned by no program): a top-level window,
     // or the last child of `parent`. Returns the HWND value.
-    uintptr_t createSceneWindow(const std::string &name, const std::u16string &className, uintptr_t parent,
-                                int left, int top, int right, int bottom);
+    uintptr_t createSceneWindow(const std::string &name, const std::u16string &className,
+                                uintptr_t parent, int left, int top, int right, int bottom);
     uintptr_t findByName(const std::string &name) const; // scene window by NAME; 0 if none
-    void setForeground(uintptr_t hwnd);                   // no journal line
+    void setForeground(uintptr_t hwnd);                  // no journal line
     uintptr_t foreground() const;
     Program *foregroundProgram() const;
     // Text of a window (an edit box shows what was typed into it).
@@ -47,6 +47,26 @@ class WindowSystem {
     // the scenario contract (the page its tab control shows, other pages, the rest).
     uintptr_t findControl(int id) const;
     std::optional<ControlState> controlState(uintptr_t hwnd) const;
+
+    // Host-side access for the scenario runner and tests; none of these is journaled.
+    uintptr_t desktop() const; // the shell's desktop window
+    uintptr_t focus() const;   // where injected keys go: focus of the foreground thread
+    bool isWindow(uintptr_t hwnd) const;
+    std::u16string className(uintptr_t hwnd) const;
+    std::vector<uintptr_t> windowsOf(const Program *program) const;
+    // Messages to a window as the platform itself sends them (a user's tap, the OK button).
+    intptr_t send(uintptr_t hwnd, uint32_t msg, uintptr_t wparam, intptr_t lparam);
+    bool post(uintptr_t hwnd, uint32_t msg, uintptr_t wparam, intptr_t lparam);
+    // Posts to every top-level window of a program, as the shell tells them of a setting change
+    // (WM_SETTINGCHANGE with SPI_SETSIPINFO when the input panel comes or goes).
+    void broadcast(uint32_t msg, uintptr_t wparam, intptr_t lparam);
+    // What a window of no program (a scene window) was sent or posted, in order.
+    struct Received {
+        uint32_t msg;
+        uintptr_t wparam;
+        intptr_t lparam;
+    };
+    std::vector<Received> received(uintptr_t hwnd) const;
 
     struct Impl;
     Impl &impl() { return *impl_; }

@@ -5,6 +5,7 @@
 
 #include "emul/device.h"
 #include "emul/shell.h"
+#include "emul/windows_sys.h"
 
 #include <string>
 
@@ -13,18 +14,21 @@ using namespace emul;
 namespace emul {
 // Delivery of injected input to windows (the window system provides these).
 void deliverKeyEvent(uint8_t vk, uint32_t flags) __attribute__((weak));
-void deliverPostedKey(uintptr_t hwnd, uint32_t vk, uint32_t state, const uint32_t *chars, uint32_t count)
-    __attribute__((weak));
+void deliverPostedKey(uintptr_t hwnd, uint32_t vk, uint32_t state, const uint32_t *chars,
+                      uint32_t count) __attribute__((weak));
 void deliverMouseEvent(uint32_t flags, uint32_t dx, uint32_t dy) __attribute__((weak));
 } // namespace emul
 
 CEAPI void keybd_event(BYTE vk, BYTE scan, DWORD flags, DWORD extra) {
-    dev().journal().call("keybd_event", Fields().num("vk", vk).num("scan", scan).num("flags", flags).num("extra", extra));
+    dev().journal().call(
+        "keybd_event",
+        Fields().num("vk", vk).num("scan", scan).num("flags", flags).num("extra", extra));
     if (deliverKeyEvent)
         deliverKeyEvent(vk, flags);
 }
 
-CEAPI BOOL PostKeybdMessage(HWND hwnd, UINT vk, KEY_STATE_FLAGS state, UINT count, UINT *shift, UINT *chars) {
+CEAPI BOOL PostKeybdMessage(HWND hwnd, UINT vk, KEY_STATE_FLAGS state, UINT count, UINT *shift,
+                            UINT *chars) {
     std::string c = "[", s = "[";
     for (UINT i = 0; i < count; ++i) {
         c += (i ? "," : "") + std::to_string(chars ? chars[i] : 0);
@@ -46,13 +50,19 @@ CEAPI BOOL PostKeybdMessage(HWND hwnd, UINT vk, KEY_STATE_FLAGS state, UINT coun
 }
 
 CEAPI void mouse_event(DWORD flags, DWORD dx, DWORD dy, DWORD data, DWORD extra) {
-    dev().journal().call("mouse_event",
-                         Fields().num("flags", flags).num("dx", dx).num("dy", dy).num("data", data).num("extra", extra));
+    dev().journal().call("mouse_event", Fields()
+                                            .num("flags", flags)
+                                            .num("dx", dx)
+                                            .num("dy", dy)
+                                            .num("data", data)
+                                            .num("extra", extra));
     if (deliverMouseEvent)
         deliverMouseEvent(flags, dx, dy);
 }
 
-CEAPI void SystemIdleTimerReset(void) { dev().journal().call("SystemIdleTimerReset", Fields()); }
+CEAPI void SystemIdleTimerReset(void) {
+    dev().journal().call("SystemIdleTimerReset", Fields());
+}
 
 CEAPI BOOL SipGetInfo(SIPINFO *info) {
     if (!info || info->cbSize != sizeof(SIPINFO)) {
@@ -65,10 +75,17 @@ CEAPI BOOL SipGetInfo(SIPINFO *info) {
     return TRUE;
 }
 
-CEAPI BOOL SipSetInfo(SIPINFO *info) { return SipGetInfo(info); }
+CEAPI BOOL SipSetInfo(SIPINFO *info) {
+    return SipGetInfo(info);
+}
 
 CEAPI BOOL SipShowIM(DWORD flags) {
     dev().journal().call("SipShowIM", Fields().num("flags", flags));
-    dev().shell().sipOn = (flags & SIPF_ON) != 0;
+    bool on = (flags & SIPF_ON) != 0;
+    if (on != dev().shell().sipOn) {
+        dev().shell().sipOn = on;
+        // Programs resize themselves around the panel when they hear of the change.
+        dev().windows().broadcast(WM_SETTINGCHANGE, 0xE0 /* SPI_SETSIPINFO */, 0);
+    }
     return TRUE;
 }

@@ -113,6 +113,7 @@ CEAPI BOOL CloseHandle(HANDLE h) {
     }
     if (!obj->journalName.empty())
         d.journal().call("CloseHandle", Fields().str("name", obj->journalName));
+    obj.reset(); // onClose runs only when the table holds the last reference
     d.handles().close(h);
     return TRUE;
 }

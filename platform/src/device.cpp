@@ -58,7 +58,8 @@ size_t HandleTable::count(const std::string &kind) const {
     return n;
 }
 
-Device::Device(const DeviceOptions &options) : options_(options), buildNumber_(options.buildNumber) {
+Device::Device(const DeviceOptions &options)
+    : options_(options), buildNumber_(options.buildNumber) {
     if (theDevice) {
         std::fprintf(stderr, "only one device may exist at a time\n");
         std::abort();
@@ -80,6 +81,7 @@ Device::Device(const DeviceOptions &options) : options_(options), buildNumber_(o
     journal_.windowName = [this](uintptr_t h) { return windows_->journalName(h); };
     shell_ = std::make_unique<Shell>();
     devices_ = std::make_unique<DeviceManager>();
+    registerPlatformPrograms(*devices_);
 }
 
 Device::~Device() {
@@ -107,10 +109,16 @@ Device &Device::current() {
     return *theDevice;
 }
 
-Device *Device::currentOrNull() { return theDevice; }
+Device *Device::currentOrNull() {
+    return theDevice;
+}
 
-void setLastError(uint32_t e) { kern().self()->lastError = e; }
+void setLastError(uint32_t e) {
+    kern().self()->lastError = e;
+}
 
-bool failing(const char *call) { return dev().failing(call); }
+bool failing(const char *call) {
+    return dev().failing(call);
+}
 
 } // namespace emul

@@ -1,5 +1,498 @@
-// PLACEHOLDER: replaced by the SQLite hive.
+// The registry: the host-side path API over the hive, the HKEY handle table, and the CE
+// registry calls with the platform's semantics.
+//
+// A handle remembers the key it was opened on. Once that key is deleted (through any handle,
+// the host API or another process), every use of the handle except RegCloseKey fails with
+// ERROR_KEY_DELETED, even if a key of the same name is created again.
+#include <windows.h>
+
+#include "emul/device.h"
 #include "emul/registry.h"
+#include "emul/text.h"
+#include "registry_store.h"
+
+#include <cstring>
+#include <map>
+
 namespace emul {
-std::unique_ptr<Registry> Registry::open(const std::string &) { return nullptr; }
+
+namespace {
+
+constexpr size_t kMaxNameLength = 255;
+
+// Root trees, indexed by HKEY value - 0x80000000. Handles of the other roots carry the root's
+// name at the start of their path, so a journal line still says where the key is.
+const char16_t *const kRootNames[] = {u"HKEY_CLASSES_ROOT", u"HKEY_CURRENT_USER",
+                                      u"HKEY_LOCAL_MACHINE", u"HKEY_USERS"};
+constexpr uintptr_t kFirstRoot = 0x80000000u;
+constexpr int kMachineRoot = 2;
+
+// Host paths are forgiving: empty steps (leading, doubled or trailing backslashes) are skipped.
+std::vector<std::u16string> splitLoose(const std::u16string &path) {
+    std::vector<std::u16string> out;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find(u'\\', start);
+        if (end == std::u16string::npos)
+            end = path.size();
+        if (end > start)
+            out.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return out;
+}
+
+// A sub-key as the device's code passes it: no leading backslash, no empty step, no name
+// longer than 255 characters; one trailing backslash is tolerated.
+bool splitSubKey(const std::u16string &sub, std::vector<std::u16string> *names,
+                 std::u16string *spelled) {
+    std::u16string s = sub;
+    if (!s.empty() && s.back() == u'\\')
+        s.pop_back();
+    names->clear();
+    *spelled = s;
+    if (s.empty())
+        return true;
+    size_t start = 0;
+    for (;;) {
+        size_t end = s.find(u'\\', start);
+        if (end == std::u16string::npos)
+            end = s.size();
+        if (end == start || end - start > kMaxNameLength)
+            return false;
+        names->push_back(s.substr(start, end - start));
+        if (end == s.size())
+            return true;
+        start = end + 1;
+    }
+}
+
+std::u16string joinPath(const std::u16string &base, const std::u16string &sub) {
+    if (base.empty())
+        return sub;
+    if (sub.empty())
+        return base;
+    return base + u"\\" + sub;
+}
+
+struct KeyHandle {
+    RegKeyId key;
+    std::u16string path; // as the caller spelled it, relative to HKEY_LOCAL_MACHINE
+};
+
+class Hive : public Registry {
+  public:
+    explicit Hive(std::unique_ptr<RegStore> store) : store_(std::move(store)) {
+        for (int i = 0; i < 4; ++i)
+            roots_[i] = store_->tree(kRootNames[i]);
+    }
+
+    RegStore &store() { return *store_; }
+
+    bool keyExists(const std::u16string &path) override { return find(path).has_value(); }
+
+    void createKey(const std::u16string &path) override {
+        store_->create(roots_[kMachineRoot], splitLoose(path), nullptr);
+    }
+
+    bool deleteKey(const std::u16string &path) override {
+        auto names = splitLoose(path);
+        if (names.empty())
+            return false; // the root itself stays
+        auto id = store_->find(roots_[kMachineRoot], names);
+        return id && store_->remove(*id) == RegStatus::ok;
+    }
+
+    std::optional<RegValue> getValue(const std::u16string &path,
+                                     const std::u16string &name) override {
+        auto id = find(path);
+        return id ? store_->value(*id, name) : std::nullopt;
+    }
+
+    void setValue(const std::u16string &path, const std::u16string &name,
+                  const RegValue &v) override {
+        RegKeyId id = store_->create(roots_[kMachineRoot], splitLoose(path), nullptr);
+        if (id)
+            store_->setValue(id, name, v);
+    }
+
+    bool deleteValue(const std::u16string &path, const std::u16string &name) override {
+        auto id = find(path);
+        return id && store_->removeValue(*id, name) == RegStatus::ok;
+    }
+
+    std::vector<std::pair<std::u16string, RegValue>> values(const std::u16string &path) override {
+        auto id = find(path);
+        return id ? store_->values(*id) : std::vector<std::pair<std::u16string, RegValue>>();
+    }
+
+    std::vector<std::u16string> subkeys(const std::u16string &path) override {
+        auto id = find(path);
+        return id ? store_->children(*id) : std::vector<std::u16string>();
+    }
+
+    size_t openHandles() const override { return handles_.size(); }
+
+    // HKEY handles.
+    HKEY addHandle(RegKeyId key, std::u16string path) {
+        uintptr_t h = next_;
+        next_ += 4;
+        handles_[h] = KeyHandle{key, std::move(path)};
+        return reinterpret_cast<HKEY>(h);
+    }
+
+    bool closeHandle(HKEY h) {
+        if (isRoot(h))
+            return true;
+        return handles_.erase(reinterpret_cast<uintptr_t>(h)) != 0;
+    }
+
+    // The key behind `h` and its path. ERROR_INVALID_HANDLE for an unknown handle (no path
+    // then), ERROR_KEY_DELETED when the key has gone since the handle was opened.
+    LONG resolve(HKEY h, RegKeyId *key, std::u16string *path) {
+        if (isRoot(h)) {
+            int i = int(reinterpret_cast<uintptr_t>(h) - kFirstRoot);
+            *key = roots_[i];
+            *path = i == kMachineRoot ? std::u16string() : std::u16string(kRootNames[i]);
+            return ERROR_SUCCESS;
+        }
+        auto it = handles_.find(reinterpret_cast<uintptr_t>(h));
+        if (it == handles_.end())
+            return ERROR_INVALID_HANDLE;
+        *key = it->second.key;
+        *path = it->second.path;
+        return store_->exists(*key) ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+    }
+
+    bool isTree(RegKeyId key) const {
+        for (RegKeyId r : roots_)
+            if (r == key)
+                return true;
+        return false;
+    }
+
+  private:
+    static bool isRoot(HKEY h) {
+        uintptr_t v = reinterpret_cast<uintptr_t>(h);
+        return v >= kFirstRoot && v < kFirstRoot + 4;
+    }
+
+    std::optional<RegKeyId> find(const std::u16string &path) {
+        return store_->find(roots_[kMachineRoot], splitLoose(path));
+    }
+
+    std::unique_ptr<RegStore> store_;
+    RegKeyId roots_[4] = {};
+    std::map<uintptr_t, KeyHandle> handles_;
+    uintptr_t next_ = 0x40000000u; // apart from kernel handles and the predefined roots
+};
+
+Hive &hive() {
+    return static_cast<Hive &>(dev().registry());
+}
+
+std::u16string unitsOf(const std::vector<uint8_t> &data) {
+    std::u16string s(data.size() / 2, u'\0');
+    if (!s.empty())
+        std::memcpy(&s[0], data.data(), s.size() * 2);
+    return s;
+}
+
+// UTF-8 of UTF-16 text that may hold nulls (they stay, and JSON shows them as \u0000).
+std::string utf8Whole(const std::u16string &s) {
+    std::string out;
+    size_t start = 0;
+    for (;;) {
+        size_t end = s.find(u'\0', start);
+        out +=
+            utf8(s.substr(start, end == std::u16string::npos ? std::u16string::npos : end - start));
+        if (end == std::u16string::npos)
+            return out;
+        out += '\0';
+        start = end + 1;
+    }
+}
+
+std::string hexPairs(const std::vector<uint8_t> &data) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (size_t i = 0; i < data.size(); ++i) {
+        if (i)
+            out += ' ';
+        out += digits[data[i] >> 4];
+        out += digits[data[i] & 15];
+    }
+    return "\"" + out + "\"";
+}
+
+// Copies a name with its terminating null if `*cch` characters have room for it.
+bool copyName(const std::u16string &name, LPWSTR buf, LPDWORD cch) {
+    if (*cch < name.size() + 1)
+        return false;
+    std::memcpy(buf, name.data(), name.size() * sizeof(WCHAR));
+    buf[name.size()] = 0;
+    *cch = DWORD(name.size());
+    return true;
+}
+
+LONG statusError(RegStatus s, LONG missing) {
+    return s == RegStatus::ok        ? ERROR_SUCCESS
+           : s == RegStatus::missing ? missing
+                                     : ERROR_REGISTRY_IO_FAILED;
+}
+
+// RegOpenKeyExW and RegCreateKeyExW.
+LONG openKey(HKEY hKey, LPCWSTR lpSubKey, bool create, PHKEY phkResult, LPDWORD lpdwDisposition) {
+    if (!phkResult)
+        return ERROR_INVALID_PARAMETER;
+    *phkResult = nullptr;
+    Hive &h = hive();
+    RegKeyId base;
+    std::u16string path;
+    LONG err = h.resolve(hKey, &base, &path);
+    if (err != ERROR_SUCCESS)
+        return err;
+    std::vector<std::u16string> names;
+    std::u16string spelled;
+    if (!splitSubKey(lpSubKey ? lpSubKey : u"", &names, &spelled))
+        return ERROR_INVALID_PARAMETER;
+    RegKeyId key;
+    if (create) {
+        bool created = false;
+        key = h.store().create(base, names, &created);
+        if (!key)
+            return h.store().exists(base) ? ERROR_REGISTRY_IO_FAILED : ERROR_KEY_DELETED;
+        if (lpdwDisposition)
+            *lpdwDisposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    } else {
+        auto found = h.store().find(base, names);
+        if (!found)
+            return ERROR_FILE_NOT_FOUND;
+        key = *found;
+    }
+    *phkResult = h.addHandle(key, joinPath(path, spelled));
+    return ERROR_SUCCESS;
+}
+
+} // namespace
+
+std::unique_ptr<Registry> Registry::open(const std::string &path) {
+    return std::make_unique<Hive>(RegStore::open(path));
+}
+
+std::string regValueJson(const RegValue &v) {
+    switch (v.type) {
+    case REG_DWORD:
+        if (v.data.size() == 4)
+            return std::to_string(uint32_t(v.data[0]) | uint32_t(v.data[1]) << 8 |
+                                  uint32_t(v.data[2]) << 16 | uint32_t(v.data[3]) << 24);
+        break;
+    case REG_SZ: {
+        std::u16string s = unitsOf(v.data);
+        if (!s.empty() && s.back() == u'\0')
+            s.pop_back();
+        return jsonQuote(utf8Whole(s));
+    }
+    case REG_MULTI_SZ: {
+        std::vector<std::u16string> parts;
+        std::u16string s = unitsOf(v.data);
+        size_t start = 0;
+        while (start < s.size()) {
+            size_t end = s.find(u'\0', start);
+            if (end == std::u16string::npos)
+                end = s.size();
+            parts.push_back(s.substr(start, end - start));
+            start = end + 1;
+        }
+        while (!parts.empty() && parts.back().empty())
+            parts.pop_back();
+        std::string out = "[";
+        for (size_t i = 0; i < parts.size(); ++i)
+            out += (i ? "," : "") + jsonQuote(utf8(parts[i]));
+        return out + "]";
+    }
+    default:
+        break;
+    }
+    return hexPairs(v.data);
+}
+
 } // namespace emul
+
+using namespace emul;
+
+CEAPI LONG RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, REGSAM, PHKEY phkResult) {
+    return openKey(hKey, lpSubKey, false, phkResult, nullptr);
+}
+
+CEAPI LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, LPWSTR, DWORD, REGSAM,
+                           LPSECURITY_ATTRIBUTES, PHKEY phkResult, LPDWORD lpdwDisposition) {
+    if (!lpSubKey) {
+        if (phkResult)
+            *phkResult = nullptr;
+        return ERROR_INVALID_PARAMETER;
+    }
+    return openKey(hKey, lpSubKey, true, phkResult, lpdwDisposition);
+}
+
+CEAPI LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
+                            LPBYTE lpData, LPDWORD lpcbData) {
+    Hive &h = hive();
+    RegKeyId key;
+    std::u16string path;
+    LONG err = h.resolve(hKey, &key, &path);
+    if (err != ERROR_SUCCESS)
+        return err;
+    if (lpReserved || (lpData && !lpcbData))
+        return ERROR_INVALID_PARAMETER;
+    auto v = h.store().value(key, lpValueName ? lpValueName : u"");
+    if (!v)
+        return ERROR_FILE_NOT_FOUND;
+    if (lpType)
+        *lpType = v->type;
+    if (!lpcbData)
+        return ERROR_SUCCESS;
+    DWORD room = *lpcbData;
+    *lpcbData = DWORD(v->data.size());
+    if (!lpData)
+        return ERROR_SUCCESS;
+    // Too small: the caller's buffer is left exactly as it was.
+    if (room < v->data.size())
+        return ERROR_MORE_DATA;
+    if (!v->data.empty())
+        std::memcpy(lpData, v->data.data(), v->data.size());
+    return ERROR_SUCCESS;
+}
+
+CEAPI LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, const BYTE *lpData,
+                          DWORD cbData) {
+    Hive &h = hive();
+    RegKeyId key;
+    std::u16string path;
+    LONG err = h.resolve(hKey, &key, &path);
+    RegValue v{dwType,
+               lpData ? std::vector<uint8_t>(lpData, lpData + cbData) : std::vector<uint8_t>()};
+    Fields f;
+    if (err == ERROR_INVALID_HANDLE)
+        f.null("key");
+    else
+        f.str("key", utf8(path));
+    f.str("name", lpValueName).num("type", dwType).num("size", cbData);
+    if (lpData)
+        f.raw("data", regValueJson(v));
+    else
+        f.null("data");
+    dev().journal().call("RegSetValueExW", f);
+
+    if (err != ERROR_SUCCESS)
+        return err;
+    std::u16string name = lpValueName ? lpValueName : u"";
+    if ((!lpData && cbData) || name.size() > kMaxNameLength)
+        return ERROR_INVALID_PARAMETER;
+    return statusError(h.store().setValue(key, name, v), ERROR_KEY_DELETED);
+}
+
+CEAPI LONG RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
+    Hive &h = hive();
+    RegKeyId base;
+    std::u16string path;
+    LONG err = h.resolve(hKey, &base, &path);
+    std::vector<std::u16string> names;
+    std::u16string spelled;
+    bool valid = lpSubKey && splitSubKey(lpSubKey, &names, &spelled);
+    Fields f;
+    if (err == ERROR_INVALID_HANDLE || !lpSubKey)
+        f.null("key");
+    else
+        f.str("key", utf8(joinPath(path, lpSubKey)));
+    dev().journal().call("RegDeleteKeyW", f);
+
+    if (err != ERROR_SUCCESS)
+        return err;
+    if (!valid)
+        return ERROR_INVALID_PARAMETER;
+    auto key = h.store().find(base, names);
+    if (!key)
+        return ERROR_FILE_NOT_FOUND;
+    if (h.isTree(*key))
+        return ERROR_ACCESS_DENIED;
+    return statusError(h.store().remove(*key), ERROR_FILE_NOT_FOUND);
+}
+
+CEAPI LONG RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
+    Hive &h = hive();
+    RegKeyId key;
+    std::u16string path;
+    LONG err = h.resolve(hKey, &key, &path);
+    if (err != ERROR_SUCCESS)
+        return err;
+    return statusError(h.store().removeValue(key, lpValueName ? lpValueName : u""),
+                       ERROR_FILE_NOT_FOUND);
+}
+
+CEAPI LONG RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName, LPDWORD,
+                         LPWSTR lpClass, LPDWORD lpcchClass, LPFILETIME lpftLastWriteTime) {
+    Hive &h = hive();
+    RegKeyId key;
+    std::u16string path;
+    LONG err = h.resolve(hKey, &key, &path);
+    if (err != ERROR_SUCCESS)
+        return err;
+    if (!lpName || !lpcchName)
+        return ERROR_INVALID_PARAMETER;
+    auto names = h.store().children(key);
+    if (dwIndex >= names.size())
+        return ERROR_NO_MORE_ITEMS;
+    if (!copyName(names[dwIndex], lpName, lpcchName))
+        return ERROR_MORE_DATA;
+    // Keys have no class and no write time here.
+    if (lpClass && lpcchClass && *lpcchClass)
+        lpClass[0] = 0;
+    if (lpcchClass)
+        *lpcchClass = 0;
+    if (lpftLastWriteTime)
+        *lpftLastWriteTime = FILETIME{0, 0};
+    return ERROR_SUCCESS;
+}
+
+CEAPI LONG RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcchValueName,
+                         LPDWORD, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+    Hive &h = hive();
+    RegKeyId key;
+    std::u16string path;
+    LONG err = h.resolve(hKey, &key, &path);
+    if (err != ERROR_SUCCESS)
+        return err;
+    if (!lpValueName || !lpcchValueName || (lpData && !lpcbData))
+        return ERROR_INVALID_PARAMETER;
+    auto values = h.store().values(key);
+    if (dwIndex >= values.size())
+        return ERROR_NO_MORE_ITEMS;
+    const auto &e = values[dwIndex];
+    if (!copyName(e.first, lpValueName, lpcchValueName))
+        return ERROR_MORE_DATA;
+    if (lpType)
+        *lpType = e.second.type;
+    if (!lpcbData)
+        return ERROR_SUCCESS;
+    DWORD room = *lpcbData;
+    *lpcbData = DWORD(e.second.data.size());
+    if (!lpData)
+        return ERROR_SUCCESS;
+    if (room < e.second.data.size())
+        return ERROR_MORE_DATA;
+    if (!e.second.data.empty())
+        std::memcpy(lpData, e.second.data.data(), e.second.data.size());
+    return ERROR_SUCCESS;
+}
+
+CEAPI LONG RegCloseKey(HKEY hKey) {
+    return hive().closeHandle(hKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
+
+CEAPI LONG RegFlushKey(HKEY hKey) {
+    // Every write is committed as it happens; there is nothing left to flush.
+    RegKeyId key;
+    std::u16string path;
+    return hive().resolve(hKey, &key, &path);
+}

@@ -1,0 +1,105 @@
+// The live device. The runner thread polls every 50 ms of real time: the window system is only
+// touched while holding the baton, and stdin and SIGINT only set flags that the poll reads.
+#include "live.h"
+
+#include "install.h"
+
+#include "emul/devmgr.h"
+#include "emul/registry.h"
+#include "emul/serial.h"
+#include "emul/text.h"
+#include "emul/windows_sys.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <thread>
+#include <unistd.h>
+
+namespace handheld {
+
+namespace {
+
+std::atomic<bool> liveStop{false};
+
+void onInterrupt(int) { liveStop = true; }
+
+constexpr int kNotesEdit = 100; // the edit box of the platform's Notes program
+
+} // namespace
+
+int runLive(const LiveOptions &options) {
+    emul::DeviceOptions dopt;
+    dopt.realTime = true;
+    dopt.hivePath = options.hive;
+    dopt.stateDir = options.state;
+    emul::Device device(dopt);
+    if (options.journal)
+        device.journal().tee(&std::cerr);
+
+    InstallOptions inst;
+    inst.withPort = false;
+    inst.settings = !device.registry().keyExists(u"Drivers\\BuiltIn\\Norvel");
+    install(device, inst);
+
+    emul::SerialPort &port = device.serial().addPort(u"COM2:", true);
+    std::string error;
+    if (options.tty.empty()) {
+        std::string path = port.openPty(&error);
+        if (path.empty()) {
+            std::fprintf(stderr, "handheld: no pseudo-terminal for the infrared line: %s\n",
+                         error.c_str());
+            return 1;
+        }
+        std::printf("infrared line: %s\n", path.c_str());
+    } else {
+        if (!port.attachTty(options.tty, &error)) {
+            std::fprintf(stderr, "handheld: %s: %s\n", options.tty.c_str(), error.c_str());
+            return 1;
+        }
+        std::printf("infrared line: %s\n", options.tty.c_str());
+    }
+    std::fflush(stdout);
+
+    if (!device.devices().activate(u"Drivers\\BuiltIn\\Norvel", 0))
+        std::fprintf(stderr, "handheld: the keyboard driver did not start\n");
+    uint32_t err = 0;
+    emul::Program *notes = device.devices().start(u"notes.exe", u"", &err);
+    if (!notes)
+        std::fprintf(stderr, "handheld: Notes did not start (error %u)\n", err);
+
+    // End of input ends the session; the reader is left blocked in read() at exit.
+    auto inputDone = std::make_shared<std::atomic<bool>>(false);
+    std::thread([inputDone] {
+        char buf[256];
+        while (read(0, buf, sizeof buf) > 0) {
+        }
+        *inputDone = true;
+    }).detach();
+    liveStop = false;
+    auto previous = std::signal(SIGINT, onInterrupt);
+
+    emul::Kernel &k = device.kernel();
+    std::u16string shown;
+    bool first = true;
+    while (!liveStop && !*inputDone) {
+        k.block([&] { return liveStop || *inputDone; }, k.now() + 50);
+        uintptr_t edit = device.windows().findControl(kNotesEdit);
+        std::u16string text = edit ? device.windows().text(edit) : u"";
+        if (first || text != shown) {
+            std::printf("notes: %s\n", emul::jsonQuote(emul::utf8(text)).c_str());
+            std::fflush(stdout);
+            shown = text;
+            first = false;
+        }
+        if (notes && notes->exited()) {
+            std::printf("notes: exited with code %u\n", notes->exitCode());
+            break;
+        }
+    }
+    std::signal(SIGINT, previous);
+    return 0;
+}
+
+} // namespace handheld

@@ -1,0 +1,461 @@
+// The scenario language: tokens, numbers and the shape of every command.
+#include "scenario.h"
+
+#include "emul/text.h"
+
+#include <cstring>
+
+namespace handheld {
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Decimal or 0x hexadecimal, optionally negative; false when it is no number or out of range.
+bool parseNumber(const std::string &t, int64_t lo, int64_t hi, int64_t *out) {
+    size_t i = 0;
+    bool negative = false;
+    if (i < t.size() && t[i] == '-') {
+        negative = true;
+        ++i;
+    }
+    int base = 10;
+    if (t.size() - i > 2 && t[i] == '0' && (t[i + 1] == 'x' || t[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i >= t.size())
+        return false;
+    uint64_t v = 0;
+    for (; i < t.size(); ++i) {
+        int d = hexDigit(t[i]);
+        if (d < 0 || d >= base)
+            return false;
+        v = v * base + uint64_t(d);
+        if (v > (uint64_t(1) << 40))
+            return false;
+    }
+    int64_t s = negative ? -int64_t(v) : int64_t(v);
+    if (s < lo || s > hi)
+        return false;
+    *out = s;
+    return true;
+}
+
+bool parseU32(const std::string &t, uint32_t *out) {
+    int64_t v;
+    if (!parseNumber(t, 0, 0xFFFFFFFFLL, &v))
+        return false;
+    *out = uint32_t(v);
+    return true;
+}
+
+bool parseByte(const std::string &t, uint8_t *out) {
+    if (t.size() != 2 || hexDigit(t[0]) < 0 || hexDigit(t[1]) < 0)
+        return false;
+    *out = uint8_t(hexDigit(t[0]) * 16 + hexDigit(t[1]));
+    return true;
+}
+
+// GENERIC_READ, GENERIC_WRITE... joined by '|', or a number.
+bool parseAccess(const std::string &t, uint32_t *out) {
+    if (parseU32(t, out))
+        return true;
+    static const struct {
+        const char *name;
+        uint32_t value;
+    } names[] = {{"GENERIC_READ", 0x80000000u},
+                 {"GENERIC_WRITE", 0x40000000u},
+                 {"GENERIC_EXECUTE", 0x20000000u},
+                 {"GENERIC_ALL", 0x10000000u}};
+    uint32_t v = 0;
+    size_t start = 0;
+    for (;;) {
+        size_t bar = t.find('|', start);
+        std::string part = t.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
+        bool known = false;
+        for (auto &n : names)
+            if (part == n.name) {
+                v |= n.value;
+                known = true;
+            }
+        if (!known)
+            return false;
+        if (bar == std::string::npos)
+            break;
+        start = bar + 1;
+    }
+    *out = v;
+    return true;
+}
+
+bool isComName(const std::string &t) {
+    if (t.size() < 5 || t.back() != ':')
+        return false;
+    if (strncasecmp(t.c_str(), "COM", 3) != 0)
+        return false;
+    for (size_t i = 3; i + 1 < t.size(); ++i)
+        if (t[i] < '0' || t[i] > '9')
+            return false;
+    return true;
+}
+
+emul::RegValue textValue(uint32_t type, const std::vector<std::string> &parts) {
+    emul::RegValue v;
+    v.type = type;
+    std::u16string all;
+    for (auto &p : parts) {
+        all += emul::utf16(p);
+        all += u'\0';
+    }
+    if (type == 7 || parts.empty())
+        all += u'\0'; // a multi-string ends with an empty string
+    v.data.resize(all.size() * 2);
+    std::memcpy(v.data.data(), all.data(), v.data.size());
+    return v;
+}
+
+struct Op {
+    const char *word;
+    ScnOp op;
+};
+
+const Op kOps[] = {
+    {"driver", ScnOp::Driver},   {"osbuild", ScnOp::OsBuild},       {"set", ScnOp::Set},
+    {"delete", ScnOp::Delete},   {"port", ScnOp::Port},             {"fail", ScnOp::Fail},
+    {"heal", ScnOp::Heal},       {"file", ScnOp::File},             {"window", ScnOp::Window},
+    {"foreground", ScnOp::Foreground}, {"boot", ScnOp::Boot},       {"activate", ScnOp::Activate},
+    {"deactivate", ScnOp::Deactivate}, {"rx", ScnOp::Rx},           {"wait", ScnOp::Wait},
+    {"powerdown", ScnOp::PowerDown},   {"powerup", ScnOp::PowerUp}, {"client", ScnOp::ClientOpen},
+    {"run", ScnOp::Run},         {"sip", ScnOp::Sip},               {"dump", ScnOp::Dump},
+    {"show", ScnOp::Show},       {"tab", ScnOp::Tab},               {"click", ScnOp::Click},
+    {"slide", ScnOp::Slide},     {"select", ScnOp::Select},         {"ok", ScnOp::Ok},
+    {"cancel", ScnOp::Cancel},   {"answer", ScnOp::Answer},         {"choose", ScnOp::Choose},
+};
+
+const char *usage(ScnOp op) {
+    switch (op) {
+    case ScnOp::Driver: return "driver ce420|ce400|ce300";
+    case ScnOp::OsBuild: return "osbuild N";
+    case ScnOp::Set: return "set PATH NAME dword N | sz TEXT | multisz TEXT... | binary HH...";
+    case ScnOp::Delete: return "delete PATH [NAME]";
+    case ScnOp::Port: return "port COMn: [nobaud9600]";
+    case ScnOp::Fail: return "fail CALL";
+    case ScnOp::Heal: return "heal CALL";
+    case ScnOp::File: return "file PATH [TEXT]";
+    case ScnOp::Window: return "window NAME CLASS [parent NAME] [rect L T R B]";
+    case ScnOp::Foreground: return "foreground NAME";
+    case ScnOp::Boot: return "boot";
+    case ScnOp::Activate: return "activate PATH";
+    case ScnOp::Deactivate: return "deactivate";
+    case ScnOp::Rx: return "rx HH [HH...]";
+    case ScnOp::Wait: return "wait MS";
+    case ScnOp::PowerDown: return "powerdown";
+    case ScnOp::PowerUp: return "powerup";
+    case ScnOp::ClientOpen:
+    case ScnOp::ClientRead:
+    case ScnOp::ClientClose: return "client open [ACCESS] | client read N | client close";
+    case ScnOp::Run: return "run PROGRAM [ARGS...]";
+    case ScnOp::Sip: return "sip on|off";
+    case ScnOp::Dump: return "dump PATH";
+    case ScnOp::Show: return "show ID";
+    case ScnOp::Tab: return "tab N";
+    case ScnOp::Click: return "click ID";
+    case ScnOp::Slide: return "slide ID POS";
+    case ScnOp::Select: return "select ID TEXT";
+    case ScnOp::Ok: return "ok";
+    case ScnOp::Cancel: return "cancel";
+    case ScnOp::Answer: return "answer yes|no";
+    case ScnOp::Choose: return "choose PATH|cancel";
+    }
+    return "";
+}
+
+// Fills `cmd` from the tokens after the command word; false when they do not fit.
+bool parseArgs(ScnOp op, const std::vector<std::string> &a, ScnCommand *cmd, std::string *why) {
+    const size_t n = a.size();
+    switch (op) {
+    case ScnOp::Driver:
+        if (n != 1)
+            return false;
+        if (a[0] != "ce420" && a[0] != "ce400" && a[0] != "ce300") {
+            *why = "unknown driver build \"" + a[0] + "\"";
+            return false;
+        }
+        cmd->name = a[0];
+        return true;
+    case ScnOp::OsBuild:
+    case ScnOp::Wait:
+    case ScnOp::Tab:
+    case ScnOp::Click:
+    case ScnOp::Show:
+        return n == 1 && parseU32(a[0], &cmd->num);
+    case ScnOp::Slide:
+        return n == 2 && parseU32(a[0], &cmd->num) && parseU32(a[1], &cmd->num2);
+    case ScnOp::Select:
+        if (n != 2 || !parseU32(a[0], &cmd->num))
+            return false;
+        cmd->name = a[1];
+        return true;
+    case ScnOp::Set: {
+        if (n < 3)
+            return false;
+        cmd->path = a[0];
+        cmd->name = a[1];
+        const std::string &type = a[2];
+        std::vector<std::string> rest(a.begin() + 3, a.end());
+        if (type == "dword") {
+            uint32_t v;
+            if (rest.size() != 1 || !parseU32(rest[0], &v))
+                return false;
+            cmd->value.type = 4;
+            cmd->value.data.resize(4);
+            std::memcpy(cmd->value.data.data(), &v, 4);
+        } else if (type == "sz") {
+            if (rest.size() != 1)
+                return false;
+            cmd->value = textValue(1, rest);
+        } else if (type == "multisz") {
+            cmd->value = textValue(7, rest);
+        } else if (type == "binary") {
+            cmd->value.type = 3;
+            for (auto &t : rest) {
+                uint8_t b;
+                if (!parseByte(t, &b)) {
+                    *why = "\"" + t + "\" is not a byte of two hex digits";
+                    return false;
+                }
+                cmd->value.data.push_back(b);
+            }
+        } else {
+            *why = "unknown value type \"" + type + "\"";
+            return false;
+        }
+        return true;
+    }
+    case ScnOp::Delete:
+        if (n < 1 || n > 2)
+            return false;
+        cmd->path = a[0];
+        cmd->flag = n == 2;
+        if (n == 2)
+            cmd->name = a[1];
+        return true;
+    case ScnOp::Port:
+        if (n < 1 || n > 2 || (n == 2 && a[1] != "nobaud9600"))
+            return false;
+        if (!isComName(a[0])) {
+            *why = "\"" + a[0] + "\" is not a COM port name such as \"COM3:\"";
+            return false;
+        }
+        cmd->name = a[0];
+        cmd->flag = n == 2;
+        return true;
+    case ScnOp::Fail:
+    case ScnOp::Heal:
+    case ScnOp::Activate:
+    case ScnOp::Dump:
+    case ScnOp::Foreground:
+        if (n != 1 || a[0].empty())
+            return false;
+        cmd->path = a[0];
+        return true;
+    case ScnOp::File:
+        if (n < 1 || n > 2)
+            return false;
+        cmd->path = a[0];
+        cmd->flag = n == 2;
+        if (n == 2)
+            cmd->name = a[1];
+        return true;
+    case ScnOp::Window: {
+        if (n < 2)
+            return false;
+        cmd->path = a[0];
+        cmd->name = a[1];
+        size_t i = 2;
+        while (i < n) {
+            if (a[i] == "parent" && i + 1 < n && !cmd->flag) {
+                cmd->flag = true;
+                cmd->parent = a[i + 1];
+                i += 2;
+            } else if (a[i] == "rect" && i + 4 < n && !cmd->hasRect) {
+                for (int k = 0; k < 4; ++k) {
+                    int64_t v;
+                    if (!parseNumber(a[i + 1 + k], -32768, 32767, &v))
+                        return false;
+                    cmd->rect[k] = int(v);
+                }
+                cmd->hasRect = true;
+                i += 5;
+            } else {
+                return false;
+            }
+        }
+        return true;
+    }
+    case ScnOp::Boot:
+    case ScnOp::Deactivate:
+    case ScnOp::PowerDown:
+    case ScnOp::PowerUp:
+    case ScnOp::Ok:
+    case ScnOp::Cancel:
+        return n == 0;
+    case ScnOp::Rx:
+        if (n == 0)
+            return false;
+        for (auto &t : a) {
+            uint8_t b;
+            if (!parseByte(t, &b)) {
+                *why = "\"" + t + "\" is not a byte of two hex digits";
+                return false;
+            }
+            cmd->bytes.push_back(b);
+        }
+        return true;
+    case ScnOp::ClientOpen:
+    case ScnOp::ClientRead:
+    case ScnOp::ClientClose:
+        if (n >= 1 && a[0] == "open" && n <= 2) {
+            cmd->op = ScnOp::ClientOpen;
+            cmd->num = 0x80000000u;
+            if (n == 2 && !parseAccess(a[1], &cmd->num)) {
+                *why = "\"" + a[1] + "\" is not an access such as GENERIC_READ or 0x80000000";
+                return false;
+            }
+            return true;
+        }
+        if (n == 2 && a[0] == "read") {
+            cmd->op = ScnOp::ClientRead;
+            return parseU32(a[1], &cmd->num) && cmd->num <= 65536;
+        }
+        if (n == 1 && a[0] == "close") {
+            cmd->op = ScnOp::ClientClose;
+            return true;
+        }
+        return false;
+    case ScnOp::Run:
+        if (n < 1 || a[0].empty())
+            return false;
+        cmd->path = a[0];
+        cmd->args.assign(a.begin() + 1, a.end());
+        return true;
+    case ScnOp::Sip:
+        if (n != 1 || (a[0] != "on" && a[0] != "off"))
+            return false;
+        cmd->flag = a[0] == "on";
+        return true;
+    case ScnOp::Answer:
+        if (n != 1 || (a[0] != "yes" && a[0] != "no"))
+            return false;
+        cmd->flag = a[0] == "yes";
+        return true;
+    case ScnOp::Choose:
+        if (n != 1)
+            return false;
+        cmd->flag = a[0] == "cancel";
+        cmd->path = a[0];
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool scnTokenize(const std::string &line, std::vector<std::string> *tokens, std::string *error) {
+    tokens->clear();
+    size_t i = 0;
+    const size_t n = line.size();
+    while (i < n) {
+        if (isBlank(line[i])) {
+            ++i;
+            continue;
+        }
+        if (line[i] == '#')
+            break;
+        std::string tok;
+        if (line[i] == '"') {
+            size_t start = i++;
+            bool closed = false;
+            while (i < n) {
+                char c = line[i];
+                if (c == '"') {
+                    closed = true;
+                    ++i;
+                    break;
+                }
+                if (c == '\\' && i + 1 < n && (line[i + 1] == '"' || line[i + 1] == '\\')) {
+                    tok += line[i + 1];
+                    i += 2;
+                    continue;
+                }
+                tok += c;
+                ++i;
+            }
+            if (!closed) {
+                *error = "unterminated quote starting at column " + std::to_string(start + 1);
+                return false;
+            }
+            if (i < n && !isBlank(line[i]) && line[i] != '#') {
+                *error = "a closing quote must be followed by a blank (column " +
+                         std::to_string(i + 1) + ")";
+                return false;
+            }
+        } else {
+            while (i < n && !isBlank(line[i]) && line[i] != '#') {
+                if (line[i] == '"') {
+                    *error = "a quote inside a word (column " + std::to_string(i + 1) + ")";
+                    return false;
+                }
+                tok += line[i++];
+            }
+        }
+        tokens->push_back(std::move(tok));
+    }
+    return true;
+}
+
+bool scnParseLine(const std::string &line, int lineNo, ScnCommand *cmd, bool *empty,
+                  std::string *error) {
+    *cmd = ScnCommand();
+    cmd->line = lineNo;
+    std::string text = line;
+    if (lineNo == 1 && text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        text.erase(0, 3); // a byte-order mark some editors write
+    std::vector<std::string> tokens;
+    if (!scnTokenize(text, &tokens, error))
+        return false;
+    *empty = tokens.empty();
+    if (tokens.empty())
+        return true;
+    const std::string &word = tokens[0];
+    const Op *found = nullptr;
+    for (auto &o : kOps)
+        if (word == o.word)
+            found = &o;
+    if (!found) {
+        *error = "unknown command \"" + word + "\"";
+        return false;
+    }
+    cmd->op = found->op;
+    cmd->word = word;
+    std::vector<std::string> args(tokens.begin() + 1, tokens.end());
+    std::string why;
+    if (!parseArgs(found->op, args, cmd, &why)) {
+        *error = why.empty() ? std::string("usage: ") + usage(found->op) : why;
+        return false;
+    }
+    return true;
+}
+
+} // namespace handheld

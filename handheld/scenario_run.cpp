@@ -1,0 +1,365 @@
+// The scenario runner: the device's main thread acting out a scenario's commands.
+#include "scenario.h"
+
+#include "install.h"
+
+#include "emul/devmgr.h"
+#include "emul/fileobj.h"
+#include "emul/files.h"
+#include "emul/kernel.h"
+#include "emul/registry.h"
+#include "emul/serial.h"
+#include "emul/shell.h"
+#include "emul/text.h"
+#include "emul/windows_sys.h"
+
+#include <istream>
+#include <sstream>
+
+namespace handheld {
+
+namespace {
+
+const char *const kDriverKey = "Drivers\\BuiltIn\\Norvel";
+const char16_t *const kDefaultLine = u"COM2:";
+constexpr uint32_t kOpenExisting = 3;
+
+std::string hexBytes(const uint8_t *p, size_t n) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string s;
+    for (size_t i = 0; i < n; ++i) {
+        if (i)
+            s += ' ';
+        s += digits[p[i] >> 4];
+        s += digits[p[i] & 15];
+    }
+    return s;
+}
+
+std::string jsonStrings(const std::vector<std::string> &v) {
+    std::string s = "[";
+    for (size_t i = 0; i < v.size(); ++i)
+        s += (i ? "," : "") + emul::jsonQuote(v[i]);
+    return s + "]";
+}
+
+// Program names as the scenario writes them: a bare name means the program file in \Windows.
+std::u16string programFile(const std::string &name) {
+    std::u16string p = emul::utf16(name);
+    if (p.find(u'\\') == std::u16string::npos && p.find(u'.') == std::u16string::npos)
+        p += u".exe";
+    return p;
+}
+
+} // namespace
+
+ScenarioRunner::ScenarioRunner(emul::Device &device) : dev_(device) {}
+
+ScenarioRunner::~ScenarioRunner() = default;
+
+emul::SerialPort &ScenarioRunner::line() {
+    if (!line_) {
+        line_ = &dev_.serial().addPort(kDefaultLine, true);
+        lineDefaulted_ = true;
+    }
+    return *line_;
+}
+
+namespace {
+
+void journalExit(emul::Journal &journal, ScenarioRunner::Tracked &t) {
+    if (t.reported || !t.program->exited())
+        return;
+    t.reported = true;
+    journal.event("exit",
+                  emul::Fields().str("program", t.name).num("code", t.program->exitCode()));
+}
+
+} // namespace
+
+bool ScenarioRunner::exitPending() const {
+    for (auto &t : programs_)
+        if (!t->reported && t->program->exited())
+            return true;
+    return false;
+}
+
+void ScenarioRunner::reportExits() {
+    for (auto &t : programs_)
+        journalExit(dev_.journal(), *t);
+}
+
+void ScenarioRunner::runUntil(std::function<bool()> until, uint64_t deadline) {
+    emul::Kernel &k = dev_.kernel();
+    reportExits();
+    // Always block at least once, so even `wait 0` lets the device's other threads take a turn.
+    do {
+        k.block([&] { return (until && until()) || exitPending(); }, deadline);
+        reportExits();
+    } while (!(until && until()) && k.now() < deadline);
+}
+
+bool ScenarioRunner::activateKey(const std::string &path) {
+    line();
+    driverLoaded_ = true;
+    uintptr_t hnd = dev_.devices().activate(emul::utf16(path), 0);
+    dev_.journal().event("activate", emul::Fields().str("key", path).boolean("result", hnd != 0));
+    return hnd != 0;
+}
+
+bool ScenarioRunner::execute(const ScnCommand &c, std::string *error) {
+    emul::Journal &journal = dev_.journal();
+    switch (c.op) {
+    case ScnOp::Driver:
+        if (driverLoaded_) {
+            *error = "driver: the driver build is fixed once boot or activate has run";
+            return false;
+        }
+        installDriverBuild(dev_, c.name);
+        break;
+    case ScnOp::OsBuild:
+        dev_.setBuildNumber(c.num);
+        break;
+    case ScnOp::Set:
+        dev_.registry().createKey(emul::utf16(c.path));
+        dev_.registry().setValue(emul::utf16(c.path), emul::utf16(c.name), c.value);
+        break;
+    case ScnOp::Delete:
+        if (c.flag)
+            dev_.registry().deleteValue(emul::utf16(c.path), emul::utf16(c.name));
+        else
+            dev_.registry().deleteKey(emul::utf16(c.path));
+        break;
+    case ScnOp::Port:
+        if (lineDefaulted_) {
+            // The default line gives way to the scenario's own, unless the device uses it.
+            if (line_->isOpen()) {
+                *error = "port: the infrared line on COM2: is in use already; give port "
+                         "commands before the driver starts";
+                return false;
+            }
+            dev_.serial().removeAll();
+            lineDefaulted_ = false;
+        }
+        line_ = &dev_.serial().addPort(emul::utf16(c.name), !c.flag);
+        break;
+    case ScnOp::Fail:
+        dev_.fail(c.path);
+        break;
+    case ScnOp::Heal:
+        dev_.heal(c.path);
+        break;
+    case ScnOp::File:
+        dev_.files().writeFile(emul::utf16(c.path), c.name);
+        break;
+    case ScnOp::Window: {
+        emul::WindowSystem &ws = dev_.windows();
+        if (ws.findByName(c.path)) {
+            *error = "window: there is a window named \"" + c.path + "\" already";
+            return false;
+        }
+        uintptr_t parent = 0;
+        if (c.flag) {
+            parent = ws.findByName(c.parent);
+            if (!parent) {
+                *error = "window: no window named \"" + c.parent + "\"";
+                return false;
+            }
+        }
+        if (!ws.createSceneWindow(c.path, emul::utf16(c.name), parent, c.rect[0], c.rect[1],
+                                  c.rect[2], c.rect[3])) {
+            *error = "window: the window could not be created";
+            return false;
+        }
+        break;
+    }
+    case ScnOp::Foreground: {
+        uintptr_t h = dev_.windows().findByName(c.path);
+        if (!h) {
+            *error = "foreground: no window named \"" + c.path + "\"";
+            return false;
+        }
+        dev_.windows().setForeground(h);
+        break;
+    }
+    case ScnOp::Boot:
+        activateKey(kDriverKey);
+        break;
+    case ScnOp::Activate:
+        activateKey(c.path);
+        break;
+    case ScnOp::Deactivate: {
+        uintptr_t hnd = dev_.devices().lastActivated();
+        bool ok = hnd && dev_.devices().deactivate(hnd);
+        journal.event("deactivate", emul::Fields().boolean("result", ok));
+        break;
+    }
+    case ScnOp::Rx:
+        line().arriveNow(c.bytes);
+        break;
+    case ScnOp::Wait:
+        line();
+        runUntil(nullptr, dev_.kernel().now() + c.num);
+        break;
+    case ScnOp::PowerDown:
+        dev_.devices().powerDown();
+        break;
+    case ScnOp::PowerUp:
+        dev_.devices().powerUp();
+        break;
+    case ScnOp::ClientOpen: {
+        line();
+        uintptr_t hnd = dev_.devices().lastActivated();
+        std::u16string name = hnd ? dev_.devices().deviceName(hnd) : u"IRK1:";
+        // A fresh client: a refusal that sets no error of its own shows 0, not a stale one.
+        dev_.kernel().self()->lastError = 0;
+        uint32_t err = 0;
+        std::shared_ptr<emul::FileObject> f =
+            emul::openFileObject(name, c.num, 0, kOpenExisting, &err);
+        if (f)
+            clients_.push_back({dev_.handles().add(f), f});
+        journal.event("client open",
+                      emul::Fields().boolean("result", f != nullptr).num("error", f ? 0 : err));
+        break;
+    }
+    case ScnOp::ClientRead: {
+        std::vector<uint8_t> buf(c.num);
+        uint32_t got = 0, err = 0;
+        bool ok = !clients_.empty() && clients_.back().file->read(buf.data(), c.num, &got, &err);
+        if (ok && got > c.num)
+            got = c.num;
+        journal.event("client read", emul::Fields()
+                                         .num("result", ok ? int64_t(got) : -1)
+                                         .str("data", ok ? hexBytes(buf.data(), got) : ""));
+        break;
+    }
+    case ScnOp::ClientClose: {
+        bool ok = false;
+        if (!clients_.empty()) {
+            Client cl = clients_.back();
+            clients_.pop_back();
+            cl.file.reset();
+            ok = dev_.handles().close(cl.handle);
+        }
+        journal.event("client close", emul::Fields().num("result", ok ? 1 : 0));
+        break;
+    }
+    case ScnOp::Run: {
+        line();
+        std::string cmdLine;
+        for (size_t i = 0; i < c.args.size(); ++i)
+            cmdLine += (i ? " " : "") + c.args[i];
+        uint32_t err = 0;
+        emul::Program *p = dev_.devices().start(programFile(c.path), emul::utf16(cmdLine), &err);
+        if (!p) {
+            *error = "run: the device cannot start \"" + c.path + "\" (error " +
+                     std::to_string(err) + ")";
+            return false;
+        }
+        auto tracked = std::make_shared<Tracked>(Tracked{p, c.path, false});
+        programs_.push_back(tracked);
+        // A thread that waits for the exit, right behind the program's own in the scheduling
+        // order: it runs first when the program ends, so the exit line is written then, before
+        // anything that other threads do afterwards.
+        emul::Journal *journal = &dev_.journal();
+        dev_.kernel().spawn("exit of " + c.path, [tracked, journal] {
+            emul::Program *prog = tracked->program;
+            if (!prog->exited()) // blocking would hand the turn on even when it has exited
+                emul::kern().block([prog] { return prog->exited(); }, emul::kNever);
+            journalExit(*journal, *tracked);
+            return 0u;
+        });
+        runUntil([p] { return p->exited() || (p->thread && p->thread->waitingForInput); },
+                 emul::kNever);
+        break;
+    }
+    case ScnOp::Sip:
+        dev_.shell().sipOn = c.flag;
+        break;
+    case ScnOp::Dump: {
+        std::u16string key = emul::utf16(c.path);
+        std::string values = "null";
+        if (dev_.registry().keyExists(key)) {
+            values = "{";
+            bool first = true;
+            for (auto &v : dev_.registry().values(key)) {
+                values += (first ? "" : ",") + emul::jsonQuote(emul::utf8(v.first)) + ":" +
+                          emul::regValueJson(v.second);
+                first = false;
+            }
+            values += "}";
+        }
+        journal.line("dump", emul::jsonQuote(c.path), emul::Fields().raw("values", values));
+        break;
+    }
+    case ScnOp::Show: {
+        uintptr_t h = dev_.windows().findControl(int(c.num));
+        std::optional<emul::ControlState> st;
+        if (h)
+            st = dev_.windows().controlState(h);
+        if (!st) {
+            *error = "show: the foreground program has no control " + std::to_string(c.num);
+            return false;
+        }
+        emul::Fields f;
+        f.str("class", st->className).str("text", st->text).boolean("visible", st->visible);
+        if (st->checked)
+            f.boolean("checked", *st->checked);
+        if (st->pos)
+            f.num("pos", *st->pos);
+        if (st->min)
+            f.num("min", *st->min);
+        if (st->max)
+            f.num("max", *st->max);
+        if (st->items)
+            f.raw("items", jsonStrings(*st->items));
+        if (st->items || st->hasSelection) {
+            if (st->selected)
+                f.str("selected", *st->selected);
+            else
+                f.null("selected");
+        }
+        journal.line("control", std::to_string(c.num), f);
+        break;
+    }
+    case ScnOp::Tab:
+    case ScnOp::Click:
+    case ScnOp::Slide:
+    case ScnOp::Select:
+    case ScnOp::Ok:
+    case ScnOp::Cancel:
+    case ScnOp::Answer:
+    case ScnOp::Choose:
+        line();
+        if (!userAction(c, error))
+            return false;
+        break;
+    }
+    reportExits();
+    return true;
+}
+
+bool ScenarioRunner::play(std::istream &in, ScnError *err) {
+    std::string text;
+    int lineNo = 0;
+    while (std::getline(in, text)) {
+        ++lineNo;
+        ScnCommand cmd;
+        bool empty = false;
+        std::string message;
+        if (!scnParseLine(text, lineNo, &cmd, &empty, &message) ||
+            (!empty && !execute(cmd, &message))) {
+            err->line = lineNo;
+            err->message = message;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ScenarioRunner::playText(const std::string &text, ScnError *err) {
+    std::istringstream in(text);
+    return play(in, err);
+}
+
+} // namespace handheld

@@ -1,0 +1,113 @@
+// Text rendering of the screen. It walks the window tree with the platform's query calls
+// (none of them is journaled) and asks the window system for each control's state.
+#include "screen.h"
+
+#include <windows.h>
+
+#include "emul/text.h"
+#include "emul/windows_sys.h"
+
+#include <vector>
+
+namespace handheld {
+
+namespace {
+
+// Splits UTF-8 text into lines of at most `width` characters (code points), at line breaks
+// and, where a line is too long, at the last blank that fits.
+std::vector<std::string> wrap(const std::string &text, size_t width) {
+    std::vector<std::string> out;
+    std::u16string all = emul::utf16(text);
+    std::u16string cur;
+    auto flush = [&] {
+        out.push_back(emul::utf8(cur));
+        cur.clear();
+    };
+    for (size_t i = 0; i < all.size(); ++i) {
+        char16_t c = all[i];
+        if (c == u'\r')
+            continue;
+        if (c == u'\n') {
+            flush();
+            continue;
+        }
+        cur += c == u'\t' ? u' ' : c;
+        if (cur.size() > width) {
+            size_t cut = cur.rfind(u' ', width);
+            std::u16string rest;
+            if (cut == std::u16string::npos || cut == 0) {
+                rest = cur.substr(width);
+                cur.resize(width);
+            } else {
+                rest = cur.substr(cut + 1);
+                cur.resize(cut);
+            }
+            flush();
+            cur = rest;
+        }
+    }
+    if (!cur.empty() || out.empty())
+        flush();
+    return out;
+}
+
+size_t columns(const std::string &utf8Text) { return emul::utf16(utf8Text).size(); }
+
+struct Canvas {
+    int width;
+    std::string text;
+    void rule() { text += "+" + std::string(size_t(width), '-') + "+\n"; }
+    void row(const std::string &s) {
+        for (auto &l : wrap(s, size_t(width))) {
+            size_t n = columns(l);
+            text += "|" + l + std::string(n < size_t(width) ? size_t(width) - n : 0, ' ') + "|\n";
+        }
+    }
+};
+
+std::string controlLine(const emul::ControlState &st) {
+    std::string cls = emul::utf8(emul::foldCase(emul::utf16(st.className)));
+    if (st.checked)
+        return std::string(*st.checked ? "[x] " : "[ ] ") + st.text;
+    if (st.pos && st.min && st.max)
+        return (st.text.empty() ? "" : st.text + " ") + std::to_string(*st.pos) + " (" +
+               std::to_string(*st.min) + ".." + std::to_string(*st.max) + ")";
+    if (st.items) {
+        std::string sel = st.selected ? *st.selected : "";
+        return "[" + sel + " v]";
+    }
+    if (cls == "button")
+        return "[ " + st.text + " ]";
+    return st.text;
+}
+
+void drawChildren(emul::Device &device, HWND parent, Canvas &c) {
+    for (HWND w = GetWindow(parent, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        if (!IsWindowVisible(w))
+            continue;
+        auto st = device.windows().controlState(reinterpret_cast<uintptr_t>(w));
+        if (st && !(st->text.empty() && !st->checked && !st->pos && !st->items))
+            c.row(controlLine(*st));
+        drawChildren(device, w, c);
+    }
+}
+
+} // namespace
+
+std::string renderScreen(emul::Device &device, int width) {
+    Canvas c{width, ""};
+    uintptr_t fg = device.windows().foreground();
+    c.rule();
+    if (!fg) {
+        c.row("(no foreground window)");
+        c.rule();
+        return c.text;
+    }
+    c.row(emul::utf8(device.windows().text(fg)));
+    c.rule();
+    drawChildren(device, reinterpret_cast<HWND>(fg), c);
+    c.rule();
+    return c.text;
+}
+
+} // namespace handheld

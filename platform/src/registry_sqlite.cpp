@@ -1,0 +1,320 @@
+// The registry's storage in SQLite. A file hive may be shared by several processes: WAL mode,
+// a busy time-out and one transaction per write keep it consistent, and a killed writer loses
+// at most the write it was in the middle of.
+#include "registry_store.h"
+
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+
+namespace emul {
+
+namespace {
+
+constexpr int kBusyTimeoutMs = 5000;
+
+// Key and value names use SQLite's NOCASE collation: ASCII letters fold, everything else is
+// compared as is, and the stored spelling is kept.
+const char *const kSchema = R"(
+CREATE TABLE IF NOT EXISTS reg_keys(
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  parent INTEGER NOT NULL,
+  name TEXT NOT NULL COLLATE NOCASE,
+  UNIQUE(parent, name));
+CREATE TABLE IF NOT EXISTS reg_values(
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  key INTEGER NOT NULL,
+  name TEXT NOT NULL COLLATE NOCASE,
+  type INTEGER NOT NULL,
+  data BLOB NOT NULL,
+  UNIQUE(key, name));
+)";
+
+class SqliteStore : public RegStore {
+  public:
+    explicit SqliteStore(sqlite3 *db) : db_(db) {}
+    ~SqliteStore() override {
+        for (auto &e : cache_)
+            sqlite3_finalize(e.second);
+        sqlite3_close(db_);
+    }
+
+    RegKeyId tree(const std::u16string &name) override {
+        std::lock_guard<std::mutex> lock(m_);
+        if (!begin())
+            return 0;
+        RegKeyId id = childOf(0, name);
+        if (!id)
+            id = insertKey(0, name);
+        return commit(id != 0) ? id : 0;
+    }
+
+    bool exists(RegKeyId key) override {
+        std::lock_guard<std::mutex> lock(m_);
+        return keyExists(key);
+    }
+
+    std::optional<RegKeyId> find(RegKeyId from, const std::vector<std::u16string> &names) override {
+        std::lock_guard<std::mutex> lock(m_);
+        if (names.empty())
+            return keyExists(from) ? std::optional<RegKeyId>(from) : std::nullopt;
+        RegKeyId id = from;
+        for (auto &n : names)
+            if (!(id = childOf(id, n)))
+                return std::nullopt;
+        return id;
+    }
+
+    RegKeyId create(RegKeyId from, const std::vector<std::u16string> &names,
+                    bool *created) override {
+        std::lock_guard<std::mutex> lock(m_);
+        if (created)
+            *created = false;
+        if (!begin())
+            return 0;
+        RegKeyId id = keyExists(from) ? from : 0;
+        bool made = false;
+        for (size_t i = 0; id && i < names.size(); ++i) {
+            RegKeyId next = childOf(id, names[i]);
+            made = !next;
+            id = next ? next : insertKey(id, names[i]);
+        }
+        if (!commit(id != 0))
+            return 0;
+        if (created)
+            *created = made;
+        return id;
+    }
+
+    RegStatus remove(RegKeyId key) override {
+        std::lock_guard<std::mutex> lock(m_);
+        if (!begin())
+            return RegStatus::failed;
+        if (!keyExists(key)) {
+            commit(false);
+            return RegStatus::missing;
+        }
+        bool ok = run("WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL SELECT k.id FROM reg_keys k "
+                      "JOIN sub ON k.parent = sub.id) DELETE FROM reg_values WHERE key IN sub",
+                      key) &&
+                  run("WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL SELECT k.id FROM reg_keys k "
+                      "JOIN sub ON k.parent = sub.id) DELETE FROM reg_keys WHERE id IN sub",
+                      key);
+        return commit(ok) ? RegStatus::ok : RegStatus::failed;
+    }
+
+    std::vector<std::u16string> children(RegKeyId key) override {
+        std::lock_guard<std::mutex> lock(m_);
+        std::vector<std::u16string> out;
+        Query q(this, "SELECT name FROM reg_keys WHERE parent = ?1 ORDER BY id");
+        q.bind(1, key);
+        while (q.row())
+            out.push_back(q.text(0));
+        return out;
+    }
+
+    std::optional<RegValue> value(RegKeyId key, const std::u16string &name) override {
+        std::lock_guard<std::mutex> lock(m_);
+        Query q(this, "SELECT type, data FROM reg_values WHERE key = ?1 AND name = ?2");
+        q.bind(1, key).bind(2, name);
+        if (!q.row())
+            return std::nullopt;
+        return RegValue{uint32_t(q.integer(0)), q.blob(1)};
+    }
+
+    RegStatus setValue(RegKeyId key, const std::u16string &name, const RegValue &v) override {
+        std::lock_guard<std::mutex> lock(m_);
+        if (!begin())
+            return RegStatus::failed;
+        if (!keyExists(key)) {
+            commit(false);
+            return RegStatus::missing;
+        }
+        // An existing value keeps its place and its spelling.
+        Query q(this,
+                "INSERT INTO reg_values(key, name, type, data) VALUES(?1, ?2, ?3, ?4) "
+                "ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, data = excluded.data");
+        q.bind(1, key).bind(2, name).bind(3, int64_t(v.type)).bind(4, v.data);
+        bool ok = q.done();
+        return commit(ok) ? RegStatus::ok : RegStatus::failed;
+    }
+
+    RegStatus removeValue(RegKeyId key, const std::u16string &name) override {
+        std::lock_guard<std::mutex> lock(m_);
+        Query q(this, "DELETE FROM reg_values WHERE key = ?1 AND name = ?2");
+        q.bind(1, key).bind(2, name);
+        if (!q.done())
+            return RegStatus::failed;
+        return sqlite3_changes(db_) ? RegStatus::ok : RegStatus::missing;
+    }
+
+    std::vector<std::pair<std::u16string, RegValue>> values(RegKeyId key) override {
+        std::lock_guard<std::mutex> lock(m_);
+        std::vector<std::pair<std::u16string, RegValue>> out;
+        Query q(this, "SELECT name, type, data FROM reg_values WHERE key = ?1 ORDER BY id");
+        q.bind(1, key);
+        while (q.row())
+            out.emplace_back(q.text(0), RegValue{uint32_t(q.integer(1)), q.blob(2)});
+        return out;
+    }
+
+    // Logs an unexpected SQLite failure; the operation then reports failure.
+    void complain(const char *what) {
+        std::fprintf(stderr, "registry hive: %s: %s\n", what, sqlite3_errmsg(db_));
+    }
+
+  private:
+    // A cached prepared statement, reset when the query object goes away.
+    class Query {
+      public:
+        Query(SqliteStore *store, const char *sql) : store_(store) {
+            sqlite3_stmt *&s = store->cache_[sql];
+            if (!s && sqlite3_prepare_v2(store->db_, sql, -1, &s, nullptr) != SQLITE_OK) {
+                store->complain("prepare");
+                s = nullptr;
+            }
+            s_ = s;
+        }
+        ~Query() {
+            if (s_) {
+                sqlite3_reset(s_);
+                sqlite3_clear_bindings(s_);
+            }
+        }
+        Query(const Query &) = delete;
+        Query &operator=(const Query &) = delete;
+
+        Query &bind(int i, int64_t v) {
+            if (s_)
+                sqlite3_bind_int64(s_, i, v);
+            return *this;
+        }
+        Query &bind(int i, const std::u16string &v) {
+            if (s_)
+                sqlite3_bind_text16(s_, i, v.data(), int(v.size() * 2), SQLITE_TRANSIENT);
+            return *this;
+        }
+        Query &bind(int i, const std::vector<uint8_t> &v) {
+            // A null pointer would bind SQL NULL; an empty value is an empty blob.
+            if (s_)
+                sqlite3_bind_blob(s_, i, v.empty() ? "" : static_cast<const void *>(v.data()),
+                                  int(v.size()), SQLITE_TRANSIENT);
+            return *this;
+        }
+        // Next result row; false at the end or on an error (logged).
+        bool row() {
+            if (!s_)
+                return false;
+            int rc = sqlite3_step(s_);
+            if (rc == SQLITE_ROW)
+                return true;
+            if (rc != SQLITE_DONE)
+                store_->complain("query");
+            return false;
+        }
+        // Runs a statement without results.
+        bool done() {
+            if (!s_)
+                return false;
+            int rc = sqlite3_step(s_);
+            if (rc == SQLITE_DONE || rc == SQLITE_ROW)
+                return true;
+            store_->complain("write");
+            return false;
+        }
+        int64_t integer(int col) { return sqlite3_column_int64(s_, col); }
+        std::u16string text(int col) {
+            auto p = static_cast<const char16_t *>(sqlite3_column_text16(s_, col));
+            int bytes = sqlite3_column_bytes16(s_, col);
+            return p ? std::u16string(p, size_t(bytes) / 2) : std::u16string();
+        }
+        std::vector<uint8_t> blob(int col) {
+            auto p = static_cast<const uint8_t *>(sqlite3_column_blob(s_, col));
+            int bytes = sqlite3_column_bytes(s_, col);
+            return p ? std::vector<uint8_t>(p, p + bytes) : std::vector<uint8_t>();
+        }
+
+      private:
+        SqliteStore *store_;
+        sqlite3_stmt *s_ = nullptr;
+    };
+
+    bool begin() {
+        // IMMEDIATE takes the write lock up front, so the busy time-out covers the whole write.
+        if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK)
+            return true;
+        complain("begin");
+        return false;
+    }
+
+    // Ends the transaction begun by begin(): commits when `ok`, else rolls back.
+    bool commit(bool ok) {
+        if (ok && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
+            return true;
+        if (ok)
+            complain("commit");
+        if (!sqlite3_get_autocommit(db_))
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        return false;
+    }
+
+    bool run(const char *sql, int64_t arg) {
+        Query q(this, sql);
+        q.bind(1, arg);
+        return q.done();
+    }
+
+    bool keyExists(RegKeyId key) {
+        Query q(this, "SELECT 1 FROM reg_keys WHERE id = ?1");
+        q.bind(1, key);
+        return q.row();
+    }
+
+    RegKeyId childOf(RegKeyId parent, const std::u16string &name) {
+        Query q(this, "SELECT id FROM reg_keys WHERE parent = ?1 AND name = ?2");
+        q.bind(1, parent).bind(2, name);
+        return q.row() ? q.integer(0) : 0;
+    }
+
+    RegKeyId insertKey(RegKeyId parent, const std::u16string &name) {
+        Query q(this, "INSERT INTO reg_keys(parent, name) VALUES(?1, ?2)");
+        q.bind(1, parent).bind(2, name);
+        return q.done() ? sqlite3_last_insert_rowid(db_) : 0;
+    }
+
+    sqlite3 *db_;
+    std::mutex m_;
+    std::map<const char *, sqlite3_stmt *> cache_; // keyed by the SQL literal's address
+};
+
+[[noreturn]] void cannotOpen(const std::string &path, sqlite3 *db) {
+    std::fprintf(stderr, "cannot open the registry hive %s: %s\n", path.c_str(),
+                 db ? sqlite3_errmsg(db) : "out of memory");
+    std::abort();
+}
+
+} // namespace
+
+std::unique_ptr<RegStore> RegStore::open(const std::string &path) {
+    sqlite3 *db = nullptr;
+    const std::string name = path.empty() ? ":memory:" : path;
+    if (sqlite3_open_v2(name.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK)
+        cannotOpen(path, db);
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    // WAL lets readers in other processes go on while one writes; NORMAL sync loses nothing
+    // when the process is killed (only a host crash could drop the last commits).
+    if (!path.empty() && sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL",
+                                      nullptr, nullptr, nullptr) != SQLITE_OK)
+        cannotOpen(path, db);
+    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK ||
+        sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK ||
+        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+        cannotOpen(path, db);
+    return std::make_unique<SqliteStore>(db);
+}
+
+} // namespace emul

@@ -1,0 +1,44 @@
+// The registry's storage: a tree of keys with typed values, kept in SQLite.
+// It knows nothing of handles, roots or error codes; names compare without ASCII case.
+#pragma once
+
+#include "emul/registry.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace emul {
+
+using RegKeyId = int64_t; // never reused, so a stale id means a deleted key
+
+enum class RegStatus { ok, missing, failed };
+
+class RegStore {
+  public:
+    // `path` empty: in memory. Aborts when the file cannot be opened as a hive.
+    static std::unique_ptr<RegStore> open(const std::string &path);
+    virtual ~RegStore() = default;
+
+    // A top-level tree (one per predefined root), created on first use.
+    virtual RegKeyId tree(const std::u16string &name) = 0;
+    virtual bool exists(RegKeyId key) = 0;
+    // The key at `names` below `from`; nullopt when a step is missing.
+    virtual std::optional<RegKeyId> find(RegKeyId from,
+                                         const std::vector<std::u16string> &names) = 0;
+    // As find, creating the missing steps in one transaction; 0 on failure (from deleted).
+    virtual RegKeyId create(RegKeyId from, const std::vector<std::u16string> &names,
+                            bool *created) = 0;
+    virtual RegStatus remove(RegKeyId key) = 0; // with everything below it
+    virtual std::vector<std::u16string> children(RegKeyId key) = 0;
+
+    virtual std::optional<RegValue> value(RegKeyId key, const std::u16string &name) = 0;
+    virtual RegStatus setValue(RegKeyId key, const std::u16string &name, const RegValue &v) = 0;
+    virtual RegStatus removeValue(RegKeyId key, const std::u16string &name) = 0;
+    virtual std::vector<std::pair<std::u16string, RegValue>> values(RegKeyId key) = 0;
+};
+
+} // namespace emul

@@ -1,0 +1,159 @@
+// Inside the window system: windows, classes, per-thread message queues and the input state.
+// Shared by the win_*.cpp files and windows_sys.cpp only.
+#pragma once
+
+#include <windows.h>
+
+#include "emul/device.h"
+#include "emul/windows_sys.h"
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace emul {
+
+constexpr int kScreenWidth = 240;
+constexpr int kScreenHeight = 320;
+constexpr uint32_t kErrorCannotFindClass = 1407;
+constexpr uint32_t kErrorClassExists = 1410;
+constexpr uint32_t kErrorClassHasWindows = 1412;
+
+// Built-in control procedures keep their state behind this.
+struct ControlData {
+    virtual ~ControlData() = default;
+};
+
+struct WndClass {
+    std::u16string name; // spelled as registered
+    WNDPROC proc = nullptr;
+    uint32_t style = 0;
+    int wndExtra = 0;
+    void *instance = nullptr;
+    bool builtin = false;
+};
+
+struct Window {
+    uintptr_t h = 0;
+    std::string sceneName; // scene windows only
+    std::u16string className;
+    WNDPROC proc = nullptr;
+    std::u16string text;
+    uint32_t style = 0, exStyle = 0;
+    int left = 0, top = 0, right = 0, bottom = 0; // screen coordinates
+    Window *parent = nullptr, *owner = nullptr;
+    std::vector<Window *> children; // GW_CHILD first
+    int id = 0;
+    LONG_PTR userData = 0;
+    std::map<int, LONG_PTR> longs; // extra bytes and the DWL_ slots of dialogs
+    Thread *thread = nullptr;      // null: a scene window, owned by no program
+    void *program = nullptr;
+    bool destroyed = false;
+    bool topmost = false;
+    int check = 0;                        // buttons
+    std::shared_ptr<ControlData> control; // other controls
+    std::vector<MSG> received;            // what a window of no thread was sent or posted
+};
+
+// A message sent to another thread's window, waiting to be handled there.
+struct SentMessage {
+    uintptr_t hwnd = 0;
+    UINT msg = 0;
+    WPARAM wp = 0;
+    LPARAM lp = 0;
+    LRESULT result = 0;
+    bool done = false;
+};
+
+// A queued message with what TranslateMessage needs from the moment the key was injected.
+struct QueuedMessage {
+    MSG m{};
+    bool translate = true; // PostKeybdMessage keys carry their characters already
+    uint32_t mods = 0;     // kMod* bits at injection
+};
+
+constexpr uint32_t kModShift = 1, kModCtrl = 2, kModAlt = 4, kModCaps = 8;
+
+struct Timer {
+    uintptr_t hwnd = 0;
+    UINT_PTR id = 0;
+    uint32_t elapse = 0;
+    uint64_t due = 0;
+    void *proc = nullptr;
+};
+
+struct Queue {
+    std::deque<QueuedMessage> posted;
+    std::deque<std::shared_ptr<SentMessage>> sent;
+    bool quit = false;
+    int quitCode = 0;
+    std::vector<Timer> timers;
+    uintptr_t focus = 0, active = 0;
+    QueuedMessage lastKey; // the last keyboard message GetMessageW/PeekMessageW returned
+    bool hasLastKey = false;
+};
+
+struct WindowSystem::Impl {
+    std::map<uintptr_t, Window *> windows;      // live windows by handle
+    std::vector<std::unique_ptr<Window>> store; // every window ever made; freed with the system
+    std::vector<Window *> topLevel;             // z-order, top first
+    std::map<std::u16string, WndClass> classes; // by folded name
+    std::map<Thread *, Queue> queues;
+    Window *desktop = nullptr;
+    uintptr_t foreground = 0;
+    uintptr_t nextHandle = 0x10000;
+    // Injected keyboard state: held modifiers and the Caps Lock toggle.
+    uint32_t mods = 0;
+    bool keyDown[256] = {};
+    int cursorX = 0, cursorY = 0;
+    // Window procedures handed out through the 32-bit GetWindowLongW(GWL_WNDPROC).
+    std::vector<WNDPROC> procTokens;
+
+    // A live window; the windows of a thread that has ended are gone with it.
+    Window *get(uintptr_t h) const {
+        auto it = windows.find(h);
+        if (it == windows.end() || (it->second->thread && it->second->thread->exited))
+            return nullptr;
+        return it->second;
+    }
+    Window *get(HWND h) const { return get(reinterpret_cast<uintptr_t>(h)); }
+    Queue &queue(Thread *t) { return queues[t]; }
+    Window *make(const std::u16string &className, Window *parent, int l, int t, int r, int b);
+    Window *topLevelOf(Window *w) const {
+        while (w && w->parent)
+            w = w->parent;
+        return w;
+    }
+    void raise(Window *w);          // to the top of its z-order band (topmost windows stay above)
+    void activate(Window *w);       // foreground + active window of its thread, no journal line
+    void destroy(Window *w);        // DestroyWindow without its checks
+    void unlink(Window *w);         // out of the tree, the queues and the foreground
+    void reap();                    // unlinks the windows of threads that have ended
+    Window *at(int x, int y);       // WindowFromPoint
+    Window *pickForeground() const; // what becomes foreground when the foreground window goes
+    LRESULT send(Window *w, UINT msg, WPARAM wp, LPARAM lp); // to any window, from any thread
+    bool post(Window *w, UINT msg, WPARAM wp, LPARAM lp, bool translate = true, uint32_t mods = 0);
+    LRESULT call(Window *w, UINT msg, WPARAM wp, LPARAM lp); // the procedure, on this thread
+    void processSent(Queue &q);
+    uintptr_t focusOfForeground() const; // where injected keys go
+    WNDPROC tokenProc(uintptr_t v) const;
+    LONG procToken(WNDPROC p);
+};
+
+inline HWND toHwnd(uintptr_t h) {
+    return reinterpret_cast<HWND>(h);
+}
+inline HWND toHwnd(const Window *w) {
+    return w ? reinterpret_cast<HWND>(w->h) : nullptr;
+}
+WindowSystem::Impl &wins();
+
+// Built-in controls and the default procedure.
+LRESULT defaultProc(Window *w, UINT msg, WPARAM wp, LPARAM lp);
+void registerBuiltinControls(WindowSystem::Impl &ws);
+// The character a key makes on the US layout with these modifiers; 0 for none.
+char16_t translateKey(uint8_t vk, uint32_t mods);
+
+} // namespace emul

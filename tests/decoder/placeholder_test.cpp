@@ -1,1 +1,0 @@
-// Placeholder so the decoder test programs build before their tests exist.

@@ -1,0 +1,40 @@
+// In real time over a host pseudo-terminal: a byte written to the terminal reaches the decoder
+// as its inverted code. The limits are generous; nothing here measures time.
+#include "support/driver_fixture.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+using testing_support::DriverTest;
+
+namespace {
+
+class RealTime : public DriverTest {
+  protected:
+    static emul::DeviceOptions Live() {
+        emul::DeviceOptions o;
+        o.realTime = true;
+        return o;
+    }
+    RealTime() : DriverTest(Live()) {}
+};
+
+TEST_F(RealTime, ByteWrittenToAPseudoTerminalReachesTheDecoderInverted) {
+    std::string slave = Line().openPty();
+    ASSERT_FALSE(slave.empty());
+    int fd = open(slave.c_str(), O_WRONLY | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    ASSERT_NE(Boot(), 0u);
+    for (int i = 0; i < 100 && !Line().isOpen(); ++i)
+        Wait(50);
+    ASSERT_TRUE(Line().isOpen());
+    const unsigned char bytes[] = {0x05, 0x02, 0xEE};
+    ASSERT_EQ(write(fd, bytes, sizeof bytes), ssize_t(sizeof bytes));
+    for (int i = 0; i < 200 && Codes().empty(); ++i)
+        Wait(50);
+    close(fd);
+    ASSERT_FALSE(Codes().empty());
+    EXPECT_EQ(Codes()[0], "17/1");
+}
+
+} // namespace

@@ -1,0 +1,120 @@
+// A freshly installed device whose driver reports every DecodeKey call (the probe build), with
+// helpers to feed the infrared line and read what the reader thread delivered.
+#pragma once
+
+#include <windows.h>
+
+#include "device.h"
+#include "emul/devmgr.h"
+#include "emul/device.h"
+#include "emul/fileobj.h"
+#include "emul/registry.h"
+#include "emul/serial.h"
+#include "handheld/install.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+inline emul::RegValue Dword(uint32_t v) {
+    emul::RegValue r;
+    r.type = REG_DWORD;
+    r.data.resize(4);
+    std::memcpy(r.data.data(), &v, 4);
+    return r;
+}
+
+inline emul::RegValue Sz(const std::u16string &s, bool terminated = true) {
+    emul::RegValue r;
+    r.type = REG_SZ;
+    size_t units = s.size() + (terminated ? 1 : 0);
+    r.data.resize(units * 2);
+    std::memcpy(r.data.data(), s.c_str(), r.data.size());
+    return r;
+}
+
+// One DecodeKey call as the probe reported it.
+struct Decode {
+    unsigned code, fresh;
+    uint32_t tick;
+};
+
+const std::u16string kDriverKey = u"Drivers\\BuiltIn\\Norvel";
+
+class DriverTest : public ::testing::Test {
+  protected:
+    explicit DriverTest(emul::DeviceOptions options = emul::DeviceOptions()) : device(options) {
+        handheld::InstallOptions io;
+        io.driverBuild = "probe";
+        handheld::install(device, io);
+    }
+
+    void Set(const std::u16string &name, uint32_t v) { device.registry().setValue(kDriverKey, name, Dword(v)); }
+    void SetAt(const std::u16string &key, const std::u16string &name, const emul::RegValue &v) {
+        device.registry().createKey(key);
+        device.registry().setValue(key, name, v);
+    }
+    std::u16string SzValue(const std::u16string &name) {
+        auto v = device.registry().getValue(kDriverKey, name);
+        if (!v)
+            return u"<absent>";
+        std::u16string s(reinterpret_cast<const char16_t *>(v->data.data()), v->data.size() / 2);
+        while (!s.empty() && s.back() == 0)
+            s.pop_back();
+        return s;
+    }
+    int64_t DwordValue(const std::u16string &name) {
+        auto v = device.registry().getValue(kDriverKey, name);
+        if (!v || v->data.size() != 4)
+            return -1;
+        uint32_t x;
+        std::memcpy(&x, v->data.data(), 4);
+        return x;
+    }
+
+    uintptr_t Boot() {
+        hnd = device.devices().activate(kDriverKey, 0);
+        return hnd;
+    }
+    KeyboardDevice *Rec() { return reinterpret_cast<KeyboardDevice *>(device.devices().deviceContext(hnd)); }
+    emul::SerialPort &Line() { return *device.serial().find(u"COM2:"); }
+    void Rx(std::vector<uint8_t> bytes) { Line().arriveNow(bytes); }
+    void Wait(DWORD ms) { Sleep(ms); }
+    // Brings the link up and lets the reader settle.
+    void Connect() {
+        Wait(50);
+        Rx({0x05, 0x02});
+        Wait(40);
+    }
+
+    std::vector<Decode> Decodes() const {
+        std::vector<Decode> out;
+        for (auto &l : const_cast<emul::Device &>(device).debugLog()) {
+            std::string s(l.begin(), l.end());
+            Decode d{};
+            if (std::sscanf(s.c_str(), "DecodeKey %u %u %u", &d.code, &d.fresh, &d.tick) == 3)
+                out.push_back(d);
+        }
+        return out;
+    }
+    // "code/fresh" of every call, for compact comparisons.
+    std::vector<std::string> Codes() const {
+        std::vector<std::string> out;
+        for (auto &d : Decodes())
+            out.push_back(std::to_string(d.code) + "/" + std::to_string(d.fresh));
+        return out;
+    }
+    std::vector<std::string> Calls(const std::string &name) {
+        return device.journal().grep("\"call\":\"" + name + "\"");
+    }
+
+    emul::Device device;
+    uintptr_t hnd = 0;
+};
+
+} // namespace testing_support
