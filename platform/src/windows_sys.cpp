@@ -844,7 +844,7 @@ CEAPI HWND GetDlgItem(HWND dlg, int id) {
     for (Window *c : w->children)
         if (c->id == id)
             return toHwnd(c);
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    SetLastError(1421); // ERROR_CONTROL_ID_NOT_FOUND
     return nullptr;
 }
 

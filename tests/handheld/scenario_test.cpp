@@ -104,7 +104,7 @@ TEST(ScenarioParse, SetEncodesEachType) {
 
     ScnCommand m = parse("set K N multisz one \"two three\"");
     EXPECT_EQ(m.value.type, 7u);
-    EXPECT_EQ(u16(m.value.data), std::u16string(u"one\0two three\0\0", 16));
+    EXPECT_EQ(u16(m.value.data), std::u16string(u"one\0two three\0\0", 15));
     EXPECT_EQ(u16(parse("set K N multisz").value.data), std::u16string(u"\0", 1));
 
     ScnCommand b = parse("set K N binary 00 7f FF");
