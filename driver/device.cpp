@@ -110,6 +110,8 @@ CEEXPORT BOOL IRK_Deinit(DWORD_PTR hDeviceContext) {
     if (dev->readerThread) {
         // Cooperative stop: the thread ends at its next pass, before the record goes away.
         dev->stopReader = 1;
+        if (dev->stopEvent)
+            SetEvent(dev->stopEvent);
         if (WaitForSingleObject(dev->readerThread, IRK_STOP_WAIT_MS) != WAIT_OBJECT_0) {
             TerminateThread(dev->readerThread, 0);
             WaitForSingleObject(dev->readerThread, INFINITE);
@@ -117,6 +119,8 @@ CEEXPORT BOOL IRK_Deinit(DWORD_PTR hDeviceContext) {
         CloseHandle(dev->readerThread);
         dev->readerThread = NULL;
     }
+    if (dev->stopEvent)
+        CloseHandle(dev->stopEvent);
     if (dev->portOpen == 1)
         IRK_Close((DWORD_PTR)dev);
     if (dev->registryKey)

@@ -39,6 +39,7 @@ typedef struct KeyboardDevice {
     LONG linkUp;          // handshake completed
     LONG syncPending;     // first handshake byte seen
     LONG stopReader;      // IRK_Deinit asks the reader thread to end
+    HANDLE stopEvent;     // cuts the reader's one-second pauses short when it must end
     DWORD penDown;        // the pen-tap key's pen-down is outstanding
 } KeyboardDevice;
 

@@ -28,7 +28,16 @@ void ReloadSettings(KeyboardDevice *dev) {
 }
 
 void StartReaderThread(KeyboardDevice *dev) {
+    dev->stopEvent = CreateEventW(NULL, TRUE, FALSE, NULL);
     dev->readerThread = CreateThread(NULL, 0, ReaderThread, dev, 0, NULL);
+}
+
+// The one-second pause of a pass that could not use the port; ends early when the driver stops.
+static void Pause(KeyboardDevice *dev) {
+    if (dev->stopEvent)
+        WaitForSingleObject(dev->stopEvent, 1000);
+    else
+        Sleep(1000);
 }
 
 // Link reset: the keyboard (re)connected, so no modifier it reported can still be held.
@@ -111,7 +120,7 @@ DWORD WINAPI ReaderThread(LPVOID arg) {
                 IRK_Close((DWORD_PTR)dev);
                 dev->portOpen = 0;
             }
-            Sleep(1000);
+            Pause(dev);
             continue;
         }
         if (dev->reopenPort == 1 && dev->portOpen == 1) {
@@ -119,12 +128,12 @@ DWORD WINAPI ReaderThread(LPVOID arg) {
             dev->reopenPort = 0;
             dev->portOpen = 0;
             if (!OpenPort(dev)) {
-                Sleep(1000);
+                Pause(dev);
                 continue;
             }
         } else if (dev->portOpen == 0) {
             if (!OpenPort(dev)) {
-                Sleep(1000);
+                Pause(dev);
                 continue;
             }
         }

@@ -30,10 +30,11 @@ emul::RegValue sz(const std::u16string &s) {
     return r;
 }
 
-const char *kHelpPage = "<html><head><title>Infrared keyboard</title></head><body>\n"
-                        "<!-- PegHelp -->\n<h3>Infrared keyboard</h3>\n"
-                        "<p>Point the keyboard at the handheld's infrared window and press a key.</p>\n"
-                        "</body></html>\n";
+const char *kHelpPage =
+    "<html><head><title>Infrared keyboard</title></head><body>\n"
+    "<!-- PegHelp -->\n<h3>Infrared keyboard</h3>\n"
+    "<p>Point the keyboard at the handheld's infrared window and press a key.</p>\n"
+    "</body></html>\n";
 
 } // namespace
 

@@ -23,7 +23,9 @@ namespace {
 
 std::atomic<bool> liveStop{false};
 
-void onInterrupt(int) { liveStop = true; }
+void onInterrupt(int) {
+    liveStop = true;
+}
 
 constexpr int kNotesEdit = 100; // the edit box of the platform's Notes program
 

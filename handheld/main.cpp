@@ -64,7 +64,8 @@ int main(int argc, char **argv) {
             return play(std::cin, "<stdin>", false);
         std::ifstream in(file, std::ios::binary);
         if (!in) {
-            std::fprintf(stderr, "handheld: cannot read %s: %s\n", file.c_str(), std::strerror(errno));
+            std::fprintf(stderr, "handheld: cannot read %s: %s\n", file.c_str(),
+                         std::strerror(errno));
             return 2;
         }
         return play(in, file, false);

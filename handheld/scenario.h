@@ -62,18 +62,18 @@ enum class ScnOp {
 struct ScnCommand {
     int line = 0;
     ScnOp op = ScnOp::Boot;
-    std::string word;               // the command as written, for messages
-    std::string path;               // registry path, file path, program, window NAME, choose PATH
-    std::string name;               // value name, window CLASS, select TEXT, file TEXT, port NAME
-    std::string parent;             // window ... parent NAME
-    std::vector<std::string> args;  // run ARGS
-    emul::RegValue value;           // set
-    std::vector<uint8_t> bytes;     // rx
-    uint32_t num = 0, num2 = 0;     // MS, N, ID, POS, build, access
-    bool flag = false;              // delete with NAME, nobaud9600, sip on, answer yes, choose
-                                    // cancel, file with TEXT, window with parent
+    std::string word;              // the command as written, for messages
+    std::string path;              // registry path, file path, program, window NAME, choose PATH
+    std::string name;              // value name, window CLASS, select TEXT, file TEXT, port NAME
+    std::string parent;            // window ... parent NAME
+    std::vector<std::string> args; // run ARGS
+    emul::RegValue value;          // set
+    std::vector<uint8_t> bytes;    // rx
+    uint32_t num = 0, num2 = 0;    // MS, N, ID, POS, build, access
+    bool flag = false;             // delete with NAME, nobaud9600, sip on, answer yes, choose
+                                   // cancel, file with TEXT, window with parent
     bool hasRect = false;
-    int rect[4] = {0, 0, 240, 320}; // window rect L T R B
+    int rect[4] = {0, 0, 240, 320}; // window rect L T R B; without one, the whole screen
 };
 
 // Splits a line into tokens: blanks separate, `#` outside quotes ends the line, a quoted token

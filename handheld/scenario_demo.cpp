@@ -4,7 +4,8 @@
 namespace handheld {
 
 // Bytes on the wire are the key codes inverted: Shift is code 88 (sent A7, released 27).
-const char *const kDemoScenario = R"(# The keyboard connects, the user starts Notes and types "Hello, World!".
+const char *const kDemoScenario =
+    R"(# The keyboard connects, the user starts Notes and types "Hello, World!".
 boot
 wait 100
 rx 05 02     # the keyboard's link handshake

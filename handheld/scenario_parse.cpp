@@ -9,7 +9,9 @@ namespace handheld {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
 
 int hexDigit(char c) {
     if (c >= '0' && c <= '9')
@@ -82,7 +84,8 @@ bool parseAccess(const std::string &t, uint32_t *out) {
     size_t start = 0;
     for (;;) {
         size_t bar = t.find('|', start);
-        std::string part = t.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
+        std::string part =
+            t.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
         bool known = false;
         for (auto &n : names)
             if (part == n.name) {
@@ -131,52 +134,102 @@ struct Op {
 };
 
 const Op kOps[] = {
-    {"driver", ScnOp::Driver},   {"osbuild", ScnOp::OsBuild},       {"set", ScnOp::Set},
-    {"delete", ScnOp::Delete},   {"port", ScnOp::Port},             {"fail", ScnOp::Fail},
-    {"heal", ScnOp::Heal},       {"file", ScnOp::File},             {"window", ScnOp::Window},
-    {"foreground", ScnOp::Foreground}, {"boot", ScnOp::Boot},       {"activate", ScnOp::Activate},
-    {"deactivate", ScnOp::Deactivate}, {"rx", ScnOp::Rx},           {"wait", ScnOp::Wait},
-    {"powerdown", ScnOp::PowerDown},   {"powerup", ScnOp::PowerUp}, {"client", ScnOp::ClientOpen},
-    {"run", ScnOp::Run},         {"sip", ScnOp::Sip},               {"dump", ScnOp::Dump},
-    {"show", ScnOp::Show},       {"tab", ScnOp::Tab},               {"click", ScnOp::Click},
-    {"slide", ScnOp::Slide},     {"select", ScnOp::Select},         {"ok", ScnOp::Ok},
-    {"cancel", ScnOp::Cancel},   {"answer", ScnOp::Answer},         {"choose", ScnOp::Choose},
+    {"driver", ScnOp::Driver},
+    {"osbuild", ScnOp::OsBuild},
+    {"set", ScnOp::Set},
+    {"delete", ScnOp::Delete},
+    {"port", ScnOp::Port},
+    {"fail", ScnOp::Fail},
+    {"heal", ScnOp::Heal},
+    {"file", ScnOp::File},
+    {"window", ScnOp::Window},
+    {"foreground", ScnOp::Foreground},
+    {"boot", ScnOp::Boot},
+    {"activate", ScnOp::Activate},
+    {"deactivate", ScnOp::Deactivate},
+    {"rx", ScnOp::Rx},
+    {"wait", ScnOp::Wait},
+    {"powerdown", ScnOp::PowerDown},
+    {"powerup", ScnOp::PowerUp},
+    {"client", ScnOp::ClientOpen},
+    {"run", ScnOp::Run},
+    {"sip", ScnOp::Sip},
+    {"dump", ScnOp::Dump},
+    {"show", ScnOp::Show},
+    {"tab", ScnOp::Tab},
+    {"click", ScnOp::Click},
+    {"slide", ScnOp::Slide},
+    {"select", ScnOp::Select},
+    {"ok", ScnOp::Ok},
+    {"cancel", ScnOp::Cancel},
+    {"answer", ScnOp::Answer},
+    {"choose", ScnOp::Choose},
 };
 
 const char *usage(ScnOp op) {
     switch (op) {
-    case ScnOp::Driver: return "driver ce420|ce400|ce300";
-    case ScnOp::OsBuild: return "osbuild N";
-    case ScnOp::Set: return "set PATH NAME dword N | sz TEXT | multisz TEXT... | binary HH...";
-    case ScnOp::Delete: return "delete PATH [NAME]";
-    case ScnOp::Port: return "port COMn: [nobaud9600]";
-    case ScnOp::Fail: return "fail CALL";
-    case ScnOp::Heal: return "heal CALL";
-    case ScnOp::File: return "file PATH [TEXT]";
-    case ScnOp::Window: return "window NAME CLASS [parent NAME] [rect L T R B]";
-    case ScnOp::Foreground: return "foreground NAME";
-    case ScnOp::Boot: return "boot";
-    case ScnOp::Activate: return "activate PATH";
-    case ScnOp::Deactivate: return "deactivate";
-    case ScnOp::Rx: return "rx HH [HH...]";
-    case ScnOp::Wait: return "wait MS";
-    case ScnOp::PowerDown: return "powerdown";
-    case ScnOp::PowerUp: return "powerup";
+    case ScnOp::Driver:
+        return "driver ce420|ce400|ce300";
+    case ScnOp::OsBuild:
+        return "osbuild N";
+    case ScnOp::Set:
+        return "set PATH NAME dword N | sz TEXT | multisz TEXT... | binary HH...";
+    case ScnOp::Delete:
+        return "delete PATH [NAME]";
+    case ScnOp::Port:
+        return "port COMn: [nobaud9600]";
+    case ScnOp::Fail:
+        return "fail CALL";
+    case ScnOp::Heal:
+        return "heal CALL";
+    case ScnOp::File:
+        return "file PATH [TEXT]";
+    case ScnOp::Window:
+        return "window NAME CLASS [parent NAME] [rect L T R B]";
+    case ScnOp::Foreground:
+        return "foreground NAME";
+    case ScnOp::Boot:
+        return "boot";
+    case ScnOp::Activate:
+        return "activate PATH";
+    case ScnOp::Deactivate:
+        return "deactivate";
+    case ScnOp::Rx:
+        return "rx HH [HH...]";
+    case ScnOp::Wait:
+        return "wait MS";
+    case ScnOp::PowerDown:
+        return "powerdown";
+    case ScnOp::PowerUp:
+        return "powerup";
     case ScnOp::ClientOpen:
     case ScnOp::ClientRead:
-    case ScnOp::ClientClose: return "client open [ACCESS] | client read N | client close";
-    case ScnOp::Run: return "run PROGRAM [ARGS...]";
-    case ScnOp::Sip: return "sip on|off";
-    case ScnOp::Dump: return "dump PATH";
-    case ScnOp::Show: return "show ID";
-    case ScnOp::Tab: return "tab N";
-    case ScnOp::Click: return "click ID";
-    case ScnOp::Slide: return "slide ID POS";
-    case ScnOp::Select: return "select ID TEXT";
-    case ScnOp::Ok: return "ok";
-    case ScnOp::Cancel: return "cancel";
-    case ScnOp::Answer: return "answer yes|no";
-    case ScnOp::Choose: return "choose PATH|cancel";
+    case ScnOp::ClientClose:
+        return "client open [ACCESS] | client read N | client close";
+    case ScnOp::Run:
+        return "run PROGRAM [ARGS...]";
+    case ScnOp::Sip:
+        return "sip on|off";
+    case ScnOp::Dump:
+        return "dump PATH";
+    case ScnOp::Show:
+        return "show ID";
+    case ScnOp::Tab:
+        return "tab N";
+    case ScnOp::Click:
+        return "click ID";
+    case ScnOp::Slide:
+        return "slide ID POS";
+    case ScnOp::Select:
+        return "select ID TEXT";
+    case ScnOp::Ok:
+        return "ok";
+    case ScnOp::Cancel:
+        return "cancel";
+    case ScnOp::Answer:
+        return "answer yes|no";
+    case ScnOp::Choose:
+        return "choose PATH|cancel";
     }
     return "";
 }

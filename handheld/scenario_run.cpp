@@ -71,8 +71,7 @@ void journalExit(emul::Journal &journal, ScenarioRunner::Tracked &t) {
     if (t.reported || !t.program->exited())
         return;
     t.reported = true;
-    journal.event("exit",
-                  emul::Fields().str("program", t.name).num("code", t.program->exitCode()));
+    journal.event("exit", emul::Fields().str("program", t.name).num("code", t.program->exitCode()));
 }
 
 } // namespace

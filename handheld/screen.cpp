@@ -51,7 +51,9 @@ std::vector<std::string> wrap(const std::string &text, size_t width) {
     return out;
 }
 
-size_t columns(const std::string &utf8Text) { return emul::utf16(utf8Text).size(); }
+size_t columns(const std::string &utf8Text) {
+    return emul::utf16(utf8Text).size();
+}
 
 struct Canvas {
     int width;
@@ -86,7 +88,10 @@ void drawChildren(emul::Device &device, HWND parent, Canvas &c) {
         if (!IsWindowVisible(w))
             continue;
         auto st = device.windows().controlState(reinterpret_cast<uintptr_t>(w));
-        if (st && !(st->text.empty() && !st->checked && !st->pos && !st->items))
+        // Containers without text of their own take no room; an empty edit box does.
+        if (st && (!st->text.empty() || st->checked || st->pos || st->items ||
+                   emul::equalsNoCase(emul::utf16(st->className), u"edit") ||
+                   emul::equalsNoCase(emul::utf16(st->className), u"richink")))
             c.row(controlLine(*st));
         drawChildren(device, w, c);
     }

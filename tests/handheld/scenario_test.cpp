@@ -52,8 +52,8 @@ std::u16string u16(const std::vector<uint8_t> &data) {
 
 TEST(ScenarioTokens, QuotesKeepBlanksAndOnlyTwoEscapes) {
     EXPECT_EQ(tokens("set \"Drivers\\BuiltIn\\Norvel\"  \"Enable Keyboard\"\tdword 1"),
-              (std::vector<std::string>{"set", "Drivers\\BuiltIn\\Norvel", "Enable Keyboard", "dword",
-                                        "1"}));
+              (std::vector<std::string>{"set", "Drivers\\BuiltIn\\Norvel", "Enable Keyboard",
+                                        "dword", "1"}));
     // \" and \\ are escapes; \n, \t and a lone backslash stand for themselves.
     EXPECT_EQ(tokens(R"(file "a \"b\" c\\d \n\t\x")"),
               (std::vector<std::string>{"file", R"(a "b" c\d \n\t\x)"}));
@@ -180,8 +180,9 @@ TEST(ScenarioRunner, PortCommandReplacesTheDefaultLine) {
     handheld::ScenarioRunner runner(device);
     handheld::ScnError err;
     ASSERT_TRUE(runner.playText("wait 1\nport \"COM3:\"\nboot\nwait 40\n", &err)) << err.message;
-    EXPECT_EQ(device.journal().grep("\"CreateFileW\",\"name\":\"COM2:\",\"access\":2147483648,"
-                                    "\"result\":false,\"error\":2")
+    EXPECT_EQ(device.journal()
+                  .grep("\"CreateFileW\",\"name\":\"COM2:\",\"access\":2147483648,"
+                        "\"result\":false,\"error\":2")
                   .size(),
               1u);
 }

@@ -23,7 +23,8 @@ using Clock = std::chrono::steady_clock;
 bool waitFor(int fd, std::string &seen, const std::string &want, int seconds) {
     auto end = Clock::now() + std::chrono::seconds(seconds);
     while (seen.find(want) == std::string::npos) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+        auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
         if (left <= 0)
             return false;
         pollfd p{fd, POLLIN, 0};
@@ -42,7 +43,8 @@ bool waitFor(int fd, std::string &seen, const std::string &want, int seconds) {
 void drain(int fd, std::string &seen, int seconds) {
     auto end = Clock::now() + std::chrono::seconds(seconds);
     for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+        auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
         pollfd p{fd, POLLIN, 0};
         if (left <= 0 || poll(&p, 1, int(left)) <= 0)
             return;

@@ -210,7 +210,8 @@ std::string replaceSuffix(const std::string &path, const std::string &from, cons
 }
 
 bool endsWith(const std::string &s, const std::string &suffix) {
-    return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return s.size() >= suffix.size() &&
+           s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 } // namespace
@@ -229,7 +230,8 @@ int main(int argc, char **argv) {
     std::string handheld = argv[i], file = argv[i + 1];
     bool scenario = endsWith(file, ".scn");
     if (!scenario && !endsWith(file, ".out")) {
-        std::fprintf(stderr, "scenario_check: %s is neither a .scn nor a .out file\n", file.c_str());
+        std::fprintf(stderr, "scenario_check: %s is neither a .scn nor a .out file\n",
+                     file.c_str());
         return 2;
     }
     std::string dir = ".", base = file;
@@ -251,7 +253,8 @@ int main(int argc, char **argv) {
     const char *update = std::getenv("UPDATE_JOURNALS");
     if (mayUpdate && update && std::strcmp(update, "1") == 0) {
         if (o.status != 0 && o.status != 2) {
-            std::printf("not updated: the handheld ended with status %d\n%s", o.status, o.err.c_str());
+            std::printf("not updated: the handheld ended with status %d\n%s", o.status,
+                        o.err.c_str());
             return 1;
         }
         writeAll(expectedOut, o.out);
