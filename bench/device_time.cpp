@@ -3,8 +3,8 @@
 // per host second and the cost of one reader pass.
 #include <windows.h>
 
-#include "emul/devmgr.h"
 #include "emul/device.h"
+#include "emul/devmgr.h"
 #include "emul/serial.h"
 #include "handheld/install.h"
 
@@ -36,9 +36,11 @@ int main() {
     double idleS = std::chrono::duration<double>(idle - start).count();
     double typeS = std::chrono::duration<double>(done - idle).count();
     double passes = deviceMs / 20.0;
-    std::printf("idle line: %.0f s of device time in %.3f s host time (%.0fx), %.2f us per reader pass\n",
-                deviceMs / 1000.0, idleS, deviceMs / 1000.0 / idleS, idleS * 1e6 / passes);
-    std::printf("typing: %d key presses and releases in %.3f s host time, %.1f us per key event, %zu journal lines\n",
+    std::printf(
+        "idle line: %.0f s of device time in %.3f s host time (%.0fx), %.2f us per reader pass\n",
+        deviceMs / 1000.0, idleS, deviceMs / 1000.0 / idleS, idleS * 1e6 / passes);
+    std::printf("typing: %d key presses and releases in %.3f s host time, %.1f us per key event, "
+                "%zu journal lines\n",
                 keys, typeS, typeS * 1e6 / (2 * keys), device.journal().lines().size());
     return 0;
 }

@@ -17,8 +17,8 @@
 
 static void ReadMyConfig(KeyboardDevice *dev) {
     DWORD size = sizeof(dev->myConfig);
-    if (RegQueryValueExW(dev->registryKey, NORVEL_MY_CONFIG, NULL, NULL, (LPBYTE)dev->myConfig, &size) !=
-        ERROR_SUCCESS)
+    if (RegQueryValueExW(dev->registryKey, NORVEL_MY_CONFIG, NULL, NULL, (LPBYTE)dev->myConfig,
+                         &size) != ERROR_SUCCESS)
         memset(dev->myConfig, 0, sizeof(dev->myConfig));
     // A value that fills the whole buffer has no terminator of its own.
     dev->myConfig[99] = 0;
@@ -43,7 +43,8 @@ CEEXPORT DWORD_PTR IRK_Init(DWORD_PTR dwContext) {
     HKEY key;
     DWORD value;
 
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TEXT("SOFTWARE\\Microsoft\\Obex"), 0, 0, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TEXT("SOFTWARE\\Microsoft\\Obex"), 0, 0, &key) ==
+        ERROR_SUCCESS) {
         value = 0;
         RegSetValueExW(key, TEXT("IsEnabled"), 0, REG_DWORD, (const BYTE *)&value, sizeof(value));
         RegCloseKey(key);
@@ -74,11 +75,13 @@ CEEXPORT DWORD_PTR IRK_Init(DWORD_PTR dwContext) {
     WCHAR driverPath[260];
     DWORD size;
 
-    if (!activePath || RegOpenKeyExW(HKEY_LOCAL_MACHINE, activePath, 0, 0, &active) != ERROR_SUCCESS)
+    if (!activePath ||
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, activePath, 0, 0, &active) != ERROR_SUCCESS)
         return 0;
     memset(driverPath, 0, sizeof(driverPath));
     size = sizeof(driverPath);
-    if (RegQueryValueExW(active, DM_ACTIVE_KEY, NULL, NULL, (LPBYTE)driverPath, &size) != ERROR_SUCCESS) {
+    if (RegQueryValueExW(active, DM_ACTIVE_KEY, NULL, NULL, (LPBYTE)driverPath, &size) !=
+        ERROR_SUCCESS) {
         RegCloseKey(active);
         return 0;
     }
@@ -165,8 +168,8 @@ CEEXPORT DWORD IRK_Seek(DWORD_PTR hOpenContext, long Amount, WORD Type) {
     return (DWORD)-1;
 }
 
-CEEXPORT BOOL IRK_IOControl(DWORD_PTR hOpenContext, DWORD dwCode, PBYTE pBufIn, DWORD dwLenIn, PBYTE pBufOut,
-                            DWORD dwLenOut, PDWORD pdwActualOut) {
+CEEXPORT BOOL IRK_IOControl(DWORD_PTR hOpenContext, DWORD dwCode, PBYTE pBufIn, DWORD dwLenIn,
+                            PBYTE pBufOut, DWORD dwLenOut, PDWORD pdwActualOut) {
     UNREFERENCED_PARAMETER(hOpenContext);
     UNREFERENCED_PARAMETER(dwCode);
     UNREFERENCED_PARAMETER(pBufIn);
@@ -177,7 +180,9 @@ CEEXPORT BOOL IRK_IOControl(DWORD_PTR hOpenContext, DWORD dwCode, PBYTE pBufIn, 
     return FALSE;
 }
 
-CEEXPORT void IRK_PowerDown(DWORD_PTR hDeviceContext) { UNREFERENCED_PARAMETER(hDeviceContext); }
+CEEXPORT void IRK_PowerDown(DWORD_PTR hDeviceContext) {
+    UNREFERENCED_PARAMETER(hDeviceContext);
+}
 
 CEEXPORT void IRK_PowerUp(DWORD_PTR hDeviceContext) {
     KeyboardDevice *dev = (KeyboardDevice *)hDeviceContext;

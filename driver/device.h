@@ -10,15 +10,15 @@
 
 // One record per activation; its address is the device handle and the open handle.
 typedef struct KeyboardDevice {
-    HKEY registryKey;     // the driver key, open from IRK_Init to IRK_Deinit
-    HANDLE readerThread;  // null if the thread could not be created
-    HANDLE port;          // the infrared COM port; null while closed
-    LONG portOpen;        // 1 while port holds a port that IRK_Open opened
-    DWORD enabled;        // last "Enable Keyboard"
-    WORD repeatRate;      // low 16 bits of "Repeat Rate", ms
-    WORD delayTime;       // low 16 bits of "Delay Time", ms
-    BYTE lastKey;         // held key code; 255: none
-    WCHAR myConfig[100];  // "My Config", read once at IRK_Init
+    HKEY registryKey;    // the driver key, open from IRK_Init to IRK_Deinit
+    HANDLE readerThread; // null if the thread could not be created
+    HANDLE port;         // the infrared COM port; null while closed
+    LONG portOpen;       // 1 while port holds a port that IRK_Open opened
+    DWORD enabled;       // last "Enable Keyboard"
+    WORD repeatRate;     // low 16 bits of "Repeat Rate", ms
+    WORD delayTime;      // low 16 bits of "Delay Time", ms
+    BYTE lastKey;        // held key code; 255: none
+    WCHAR myConfig[100]; // "My Config", read once at IRK_Init
     // Key-translation state (see keys.h).
     DWORD capsLock;
     DWORD shiftDown;
@@ -31,16 +31,16 @@ typedef struct KeyboardDevice {
     DWORD keysDown;
     DWORD lettersDown;
     DWORD richInkFound;
-    HWND richInkWindow;   // a window handle is pointer-sized on this host
-    DWORD lastKeyTime;    // tick of the last delivery or repeat
-    DWORD repeatStart;    // tick of the first repeat; 0: none yet
+    HWND richInkWindow;    // a window handle is pointer-sized on this host
+    DWORD lastKeyTime;     // tick of the last delivery or repeat
+    DWORD repeatStart;     // tick of the first repeat; 0: none yet
     HANDLE backlightEvent; // "BackLightChangeEvent"; null if creation failed
-    LONG reopenPort;      // set by IRK_PowerUp
-    LONG linkUp;          // handshake completed
-    LONG syncPending;     // first handshake byte seen
-    LONG stopReader;      // IRK_Deinit asks the reader thread to end
-    HANDLE stopEvent;     // cuts the reader's one-second pauses short when it must end
-    DWORD penDown;        // the pen-tap key's pen-down is outstanding
+    LONG reopenPort;       // set by IRK_PowerUp
+    LONG linkUp;           // handshake completed
+    LONG syncPending;      // first handshake byte seen
+    LONG stopReader;       // IRK_Deinit asks the reader thread to end
+    HANDLE stopEvent;      // cuts the reader's one-second pauses short when it must end
+    DWORD penDown;         // the pen-tap key's pen-down is outstanding
 } KeyboardDevice;
 
 #define IRK_NO_KEY 255
@@ -53,8 +53,8 @@ CEEXPORT BOOL IRK_Close(DWORD_PTR hOpenContext);
 CEEXPORT DWORD IRK_Read(DWORD_PTR hOpenContext, LPVOID pBuffer, DWORD Count);
 CEEXPORT DWORD IRK_Write(DWORD_PTR hOpenContext, LPCVOID pBuffer, DWORD Count);
 CEEXPORT DWORD IRK_Seek(DWORD_PTR hOpenContext, long Amount, WORD Type);
-CEEXPORT BOOL IRK_IOControl(DWORD_PTR hOpenContext, DWORD dwCode, PBYTE pBufIn, DWORD dwLenIn, PBYTE pBufOut,
-                            DWORD dwLenOut, PDWORD pdwActualOut);
+CEEXPORT BOOL IRK_IOControl(DWORD_PTR hOpenContext, DWORD dwCode, PBYTE pBufIn, DWORD dwLenIn,
+                            PBYTE pBufOut, DWORD dwLenOut, PDWORD pdwActualOut);
 CEEXPORT void IRK_PowerUp(DWORD_PTR hDeviceContext);
 CEEXPORT void IRK_PowerDown(DWORD_PTR hDeviceContext);
 

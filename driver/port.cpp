@@ -25,7 +25,8 @@ void FindIrPort(KeyboardDevice *dev, WCHAR name[60]) {
     HKEY key, linkage, parms;
     DWORD port = 2, size;
 
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TEXT("Drivers\\BuiltIn\\IrDA"), 0, 0, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TEXT("Drivers\\BuiltIn\\IrDA"), 0, 0, &key) ==
+        ERROR_SUCCESS) {
         WriteDword(dev, NORVEL_IRDA, 1);
         // An unreadable "Index" falls back to COM2:, like every other dead end of the walk.
         DWORD index = 2;
@@ -51,7 +52,8 @@ void FindIrPort(KeyboardDevice *dev, WCHAR name[60]) {
         return;
     }
     RegCloseKey(key);
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TEXT("Comm\\IrDA\\Linkage"), 0, 0, &linkage) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TEXT("Comm\\IrDA\\Linkage"), 0, 0, &linkage) !=
+        ERROR_SUCCESS) {
         wsprintfW(name, TEXT("COM%d:"), 2);
         return;
     }

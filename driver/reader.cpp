@@ -13,7 +13,8 @@
 // leaves *field as it was, so the last good setting (or the start-up default) stays in force.
 static void ReadSetting(KeyboardDevice *dev, LPCWSTR name, DWORD *field) {
     DWORD value = 0, type = REG_NONE, size = sizeof(value);
-    if (RegQueryValueExW(dev->registryKey, name, NULL, &type, (LPBYTE)&value, &size) == ERROR_SUCCESS &&
+    if (RegQueryValueExW(dev->registryKey, name, NULL, &type, (LPBYTE)&value, &size) ==
+            ERROR_SUCCESS &&
         type == REG_DWORD && size == sizeof(value))
         *field = value;
 }
@@ -95,13 +96,16 @@ static void AutoRepeat(KeyboardDevice *dev) {
             dev->repeatStart = now;
             DecodeKey(dev, dev->lastKey, 0);
         }
-    } else if (now - dev->lastKeyTime > dev->repeatRate && now - dev->repeatStart < 11u * dev->repeatRate) {
+    } else if (now - dev->lastKeyTime > dev->repeatRate &&
+               now - dev->repeatStart < 11u * dev->repeatRate) {
         dev->lastKeyTime = now;
         DecodeKey(dev, dev->lastKey, 0);
     }
 }
 
-static int OpenPort(KeyboardDevice *dev) { return IRK_Open((DWORD_PTR)dev, GENERIC_READ, 0) != 0; }
+static int OpenPort(KeyboardDevice *dev) {
+    return IRK_Open((DWORD_PTR)dev, GENERIC_READ, 0) != 0;
+}
 
 static int ReadByte(KeyboardDevice *dev, BYTE *b) {
     DWORD got = 0;

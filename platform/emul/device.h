@@ -25,10 +25,10 @@ class Shell;
 
 struct DeviceOptions {
     bool realTime = false;
-    uint32_t tickStart = 0;     // GetTickCount at device time 0
-    std::string hivePath;       // SQLite file of the registry; empty: an in-memory hive
-    std::string stateDir;       // host folder that holds the device's file system; empty: a
-                                // fresh temporary folder, removed with the device
+    uint32_t tickStart = 0;      // GetTickCount at device time 0
+    std::string hivePath;        // SQLite file of the registry; empty: an in-memory hive
+    std::string stateDir;        // host folder that holds the device's file system; empty: a
+                                 // fresh temporary folder, removed with the device
     uint32_t buildNumber = 1081; // dwBuildNumber of GetVersionExW
     uint32_t majorVersion = 4, minorVersion = 20;
 };
@@ -118,8 +118,12 @@ class Device {
 };
 
 // Shorthands for the CE call implementations.
-inline Device &dev() { return Device::current(); }
-inline Kernel &kern() { return Device::current().kernel(); }
+inline Device &dev() {
+    return Device::current();
+}
+inline Kernel &kern() {
+    return Device::current().kernel();
+}
 void setLastError(uint32_t e);
 bool failing(const char *call);
 

@@ -30,7 +30,7 @@ struct FileObject : KObject {
 
 // What CreateFileW opens, without the journal line (for host-side clients such as the
 // scenario runner): a serial port, a stream device or a plain file; null with *error set.
-std::shared_ptr<FileObject> openFileObject(const std::u16string &name, uint32_t access, uint32_t share,
-                                           uint32_t disposition, uint32_t *error);
+std::shared_ptr<FileObject> openFileObject(const std::u16string &name, uint32_t access,
+                                           uint32_t share, uint32_t disposition, uint32_t *error);
 
 } // namespace emul

@@ -39,9 +39,10 @@ class Journal {
     std::function<std::string(uintptr_t)> windowName;
     std::function<uint32_t()> clock; // GetTickCount
 
-    void call(const char *name, const Fields &f);   // {"t":..,"call":name,...}
-    void event(const char *name, const Fields &f);  // {"t":..,"event":name,...}
-    void line(const char *kind, const std::string &valueJson, const Fields &f); // {"t":..,kind:value,...}
+    void call(const char *name, const Fields &f);  // {"t":..,"call":name,...}
+    void event(const char *name, const Fields &f); // {"t":..,"event":name,...}
+    void line(const char *kind, const std::string &valueJson,
+              const Fields &f); // {"t":..,kind:value,...}
 
     const std::vector<std::string> &lines() const { return lines_; }
     void clear() { lines_.clear(); }

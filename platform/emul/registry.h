@@ -26,8 +26,10 @@ class Registry {
     virtual bool keyExists(const std::u16string &path) = 0;
     virtual void createKey(const std::u16string &path) = 0; // with missing parents
     virtual bool deleteKey(const std::u16string &path) = 0; // recursive; false if absent
-    virtual std::optional<RegValue> getValue(const std::u16string &path, const std::u16string &name) = 0;
-    virtual void setValue(const std::u16string &path, const std::u16string &name, const RegValue &v) = 0;
+    virtual std::optional<RegValue> getValue(const std::u16string &path,
+                                             const std::u16string &name) = 0;
+    virtual void setValue(const std::u16string &path, const std::u16string &name,
+                          const RegValue &v) = 0;
     virtual bool deleteValue(const std::u16string &path, const std::u16string &name) = 0;
     // Values and sub-keys in a stable order (the order they were created in).
     virtual std::vector<std::pair<std::u16string, RegValue>> values(const std::u16string &path) = 0;

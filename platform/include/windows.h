@@ -76,9 +76,9 @@ typedef DWORD ACCESS_MASK, REGSAM;
 
 #define MAKEWORD(a, b) ((WORD)(((BYTE)(a)) | ((WORD)((BYTE)(b))) << 8))
 #define MAKELONG(a, b) ((LONG)(((WORD)(a)) | ((DWORD)((WORD)(b))) << 16))
-#define LOWORD(l) ((WORD)((DWORD_PTR)(l) & 0xffff))
+#define LOWORD(l) ((WORD)((DWORD_PTR)(l)&0xffff))
 #define HIWORD(l) ((WORD)(((DWORD_PTR)(l) >> 16) & 0xffff))
-#define LOBYTE(w) ((BYTE)((w) & 0xff))
+#define LOBYTE(w) ((BYTE)((w)&0xff))
 #define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
 #define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
 #define MAX_PATH 260
@@ -162,8 +162,9 @@ typedef DWORD(WINAPI *PTHREAD_START_ROUTINE)(LPVOID lpThreadParameter);
 typedef PTHREAD_START_ROUTINE LPTHREAD_START_ROUTINE;
 #define CREATE_SUSPENDED 0x00000004
 #define STILL_ACTIVE 259
-CEAPI HANDLE CreateThread(LPSECURITY_ATTRIBUTES lpsa, DWORD cbStack, LPTHREAD_START_ROUTINE lpStartAddr,
-                          LPVOID lpvThreadParam, DWORD fdwCreate, LPDWORD lpIDThread);
+CEAPI HANDLE CreateThread(LPSECURITY_ATTRIBUTES lpsa, DWORD cbStack,
+                          LPTHREAD_START_ROUTINE lpStartAddr, LPVOID lpvThreadParam,
+                          DWORD fdwCreate, LPDWORD lpIDThread);
 CEAPI BOOL TerminateThread(HANDLE hThread, DWORD dwExitCode);
 CEAPI void ExitThread(DWORD dwExitCode);
 CEAPI BOOL GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode);
@@ -175,20 +176,27 @@ CEAPI BOOL CloseHandle(HANDLE hObject);
 #define EVENT_PULSE 1
 #define EVENT_RESET 2
 #define EVENT_SET 3
-CEAPI HANDLE CreateEventW(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset, BOOL bInitialState,
-                          LPCWSTR lpName);
+CEAPI HANDLE CreateEventW(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset,
+                          BOOL bInitialState, LPCWSTR lpName);
 CEAPI BOOL EventModify(HANDLE hEvent, DWORD func);
 // The CE headers make these inline wrappers over EventModify.
-inline BOOL SetEvent(HANDLE h) { return EventModify(h, EVENT_SET); }
-inline BOOL ResetEvent(HANDLE h) { return EventModify(h, EVENT_RESET); }
-inline BOOL PulseEvent(HANDLE h) { return EventModify(h, EVENT_PULSE); }
+inline BOOL SetEvent(HANDLE h) {
+    return EventModify(h, EVENT_SET);
+}
+inline BOOL ResetEvent(HANDLE h) {
+    return EventModify(h, EVENT_RESET);
+}
+inline BOOL PulseEvent(HANDLE h) {
+    return EventModify(h, EVENT_PULSE);
+}
 #define CreateEvent CreateEventW
 
 #define WAIT_OBJECT_0 0x00000000L
 #define WAIT_ABANDONED 0x00000080L
 #define WAIT_FAILED 0xFFFFFFFFL
 CEAPI DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
-CEAPI DWORD WaitForMultipleObjects(DWORD nCount, const HANDLE *lpHandles, BOOL fWaitAll, DWORD dwMilliseconds);
+CEAPI DWORD WaitForMultipleObjects(DWORD nCount, const HANDLE *lpHandles, BOOL fWaitAll,
+                                   DWORD dwMilliseconds);
 CEAPI void Sleep(DWORD dwMilliseconds);
 CEAPI DWORD GetTickCount(void);
 CEAPI void GetLocalTime(LPSYSTEMTIME lpSystemTime);
@@ -275,13 +283,15 @@ typedef struct _WIN32_FIND_DATAW {
 CEAPI HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                          LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
                          DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
-CEAPI BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
-                    LPOVERLAPPED lpOverlapped);
+CEAPI BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                    LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped);
 CEAPI BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
                      LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
-CEAPI DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod);
+CEAPI DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh,
+                           DWORD dwMoveMethod);
 CEAPI BOOL DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuf, DWORD nInBufSize,
-                           LPVOID lpOutBuf, DWORD nOutBufSize, LPDWORD lpBytesReturned, LPOVERLAPPED lpOverlapped);
+                           LPVOID lpOutBuf, DWORD nOutBufSize, LPDWORD lpBytesReturned,
+                           LPOVERLAPPED lpOverlapped);
 CEAPI DWORD GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
 CEAPI BOOL DeleteFileW(LPCWSTR lpFileName);
 CEAPI BOOL CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfExists);
@@ -453,18 +463,21 @@ CEAPI BOOL SetupComm(HANDLE hFile, DWORD dwInQueue, DWORD dwOutQueue);
 #define KEY_ALL_ACCESS 0xF003F
 #define KEY_READ 0x20019
 #define KEY_WRITE 0x20006
-CEAPI LONG RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult);
-CEAPI LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR lpClass, DWORD dwOptions,
-                           REGSAM samDesired, LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
+CEAPI LONG RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
+                         PHKEY phkResult);
+CEAPI LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR lpClass,
+                           DWORD dwOptions, REGSAM samDesired,
+                           LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
                            LPDWORD lpdwDisposition);
-CEAPI LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
-                            LPDWORD lpcbData);
-CEAPI LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE *lpData,
-                          DWORD cbData);
+CEAPI LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
+                            LPBYTE lpData, LPDWORD lpcbData);
+CEAPI LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwType,
+                          const BYTE *lpData, DWORD cbData);
 CEAPI LONG RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey);
 CEAPI LONG RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName);
-CEAPI LONG RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
-                         LPWSTR lpClass, LPDWORD lpcchClass, LPFILETIME lpftLastWriteTime);
+CEAPI LONG RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName,
+                         LPDWORD lpReserved, LPWSTR lpClass, LPDWORD lpcchClass,
+                         LPFILETIME lpftLastWriteTime);
 CEAPI LONG RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcchValueName,
                          LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData);
 CEAPI LONG RegCloseKey(HKEY hKey);
@@ -477,11 +490,12 @@ CEAPI LONG RegFlushKey(HKEY hKey);
 
 /* ---- Device Manager ---- */
 CEAPI HANDLE ActivateDevice(LPCWSTR lpszDevKey, DWORD dwClientInfo);
-CEAPI HANDLE ActivateDeviceEx(LPCWSTR lpszDevKey, LPCVOID lpRegEnts, DWORD cRegEnts, LPVOID lpvParam);
+CEAPI HANDLE ActivateDeviceEx(LPCWSTR lpszDevKey, LPCVOID lpRegEnts, DWORD cRegEnts,
+                              LPVOID lpvParam);
 CEAPI BOOL DeactivateDevice(HANDLE hDevice);
 CEAPI BOOL KernelIoControl(DWORD dwIoControlCode, LPVOID lpInBuf, DWORD nInBufSize, LPVOID lpOutBuf,
                            DWORD nOutBufSize, LPDWORD lpBytesReturned);
-#define CTL_CODE(DeviceType, Function, Method, Access)                                                       \
+#define CTL_CODE(DeviceType, Function, Method, Access)                                             \
     (((DeviceType) << 16) | ((Access) << 14) | ((Function) << 2) | (Method))
 #define FILE_DEVICE_HAL 0x00000101
 #define METHOD_BUFFERED 0
@@ -495,10 +509,10 @@ typedef struct _PROCESS_INFORMATION {
     DWORD dwProcessId;
     DWORD dwThreadId;
 } PROCESS_INFORMATION, *LPPROCESS_INFORMATION;
-CEAPI BOOL CreateProcessW(LPCWSTR pszImageName, LPCWSTR pszCmdLine, LPSECURITY_ATTRIBUTES psaProcess,
-                          LPSECURITY_ATTRIBUTES psaThread, BOOL fInheritHandles, DWORD fdwCreate,
-                          LPVOID pvEnvironment, LPWSTR pszCurDir, LPVOID psiStartInfo,
-                          LPPROCESS_INFORMATION pProcInfo);
+CEAPI BOOL CreateProcessW(LPCWSTR pszImageName, LPCWSTR pszCmdLine,
+                          LPSECURITY_ATTRIBUTES psaProcess, LPSECURITY_ATTRIBUTES psaThread,
+                          BOOL fInheritHandles, DWORD fdwCreate, LPVOID pvEnvironment,
+                          LPWSTR pszCurDir, LPVOID psiStartInfo, LPPROCESS_INFORMATION pProcInfo);
 CEAPI BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode);
 
 #include "winuser_ce.h"

@@ -165,10 +165,11 @@ typedef struct tagNMHDR {
 
 CEAPI ATOM RegisterClassW(const WNDCLASSW *lpWndClass);
 CEAPI BOOL UnregisterClassW(LPCWSTR lpClassName, HINSTANCE hInstance);
-CEAPI HWND CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName, DWORD dwStyle, int X,
-                           int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
-                           LPVOID lpParam);
-#define CreateWindowW(c, n, s, x, y, w, h, p, m, i, l) CreateWindowExW(0, c, n, s, x, y, w, h, p, m, i, l)
+CEAPI HWND CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName,
+                           DWORD dwStyle, int X, int Y, int nWidth, int nHeight, HWND hWndParent,
+                           HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam);
+#define CreateWindowW(c, n, s, x, y, w, h, p, m, i, l)                                             \
+    CreateWindowExW(0, c, n, s, x, y, w, h, p, m, i, l)
 CEAPI BOOL DestroyWindow(HWND hWnd);
 CEAPI BOOL IsWindow(HWND hWnd);
 CEAPI BOOL IsWindowVisible(HWND hWnd);
@@ -205,11 +206,13 @@ CEAPI BOOL PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 CEAPI BOOL PostThreadMessageW(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM lParam);
 CEAPI void PostQuitMessage(int nExitCode);
 CEAPI BOOL GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax);
-CEAPI BOOL PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg);
+CEAPI BOOL PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
+                        UINT wRemoveMsg);
 CEAPI BOOL TranslateMessage(const MSG *lpMsg);
 CEAPI LRESULT DispatchMessageW(const MSG *lpMsg);
 CEAPI LRESULT DefWindowProcW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
-CEAPI LRESULT CallWindowProcW(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+CEAPI LRESULT CallWindowProcW(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam,
+                              LPARAM lParam);
 CEAPI BOOL IsDialogMessageW(HWND hDlg, LPMSG lpMsg);
 CEAPI UINT_PTR SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, void *lpTimerFunc);
 CEAPI BOOL KillTimer(HWND hWnd, UINT_PTR uIDEvent);
@@ -227,7 +230,8 @@ CEAPI BOOL SetDlgItemTextW(HWND hDlg, int nIDDlgItem, LPCWSTR lpString);
 CEAPI UINT GetDlgItemTextW(HWND hDlg, int nIDDlgItem, LPWSTR lpString, int nMaxCount);
 CEAPI BOOL CheckDlgButton(HWND hDlg, int nIDButton, UINT uCheck);
 CEAPI UINT IsDlgButtonChecked(HWND hDlg, int nIDButton);
-CEAPI LRESULT SendDlgItemMessageW(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM wParam, LPARAM lParam);
+CEAPI LRESULT SendDlgItemMessageW(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM wParam,
+                                  LPARAM lParam);
 CEAPI BOOL EndDialog(HWND hDlg, INT_PTR nResult);
 #define BST_UNCHECKED 0
 #define BST_CHECKED 1

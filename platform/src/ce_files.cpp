@@ -46,7 +46,9 @@ struct PlainFile : FileObject {
         return true;
     }
     uint32_t seek(int32_t d, uint32_t method, uint32_t *error) override {
-        int64_t base = method == FILE_BEGIN ? 0 : method == FILE_CURRENT ? int64_t(pos) : int64_t(data.size());
+        int64_t base = method == FILE_BEGIN     ? 0
+                       : method == FILE_CURRENT ? int64_t(pos)
+                                                : int64_t(data.size());
         if (base + d < 0) {
             *error = ERROR_INVALID_PARAMETER;
             return 0xFFFFFFFF;
@@ -63,8 +65,8 @@ struct PlainFile : FileObject {
 
 bool isDeviceName(const std::u16string &n) {
     auto alpha = [](char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); };
-    return n.size() == 5 && alpha(n[0]) && alpha(n[1]) && alpha(n[2]) && n[3] >= u'0' && n[3] <= u'9' &&
-           n[4] == u':';
+    return n.size() == 5 && alpha(n[0]) && alpha(n[1]) && alpha(n[2]) && n[3] >= u'0' &&
+           n[3] <= u'9' && n[4] == u':';
 }
 
 std::shared_ptr<FileObject> openPlain(const std::u16string &name, DWORD access, DWORD disposition,
@@ -78,7 +80,8 @@ std::shared_ptr<FileObject> openPlain(const std::u16string &name, DWORD access, 
         return nullptr;
     }
     if (!exists && (disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING)) {
-        *error = fs::exists(fs::path(host).parent_path(), ec) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+        *error = fs::exists(fs::path(host).parent_path(), ec) ? ERROR_FILE_NOT_FOUND
+                                                              : ERROR_PATH_NOT_FOUND;
         return nullptr;
     }
     if (exists && disposition == CREATE_NEW) {
@@ -109,8 +112,8 @@ std::shared_ptr<FileObject> openPlain(const std::u16string &name, DWORD access, 
 
 namespace emul {
 // Shared by CreateFileW and the host-side clients (which are not journaled).
-std::shared_ptr<FileObject> openFileObject(const std::u16string &name, uint32_t access, uint32_t share,
-                                           uint32_t disposition, uint32_t *error) {
+std::shared_ptr<FileObject> openFileObject(const std::u16string &name, uint32_t access,
+                                           uint32_t share, uint32_t disposition, uint32_t *error) {
     if (isDeviceName(name)) {
         if (equalsNoCase(name.substr(0, 3), u"COM"))
             return dev().serial().open(name, access, share, error);
@@ -120,8 +123,8 @@ std::shared_ptr<FileObject> openFileObject(const std::u16string &name, uint32_t 
 }
 } // namespace emul
 
-CEAPI HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition,
-                         DWORD, HANDLE) {
+CEAPI HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES,
+                         DWORD disposition, DWORD, HANDLE) {
     Device &d = dev();
     uint32_t error = 0;
     std::shared_ptr<FileObject> f;
@@ -194,8 +197,8 @@ CEAPI DWORD SetFilePointer(HANDLE h, LONG d, PLONG, DWORD method) {
     return r;
 }
 
-CEAPI BOOL DeviceIoControl(HANDLE h, DWORD code, LPVOID in, DWORD nin, LPVOID out, DWORD nout, LPDWORD ret,
-                           LPOVERLAPPED) {
+CEAPI BOOL DeviceIoControl(HANDLE h, DWORD code, LPVOID in, DWORD nin, LPVOID out, DWORD nout,
+                           LPDWORD ret, LPOVERLAPPED) {
     auto f = dev().handles().getAs<FileObject>(h);
     if (!f) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -241,7 +244,8 @@ CEAPI DWORD GetFileAttributesW(LPCWSTR name) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return 0xFFFFFFFF;
     }
-    return std::filesystem::is_directory(host, ec) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+    return std::filesystem::is_directory(host, ec) ? FILE_ATTRIBUTE_DIRECTORY
+                                                   : FILE_ATTRIBUTE_NORMAL;
 }
 
 CEAPI BOOL CreateDirectoryW(LPCWSTR name, LPSECURITY_ATTRIBUTES) {

@@ -6,8 +6,8 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 using namespace emul;
@@ -31,20 +31,27 @@ struct ThreadObject : KObject {
     bool signalled() const override { return thread->exited; }
 };
 
-uint64_t deadlineAfter(DWORD ms) { return ms == INFINITE ? kNever : kern().now() + ms; }
+uint64_t deadlineAfter(DWORD ms) {
+    return ms == INFINITE ? kNever : kern().now() + ms;
+}
 
 } // namespace
 
-CEAPI DWORD GetLastError(void) { return kern().self()->lastError; }
+CEAPI DWORD GetLastError(void) {
+    return kern().self()->lastError;
+}
 
-CEAPI void SetLastError(DWORD e) { kern().self()->lastError = e; }
+CEAPI void SetLastError(DWORD e) {
+    kern().self()->lastError = e;
+}
 
 CEAPI HLOCAL LocalAlloc(UINT flags, UINT bytes) {
     if (failing("LocalAlloc")) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    void *p = (flags & LMEM_ZEROINIT) ? std::calloc(1, bytes ? bytes : 1) : std::malloc(bytes ? bytes : 1);
+    void *p = (flags & LMEM_ZEROINIT) ? std::calloc(1, bytes ? bytes : 1)
+                                      : std::malloc(bytes ? bytes : 1);
     if (!p)
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return p;
@@ -55,8 +62,8 @@ CEAPI HLOCAL LocalFree(HLOCAL h) {
     return nullptr;
 }
 
-CEAPI HANDLE CreateThread(LPSECURITY_ATTRIBUTES, DWORD, LPTHREAD_START_ROUTINE start, LPVOID param, DWORD,
-                          LPDWORD id) {
+CEAPI HANDLE CreateThread(LPSECURITY_ATTRIBUTES, DWORD, LPTHREAD_START_ROUTINE start, LPVOID param,
+                          DWORD, LPDWORD id) {
     if (failing("CreateThread") || !start) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
@@ -98,11 +105,17 @@ CEAPI BOOL GetExitCodeThread(HANDLE h, LPDWORD code) {
     return TRUE;
 }
 
-CEAPI DWORD ResumeThread(HANDLE) { return 0; }
+CEAPI DWORD ResumeThread(HANDLE) {
+    return 0;
+}
 
-CEAPI HANDLE GetCurrentThread(void) { return reinterpret_cast<HANDLE>(intptr_t(-2)); }
+CEAPI HANDLE GetCurrentThread(void) {
+    return reinterpret_cast<HANDLE>(intptr_t(-2));
+}
 
-CEAPI DWORD GetCurrentThreadId(void) { return kern().self()->id; }
+CEAPI DWORD GetCurrentThreadId(void) {
+    return kern().self()->id;
+}
 
 CEAPI BOOL CloseHandle(HANDLE h) {
     Device &d = dev();
@@ -224,17 +237,30 @@ CEAPI void Sleep(DWORD ms) {
         kern().block(nullptr, deadlineAfter(ms));
 }
 
-CEAPI DWORD GetTickCount(void) { return kern().tick(); }
+CEAPI DWORD GetTickCount(void) {
+    return kern().tick();
+}
 
 CEAPI void GetLocalTime(LPSYSTEMTIME st) {
     // Device time starts at a fixed date so that runs are repeatable.
     uint64_t s = kern().now() / 1000;
-    *st = SYSTEMTIME{2004, 1, 4, 1, WORD(s / 3600 % 24), WORD(s / 60 % 60), WORD(s % 60), WORD(kern().now() % 1000)};
+    *st = SYSTEMTIME{2004,
+                     1,
+                     4,
+                     1,
+                     WORD(s / 3600 % 24),
+                     WORD(s / 60 % 60),
+                     WORD(s % 60),
+                     WORD(kern().now() % 1000)};
 }
 
-CEAPI void GetSystemTime(LPSYSTEMTIME st) { GetLocalTime(st); }
+CEAPI void GetSystemTime(LPSYSTEMTIME st) {
+    GetLocalTime(st);
+}
 
-CEAPI BOOL DisableThreadLibraryCalls(HMODULE) { return TRUE; }
+CEAPI BOOL DisableThreadLibraryCalls(HMODULE) {
+    return TRUE;
+}
 
 CEAPI BOOL GetVersionExW(LPOSVERSIONINFOW v) {
     if (!v || v->dwOSVersionInfoSize < sizeof(OSVERSIONINFOW)) {
@@ -250,7 +276,9 @@ CEAPI BOOL GetVersionExW(LPOSVERSIONINFOW v) {
     return TRUE;
 }
 
-CEAPI void OutputDebugStringW(LPCWSTR s) { dev().debugLog().push_back(s ? s : u""); }
+CEAPI void OutputDebugStringW(LPCWSTR s) {
+    dev().debugLog().push_back(s ? s : u"");
+}
 
 /* ---- run-time wide strings ---- */
 

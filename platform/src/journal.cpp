@@ -77,7 +77,9 @@ Fields &Fields::numOrWindow(const char *name, int64_t v) {
     return *this;
 }
 
-Journal::Journal() { activeJournal = this; }
+Journal::Journal() {
+    activeJournal = this;
+}
 
 Journal::~Journal() {
     if (activeJournal == this)
@@ -92,9 +94,13 @@ void Journal::write(std::string l) {
     lines_.push_back(std::move(l));
 }
 
-void Journal::call(const char *name, const Fields &f) { line("call", jsonQuote(name), f); }
+void Journal::call(const char *name, const Fields &f) {
+    line("call", jsonQuote(name), f);
+}
 
-void Journal::event(const char *name, const Fields &f) { line("event", jsonQuote(name), f); }
+void Journal::event(const char *name, const Fields &f) {
+    line("event", jsonQuote(name), f);
+}
 
 void Journal::line(const char *kind, const std::string &valueJson, const Fields &f) {
     std::string l = "{\"t\":" + std::to_string(clock ? clock() : 0) + "," + jsonQuote(kind) + ":" +

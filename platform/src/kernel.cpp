@@ -32,9 +32,13 @@ uint64_t Kernel::now() const {
     return uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
 }
 
-Thread *Kernel::self() const { return tlsSelf; }
+Thread *Kernel::self() const {
+    return tlsSelf;
+}
 
-bool Kernel::isEmulatedThread() const { return tlsSelf != nullptr; }
+bool Kernel::isEmulatedThread() const {
+    return tlsSelf != nullptr;
+}
 
 std::vector<Thread *> Kernel::threads() const {
     std::vector<Thread *> out;
@@ -137,7 +141,9 @@ bool Kernel::block(std::function<bool()> ready, uint64_t deadline) {
     return ok;
 }
 
-void Kernel::sleep(uint64_t ms) { block(nullptr, now() + ms); }
+void Kernel::sleep(uint64_t ms) {
+    block(nullptr, now() + ms);
+}
 
 void Kernel::yield() {
     block([] { return true; }, kNever);
@@ -168,7 +174,8 @@ Thread *Kernel::spawn(std::string name, std::function<uint32_t()> body) {
     t->exitCode = 259; // STILL_ACTIVE
     Thread *raw = t.get();
     threads_.push_back(std::move(t));
-    raw->host = std::thread([this, raw, body = std::move(body)]() mutable { threadMain(raw, body); });
+    raw->host =
+        std::thread([this, raw, body = std::move(body)]() mutable { threadMain(raw, body); });
     return raw;
 }
 

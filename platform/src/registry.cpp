@@ -335,6 +335,24 @@ CEAPI LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, LPWSTR, DWORD, RE
     return openKey(hKey, lpSubKey, true, phkResult, lpdwDisposition);
 }
 
+// Type, size and data of a value as RegQueryValueExW and RegEnumValueW hand them out: a size
+// query without a buffer, and a buffer that is too small left exactly as it was.
+static LONG copyValue(const RegValue &v, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+    if (lpType)
+        *lpType = v.type;
+    if (!lpcbData)
+        return ERROR_SUCCESS;
+    DWORD room = *lpcbData;
+    *lpcbData = DWORD(v.data.size());
+    if (!lpData)
+        return ERROR_SUCCESS;
+    if (room < v.data.size())
+        return ERROR_MORE_DATA;
+    if (!v.data.empty())
+        std::memcpy(lpData, v.data.data(), v.data.size());
+    return ERROR_SUCCESS;
+}
+
 CEAPI LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                             LPBYTE lpData, LPDWORD lpcbData) {
     Hive &h = hive();
@@ -348,20 +366,7 @@ CEAPI LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, 
     auto v = h.store().value(key, lpValueName ? lpValueName : u"");
     if (!v)
         return ERROR_FILE_NOT_FOUND;
-    if (lpType)
-        *lpType = v->type;
-    if (!lpcbData)
-        return ERROR_SUCCESS;
-    DWORD room = *lpcbData;
-    *lpcbData = DWORD(v->data.size());
-    if (!lpData)
-        return ERROR_SUCCESS;
-    // Too small: the caller's buffer is left exactly as it was.
-    if (room < v->data.size())
-        return ERROR_MORE_DATA;
-    if (!v->data.empty())
-        std::memcpy(lpData, v->data.data(), v->data.size());
-    return ERROR_SUCCESS;
+    return copyValue(*v, lpType, lpData, lpcbData);
 }
 
 CEAPI LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, const BYTE *lpData,
@@ -471,19 +476,7 @@ CEAPI LONG RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD l
     const auto &e = values[dwIndex];
     if (!copyName(e.first, lpValueName, lpcchValueName))
         return ERROR_MORE_DATA;
-    if (lpType)
-        *lpType = e.second.type;
-    if (!lpcbData)
-        return ERROR_SUCCESS;
-    DWORD room = *lpcbData;
-    *lpcbData = DWORD(e.second.data.size());
-    if (!lpData)
-        return ERROR_SUCCESS;
-    if (room < e.second.data.size())
-        return ERROR_MORE_DATA;
-    if (!e.second.data.empty())
-        std::memcpy(lpData, e.second.data.data(), e.second.data.size());
-    return ERROR_SUCCESS;
+    return copyValue(e.second, lpType, lpData, lpcbData);
 }
 
 CEAPI LONG RegCloseKey(HKEY hKey) {

@@ -34,7 +34,9 @@ std::string utf8(const char16_t *s) {
     return out;
 }
 
-std::string utf8(const std::u16string &s) { return utf8(s.c_str()); }
+std::string utf8(const std::u16string &s) {
+    return utf8(s.c_str());
+}
 
 std::u16string utf16(const std::string &s) {
     std::u16string out;
@@ -85,11 +87,21 @@ std::string jsonQuote(const std::string &s) {
     std::string out = "\"";
     for (unsigned char c : s) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (c < 0x20) {
                 char buf[8];

@@ -1,8 +1,8 @@
 // The driver instance and its stream entry points, reached through the Device Manager.
 #include "support/driver_fixture.h"
 
-using testing_support::Dword;
 using testing_support::DriverTest;
+using testing_support::Dword;
 using testing_support::kDriverKey;
 using testing_support::Sz;
 
@@ -26,7 +26,8 @@ TEST_F(Instance, InitWritesInitAndObexSwitchAndStartsTheReader) {
     ASSERT_NE(Rec(), nullptr);
     EXPECT_NE(Rec()->readerThread, nullptr);
     EXPECT_NE(Rec()->backlightEvent, nullptr);
-    EXPECT_NE(Calls("RegSetValueExW")[0].find("\"key\":\"SOFTWARE\\\\Microsoft\\\\Obex\""), std::string::npos)
+    EXPECT_NE(Calls("RegSetValueExW")[0].find("\"key\":\"SOFTWARE\\\\Microsoft\\\\Obex\""),
+              std::string::npos)
         << Calls("RegSetValueExW")[0];
 }
 
@@ -35,7 +36,8 @@ TEST_F(Instance, InitWithoutObexKeyWritesNoObexValue) {
     EXPECT_FALSE(device.registry().keyExists(u"SOFTWARE\\Microsoft\\Obex"));
     auto writes = Calls("RegSetValueExW");
     ASSERT_FALSE(writes.empty());
-    EXPECT_NE(writes[0].find("\"key\":\"Drivers\\\\builtin\\\\norvel\",\"name\":\"init\""), std::string::npos)
+    EXPECT_NE(writes[0].find("\"key\":\"Drivers\\\\builtin\\\\norvel\",\"name\":\"init\""),
+              std::string::npos)
         << writes[0];
 }
 

@@ -14,9 +14,9 @@ TEST(DriverExports, EveryBuildExportsTheStreamEntryPointsByName) {
         uint32_t error = 0;
         emul::Module *m = device.devices().load(u"Lumakey.DLL", &error);
         ASSERT_NE(m, nullptr) << error;
-        for (const char *name : {"IRK_Init", "IRK_Deinit", "IRK_Open", "IRK_Close", "IRK_Read", "IRK_Write",
-                                 "IRK_Seek", "IRK_IOControl", "IRK_PowerUp", "IRK_PowerDown",
-                                 "_DllMainCRTStartup"})
+        for (const char *name :
+             {"IRK_Init", "IRK_Deinit", "IRK_Open", "IRK_Close", "IRK_Read", "IRK_Write",
+              "IRK_Seek", "IRK_IOControl", "IRK_PowerUp", "IRK_PowerDown", "_DllMainCRTStartup"})
             EXPECT_NE(device.devices().symbol(m, name), nullptr) << name;
         EXPECT_EQ(device.devices().symbol(m, "DllMain") != nullptr, build == "ce420");
         // Nothing of the driver's insides is visible.

@@ -1,8 +1,8 @@
 // Finding the infrared port in the system's IrDA configuration, and its set-up.
 #include "support/driver_fixture.h"
 
-using testing_support::Dword;
 using testing_support::DriverTest;
+using testing_support::Dword;
 using testing_support::kDriverKey;
 using testing_support::Sz;
 
@@ -123,27 +123,32 @@ TEST_F(PortSetup, ConfiguresInfraredModeTimeoutsMaskLineAndPurgesInOrder) {
             if (l.find(std::string("\"call\":\"") + c + "\"") != std::string::npos)
                 seq.push_back(c);
     }
-    std::vector<std::string> want = {"RegSetValueExW", "RegSetValueExW", "CreateFileW",  "EscapeCommFunction",
-                                     "SetCommTimeouts", "SetCommMask",   "SetCommState", "RegSetValueExW",
-                                     "PurgeComm"};
+    std::vector<std::string> want = {"RegSetValueExW",     "RegSetValueExW",  "CreateFileW",
+                                     "EscapeCommFunction", "SetCommTimeouts", "SetCommMask",
+                                     "SetCommState",       "RegSetValueExW",  "PurgeComm"};
     EXPECT_EQ(seq, want); // "init", "PortName", ..., "OpenFile"
     auto has = [&](const char *call, const char *fields) {
         auto lines = Calls(call);
         return !lines.empty() && lines[0].find(fields) != std::string::npos;
     };
-    EXPECT_TRUE(has("CreateFileW", "\"name\":\"COM2:\",\"access\":2147483648,\"result\":true,\"error\":0"));
+    EXPECT_TRUE(
+        has("CreateFileW", "\"name\":\"COM2:\",\"access\":2147483648,\"result\":true,\"error\":0"));
     EXPECT_TRUE(has("EscapeCommFunction", "\"func\":10"));
-    EXPECT_TRUE(has("SetCommTimeouts", "\"ReadIntervalTimeout\":10,\"ReadTotalTimeoutMultiplier\":10,"
-                                       "\"ReadTotalTimeoutConstant\":10,\"WriteTotalTimeoutMultiplier\":10,"
-                                       "\"WriteTotalTimeoutConstant\":1000"));
+    EXPECT_TRUE(has("SetCommTimeouts",
+                    "\"ReadIntervalTimeout\":10,\"ReadTotalTimeoutMultiplier\":10,"
+                    "\"ReadTotalTimeoutConstant\":10,\"WriteTotalTimeoutMultiplier\":10,"
+                    "\"WriteTotalTimeoutConstant\":1000"));
     EXPECT_TRUE(has("SetCommMask", "\"mask\":35"));
+    EXPECT_TRUE(
+        has("SetCommState",
+            "\"DCBlength\":28,\"BaudRate\":9600,\"fBinary\":1,\"fParity\":0,\"fOutxCtsFlow\":0,"
+            "\"fOutxDsrFlow\":0,\"fDtrControl\":1,\"fDsrSensitivity\":0,\"fTXContinueOnXoff\":0,"
+            "\"fOutX\":0,\"fInX\":0,\"fErrorChar\":0,\"fNull\":0,\"fRtsControl\":1,"
+            "\"fAbortOnError\":0"));
     EXPECT_TRUE(has("SetCommState",
-                    "\"DCBlength\":28,\"BaudRate\":9600,\"fBinary\":1,\"fParity\":0,\"fOutxCtsFlow\":0,"
-                    "\"fOutxDsrFlow\":0,\"fDtrControl\":1,\"fDsrSensitivity\":0,\"fTXContinueOnXoff\":0,"
-                    "\"fOutX\":0,\"fInX\":0,\"fErrorChar\":0,\"fNull\":0,\"fRtsControl\":1,\"fAbortOnError\":0"));
-    EXPECT_TRUE(has("SetCommState", "\"wReserved\":0,\"XonLim\":512,\"XoffLim\":128,\"ByteSize\":8,\"Parity\":0,"
-                                    "\"StopBits\":0,\"XonChar\":17,\"XoffChar\":19,\"ErrorChar\":13,\"EofChar\":13,"
-                                    "\"EvtChar\":13,\"wReserved1\":0"));
+                    "\"wReserved\":0,\"XonLim\":512,\"XoffLim\":128,\"ByteSize\":8,\"Parity\":0,"
+                    "\"StopBits\":0,\"XonChar\":17,\"XoffChar\":19,\"ErrorChar\":13,\"EofChar\":13,"
+                    "\"EvtChar\":13,\"wReserved1\":0"));
     EXPECT_TRUE(has("PurgeComm", "\"flags\":8"));
 }
 
@@ -160,7 +165,8 @@ TEST_F(PortSetup, APortWithout9600BaudIsStillConfiguredWithBaudZero) {
 }
 
 TEST_F(PortSetup, AFailingConfigurationCallClosesThePortAndWritesNoOpenFile) {
-    for (const char *call : {"GetCommProperties", "SetCommTimeouts", "ClearCommError", "SetCommMask", "SetCommState"}) {
+    for (const char *call : {"GetCommProperties", "SetCommTimeouts", "ClearCommError",
+                             "SetCommMask", "SetCommState"}) {
         SCOPED_TRACE(call);
         device.fail(call);
         uintptr_t h = Boot();
@@ -171,7 +177,8 @@ TEST_F(PortSetup, AFailingConfigurationCallClosesThePortAndWritesNoOpenFile) {
         EXPECT_EQ(DwordValue(u"OpenFile"), -1);
         EXPECT_EQ(SzValue(u"PortName"), u"COM2:");
         EXPECT_FALSE(Line().isOpen());
-        EXPECT_EQ(Calls("CreateFileW").size(), Calls("CloseHandle").size()); // retried, closed every time
+        EXPECT_EQ(Calls("CreateFileW").size(),
+                  Calls("CloseHandle").size()); // retried, closed every time
         device.heal(call);
         Wait(1100);
         EXPECT_EQ(Rec()->portOpen, 1);

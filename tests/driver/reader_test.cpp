@@ -49,10 +49,12 @@ TEST_F(Reader, HandshakeReleasesAltShiftCtrlInThatOrder) {
     Wait(30);
     auto keys = Calls("keybd_event");
     ASSERT_EQ(keys.size(), 3u);
-    EXPECT_NE(keys[0].find("\"vk\":18,\"scan\":0,\"flags\":2,\"extra\":0"), std::string::npos) << keys[0];
+    EXPECT_NE(keys[0].find("\"vk\":18,\"scan\":0,\"flags\":2,\"extra\":0"), std::string::npos)
+        << keys[0];
     EXPECT_NE(keys[1].find("\"vk\":16,"), std::string::npos);
     EXPECT_NE(keys[2].find("\"vk\":17,"), std::string::npos);
-    EXPECT_EQ(Rec()->fnDown | Rec()->cmdDown | Rec()->symbolDown | Rec()->altDown | Rec()->shiftDown, 0u);
+    EXPECT_EQ(
+        Rec()->fnDown | Rec()->cmdDown | Rec()->symbolDown | Rec()->altDown | Rec()->shiftDown, 0u);
     EXPECT_TRUE(Calls("SystemIdleTimerReset").empty());
 }
 

@@ -43,7 +43,8 @@ TEST(Kernel, AutoResetEventReleasesOneWaitThenTimesOut) {
     HANDLE e = CreateEventW(nullptr, FALSE, FALSE, u"Named");
     HANDLE same = CreateEventW(nullptr, TRUE, TRUE, u"Named");
     EXPECT_EQ(GetLastError(), DWORD(ERROR_ALREADY_EXISTS));
-    EXPECT_EQ(WaitForSingleObject(same, 50), DWORD(WAIT_TIMEOUT)); // the existing event's state wins
+    EXPECT_EQ(WaitForSingleObject(same, 50),
+              DWORD(WAIT_TIMEOUT)); // the existing event's state wins
     EXPECT_EQ(GetTickCount(), 50u);
     SetEvent(e);
     EXPECT_EQ(WaitForSingleObject(same, 0), WAIT_OBJECT_0);

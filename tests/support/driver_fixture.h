@@ -5,8 +5,8 @@
 #include <windows.h>
 
 #include "device.h"
-#include "emul/devmgr.h"
 #include "emul/device.h"
+#include "emul/devmgr.h"
 #include "emul/fileobj.h"
 #include "emul/registry.h"
 #include "emul/serial.h"
@@ -54,7 +54,9 @@ class DriverTest : public ::testing::Test {
         handheld::install(device, io);
     }
 
-    void Set(const std::u16string &name, uint32_t v) { device.registry().setValue(kDriverKey, name, Dword(v)); }
+    void Set(const std::u16string &name, uint32_t v) {
+        device.registry().setValue(kDriverKey, name, Dword(v));
+    }
     void SetAt(const std::u16string &key, const std::u16string &name, const emul::RegValue &v) {
         device.registry().createKey(key);
         device.registry().setValue(key, name, v);
@@ -81,7 +83,9 @@ class DriverTest : public ::testing::Test {
         hnd = device.devices().activate(kDriverKey, 0);
         return hnd;
     }
-    KeyboardDevice *Rec() { return reinterpret_cast<KeyboardDevice *>(device.devices().deviceContext(hnd)); }
+    KeyboardDevice *Rec() {
+        return reinterpret_cast<KeyboardDevice *>(device.devices().deviceContext(hnd));
+    }
     emul::SerialPort &Line() { return *device.serial().find(u"COM2:"); }
     void Rx(std::vector<uint8_t> bytes) { Line().arriveNow(bytes); }
     void Wait(DWORD ms) { Sleep(ms); }
