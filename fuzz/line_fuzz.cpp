@@ -7,8 +7,8 @@
 // from a fixed seed (and `fuzz_line FILE...` replays files), which CTest runs as a smoke test.
 #include <windows.h>
 
-#include "emul/devmgr.h"
 #include "emul/device.h"
+#include "emul/devmgr.h"
 #include "emul/registry.h"
 #include "emul/serial.h"
 #include "emul/windows_sys.h"
@@ -67,7 +67,8 @@ int main(int argc, char **argv) {
     if (argc > 1 && std::atoi(argv[1]) == 0) {
         for (int i = 1; i < argc; ++i) {
             std::ifstream in(argv[i], std::ios::binary);
-            std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                       std::istreambuf_iterator<char>());
             RunOne(bytes.data(), bytes.size());
         }
         return 0;
