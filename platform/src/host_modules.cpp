@@ -8,7 +8,12 @@ namespace emul::hostmod {
 
 void *open(const std::string &path, std::string *why) {
     // Local binding: two modules may export the same entry names (every driver has its Init).
+#ifdef HANDHELD_KEEP_MODULES
+    // A coverage-guided fuzzer keeps counters inside each module; they must stay mapped.
+    void *h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+#else
     void *h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+#endif
     if (!h && why) {
         const char *e = dlerror();
         *why = e ? e : "dlopen failed";

@@ -12,7 +12,6 @@ namespace emul {
 namespace {
 
 constexpr UINT kEnChange = 0x0300;
-constexpr UINT kMkLButton = 1;
 
 int buttonType(const Window *w) {
     return int(w->style & 0xF);
