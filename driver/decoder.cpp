@@ -198,6 +198,18 @@ static DWORD *BitSet(KeyboardDevice *dev, const KeyEntry *e) {
     return e->bitSet == BITS_LETTERS ? &dev->lettersDown : &dev->keysDown;
 }
 
+// Left and Right press and release the same key, chosen by the state at that moment: Home and
+// End with Fn, the arrows with no layer held, nothing with Cmd or Symbol.
+static DWORD SideArrowVk(const KeyboardDevice *dev, const KeyEntry *e) {
+    if (dev->cmdDown)
+        return 0;
+    if (FnReady(dev))
+        return e->kind == KEY_LEFT ? VK_HOME : VK_END;
+    if (NoLayer(dev))
+        return e->kind == KEY_LEFT ? VK_LEFT : VK_RIGHT;
+    return 0;
+}
+
 static void PostToRichInk(KeyboardDevice *dev, DWORD vk, DWORD flags, UINT ch) {
     UINT shiftState[1] = {0};
     UINT chars[1] = {ch};
@@ -348,12 +360,7 @@ static int SpecialMake(KeyboardDevice *dev, const KeyEntry *e, DWORD fresh, KeyC
         break;
     case KEY_LEFT:
     case KEY_RIGHT:
-        if (dev->cmdDown)
-            break;
-        if (FnReady(dev))
-            Choose(out, e->kind == KEY_LEFT ? VK_HOME : VK_END, 0);
-        else if (NoLayer(dev))
-            Choose(out, e->kind == KEY_LEFT ? VK_LEFT : VK_RIGHT, 0);
+        Choose(out, SideArrowVk(dev, e), 0);
         break;
     case KEY_SPACE:
         if (FnReady(dev)) {
@@ -461,12 +468,7 @@ static void SpecialBreak(KeyboardDevice *dev, const KeyEntry *e, KeyChoice *out)
         break;
     case KEY_LEFT:
     case KEY_RIGHT:
-        if (dev->cmdDown)
-            break;
-        if (FnReady(dev))
-            Choose(out, e->kind == KEY_LEFT ? VK_HOME : VK_END, KEYEVENTF_KEYUP);
-        else if (NoLayer(dev))
-            Choose(out, e->kind == KEY_LEFT ? VK_LEFT : VK_RIGHT, KEYEVENTF_KEYUP);
+        Choose(out, SideArrowVk(dev, e), KEYEVENTF_KEYUP);
         break;
     case KEY_SPACE:
         if (PlainReady(dev))

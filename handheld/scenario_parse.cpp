@@ -296,14 +296,6 @@ bool parseArgs(ScnOp op, const std::vector<std::string> &a, ScnCommand *cmd, std
         }
         return true;
     }
-    case ScnOp::Delete:
-        if (n < 1 || n > 2)
-            return false;
-        cmd->path = a[0];
-        cmd->flag = n == 2;
-        if (n == 2)
-            cmd->name = a[1];
-        return true;
     case ScnOp::Port:
         if (n < 1 || n > 2 || (n == 2 && a[1] != "nobaud9600"))
             return false;
@@ -323,7 +315,8 @@ bool parseArgs(ScnOp op, const std::vector<std::string> &a, ScnCommand *cmd, std
             return false;
         cmd->path = a[0];
         return true;
-    case ScnOp::File:
+    case ScnOp::Delete: // PATH [NAME]
+    case ScnOp::File:   // PATH [TEXT]
         if (n < 1 || n > 2)
             return false;
         cmd->path = a[0];

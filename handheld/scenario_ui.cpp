@@ -6,19 +6,8 @@
 namespace handheld {
 
 bool ScenarioRunner::userAction(const ScnCommand &cmd, std::string *error) {
-    switch (cmd.op) {
-    case ScnOp::Tab:
-    case ScnOp::Click:
-    case ScnOp::Slide:
-    case ScnOp::Select:
-    case ScnOp::Ok:
-    case ScnOp::Cancel:
-    case ScnOp::Answer:
-    case ScnOp::Choose:
-    default:
-        *error = cmd.word + ": not supported by this device yet";
-        return false;
-    }
+    *error = cmd.word + ": not supported by this device yet";
+    return false;
 }
 
 } // namespace handheld
