@@ -168,14 +168,14 @@ typedef struct tagTCITEMW {
 
 #define TabCtrl_GetItemCount(hwnd) (int)SendMessageW((hwnd), TCM_GETITEMCOUNT, 0, 0L)
 #define TabCtrl_InsertItem(hwnd, iItem, pitem)                                                     \
-    (int)SendMessageW((hwnd), TCM_INSERTITEM, (WPARAM)(int)(iItem), (LPARAM)(const TC_ITEM *)(pitem))
+    (int)SendMessageW((hwnd), TCM_INSERTITEM, (WPARAM)(int)(iItem),                                \
+                      (LPARAM)(const TC_ITEM *)(pitem))
 #define TabCtrl_GetItemRect(hwnd, i, prc)                                                          \
     (BOOL) SendMessageW((hwnd), TCM_GETITEMRECT, (WPARAM)(int)(i), (LPARAM)(RECT *)(prc))
 #define TabCtrl_GetCurSel(hwnd) (int)SendMessageW((hwnd), TCM_GETCURSEL, 0, 0)
 #define TabCtrl_SetCurSel(hwnd, i) (int)SendMessageW((hwnd), TCM_SETCURSEL, (WPARAM)(i), 0)
 #define TabCtrl_AdjustRect(hwnd, bLarger, prc)                                                     \
     (int)SendMessageW(hwnd, TCM_ADJUSTRECT, (WPARAM)(BOOL)(bLarger), (LPARAM)(RECT *)prc)
-#define TabCtrl_SetExtendedStyle(hwnd, dw)                                                         \
-    (DWORD) SendMessageW((hwnd), TCM_SETEXTENDEDSTYLE, 0, dw)
+#define TabCtrl_SetExtendedStyle(hwnd, dw) (DWORD) SendMessageW((hwnd), TCM_SETEXTENDEDSTYLE, 0, dw)
 
 #endif

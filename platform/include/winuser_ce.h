@@ -522,7 +522,8 @@ CEAPI LONG GetDialogBaseUnits(void);
 #define EM_SETSEL 0x00B1
 #define EM_LIMITTEXT 0x00C5
 
-/* system parameters; the input panel's change is broadcast as WM_SETTINGCHANGE with SPI_SETSIPINFO */
+/* system parameters; the input panel's change is broadcast as WM_SETTINGCHANGE with SPI_SETSIPINFO
+ */
 #define SPI_SETCOMPLETIONINFO 223
 #define SPI_SETSIPINFO 224
 #define SPI_GETSIPINFO 225
