@@ -1,8 +1,8 @@
 // handheld: the virtual device. Without arguments it plays its built-in demonstration.
-#include "install.h"
-#include "live.h"
-#include "scenario.h"
-#include "screen.h"
+#include "image/install.h"
+#include "frontends/live.h"
+#include "scenario/scenario.h"
+#include "frontends/screen.h"
 
 #include <cstdio>
 #include <cstring>
