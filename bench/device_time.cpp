@@ -6,7 +6,7 @@
 #include "emul/device.h"
 #include "emul/devmgr.h"
 #include "emul/serial.h"
-#include "handheld/install.h"
+#include "handheld/image/install.h"
 
 #include <chrono>
 #include <cstdio>

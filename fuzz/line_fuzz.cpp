@@ -12,7 +12,7 @@
 #include "emul/registry.h"
 #include "emul/serial.h"
 #include "emul/windows_sys.h"
-#include "handheld/install.h"
+#include "handheld/image/install.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -2,10 +2,10 @@
 #include "frontends/cli.h"
 
 #include "frontends/keyboard_cmd.h"
-#include "install.h"
-#include "live.h"
-#include "scenario.h"
-#include "screen.h"
+#include "frontends/live.h"
+#include "frontends/screen.h"
+#include "image/install.h"
+#include "scenario/scenario.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,8 +1,8 @@
 // The virtual keyboard: what it sends for what a person types, checked against the driver
 // itself: its bytes go through the device's infrared line into Notes.
-#include "handheld/install.h"
+#include "handheld/image/install.h"
 #include "handheld/keyboard/host_keys.h"
-#include "handheld/scenario.h"
+#include "handheld/scenario/scenario.h"
 
 #include "emul/text.h"
 #include "emul/windows_sys.h"

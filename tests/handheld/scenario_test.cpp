@@ -1,6 +1,6 @@
 // The scenario language: quoting, comments, numbers, value encodings and where errors stop.
-#include "handheld/install.h"
-#include "handheld/scenario.h"
+#include "handheld/image/install.h"
+#include "handheld/scenario/scenario.h"
 
 #include <gtest/gtest.h>
 

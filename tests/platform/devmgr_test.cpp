@@ -8,7 +8,7 @@
 #include "emul/files.h"
 #include "emul/registry.h"
 #include "emul/text.h"
-#include "handheld/install.h"
+#include "handheld/image/install.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include "emul/fileobj.h"
 #include "emul/registry.h"
 #include "emul/serial.h"
-#include "handheld/install.h"
+#include "handheld/image/install.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The scenario runner: the device's main thread acting out a scenario's commands.
-#include "scenario.h"
+#include "scenario/scenario.h"
 
-#include "install.h"
+#include "image/install.h"
 
 #include "emul/devmgr.h"
 #include "emul/fileobj.h"

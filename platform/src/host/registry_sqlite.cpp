@@ -1,7 +1,7 @@
 // The registry's storage in SQLite. A file hive may be shared by several processes: WAL mode,
 // a busy time-out and one transaction per write keep it consistent, and a killed writer loses
 // at most the write it was in the middle of.
-#include "registry_store.h"
+#include "registry/registry_store.h"
 
 #include <sqlite3.h>
 

@@ -1,6 +1,6 @@
 // The default window procedure and the built-in controls: Edit, Static and Button; the
 // scenario runner's view of controls (look-up by id, their state for `show`).
-#include "win_internal.h"
+#include "gwes/win_internal.h"
 
 #include "emul/devmgr.h"
 #include "emul/text.h"

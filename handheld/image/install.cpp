@@ -1,5 +1,5 @@
 // The installation every new device gets (also the starting point of every scenario).
-#include "install.h"
+#include "image/install.h"
 
 #include "emul/devmgr.h"
 #include "emul/files.h"

@@ -1,6 +1,6 @@
 // Text rendering of the screen. It walks the window tree with the platform's query calls
 // (none of them is journaled) and asks the window system for each control's state.
-#include "screen.h"
+#include "frontends/screen.h"
 
 #include <windows.h>
 

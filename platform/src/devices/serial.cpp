@@ -5,7 +5,7 @@
 #include "emul/fileobj.h"
 #include "emul/journal.h"
 #include "emul/text.h"
-#include "host_line.h"
+#include "host/host_line.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 // Host serial lines: pseudo-terminals and ttys in raw mode, read by a thread that polls the line
 // and hands what it reads to a sink. The only file of the serial emulation that uses termios.
-#include "host_line.h"
+#include "host/host_line.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,5 +1,5 @@
 // The scenario language: tokens, numbers and the shape of every command.
-#include "scenario.h"
+#include "scenario/scenario.h"
 
 #include "emul/text.h"
 

@@ -1,7 +1,7 @@
 // The user at the foreground program's controls: tab, click, slide, select, ok, cancel, and the
 // answers for the next message box and file-open dialog. They come with the settings program;
 // until then each of them stops the scenario, so no scenario passes by doing nothing.
-#include "scenario.h"
+#include "scenario/scenario.h"
 
 namespace handheld {
 

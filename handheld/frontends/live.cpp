@@ -1,8 +1,8 @@
 // The live device. The runner thread polls every 50 ms of real time: the window system is only
 // touched while holding the baton, and stdin and SIGINT only set flags that the poll reads.
-#include "live.h"
+#include "frontends/live.h"
 
-#include "install.h"
+#include "image/install.h"
 
 #include "emul/devmgr.h"
 #include "emul/registry.h"

@@ -1,7 +1,7 @@
 // Message queues: one per emulated thread, with sent messages, posted messages, the quit flag
 // and timers. A thread waiting in GetMessageW (or in a SendMessageW to another thread) handles
 // the messages other threads send to it.
-#include "win_internal.h"
+#include "gwes/win_internal.h"
 
 #include "emul/devmgr.h"
 

@@ -1,6 +1,6 @@
 // The window system: the window tree, classes, foreground and focus, and the window calls of
 // coredll that act on them. Messages are in win_msg.cpp, controls in win_controls.cpp.
-#include "win_internal.h"
+#include "gwes/win_internal.h"
 
 #include "emul/devmgr.h"
 #include "emul/text.h"

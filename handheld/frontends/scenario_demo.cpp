@@ -1,5 +1,5 @@
 // The demonstration that `handheld` plays without arguments.
-#include "scenario.h"
+#include "scenario/scenario.h"
 
 namespace handheld {
 

@@ -9,7 +9,7 @@
 #include "emul/device.h"
 #include "emul/registry.h"
 #include "emul/text.h"
-#include "registry_store.h"
+#include "registry/registry_store.h"
 
 #include <cstring>
 #include <map>
