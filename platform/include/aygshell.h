@@ -2,11 +2,17 @@
 #ifndef CE_AYGSHELL_H
 #define CE_AYGSHELL_H
 #include <shellapi.h>
+#include <shlobj.h>
 #include <sipapi.h>
 #include <windows.h>
 
-
 /* menu bar */
+#define SHCMBF_EMPTYBAR 0x0001
+#define SHCMBF_HIDDEN 0x0002
+#define SHCMBF_HIDESIPBUTTON 0x0004
+#define SHCMBF_COLORBK 0x0008
+#define SHCMBF_HMENU 0x0010
+
 typedef struct tagSHMENUBARINFO {
     DWORD cbSize;
     HWND hwndParent;
@@ -18,11 +24,7 @@ typedef struct tagSHMENUBARINFO {
     HWND hwndMB;
     COLORREF clrBk;
 } SHMENUBARINFO, *PSHMENUBARINFO;
-#define SHCMBF_EMPTYBAR 0x0001
-#define SHCMBF_HIDDEN 0x0002
-#define SHCMBF_HIDESIPBUTTON 0x0004
-#define SHCMBF_COLORBK 0x0008
-#define SHCMBF_HMENU 0x0010
+
 CEAPI BOOL SHCreateMenuBar(SHMENUBARINFO *pmbi);
 
 /* activation and the input panel */
@@ -34,18 +36,16 @@ typedef struct {
     UINT fActive : 1;
     UINT fReserved : 29;
 } SHACTIVATEINFO, *PSHACTIVATEINFO;
+
 #define SHA_INPUTDIALOG 0x00000001
+
 CEAPI BOOL SHHandleWMSettingChange(HWND hwnd, WPARAM wParam, LPARAM lParam, PSHACTIVATEINFO psai);
 CEAPI BOOL SHHandleWMActivate(HWND hwnd, WPARAM wParam, LPARAM lParam, PSHACTIVATEINFO psai,
                               DWORD dwFlags);
 CEAPI BOOL SHSipInfo(UINT uiAction, UINT uiParam, PVOID pvParam, UINT fWinIni);
+CEAPI BOOL SHSipPreference(HWND hwnd, int st);
 
 /* dialogs */
-typedef struct tagSHINITDIALOG {
-    DWORD dwMask;
-    HWND hDlg;
-    DWORD dwFlags;
-} SHINITDLGINFO, *PSHINITDLGINFO;
 #define SHIDIM_FLAGS 0x0001
 #define SHIDIF_DONEBUTTON 0x0001
 #define SHIDIF_SIZEDLG 0x0002
@@ -53,10 +53,15 @@ typedef struct tagSHINITDIALOG {
 #define SHIDIF_SIPDOWN 0x0008
 #define SHIDIF_FULLSCREENNOMENUBAR 0x0010
 #define SHIDIF_EMPTYMENU 0x0020
+
+typedef struct tagSHINITDLGINFO {
+    DWORD dwMask;
+    HWND hDlg;
+    DWORD dwFlags;
+} SHINITDLGINFO, *PSHINITDLGINFO;
+
 CEAPI BOOL SHInitDialog(PSHINITDLGINFO pshidi);
-#define SHDB_SHOW 0x0001
-#define SHDB_HIDE 0x0002
-CEAPI BOOL SHDoneButton(HWND hwndRequester, DWORD dwState);
+
 #define SHFS_SHOWTASKBAR 0x0001
 #define SHFS_HIDETASKBAR 0x0002
 #define SHFS_SHOWSIPBUTTON 0x0004

@@ -3,7 +3,6 @@
 #define CE_COMMCTRL_H
 #include <windows.h>
 
-
 typedef struct tagINITCOMMONCONTROLSEX {
     DWORD dwSize;
     DWORD dwICC;
@@ -15,17 +14,15 @@ typedef struct tagINITCOMMONCONTROLSEX {
 #define ICC_UPDOWN_CLASS 0x00000010
 #define ICC_PROGRESS_CLASS 0x00000020
 #define ICC_DATE_CLASSES 0x00000100
-#define ICC_COOL_CLASSES 0x00000400
-#define ICC_CAPEDIT_CLASS 0x00002000
 CEAPI void InitCommonControls(void);
 CEAPI BOOL InitCommonControlsEx(LPINITCOMMONCONTROLSEX lpInitCtrls);
 
 #define COMCTL32_VERSION 0x020E
 #define CCM_FIRST 0x2000
-#define CCM_SETBKCOLOR (CCM_FIRST + 1)
 #define CCM_SETVERSION (CCM_FIRST + 0x7)
 #define CCM_GETVERSION (CCM_FIRST + 0x8)
 
+/* generic notifications */
 #define NM_FIRST (0U - 0U)
 #define NM_OUTOFMEMORY (NM_FIRST - 1)
 #define NM_CLICK (NM_FIRST - 2)
@@ -35,9 +32,10 @@ CEAPI BOOL InitCommonControlsEx(LPINITCOMMONCONTROLSEX lpInitCtrls);
 #define NM_SETFOCUS (NM_FIRST - 7)
 #define NM_KILLFOCUS (NM_FIRST - 8)
 
-/* trackbar */
+/* ---- trackbar ---- */
 #define TRACKBAR_CLASSW TEXT("msctls_trackbar32")
 #define TRACKBAR_CLASS TRACKBAR_CLASSW
+
 #define TBS_AUTOTICKS 0x0001
 #define TBS_VERT 0x0002
 #define TBS_HORZ 0x0000
@@ -50,6 +48,7 @@ CEAPI BOOL InitCommonControlsEx(LPINITCOMMONCONTROLSEX lpInitCtrls);
 #define TBS_ENABLESELRANGE 0x0020
 #define TBS_FIXEDLENGTH 0x0040
 #define TBS_NOTHUMB 0x0080
+
 #define TBM_GETPOS (WM_USER)
 #define TBM_GETRANGEMIN (WM_USER + 1)
 #define TBM_GETRANGEMAX (WM_USER + 2)
@@ -80,6 +79,7 @@ CEAPI BOOL InitCommonControlsEx(LPINITCOMMONCONTROLSEX lpInitCtrls);
 #define TBM_GETTHUMBLENGTH (WM_USER + 28)
 #define TBM_SETBUDDY (WM_USER + 32)
 #define TBM_GETBUDDY (WM_USER + 33)
+
 #define TB_LINEUP 0
 #define TB_LINEDOWN 1
 #define TB_PAGEUP 2
@@ -90,9 +90,10 @@ CEAPI BOOL InitCommonControlsEx(LPINITCOMMONCONTROLSEX lpInitCtrls);
 #define TB_BOTTOM 7
 #define TB_ENDTRACK 8
 
-/* tab control */
+/* ---- tab control ---- */
 #define WC_TABCONTROLW TEXT("SysTabControl32")
 #define WC_TABCONTROL WC_TABCONTROLW
+
 #define TCS_SCROLLOPPOSITE 0x0001
 #define TCS_BOTTOM 0x0002
 #define TCS_RIGHT 0x0002
@@ -114,11 +115,13 @@ CEAPI BOOL InitCommonControlsEx(LPINITCOMMONCONTROLSEX lpInitCtrls);
 #define TCS_TOOLTIPS 0x4000
 #define TCS_FOCUSNEVER 0x8000
 #define TCS_EX_FLATSEPARATORS 0x00000001
+
 #define TCIF_TEXT 0x0001
 #define TCIF_IMAGE 0x0002
 #define TCIF_RTLREADING 0x0004
 #define TCIF_PARAM 0x0008
 #define TCIF_STATE 0x0010
+
 typedef struct tagTCITEMW {
     UINT mask;
     DWORD dwState;
@@ -128,6 +131,7 @@ typedef struct tagTCITEMW {
     int iImage;
     LPARAM lParam;
 } TCITEMW, *LPTCITEMW, TCITEM, *LPTCITEM, TC_ITEM;
+
 #define TCM_FIRST 0x1300
 #define TCM_GETIMAGELIST (TCM_FIRST + 2)
 #define TCM_SETIMAGELIST (TCM_FIRST + 3)
@@ -156,16 +160,22 @@ typedef struct tagTCITEMW {
 #define TCM_GETITEM TCM_GETITEMW
 #define TCM_SETITEM TCM_SETITEMW
 #define TCM_INSERTITEM TCM_INSERTITEMW
+
 #define TCN_FIRST (0U - 550U)
 #define TCN_KEYDOWN (TCN_FIRST - 0)
 #define TCN_SELCHANGE (TCN_FIRST - 1)
 #define TCN_SELCHANGING (TCN_FIRST - 2)
-#define TabCtrl_GetItemCount(h) (int)SendMessage((h), TCM_GETITEMCOUNT, 0, 0L)
-#define TabCtrl_InsertItem(h, i, p) (int)SendMessage((h), TCM_INSERTITEM, (WPARAM)(int)(i), (LPARAM)(const TC_ITEM *)(p))
-#define TabCtrl_GetItemRect(h, i, r) (BOOL)SendMessage((h), TCM_GETITEMRECT, (WPARAM)(int)(i), (LPARAM)(RECT *)(r))
-#define TabCtrl_GetCurSel(h) (int)SendMessage((h), TCM_GETCURSEL, 0, 0)
-#define TabCtrl_SetCurSel(h, i) (int)SendMessage((h), TCM_SETCURSEL, (WPARAM)(i), 0)
-#define TabCtrl_AdjustRect(h, b, r) (int)SendMessage((h), TCM_ADJUSTRECT, (WPARAM)(BOOL)(b), (LPARAM)(RECT *)(r))
-#define TabCtrl_SetExtendedStyle(h, s) (DWORD)SendMessage((h), TCM_SETEXTENDEDSTYLE, 0, (LPARAM)(s))
+
+#define TabCtrl_GetItemCount(hwnd) (int)SendMessageW((hwnd), TCM_GETITEMCOUNT, 0, 0L)
+#define TabCtrl_InsertItem(hwnd, iItem, pitem)                                                     \
+    (int)SendMessageW((hwnd), TCM_INSERTITEM, (WPARAM)(int)(iItem),                                \
+                      (LPARAM)(const TC_ITEM *)(pitem))
+#define TabCtrl_GetItemRect(hwnd, i, prc)                                                          \
+    (BOOL) SendMessageW((hwnd), TCM_GETITEMRECT, (WPARAM)(int)(i), (LPARAM)(RECT *)(prc))
+#define TabCtrl_GetCurSel(hwnd) (int)SendMessageW((hwnd), TCM_GETCURSEL, 0, 0)
+#define TabCtrl_SetCurSel(hwnd, i) (int)SendMessageW((hwnd), TCM_SETCURSEL, (WPARAM)(i), 0)
+#define TabCtrl_AdjustRect(hwnd, bLarger, prc)                                                     \
+    (int)SendMessageW(hwnd, TCM_ADJUSTRECT, (WPARAM)(BOOL)(bLarger), (LPARAM)(RECT *)prc)
+#define TabCtrl_SetExtendedStyle(hwnd, dw) (DWORD) SendMessageW((hwnd), TCM_SETEXTENDEDSTYLE, 0, dw)
 
 #endif

@@ -330,6 +330,28 @@ CEAPI void SystemIdleTimerReset(void);
 #define VK_APOSTROPHE 0xDE
 #define VK_OFF 0xDF
 
+/* window class styles */
+#define CS_VREDRAW 0x0001
+#define CS_HREDRAW 0x0002
+#define CS_DBLCLKS 0x0008
+#define CS_NOCLOSE 0x0200
+#define CS_PARENTDC 0x0080
+#define CS_GLOBALCLASS 0x4000
+
+/* stock objects */
+#define WHITE_BRUSH 0
+#define LTGRAY_BRUSH 1
+#define GRAY_BRUSH 2
+#define DKGRAY_BRUSH 3
+#define BLACK_BRUSH 4
+#define NULL_BRUSH 5
+#define HOLLOW_BRUSH NULL_BRUSH
+#define WHITE_PEN 6
+#define BLACK_PEN 7
+#define NULL_PEN 8
+#define SYSTEM_FONT 13
+CEAPI HGDIOBJ GetStockObject(int fnObject);
+
 /* resources */
 typedef HANDLE HRSRC;
 #define MAKEINTRESOURCEW(i) ((LPWSTR)((ULONG_PTR)((WORD)(i))))
@@ -346,42 +368,18 @@ typedef HANDLE HRSRC;
 #define RT_GROUP_CURSOR MAKEINTRESOURCE(12)
 #define RT_GROUP_ICON MAKEINTRESOURCE(14)
 #define RT_VERSION MAKEINTRESOURCE(16)
-#define LANG_NEUTRAL 0x00
-#define LANG_ENGLISH 0x09
-#define SUBLANG_NEUTRAL 0x00
-#define SUBLANG_DEFAULT 0x01
-#define SUBLANG_ENGLISH_US 0x01
-#define MAKELANGID(p, s) ((((WORD)(s)) << 10) | (WORD)(p))
 CEAPI HRSRC FindResourceW(HMODULE hModule, LPCWSTR lpName, LPCWSTR lpType);
 CEAPI HGLOBAL LoadResource(HMODULE hModule, HRSRC hResInfo);
 CEAPI LPVOID LockResource(HGLOBAL hResData);
 CEAPI DWORD SizeofResource(HMODULE hModule, HRSRC hResInfo);
-CEAPI int LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int nBufferMax);
 CEAPI HICON LoadIconW(HINSTANCE hInstance, LPCWSTR lpIconName);
 CEAPI BOOL DestroyIcon(HICON hIcon);
+CEAPI int LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int nBufferMax);
 #define FindResource FindResourceW
-#define LoadString LoadStringW
 #define LoadIcon LoadIconW
+#define LoadString LoadStringW
 
-/* drawing objects the programs name */
-#define WHITE_BRUSH 0
-#define LTGRAY_BRUSH 1
-#define GRAY_BRUSH 2
-#define DKGRAY_BRUSH 3
-#define BLACK_BRUSH 4
-#define NULL_BRUSH 5
-#define HOLLOW_BRUSH NULL_BRUSH
-#define WHITE_PEN 6
-#define BLACK_PEN 7
-#define NULL_PEN 8
-#define SYSTEM_FONT 13
-CEAPI HGDIOBJ GetStockObject(int fnObject);
-CEAPI int MulDiv(int nNumber, int nNumerator, int nDenominator);
-#define CS_VREDRAW 0x0001
-#define CS_HREDRAW 0x0002
-#define CS_DBLCLKS 0x0008
-
-/* dialog templates */
+/* dialog templates: the classic form, packed on 2 as in the resource format */
 #pragma pack(push, 2)
 typedef struct {
     DWORD style;
@@ -391,8 +389,7 @@ typedef struct {
     short y;
     short cx;
     short cy;
-} DLGTEMPLATE, *LPDLGTEMPLATEW, *LPDLGTEMPLATE;
-typedef const DLGTEMPLATE *LPCDLGTEMPLATEW, *LPCDLGTEMPLATE;
+} DLGTEMPLATE;
 typedef struct {
     DWORD style;
     DWORD dwExtendedStyle;
@@ -401,8 +398,12 @@ typedef struct {
     short cx;
     short cy;
     WORD id;
-} DLGITEMTEMPLATE, *LPDLGITEMTEMPLATEW, *LPDLGITEMTEMPLATE;
+} DLGITEMTEMPLATE;
 #pragma pack(pop)
+typedef DLGTEMPLATE *LPDLGTEMPLATEW, *LPDLGTEMPLATE;
+typedef const DLGTEMPLATE *LPCDLGTEMPLATEW, *LPCDLGTEMPLATE;
+typedef DLGITEMTEMPLATE *LPDLGITEMTEMPLATEW, *LPDLGITEMTEMPLATE;
+
 #define DS_ABSALIGN 0x01L
 #define DS_SYSMODAL 0x02L
 #define DS_LOCALEDIT 0x20L
@@ -410,13 +411,8 @@ typedef struct {
 #define DS_MODALFRAME 0x80L
 #define DS_NOIDLEMSG 0x100L
 #define DS_SETFOREGROUND 0x200L
-#define DS_3DLOOK 0x0004L
-#define DS_FIXEDSYS 0x0008L
-#define DS_NOFAILCREATE 0x0010L
 #define DS_CONTROL 0x0400L
 #define DS_CENTER 0x0800L
-#define DS_CENTERMOUSE 0x1000L
-#define DS_CONTEXTHELP 0x2000L
 #define DS_NOCLOSEBTN 0x4000L
 #define WS_EX_DLGMODALFRAME 0x00000001L
 #define WS_EX_TOPMOST 0x00000008L
@@ -424,18 +420,9 @@ typedef struct {
 #define WS_EX_WINDOWEDGE 0x00000100L
 #define WS_EX_CLIENTEDGE 0x00000200L
 #define WS_EX_CONTEXTHELP 0x00000400L
+#define WS_EX_CONTROLPARENT 0x00010000L
 #define WS_EX_STATICEDGE 0x00020000L
-#define WS_EX_OVERLAPPEDWINDOW (WS_EX_WINDOWEDGE | WS_EX_CLIENTEDGE)
-#define WS_MINIMIZEBOX 0x00020000L
-#define WS_MAXIMIZEBOX 0x00010000L
-#define WS_THICKFRAME 0x00040000L
-#define WS_EX_NOANIMATION 0x04000000L
-#define WS_EX_ABOVESTARTUP 0x20000000L
-#define WS_EX_INK 0x10000000L
-#define WS_EX_NOACTIVATE 0x08000000L
-#define DC_HASDEFID 0x534B
-#define DM_GETDEFID (WM_USER + 0)
-#define DM_SETDEFID (WM_USER + 1)
+
 CEAPI HWND CreateDialogIndirectParamW(HINSTANCE hInstance, LPCDLGTEMPLATEW lpTemplate,
                                       HWND hWndParent, DLGPROC lpDialogFunc, LPARAM dwInitParam);
 CEAPI HWND CreateDialogParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, HWND hWndParent,
@@ -444,104 +431,15 @@ CEAPI INT_PTR DialogBoxIndirectParamW(HINSTANCE hInstance, LPCDLGTEMPLATEW hDial
                                       HWND hWndParent, DLGPROC lpDialogFunc, LPARAM dwInitParam);
 CEAPI INT_PTR DialogBoxParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, HWND hWndParent,
                               DLGPROC lpDialogFunc, LPARAM dwInitParam);
-CEAPI LRESULT DefDlgProcW(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam);
-CEAPI LONG GetDialogBaseUnits(void);
 CEAPI BOOL MapDialogRect(HWND hDlg, LPRECT lpRect);
-CEAPI UINT SetDlgItemInt(HWND hDlg, int nIDDlgItem, UINT uValue, BOOL bSigned);
-CEAPI UINT GetDlgItemInt(HWND hDlg, int nIDDlgItem, BOOL *lpTranslated, BOOL bSigned);
-CEAPI HWND GetNextDlgTabItem(HWND hDlg, HWND hCtl, BOOL bPrevious);
+CEAPI LONG GetDialogBaseUnits(void);
 #define CreateDialogIndirectParam CreateDialogIndirectParamW
-#define CreateDialogParam CreateDialogParamW
-#define DialogBoxParam DialogBoxParamW
-#define DialogBoxIndirectParam DialogBoxIndirectParamW
-#define CreateDialogW(i, t, p, f) CreateDialogParamW(i, t, p, f, 0L)
-#define CreateDialog CreateDialogW
 #define CreateDialogIndirectW(i, t, p, f) CreateDialogIndirectParamW(i, t, p, f, 0L)
 #define CreateDialogIndirect CreateDialogIndirectW
-#define DialogBoxW(i, t, p, f) DialogBoxParamW(i, t, p, f, 0L)
-#define DialogBox DialogBoxW
-#define SetDlgItemText SetDlgItemTextW
-#define GetDlgItemText GetDlgItemTextW
-#define SendDlgItemMessage SendDlgItemMessageW
-#define DefDlgProc DefDlgProcW
-#define RegisterClass RegisterClassW
-#define UnregisterClass UnregisterClassW
-#define CreateWindowEx CreateWindowExW
-#define CreateWindow CreateWindowW
-#define DefWindowProc DefWindowProcW
-#define GetWindowText GetWindowTextW
-#define SetWindowText SetWindowTextW
-#define PeekMessage PeekMessageW
-#define GetWindowLong GetWindowLongW
-#define SetWindowLong SetWindowLongW
+#define CreateDialogParam CreateDialogParamW
+#define DialogBoxParam DialogBoxParamW
 
-/* buttons, statics, edits */
-#define BS_RADIOBUTTON 0x00000004L
-#define BS_3STATE 0x00000005L
-#define BS_AUTO3STATE 0x00000006L
-#define BS_OWNERDRAW 0x0000000BL
-#define BS_LEFTTEXT 0x00000020L
-#define BS_LEFT 0x00000100L
-#define BS_RIGHT 0x00000200L
-#define BS_CENTER 0x00000300L
-#define BS_TOP 0x00000400L
-#define BS_BOTTOM 0x00000800L
-#define BS_VCENTER 0x00000C00L
-#define BS_PUSHLIKE 0x00001000L
-#define BS_MULTILINE 0x00002000L
-#define BS_NOTIFY 0x00004000L
-#define BS_FLAT 0x00008000L
-#define BM_GETSTATE 0x00F2
-#define BM_SETSTATE 0x00F3
-#define BM_SETSTYLE 0x00F4
-#define BN_PAINT 1
-#define BN_HILITE 2
-#define BN_UNHILITE 3
-#define BN_DISABLE 4
-#define BN_DOUBLECLICKED 5
-#define BN_SETFOCUS 6
-#define BN_KILLFOCUS 7
-#define SS_ICON 0x00000003L
-#define SS_BLACKRECT 0x00000004L
-#define SS_GRAYRECT 0x00000005L
-#define SS_WHITERECT 0x00000006L
-#define SS_BLACKFRAME 0x00000007L
-#define SS_GRAYFRAME 0x00000008L
-#define SS_WHITEFRAME 0x00000009L
-#define SS_LEFTNOWORDWRAP 0x0000000CL
-#define SS_BITMAP 0x0000000EL
-#define SS_NOPREFIX 0x00000080L
-#define SS_NOTIFY 0x00000100L
-#define SS_CENTERIMAGE 0x00000200L
-#define STM_SETIMAGE 0x0172
-#define STM_GETIMAGE 0x0173
-#define STN_CLICKED 0
-#define IMAGE_BITMAP 0
-#define IMAGE_ICON 1
-#define ES_CENTER 0x0001L
-#define ES_RIGHT 0x0002L
-#define ES_UPPERCASE 0x0008L
-#define ES_LOWERCASE 0x0010L
-#define ES_PASSWORD 0x0020L
-#define ES_AUTOVSCROLL 0x0040L
-#define ES_NOHIDESEL 0x0100L
-#define ES_COMBOBOX 0x0200L
-#define ES_OEMCONVERT 0x0400L
-#define ES_READONLY 0x0800L
-#define ES_WANTRETURN 0x1000L
-#define ES_NUMBER 0x2000L
-#define EN_SETFOCUS 0x0100
-#define EN_KILLFOCUS 0x0200
-#define EN_CHANGE 0x0300
-#define EN_UPDATE 0x0400
-#define EN_ERRSPACE 0x0500
-#define EN_MAXTEXT 0x0501
-#define EM_GETSEL 0x00B0
-#define EM_SETSEL 0x00B1
-#define EM_LIMITTEXT 0x00C5
-#define EM_SETLIMITTEXT EM_LIMITTEXT
-
-/* combo boxes */
+/* combo box */
 #define CBS_DROPDOWN 0x0002L
 #define CBS_DROPDOWNLIST 0x0003L
 #define CBS_AUTOHSCROLL 0x0040L
@@ -579,8 +477,6 @@ CEAPI HWND GetNextDlgTabItem(HWND hDlg, HWND hCtl, BOOL bPrevious);
 #define CB_GETEXTENDEDUI 0x0156
 #define CB_GETDROPPEDSTATE 0x0157
 #define CB_FINDSTRINGEXACT 0x0158
-#define CB_GETTOPINDEX 0x015B
-#define CB_SETTOPINDEX 0x015C
 #define CBN_ERRSPACE (-1)
 #define CBN_SELCHANGE 1
 #define CBN_DBLCLK 2
@@ -593,24 +489,41 @@ CEAPI HWND GetNextDlgTabItem(HWND hDlg, HWND hCtl, BOOL bPrevious);
 #define CBN_SELENDOK 9
 #define CBN_SELENDCANCEL 10
 
-/* scroll codes */
-#define SB_LINEUP 0
-#define SB_LINELEFT 0
-#define SB_LINEDOWN 1
-#define SB_LINERIGHT 1
-#define SB_PAGEUP 2
-#define SB_PAGELEFT 2
-#define SB_PAGEDOWN 3
-#define SB_PAGERIGHT 3
-#define SB_THUMBPOSITION 4
-#define SB_THUMBTRACK 5
-#define SB_TOP 6
-#define SB_LEFT 6
-#define SB_BOTTOM 7
-#define SB_RIGHT 7
-#define SB_ENDSCROLL 8
+/* more button, static and edit styles */
+#define BS_RADIOBUTTON 4
+#define BS_3STATE 5
+#define BS_AUTO3STATE 6
+#define BS_OWNERDRAW 0x0000000BL
+#define BS_LEFTTEXT 0x00000020L
+#define BS_NOTIFY 0x00004000L
+#define BM_GETSTATE 0x00F2
+#define BM_SETSTATE 0x00F3
+#define BM_SETSTYLE 0x00F4
+#define SS_ICON 0x00000003L
+#define SS_BITMAP 0x0000000EL
+#define SS_LEFTNOWORDWRAP 0x0000000CL
+#define SS_NOPREFIX 0x00000080L
+#define SS_NOTIFY 0x00000100L
+#define SS_CENTERIMAGE 0x00000200L
+#define STM_SETICON 0x0170
+#define STM_GETICON 0x0171
+#define STM_SETIMAGE 0x0172
+#define STM_GETIMAGE 0x0173
+#define ES_CENTER 1
+#define ES_RIGHT 2
+#define ES_UPPERCASE 8
+#define ES_LOWERCASE 0x10
+#define ES_PASSWORD 0x20
+#define ES_AUTOVSCROLL 0x40
+#define ES_NOHIDESEL 0x100
+#define ES_READONLY 0x800
+#define ES_WANTRETURN 0x1000
+#define ES_NUMBER 0x2000
+#define EM_SETSEL 0x00B1
+#define EM_LIMITTEXT 0x00C5
 
-/* system parameters (the input panel's change is announced with SPI_SETSIPINFO) */
+/* system parameters; the input panel's change is broadcast as WM_SETTINGCHANGE with SPI_SETSIPINFO
+ */
 #define SPI_SETCOMPLETIONINFO 223
 #define SPI_SETSIPINFO 224
 #define SPI_GETSIPINFO 225
@@ -620,14 +533,14 @@ CEAPI HWND GetNextDlgTabItem(HWND hDlg, HWND hCtl, BOOL bPrevious);
 CEAPI BOOL SystemParametersInfoW(UINT uiAction, UINT uiParam, PVOID pvParam, UINT fWinIni);
 #define SystemParametersInfo SystemParametersInfoW
 
-#define MB_ICONERROR MB_ICONHAND
-#define MB_ICONWARNING MB_ICONEXCLAMATION
-#define MB_ICONINFORMATION MB_ICONASTERISK
-#define MB_ICONSTOP MB_ICONHAND
-#define MB_RETRYCANCEL 0x00000005L
-#define MB_ABORTRETRYIGNORE 0x00000002L
-#define MB_DEFBUTTON1 0x00000000L
-#define MB_DEFBUTTON3 0x00000200L
-#define MB_APPLMODAL 0x00000000L
+#define RegisterClass RegisterClassW
+#define UnregisterClass UnregisterClassW
+#define CreateWindowEx CreateWindowExW
+#define DefWindowProc DefWindowProcW
+#define SetDlgItemText SetDlgItemTextW
+#define GetDlgItemText GetDlgItemTextW
+#define SendDlgItemMessage SendDlgItemMessageW
+#define SetWindowText SetWindowTextW
+#define GetWindowText GetWindowTextW
 
 #endif
