@@ -3,7 +3,9 @@
 
 #include "frontends/keyboard_cmd.h"
 #include "frontends/live.h"
+#include "frontends/reg_cmd.h"
 #include "frontends/screen.h"
+#include "frontends/state_dir.h"
 #include "image/install.h"
 #include "scenario/scenario.h"
 
@@ -15,6 +17,7 @@
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <unistd.h>
 
 namespace handheld {
 
@@ -66,6 +69,10 @@ int runCli(int argc, char **argv) {
     CLI::App app{"The virtual handheld: a Windows CE device with the infrared keyboard driver, "
                  "its settings program and loader, run on this machine."};
     app.require_subcommand(0, 1);
+    std::string state;
+    app.add_option("--state", state,
+                   "the device's state folder (default $XDG_STATE_HOME/handheld, else "
+                   "~/.local/state/handheld)");
 
     auto *demo = app.add_subcommand(
         "demo", "Play the demonstration (a keyboard connects and types \"Hello, World!\" into "
@@ -109,6 +116,42 @@ int runCli(int argc, char **argv) {
     kbCmd->add_option("--build", kb.build, "driver build whose key table to use")
         ->check(CLI::IsMember({"ce420", "ce400", "ce300"}));
 
+    auto *regCmd = app.add_subcommand(
+        "reg", "The registry of the device in the state folder (--state), also while it runs");
+    regCmd->require_subcommand(1);
+    regCmd->fallthrough();
+    RegOptions reg;
+    auto regKey = [&](CLI::App *c, bool required) {
+        c->fallthrough();
+        auto *o = c->add_option("KEY", reg.key,
+                                "key path under HKEY_LOCAL_MACHINE (with or without that name in "
+                                "front)");
+        if (required)
+            o->required();
+    };
+    auto *regQuery =
+        regCmd->add_subcommand("query", "Show a key's values and sub-keys, or one value");
+    regKey(regQuery, true);
+    regQuery->add_option("NAME", reg.name, "one value's name");
+    auto *regSet = regCmd->add_subcommand("set", "Write a value (creating the key if needed)");
+    regKey(regSet, true);
+    regSet->add_option("NAME", reg.name, "the value's name")->required();
+    regSet->add_option("TYPE", reg.type, "dword, sz, expandsz, multisz or binary")->required();
+    regSet
+        ->add_option("DATA", reg.data,
+                     "a number (decimal or 0x hex), a text, texts for multisz, or hex pairs")
+        ->required();
+    auto *regDelete =
+        regCmd->add_subcommand("delete", "Remove a key with all below it, or one value");
+    regKey(regDelete, true);
+    regDelete->add_option("NAME", reg.name, "only this value");
+    auto *regExportCmd = regCmd->add_subcommand("export", "Write a key and all below it (the whole "
+                                                          "hive without KEY) as REGEDIT4 text");
+    regKey(regExportCmd, false);
+    auto *regImportCmd = regCmd->add_subcommand("import", "Apply REGEDIT4 text to the hive");
+    regImportCmd->fallthrough();
+    regImportCmd->add_option("FILE", reg.file, "REGEDIT4 file, - for standard input")->required();
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
@@ -122,6 +165,21 @@ int runCli(int argc, char **argv) {
         return printKeyMap(keysBuild);
     if (*kbCmd)
         return runKeyboard(kb);
+    if (*regCmd) {
+        for (CLI::App *c : {regQuery, regSet, regDelete, regExportCmd, regImportCmd})
+            if (*c)
+                reg.action = c->get_name();
+        reg.hasName = regQuery->get_option("NAME")->count() > 0 ||
+                      regDelete->get_option("NAME")->count() > 0 || *regSet;
+        StateDir dir = stateDir(state);
+        if (access(dir.hive().c_str(), F_OK) != 0) {
+            std::fprintf(stderr,
+                         "handheld reg: no device in %s (start one with: handheld --state %s)\n",
+                         dir.dir.c_str(), dir.dir.c_str());
+            return 1;
+        }
+        return runRegOnHive(dir.hive(), reg);
+    }
     if (*demo)
         return playDemo(screenOut);
     return playDemo(false);
