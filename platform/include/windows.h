@@ -146,17 +146,6 @@ typedef struct _SYSTEMTIME {
 #define ERROR_TIMEOUT 1460L
 #define ERROR_DEVICE_IN_USE 2404L
 
-/* ---- COM-style results ---- */
-#define S_OK ((HRESULT)0L)
-#define S_FALSE ((HRESULT)1L)
-#define NOERROR 0
-#define E_NOTIMPL ((HRESULT)0x80004001L)
-#define E_OUTOFMEMORY ((HRESULT)0x8007000EL)
-#define E_INVALIDARG ((HRESULT)0x80070057L)
-#define E_FAIL ((HRESULT)0x80004005L)
-#define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
-#define FAILED(hr) (((HRESULT)(hr)) < 0)
-
 /* ---- kernel: errors, memory, threads, events, time ---- */
 CEAPI DWORD GetLastError(void);
 CEAPI void SetLastError(DWORD dwErrCode);
