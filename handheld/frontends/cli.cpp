@@ -6,6 +6,7 @@
 #include "frontends/live.h"
 #include "frontends/reg_cmd.h"
 #include "frontends/screen.h"
+#include "frontends/signals.h"
 #include "frontends/state_dir.h"
 #include "image/install.h"
 #include "scenario/scenario.h"
@@ -27,7 +28,9 @@ namespace {
 // Plays a scenario on a freshly installed device with its journal on standard output; the
 // screen afterwards goes to `screen` when given.
 int play(std::istream &in, const std::string &source, std::ostream *screen) {
+    TempFolderOnSignals cleanup;
     emul::Device device;
+    cleanup.watch(device);
     InstallOptions options;
     options.withPort = false; // the runner puts the line where the scenario wants it
     install(device, options);

@@ -2,6 +2,7 @@
 // touched while holding the baton, and stdin and SIGINT only set flags that the poll reads.
 #include "frontends/live.h"
 
+#include "frontends/signals.h"
 #include "image/install.h"
 
 #include "emul/devmgr.h"
@@ -36,7 +37,9 @@ int runLive(const LiveOptions &options) {
     dopt.realTime = true;
     dopt.hivePath = options.hive;
     dopt.stateDir = options.state;
+    TempFolderOnSignals cleanup;
     emul::Device device(dopt);
+    cleanup.watch(device);
     if (options.journal)
         device.journal().tee(&std::cout);
 
@@ -82,7 +85,10 @@ int runLive(const LiveOptions &options) {
         *inputDone = true;
     }).detach();
     liveStop = false;
+    // Ended by ^C, kill or a closed terminal: the device shuts down and cleans up as usual.
     auto previous = std::signal(SIGINT, onInterrupt);
+    auto previousTerm = std::signal(SIGTERM, onInterrupt);
+    auto previousHup = std::signal(SIGHUP, onInterrupt);
 
     emul::Kernel &k = device.kernel();
     std::u16string shown;
@@ -105,6 +111,8 @@ int runLive(const LiveOptions &options) {
         }
     }
     std::signal(SIGINT, previous);
+    std::signal(SIGTERM, previousTerm);
+    std::signal(SIGHUP, previousHup);
     return 0;
 }
 

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,12 @@ class DeviceManager;
 class FileSystem;
 class WindowSystem;
 class Shell;
+
+// A device that cannot start (its hive or its folder is unusable): the message names the path
+// and the reason, in one line.
+struct DeviceError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
 
 struct DeviceOptions {
     bool realTime = false;
@@ -63,6 +70,7 @@ class HandleTable {
 
 class Device {
   public:
+    // Throws DeviceError when the hive or the state folder cannot be used.
     explicit Device(const DeviceOptions &options = DeviceOptions());
     ~Device();
     Device(const Device &) = delete;
@@ -98,6 +106,7 @@ class Device {
 
     // Host folder of the device's file system root ("\").
     const std::string &rootDir() const { return rootDir_; }
+    bool ownsRoot() const { return ownsRoot_; } // a temporary folder, removed with the device
 
   private:
     DeviceOptions options_;

@@ -3,6 +3,8 @@
 // at most the write it was in the middle of.
 #include "registry/registry_store.h"
 
+#include "emul/device.h"
+
 #include <sqlite3.h>
 
 #include <atomic>
@@ -384,9 +386,24 @@ class SqliteStore : public RegStore {
 };
 
 [[noreturn]] void cannotOpen(const std::string &path, sqlite3 *db) {
-    std::fprintf(stderr, "cannot open the registry hive %s: %s\n", path.c_str(),
-                 db ? sqlite3_errmsg(db) : "out of memory");
-    std::abort();
+    std::string why = db ? sqlite3_errmsg(db) : "out of memory";
+    if (db && sqlite3_errcode(db) == SQLITE_BUSY)
+        why += " (another program holds it)";
+    sqlite3_close(db);
+    throw DeviceError(path + ": cannot open the registry hive: " + why);
+}
+
+// What SQLite would not say clearly, or not at all when run by the superuser.
+void checkHiveFile(const std::string &path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0)
+        return; // made on open
+    if (S_ISDIR(st.st_mode))
+        throw DeviceError(path + ": cannot open the registry hive: it is a folder");
+    if (!S_ISREG(st.st_mode))
+        throw DeviceError(path + ": cannot open the registry hive: not a regular file");
+    if ((st.st_mode & 0222) == 0)
+        throw DeviceError(path + ": cannot open the registry hive: the file is read-only");
 }
 
 } // namespace
@@ -394,6 +411,8 @@ class SqliteStore : public RegStore {
 std::unique_ptr<RegStore> RegStore::open(const std::string &path) {
     sqlite3 *db = nullptr;
     const std::string name = path.empty() ? ":memory:" : path;
+    if (!path.empty())
+        checkHiveFile(path);
     if (sqlite3_open_v2(name.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
         SQLITE_OK)
         cannotOpen(path, db);

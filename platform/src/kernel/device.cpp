@@ -8,8 +8,10 @@
 #include "emul/shell.h"
 #include "emul/windows_sys.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 namespace emul {
@@ -18,12 +20,26 @@ namespace {
 Device *theDevice = nullptr;
 
 std::string makeTempRoot() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "handheld-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) {
-        std::perror("mkdtemp");
-        std::abort();
-    }
+    std::error_code ec;
+    std::filesystem::path tmp = std::filesystem::temp_directory_path(ec);
+    std::string tmpl = ((ec ? std::filesystem::path("/tmp") : tmp) / "handheld-XXXXXX").string();
+    if (!mkdtemp(tmpl.data()))
+        throw DeviceError(tmpl +
+                          ": cannot make the device's temporary folder: " + std::strerror(errno));
     return tmpl;
+}
+
+// The state folder, made when missing; anything else in its place is an error.
+void useStateDir(const std::string &dir) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::is_directory(dir, ec))
+        return;
+    if (fs::exists(dir, ec))
+        throw DeviceError(dir + ": not a folder (the device's files need one)");
+    fs::create_directories(dir, ec);
+    if (ec)
+        throw DeviceError(dir + ": cannot make the device's folder: " + ec.message());
 }
 } // namespace
 
@@ -64,17 +80,26 @@ Device::Device(const DeviceOptions &options)
         std::fprintf(stderr, "only one device may exist at a time\n");
         std::abort();
     }
-    theDevice = this;
-    kernel_ = std::make_unique<Kernel>(options.realTime, options.tickStart);
-    journal_.clock = [this] { return kernel_->tick(); };
+    // What may fail comes first, before anything needs dismantling.
     if (options.stateDir.empty()) {
         rootDir_ = makeTempRoot();
         ownsRoot_ = true;
     } else {
+        useStateDir(options.stateDir);
         rootDir_ = options.stateDir;
-        std::filesystem::create_directories(rootDir_);
     }
-    registry_ = Registry::open(options.hivePath);
+    try {
+        registry_ = Registry::open(options.hivePath);
+    } catch (...) {
+        if (ownsRoot_) {
+            std::error_code ec;
+            std::filesystem::remove_all(rootDir_, ec);
+        }
+        throw;
+    }
+    theDevice = this;
+    kernel_ = std::make_unique<Kernel>(options.realTime, options.tickStart);
+    journal_.clock = [this] { return kernel_->tick(); };
     files_ = std::make_unique<FileSystem>(rootDir_);
     serial_ = std::make_unique<SerialHub>();
     windows_ = std::make_unique<WindowSystem>();

@@ -1,0 +1,86 @@
+// The handler only writes the signal's number to a pipe: removing a folder is not something a
+// signal handler may do, so a watcher thread does it and then lets the signal end the program.
+#include "frontends/signals.h"
+
+#include <csignal>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
+
+namespace handheld {
+
+namespace {
+
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+int wakeFd[2] = {-1, -1};
+std::mutex folderLock;
+std::string folder; // the folder to remove, empty when none
+struct sigaction previous[3];
+
+void onSignal(int sig) {
+    unsigned char b = static_cast<unsigned char>(sig);
+    if (write(wakeFd[1], &b, 1) < 0) {
+        // Nowhere to report it: end the program as the signal would.
+        signal(sig, SIG_DFL);
+        raise(sig);
+    }
+}
+
+void watcher() {
+    unsigned char sig;
+    while (read(wakeFd[0], &sig, 1) == 1) {
+        {
+            // The device may be removing it at the same time: go on until it is gone.
+            std::lock_guard<std::mutex> lock(folderLock);
+            std::error_code ec;
+            for (int tries = 0; !folder.empty() && tries < 100; ++tries) {
+                std::filesystem::remove_all(folder, ec);
+                if (!std::filesystem::exists(std::filesystem::symlink_status(folder, ec)))
+                    break;
+            }
+        }
+        signal(sig, SIG_DFL);
+        raise(sig);
+    }
+}
+
+} // namespace
+
+void TempFolderOnSignals::watch(const emul::Device &device) {
+    if (armed_ || !device.ownsRoot())
+        return;
+    static std::once_flag started;
+    bool ready = true;
+    std::call_once(started, [&] {
+        if (pipe(wakeFd) != 0) {
+            ready = false;
+            return;
+        }
+        std::thread(watcher).detach();
+    });
+    if (!ready || wakeFd[0] < 0)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(folderLock);
+        folder = device.rootDir();
+    }
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    for (size_t i = 0; i < 3; ++i)
+        sigaction(kSignals[i], &sa, &previous[i]);
+    armed_ = true;
+}
+
+TempFolderOnSignals::~TempFolderOnSignals() {
+    if (!armed_)
+        return;
+    for (size_t i = 0; i < 3; ++i)
+        sigaction(kSignals[i], &previous[i], nullptr);
+    std::lock_guard<std::mutex> lock(folderLock);
+    folder.clear();
+}
+
+} // namespace handheld
