@@ -213,6 +213,8 @@ std::optional<ControlState> WindowSystem::controlState(uintptr_t hwnd) const {
             s.visible = false;
     if (equalsNoCase(w->className, u"Button") && isCheckable(w))
         s.checked = w->check == BST_CHECKED;
+    if (w->control)
+        w->control->describe(s);
     return s;
 }
 
