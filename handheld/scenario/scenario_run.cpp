@@ -341,7 +341,13 @@ bool ScenarioRunner::execute(const ScnCommand &c, std::string *error) {
 bool ScenarioRunner::play(std::istream &in, ScnError *err) {
     std::string text;
     int lineNo = 0;
-    while (std::getline(in, text)) {
+    // The journal is written in blocks; one who feeds the scenario line by line sees it all
+    // before the runner waits for the next line.
+    for (;;) {
+        if (in.rdbuf()->in_avail() <= 0)
+            dev_.journal().flush();
+        if (!std::getline(in, text))
+            break;
         ++lineNo;
         ScnCommand cmd;
         bool empty = false;
