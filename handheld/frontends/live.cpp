@@ -40,6 +40,7 @@ int runLive(const LiveOptions &options) {
     TempFolderOnSignals cleanup;
     emul::Device device(dopt);
     cleanup.watch(device);
+    device.journal().keepLast(256); // a ring for the screen; the stream has the rest
     if (options.journal)
         device.journal().tee(&std::cout);
 

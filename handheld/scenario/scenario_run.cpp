@@ -293,9 +293,6 @@ bool ScenarioRunner::execute(const ScnCommand &c, std::string *error) {
                  emul::kNever);
         break;
     }
-    case ScnOp::Sip:
-        dev_.shell().sipOn = c.flag;
-        break;
     case ScnOp::Dump: {
         std::u16string key = emul::utf16(c.path);
         std::string values = "null";
@@ -342,6 +339,7 @@ bool ScenarioRunner::execute(const ScnCommand &c, std::string *error) {
         journal.line("control", std::to_string(c.num), f);
         break;
     }
+    case ScnOp::Sip:
     case ScnOp::Tab:
     case ScnOp::Click:
     case ScnOp::Slide:
@@ -362,7 +360,13 @@ bool ScenarioRunner::execute(const ScnCommand &c, std::string *error) {
 bool ScenarioRunner::play(std::istream &in, ScnError *err) {
     std::string text;
     int lineNo = 0;
-    while (std::getline(in, text)) {
+    // The journal is written in blocks; one who feeds the scenario line by line sees it all
+    // before the runner waits for the next line.
+    for (;;) {
+        if (in.rdbuf()->in_avail() <= 0)
+            dev_.journal().flush();
+        if (!std::getline(in, text))
+            break;
         ++lineNo;
         ScnCommand cmd;
         bool empty = false;
