@@ -1,6 +1,7 @@
 // The scenario language: tokens, numbers and the shape of every command.
 #include "scenario/scenario.h"
 
+#include "emul/device.h"
 #include "emul/text.h"
 
 #include <cstring>
@@ -308,6 +309,12 @@ bool parseArgs(ScnOp op, const std::vector<std::string> &a, ScnCommand *cmd, std
         return true;
     case ScnOp::Fail:
     case ScnOp::Heal:
+        // A misspelt name would otherwise make the scenario pass without testing anything.
+        if (n == 1 && !emul::canFail(a[0])) {
+            *why = "\"" + a[0] + "\" is not a platform call whose failure the device can inject";
+            return false;
+        }
+        [[fallthrough]];
     case ScnOp::Activate:
     case ScnOp::Dump:
     case ScnOp::Foreground:
