@@ -20,5 +20,7 @@ class Shell {
 
 // Registers the platform's built-in programs ("Notes.exe") with the Device Manager.
 void registerPlatformPrograms(DeviceManager &devices);
+// The platform's other programs (mail, contacts, ... the shell's desktop and task bar).
+void registerDevicePrograms(DeviceManager &devices);
 
 } // namespace emul
