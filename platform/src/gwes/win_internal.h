@@ -24,6 +24,8 @@ constexpr uint32_t kErrorClassHasWindows = 1412;
 // Built-in control procedures keep their state behind this.
 struct ControlData {
     virtual ~ControlData() = default;
+    // What `show` reports of the control beyond its class, text and visibility.
+    virtual void describe(ControlState &) const {}
 };
 
 struct WndClass {
@@ -119,7 +121,10 @@ struct WindowSystem::Impl {
         return it->second;
     }
     Window *get(HWND h) const { return get(reinterpret_cast<uintptr_t>(h)); }
-    Queue &queue(Thread *t) { return queues[t]; }
+    Queue &queue(Thread *t) {
+        t->keepRecord = true; // the map refers to it by pointer
+        return queues[t];
+    }
     Window *make(const std::u16string &className, Window *parent, int l, int t, int r, int b);
     Window *topLevelOf(Window *w) const {
         while (w && w->parent)
@@ -153,6 +158,8 @@ WindowSystem::Impl &wins();
 // Built-in controls and the default procedure.
 LRESULT defaultProc(Window *w, UINT msg, WPARAM wp, LPARAM lp);
 void registerBuiltinControls(WindowSystem::Impl &ws);
+// The combo box, the dialog class, the common controls and the menu bar.
+void registerMoreClasses(WindowSystem::Impl &ws);
 // The character a key makes on the US layout with these modifiers; 0 for none.
 char16_t translateKey(uint8_t vk, uint32_t mods);
 
