@@ -1,0 +1,3 @@
+// Stands for the Windows CE SDK header of this name.
+#pragma once
+#include "ce_only.h"
