@@ -4,6 +4,7 @@
 
 #include "emul/device.h"
 #include "emul/devmgr.h"
+#include "emul/faults.h"
 #include "emul/fileobj.h"
 #include "emul/files.h"
 #include "emul/registry.h"
@@ -464,15 +465,24 @@ uintptr_t DeviceManager::Impl::activate(const std::u16string &key, uint32_t clie
     instances.push_back(inst);
     DWORD_PTR arg =
         context ? DWORD_PTR(*context) : reinterpret_cast<DWORD_PTR>(inst->activePath.c_str());
+    uint32_t fault = 0;
     try {
         DeviceManagerContext ctx;
         DriverCall guard(inst);
-        inst->context = inst->init(arg);
+        // An exception in Init fails the activation; the device goes on.
+        fault = runGuarded([&] { inst->context = inst->init(arg); });
     } catch (...) {
         // The calling thread was stopped inside Init; the module waits for the teardown.
         inst->state = DriverInstance::Gone;
         reg.deleteKey(inst->activePath);
         throw;
+    }
+    if (fault) {
+        inst->context = 0;
+        dev().journal().event("exception", Fields()
+                                               .str("module", inst->module->cePath.c_str())
+                                               .str("entry", p + "_Init")
+                                               .num("code", fault));
     }
     if (!inst->context) {
         inst->state = DriverInstance::Gone;
@@ -681,7 +691,15 @@ Program *DeviceManager::start(const std::u16string &nameOrPath, const std::u16st
         body = [raw, entry, buffer] {
             ProcessExit exit{raw};
             HINSTANCE self = reinterpret_cast<HINSTANCE>(raw->module->handle);
-            return uint32_t(entry(self, nullptr, &(*buffer)[0], SW_SHOW));
+            uint32_t code = 0;
+            // A program that faults ends with the exception's code; the device goes on.
+            if (uint32_t fault = runGuarded(
+                    [&] { code = uint32_t(entry(self, nullptr, &(*buffer)[0], SW_SHOW)); })) {
+                dev().journal().event("exception",
+                                      Fields().str("program", utf8(raw->name)).num("code", fault));
+                return fault;
+            }
+            return code;
         };
     }
     program->id = im.nextProcessId++;
