@@ -876,7 +876,7 @@ CEAPI BOOL KernelIoControl(DWORD code, LPVOID, DWORD, LPVOID, DWORD, LPDWORD ret
 }
 
 CEAPI BOOL CreateProcessW(LPCWSTR image, LPCWSTR cmdLine, LPSECURITY_ATTRIBUTES,
-                          LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID, LPWSTR, LPVOID,
+                          LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID, LPWSTR, LPSTARTUPINFOW,
                           LPPROCESS_INFORMATION info) {
     if (failing("CreateProcessW")) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
