@@ -684,14 +684,17 @@ int runInteractive(const InteractiveOptions &options) {
     KeyboardDriver driver(kb);
     Screen screen{device, runner, kb, driver, recorder, tap, dir, linePath, false, 0, "", {}, 1, 2};
 
-    // Notes in front, as the device comes up; the keyboard connects.
-    std::string notesError;
-    {
+    // The shell's desktop and task bar, then Notes in front, as the device comes up; the
+    // keyboard connects.
+    std::string startError;
+    for (const char *command : {"run explorer", "run notes"}) {
         ScnCommand cmd;
         bool empty = false;
-        scnParseLine("run notes", 0, &cmd, &empty, &notesError);
-        recorder.command(k.now(), "run notes");
-        runner.execute(cmd, &notesError);
+        std::string e;
+        scnParseLine(command, 0, &cmd, &empty, &e);
+        recorder.command(k.now(), command);
+        if (!runner.execute(cmd, &e))
+            startError = e;
     }
     kb.connect();
 
@@ -708,7 +711,7 @@ int runInteractive(const InteractiveOptions &options) {
     set_escdelay(25);
     curs_set(0);
     mousemask(BUTTON1_CLICKED | BUTTON1_PRESSED, nullptr);
-    screen.message = notesError;
+    screen.message = startError;
 
     bool running = true;
     uint64_t lastDraw = 0;

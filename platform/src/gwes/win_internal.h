@@ -24,6 +24,8 @@ constexpr uint32_t kErrorClassHasWindows = 1412;
 // Built-in control procedures keep their state behind this.
 struct ControlData {
     virtual ~ControlData() = default;
+    // What `show` reports of the control beyond its class, text and visibility.
+    virtual void describe(ControlState &) const {}
 };
 
 struct WndClass {
@@ -153,6 +155,8 @@ WindowSystem::Impl &wins();
 // Built-in controls and the default procedure.
 LRESULT defaultProc(Window *w, UINT msg, WPARAM wp, LPARAM lp);
 void registerBuiltinControls(WindowSystem::Impl &ws);
+// The combo box, the dialog class, the common controls and the menu bar.
+void registerMoreClasses(WindowSystem::Impl &ws);
 // The character a key makes on the US layout with these modifiers; 0 for none.
 char16_t translateKey(uint8_t vk, uint32_t mods);
 

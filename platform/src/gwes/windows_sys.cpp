@@ -17,6 +17,7 @@ WindowSystem::Impl &wins() {
 
 WindowSystem::WindowSystem() : impl_(new Impl) {
     registerBuiltinControls(*impl_);
+    registerMoreClasses(*impl_);
     WndClass desk;
     desk.name = u"DesktopExplorerWindow";
     desk.builtin = true;

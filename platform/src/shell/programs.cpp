@@ -60,6 +60,7 @@ namespace emul {
 
 void registerPlatformPrograms(DeviceManager &devices) {
     devices.registerBuiltin(u"Notes.exe", NotesMain);
+    registerDevicePrograms(devices);
 }
 
 } // namespace emul

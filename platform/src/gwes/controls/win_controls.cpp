@@ -166,39 +166,6 @@ void registerBuiltinControls(WindowSystem::Impl &ws) {
 
 // ---- the scenario runner's view ----
 
-namespace {
-
-void collect(Window *w, int id, std::vector<Window *> &out) {
-    for (Window *c : w->children) {
-        if (c->id == id)
-            out.push_back(c);
-        collect(c, id, out);
-    }
-}
-
-} // namespace
-
-uintptr_t WindowSystem::findControl(int id) const {
-    impl_->reap();
-    Program *p = foregroundProgram();
-    if (!p)
-        return 0;
-    std::vector<Window *> found;
-    for (Window *top : impl_->topLevel)
-        if (top->program == p)
-            collect(top, id, found);
-    // A control on a shown page wins over one on a hidden page.
-    for (Window *w : found) {
-        bool shown = true;
-        for (Window *x = w; x; x = x->parent)
-            if (!(x->style & WS_VISIBLE))
-                shown = false;
-        if (shown)
-            return w->h;
-    }
-    return found.empty() ? 0 : found.front()->h;
-}
-
 std::optional<ControlState> WindowSystem::controlState(uintptr_t hwnd) const {
     Window *w = impl_->get(hwnd);
     if (!w)
@@ -213,6 +180,8 @@ std::optional<ControlState> WindowSystem::controlState(uintptr_t hwnd) const {
             s.visible = false;
     if (equalsNoCase(w->className, u"Button") && isCheckable(w))
         s.checked = w->check == BST_CHECKED;
+    if (w->control)
+        w->control->describe(s);
     return s;
 }
 
