@@ -7,7 +7,7 @@
 
 namespace emul {
 
-class DeviceManager;
+class Processes;
 
 class Shell {
   public:
@@ -18,7 +18,7 @@ class Shell {
     bool sipOn = false;           // the soft input panel is shown
 };
 
-// Registers the platform's built-in programs ("Notes.exe") with the Device Manager.
-void registerPlatformPrograms(DeviceManager &devices);
+// Registers the platform's built-in programs ("Notes.exe") with the device's processes.
+void registerPlatformPrograms(Processes &processes);
 
 } // namespace emul

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 namespace fs = std::filesystem;
 
@@ -51,6 +52,16 @@ void FileSystem::writeFile(const std::u16string &cePath, const std::string &cont
     fs::path p = hostPath(cePath);
     fs::create_directories(p.parent_path());
     std::ofstream(p, std::ios::binary) << content;
+}
+
+bool FileSystem::readFile(const std::u16string &cePath, std::string *content) const {
+    std::error_code ec;
+    std::string p = hostPath(cePath);
+    if (!fs::is_regular_file(p, ec))
+        return false;
+    std::ifstream in(p, std::ios::binary);
+    content->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
 }
 
 void FileSystem::linkFile(const std::u16string &cePath, const std::string &hostFile) {

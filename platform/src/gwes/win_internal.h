@@ -1,5 +1,5 @@
 // Inside the window system: windows, classes, per-thread message queues and the input state.
-// Shared by the win_*.cpp files and windows_sys.cpp only.
+// Shared by the window system's own sources (gwes/) and the test harness only.
 #pragma once
 
 #include <windows.h>
@@ -49,7 +49,7 @@ struct Window {
     LONG_PTR userData = 0;
     std::map<int, LONG_PTR> longs; // extra bytes and the DWL_ slots of dialogs
     Thread *thread = nullptr;      // null: a scene window, owned by no program
-    void *program = nullptr;
+    Program *program = nullptr;
     bool destroyed = false;
     bool topmost = false;
     int check = 0;                        // buttons
@@ -149,6 +149,26 @@ inline HWND toHwnd(const Window *w) {
     return w ? reinterpret_cast<HWND>(w->h) : nullptr;
 }
 WindowSystem::Impl &wins();
+
+inline std::u16string str16(LPCWSTR s) {
+    return s ? std::u16string(s) : std::u16string();
+}
+
+// A live window, else null with the caller's last error set.
+inline Window *needWindow(HWND h) {
+    Window *w = wins().get(h);
+    if (!w)
+        setLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return w;
+}
+
+// Shown: the window and every ancestor visible.
+inline bool isVisibleChain(const Window *w) {
+    for (; w; w = w->parent)
+        if (!(w->style & WS_VISIBLE))
+            return false;
+    return true;
+}
 
 // Built-in controls and the default procedure.
 LRESULT defaultProc(Window *w, UINT msg, WPARAM wp, LPARAM lp);
