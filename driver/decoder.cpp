@@ -371,10 +371,16 @@ static int SpecialMake(KeyboardDevice *dev, const KeyEntry *e, DWORD fresh, KeyC
         }
         break;
     case KEY_BACKSPACE:
-        if (FnReady(dev))
+        // The power key clears Fn, but the Backspace that pressed it stays in the Fn layer until
+        // its break: its repeats press the power key again and it never types a Backspace.
+        if (FnReady(dev) || (!fresh && dev->powerKeyHeld)) {
+            dev->powerKeyHeld = 1;
             LaunchHotKey(dev, LAUNCH_POWER_DOWN);
-        else if (PlainReady(dev))
-            Choose(out, VK_BACK, 0);
+        } else {
+            dev->powerKeyHeld = 0;
+            if (PlainReady(dev))
+                Choose(out, VK_BACK, 0);
+        }
         break;
     case KEY_DELETE:
         if (PlainReady(dev))
@@ -475,8 +481,14 @@ static void SpecialBreak(KeyboardDevice *dev, const KeyEntry *e, KeyChoice *out)
             Choose(out, VK_SPACE, KEYEVENTF_KEYUP);
         break;
     case KEY_BACKSPACE:
-        if (PlainReady(dev))
+        if (dev->powerKeyHeld) {
+            dev->powerKeyHeld = 0;
+#if IRK_BUILD != 420
+            LaunchHotKey(dev, LAUNCH_POWER_UP);
+#endif
+        } else if (PlainReady(dev)) {
             Choose(out, VK_BACK, KEYEVENTF_KEYUP);
+        }
 #if IRK_BUILD != 420
         else if (FnReady(dev))
             LaunchHotKey(dev, LAUNCH_POWER_UP);

@@ -41,6 +41,7 @@ typedef struct KeyboardDevice {
     LONG stopReader;       // IRK_Deinit asks the reader thread to end
     HANDLE stopEvent;      // cuts the reader's one-second pauses short when it must end
     DWORD penDown;         // the pen-tap key's pen-down is outstanding
+    DWORD powerKeyHeld;    // the held Backspace pressed the power key; its break ends that
 } KeyboardDevice;
 
 #define IRK_NO_KEY 255

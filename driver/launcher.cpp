@@ -156,7 +156,8 @@ void LaunchHotKey(KeyboardDevice *dev, DWORD launchCode) {
 #endif
         break;
     case LAUNCH_MY_CONFIG:
-        StartProgram(dev->myConfig, NULL);
+        if (dev->myConfig[0])
+            StartProgram(dev->myConfig, NULL);
         break;
     case LAUNCH_QSTART:
 #if IRK_BUILD == 400

@@ -9,13 +9,14 @@
 #define IRK_SYNC_FIRST 0xFA
 #define IRK_SYNC_SECOND 0xFD
 
-// Reads one REG_DWORD setting. A value that is missing, of another type or not 4 bytes long
-// leaves *field as it was, so the last good setting (or the start-up default) stays in force.
+// Reads one setting into a 4-byte buffer, as its writers store it. Any value of exactly 4 bytes
+// counts, whatever its type; one that is missing or of another size leaves *field as it was, so
+// the last good setting (or the start-up default) stays in force.
 static void ReadSetting(KeyboardDevice *dev, LPCWSTR name, DWORD *field) {
-    DWORD value = 0, type = REG_NONE, size = sizeof(value);
-    if (RegQueryValueExW(dev->registryKey, name, NULL, &type, (LPBYTE)&value, &size) ==
+    DWORD value = 0, size = sizeof(value);
+    if (RegQueryValueExW(dev->registryKey, name, NULL, NULL, (LPBYTE)&value, &size) ==
             ERROR_SUCCESS &&
-        type == REG_DWORD && size == sizeof(value))
+        size == sizeof(value))
         *field = value;
 }
 

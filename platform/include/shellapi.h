@@ -33,4 +33,16 @@ CEAPI BOOL ShellExecuteEx(LPSHELLEXECUTEINFO lpExecInfo);
 #define CSIDL_STARTMENU 0x000B
 #define CSIDL_WINDOWS 0x0024
 
+#define CSIDL_FAVORITES 0x0006
+#define CSIDL_RECENT 0x0008
+#define CSIDL_DESKTOPDIRECTORY 0x0010
+#define CSIDL_FONTS 0x0014
+#define CSIDL_APPDATA 0x001A
+#define CSIDL_PROGRAM_FILES 0x0026
+#define CSIDL_PROFILE 0x0028
+
+// A shortcut (.lnk) holds "<count>#<command line>"; the size is in characters.
+CEAPI BOOL SHGetShortcutTarget(LPWSTR szShortcut, LPWSTR szTarget, int cbMax);
+CEAPI DWORD SHCreateShortcut(LPWSTR szShortcut, LPWSTR szTarget);
+
 #endif

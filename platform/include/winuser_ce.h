@@ -330,4 +330,217 @@ CEAPI void SystemIdleTimerReset(void);
 #define VK_APOSTROPHE 0xDE
 #define VK_OFF 0xDF
 
+/* window class styles */
+#define CS_VREDRAW 0x0001
+#define CS_HREDRAW 0x0002
+#define CS_DBLCLKS 0x0008
+#define CS_NOCLOSE 0x0200
+#define CS_PARENTDC 0x0080
+#define CS_GLOBALCLASS 0x4000
+
+/* stock objects */
+#define WHITE_BRUSH 0
+#define LTGRAY_BRUSH 1
+#define GRAY_BRUSH 2
+#define DKGRAY_BRUSH 3
+#define BLACK_BRUSH 4
+#define NULL_BRUSH 5
+#define HOLLOW_BRUSH NULL_BRUSH
+#define WHITE_PEN 6
+#define BLACK_PEN 7
+#define NULL_PEN 8
+#define SYSTEM_FONT 13
+CEAPI HGDIOBJ GetStockObject(int fnObject);
+
+/* resources */
+typedef HANDLE HRSRC;
+#define MAKEINTRESOURCEW(i) ((LPWSTR)((ULONG_PTR)((WORD)(i))))
+#define MAKEINTRESOURCE MAKEINTRESOURCEW
+#define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
+#define RT_CURSOR MAKEINTRESOURCE(1)
+#define RT_BITMAP MAKEINTRESOURCE(2)
+#define RT_ICON MAKEINTRESOURCE(3)
+#define RT_MENU MAKEINTRESOURCE(4)
+#define RT_DIALOG MAKEINTRESOURCE(5)
+#define RT_STRING MAKEINTRESOURCE(6)
+#define RT_ACCELERATOR MAKEINTRESOURCE(9)
+#define RT_RCDATA MAKEINTRESOURCE(10)
+#define RT_GROUP_CURSOR MAKEINTRESOURCE(12)
+#define RT_GROUP_ICON MAKEINTRESOURCE(14)
+#define RT_VERSION MAKEINTRESOURCE(16)
+CEAPI HRSRC FindResourceW(HMODULE hModule, LPCWSTR lpName, LPCWSTR lpType);
+CEAPI HGLOBAL LoadResource(HMODULE hModule, HRSRC hResInfo);
+CEAPI LPVOID LockResource(HGLOBAL hResData);
+CEAPI DWORD SizeofResource(HMODULE hModule, HRSRC hResInfo);
+CEAPI HICON LoadIconW(HINSTANCE hInstance, LPCWSTR lpIconName);
+CEAPI BOOL DestroyIcon(HICON hIcon);
+CEAPI int LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int nBufferMax);
+#define FindResource FindResourceW
+#define LoadIcon LoadIconW
+#define LoadString LoadStringW
+
+/* dialog templates: the classic form, packed on 2 as in the resource format */
+#pragma pack(push, 2)
+typedef struct {
+    DWORD style;
+    DWORD dwExtendedStyle;
+    WORD cdit;
+    short x;
+    short y;
+    short cx;
+    short cy;
+} DLGTEMPLATE;
+typedef struct {
+    DWORD style;
+    DWORD dwExtendedStyle;
+    short x;
+    short y;
+    short cx;
+    short cy;
+    WORD id;
+} DLGITEMTEMPLATE;
+#pragma pack(pop)
+typedef DLGTEMPLATE *LPDLGTEMPLATEW, *LPDLGTEMPLATE;
+typedef const DLGTEMPLATE *LPCDLGTEMPLATEW, *LPCDLGTEMPLATE;
+typedef DLGITEMTEMPLATE *LPDLGITEMTEMPLATEW, *LPDLGITEMTEMPLATE;
+
+#define DS_ABSALIGN 0x01L
+#define DS_SYSMODAL 0x02L
+#define DS_LOCALEDIT 0x20L
+#define DS_SETFONT 0x40L
+#define DS_MODALFRAME 0x80L
+#define DS_NOIDLEMSG 0x100L
+#define DS_SETFOREGROUND 0x200L
+#define DS_CONTROL 0x0400L
+#define DS_CENTER 0x0800L
+#define DS_NOCLOSEBTN 0x4000L
+#define WS_EX_DLGMODALFRAME 0x00000001L
+#define WS_EX_TOPMOST 0x00000008L
+#define WS_EX_TOOLWINDOW 0x00000080L
+#define WS_EX_WINDOWEDGE 0x00000100L
+#define WS_EX_CLIENTEDGE 0x00000200L
+#define WS_EX_CONTEXTHELP 0x00000400L
+#define WS_EX_CONTROLPARENT 0x00010000L
+#define WS_EX_STATICEDGE 0x00020000L
+
+CEAPI HWND CreateDialogIndirectParamW(HINSTANCE hInstance, LPCDLGTEMPLATEW lpTemplate,
+                                      HWND hWndParent, DLGPROC lpDialogFunc, LPARAM dwInitParam);
+CEAPI HWND CreateDialogParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, HWND hWndParent,
+                              DLGPROC lpDialogFunc, LPARAM dwInitParam);
+CEAPI INT_PTR DialogBoxIndirectParamW(HINSTANCE hInstance, LPCDLGTEMPLATEW hDialogTemplate,
+                                      HWND hWndParent, DLGPROC lpDialogFunc, LPARAM dwInitParam);
+CEAPI INT_PTR DialogBoxParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, HWND hWndParent,
+                              DLGPROC lpDialogFunc, LPARAM dwInitParam);
+CEAPI BOOL MapDialogRect(HWND hDlg, LPRECT lpRect);
+CEAPI LONG GetDialogBaseUnits(void);
+#define CreateDialogIndirectParam CreateDialogIndirectParamW
+#define CreateDialogIndirectW(i, t, p, f) CreateDialogIndirectParamW(i, t, p, f, 0L)
+#define CreateDialogIndirect CreateDialogIndirectW
+#define CreateDialogParam CreateDialogParamW
+#define DialogBoxParam DialogBoxParamW
+
+/* combo box */
+#define CBS_DROPDOWN 0x0002L
+#define CBS_DROPDOWNLIST 0x0003L
+#define CBS_AUTOHSCROLL 0x0040L
+#define CBS_OEMCONVERT 0x0080L
+#define CBS_SORT 0x0100L
+#define CBS_HASSTRINGS 0x0200L
+#define CBS_NOINTEGRALHEIGHT 0x0400L
+#define CBS_DISABLENOSCROLL 0x0800L
+#define CBS_UPPERCASE 0x2000L
+#define CBS_LOWERCASE 0x4000L
+#define CB_OKAY 0
+#define CB_ERR (-1)
+#define CB_ERRSPACE (-2)
+#define CB_GETEDITSEL 0x0140
+#define CB_LIMITTEXT 0x0141
+#define CB_SETEDITSEL 0x0142
+#define CB_ADDSTRING 0x0143
+#define CB_DELETESTRING 0x0144
+#define CB_GETCOUNT 0x0146
+#define CB_GETCURSEL 0x0147
+#define CB_GETLBTEXT 0x0148
+#define CB_GETLBTEXTLEN 0x0149
+#define CB_INSERTSTRING 0x014A
+#define CB_RESETCONTENT 0x014B
+#define CB_FINDSTRING 0x014C
+#define CB_SELECTSTRING 0x014D
+#define CB_SETCURSEL 0x014E
+#define CB_SHOWDROPDOWN 0x014F
+#define CB_GETITEMDATA 0x0150
+#define CB_SETITEMDATA 0x0151
+#define CB_GETDROPPEDCONTROLRECT 0x0152
+#define CB_SETITEMHEIGHT 0x0153
+#define CB_GETITEMHEIGHT 0x0154
+#define CB_SETEXTENDEDUI 0x0155
+#define CB_GETEXTENDEDUI 0x0156
+#define CB_GETDROPPEDSTATE 0x0157
+#define CB_FINDSTRINGEXACT 0x0158
+#define CBN_ERRSPACE (-1)
+#define CBN_SELCHANGE 1
+#define CBN_DBLCLK 2
+#define CBN_SETFOCUS 3
+#define CBN_KILLFOCUS 4
+#define CBN_EDITCHANGE 5
+#define CBN_EDITUPDATE 6
+#define CBN_DROPDOWN 7
+#define CBN_CLOSEUP 8
+#define CBN_SELENDOK 9
+#define CBN_SELENDCANCEL 10
+
+/* more button, static and edit styles */
+#define BS_RADIOBUTTON 4
+#define BS_3STATE 5
+#define BS_AUTO3STATE 6
+#define BS_OWNERDRAW 0x0000000BL
+#define BS_LEFTTEXT 0x00000020L
+#define BS_NOTIFY 0x00004000L
+#define BM_GETSTATE 0x00F2
+#define BM_SETSTATE 0x00F3
+#define BM_SETSTYLE 0x00F4
+#define SS_ICON 0x00000003L
+#define SS_BITMAP 0x0000000EL
+#define SS_LEFTNOWORDWRAP 0x0000000CL
+#define SS_NOPREFIX 0x00000080L
+#define SS_NOTIFY 0x00000100L
+#define SS_CENTERIMAGE 0x00000200L
+#define STM_SETICON 0x0170
+#define STM_GETICON 0x0171
+#define STM_SETIMAGE 0x0172
+#define STM_GETIMAGE 0x0173
+#define ES_CENTER 1
+#define ES_RIGHT 2
+#define ES_UPPERCASE 8
+#define ES_LOWERCASE 0x10
+#define ES_PASSWORD 0x20
+#define ES_AUTOVSCROLL 0x40
+#define ES_NOHIDESEL 0x100
+#define ES_READONLY 0x800
+#define ES_WANTRETURN 0x1000
+#define ES_NUMBER 0x2000
+#define EM_SETSEL 0x00B1
+#define EM_LIMITTEXT 0x00C5
+
+/* system parameters; the input panel's change is broadcast as WM_SETTINGCHANGE with SPI_SETSIPINFO
+ */
+#define SPI_SETCOMPLETIONINFO 223
+#define SPI_SETSIPINFO 224
+#define SPI_GETSIPINFO 225
+#define SPI_SETCURRENTIM 226
+#define SPI_GETCURRENTIM 227
+#define SPI_GETWORKAREA 48
+CEAPI BOOL SystemParametersInfoW(UINT uiAction, UINT uiParam, PVOID pvParam, UINT fWinIni);
+#define SystemParametersInfo SystemParametersInfoW
+
+#define RegisterClass RegisterClassW
+#define UnregisterClass UnregisterClassW
+#define CreateWindowEx CreateWindowExW
+#define DefWindowProc DefWindowProcW
+#define SetDlgItemText SetDlgItemTextW
+#define GetDlgItemText GetDlgItemTextW
+#define SendDlgItemMessage SendDlgItemMessageW
+#define SetWindowText SetWindowTextW
+#define GetWindowText GetWindowTextW
+
 #endif

@@ -172,6 +172,11 @@ TEST_F(LauncherTest, MyConfigProgramAndCodesWithoutAction) {
     EXPECT_CALLS(Launch("Notes.exe"));
 }
 
+TEST_F(LauncherTest, EmptyMyConfigStartsNothing) {
+    LaunchHotKey(&kd, 10); // the record as IRK_Init leaves it without a "My Config" value
+    EXPECT_CALLS(Notify());
+}
+
 TEST_F(LauncherTest, ProcessHandlesAreClosed) {
     size_t before = device.handles().count();
     LaunchHotKey(&kd, 2);

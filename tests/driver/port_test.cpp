@@ -48,6 +48,17 @@ TEST_F(PortSearch, CommIrdaPortIsUsed) {
     EXPECT_EQ(DwordValue(u"IrDA"), 1);
 }
 
+TEST_F(PortSearch, EmptyCommIrdaPortGivesCom2) {
+    // The older builds walk on to the linkage instead (their own tests cover that).
+    emul::RegValue empty;
+    empty.type = REG_DWORD;
+    SetAt(u"Comm\\IrDA", u"Port", empty);
+    AddPort(u"COM0:");
+    EXPECT_EQ(Found(), u"COM2:");
+    EXPECT_EQ(DwordValue(u"IrDA"), 1);
+    EXPECT_EQ(Rec()->portOpen, 1);
+}
+
 TEST_F(PortSearch, LinkageBindNamesTheDriverWhosePortIsUsed) {
     AddPort(u"COM5:");
     device.registry().createKey(u"Comm\\IrDA");

@@ -194,7 +194,7 @@ TEST_F(Reader, PowerUpClosesAndReopensThePortOnTheNextPass) {
     EXPECT_EQ(Rec()->portOpen, 1);
 }
 
-TEST_F(Reader, MissingOrMalformedSettingsKeepTheLastGoodValues) {
+TEST_F(Reader, MissingOrMissizedSettingsKeepTheLastGoodValues) {
     Set(u"Delay Time", 300);
     ASSERT_NE(Boot(), 0u);
     Wait(50);
@@ -205,14 +205,37 @@ TEST_F(Reader, MissingOrMalformedSettingsKeepTheLastGoodValues) {
     wide.type = REG_BINARY;
     wide.data.assign(8, 0x11); // too long for the 4-byte read
     device.registry().setValue(kDriverKey, u"Repeat Rate", wide);
-    SetAt(kDriverKey, u"Enable Keyboard", testing_support::Sz(u"0"));
+    emul::RegValue narrow;
+    narrow.type = REG_DWORD;
+    narrow.data = {0, 0}; // short: a 2-byte read must not count as a switch-off
+    device.registry().setValue(kDriverKey, u"Enable Keyboard", narrow);
     Wait(50);
     EXPECT_EQ(Rec()->delayTime, 300);
     EXPECT_EQ(Rec()->repeatRate, 100);
     EXPECT_EQ(Rec()->enabled, 1u);
+    EXPECT_EQ(Rec()->portOpen, 1);
     Set(u"Repeat Rate", 0x12345); // low 16 bits
     Wait(50);
     EXPECT_EQ(Rec()->repeatRate, 0x2345);
+}
+
+TEST_F(Reader, SettingsOfAnyTypeWithFourBytesAreTaken) {
+    auto binary = [](uint32_t v) {
+        emul::RegValue r = testing_support::Dword(v);
+        r.type = REG_BINARY;
+        return r;
+    };
+    device.registry().setValue(kDriverKey, u"Enable Keyboard", binary(0));
+    ASSERT_NE(Boot(), 0u);
+    Wait(1500);
+    EXPECT_TRUE(Calls("CreateFileW").empty()); // switched off by a binary 0
+    device.registry().setValue(kDriverKey, u"Enable Keyboard", binary(1));
+    device.registry().setValue(kDriverKey, u"Repeat Rate", binary(240));
+    SetAt(kDriverKey, u"Delay Time", testing_support::Sz(u"1")); // 4 bytes of text: 0x00000031
+    Wait(1100);
+    EXPECT_EQ(Rec()->portOpen, 1);
+    EXPECT_EQ(Rec()->repeatRate, 240);
+    EXPECT_EQ(Rec()->delayTime, 0x31);
 }
 
 TEST_F(Reader, KeyboardStartsDisabledWhenItsSwitchWasNeverWritten) {
