@@ -46,4 +46,8 @@ class WindowSystem {
     Impl *impl_;
 };
 
+// The character a virtual key makes on the device's keyboard layout (US): modifier bits 1 Shift,
+// 2 Ctrl, 4 Alt, 8 Caps Lock; 0 for none.
+char16_t translateKey(uint8_t vk, uint32_t mods);
+
 } // namespace emul

@@ -1,0 +1,188 @@
+// The handheld program's commands and their options.
+#include "frontends/cli.h"
+
+#include "frontends/keyboard_cmd.h"
+#include "frontends/live.h"
+#include "frontends/reg_cmd.h"
+#include "frontends/screen.h"
+#include "frontends/state_dir.h"
+#include "image/install.h"
+#include "scenario/scenario.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <unistd.h>
+
+namespace handheld {
+
+namespace {
+
+// Plays a scenario on a freshly installed device with its journal on standard output; the
+// screen afterwards goes to `screen` when given.
+int play(std::istream &in, const std::string &source, std::ostream *screen) {
+    emul::Device device;
+    InstallOptions options;
+    options.withPort = false; // the runner puts the line where the scenario wants it
+    install(device, options);
+    device.journal().tee(&std::cout);
+    ScenarioRunner runner(device);
+    ScnError err;
+    if (!runner.play(in, &err)) {
+        std::cout.flush();
+        std::fprintf(stderr, "%s:%d: %s\n", source.c_str(), err.line, err.message.c_str());
+        return 2;
+    }
+    std::cout.flush();
+    if (screen) {
+        *screen << "\n" << renderScreen(device);
+        screen->flush();
+    }
+    return 0;
+}
+
+int playFile(const std::string &file) {
+    if (file == "-")
+        return play(std::cin, "<stdin>", nullptr);
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "handheld: cannot read %s: %s\n", file.c_str(), std::strerror(errno));
+        return 2;
+    }
+    return play(in, file, nullptr);
+}
+
+} // namespace
+
+int playDemo(bool screenOnStdout) {
+    std::istringstream in(kDemoScenario);
+    return play(in, "demonstration", screenOnStdout ? &std::cout : &std::cerr);
+}
+
+int runCli(int argc, char **argv) {
+    std::ios::sync_with_stdio(true);
+    CLI::App app{"The virtual handheld: a Windows CE device with the infrared keyboard driver, "
+                 "its settings program and loader, run on this machine."};
+    app.require_subcommand(0, 1);
+    std::string state;
+    app.add_option("--state", state,
+                   "the device's state folder (default $XDG_STATE_HOME/handheld, else "
+                   "~/.local/state/handheld)");
+
+    auto *demo = app.add_subcommand(
+        "demo", "Play the demonstration (a keyboard connects and types \"Hello, World!\" into "
+                "Notes): the journal on standard output, the screen afterwards on standard error");
+    bool screenOut = false;
+    demo->add_flag("--screen-on-stdout", screenOut,
+                   "write the screen after the journal on standard output");
+
+    auto *playCmd = app.add_subcommand(
+        "play", "Play a scenario in device time on a freshly installed device and write its "
+                "journal (JSON lines) on standard output; exit status 2 on a scenario error");
+    std::string scenarioFile;
+    playCmd->add_option("FILE", scenarioFile, "scenario file, - for standard input")->required();
+
+    auto *liveCmd = app.add_subcommand(
+        "live", "A real-time device with the infrared line on a new pseudo-terminal (or --tty) "
+                "and Notes in front; prints the note whenever it changes, until end of input "
+                "or ^C");
+    LiveOptions live;
+    liveCmd->add_option("--tty", live.tty, "serve the infrared line from this tty");
+    liveCmd->add_option("--hive", live.hive, "keep the registry in this SQLite file");
+    liveCmd->add_option("--state", live.state, "keep the device's files in this folder");
+    liveCmd->add_flag("--journal", live.journal, "write the journal on standard error");
+
+    auto *keysCmd = app.add_subcommand(
+        "keys", "Print the key map: every key with its make and break code, its bytes on the "
+                "wire and what each layer gives");
+    std::string keysBuild = "ce420";
+    keysCmd->add_option("--build", keysBuild, "driver build whose table to show")
+        ->check(CLI::IsMember({"ce420", "ce400", "ce300"}));
+
+    auto *kbCmd = app.add_subcommand(
+        "keyboard", "The virtual keyboard on its own: turns the keys typed here into the "
+                    "keyboard's bytes on a pseudo-terminal or serial device (^] ends)");
+    KeyboardOptions kb;
+    kbCmd
+        ->add_option("--port", kb.port, "the line: the device's pseudo-terminal or a serial device")
+        ->required();
+    kbCmd->add_option("--type", kb.text, "type this text and end");
+    kbCmd->add_flag("!--no-connect", kb.connect, "do not send the link handshake first");
+    kbCmd->add_option("--build", kb.build, "driver build whose key table to use")
+        ->check(CLI::IsMember({"ce420", "ce400", "ce300"}));
+
+    auto *regCmd = app.add_subcommand(
+        "reg", "The registry of the device in the state folder (--state), also while it runs");
+    regCmd->require_subcommand(1);
+    regCmd->fallthrough();
+    RegOptions reg;
+    auto regKey = [&](CLI::App *c, bool required) {
+        c->fallthrough();
+        auto *o = c->add_option("KEY", reg.key,
+                                "key path under HKEY_LOCAL_MACHINE (with or without that name in "
+                                "front)");
+        if (required)
+            o->required();
+    };
+    auto *regQuery =
+        regCmd->add_subcommand("query", "Show a key's values and sub-keys, or one value");
+    regKey(regQuery, true);
+    regQuery->add_option("NAME", reg.name, "one value's name");
+    auto *regSet = regCmd->add_subcommand("set", "Write a value (creating the key if needed)");
+    regKey(regSet, true);
+    regSet->add_option("NAME", reg.name, "the value's name")->required();
+    regSet->add_option("TYPE", reg.type, "dword, sz, expandsz, multisz or binary")->required();
+    regSet
+        ->add_option("DATA", reg.data,
+                     "a number (decimal or 0x hex), a text, texts for multisz, or hex pairs")
+        ->required();
+    auto *regDelete =
+        regCmd->add_subcommand("delete", "Remove a key with all below it, or one value");
+    regKey(regDelete, true);
+    regDelete->add_option("NAME", reg.name, "only this value");
+    auto *regExportCmd = regCmd->add_subcommand("export", "Write a key and all below it (the whole "
+                                                          "hive without KEY) as REGEDIT4 text");
+    regKey(regExportCmd, false);
+    auto *regImportCmd = regCmd->add_subcommand("import", "Apply REGEDIT4 text to the hive");
+    regImportCmd->fallthrough();
+    regImportCmd->add_option("FILE", reg.file, "REGEDIT4 file, - for standard input")->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError &e) {
+        return app.exit(e) == 0 ? 0 : 2;
+    }
+    if (*playCmd)
+        return playFile(scenarioFile);
+    if (*liveCmd)
+        return runLive(live);
+    if (*keysCmd)
+        return printKeyMap(keysBuild);
+    if (*kbCmd)
+        return runKeyboard(kb);
+    if (*regCmd) {
+        for (CLI::App *c : {regQuery, regSet, regDelete, regExportCmd, regImportCmd})
+            if (*c)
+                reg.action = c->get_name();
+        reg.hasName = regQuery->get_option("NAME")->count() > 0 ||
+                      regDelete->get_option("NAME")->count() > 0 || *regSet;
+        StateDir dir = stateDir(state);
+        if (access(dir.hive().c_str(), F_OK) != 0) {
+            std::fprintf(stderr,
+                         "handheld reg: no device in %s (start one with: handheld --state %s)\n",
+                         dir.dir.c_str(), dir.dir.c_str());
+            return 1;
+        }
+        return runRegOnHive(dir.hive(), reg);
+    }
+    if (*demo)
+        return playDemo(screenOut);
+    return playDemo(false);
+}
+
+} // namespace handheld

@@ -1,0 +1,21 @@
+// The state folder of the interactive device: its registry hive, its file system and, while it
+// runs, the link to its infrared line.
+#pragma once
+
+#include <string>
+
+namespace handheld {
+
+struct StateDir {
+    std::string dir;
+    std::string hive() const { return dir + "/registry.db"; }
+    std::string root() const { return dir + "/device"; } // the device's "\"
+    std::string irLine() const { return dir + "/ir-line"; }
+};
+
+// $XDG_STATE_HOME/handheld, else ~/.local/state/handheld.
+std::string defaultStateDir();
+// `dir`, or the default when empty.
+StateDir stateDir(const std::string &dir);
+
+} // namespace handheld

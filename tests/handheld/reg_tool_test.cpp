@@ -1,0 +1,85 @@
+// The registry tool's REGEDIT4 text: what export writes, import reads back, and the faults of
+// hand-written files that it names.
+#include "handheld/frontends/reg_cmd.h"
+
+#include "emul/registry.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string run(emul::Registry &reg, handheld::RegOptions o, int want = 0) {
+    std::string out, err;
+    EXPECT_EQ(handheld::runReg(reg, o, out, err), want) << err;
+    return want ? err : out;
+}
+
+handheld::RegOptions set(const std::string &key, const std::string &name, const std::string &type,
+                         std::vector<std::string> data) {
+    handheld::RegOptions o;
+    o.action = "set";
+    o.key = key;
+    o.name = name;
+    o.hasName = true;
+    o.type = type;
+    o.data = std::move(data);
+    return o;
+}
+
+} // namespace
+
+TEST(RegTool, ExportedTextImportsToTheSameHive) {
+    auto a = emul::Registry::open("");
+    run(*a, set("HKEY_LOCAL_MACHINE\\Software\\T", "D", "dword", {"0x10"}));
+    run(*a, set("HKLM\\Software\\T", "S", "REG_SZ", {"say \"hi\" C:\\x"}));
+    run(*a, set("Software\\T\\Sub", "", "sz", {"default"}));
+    run(*a, set("Software\\T", "M", "multisz", {"one", "two words"}));
+    run(*a, set("Software\\T", "B", "binary", {"00ff10"}));
+    std::string text = handheld::regExport(*a, u"Software");
+    EXPECT_NE(text.find("\"S\"=\"say \\\"hi\\\" C:\\\\x\"\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"D\"=dword:00000010\n"), std::string::npos);
+    EXPECT_NE(text.find("@=\"default\"\n"), std::string::npos);
+
+    auto b = emul::Registry::open("");
+    std::string error;
+    ASSERT_TRUE(handheld::regImport(*b, text, &error)) << error;
+    EXPECT_EQ(handheld::regExport(*b, u""), handheld::regExport(*a, u""));
+
+    // Deletions in the same language, and a hex value continued over lines.
+    ASSERT_TRUE(handheld::regImport(
+        *b,
+        "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\Software\\T]\r\n\"D\"=-\r\n"
+        "\"H\"=hex:01,\\\r\n  02\r\n[-HKEY_LOCAL_MACHINE\\Software\\T\\Sub]\r\n",
+        &error))
+        << error;
+    EXPECT_FALSE(b->getValue(u"Software\\T", u"D"));
+    EXPECT_EQ(b->getValue(u"Software\\T", u"H")->data, (std::vector<uint8_t>{1, 2}));
+    EXPECT_FALSE(b->keyExists(u"Software\\T\\Sub"));
+}
+
+TEST(RegTool, FaultsAreNamed) {
+    auto reg = emul::Registry::open("");
+    std::string error;
+    EXPECT_FALSE(handheld::regImport(*reg, "[HKEY_LOCAL_MACHINE\\A]\n", &error));
+    EXPECT_NE(error.find("REGEDIT4"), std::string::npos);
+    EXPECT_FALSE(
+        handheld::regImport(*reg, "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"open\n", &error));
+    EXPECT_EQ(error, "line 4: an unterminated string");
+    EXPECT_FALSE(handheld::regImport(*reg, "REGEDIT4\n\"x\"=dword:1\n", &error));
+    EXPECT_EQ(error, "line 2: a value outside any key");
+    EXPECT_FALSE(handheld::regImport(*reg, "REGEDIT4\n[HKEY_CURRENT_USER\\A]\n", &error));
+    EXPECT_FALSE(handheld::regImport(*reg, "REGEDIT4\n[HKLM\\A]\n\"x\"=dword:123456789\n", &error));
+    EXPECT_EQ(error, "line 3: not a dword: dword:123456789");
+
+    EXPECT_NE(run(*reg, set("A", "x", "dword", {"4294967296"}), 2).find("not a 32-bit number"),
+              std::string::npos);
+    EXPECT_NE(run(*reg, set("A", "x", "float", {"1"}), 2).find("unknown type float"),
+              std::string::npos);
+    EXPECT_NE(run(*reg, set("A", "x", "binary", {"0g"}), 2).find("hexadecimal"), std::string::npos);
+    handheld::RegOptions q;
+    q.action = "query";
+    q.key = "A";
+    q.name = "nothing";
+    q.hasName = true;
+    EXPECT_EQ(run(*reg, q, 1), "no value \"nothing\" in HKEY_LOCAL_MACHINE\\A\n");
+}
