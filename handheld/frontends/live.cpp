@@ -40,7 +40,7 @@ int runLive(const LiveOptions &options) {
     dopt.stateDir = options.state;
     emul::Device device(dopt);
     if (options.journal)
-        device.journal().tee(&std::cerr);
+        device.journal().tee(&std::cout);
 
     InstallOptions inst;
     inst.withPort = false;
@@ -48,6 +48,8 @@ int runLive(const LiveOptions &options) {
     install(device, inst);
 
     emul::SerialPort &port = device.serial().addPort(u"COM2:", true);
+    // With the journal on standard output, what is for people goes to standard error.
+    FILE *human = options.journal ? stderr : stdout;
     std::string error;
     if (options.tty.empty()) {
         std::string path = port.openPty(&error);
@@ -56,15 +58,15 @@ int runLive(const LiveOptions &options) {
                          error.c_str());
             return 1;
         }
-        std::printf("infrared line: %s\n", path.c_str());
+        std::fprintf(human, "infrared line: %s\n", path.c_str());
     } else {
         if (!port.attachTty(options.tty, &error)) {
             std::fprintf(stderr, "handheld: %s: %s\n", options.tty.c_str(), error.c_str());
             return 1;
         }
-        std::printf("infrared line: %s\n", options.tty.c_str());
+        std::fprintf(human, "infrared line: %s\n", options.tty.c_str());
     }
-    std::fflush(stdout);
+    std::fflush(human);
 
     if (!device.devices().activate(u"Drivers\\BuiltIn\\Norvel", 0))
         std::fprintf(stderr, "handheld: the keyboard driver did not start\n");
@@ -89,16 +91,18 @@ int runLive(const LiveOptions &options) {
     bool first = true;
     while (!liveStop && !*inputDone) {
         k.block([&] { return liveStop || *inputDone; }, k.now() + 50);
+        if (options.journal)
+            std::cout.flush();
         uintptr_t edit = emul::harness::findControl(kNotesEdit);
         std::u16string text = edit ? device.windows().text(edit) : u"";
         if (first || text != shown) {
-            std::printf("notes: %s\n", emul::jsonQuote(emul::utf8(text)).c_str());
-            std::fflush(stdout);
+            std::fprintf(human, "notes: %s\n", emul::jsonQuote(emul::utf8(text)).c_str());
+            std::fflush(human);
             shown = text;
             first = false;
         }
         if (notes && notes->exited()) {
-            std::printf("notes: exited with code %u\n", notes->exitCode());
+            std::fprintf(human, "notes: exited with code %u\n", notes->exitCode());
             break;
         }
     }

@@ -70,4 +70,9 @@ CEAPI BOOL SHInitDialog(PSHINITDLGINFO pshidi);
 #define SHFS_HIDESTARTICON 0x0020
 CEAPI BOOL SHFullScreen(HWND hwndRequester, DWORD dwState);
 
+/* the OK button in the caption */
+#define SHDB_SHOW 0x0001
+#define SHDB_HIDE 0x0002
+CEAPI BOOL SHDoneButton(HWND hwndRequester, DWORD dwState);
+
 #endif

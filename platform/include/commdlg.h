@@ -52,4 +52,6 @@ CEAPI BOOL GetSaveFileNameW(LPOPENFILENAMEW lpofn);
 #define GetOpenFileName GetOpenFileNameW
 #define GetSaveFileName GetSaveFileNameW
 
+CEAPI DWORD CommDlgExtendedError(void);
+
 #endif

@@ -1,0 +1,26 @@
+# Writes the headers a resource script sees: for each CE header, only its macros (the real SDK's
+# headers do the same under RC_INVOKED). Run as: cmake -DCXX=... -DINCLUDE=... -DOUT=... -P this.
+file(MAKE_DIRECTORY ${OUT})
+cmake_policy(SET CMP0007 NEW)
+execute_process(COMMAND ${CXX} -E -dM -x c++ -std=c++17 /dev/null
+  OUTPUT_VARIABLE builtin RESULT_VARIABLE rc)
+if(rc)
+  message(FATAL_ERROR "the C++ preprocessor failed")
+endif()
+string(REPLACE "\n" ";" builtin "${builtin}")
+file(GLOB headers ${INCLUDE}/*.h)
+foreach(header ${headers})
+  get_filename_component(name ${header} NAME)
+  execute_process(COMMAND ${CXX} -E -dM -x c++ -std=c++17 -I ${INCLUDE} ${header}
+    OUTPUT_VARIABLE macros RESULT_VARIABLE rc)
+  if(rc)
+    message(FATAL_ERROR "the C++ preprocessor failed on ${header}")
+  endif()
+  string(REPLACE "\n" ";" macros "${macros}")
+  list(REMOVE_ITEM macros ${builtin})
+  list(FILTER macros INCLUDE REGEX "^#define ")
+  string(REPLACE ";" "\n" macros "${macros}")
+  file(WRITE ${OUT}/${name}.tmp "// The macros of <${name}>, for resource scripts.\n${macros}\n")
+  configure_file(${OUT}/${name}.tmp ${OUT}/${name} COPYONLY)
+  file(REMOVE ${OUT}/${name}.tmp)
+endforeach()
