@@ -37,6 +37,8 @@ class Registry {
 
     // HKEY handles that the device's code holds open (a test can see a leaked key).
     virtual size_t openHandles() const = 0;
+    // SQL statements run on the hive so far (reads are answered from memory).
+    virtual uint64_t hiveStatements() const = 0;
 };
 
 // Values as the device's code writes them: a string with its terminator (or, for a test of

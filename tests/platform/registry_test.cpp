@@ -328,3 +328,91 @@ TEST(Registry, ValueJsonShowsWhatIsStored) {
 }
 
 } // namespace
+
+namespace {
+
+DWORD queryDword(HKEY k, const WCHAR *name) {
+    DWORD v = 0, size = 4;
+    EXPECT_EQ(RegQueryValueExW(k, name, nullptr, nullptr, (BYTE *)&v, &size), ERROR_SUCCESS);
+    return v;
+}
+
+// What the reader does on each pass: open the key, read three settings, close it.
+void readerPass() {
+    HKEY k = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Drivers\\BuiltIn\\Norvel", 0, 0, &k),
+              ERROR_SUCCESS);
+    for (const WCHAR *name : {u"Enable Keyboard", u"Repeat Rate", u"Delay Time"})
+        queryDword(k, name);
+    RegCloseKey(k);
+}
+
+} // namespace
+
+TEST(RegistryCache, ReadsRunNoStatementUntilAnotherProcessWrites) {
+    std::string path = tempHive();
+    {
+        emul::DeviceOptions options;
+        options.hivePath = path;
+        emul::Device device(options);
+        HKEY k = create(HKEY_LOCAL_MACHINE, u"Drivers\\BuiltIn\\Norvel");
+        DWORD one = 1;
+        for (const WCHAR *name : {u"Enable Keyboard", u"Repeat Rate", u"Delay Time"})
+            RegSetValueExW(k, name, 0, REG_DWORD, (BYTE *)&one, 4);
+        readerPass(); // settles the check of our own writes
+
+        auto &reg = device.registry();
+        uint64_t before = reg.hiveStatements();
+        for (int i = 0; i < 100; ++i)
+            readerPass();
+        EXPECT_EQ(reg.hiveStatements(), before);
+
+        // Another process (a second connection) changes a value, adds one, deletes a key.
+        auto other = emul::Registry::open(path);
+        other->setValue(u"Drivers\\BuiltIn\\Norvel", u"Repeat Rate", raw(REG_DWORD, {7, 0, 0, 0}));
+        EXPECT_EQ(queryDword(k, u"repeat rate"), 7u);
+        other->setValue(u"drivers\\builtin\\norvel", u"My Config", szValue(u"x.exe"));
+        DWORD size = 0;
+        EXPECT_EQ(RegQueryValueExW(k, u"My Config", nullptr, nullptr, nullptr, &size),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(size, 12u);
+        other->createKey(u"Drivers\\BuiltIn\\Norvel\\Sub");
+        HKEY sub = nullptr;
+        ASSERT_EQ(RegOpenKeyExW(k, u"SUB", 0, 0, &sub), ERROR_SUCCESS);
+        EXPECT_TRUE(other->deleteKey(u"Drivers\\BuiltIn\\Norvel\\Sub"));
+        EXPECT_EQ(RegQueryValueExW(sub, u"x", nullptr, nullptr, nullptr, &size), ERROR_KEY_DELETED);
+        RegCloseKey(sub);
+
+        // Quiet again: no statement.
+        readerPass();
+        before = reg.hiveStatements();
+        readerPass();
+        EXPECT_EQ(reg.hiveStatements(), before);
+
+        // Our own writes go through to the file at once.
+        DWORD nine = 9;
+        ASSERT_EQ(RegSetValueExW(k, u"Delay Time", 0, REG_DWORD, (BYTE *)&nine, 4), ERROR_SUCCESS);
+        ASSERT_EQ(RegCreateKeyExW(k, u"A\\B", 0, nullptr, 0, 0, nullptr, &sub, nullptr),
+                  ERROR_SUCCESS);
+        RegCloseKey(sub);
+        EXPECT_EQ(emul::regValueJson(*other->getValue(u"Drivers\\BuiltIn\\Norvel", u"Delay Time")),
+                  "9");
+        EXPECT_TRUE(other->keyExists(u"Drivers\\BuiltIn\\Norvel\\a\\b"));
+        EXPECT_EQ(reg.subkeys(u"Drivers\\BuiltIn\\Norvel"), std::vector<std::u16string>{u"A"});
+        RegCloseKey(k);
+    }
+    removeHive(path);
+}
+
+TEST(RegistryCache, InMemoryHiveReadsRunNoStatement) {
+    emul::Device device;
+    HKEY k = create(HKEY_LOCAL_MACHINE, u"Drivers\\BuiltIn\\Norvel");
+    DWORD one = 1;
+    for (const WCHAR *name : {u"Enable Keyboard", u"Repeat Rate", u"Delay Time"})
+        RegSetValueExW(k, name, 0, REG_DWORD, (BYTE *)&one, 4);
+    RegCloseKey(k);
+    uint64_t before = device.registry().hiveStatements();
+    for (int i = 0; i < 10; ++i)
+        readerPass();
+    EXPECT_EQ(device.registry().hiveStatements(), before);
+}

@@ -5,10 +5,16 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <map>
 #include <mutex>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace emul {
 
@@ -35,11 +41,59 @@ CREATE TABLE IF NOT EXISTS reg_values(
 
 class SqliteStore : public RegStore {
   public:
-    explicit SqliteStore(sqlite3 *db) : db_(db) {}
+    SqliteStore(sqlite3 *db, const std::string &path) : db_(db), shared_(!path.empty()) {
+        if (shared_)
+            mapWalIndex(path + "-shm");
+        sqlite3_trace_v2(db_, SQLITE_TRACE_STMT, countStatement, &statements_);
+    }
     ~SqliteStore() override {
+        if (walIndex_)
+            munmap(const_cast<unsigned char *>(walIndex_), kWalIndexMap);
         for (auto &e : cache_)
             sqlite3_finalize(e.second);
         sqlite3_close(db_);
+    }
+
+    RegImage image() override {
+        std::lock_guard<std::mutex> lock(m_);
+        RegImage img;
+        // One read transaction, so the version and the content belong together.
+        sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr);
+        noteWalIndex();
+        version_ = dataVersion();
+        {
+            Query q(this, "SELECT id, parent, name FROM reg_keys ORDER BY id");
+            while (q.row())
+                img.keys.push_back(RegImage::Key{q.integer(0), q.integer(1), q.text(2)});
+        }
+        {
+            Query q(this, "SELECT key, name, type, data FROM reg_values ORDER BY id");
+            while (q.row())
+                img.values.push_back(RegImage::Value{q.integer(0), q.text(1),
+                                                     RegValue{uint32_t(q.integer(2)), q.blob(3)}});
+        }
+        sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+        return img;
+    }
+
+    // Other processes' commits show first in the WAL index's header (shared memory that every
+    // connection maps): while its bytes stay the same, nothing was committed and no SQL runs.
+    // When they move, the data version tells another connection's commit from our own.
+    uint64_t statements() const override { return statements_; }
+
+    bool changedElsewhere() override {
+        if (!shared_)
+            return false; // an in-memory hive has no other connection
+        std::lock_guard<std::mutex> lock(m_);
+        if (walIndex_ &&
+            std::memcmp(seen_, const_cast<const unsigned char *>(walIndex_), sizeof seen_) == 0)
+            return false;
+        noteWalIndex();
+        int64_t v = dataVersion();
+        if (v == version_)
+            return false;
+        version_ = v;
+        return true;
     }
 
     RegKeyId tree(const std::u16string &name) override {
@@ -285,7 +339,46 @@ class SqliteStore : public RegStore {
         return q.done() ? sqlite3_last_insert_rowid(db_) : 0;
     }
 
+    static int countStatement(unsigned, void *counter, void *, void *) {
+        ++*static_cast<std::atomic<uint64_t> *>(counter);
+        return 0;
+    }
+
+    // The first copy of the WAL index header: version, change counter, frame count, salts.
+    static constexpr size_t kWalIndexHeader = 48;
+    static constexpr size_t kWalIndexMap = 4096;
+
+    void mapWalIndex(const std::string &shm) {
+        int fd = ::open(shm.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat st;
+        if (fd < 0)
+            return;
+        if (fstat(fd, &st) != 0 || st.st_size < off_t(kWalIndexMap)) {
+            ::close(fd); // not a WAL index we know: every check asks SQLite
+            return;
+        }
+        void *p = mmap(nullptr, kWalIndexMap, PROT_READ, MAP_SHARED, fd, 0);
+        ::close(fd);
+        if (p != MAP_FAILED)
+            walIndex_ = static_cast<volatile const unsigned char *>(p);
+    }
+
+    void noteWalIndex() {
+        if (walIndex_)
+            std::memcpy(seen_, const_cast<const unsigned char *>(walIndex_), sizeof seen_);
+    }
+
+    int64_t dataVersion() {
+        Query q(this, "PRAGMA data_version");
+        return q.row() ? q.integer(0) : -1;
+    }
+
     sqlite3 *db_;
+    bool shared_;
+    volatile const unsigned char *walIndex_ = nullptr;
+    unsigned char seen_[kWalIndexHeader] = {};
+    int64_t version_ = -1;
+    std::atomic<uint64_t> statements_{0};
     std::mutex m_;
     std::map<const char *, sqlite3_stmt *> cache_; // keyed by the SQL literal's address
 };
@@ -314,7 +407,7 @@ std::unique_ptr<RegStore> RegStore::open(const std::string &path) {
         sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK ||
         sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
         cannotOpen(path, db);
-    return std::make_unique<SqliteStore>(db);
+    return std::make_unique<SqliteStore>(db, path);
 }
 
 } // namespace emul

@@ -153,6 +153,7 @@ class Hive : public Registry {
     }
 
     size_t openHandles() const override { return handles_.size(); }
+    uint64_t hiveStatements() const override { return store_->statements(); }
 
     // HKEY handles.
     HKEY addHandle(RegKeyId key, std::u16string path) {
@@ -298,7 +299,7 @@ LONG openKey(HKEY hKey, LPCWSTR lpSubKey, bool create, PHKEY phkResult, LPDWORD 
 } // namespace
 
 std::unique_ptr<Registry> Registry::open(const std::string &path) {
-    return std::make_unique<Hive>(RegStore::open(path));
+    return std::make_unique<Hive>(RegStore::cached(RegStore::open(path)));
 }
 
 RegValue regSz(const std::u16string &s, bool terminated) {

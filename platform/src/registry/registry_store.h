@@ -17,6 +17,21 @@ using RegKeyId = int64_t; // never reused, so a stale id means a deleted key
 
 enum class RegStatus { ok, missing, failed };
 
+// Every key and value of a store, each list in creation order: what a cache loads.
+struct RegImage {
+    struct Key {
+        RegKeyId id, parent; // parent 0: a top-level tree
+        std::u16string name;
+    };
+    struct Value {
+        RegKeyId key;
+        std::u16string name;
+        RegValue v;
+    };
+    std::vector<Key> keys;
+    std::vector<Value> values;
+};
+
 class RegStore {
   public:
     // `path` empty: in memory. Aborts when the file cannot be opened as a hive.
@@ -39,6 +54,15 @@ class RegStore {
     virtual RegStatus setValue(RegKeyId key, const std::u16string &name, const RegValue &v) = 0;
     virtual RegStatus removeValue(RegKeyId key, const std::u16string &name) = 0;
     virtual std::vector<std::pair<std::u16string, RegValue>> values(RegKeyId key) = 0;
+
+    // For a cache in front of the store: the whole content, and whether another process has
+    // written to the hive since the last image or check (cheap when nothing changed).
+    virtual RegImage image() = 0;
+    virtual bool changedElsewhere() = 0;
+    virtual uint64_t statements() const = 0; // SQL statements run so far
+
+    // A store that answers reads from memory and writes through to `backing`.
+    static std::unique_ptr<RegStore> cached(std::unique_ptr<RegStore> backing);
 };
 
 } // namespace emul
