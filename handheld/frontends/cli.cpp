@@ -1,6 +1,7 @@
 // The handheld program's commands and their options.
 #include "frontends/cli.h"
 
+#include "frontends/interactive.h"
 #include "frontends/keyboard_cmd.h"
 #include "frontends/live.h"
 #include "frontends/reg_cmd.h"
@@ -46,15 +47,16 @@ int play(std::istream &in, const std::string &source, std::ostream *screen) {
     return 0;
 }
 
-int playFile(const std::string &file) {
+int playFile(const std::string &file, bool screen) {
+    std::ostream *out = screen ? &std::cerr : nullptr;
     if (file == "-")
-        return play(std::cin, "<stdin>", nullptr);
+        return play(std::cin, "<stdin>", out);
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         std::fprintf(stderr, "handheld: cannot read %s: %s\n", file.c_str(), std::strerror(errno));
         return 2;
     }
-    return play(in, file, nullptr);
+    return play(in, file, out);
 }
 
 } // namespace
@@ -74,6 +76,15 @@ int runCli(int argc, char **argv) {
                    "the device's state folder (default $XDG_STATE_HOME/handheld, else "
                    "~/.local/state/handheld)");
 
+    InteractiveOptions inter;
+    app.add_flag("--reset", inter.reset, "start over with a newly installed device");
+    app.add_option("--build", inter.build, "driver build of a new device (default ce420)")
+        ->check(CLI::IsMember({"ce420", "ce400", "ce300"}));
+    app.add_option("--record", inter.record,
+                   "write the session as a scenario that handheld play acts out again");
+    app.footer("Without a command, on a terminal: the interactive device from the state folder "
+               "(its screen, and a keyboard on this terminal). Off a terminal: the demonstration.");
+
     auto *demo = app.add_subcommand(
         "demo", "Play the demonstration (a keyboard connects and types \"Hello, World!\" into "
                 "Notes): the journal on standard output, the screen afterwards on standard error");
@@ -86,6 +97,8 @@ int runCli(int argc, char **argv) {
                 "journal (JSON lines) on standard output; exit status 2 on a scenario error");
     std::string scenarioFile;
     playCmd->add_option("FILE", scenarioFile, "scenario file, - for standard input")->required();
+    bool playScreen = false;
+    playCmd->add_flag("--screen", playScreen, "write the screen at the end on standard error");
 
     auto *liveCmd = app.add_subcommand(
         "live", "A real-time device with the infrared line on a new pseudo-terminal (or --tty) "
@@ -158,7 +171,7 @@ int runCli(int argc, char **argv) {
         return app.exit(e) == 0 ? 0 : 2;
     }
     if (*playCmd)
-        return playFile(scenarioFile);
+        return playFile(scenarioFile, playScreen);
     if (*liveCmd)
         return runLive(live);
     if (*keysCmd)
@@ -182,6 +195,10 @@ int runCli(int argc, char **argv) {
     }
     if (*demo)
         return playDemo(screenOut);
+    if (isatty(0) && isatty(1)) {
+        inter.state = state;
+        return runInteractive(inter);
+    }
     return playDemo(false);
 }
 

@@ -509,10 +509,33 @@ typedef struct _PROCESS_INFORMATION {
     DWORD dwProcessId;
     DWORD dwThreadId;
 } PROCESS_INFORMATION, *LPPROCESS_INFORMATION;
+typedef struct _STARTUPINFOW {
+    DWORD cb;
+    LPWSTR lpReserved;
+    LPWSTR lpDesktop;
+    LPWSTR lpTitle;
+    DWORD dwX;
+    DWORD dwY;
+    DWORD dwXSize;
+    DWORD dwYSize;
+    DWORD dwXCountChars;
+    DWORD dwYCountChars;
+    DWORD dwFillAttribute;
+    DWORD dwFlags;
+    WORD wShowWindow;
+    WORD cbReserved2;
+    LPBYTE lpReserved2;
+    HANDLE hStdInput;
+    HANDLE hStdOutput;
+    HANDLE hStdError;
+} STARTUPINFOW, *LPSTARTUPINFOW;
+typedef STARTUPINFOW STARTUPINFO;
+typedef LPSTARTUPINFOW LPSTARTUPINFO;
 CEAPI BOOL CreateProcessW(LPCWSTR pszImageName, LPCWSTR pszCmdLine,
                           LPSECURITY_ATTRIBUTES psaProcess, LPSECURITY_ATTRIBUTES psaThread,
                           BOOL fInheritHandles, DWORD fdwCreate, LPVOID pvEnvironment,
-                          LPWSTR pszCurDir, LPVOID psiStartInfo, LPPROCESS_INFORMATION pProcInfo);
+                          LPWSTR pszCurDir, LPSTARTUPINFOW psiStartInfo,
+                          LPPROCESS_INFORMATION pProcInfo);
 CEAPI BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode);
 
 #include "winuser_ce.h"

@@ -214,7 +214,8 @@ CEAPI LRESULT DefWindowProcW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 CEAPI LRESULT CallWindowProcW(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam,
                               LPARAM lParam);
 CEAPI BOOL IsDialogMessageW(HWND hDlg, LPMSG lpMsg);
-CEAPI UINT_PTR SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, void *lpTimerFunc);
+typedef VOID(CALLBACK *TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+CEAPI UINT_PTR SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerFunc);
 CEAPI BOOL KillTimer(HWND hWnd, UINT_PTR uIDEvent);
 #define SendMessage SendMessageW
 #define PostMessage PostMessageW

@@ -72,8 +72,8 @@ bool dcbValid(const DCB &d, bool offers9600) {
         return false;
     if (d.BaudRate != 0 && !rateSettable(d.BaudRate, offers9600))
         return false;
-    // Software flow control cannot tell XON from XOFF when both are the same character.
-    if ((d.fOutX || d.fInX) && d.XonChar == d.XoffChar)
+    // XON and XOFF must differ even when software flow control is off, as the platform checks.
+    if (d.XonChar == d.XoffChar)
         return false;
     return true;
 }

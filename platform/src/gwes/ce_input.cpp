@@ -64,8 +64,11 @@ CEAPI void SystemIdleTimerReset(void) {
     dev().journal().call("SystemIdleTimerReset", Fields());
 }
 
+constexpr DWORD kDeviceSipInfoSize = 48;
+
 CEAPI BOOL SipGetInfo(SIPINFO *info) {
-    if (!info || info->cbSize != sizeof(SIPINFO)) {
+    // The device's own SIPINFO is 48 bytes (32-bit pointer); this host's may be larger.
+    if (!info || (info->cbSize != kDeviceSipInfoSize && info->cbSize != sizeof(SIPINFO))) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }

@@ -81,7 +81,7 @@ struct Timer {
     UINT_PTR id = 0;
     uint32_t elapse = 0;
     uint64_t due = 0;
-    void *proc = nullptr;
+    TIMERPROC proc = nullptr;
 };
 
 struct Queue {

@@ -258,8 +258,7 @@ CEAPI LRESULT DispatchMessageW(const MSG *m) {
     if (!m)
         return 0;
     if (m->message == WM_TIMER && m->lParam) {
-        using TimerProc = void (*)(HWND, UINT, UINT_PTR, DWORD);
-        reinterpret_cast<TimerProc>(m->lParam)(m->hwnd, WM_TIMER, m->wParam, kern().tick());
+        reinterpret_cast<TIMERPROC>(m->lParam)(m->hwnd, WM_TIMER, m->wParam, kern().tick());
         return 0;
     }
     Window *w = wins().get(m->hwnd);
@@ -345,7 +344,7 @@ CEAPI BOOL PostMessageW(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     return ws.post(w, msg, wp, lp);
 }
 
-CEAPI UINT_PTR SetTimer(HWND h, UINT_PTR id, UINT elapse, void *proc) {
+CEAPI UINT_PTR SetTimer(HWND h, UINT_PTR id, UINT elapse, TIMERPROC proc) {
     auto &ws = wins();
     Thread *owner = kern().self();
     if (h) {

@@ -123,7 +123,7 @@ void *newProcessHandle(Program *program) {
 using namespace emul;
 
 CEAPI BOOL CreateProcessW(LPCWSTR image, LPCWSTR cmdLine, LPSECURITY_ATTRIBUTES,
-                          LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID, LPWSTR, LPVOID,
+                          LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID, LPWSTR, LPSTARTUPINFOW,
                           LPPROCESS_INFORMATION info) {
     if (failing("CreateProcessW")) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);

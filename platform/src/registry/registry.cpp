@@ -67,6 +67,18 @@ bool splitSubKey(const std::u16string &sub, std::vector<std::u16string> *names,
     }
 }
 
+// Keys nest at most this many levels below their root tree.
+constexpr size_t kMaxKeyDepth = 16;
+
+// Levels of a handle's path below its root tree (the path of another root starts with its name).
+size_t levelsBelowRoot(const std::u16string &path) {
+    auto parts = splitLoose(path);
+    for (const char16_t *root : kRootNames)
+        if (!parts.empty() && parts.front() == root)
+            return parts.size() - 1;
+    return parts.size();
+}
+
 std::u16string joinPath(const std::u16string &base, const std::u16string &sub) {
     if (base.empty())
         return sub;
@@ -280,6 +292,8 @@ LONG openKey(HKEY hKey, LPCWSTR lpSubKey, bool create, PHKEY phkResult, LPDWORD 
         return ERROR_INVALID_PARAMETER;
     RegKeyId key;
     if (create) {
+        if (levelsBelowRoot(path) + names.size() > kMaxKeyDepth)
+            return ERROR_INVALID_PARAMETER;
         bool created = false;
         key = h.store().create(base, names, &created);
         if (!key)
@@ -369,11 +383,7 @@ CEAPI LONG RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, REGSAM, PHKEY phkRe
 
 CEAPI LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, LPWSTR, DWORD, REGSAM,
                            LPSECURITY_ATTRIBUTES, PHKEY phkResult, LPDWORD lpdwDisposition) {
-    if (!lpSubKey) {
-        if (phkResult)
-            *phkResult = nullptr;
-        return ERROR_INVALID_PARAMETER;
-    }
+    // No sub-key opens the given key itself, as RegOpenKeyExW does.
     return openKey(hKey, lpSubKey, true, phkResult, lpdwDisposition);
 }
 

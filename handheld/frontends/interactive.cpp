@@ -1,0 +1,769 @@
+// The interactive device. The runner thread owns the terminal: it lets the device run for a
+// few tens of milliseconds at a time, reads the host keys in between and redraws the screen.
+#include "frontends/interactive.h"
+
+#include "frontends/journal_view.h"
+#include "frontends/keyboard_cmd.h"
+#include "frontends/recorder.h"
+#include "frontends/state_dir.h"
+#include "image/install.h"
+#include "keyboard/host_keys.h"
+#include "scenario/scenario.h"
+
+#include <windows.h>
+
+#include "emul/devmgr.h"
+#include "emul/files.h"
+#include "emul/registry.h"
+#include "emul/serial.h"
+#include "emul/text.h"
+#include "emul/windows_sys.h"
+
+#include <ncurses.h>
+
+#include <atomic>
+#include <clocale>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace handheld {
+
+namespace {
+
+const std::u16string kDriverKey = u"Drivers\\BuiltIn\\Norvel";
+constexpr int kScreenCols = 30, kScreenRows = 20; // 240 x 320 pixels in 8 x 16 cells
+
+std::atomic<bool> stopRequested{false};
+
+void onSignal(int) {
+    stopRequested = true;
+}
+
+// The platform's programs on the Start menu: shortcut name and command line.
+struct StartEntry {
+    const char *name, *command;
+};
+const StartEntry kStartMenu[] = {
+    {"Notes", "Notes.exe"},
+    {"Keyboard", "kbsettings.exe"},
+    {"Mail", "tmail.exe"},
+    {"Contacts", "poutlook.exe contacts"},
+    {"Calendar", "poutlook.exe calendar"},
+    {"Tasks", "tasks.exe"},
+    {"Word", "pword.exe"},
+    {"Spreadsheet", "pxl.exe"},
+    {"Calculator", "calc.exe"},
+    {"Clock", "clock.exe"},
+    {"Internet Explorer", "iexplore.exe"},
+    {"File Explorer", "fexplore.exe"},
+    {"Media Player", "player.exe"},
+};
+
+// A new device's Start menu, as an installer leaves it: one shortcut per program.
+void installStartMenu(emul::Device &device) {
+    for (const StartEntry &e : kStartMenu) {
+        std::string cmd = e.command;
+        device.files().writeFile(u"\\Windows\\Start Menu\\Programs\\" + emul::utf16(e.name) +
+                                     u".lnk",
+                                 std::to_string(cmd.size()) + "#" + cmd + "\r\n");
+    }
+}
+
+std::optional<uint32_t> dwordValue(emul::Registry &reg, const char16_t *name) {
+    auto v = reg.getValue(kDriverKey, name);
+    if (!v || v->data.size() != 4)
+        return std::nullopt;
+    uint32_t d;
+    std::memcpy(&d, v->data.data(), 4);
+    return d;
+}
+
+// Collects the journal's lines as they are written, for the screen and the recording.
+class LineTap : public std::streambuf {
+  public:
+    std::deque<std::string> lines;
+    bool changed = false;
+
+  protected:
+    int overflow(int c) override {
+        if (c == EOF)
+            return 0;
+        if (c == '\n') {
+            std::string r = readableJournalLine(cur_);
+            if (!r.empty()) {
+                lines.push_back(r);
+                if (lines.size() > 200)
+                    lines.pop_front();
+                changed = true;
+            }
+            cur_.clear();
+        } else {
+            cur_ += char(c);
+        }
+        return c;
+    }
+
+  private:
+    std::string cur_;
+};
+
+// One control of the foreground program that the user can act on.
+struct Control {
+    HWND hwnd;
+    int id;
+    emul::ControlState state;
+    RECT rect;
+};
+
+struct Screen {
+    emul::Device &device;
+    ScenarioRunner &runner;
+    VirtualKeyboard &kb;
+    KeyboardDriver &driver;
+    SessionRecorder &recorder;
+    LineTap &tap;
+    StateDir dir;
+    std::string linePath;
+    bool menu = false;   // the screen's controls have the keys, not the device
+    size_t selected = 0; // in menu mode: the control the user is at
+    std::string message; // the last thing the screen has to say
+    std::vector<Control> controls;
+    int originX = 1, originY = 2; // where the device's screen starts on the terminal
+};
+
+std::string classOf(const emul::ControlState &st) {
+    return emul::utf8(emul::foldCase(emul::utf16(st.className)));
+}
+
+bool actionable(const emul::ControlState &st) {
+    std::string cls = classOf(st);
+    return st.checked || st.pos || st.items || cls == "button" || cls == "systabcontrol32";
+}
+
+void collect(Screen &s, HWND parent, std::vector<Control> &out) {
+    for (HWND w = GetWindow(parent, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        if (!IsWindowVisible(w))
+            continue;
+        auto st = s.device.windows().controlState(reinterpret_cast<uintptr_t>(w));
+        if (st && st->id && actionable(*st)) {
+            Control c{w, st->id, *st, {}};
+            GetWindowRect(w, &c.rect);
+            out.push_back(c);
+        }
+        collect(s, w, out);
+    }
+}
+
+void put(int y, int x, const std::string &utf8Text, int maxCols) {
+    if (maxCols <= 0)
+        return;
+    std::u16string t = emul::utf16(utf8Text);
+    if (int(t.size()) > maxCols)
+        t.resize(size_t(maxCols));
+    mvaddstr(y, x, emul::utf8(t).c_str());
+}
+
+std::string controlText(const emul::ControlState &st) {
+    std::string cls = classOf(st);
+    if (st.checked)
+        return std::string(*st.checked ? "[x] " : "[ ] ") + st.text;
+    if (st.pos && st.min && st.max) {
+        int span = std::max(1, *st.max - *st.min);
+        int at = (*st.pos - *st.min) * 8 / span;
+        std::string bar = "[" + std::string(size_t(at), '-') + "|" +
+                          std::string(size_t(8 - at), '-') + "] " + std::to_string(*st.pos);
+        return bar;
+    }
+    if (st.items) {
+        if (cls == "systabcontrol32") {
+            std::string t;
+            for (auto &i : *st.items)
+                t += (st.selected && *st.selected == i ? "<" + i + ">" : " " + i + " ");
+            return t;
+        }
+        return "[" + (st.selected ? *st.selected : std::string()) + " v]";
+    }
+    if (cls == "button")
+        return "[ " + st.text + " ]";
+    return st.text;
+}
+
+// Draws one window and its children, each at its place on the device's screen.
+void drawWindow(Screen &s, HWND w, bool top, const std::vector<Control> &controls) {
+    RECT r{};
+    GetWindowRect(w, &r);
+    int x0 = s.originX + r.left / 8, y0 = s.originY + r.top / 16;
+    int cols = std::max(1, int(r.right - r.left) / 8),
+        rows = std::max(1, int(r.bottom - r.top) / 16);
+    cols = std::min(cols, kScreenCols - r.left / 8);
+    rows = std::min(rows, kScreenRows - r.top / 16);
+    auto st = s.device.windows().controlState(reinterpret_cast<uintptr_t>(w));
+    std::string cls = st ? classOf(*st) : "";
+    bool isSelected = s.menu && s.selected < s.controls.size() && s.controls[s.selected].hwnd == w;
+    if (top) {
+        for (int y = 0; y < rows; ++y)
+            mvhline(y0 + y, x0, ' ', cols);
+    } else if (st) {
+        std::string text = cls == "edit" || cls == "richink" ? st->text : controlText(*st);
+        if (isSelected)
+            attron(A_REVERSE);
+        // Text boxes wrap their text inside their rectangle; other controls take one line.
+        if (cls == "edit" || cls == "richink") {
+            std::u16string all = emul::utf16(text), line;
+            int y = 0;
+            auto flush = [&] {
+                if (y < rows)
+                    put(y0 + y, x0, emul::utf8(line), cols);
+                ++y;
+                line.clear();
+            };
+            for (char16_t c : all) {
+                if (c == u'\r')
+                    continue;
+                if (c == u'\n') {
+                    flush();
+                    continue;
+                }
+                line += c == u'\t' ? u' ' : c;
+                if (int(line.size()) >= cols)
+                    flush();
+            }
+            if (y < rows && w == reinterpret_cast<HWND>(s.device.windows().focus()))
+                line += u'_';
+            flush();
+        } else if (!text.empty()) {
+            put(y0, x0, text, cols);
+        }
+        if (isSelected)
+            attroff(A_REVERSE);
+    }
+    (void)controls;
+    // Children in reverse order: the first child is on top.
+    std::vector<HWND> kids;
+    for (HWND c = GetWindow(w, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        if (IsWindowVisible(c))
+            kids.push_back(c);
+    for (auto it = kids.rbegin(); it != kids.rend(); ++it)
+        drawWindow(s, *it, false, controls);
+}
+
+std::string settingsLine(emul::Registry &reg) {
+    auto en = dwordValue(reg, u"Enable Keyboard");
+    auto delay = dwordValue(reg, u"Delay Time");
+    auto rate = dwordValue(reg, u"Repeat Rate");
+    auto num = [](std::optional<uint32_t> v) { return v ? std::to_string(*v) : std::string("?"); };
+    return std::string("Enable Keyboard ") + (en ? (*en ? "on" : "off") : "?") + "  delay " +
+           num(delay) + " ms  rate " + num(rate) + " ms";
+}
+
+void draw(Screen &s) {
+    erase();
+    int W = COLS, H = LINES;
+    HWND desktop = GetDesktopWindow();
+    uintptr_t fg = s.device.windows().foreground();
+    std::string title = fg ? emul::utf8(s.device.windows().text(fg)) : "";
+    attron(A_BOLD);
+    put(0, 0, "handheld  " + s.dir.dir + "  line " + s.linePath, W);
+    attroff(A_BOLD);
+    // The device's screen in a frame, the foreground window's title in the top edge.
+    mvaddch(s.originY - 1, s.originX - 1, ACS_ULCORNER);
+    mvhline(s.originY - 1, s.originX, ACS_HLINE, kScreenCols);
+    mvaddch(s.originY - 1, s.originX + kScreenCols, ACS_URCORNER);
+    put(s.originY - 1, s.originX + 1, " " + title + " ", kScreenCols - 2);
+    for (int y = 0; y < kScreenRows; ++y) {
+        mvaddch(s.originY + y, s.originX - 1, ACS_VLINE);
+        mvaddch(s.originY + y, s.originX + kScreenCols, ACS_VLINE);
+    }
+    mvaddch(s.originY + kScreenRows, s.originX - 1, ACS_LLCORNER);
+    mvhline(s.originY + kScreenRows, s.originX, ACS_HLINE, kScreenCols);
+    mvaddch(s.originY + kScreenRows, s.originX + kScreenCols, ACS_LRCORNER);
+
+    // Top-level windows from the bottom up; the foreground window last, on top of them all.
+    std::vector<HWND> tops;
+    for (HWND w = GetWindow(desktop, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT))
+        if (IsWindowVisible(w) && reinterpret_cast<uintptr_t>(w) != fg)
+            tops.push_back(w);
+    s.controls.clear();
+    if (fg)
+        collect(s, reinterpret_cast<HWND>(fg), s.controls);
+    if (s.selected >= s.controls.size())
+        s.selected = 0;
+    for (auto it = tops.rbegin(); it != tops.rend(); ++it)
+        drawWindow(s, *it, true, s.controls);
+    if (fg)
+        drawWindow(s, reinterpret_cast<HWND>(fg), true, s.controls);
+
+    // The status at the right: link, keys, settings, then the journal.
+    int x = s.originX + kScreenCols + 3, w = W - x;
+    emul::SerialPort *port = s.device.serial().find(u"COM2:");
+    bool up = port && port->isOpen();
+    put(2, x, std::string("keyboard link ") + (up ? "up" : "down (port closed)"), w);
+    std::string keys = s.driver.status();
+    put(3, x, keys.empty() ? "no key held" : keys, w);
+    put(4, x, settingsLine(s.device.registry()), w);
+    put(5, x,
+        s.menu ? "SCREEN: arrows move, Enter acts, PgUp/PgDn tabs, o OK, c Cancel, "
+                 "s Start, q quit, F1 back"
+               : "KEYBOARD: what you type goes to the device",
+        w);
+    mvhline(6, x, ACS_HLINE, std::max(0, w - 1));
+    int rows = std::max(0, H - 9);
+    size_t n = s.tap.lines.size();
+    for (int i = 0; i < rows && size_t(i) < n; ++i)
+        put(7 + rows - 1 - i, x, s.tap.lines[n - 1 - size_t(i)], w);
+    if (!s.message.empty())
+        put(H - 2, 0, s.message, W);
+    attron(A_REVERSE);
+    put(H - 1, 0, std::string("F1 screen/keys  ") + KeyboardDriver::helpLine() + "  ^] quit", W);
+    attroff(A_REVERSE);
+    refresh();
+}
+
+// A user action on the foreground program, as the scenario language has it; it is recorded.
+void act(Screen &s, const std::string &command) {
+    ScnCommand cmd;
+    bool empty = false;
+    std::string error;
+    if (!scnParseLine(command, 0, &cmd, &empty, &error) || empty) {
+        s.message = command + ": " + error;
+        return;
+    }
+    s.recorder.command(s.device.kernel().now(), command);
+    if (!s.runner.execute(cmd, &error))
+        s.message = error;
+    else
+        s.message = command;
+}
+
+std::string quoteArg(const std::string &t) {
+    std::string out = "\"";
+    for (char c : t) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+// The Start menu as a list; a digit or letter picks an entry.
+void startMenu(Screen &s) {
+    std::string line = "Start:";
+    for (size_t i = 0; i < std::size(kStartMenu); ++i)
+        line += std::string(" ") + char(i < 9 ? '1' + i : 'a' + (i - 9)) + "=" + kStartMenu[i].name;
+    s.message = line;
+    draw(s);
+    nodelay(stdscr, FALSE);
+    int c = getch();
+    nodelay(stdscr, TRUE);
+    size_t i = c >= '1' && c <= '9'   ? size_t(c - '1')
+               : c >= 'a' && c <= 'z' ? size_t(c - 'a' + 9)
+                                      : 99;
+    if (i >= std::size(kStartMenu)) {
+        s.message.clear();
+        return;
+    }
+    std::string cmd = kStartMenu[i].command;
+    size_t sp = cmd.find(' ');
+    std::string prog = cmd.substr(0, sp);
+    if (prog.size() > 4 && prog.substr(prog.size() - 4) == ".exe")
+        prog.resize(prog.size() - 4);
+    act(s, "run " + prog + (sp == std::string::npos ? "" : " " + cmd.substr(sp + 1)));
+}
+
+// Acts on the selected control: a click, a slider step, the next entry of a list.
+void actOnControl(Screen &s, int step) {
+    if (s.selected >= s.controls.size())
+        return;
+    const Control &c = s.controls[s.selected];
+    std::string id = std::to_string(c.id);
+    const emul::ControlState &st = c.state;
+    if (st.pos && st.min && st.max) {
+        int to = std::clamp(*st.pos + (step ? step : 1), *st.min, *st.max);
+        act(s, "slide " + id + " " + std::to_string(to));
+    } else if (st.items && !st.items->empty() && classOf(st) != "systabcontrol32") {
+        auto &items = *st.items;
+        size_t at = 0;
+        for (size_t i = 0; i < items.size(); ++i)
+            if (st.selected && items[i] == *st.selected)
+                at = i;
+        at = (at + items.size() + size_t(step >= 0 ? 1 : -1)) % items.size();
+        act(s, "select " + id + " " + quoteArg(items[at]));
+    } else if (st.items && classOf(st) == "systabcontrol32") {
+        size_t at = 0;
+        for (size_t i = 0; i < st.items->size(); ++i)
+            if (st.selected && (*st.items)[i] == *st.selected)
+                at = i;
+        at = (at + st.items->size() + size_t(step >= 0 ? 1 : -1)) % st.items->size();
+        act(s, "tab " + std::to_string(at));
+    } else {
+        act(s, "click " + id);
+    }
+}
+
+// A mouse click at a terminal cell: the control under it.
+void clickAt(Screen &s, int x, int y) {
+    int px = (x - s.originX) * 8 + 4, py = (y - s.originY) * 16 + 8;
+    for (size_t i = s.controls.size(); i-- > 0;) {
+        const RECT &r = s.controls[i].rect;
+        if (px >= r.left && px < r.right && py >= r.top && py < r.bottom) {
+            s.selected = i;
+            const emul::ControlState &st = s.controls[i].state;
+            if (st.pos && st.min && st.max) {
+                int width = std::max(1, int(r.right - r.left) - 1);
+                int to = *st.min + (px - r.left) * (*st.max - *st.min) / width;
+                act(s, "slide " + std::to_string(s.controls[i].id) + " " + std::to_string(to));
+            } else {
+                actOnControl(s, 1);
+            }
+            return;
+        }
+    }
+}
+
+HostKey hostKeyOf(wint_t c, bool isKeyCode) {
+    HostKey k;
+    if (isKeyCode) {
+        switch (c) {
+        case KEY_UP:
+            k.type = HostKey::Up;
+            break;
+        case KEY_DOWN:
+            k.type = HostKey::Down;
+            break;
+        case KEY_LEFT:
+            k.type = HostKey::Left;
+            break;
+        case KEY_RIGHT:
+            k.type = HostKey::Right;
+            break;
+        case KEY_SR:
+            k.type = HostKey::Up;
+            k.shift = true;
+            break;
+        case KEY_SF:
+            k.type = HostKey::Down;
+            k.shift = true;
+            break;
+        case KEY_SLEFT:
+            k.type = HostKey::Left;
+            k.shift = true;
+            break;
+        case KEY_SRIGHT:
+            k.type = HostKey::Right;
+            k.shift = true;
+            break;
+        case KEY_HOME:
+            k.type = HostKey::Home;
+            break;
+        case KEY_END:
+            k.type = HostKey::End;
+            break;
+        case KEY_PPAGE:
+            k.type = HostKey::PageUp;
+            break;
+        case KEY_NPAGE:
+            k.type = HostKey::PageDown;
+            break;
+        case KEY_DC:
+            k.type = HostKey::Delete;
+            break;
+        case KEY_BACKSPACE:
+            k.ch = 8;
+            break;
+        case KEY_ENTER:
+            k.ch = 13;
+            break;
+        case KEY_BTAB:
+            k.ch = 9;
+            k.shift = true;
+            break;
+        default:
+            if (c >= wint_t(KEY_F(1)) && c <= wint_t(KEY_F(12))) {
+                k.type = HostKey::Function;
+                k.function = int(c - KEY_F(0));
+            }
+        }
+        return k;
+    }
+    if (c == 10 || c == 13)
+        k.ch = 13;
+    else if (c == 8 || c == 127)
+        k.ch = 8;
+    else if (c == 9)
+        k.ch = 9;
+    else if (c == 27)
+        k.type = HostKey::Escape;
+    else if (c >= 1 && c <= 26) {
+        k.ch = char16_t('a' + c - 1);
+        k.ctrl = true;
+    } else {
+        k.ch = char16_t(c);
+        k.ctrl = c < 32;
+    }
+    return k;
+}
+
+// Keys in screen mode; false when the session ends.
+bool screenKey(Screen &s, const HostKey &k) {
+    size_t n = s.controls.size();
+    switch (k.type) {
+    case HostKey::Function:
+        if (k.function == 1)
+            s.menu = false;
+        return true;
+    case HostKey::Escape:
+        s.menu = false;
+        return true;
+    case HostKey::Up:
+    case HostKey::Left:
+        if (k.type == HostKey::Left && s.selected < n && s.controls[s.selected].state.pos) {
+            actOnControl(s, -1);
+            return true;
+        }
+        if (n)
+            s.selected = (s.selected + n - 1) % n;
+        return true;
+    case HostKey::Down:
+    case HostKey::Right:
+        if (k.type == HostKey::Right && s.selected < n && s.controls[s.selected].state.pos) {
+            actOnControl(s, 1);
+            return true;
+        }
+        if (n)
+            s.selected = (s.selected + 1) % n;
+        return true;
+    case HostKey::PageUp:
+    case HostKey::PageDown:
+        for (size_t i = 0; i < n; ++i)
+            if (classOf(s.controls[i].state) == "systabcontrol32") {
+                s.selected = i;
+                actOnControl(s, k.type == HostKey::PageUp ? -1 : 1);
+            }
+        return true;
+    case HostKey::Char:
+        break;
+    default:
+        return true;
+    }
+    switch (k.ch) {
+    case 13:
+    case ' ':
+        actOnControl(s, 1);
+        break;
+    case '-':
+        actOnControl(s, -1);
+        break;
+    case 'o':
+        act(s, "ok");
+        break;
+    case 'c':
+        act(s, "cancel");
+        break;
+    case 's':
+        startMenu(s);
+        break;
+    case 'y':
+        act(s, "answer yes");
+        break;
+    case 'n':
+        act(s, "answer no");
+        break;
+    case 'q':
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int runInteractive(const InteractiveOptions &options) {
+    StateDir dir = stateDir(options.state);
+    std::error_code ec;
+    if (options.reset) {
+        for (const std::string &p :
+             {dir.hive(), dir.hive() + "-wal", dir.hive() + "-shm", dir.dir + "/driver-build"})
+            fs::remove(p, ec);
+        fs::remove_all(dir.root(), ec);
+    }
+    fs::create_directories(dir.root(), ec);
+    if (ec) {
+        std::fprintf(stderr, "handheld: cannot make the state folder %s: %s\n", dir.dir.c_str(),
+                     ec.message().c_str());
+        return 1;
+    }
+    // One device per state folder.
+    int lock = open((dir.dir + "/lock").c_str(), O_RDWR | O_CREAT, 0644);
+    if (lock < 0 || flock(lock, LOCK_EX | LOCK_NB) != 0) {
+        std::fprintf(stderr, "handheld: a device is running from %s already\n", dir.dir.c_str());
+        return 1;
+    }
+    std::string build = options.build;
+    if (build.empty()) {
+        std::ifstream in(dir.dir + "/driver-build");
+        std::getline(in, build);
+        if (build != "ce420" && build != "ce400" && build != "ce300")
+            build = "ce420";
+    }
+    std::ofstream(dir.dir + "/driver-build") << build << "\n";
+
+    emul::DeviceOptions dopt;
+    dopt.realTime = true;
+    dopt.hivePath = dir.hive();
+    dopt.stateDir = dir.root();
+    emul::Device device(dopt);
+    LineTap tap;
+    std::ostream tapStream(&tap);
+    device.journal().tee(&tapStream);
+
+    bool fresh = !device.registry().keyExists(kDriverKey);
+    InstallOptions inst;
+    inst.withPort = false;
+    inst.settings = fresh;
+    inst.driverBuild = build;
+    install(device, inst);
+    if (fresh)
+        installStartMenu(device);
+
+    emul::SerialPort &port = device.serial().addPort(u"COM2:", true);
+    std::string error;
+    std::string linePath = port.openPty(&error);
+    if (linePath.empty()) {
+        std::fprintf(stderr, "handheld: no pseudo-terminal for the infrared line: %s\n",
+                     error.c_str());
+        return 1;
+    }
+    fs::remove(dir.irLine(), ec);
+    fs::create_symlink(linePath, dir.irLine(), ec);
+    int kbFd = openKeyboardLine(linePath, &error);
+    if (kbFd < 0) {
+        std::fprintf(stderr, "handheld: %s: %s\n", linePath.c_str(), error.c_str());
+        return 1;
+    }
+
+    SessionRecorder recorder;
+    if (!options.record.empty() && !recorder.open(options.record)) {
+        std::fprintf(stderr, "handheld: cannot write %s: %s\n", options.record.c_str(),
+                     std::strerror(errno));
+        return 1;
+    }
+    emul::Kernel &k = device.kernel();
+    if (recorder.active()) {
+        // What a replay must start from: this device's build and settings.
+        recorder.command(0, "driver " + build);
+        for (const char16_t *name :
+             {u"Enable Keyboard", u"Repeat Rate", u"Delay Time", u"Enable Restart"})
+            if (auto v = dwordValue(device.registry(), name))
+                recorder.command(0, "set \"Drivers\\BuiltIn\\Norvel\" \"" + emul::utf8(name) +
+                                        "\" dword " + std::to_string(*v));
+        recorder.command(0, "boot");
+    }
+
+    ScenarioRunner runner(device);
+    if (!device.devices().activate(kDriverKey, 0))
+        tap.lines.push_back("the keyboard driver did not start");
+    KeyMap map(build);
+    VirtualKeyboard kb(map, [&](const std::vector<uint8_t> &bytes) {
+        recorder.bytes(k.now(), bytes);
+        size_t done = 0;
+        while (done < bytes.size()) {
+            ssize_t n = write(kbFd, bytes.data() + done, bytes.size() - done);
+            if (n <= 0)
+                break;
+            done += size_t(n);
+        }
+    });
+    KeyboardDriver driver(kb);
+    Screen screen{device, runner, kb, driver, recorder, tap, dir, linePath, false, 0, "", {}, 1, 2};
+
+    // Notes in front, as the device comes up; the keyboard connects.
+    std::string notesError;
+    {
+        ScnCommand cmd;
+        bool empty = false;
+        scnParseLine("run notes", 0, &cmd, &empty, &notesError);
+        recorder.command(k.now(), "run notes");
+        runner.execute(cmd, &notesError);
+    }
+    kb.connect();
+
+    std::setlocale(LC_ALL, "");
+    stopRequested = false;
+    auto oldInt = std::signal(SIGINT, onSignal);
+    auto oldTerm = std::signal(SIGTERM, onSignal);
+    auto oldHup = std::signal(SIGHUP, onSignal);
+    initscr();
+    raw();
+    noecho();
+    keypad(stdscr, TRUE);
+    nodelay(stdscr, TRUE);
+    set_escdelay(25);
+    curs_set(0);
+    mousemask(BUTTON1_CLICKED | BUTTON1_PRESSED, nullptr);
+    screen.message = notesError;
+
+    bool running = true;
+    uint64_t lastDraw = 0;
+    while (running && !stopRequested) {
+        k.block([] { return stopRequested.load(); }, k.now() + 25);
+        bool changed = tap.changed;
+        wint_t c;
+        int r;
+        while ((r = get_wch(&c)) != ERR) {
+            changed = true;
+            if (r == KEY_CODE_YES && c == KEY_MOUSE) {
+                MEVENT me;
+                if (getmouse(&me) == OK) {
+                    screen.menu = true;
+                    draw(screen);
+                    clickAt(screen, me.x, me.y);
+                }
+                continue;
+            }
+            if (r == KEY_CODE_YES && c == KEY_RESIZE)
+                continue;
+            HostKey key = hostKeyOf(c, r == KEY_CODE_YES);
+            if (key.type == HostKey::Char && key.ch == 0x1D) { // ^]
+                running = false;
+                break;
+            }
+            if (screen.menu) {
+                running = screenKey(screen, key);
+                continue;
+            }
+            if (key.type == HostKey::Function && key.function == 1) {
+                screen.menu = true;
+                continue;
+            }
+            if (!driver.handle(key))
+                screen.message = "no key of the keyboard types that";
+            else
+                screen.message.clear();
+        }
+        // Redraw on a change, and a few times a second for what the device did by itself.
+        if (changed || k.now() - lastDraw >= 200) {
+            tap.changed = false;
+            draw(screen);
+            lastDraw = k.now();
+        }
+    }
+    kb.releaseAll();
+    endwin();
+    std::signal(SIGINT, oldInt);
+    std::signal(SIGTERM, oldTerm);
+    std::signal(SIGHUP, oldHup);
+    recorder.close(k.now());
+    fs::remove(dir.irLine(), ec);
+    close(kbFd);
+    return 0;
+}
+
+} // namespace handheld

@@ -1,0 +1,18 @@
+// The interactive device: `handheld` on a terminal. It boots the device from its state folder,
+// draws its screen with ncurses and types through the built-in virtual keyboard.
+#pragma once
+
+#include <string>
+
+namespace handheld {
+
+struct InteractiveOptions {
+    std::string state;  // state folder; empty: the default one
+    bool reset = false; // start over with a newly installed device
+    std::string build;  // driver build of a new device; empty: as before, else ce420
+    std::string record; // write the session to this scenario file
+};
+
+int runInteractive(const InteractiveOptions &options);
+
+} // namespace handheld

@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# The interactive handheld as a person uses it, under tmux: it boots from a state folder, the
+# built-in keyboard types into Notes, `handheld reg` reads and writes the running device's
+# registry, the session is recorded and replays to the same screen, and a device killed in the
+# middle of settings changes leaves a hive that a new device starts from.
+#
+#   interactive_check.sh HANDHELD
+# Every wait polls for what it expects, with a generous limit; nothing waits a fixed time.
+set -uo pipefail
+HANDHELD=$1
+work=$(mktemp -d)
+sock=$work/tmux
+state=$work/state
+T=device
+trap 'tmux -S "$sock" kill-server 2>/dev/null; rm -rf "$work"' EXIT
+
+fail() {
+    echo "FAIL: $*"
+    echo "---- screen ----"
+    tmux -S "$sock" capture-pane -p -t $T 2>/dev/null
+    exit 1
+}
+
+# Polls the screen until it shows TEXT (fixed string); 60 s at most.
+wait_screen() {
+    for _ in $(seq 600); do
+        tmux -S "$sock" capture-pane -p -t $T 2>/dev/null | grep -qF -- "$1" && return 0
+        sleep 0.1
+    done
+    fail "the screen never showed: $1"
+}
+
+wait_gone() {
+    for _ in $(seq 600); do
+        tmux -S "$sock" has-session -t $T 2>/dev/null || return 0
+        sleep 0.1
+    done
+    fail "the device did not end"
+}
+
+start() {
+    tmux -S "$sock" new-session -d -s $T -x 110 -y 30 "$HANDHELD --state $state $*" ||
+        fail "tmux could not start the device"
+    wait_screen "keyboard link up"
+}
+
+# 1. A new device: Notes in front, the keyboard types into it.
+start --record "$work/session.scn"
+wait_screen "Notes"
+[ -L "$state/ir-line" ] || fail "no $state/ir-line link while the device runs"
+case $(readlink "$state/ir-line") in /dev/pts/*) ;; *) fail "ir-line is not a pseudo-terminal" ;; esac
+tmux -S "$sock" send-keys -t $T -l "Hello, World!"
+wait_screen "│Hello, World!"
+
+# 2. The registry tool on the running device: it reads the installation and its change reaches
+#    the device (the status line shows the new delay).
+"$HANDHELD" --state "$state" reg query 'HKEY_LOCAL_MACHINE\Drivers\BuiltIn\Norvel' "Delay Time" |
+    grep -q "REG_DWORD    0x1f4 (500)" || fail "reg query on the running device"
+"$HANDHELD" --state "$state" reg set 'Drivers\BuiltIn\Norvel' "Delay Time" dword 300 ||
+    fail "reg set on the running device"
+wait_screen "delay 300 ms"
+
+# 3. An application key starts its program (the launcher asks the shell for it).
+tmux -S "$sock" send-keys -t $T F8
+wait_screen "start tmail.exe"
+
+# 4. ^] ends the session; the link goes with it.
+tmux -S "$sock" send-keys -t $T C-]
+wait_gone
+[ -e "$state/ir-line" ] && fail "ir-line left behind"
+
+# 5. The recording replays to the same note.
+"$HANDHELD" play "$work/session.scn" --screen >"$work/journal" 2>"$work/screen" ||
+    fail "the recording does not play: $(cat "$work/screen")"
+grep -qF "|Hello, World!" "$work/screen" || fail "the replay's screen: $(cat "$work/screen")"
+
+# 6. Killed during settings changes: the driver follows every change of "Enable Keyboard" by
+#    closing or opening its port and writing its status values, while reg writes the delay.
+start
+for i in $(seq 40); do
+    "$HANDHELD" --state "$state" reg set 'Drivers\BuiltIn\Norvel' "Enable Keyboard" dword $((i % 2)) &&
+        "$HANDHELD" --state "$state" reg set 'Drivers\BuiltIn\Norvel' "Delay Time" dword $((400 + i)) ||
+        fail "reg set $i"
+    [ "$i" = 20 ] && pid=$(tmux -S "$sock" list-panes -t $T -F '#{pane_pid}') && kill -9 "$pid"
+done
+wait_gone
+"$HANDHELD" --state "$state" reg export >"$work/hive.reg" || fail "reg export after the kill"
+grep -q '^"Delay Time"=dword:000001b8$' "$work/hive.reg" || fail "Delay Time: $(grep Delay "$work/hive.reg")"
+grep -q '^"Dll"="Lumakey.DLL"$' "$work/hive.reg" || fail "the driver key lost its values"
+"$HANDHELD" --state "$state" reg set 'Drivers\BuiltIn\Norvel' "Enable Keyboard" dword 1
+start
+wait_screen "delay 440 ms"
+tmux -S "$sock" send-keys -t $T -l "again"
+wait_screen "│again"
+tmux -S "$sock" send-keys -t $T C-]
+wait_gone
+echo "interactive device: all checks passed"
