@@ -32,14 +32,15 @@ int play(std::istream &in, const std::string &source, std::ostream *screen) {
     options.withPort = false; // the runner puts the line where the scenario wants it
     install(device, options);
     device.journal().tee(&std::cout);
+    device.journal().keepLast(0); // standard output holds it; a long run stays flat
     ScenarioRunner runner(device);
     ScnError err;
     if (!runner.play(in, &err)) {
-        std::cout.flush();
+        device.journal().flush();
         std::fprintf(stderr, "%s:%d: %s\n", source.c_str(), err.line, err.message.c_str());
         return 2;
     }
-    std::cout.flush();
+    device.journal().flush();
     if (screen) {
         *screen << "\n" << renderScreen(device);
         screen->flush();

@@ -39,6 +39,7 @@ int runLive(const LiveOptions &options) {
     dopt.hivePath = options.hive;
     dopt.stateDir = options.state;
     emul::Device device(dopt);
+    device.journal().keepLast(256); // a ring for the screen; the stream has the rest
     if (options.journal)
         device.journal().tee(&std::cout);
 

@@ -1,6 +1,8 @@
 // The scenario language: tokens, numbers and the shape of every command.
 #include "scenario/scenario.h"
 
+#include "scenario/quote.h"
+
 #include "emul/text.h"
 
 #include <cstring>
@@ -242,7 +244,7 @@ bool parseArgs(ScnOp op, const std::vector<std::string> &a, ScnCommand *cmd, std
         if (n != 1)
             return false;
         if (a[0] != "ce420" && a[0] != "ce400" && a[0] != "ce300") {
-            *why = "unknown driver build \"" + a[0] + "\"";
+            *why = "unknown driver build " + quoteInput(a[0]);
             return false;
         }
         cmd->name = a[0];
@@ -285,13 +287,13 @@ bool parseArgs(ScnOp op, const std::vector<std::string> &a, ScnCommand *cmd, std
             for (auto &t : rest) {
                 uint8_t b;
                 if (!parseByte(t, &b)) {
-                    *why = "\"" + t + "\" is not a byte of two hex digits";
+                    *why = quoteInput(t) + " is not a byte of two hex digits";
                     return false;
                 }
                 cmd->value.data.push_back(b);
             }
         } else {
-            *why = "unknown value type \"" + type + "\"";
+            *why = "unknown value type " + quoteInput(type);
             return false;
         }
         return true;
@@ -300,7 +302,7 @@ bool parseArgs(ScnOp op, const std::vector<std::string> &a, ScnCommand *cmd, std
         if (n < 1 || n > 2 || (n == 2 && a[1] != "nobaud9600"))
             return false;
         if (!isComName(a[0])) {
-            *why = "\"" + a[0] + "\" is not a COM port name such as \"COM3:\"";
+            *why = quoteInput(a[0]) + " is not a COM port name such as \"COM3:\"";
             return false;
         }
         cmd->name = a[0];
@@ -363,7 +365,7 @@ bool parseArgs(ScnOp op, const std::vector<std::string> &a, ScnCommand *cmd, std
         for (auto &t : a) {
             uint8_t b;
             if (!parseByte(t, &b)) {
-                *why = "\"" + t + "\" is not a byte of two hex digits";
+                *why = quoteInput(t) + " is not a byte of two hex digits";
                 return false;
             }
             cmd->bytes.push_back(b);
@@ -376,7 +378,7 @@ bool parseArgs(ScnOp op, const std::vector<std::string> &a, ScnCommand *cmd, std
             cmd->op = ScnOp::ClientOpen;
             cmd->num = 0x80000000u;
             if (n == 2 && !parseAccess(a[1], &cmd->num)) {
-                *why = "\"" + a[1] + "\" is not an access such as GENERIC_READ or 0x80000000";
+                *why = quoteInput(a[1]) + " is not an access such as GENERIC_READ or 0x80000000";
                 return false;
             }
             return true;
@@ -490,7 +492,7 @@ bool scnParseLine(const std::string &line, int lineNo, ScnCommand *cmd, bool *em
         if (word == o.word)
             found = &o;
     if (!found) {
-        *error = "unknown command \"" + word + "\"";
+        *error = "unknown command " + quoteInput(word);
         return false;
     }
     cmd->op = found->op;

@@ -1,6 +1,8 @@
 // The scenario runner: the device's main thread acting out a scenario's commands.
 #include "scenario/scenario.h"
 
+#include "scenario/quote.h"
+
 #include "image/install.h"
 
 #include "emul/devmgr.h"
@@ -15,6 +17,8 @@
 #include "emul/text.h"
 #include "emul/windows_sys.h"
 
+#include <cerrno>
+#include <cstring>
 #include <istream>
 #include <sstream>
 
@@ -51,6 +55,20 @@ std::u16string programFile(const std::string &name) {
     if (p.find(u'\\') == std::u16string::npos && p.find(u'.') == std::u16string::npos)
         p += u".exe";
     return p;
+}
+
+std::string fileError(uint32_t e) {
+    switch (e) {
+    case 3:
+        return "a name on the way is a file";
+    case 5:
+        return "a folder is there, or a host link that leads out of the device";
+    case 123:
+        return "not a valid name on the device (\".\", \"..\" or a character such as : * ?)";
+    case 206:
+        return "a name is longer than 255 characters or the path longer than 259";
+    }
+    return "error " + std::to_string(e);
 }
 
 } // namespace
@@ -151,18 +169,21 @@ bool ScenarioRunner::execute(const ScnCommand &c, std::string *error) {
         dev_.heal(c.path);
         break;
     case ScnOp::File:
-        dev_.files().writeFile(emul::utf16(c.path), c.name);
+        if (uint32_t e = dev_.files().writeFile(emul::utf16(c.path), c.name)) {
+            *error = "file: cannot write " + quoteInput(c.path) + ": " + fileError(e);
+            return false;
+        }
         break;
     case ScnOp::Window: {
         if (emul::harness::findSceneWindow(c.path)) {
-            *error = "window: there is a window named \"" + c.path + "\" already";
+            *error = "window: there is a window named " + quoteInput(c.path) + " already";
             return false;
         }
         uintptr_t parent = 0;
         if (c.flag) {
             parent = emul::harness::findSceneWindow(c.parent);
             if (!parent) {
-                *error = "window: no window named \"" + c.parent + "\"";
+                *error = "window: no window named " + quoteInput(c.parent);
                 return false;
             }
         }
@@ -176,7 +197,7 @@ bool ScenarioRunner::execute(const ScnCommand &c, std::string *error) {
     case ScnOp::Foreground: {
         uintptr_t h = emul::harness::findSceneWindow(c.path);
         if (!h) {
-            *error = "foreground: no window named \"" + c.path + "\"";
+            *error = "foreground: no window named " + quoteInput(c.path);
             return false;
         }
         dev_.windows().setForeground(h);
@@ -252,7 +273,7 @@ bool ScenarioRunner::execute(const ScnCommand &c, std::string *error) {
         uint32_t err = 0;
         emul::Program *p = dev_.processes().start(programFile(c.path), emul::utf16(cmdLine), &err);
         if (!p) {
-            *error = "run: the device cannot start \"" + c.path + "\" (error " +
+            *error = "run: the device cannot start " + quoteInput(c.path) + " (error " +
                      std::to_string(err) + ")";
             return false;
         }
@@ -342,7 +363,13 @@ bool ScenarioRunner::execute(const ScnCommand &c, std::string *error) {
 bool ScenarioRunner::play(std::istream &in, ScnError *err) {
     std::string text;
     int lineNo = 0;
-    while (std::getline(in, text)) {
+    // The journal is written in blocks; one who feeds the scenario line by line sees it all
+    // before the runner waits for the next line.
+    for (;;) {
+        if (in.rdbuf()->in_avail() <= 0)
+            dev_.journal().flush();
+        if (!std::getline(in, text))
+            break;
         ++lineNo;
         ScnCommand cmd;
         bool empty = false;
@@ -353,6 +380,13 @@ bool ScenarioRunner::play(std::istream &in, ScnError *err) {
             err->message = message;
             return false;
         }
+    }
+    if (in.bad()) {
+        // A folder or an unreadable file ends here, not as if the scenario had ended.
+        err->line = lineNo + 1;
+        err->message = std::string("cannot read the scenario: ") +
+                       (errno ? std::strerror(errno) : "read error");
+        return false;
     }
     return true;
 }

@@ -1,6 +1,7 @@
 // The journal: one JSON object per line, in the order things happened on the device.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <ostream>
@@ -12,6 +13,10 @@ namespace emul {
 // Builder for the fields of one journal line, kept in the order they are added.
 class Fields {
   public:
+    Fields();
+    ~Fields();
+    Fields(const Fields &) = default;
+    Fields &operator=(const Fields &) = default;
     Fields &num(const char *name, int64_t v);
     Fields &str(const char *name, const char16_t *v); // null pointer -> null
     Fields &str(const char *name, const std::string &utf8Text);
@@ -44,17 +49,30 @@ class Journal {
     void line(const char *kind, const std::string &valueJson,
               const Fields &f); // {"t":..,kind:value,...}
 
+    // The lines kept in memory: all of them, or since keepLast(n) the most recent ones (at
+    // least n of them, at most 2n).
     const std::vector<std::string> &lines() const { return lines_; }
     void clear() { lines_.clear(); }
-    // Lines also go to this stream as they are written (handheld play); may be null.
-    void tee(std::ostream *out) { out_ = out; }
+    // Bounds the memory of a long run: only the last `n` lines stay (0: none).
+    void keepLast(size_t n);
+    // Lines also go to this stream (handheld play, live), written in blocks; may be null.
+    // Whatever is buffered goes out when the buffer fills, on flush(), and before the stream
+    // is replaced; the device flushes before it waits in real time and at its end.
+    void tee(std::ostream *out);
+    void flush();
+    uint64_t written() const { return written_; } // lines journaled since the start
     // Only lines that contain `needle` (test helper).
     std::vector<std::string> grep(const std::string &needle) const;
 
   private:
-    void write(std::string l);
+    void begin(const char *kind);
+    void finish(const Fields &f);
+    std::string line_; // the line being formatted, reused
+    std::string out_buf_;
     std::vector<std::string> lines_;
+    size_t keep_ = SIZE_MAX;
     std::ostream *out_ = nullptr;
+    uint64_t written_ = 0;
 };
 
 } // namespace emul

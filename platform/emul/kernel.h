@@ -75,6 +75,10 @@ class Kernel {
     // next scheduling point. Wakes a real-time idle wait.
     void post(std::function<void()> fn);
 
+    // Called on the baton holder's stack before the device waits on the host clock or for a
+    // host event (real time): the journal is flushed there.
+    std::function<void()> beforeHostWait;
+
     // Ends every other thread (killing the ones still running) and joins them.
     void shutdown();
 

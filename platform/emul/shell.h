@@ -20,5 +20,7 @@ class Shell {
 
 // Registers the platform's built-in programs ("Notes.exe") with the device's processes.
 void registerPlatformPrograms(Processes &processes);
+// The platform's other programs (mail, contacts, ... the shell's desktop and task bar).
+void registerDevicePrograms(Processes &processes);
 
 } // namespace emul

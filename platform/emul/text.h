@@ -12,7 +12,11 @@ std::u16string utf16(const std::string &s);
 // (ASCII letters only).
 std::u16string foldCase(const std::u16string &s);
 bool equalsNoCase(const std::u16string &a, const std::u16string &b);
-// A JSON string literal (with quotes) for UTF-8 text.
+// A JSON string literal (with quotes) for UTF-8 text. Bytes that are not valid UTF-8 become
+// U+FFFD, so that the result is always valid JSON.
 std::string jsonQuote(const std::string &utf8Text);
+void appendJsonQuoted(std::string &out, const char *text, size_t n);
+// The same for UTF-16 text up to its null; an unpaired surrogate becomes U+FFFD.
+void appendJsonQuoted(std::string &out, const char16_t *text);
 
 } // namespace emul

@@ -60,19 +60,24 @@ wait_screen "│Hello, World!"
     fail "reg set on the running device"
 wait_screen "delay 300 ms"
 
-# 3. An application key starts its program (the launcher asks the shell for it).
+# 3. An application key starts its program (the launcher asks the shell for it), which comes
+#    in front with its command line; typing goes there now.
 tmux -S "$sock" send-keys -t $T F8
 wait_screen "start tmail.exe"
+wait_screen "│Mail: (no command line)"
+tmux -S "$sock" send-keys -t $T -l "Dear you"
+wait_screen "│Dear you"
 
 # 4. ^] ends the session; the link goes with it.
 tmux -S "$sock" send-keys -t $T C-]
 wait_gone
 [ -e "$state/ir-line" ] && fail "ir-line left behind"
 
-# 5. The recording replays to the same note.
+# 5. The recording replays to the same screen: Mail in front with what was typed into it.
 "$HANDHELD" play "$work/session.scn" --screen >"$work/journal" 2>"$work/screen" ||
     fail "the recording does not play: $(cat "$work/screen")"
-grep -qF "|Hello, World!" "$work/screen" || fail "the replay's screen: $(cat "$work/screen")"
+grep -qF "|Dear you" "$work/screen" || fail "the replay's screen: $(cat "$work/screen")"
+grep -q '"ShellExecuteEx".*"file":"tmail.exe"' "$work/journal" || fail "the replay started no Mail"
 
 # 6. Killed during settings changes: the driver follows every change of "Enable Keyboard" by
 #    closing or opening its port and writing its status values, while reg writes the delay.

@@ -480,13 +480,13 @@ TEST(Shell, ProcessHandlesAreCountedUntilClosed) {
     // A program the device does not have: success, and a process that has already ended.
     SHELLEXECUTEINFO other = sei;
     other.hProcess = nullptr;
-    other.lpFile = u"\\Windows\\fexplore.exe";
+    other.lpFile = u"\\Windows\\nothere.exe";
     ASSERT_TRUE(ShellExecuteEx(&other));
     EXPECT_EQ(WaitForSingleObject(other.hProcess, 0), WAIT_OBJECT_0);
     EXPECT_EQ(d.handles().count("process"), 1u);
     CloseHandle(other.hProcess);
     ASSERT_EQ(d.shell().launches.size(), 2u);
-    EXPECT_EQ(d.shell().launches[1].file, u"\\Windows\\fexplore.exe");
+    EXPECT_EQ(d.shell().launches[1].file, u"\\Windows\\nothere.exe");
 
     auto lines = d.journal().grep("ShellExecuteEx");
     ASSERT_EQ(lines.size(), 2u);

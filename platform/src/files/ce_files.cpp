@@ -72,10 +72,17 @@ bool isDeviceName(const std::u16string &n) {
 std::shared_ptr<FileObject> openPlain(const std::u16string &name, DWORD access, DWORD disposition,
                                       uint32_t *error) {
     namespace fs = std::filesystem;
-    std::string host = dev().files().hostPath(name);
+    std::string host = dev().files().resolve(name, error);
+    if (host.empty())
+        return nullptr;
     std::error_code ec;
     bool exists = fs::exists(host, ec);
     if (exists && fs::is_directory(host, ec)) {
+        *error = ERROR_ACCESS_DENIED;
+        return nullptr;
+    }
+    bool truncate = disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING;
+    if (exists && FileSystem::readOnly(host) && ((access & GENERIC_WRITE) || truncate)) {
         *error = ERROR_ACCESS_DENIED;
         return nullptr;
     }
@@ -91,7 +98,6 @@ std::shared_ptr<FileObject> openPlain(const std::u16string &name, DWORD access, 
     auto f = std::make_shared<PlainFile>();
     f->path = host;
     f->writable = (access & GENERIC_WRITE) != 0;
-    bool truncate = disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING;
     if (exists && !truncate) {
         std::ifstream in(host, std::ios::binary);
         std::stringstream ss;
@@ -229,8 +235,12 @@ CEAPI BOOL DeleteFileW(LPCWSTR name) {
     d.journal().call("DeleteFileW", Fields().str("path", name));
     std::error_code ec;
     std::string host = d.files().hostPath(name ? name : u"");
-    if (!name || !std::filesystem::is_regular_file(host, ec)) {
+    if (!name || host.empty() || !std::filesystem::is_regular_file(host, ec)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    }
+    if (FileSystem::readOnly(host)) {
+        SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
     std::filesystem::remove(host, ec);
@@ -240,18 +250,24 @@ CEAPI BOOL DeleteFileW(LPCWSTR name) {
 CEAPI DWORD GetFileAttributesW(LPCWSTR name) {
     std::error_code ec;
     std::string host = dev().files().hostPath(name ? name : u"");
-    if (!name || !std::filesystem::exists(host, ec)) {
+    if (!name || host.empty() || !std::filesystem::exists(host, ec)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return 0xFFFFFFFF;
     }
-    return std::filesystem::is_directory(host, ec) ? FILE_ATTRIBUTE_DIRECTORY
-                                                   : FILE_ATTRIBUTE_NORMAL;
+    if (std::filesystem::is_directory(host, ec))
+        return FILE_ATTRIBUTE_DIRECTORY;
+    return FileSystem::readOnly(host) ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
 }
 
 CEAPI BOOL CreateDirectoryW(LPCWSTR name, LPSECURITY_ATTRIBUTES) {
     std::error_code ec;
-    std::string host = dev().files().hostPath(name ? name : u"");
-    if (!name || std::filesystem::exists(host, ec)) {
+    uint32_t error = ERROR_PATH_NOT_FOUND;
+    std::string host = name ? dev().files().resolve(name, &error) : std::string();
+    if (host.empty()) {
+        SetLastError(error);
+        return FALSE;
+    }
+    if (std::filesystem::exists(host, ec)) {
         SetLastError(ERROR_ALREADY_EXISTS);
         return FALSE;
     }

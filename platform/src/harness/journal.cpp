@@ -3,29 +3,62 @@
 
 #include "emul/text.h"
 
+#include <charconv>
+#include <cstring>
+
 namespace emul {
 
+namespace {
+
+// A journal line is built for every platform call: its fields reuse one spare buffer per
+// thread instead of allocating.
+thread_local std::string spareFields;
+
+void appendNumber(std::string &out, int64_t v) {
+    char buf[24];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, size_t(r.ptr - buf));
+}
+
+// Flushed to the stream when the buffer holds this much.
+constexpr size_t kBlock = 64 * 1024;
+
+} // namespace
+
+Fields::Fields() {
+    text_.swap(spareFields);
+    text_.clear();
+}
+
+Fields::~Fields() {
+    if (text_.capacity() > spareFields.capacity())
+        text_.swap(spareFields);
+}
+
 void Fields::key(const char *name) {
-    text_ += ",";
-    text_ += jsonQuote(name);
-    text_ += ":";
+    text_ += ',';
+    appendJsonQuoted(text_, name, std::strlen(name));
+    text_ += ':';
 }
 
 Fields &Fields::num(const char *name, int64_t v) {
     key(name);
-    text_ += std::to_string(v);
+    appendNumber(text_, v);
     return *this;
 }
 
 Fields &Fields::str(const char *name, const char16_t *v) {
     key(name);
-    text_ += v ? jsonQuote(utf8(v)) : "null";
+    if (v)
+        appendJsonQuoted(text_, v);
+    else
+        text_ += "null";
     return *this;
 }
 
 Fields &Fields::str(const char *name, const std::string &v) {
     key(name);
-    text_ += jsonQuote(v);
+    appendJsonQuoted(text_, v.data(), v.size());
     return *this;
 }
 
@@ -82,30 +115,74 @@ Journal::Journal() {
 }
 
 Journal::~Journal() {
+    flush();
     if (activeJournal == this)
         activeJournal = nullptr;
 }
 
-void Journal::write(std::string l) {
-    if (out_) {
-        *out_ << l << "\n";
+void Journal::keepLast(size_t n) {
+    keep_ = n;
+    if (lines_.size() > keep_)
+        lines_.erase(lines_.begin(), lines_.end() - long(keep_));
+}
+
+void Journal::tee(std::ostream *out) {
+    flush();
+    out_ = out;
+}
+
+void Journal::flush() {
+    if (out_ && !out_buf_.empty()) {
+        out_->write(out_buf_.data(), std::streamsize(out_buf_.size()));
         out_->flush();
     }
-    lines_.push_back(std::move(l));
+    out_buf_.clear();
 }
 
 void Journal::call(const char *name, const Fields &f) {
-    line("call", jsonQuote(name), f);
+    begin("call");
+    appendJsonQuoted(line_, name, std::strlen(name));
+    finish(f);
 }
 
 void Journal::event(const char *name, const Fields &f) {
-    line("event", jsonQuote(name), f);
+    begin("event");
+    appendJsonQuoted(line_, name, std::strlen(name));
+    finish(f);
 }
 
 void Journal::line(const char *kind, const std::string &valueJson, const Fields &f) {
-    std::string l = "{\"t\":" + std::to_string(clock ? clock() : 0) + "," + jsonQuote(kind) + ":" +
-                    valueJson + f.text() + "}";
-    write(std::move(l));
+    begin(kind);
+    line_ += valueJson;
+    finish(f);
+}
+
+void Journal::begin(const char *kind) {
+    line_.assign("{\"t\":");
+    appendNumber(line_, clock ? clock() : 0);
+    line_ += ',';
+    appendJsonQuoted(line_, kind, std::strlen(kind));
+    line_ += ':';
+}
+
+void Journal::finish(const Fields &f) {
+    line_ += f.text();
+    line_ += '}';
+    ++written_;
+    if (keep_ == SIZE_MAX) {
+        lines_.push_back(line_);
+    } else if (keep_) {
+        // Trimmed by half the bound at a time, so that keeping costs O(1) per line.
+        if (lines_.size() >= 2 * keep_)
+            lines_.erase(lines_.begin(), lines_.end() - long(keep_ - 1));
+        lines_.push_back(line_);
+    }
+    if (out_) {
+        out_buf_ += line_;
+        out_buf_ += '\n';
+        if (out_buf_.size() >= kBlock)
+            flush();
+    }
 }
 
 std::vector<std::string> Journal::grep(const std::string &needle) const {

@@ -61,6 +61,7 @@ Device::Device(const DeviceOptions &options)
     theDevice = this;
     kernel_ = std::make_unique<Kernel>(options.realTime, options.tickStart);
     journal_.clock = [this] { return kernel_->tick(); };
+    kernel_->beforeHostWait = [this] { journal_.flush(); };
     if (options.stateDir.empty()) {
         rootDir_ = hostfs::makeTempDir("handheld");
         ownsRoot_ = true;

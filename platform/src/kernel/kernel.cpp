@@ -115,6 +115,8 @@ void Kernel::schedule() {
                 virtualNow_ = earliest;
             continue;
         }
+        if (beforeHostWait)
+            beforeHostWait();
         std::unique_lock<std::mutex> l(m_);
         auto pending = [&] { return !posted_.empty(); };
         if (earliest == kNever)

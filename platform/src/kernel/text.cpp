@@ -5,6 +5,57 @@
 
 namespace emul {
 
+namespace {
+
+// The length of the valid UTF-8 sequence at p (at most n bytes), or 0 when it is not one.
+// A sequence of the right shape that encodes a surrogate, an overlong form or a value past
+// U+10FFFF counts as one invalid sequence, so that each bad character gives one U+FFFD.
+size_t utf8Sequence(const unsigned char *p, size_t n, bool *valid) {
+    unsigned char b = p[0];
+    size_t len = b >= 0xF0 && b <= 0xF7 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 0;
+    *valid = false;
+    if (len == 0 || len > n)
+        return 1;
+    uint32_t c = b & (0x7F >> len);
+    for (size_t k = 1; k < len; ++k) {
+        if ((p[k] & 0xC0) != 0x80)
+            return 1;
+        c = (c << 6) | (p[k] & 0x3F);
+    }
+    static const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    *valid = c >= least[len] && c <= 0x10FFFF && !(c >= 0xD800 && c < 0xE000);
+    return len;
+}
+
+void appendEscaped(std::string &out, unsigned char c) {
+    switch (c) {
+    case '"':
+        out += "\\\"";
+        break;
+    case '\\':
+        out += "\\\\";
+        break;
+    case '\n':
+        out += "\\n";
+        break;
+    case '\r':
+        out += "\\r";
+        break;
+    case '\t':
+        out += "\\t";
+        break;
+    default: {
+        static const char hex[] = "0123456789abcdef";
+        char buf[6] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 15]};
+        out.append(buf, 6);
+    }
+    }
+}
+
+const char kReplacement[] = "\xEF\xBF\xBD"; // U+FFFD
+
+} // namespace
+
 std::string utf8(const char16_t *s) {
     std::string out;
     if (!s)
@@ -40,25 +91,20 @@ std::string utf8(const std::u16string &s) {
 
 std::u16string utf16(const std::string &s) {
     std::u16string out;
+    auto p = reinterpret_cast<const unsigned char *>(s.data());
     for (size_t i = 0; i < s.size();) {
-        unsigned char b = s[i];
-        uint32_t c;
-        size_t n;
-        if (b < 0x80) {
-            c = b;
-            n = 1;
-        } else if ((b >> 5) == 6) {
-            c = b & 0x1F;
-            n = 2;
-        } else if ((b >> 4) == 14) {
-            c = b & 0x0F;
-            n = 3;
-        } else {
-            c = b & 0x07;
-            n = 4;
+        if (p[i] < 0x80) {
+            out += char16_t(p[i++]);
+            continue;
         }
-        for (size_t k = 1; k < n && i + k < s.size(); ++k)
-            c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+        bool valid;
+        size_t n = utf8Sequence(p + i, s.size() - i, &valid);
+        uint32_t c = 0xFFFD; // what is not UTF-8 reads as the replacement character
+        if (valid) {
+            c = p[i] & (0x7F >> n);
+            for (size_t k = 1; k < n; ++k)
+                c = (c << 6) | (p[i + k] & 0x3F);
+        }
         i += n;
         if (c >= 0x10000) {
             c -= 0x10000;
@@ -83,36 +129,71 @@ bool equalsNoCase(const std::u16string &a, const std::u16string &b) {
     return foldCase(a) == foldCase(b);
 }
 
-std::string jsonQuote(const std::string &s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
+void appendJsonQuoted(std::string &out, const char *text, size_t n) {
+    auto p = reinterpret_cast<const unsigned char *>(text);
+    out += '"';
+    size_t i = 0;
+    while (i < n) {
+        // Plain ASCII runs are copied in one go.
+        size_t run = i;
+        while (run < n && p[run] >= 0x20 && p[run] < 0x80 && p[run] != '"' && p[run] != '\\')
+            ++run;
+        out.append(text + i, run - i);
+        i = run;
+        if (i == n)
             break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
+        if (p[i] < 0x80) {
+            appendEscaped(out, p[i++]);
+            continue;
+        }
+        bool valid;
+        size_t len = utf8Sequence(p + i, n - i, &valid);
+        if (valid)
+            out.append(text + i, len);
+        else
+            out += kReplacement;
+        i += len;
+    }
+    out += '"';
+}
+
+void appendJsonQuoted(std::string &out, const char16_t *s) {
+    out += '"';
+    for (size_t i = 0; s && s[i]; ++i) {
+        uint32_t c = s[i];
+        if (c < 0x80) {
+            if (c >= 0x20 && c != '"' && c != '\\')
                 out += char(c);
+            else
+                appendEscaped(out, (unsigned char)c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        } else if (c >= 0xD800 && c < 0xE000) {
+            if (c < 0xDC00 && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+                ++i;
+                out += char(0xF0 | (c >> 18));
+                out += char(0x80 | ((c >> 12) & 0x3F));
+                out += char(0x80 | ((c >> 6) & 0x3F));
+                out += char(0x80 | (c & 0x3F));
+            } else {
+                out += kReplacement;
             }
+        } else {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
         }
     }
-    return out + "\"";
+    out += '"';
+}
+
+std::string jsonQuote(const std::string &s) {
+    std::string out;
+    out.reserve(s.size() + 2);
+    appendJsonQuoted(out, s.data(), s.size());
+    return out;
 }
 
 } // namespace emul

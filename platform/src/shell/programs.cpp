@@ -60,6 +60,7 @@ namespace emul {
 
 void registerPlatformPrograms(Processes &processes) {
     processes.registerBuiltin(u"Notes.exe", NotesMain);
+    registerDevicePrograms(processes);
 }
 
 } // namespace emul

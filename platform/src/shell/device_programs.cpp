@@ -1,0 +1,144 @@
+// The platform's other programs, small ones: each is a full-screen window that shows its name
+// and the command line it got, and the text programs have a text box that shows what was typed.
+// The shell's desktop and task bar come with the shell program, "explorer.exe".
+#include <windows.h>
+
+#include "emul/device.h"
+#include "emul/process.h"
+#include "emul/shell.h"
+#include "emul/windows_sys.h"
+
+#include <string>
+
+using namespace emul;
+
+namespace {
+
+constexpr int kCommandLineId = 1;
+constexpr int kTextId = 100; // the same id as Notes' text box
+
+struct ProgramSpec {
+    const char16_t *exe;
+    const char16_t *className;
+    const char16_t *title;
+    bool text; // has a text box
+};
+
+const ProgramSpec kPrograms[] = {
+    {u"tmail.exe", u"Inbox", u"Mail", true},
+    {u"pword.exe", u"PWord", u"Word", true},
+    {u"pxl.exe", u"Pxl", u"Spreadsheet", true},
+    {u"tasks.exe", u"Tasks", u"Tasks", true},
+    {u"calc.exe", u"Calculator", u"Calculator", true},
+    {u"clock.exe", u"Clock", u"Clock", false},
+    {u"iexplore.exe", u"IExplore", u"Internet Explorer", true},
+    {u"fexplore.exe", u"Explore", u"File Explorer", false},
+    {u"player.exe", u"MediaPlayer", u"Media Player", false},
+    {u"peghelp.exe", u"PegHelp", u"Help", false},
+    {u"iTask.exe", u"iTask", u"Task Manager", false},
+    {u"moneyce.exe", u"Money", u"Money", true},
+    {u"Qstart.exe", u"QuickStart", u"Quick Start", false},
+    {u"msreader.exe", u"Reader", u"Reader", false},
+};
+
+LRESULT CALLBACK ProgramWindow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_CLOSE:
+        DestroyWindow(hwnd);
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+int messageLoop() {
+    MSG m;
+    while (GetMessageW(&m, nullptr, 0, 0) > 0) {
+        TranslateMessage(&m);
+        DispatchMessageW(&m);
+    }
+    return int(m.wParam);
+}
+
+bool registerClass(const char16_t *name) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = ProgramWindow;
+    wc.lpszClassName = name;
+    return RegisterClassW(&wc) != 0;
+}
+
+std::u16string trimmed(const std::u16string &s) {
+    size_t b = s.find_first_not_of(u' ');
+    if (b == std::u16string::npos)
+        return u"";
+    return s.substr(b, s.find_last_not_of(u' ') + 1 - b);
+}
+
+int runProgram(const ProgramSpec &spec, const std::u16string &cmdLine, const char16_t *className,
+               const char16_t *title) {
+    // A second start brings the running one forward, as the platform's programs do.
+    if (HWND running = FindWindowW(className, nullptr)) {
+        dev().windows().setForeground(reinterpret_cast<uintptr_t>(running));
+        return 0;
+    }
+    registerClass(className);
+    HWND main = CreateWindowExW(0, className, title, WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr,
+                                nullptr, nullptr);
+    if (!main)
+        return 1;
+    std::u16string shown = std::u16string(title) + u": " +
+                           (trimmed(cmdLine).empty() ? u"(no command line)" : trimmed(cmdLine));
+    CreateWindowExW(0, u"Static", shown.c_str(), WS_CHILD | WS_VISIBLE, 0, 0, 240, 16, main,
+                    reinterpret_cast<HMENU>(intptr_t(kCommandLineId)), nullptr, nullptr);
+    if (spec.text) {
+        HWND edit =
+            CreateWindowExW(0, u"Edit", u"", WS_CHILD | WS_VISIBLE | ES_MULTILINE, 0, 16, 240, 304,
+                            main, reinterpret_cast<HMENU>(intptr_t(kTextId)), nullptr, nullptr);
+        SetFocus(edit);
+    }
+    dev().windows().setForeground(reinterpret_cast<uintptr_t>(main));
+    int code = messageLoop();
+    UnregisterClassW(className, nullptr);
+    return code;
+}
+
+// Contacts and Calendar are one program; its command line chooses the part.
+int OutlookMain(const std::u16string &cmdLine) {
+    static const ProgramSpec contacts{u"poutlook.exe", u"Contacts", u"Contacts", true};
+    static const ProgramSpec calendar{u"poutlook.exe", u"Calendar", u"Calendar", true};
+    bool isCalendar = trimmed(cmdLine).find(u"calendar") == 0;
+    const ProgramSpec &spec = isCalendar ? calendar : contacts;
+    return runProgram(spec, cmdLine, spec.className, spec.title);
+}
+
+// The shell: the desktop and, along the top of the screen, the task bar.
+int ExplorerMain(const std::u16string &) {
+    if (FindWindowW(u"HHTaskBar", nullptr))
+        return 0;
+    registerClass(u"DesktopExplorerWindow");
+    registerClass(u"HHTaskBar");
+    HWND desk = CreateWindowExW(0, u"DesktopExplorerWindow", u"Desktop", WS_VISIBLE, 0, 26, 240,
+                                294, nullptr, nullptr, nullptr, nullptr);
+    HWND bar = CreateWindowExW(0, u"HHTaskBar", u"Start", WS_VISIBLE, 0, 0, 240, 26, nullptr,
+                               nullptr, nullptr, nullptr);
+    if (!desk || !bar)
+        return 1;
+    return messageLoop();
+}
+
+} // namespace
+
+namespace emul {
+
+void registerDevicePrograms(Processes &processes) {
+    for (const ProgramSpec &spec : kPrograms)
+        processes.registerBuiltin(spec.exe, [&spec](const std::u16string &cmdLine) {
+            return runProgram(spec, cmdLine, spec.className, spec.title);
+        });
+    processes.registerBuiltin(u"poutlook.exe", OutlookMain);
+    processes.registerBuiltin(u"explorer.exe", ExplorerMain);
+}
+
+} // namespace emul
