@@ -4,8 +4,8 @@
 
 #include "emul/device.h"
 #include "emul/devmgr.h"
-#include "emul/process.h"
 #include "emul/files.h"
+#include "emul/process.h"
 #include "emul/registry.h"
 #include "handheld/image/install.h"
 #include "handheld/scenario/scenario.h"
