@@ -294,9 +294,6 @@ bool ScenarioRunner::execute(const ScnCommand &c, std::string *error) {
                  emul::kNever);
         break;
     }
-    case ScnOp::Sip:
-        dev_.shell().sipOn = c.flag;
-        break;
     case ScnOp::Dump: {
         std::u16string key = emul::utf16(c.path);
         std::string values = "null";
@@ -343,6 +340,7 @@ bool ScenarioRunner::execute(const ScnCommand &c, std::string *error) {
         journal.line("control", std::to_string(c.num), f);
         break;
     }
+    case ScnOp::Sip:
     case ScnOp::Tab:
     case ScnOp::Click:
     case ScnOp::Slide:

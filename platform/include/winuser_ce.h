@@ -592,4 +592,12 @@ CEAPI LRESULT DefDlgProcW(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam);
 #define IMAGE_BITMAP 0
 #define IMAGE_ICON 1
 
+/* dialog messages */
+#define DM_GETDEFID (WM_USER + 0)
+#define DM_SETDEFID (WM_USER + 1)
+#define DC_HASDEFID 0x534B
+#define DS_NOFAILCREATE 0x0010L
+#define MB_ABORTRETRYIGNORE 0x00000002L
+#define MB_RETRYCANCEL 0x00000005L
+
 #endif

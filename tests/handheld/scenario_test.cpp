@@ -165,9 +165,9 @@ TEST(ScenarioRunner, StopsAtTheFirstErrorWithItsLine) {
     EXPECT_FALSE(runner.playText("boot\ndriver ce300\n", &err));
     EXPECT_EQ(err.line, 2);
     EXPECT_NE(err.message.find("driver"), std::string::npos);
-    // The user-interface commands are understood but refused until a program implements them.
+    // A user-interface command needs a program in the foreground with that control.
     EXPECT_FALSE(runner.playText("click 1001\n", &err));
-    EXPECT_EQ(err.message, "click: not supported by this device yet");
+    EXPECT_EQ(err.message, "click: the foreground program has no control 1001");
 }
 
 // Without a `port` command the line is on COM2:; a `port` command before the driver starts

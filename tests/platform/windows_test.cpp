@@ -160,7 +160,7 @@ struct Worker {
     HWND hwnd = nullptr;
     DWORD handledOn = 0;
     int settingChanges = 0;
-    emul::Thread *thread = nullptr;
+    std::shared_ptr<emul::Thread> thread;
     emul::Program program; // stands for the program that owns the worker's windows
 
     static LRESULT CALLBACK Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
@@ -268,7 +268,7 @@ TEST(Windows, AProgramsOwnWindowsAreNotJournaled) {
     w.start();
     uintptr_t bar = Scene(d, "bar", u"HHTaskBar");
     HWND target = w.hwnd;
-    emul::Thread *t = kern().spawn("same program", [bar, target] {
+    auto t = kern().spawn("same program", [bar, target] {
         SendMessageW(target, WM_USER, 1, 1);              // a window of its own program
         PostMessageW(H(bar), WM_USER, 0, LPARAM(target)); // a scene window belongs to no program
         return 0u;

@@ -15,6 +15,10 @@
 
 namespace emul {
 
+namespace harness {
+struct ControlState;
+}
+
 constexpr int kScreenWidth = 240;
 constexpr int kScreenHeight = 320;
 constexpr uint32_t kErrorCannotFindClass = 1407;
@@ -24,6 +28,8 @@ constexpr uint32_t kErrorClassHasWindows = 1412;
 // Built-in control procedures keep their state behind this.
 struct ControlData {
     virtual ~ControlData() = default;
+    // What `show` reports of the control beyond its class, text and visibility.
+    virtual void describe(harness::ControlState &) const {}
 };
 
 struct WndClass {
@@ -119,7 +125,10 @@ struct WindowSystem::Impl {
         return it->second;
     }
     Window *get(HWND h) const { return get(reinterpret_cast<uintptr_t>(h)); }
-    Queue &queue(Thread *t) { return queues[t]; }
+    Queue &queue(Thread *t) {
+        t->keepRecord = true; // the map refers to it by pointer
+        return queues[t];
+    }
     Window *make(const std::u16string &className, Window *parent, int l, int t, int r, int b);
     Window *topLevelOf(Window *w) const {
         while (w && w->parent)

@@ -234,6 +234,7 @@ CEAPI HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWOR
     w->id = parent ? int(reinterpret_cast<intptr_t>(menu)) : 0;
     Thread *self = kern().self();
     w->thread = self;
+    self->keepRecord = true;
     w->program = self->program;
     CREATESTRUCTW cs{param, instance, menu,        parentH, cy,        cx,
                      y,     x,        LONG(style), title,   className, exStyle};

@@ -26,7 +26,7 @@ struct EventObject : KObject {
 };
 
 struct ThreadObject : KObject {
-    Thread *thread = nullptr;
+    std::shared_ptr<Thread> thread;
     const char *kind() const override { return "thread"; }
     bool signalled() const override { return thread->exited; }
 };
@@ -35,7 +35,7 @@ struct ThreadObject : KObject {
 
 void *emul::newThreadHandle(Thread *t) {
     auto obj = std::make_shared<ThreadObject>();
-    obj->thread = t;
+    obj->thread = t->shared_from_this();
     return dev().handles().add(obj);
 }
 
@@ -80,11 +80,11 @@ CEAPI HANDLE CreateThread(LPSECURITY_ATTRIBUTES, DWORD, LPTHREAD_START_ROUTINE s
     }
     Kernel &k = kern();
     Program *program = k.self()->program;
-    Thread *t = k.spawn("thread", [start, param] { return start(param); });
+    auto t = k.spawn("thread", [start, param] { return start(param); });
     t->program = program;
     if (id)
         *id = t->id;
-    return newThreadHandle(t);
+    return newThreadHandle(t.get());
 }
 
 CEAPI BOOL TerminateThread(HANDLE h, DWORD code) {
@@ -93,7 +93,7 @@ CEAPI BOOL TerminateThread(HANDLE h, DWORD code) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    kern().kill(t->thread, code);
+    kern().kill(t->thread.get(), code);
     return TRUE;
 }
 
@@ -246,7 +246,9 @@ CEAPI void Sleep(DWORD ms) {
 }
 
 CEAPI DWORD GetTickCount(void) {
-    return kern().tick();
+    Kernel &k = kern();
+    k.preemptionPoint(); // a thread that waits by watching the clock lets time move on
+    return k.tick();
 }
 
 CEAPI void GetLocalTime(LPSYSTEMTIME st) {

@@ -29,6 +29,10 @@ void *HandleTable::add(std::shared_ptr<KObject> obj) {
 }
 
 std::shared_ptr<KObject> HandleTable::get(void *h) const {
+    // Every call on a handle looks it up first: the point where a thread that never blocks
+    // is preempted.
+    if (Device *d = Device::currentOrNull())
+        d->kernel().preemptionPoint();
     auto it = table_.find(reinterpret_cast<uintptr_t>(h));
     return it == table_.end() ? nullptr : it->second;
 }

@@ -142,7 +142,7 @@ CEAPI BOOL CreateProcessW(LPCWSTR image, LPCWSTR cmdLine, LPSECURITY_ATTRIBUTES,
     }
     if (info) {
         info->hProcess = newProcessHandle(p);
-        info->hThread = newThreadHandle(p->thread);
+        info->hThread = newThreadHandle(p->thread.get());
         info->dwProcessId = p->id;
         info->dwThreadId = p->thread->id;
     }

@@ -10,6 +10,10 @@ const std::vector<ControlClass> &controlClasses() {
         {u"Edit", editProc, nullptr},
         {u"Static", staticProc, nullptr},
         {u"Button", buttonProc, describeButton},
+        {u"ComboBox", comboProc, nullptr},
+        {u"msctls_trackbar32", trackbarProc, nullptr},
+        {u"SysTabControl32", tabProc, nullptr},
+        {u"menu_worker", menuBarProc, nullptr},
     };
     return table;
 }
@@ -29,6 +33,7 @@ void registerBuiltinControls(WindowSystem::Impl &ws) {
         wc.builtin = true;
         ws.classes[foldCase(wc.name)] = wc;
     }
+    registerDialogClass(ws);
 }
 
 } // namespace emul

@@ -13,7 +13,8 @@ struct ControlState;
 struct ControlClass {
     const char16_t *name; // the window class, as registered
     WNDPROC proc;
-    // What `show` reports of this kind beyond id, class, text and visibility; may be null.
+    // What `show` reports of this kind from the window itself (a button's check) beyond id,
+    // class, text and visibility; may be null. State kept in ControlData describes itself.
     void (*describe)(const Window &w, harness::ControlState &s);
 };
 
@@ -31,6 +32,11 @@ inline void notifyParent(Window *w, UINT code) {
 LRESULT CALLBACK editProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
 LRESULT CALLBACK staticProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
 LRESULT CALLBACK buttonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+LRESULT CALLBACK comboProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+LRESULT CALLBACK trackbarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp); // commctrl/
+LRESULT CALLBACK tabProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);      // commctrl/
+LRESULT CALLBACK menuBarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);  // shell/
+void registerDialogClass(WindowSystem::Impl &ws);                      // gwes/dialog/
 void describeButton(const Window &w, harness::ControlState &s);
 
 } // namespace emul

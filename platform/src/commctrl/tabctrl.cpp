@@ -1,0 +1,224 @@
+// The tab control ("SysTabControl32"): a row of tabs, one selected. A tap on another tab asks the
+// parent with TCN_SELCHANGING (a non-zero answer keeps the old tab), selects it and reports
+// TCN_SELCHANGE, both through WM_NOTIFY. TCM_SETCURSEL changes the selection silently.
+//
+// Geometry: one row of tabs 20 pixels high (the dialog font's 13-pixel cell with padding), at
+// the bottom with TCS_BOTTOM as Pocket PC programs use it, else at the top. A tab is as wide as
+// its text at 6 pixels a character plus 12, at least 40; tabs start 2 pixels in from the left.
+// The display area leaves a 2-pixel border on every side and the row of tabs.
+#include "gwes/win_internal.h"
+
+#include "emul/harness.h"
+
+#include "emul/text.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+namespace emul {
+
+namespace {
+
+constexpr int kTabHeight = 20, kBorder = 2;
+
+struct TabData : ControlData {
+    struct Item {
+        std::u16string text;
+        int image = -1;
+        LPARAM param = 0;
+        DWORD state = 0;
+    };
+    std::vector<Item> items;
+    int sel = -1, focus = -1;
+    DWORD exStyle = 0;
+    LRESULT version = 0;
+    bool pressed = false;
+    void describe(harness::ControlState &s) const override {
+        std::vector<std::string> v;
+        for (const Item &i : items)
+            v.push_back(utf8(i.text));
+        s.items = v;
+        s.hasSelection = true;
+        if (sel >= 0 && size_t(sel) < items.size())
+            s.selected = utf8(items[size_t(sel)].text);
+    }
+};
+
+TabData *data(Window *w) {
+    if (!w->control)
+        w->control = std::make_shared<TabData>();
+    return static_cast<TabData *>(w->control.get());
+}
+
+RECT itemRect(Window *w, int index) {
+    TabData *d = data(w);
+    int cy = w->bottom - w->top;
+    int x = kBorder;
+    for (int i = 0; i < index; ++i)
+        x += std::max(40, int(d->items[size_t(i)].text.size()) * 6 + 12);
+    int width = std::max(40, int(d->items[size_t(index)].text.size()) * 6 + 12);
+    int top = (w->style & TCS_BOTTOM) ? cy - kTabHeight : 0;
+    return RECT{x, top, x + width, top + kTabHeight};
+}
+
+LRESULT notify(Window *w, UINT code) {
+    if (!w->parent)
+        return 0;
+    NMHDR n{toHwnd(w), UINT_PTR(w->id), code};
+    return wins().send(w->parent, WM_NOTIFY, WPARAM(w->id), reinterpret_cast<LPARAM>(&n));
+}
+
+void copyItemOut(const TabData::Item &it, TCITEMW *out) {
+    if ((out->mask & TCIF_TEXT) && out->pszText && out->cchTextMax > 0) {
+        size_t n = std::min(it.text.size(), size_t(out->cchTextMax - 1));
+        std::copy(it.text.begin(), it.text.begin() + long(n), out->pszText);
+        out->pszText[n] = 0;
+    }
+    if (out->mask & TCIF_IMAGE)
+        out->iImage = it.image;
+    if (out->mask & TCIF_PARAM)
+        out->lParam = it.param;
+    if (out->mask & TCIF_STATE)
+        out->dwState = it.state & out->dwStateMask;
+}
+
+void copyItemIn(const TCITEMW *in, TabData::Item *it) {
+    if ((in->mask & TCIF_TEXT) && in->pszText)
+        it->text = in->pszText;
+    if (in->mask & TCIF_IMAGE)
+        it->image = in->iImage;
+    if (in->mask & TCIF_PARAM)
+        it->param = in->lParam;
+    if (in->mask & TCIF_STATE)
+        it->state = (it->state & ~in->dwStateMask) | (in->dwState & in->dwStateMask);
+}
+
+} // namespace
+
+LRESULT CALLBACK tabProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    Window *w = wins().get(h);
+    if (!w)
+        return 0;
+    TabData *d = data(w);
+    int count = int(d->items.size());
+    bool valid = int(wp) >= 0 && int(wp) < count;
+    switch (msg) {
+    case TCM_GETITEMCOUNT:
+        return count;
+    case TCM_INSERTITEMW: {
+        if (!lp || int(wp) < 0)
+            return -1;
+        int at = std::min(int(wp), count);
+        TabData::Item it;
+        copyItemIn(reinterpret_cast<const TCITEMW *>(lp), &it);
+        d->items.insert(d->items.begin() + at, it);
+        // The first tab is selected as it comes; later ones move the selection along.
+        if (d->sel < 0)
+            d->sel = 0;
+        else if (d->sel >= at && count > 0)
+            ++d->sel;
+        return at;
+    }
+    case TCM_GETITEMW:
+        if (!valid || !lp)
+            return FALSE;
+        copyItemOut(d->items[wp], reinterpret_cast<TCITEMW *>(lp));
+        return TRUE;
+    case TCM_SETITEMW:
+        if (!valid || !lp)
+            return FALSE;
+        copyItemIn(reinterpret_cast<const TCITEMW *>(lp), &d->items[wp]);
+        return TRUE;
+    case TCM_DELETEITEM:
+        if (!valid)
+            return FALSE;
+        d->items.erase(d->items.begin() + long(wp));
+        if (d->sel == int(wp))
+            d->sel = -1;
+        else if (d->sel > int(wp))
+            --d->sel;
+        return TRUE;
+    case TCM_DELETEALLITEMS:
+        d->items.clear();
+        d->sel = -1;
+        return TRUE;
+    case TCM_GETCURSEL:
+        return d->sel;
+    case TCM_SETCURSEL: {
+        if (!valid)
+            return -1;
+        int old = d->sel;
+        d->sel = int(wp);
+        return old;
+    }
+    case TCM_GETCURFOCUS:
+        return d->focus >= 0 ? d->focus : d->sel;
+    case TCM_SETCURFOCUS:
+        if (valid)
+            d->focus = int(wp);
+        return 0;
+    case TCM_GETITEMRECT:
+        if (!valid || !lp)
+            return FALSE;
+        *reinterpret_cast<RECT *>(lp) = itemRect(w, int(wp));
+        return TRUE;
+    case TCM_ADJUSTRECT: {
+        auto *r = reinterpret_cast<RECT *>(lp);
+        if (!r)
+            return 0;
+        int s = wp ? -1 : 1; // TRUE: from a display area to the window rectangle
+        r->left += s * kBorder;
+        r->right -= s * kBorder;
+        if (w->style & TCS_BOTTOM) {
+            r->top += s * kBorder;
+            r->bottom -= s * (kBorder + kTabHeight);
+        } else {
+            r->top += s * (kBorder + kTabHeight);
+            r->bottom -= s * kBorder;
+        }
+        return 0;
+    }
+    case TCM_SETEXTENDEDSTYLE: {
+        DWORD old = d->exStyle;
+        DWORD mask = wp ? DWORD(wp) : 0xFFFFFFFF;
+        d->exStyle = (d->exStyle & ~mask) | (DWORD(lp) & mask);
+        return old;
+    }
+    case TCM_GETEXTENDEDSTYLE:
+        return d->exStyle;
+    case CCM_SETVERSION: {
+        LRESULT old = d->version;
+        d->version = LRESULT(wp);
+        return old;
+    }
+    case CCM_GETVERSION:
+        return d->version;
+    case WM_LBUTTONDOWN: {
+        int x = int16_t(LOWORD(lp)), y = int16_t(HIWORD(lp));
+        d->pressed = true;
+        for (int i = 0; i < count; ++i) {
+            RECT r = itemRect(w, i);
+            if (x < r.left || x >= r.right || y < r.top || y >= r.bottom)
+                continue;
+            if (i != d->sel && !notify(w, TCN_SELCHANGING)) {
+                if (Window *again = wins().get(h)) {
+                    data(again)->sel = i;
+                    notify(again, TCN_SELCHANGE);
+                }
+            }
+            break;
+        }
+        return 0;
+    }
+    case WM_LBUTTONUP:
+        if (d->pressed) {
+            d->pressed = false;
+            notify(w, NM_CLICK);
+        }
+        return 0;
+    }
+    return defaultProc(w, msg, wp, lp);
+}
+
+} // namespace emul

@@ -1,0 +1,217 @@
+// The trackbar ("msctls_trackbar32"): a thumb on a channel between a minimum and a maximum.
+// A drag sends the parent WM_HSCROLL (WM_VSCROLL when vertical) with TB_THUMBTRACK at every
+// position the thumb reaches, then TB_THUMBPOSITION with the final position and TB_ENDTRACK when
+// the finger lifts, as the platform's trackbar does. Programmatic changes send nothing.
+#include "gwes/win_internal.h"
+
+#include "emul/harness.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+namespace emul {
+
+namespace {
+
+constexpr int kThumbHalf = 5; // the thumb is 11 pixels wide; the channel ends half a thumb in
+
+struct TrackData : ControlData {
+    int min = 0, max = 100, pos = 0;
+    int lineSize = 1, pageSize = 20;
+    bool dragging = false, paging = false;
+    void describe(harness::ControlState &s) const override {
+        s.pos = pos;
+        s.min = min;
+        s.max = max;
+    }
+};
+
+TrackData *data(Window *w) {
+    if (!w->control)
+        w->control = std::make_shared<TrackData>();
+    return static_cast<TrackData *>(w->control.get());
+}
+
+bool vertical(const Window *w) {
+    return (w->style & TBS_VERT) != 0;
+}
+
+// The channel along which the thumb's centre moves, in client coordinates.
+RECT channel(const Window *w) {
+    int cx = w->right - w->left, cy = w->bottom - w->top;
+    if (vertical(w))
+        return RECT{cx / 2 - 2, kThumbHalf, cx / 2 + 2, std::max(kThumbHalf, cy - kThumbHalf)};
+    return RECT{kThumbHalf, cy / 2 - 2, std::max(kThumbHalf, cx - kThumbHalf), cy / 2 + 2};
+}
+
+// The position under a point of the channel: the nearest one.
+int positionAt(Window *w, int x, int y) {
+    TrackData *d = data(w);
+    RECT c = channel(w);
+    int from = vertical(w) ? c.top : c.left, to = vertical(w) ? c.bottom : c.right;
+    int at = vertical(w) ? y : x;
+    if (to <= from || d->max <= d->min)
+        return d->min;
+    at = std::clamp(at, from, to);
+    return d->min + MulDiv(at - from, d->max - d->min, to - from);
+}
+
+void notify(Window *w, int code, int pos) {
+    if (w->parent)
+        wins().send(w->parent, vertical(w) ? WM_VSCROLL : WM_HSCROLL, MAKEWPARAM(code, pos),
+                    LPARAM(w->h));
+}
+
+void clampPos(TrackData *d) {
+    d->pos = std::clamp(d->pos, d->min, std::max(d->min, d->max));
+}
+
+} // namespace
+
+LRESULT CALLBACK trackbarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    Window *w = wins().get(h);
+    if (!w)
+        return 0;
+    TrackData *d = data(w);
+    switch (msg) {
+    case TBM_GETPOS:
+        return d->pos;
+    case TBM_GETRANGEMIN:
+        return d->min;
+    case TBM_GETRANGEMAX:
+        return d->max;
+    case TBM_SETPOS:
+        d->pos = int(lp);
+        clampPos(d);
+        return 0;
+    case TBM_SETRANGE:
+        d->min = int16_t(LOWORD(lp));
+        d->max = int16_t(HIWORD(lp));
+        clampPos(d);
+        return 0;
+    case TBM_SETRANGEMIN:
+        d->min = int(lp);
+        clampPos(d);
+        return 0;
+    case TBM_SETRANGEMAX:
+        d->max = int(lp);
+        clampPos(d);
+        return 0;
+    case TBM_SETPAGESIZE: {
+        int old = d->pageSize;
+        d->pageSize = int(lp);
+        return old;
+    }
+    case TBM_GETPAGESIZE:
+        return d->pageSize;
+    case TBM_SETLINESIZE: {
+        int old = d->lineSize;
+        d->lineSize = int(lp);
+        return old;
+    }
+    case TBM_GETLINESIZE:
+        return d->lineSize;
+    case TBM_SETTICFREQ:
+    case TBM_CLEARTICS:
+    case TBM_SETTIC:
+        return TRUE;
+    case TBM_GETCHANNELRECT:
+        if (lp)
+            *reinterpret_cast<RECT *>(lp) = channel(w);
+        return 0;
+    case TBM_GETTHUMBRECT:
+        if (lp) {
+            RECT c = channel(w);
+            int span = vertical(w) ? c.bottom - c.top : c.right - c.left;
+            int off = d->max > d->min ? MulDiv(d->pos - d->min, span, d->max - d->min) : 0;
+            int cx = w->right - w->left, cy = w->bottom - w->top;
+            *reinterpret_cast<RECT *>(lp) =
+                vertical(w) ? RECT{0, c.top + off - kThumbHalf, cx, c.top + off + kThumbHalf + 1}
+                            : RECT{c.left + off - kThumbHalf, 0, c.left + off + kThumbHalf + 1, cy};
+        }
+        return 0;
+    case WM_LBUTTONDOWN: {
+        // On the thumb the finger takes it along; beside it, the thumb moves a page that way.
+        if (w->style & WS_DISABLED)
+            return 0;
+        SetFocus(h);
+        int x = int16_t(LOWORD(lp)), y = int16_t(HIWORD(lp));
+        RECT t{};
+        trackbarProc(h, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&t));
+        if (x >= t.left && x < t.right && y >= t.top && y < t.bottom) {
+            d->dragging = true;
+            return 0;
+        }
+        bool before = vertical(w) ? y < t.top : x < t.left;
+        d->pos += before ? -d->pageSize : d->pageSize;
+        clampPos(d);
+        d->paging = true;
+        notify(w, before ? TB_PAGEUP : TB_PAGEDOWN, 0);
+        return 0;
+    }
+    case WM_MOUSEMOVE: {
+        if (!d->dragging)
+            return 0;
+        int p = positionAt(w, int16_t(LOWORD(lp)), int16_t(HIWORD(lp)));
+        if (p != d->pos) {
+            d->pos = p;
+            notify(w, TB_THUMBTRACK, p);
+        }
+        return 0;
+    }
+    case WM_LBUTTONUP:
+        if (d->paging) {
+            d->paging = false;
+            notify(w, TB_ENDTRACK, 0);
+            return 0;
+        }
+        if (!d->dragging)
+            return 0;
+        d->dragging = false;
+        notify(w, TB_THUMBPOSITION, d->pos);
+        notify(w, TB_ENDTRACK, 0);
+        return 0;
+    case WM_KEYDOWN: {
+        int p = d->pos, code = -1;
+        switch (wp) {
+        case VK_LEFT:
+        case VK_UP:
+            p -= d->lineSize, code = TB_LINEUP;
+            break;
+        case VK_RIGHT:
+        case VK_DOWN:
+            p += d->lineSize, code = TB_LINEDOWN;
+            break;
+        case VK_PRIOR:
+            p -= d->pageSize, code = TB_PAGEUP;
+            break;
+        case VK_NEXT:
+            p += d->pageSize, code = TB_PAGEDOWN;
+            break;
+        case VK_HOME:
+            p = d->min, code = TB_TOP;
+            break;
+        case VK_END:
+            p = d->max, code = TB_BOTTOM;
+            break;
+        }
+        if (code < 0)
+            return 0;
+        d->pos = p;
+        clampPos(d);
+        notify(w, code, 0);
+        return 0;
+    }
+    case WM_KEYUP:
+        if (wp == VK_LEFT || wp == VK_RIGHT || wp == VK_UP || wp == VK_DOWN || wp == VK_PRIOR ||
+            wp == VK_NEXT || wp == VK_HOME || wp == VK_END)
+            notify(w, TB_ENDTRACK, 0);
+        return 0;
+    case WM_GETDLGCODE:
+        return 0x0001; // DLGC_WANTARROWS
+    }
+    return defaultProc(w, msg, wp, lp);
+}
+
+} // namespace emul

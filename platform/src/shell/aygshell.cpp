@@ -1,0 +1,176 @@
+// The Pocket PC shell helpers: the menu bar, the caption's OK button, the input panel through
+// the shell, and the system parameters that describe the screen.
+#include <aygshell.h>
+#include <sipapi.h>
+#include <windows.h>
+
+#include "gwes/controls/controls.h"
+#include "gwes/win_internal.h"
+
+#include "emul/device.h"
+#include "emul/shell.h"
+
+using namespace emul;
+
+namespace {
+
+constexpr int kMenuBarHeight = 26;
+constexpr DWORD kMenuBarInfoSizeCe3 = 32; // the record before clrBk was added
+
+// The input panel as the shell reports it: the desktop above the panel while it is up.
+void sipInfo(SIPINFO *si) {
+    bool on = dev().shell().sipOn;
+    si->fdwFlags = on ? SIPF_ON | SIPF_DOCKED : SIPF_DOCKED;
+    si->rcVisibleDesktop = RECT{0, 26, kScreenWidth, on ? 214 : kScreenHeight - kMenuBarHeight};
+    si->rcSipRect = RECT{0, 214, kScreenWidth, kScreenHeight - kMenuBarHeight};
+    si->dwImDataSize = 0;
+}
+
+// Programs fill cbSize with the device's 48 or with the record's size on this host.
+bool sipInfoSizeOk(const SIPINFO *si) {
+    return si && (si->cbSize == 48 || si->cbSize == sizeof(SIPINFO));
+}
+
+} // namespace
+
+CEAPI BOOL SHCreateMenuBar(SHMENUBARINFO *mbi) {
+    if (!mbi || mbi->cbSize < kMenuBarInfoSizeCe3 || mbi->cbSize > sizeof(SHMENUBARINFO)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    // The bar is a top-level window at the bottom of the screen, owned by the program's window;
+    // showing it does not take the foreground from its owner.
+    HWND bar =
+        CreateWindowExW(0, u"menu_worker", u"", 0, 0, kScreenHeight - kMenuBarHeight, kScreenWidth,
+                        kMenuBarHeight, mbi->hwndParent, nullptr, mbi->hInstRes, nullptr);
+    if (!bar)
+        return FALSE;
+    if (!(mbi->dwFlags & SHCMBF_HIDDEN))
+        SetWindowLongW(bar, GWL_STYLE, LONG(GetWindowLongW(bar, GWL_STYLE) | WS_VISIBLE));
+    mbi->hwndMB = bar;
+    return TRUE;
+}
+
+CEAPI BOOL SHHandleWMSettingChange(HWND hwnd, WPARAM wp, LPARAM, PSHACTIVATEINFO sai) {
+    if (!hwnd || !sai) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    // The shell notes where the panel is; the program sizes its own windows.
+    if (wp == SPI_SETSIPINFO)
+        sai->fSipUp = dev().shell().sipOn ? 1 : 0;
+    return TRUE;
+}
+
+CEAPI BOOL SHHandleWMActivate(HWND hwnd, WPARAM wp, LPARAM, PSHACTIVATEINFO sai, DWORD) {
+    if (!hwnd || !sai) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    // Activation brings back the panel state the window had; leaving it remembers it.
+    if (LOWORD(wp) != 0) {
+        if (bool(sai->fSipUp) != dev().shell().sipOn)
+            SipShowIM(sai->fSipUp ? SIPF_ON : SIPF_OFF);
+    } else {
+        sai->fSipUp = dev().shell().sipOn ? 1 : 0;
+    }
+    return TRUE;
+}
+
+CEAPI BOOL SHSipInfo(UINT action, UINT, PVOID pv, UINT) {
+    auto *si = static_cast<SIPINFO *>(pv);
+    if (action == SPI_GETSIPINFO) {
+        if (!sipInfoSizeOk(si)) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        sipInfo(si);
+        return TRUE;
+    }
+    if (action == SPI_SETSIPINFO) {
+        if (!sipInfoSizeOk(si)) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        bool on = (si->fdwFlags & SIPF_ON) != 0;
+        if (on != dev().shell().sipOn)
+            SipShowIM(on ? SIPF_ON : SIPF_OFF);
+        return TRUE;
+    }
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+}
+
+CEAPI BOOL SHSipPreference(HWND, int) {
+    return TRUE;
+}
+
+CEAPI BOOL SHInitDialog(PSHINITDLGINFO info) {
+    if (!info || !IsWindow(info->hDlg)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!(info->dwMask & SHIDIM_FLAGS))
+        return TRUE;
+    HWND dlg = info->hDlg;
+    if (info->dwFlags & SHIDIF_DONEBUTTON)
+        SetWindowLongW(dlg, GWL_EXSTYLE,
+                       LONG(GetWindowLongW(dlg, GWL_EXSTYLE) | WS_EX_CAPTIONOKBTN));
+    if (info->dwFlags & (SHIDIF_SIZEDLG | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_FULLSCREENNOMENUBAR)) {
+        // Full screen between the navigation bar and the menu bar (or the panel).
+        SIPINFO si{};
+        sipInfo(&si);
+        RECT r = si.rcVisibleDesktop;
+        if (info->dwFlags & (SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_FULLSCREENNOMENUBAR))
+            r.bottom = (info->dwFlags & SHIDIF_FULLSCREENNOMENUBAR)
+                           ? kScreenHeight
+                           : kScreenHeight - kMenuBarHeight;
+        MoveWindow(dlg, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+    }
+    if (info->dwFlags & SHIDIF_SIPDOWN && dev().shell().sipOn)
+        SipShowIM(SIPF_OFF);
+    return TRUE;
+}
+
+CEAPI BOOL SHDoneButton(HWND hwnd, DWORD state) {
+    if (!IsWindow(hwnd)) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    LONG ex = GetWindowLongW(hwnd, GWL_EXSTYLE);
+    if (state == SHDB_SHOW)
+        ex |= LONG(WS_EX_CAPTIONOKBTN);
+    else if (state == SHDB_HIDE)
+        ex &= ~LONG(WS_EX_CAPTIONOKBTN);
+    SetWindowLongW(hwnd, GWL_EXSTYLE, ex);
+    return TRUE;
+}
+
+CEAPI BOOL SHFullScreen(HWND hwnd, DWORD) {
+    return IsWindow(hwnd);
+}
+
+CEAPI BOOL SystemParametersInfoW(UINT action, UINT param, PVOID pv, UINT winIni) {
+    if (action == SPI_GETSIPINFO || action == SPI_SETSIPINFO)
+        return SHSipInfo(action, param, pv, winIni);
+    if (action == SPI_GETWORKAREA && pv) {
+        *static_cast<RECT *>(pv) = RECT{0, 26, kScreenWidth, kScreenHeight};
+        return TRUE;
+    }
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+}
+
+CEAPI HGDIOBJ GetStockObject(int object) {
+    // Stock objects are fixed handles the program only passes back to the system.
+    if (object < 0 || object > 19)
+        return nullptr;
+    static char stock[20];
+    return &stock[object];
+}
+
+// The menu bar's window: its text only, the buttons are drawn by nobody here.
+LRESULT CALLBACK emul::menuBarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    Window *w = wins().get(h);
+    return w ? defaultProc(w, msg, wp, lp) : 0;
+}

@@ -1,0 +1,88 @@
+// GetOpenFileNameW: the file the user picks comes from the scenario (`choose`), from an
+// interactive front end, or the dialog is cancelled. Journaled with its result.
+#include <commdlg.h>
+#include <windows.h>
+
+#include "emul/device.h"
+#include "emul/files.h"
+#include "emul/shell.h"
+
+using namespace emul;
+
+namespace {
+
+constexpr DWORD kOpenFileNameSizeCe = 76;
+constexpr DWORD kFnErrBufferTooSmall = 0x3003;
+constexpr DWORD kCdErrStructSize = 0x0001;
+DWORD lastDialogError = 0;
+
+BOOL runFileDialog(LPOPENFILENAMEW ofn, const char *call) {
+    Device &d = dev();
+    lastDialogError = 0;
+    if (!ofn || (ofn->lStructSize != kOpenFileNameSizeCe && ofn->lStructSize != sizeof(*ofn))) {
+        lastDialogError = kCdErrStructSize;
+        d.journal().call(
+            call,
+            Fields().num("flags", ofn ? ofn->Flags : 0).boolean("result", false).null("file"));
+        return FALSE;
+    }
+    std::optional<std::u16string> pick;
+    Shell &shell = d.shell();
+    if (!shell.choices.empty()) {
+        pick = shell.choices.front();
+        shell.choices.pop_front();
+    } else if (shell.chooseFile) {
+        pick = shell.chooseFile();
+    }
+    // The dialog offers only files that exist when the program asks for that.
+    if (pick && (ofn->Flags & OFN_FILEMUSTEXIST) && !d.files().exists(*pick))
+        pick.reset();
+    BOOL ok = FALSE;
+    if (pick) {
+        const std::u16string &path = *pick;
+        size_t slash = path.find_last_of(u'\\');
+        size_t nameAt = slash == std::u16string::npos ? 0 : slash + 1;
+        size_t dot = path.find_last_of(u'.');
+        if (!ofn->lpstrFile || ofn->nMaxFile <= path.size()) {
+            // Too small: the first WORD of the buffer tells the size needed.
+            if (ofn->lpstrFile && ofn->nMaxFile >= 1)
+                ofn->lpstrFile[0] = WCHAR(path.size() + 1);
+            lastDialogError = kFnErrBufferTooSmall;
+        } else {
+            std::copy(path.begin(), path.end(), ofn->lpstrFile);
+            ofn->lpstrFile[path.size()] = 0;
+            if (ofn->lpstrFileTitle && ofn->nMaxFileTitle > 0) {
+                size_t n = std::min(path.size() - nameAt, size_t(ofn->nMaxFileTitle - 1));
+                std::copy(path.begin() + long(nameAt), path.begin() + long(nameAt + n),
+                          ofn->lpstrFileTitle);
+                ofn->lpstrFileTitle[n] = 0;
+            }
+            ofn->nFileOffset = WORD(nameAt);
+            ofn->nFileExtension =
+                WORD(dot == std::u16string::npos || dot < nameAt ? path.size() : dot + 1);
+            ok = TRUE;
+        }
+    }
+    Fields f;
+    f.num("flags", ofn->Flags).boolean("result", ok != FALSE);
+    if (ok)
+        f.str("file", ofn->lpstrFile);
+    else
+        f.null("file");
+    d.journal().call(call, f);
+    return ok;
+}
+
+} // namespace
+
+CEAPI BOOL GetOpenFileNameW(LPOPENFILENAMEW ofn) {
+    return runFileDialog(ofn, "GetOpenFileNameW");
+}
+
+CEAPI BOOL GetSaveFileNameW(LPOPENFILENAMEW ofn) {
+    return runFileDialog(ofn, "GetSaveFileNameW");
+}
+
+CEAPI DWORD CommDlgExtendedError(void) {
+    return lastDialogError;
+}
