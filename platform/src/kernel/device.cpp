@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 
 namespace emul {
 
@@ -120,6 +121,15 @@ void setLastError(uint32_t e) {
 
 bool failing(const char *call) {
     return dev().failing(call);
+}
+
+bool canFail(const std::string &call) {
+    // Every name that a call implementation passes to failing().
+    static const std::set<std::string> names = {
+        "ClearCommError",     "CreateEventW",      "CreateProcessW",  "CreateThread",
+        "EscapeCommFunction", "GetCommProperties", "LocalAlloc",      "PurgeComm",
+        "SetCommMask",        "SetCommState",      "SetCommTimeouts", "ShellExecuteEx"};
+    return names.count(call) != 0;
 }
 
 } // namespace emul
