@@ -26,10 +26,20 @@ struct EventObject : KObject {
 };
 
 struct ThreadObject : KObject {
-    Thread *thread = nullptr;
+    std::shared_ptr<Thread> thread;
     const char *kind() const override { return "thread"; }
     bool signalled() const override { return thread->exited; }
 };
+
+} // namespace
+
+void *emul::newThreadHandle(Thread *t) {
+    auto obj = std::make_shared<ThreadObject>();
+    obj->thread = t->shared_from_this();
+    return dev().handles().add(obj);
+}
+
+namespace {
 
 uint64_t deadlineAfter(DWORD ms) {
     return ms == INFINITE ? kNever : kern().now() + ms;
@@ -69,14 +79,12 @@ CEAPI HANDLE CreateThread(LPSECURITY_ATTRIBUTES, DWORD, LPTHREAD_START_ROUTINE s
         return nullptr;
     }
     Kernel &k = kern();
-    void *program = k.self()->program;
-    Thread *t = k.spawn("thread", [start, param] { return start(param); });
+    Program *program = k.self()->program;
+    auto t = k.spawn("thread", [start, param] { return start(param); });
     t->program = program;
-    auto obj = std::make_shared<ThreadObject>();
-    obj->thread = t;
     if (id)
         *id = t->id;
-    return dev().handles().add(obj);
+    return newThreadHandle(t.get());
 }
 
 CEAPI BOOL TerminateThread(HANDLE h, DWORD code) {
@@ -85,7 +93,7 @@ CEAPI BOOL TerminateThread(HANDLE h, DWORD code) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    kern().kill(t->thread, code);
+    kern().kill(t->thread.get(), code);
     return TRUE;
 }
 
@@ -238,7 +246,9 @@ CEAPI void Sleep(DWORD ms) {
 }
 
 CEAPI DWORD GetTickCount(void) {
-    return kern().tick();
+    Kernel &k = kern();
+    k.preemptionPoint(); // a thread that waits by watching the clock lets time move on
+    return k.tick();
 }
 
 CEAPI void GetLocalTime(LPSYSTEMTIME st) {
