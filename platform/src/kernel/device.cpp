@@ -3,10 +3,13 @@
 
 #include "emul/devmgr.h"
 #include "emul/files.h"
+#include "emul/modules.h"
+#include "emul/process.h"
 #include "emul/registry.h"
 #include "emul/serial.h"
 #include "emul/shell.h"
 #include "emul/windows_sys.h"
+#include "host/host_files.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -42,6 +45,7 @@ void useStateDir(const std::string &dir) {
     if (ec)
         throw DeviceError(dir + ": cannot make the device's folder: " + ec.message());
 }
+
 } // namespace
 
 void *HandleTable::add(std::shared_ptr<KObject> obj) {
@@ -96,10 +100,8 @@ Device::Device(const DeviceOptions &options)
     try {
         registry_ = Registry::open(options.hivePath);
     } catch (...) {
-        if (ownsRoot_) {
-            std::error_code ec;
-            std::filesystem::remove_all(rootDir_, ec);
-        }
+        if (ownsRoot_)
+            hostfs::removeTree(rootDir_);
         throw;
     }
     theDevice = this;
@@ -111,24 +113,26 @@ Device::Device(const DeviceOptions &options)
     windows_ = std::make_unique<WindowSystem>();
     journal_.windowName = [this](uintptr_t h) { return windows_->journalName(h); };
     shell_ = std::make_unique<Shell>();
+    modules_ = std::make_unique<ModuleLoader>();
+    processes_ = std::make_unique<Processes>();
     devices_ = std::make_unique<DeviceManager>();
-    registerPlatformPrograms(*devices_);
+    registerPlatformPrograms(*processes_);
 }
 
 Device::~Device() {
     // Threads first: they may still be inside any subsystem.
     kernel_->shutdown();
     devices_.reset();
+    processes_.reset();
+    modules_.reset();
     shell_.reset();
     windows_.reset();
     serial_.reset();
     files_.reset();
     registry_.reset();
     kernel_.reset();
-    if (ownsRoot_) {
-        std::error_code ec;
-        std::filesystem::remove_all(rootDir_, ec);
-    }
+    if (ownsRoot_)
+        hostfs::removeTree(rootDir_);
     theDevice = nullptr;
 }
 
