@@ -11,6 +11,7 @@
 #include "norvel_reg.h"
 
 #include "emul/device.h"
+#include "emul/harness.h"
 #include "emul/registry.h"
 #include "emul/serial.h"
 #include "emul/windows_sys.h"
@@ -41,8 +42,8 @@ struct Bench {
     Bench() {
         handheld::install(device);
         auto &win = device.windows();
-        uintptr_t note = win.createSceneWindow("note", u"Notepad", 0, 0, 26, 240, 294);
-        win.createSceneWindow("ink", u"richink", note, 0, 26, 240, 294);
+        uintptr_t note = emul::harness::createSceneWindow("note", u"Notepad", 0, 0, 26, 240, 294);
+        emul::harness::createSceneWindow("ink", u"richink", note, 0, 26, 240, 294);
         win.setForeground(note);
         line = device.serial().find(u"COM2:");
         if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, NORVEL_DRIVER_KEY, 0, 0, &key) != ERROR_SUCCESS)
