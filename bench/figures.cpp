@@ -90,8 +90,8 @@ struct Child {
                         double limit) {
         auto end = Clock::now() + std::chrono::milliseconds(int(limit * 1000));
         while (seen.find(want, from) == std::string::npos) {
-            int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now())
-                               .count());
+            int left = int(
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count());
             if (left <= 0)
                 return false;
             pollfd p{fd, POLLIN, 0};
@@ -251,8 +251,8 @@ pid_t ptyEcho(std::string *slave, int *out) {
             ssize_t n = read(master, b, sizeof b);
             for (ssize_t i = 0; i < n; ++i) {
                 char line[64];
-                int len = std::snprintf(line, sizeof line, "{\"call\":\"keybd_event\",\"b\":%d}\n",
-                                        b[i]);
+                int len =
+                    std::snprintf(line, sizeof line, "{\"call\":\"keybd_event\",\"b\":%d}\n", b[i]);
                 if (write(p[1], line, size_t(len)) < 0)
                     _exit(1);
             }
@@ -336,9 +336,10 @@ void latency(int rounds, int keys) {
     if (dev.empty())
         return;
     Stats d = stats(dev), fl = stats(floor);
-    std::printf("| byte on the pty to `keybd_event`, p99, `live` | %.2f/%.2f/%.2f ms | pty poll+read "
-                "in C, same pipe hop: %.2f/%.2f/%.2f ms | %.1f | <= 2.0 |\n",
-                d.min, d.median, d.max, fl.min, fl.median, fl.max, d.median / fl.median);
+    std::printf(
+        "| byte on the pty to `keybd_event`, p99, `live` | %.2f/%.2f/%.2f ms | pty poll+read "
+        "in C, same pipe hop: %.2f/%.2f/%.2f ms | %.1f | <= 2.0 |\n",
+        d.min, d.median, d.max, fl.min, fl.median, fl.max, d.median / fl.median);
     std::fflush(stdout);
 }
 
@@ -435,7 +436,8 @@ int main(int argc, char **argv) {
     double before = loadAverage();
     std::printf("bench_figures: %d rounds, %d cores, load average %.2f at the start\n\n", rounds,
                 cores(), before);
-    std::printf("| figure | now (min/median/max) | floor | ratio | goal |\n|---|---|---|---|---|\n");
+    std::printf(
+        "| figure | now (min/median/max) | floor | ratio | goal |\n|---|---|---|---|---|\n");
     std::fflush(stdout);
     typedHour(rounds);
     launches();

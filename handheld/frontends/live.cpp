@@ -92,9 +92,14 @@ int runLive(const LiveOptions &options) {
 
     emul::Kernel &k = device.kernel();
     liveKernel = &k;
-    auto noteText = [&device] {
-        uintptr_t edit = device.windows().findControl(kNotesEdit);
-        return edit ? device.windows().text(edit) : std::u16string();
+    // The edit box is looked up again only when the one found has gone: the check runs each
+    // time the device's threads switch.
+    uintptr_t edit = 0;
+    auto noteText = [&device, &edit] {
+        std::u16string text;
+        if (!edit || !device.windows().isWindow(edit))
+            edit = device.windows().findControl(kNotesEdit);
+        return edit ? device.windows().text(edit) : text;
     };
     // The first note is shown once the device is ready for keys: Notes waits for input and
     // the driver has its port open (or has not opened it within a second: keyboard disabled).
