@@ -5,6 +5,8 @@
 #include "image/install.h"
 
 #include "emul/devmgr.h"
+#include "emul/harness.h"
+#include "emul/process.h"
 #include "emul/registry.h"
 #include "emul/serial.h"
 #include "emul/text.h"
@@ -73,7 +75,7 @@ int runLive(const LiveOptions &options) {
     if (!device.devices().activate(u"Drivers\\BuiltIn\\Norvel", 0))
         std::fprintf(stderr, "handheld: the keyboard driver did not start\n");
     uint32_t err = 0;
-    emul::Program *notes = device.devices().start(u"notes.exe", u"", &err);
+    emul::Program *notes = device.processes().start(u"notes.exe", u"", &err);
     if (!notes)
         std::fprintf(stderr, "handheld: Notes did not start (error %u)\n", err);
 
@@ -98,7 +100,7 @@ int runLive(const LiveOptions &options) {
     auto noteText = [&device, &edit] {
         std::u16string text;
         if (!edit || !device.windows().isWindow(edit))
-            edit = device.windows().findControl(kNotesEdit);
+            edit = emul::harness::findControl(kNotesEdit);
         return edit ? device.windows().text(edit) : text;
     };
     // The first note is shown once the device is ready for keys: Notes waits for input and

@@ -248,7 +248,7 @@ std::string utf8Whole(const std::u16string &s) {
 }
 
 std::string hexPairs(const std::vector<uint8_t> &data) {
-    static const char digits[] = "0123456789abcdef";
+    static const char digits[] = "0123456789ABCDEF"; // upper case, as every hex byte of the journal
     std::string out;
     for (size_t i = 0; i < data.size(); ++i) {
         if (i)
@@ -314,6 +314,26 @@ LONG openKey(HKEY hKey, LPCWSTR lpSubKey, bool create, PHKEY phkResult, LPDWORD 
 
 std::unique_ptr<Registry> Registry::open(const std::string &path) {
     return std::make_unique<Hive>(RegStore::cached(RegStore::open(path)));
+}
+
+RegValue regSz(const std::u16string &s, bool terminated) {
+    RegValue v;
+    v.type = REG_SZ;
+    v.data.resize((s.size() + (terminated ? 1 : 0)) * 2);
+    std::memcpy(v.data.data(), s.c_str(), v.data.size());
+    return v;
+}
+
+RegValue regDword(uint32_t n) {
+    RegValue v;
+    v.type = REG_DWORD;
+    v.data.resize(4);
+    std::memcpy(v.data.data(), &n, 4);
+    return v;
+}
+
+RegValue regRaw(uint32_t type, std::vector<uint8_t> data) {
+    return RegValue{type, std::move(data)};
 }
 
 std::string regValueJson(const RegValue &v) {
