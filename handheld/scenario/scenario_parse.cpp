@@ -3,6 +3,7 @@
 
 #include "scenario/quote.h"
 
+#include "emul/device.h"
 #include "emul/text.h"
 
 #include <cstring>
@@ -310,6 +311,12 @@ bool parseArgs(ScnOp op, const std::vector<std::string> &a, ScnCommand *cmd, std
         return true;
     case ScnOp::Fail:
     case ScnOp::Heal:
+        // A misspelt name would otherwise make the scenario pass without testing anything.
+        if (n == 1 && !emul::canFail(a[0])) {
+            *why = "\"" + a[0] + "\" is not a platform call whose failure the device can inject";
+            return false;
+        }
+        [[fallthrough]];
     case ScnOp::Activate:
     case ScnOp::Dump:
     case ScnOp::Foreground:

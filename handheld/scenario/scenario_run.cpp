@@ -129,7 +129,7 @@ bool ScenarioRunner::execute(const ScnCommand &c, std::string *error) {
     switch (c.op) {
     case ScnOp::Driver:
         if (driverLoaded_) {
-            *error = "driver: the driver build is fixed once boot or activate has run";
+            *error = "driver: the driver build is fixed once a driver has been loaded";
             return false;
         }
         installDriverBuild(dev_, c.name);
@@ -354,6 +354,9 @@ bool ScenarioRunner::execute(const ScnCommand &c, std::string *error) {
         break;
     }
     reportExits();
+    // A program (kbloader, kbsettings) may have loaded a driver too.
+    if (!dev_.devices().active().empty())
+        driverLoaded_ = true;
     return true;
 }
 

@@ -126,5 +126,7 @@ inline Kernel &kern() {
 }
 void setLastError(uint32_t e);
 bool failing(const char *call);
+// True for the platform functions whose failure can be injected (Device::fail), by name.
+bool canFail(const std::string &call);
 
 } // namespace emul

@@ -85,7 +85,7 @@ struct Program {
     uint32_t id = 0;     // process id
     std::u16string name; // file name, such as "kbloader.exe"
     std::u16string cmdLine;
-    Thread *thread = nullptr;
+    std::shared_ptr<Thread> thread;
     Module *module = nullptr; // null for a built-in program
     bool exited() const;
     uint32_t exitCode() const; // 259 (STILL_ACTIVE) while running

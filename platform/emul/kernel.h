@@ -24,7 +24,7 @@ constexpr uint64_t kNever = UINT64_MAX;
 // Thrown inside a thread that has been terminated; unwinds it to its entry wrapper.
 struct ThreadKilled {};
 
-struct Thread {
+struct Thread : std::enable_shared_from_this<Thread> {
     uint32_t id = 0;
     std::string name;
     uint32_t lastError = 0;
@@ -38,6 +38,12 @@ struct Thread {
     // Set by platform subsystems: a program thread blocked waiting for input.
     bool waitingForInput = false;
     void *program = nullptr; // the program (process) this thread belongs to, if any
+    // Set by the window system for a thread it refers to by pointer (windows, a message
+    // queue): the record then stays for the life of the device.
+    bool keepRecord = false;
+    // Preemption: platform calls made since device time last moved (see Kernel).
+    uint32_t calls = 0;
+    uint64_t callsSince = 0;
     std::condition_variable cv;
     std::thread host;
 };
@@ -63,11 +69,23 @@ class Kernel {
     void sleep(uint64_t ms);
     void yield();
 
-    // Starts a new emulated thread; it first runs when the caller next blocks.
-    Thread *spawn(std::string name, std::function<uint32_t()> body);
+    // Starts a new emulated thread; it first runs when the caller next blocks. When it ends,
+    // its host thread is joined at the next switch and its record lives on only while someone
+    // holds it (a thread handle, its program).
+    std::shared_ptr<Thread> spawn(std::string name, std::function<uint32_t()> body);
     // Forced stop: the thread unwinds at its next scheduling point (TerminateThread).
     void kill(Thread *t, uint32_t exitCode);
-    std::vector<Thread *> threads() const;
+    std::vector<Thread *> threads() const; // the threads that have not ended
+    size_t hostThreads() const;            // host threads not yet joined (for tests)
+
+    // A preemption point, called on entry to platform calls. A real device preempts a thread
+    // that never blocks; here a thread (other than the device's first) that makes kCallBudget
+    // platform calls while device time stands still (in real time: without blocking) sleeps
+    // for kQuantumMs, so the others run and device time moves on. Counting calls keeps this
+    // deterministic in device time.
+    static constexpr uint32_t kCallBudget = 10000;
+    static constexpr uint64_t kQuantumMs = 1;
+    void preemptionPoint();
 
     // Thread-safe: queue work from a host thread; it runs on the baton holder's stack at the
     // next scheduling point. Wakes a real-time idle wait.
@@ -93,7 +111,11 @@ class Kernel {
 
     mutable std::mutex m_;
     std::condition_variable idle_;
-    std::vector<std::unique_ptr<Thread>> threads_;
+    void reap();                                   // joins the host threads of ended threads
+    std::vector<std::shared_ptr<Thread>> threads_; // scheduling order; ended threads leave it
+    std::vector<std::shared_ptr<Thread>> kept_;    // ended, but keepRecord
+    std::vector<std::thread> ended_;               // host threads to join
+    bool scheduling_ = false;
     Thread *current_ = nullptr;
     uint32_t nextId_ = 1;
     std::deque<std::function<void()>> posted_;

@@ -12,6 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
 #include <string>
 
 namespace {
@@ -134,6 +137,33 @@ TEST(DocumentedCalls, CreateProcessTakesAStartupRecord) {
     EXPECT_EQ(seen, u"a.txt");
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
+}
+
+} // namespace
+
+namespace {
+
+// The scenario language refuses `fail` and `heal` with a name no call checks; the list of
+// names must follow the calls.
+TEST(FailureInjection, EveryNameACallChecksIsKnown) {
+    std::set<std::string> checked;
+    for (auto &entry :
+         std::filesystem::recursive_directory_iterator(TESTS_SOURCE_DIR "/../platform/src")) {
+        if (!entry.is_regular_file())
+            continue;
+        std::ifstream in(entry.path());
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        for (size_t at = text.find("failing(\""); at != std::string::npos;
+             at = text.find("failing(\"", at + 1)) {
+            size_t start = at + 9, end = text.find('"', start);
+            checked.insert(text.substr(start, end - start));
+        }
+    }
+    ASSERT_FALSE(checked.empty());
+    for (const std::string &name : checked)
+        EXPECT_TRUE(emul::canFail(name)) << name;
+    EXPECT_FALSE(emul::canFail("SetCommStat"));
+    EXPECT_FALSE(emul::canFail(""));
 }
 
 } // namespace

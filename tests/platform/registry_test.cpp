@@ -306,7 +306,7 @@ TEST(Registry, JournalsSetsAndDeletesWithTheHivesSpelling) {
         std::string(R"({"t":0,"call":"RegSetValueExW",)") + key +
             R"(,"name":"List","type":7,"size":10,"data":["a","b"]})",
         std::string(R"({"t":0,"call":"RegSetValueExW",)") + key +
-            R"(,"name":null,"type":3,"size":2,"data":"0a ff"})",
+            R"(,"name":null,"type":3,"size":2,"data":"0A FF"})",
         R"({"t":0,"call":"RegDeleteKeyW","key":"Drivers\\BuiltIn\\Norvel\\Gone"})",
         R"({"t":0,"call":"RegSetValueExW","key":null,"name":"Late","type":4,"size":4,"data":1})",
     };

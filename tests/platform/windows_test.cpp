@@ -160,7 +160,7 @@ struct Worker {
     HWND hwnd = nullptr;
     DWORD handledOn = 0;
     int settingChanges = 0;
-    emul::Thread *thread = nullptr;
+    std::shared_ptr<emul::Thread> thread;
 
     static LRESULT CALLBACK Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         auto *self = reinterpret_cast<Worker *>(GetWindowLongPtrW(h, GWL_USERDATA));
@@ -269,7 +269,7 @@ TEST(Windows, AProgramsOwnWindowsAreNotJournaled) {
     uintptr_t bar = Scene(d, "bar", u"HHTaskBar");
     static HWND target;
     target = w.hwnd;
-    emul::Thread *t = kern().spawn("same program", [bar] {
+    auto t = kern().spawn("same program", [bar] {
         SendMessageW(target, WM_USER, 1, 1);              // a window of its own program
         PostMessageW(H(bar), WM_USER, 0, LPARAM(target)); // a scene window belongs to no program
         return 0u;

@@ -61,10 +61,12 @@ RECT itemRect(Window *w, int index) {
 }
 
 LRESULT notify(Window *w, UINT code) {
-    if (!w->parent)
+    // A control made without WS_CHILD tells its owner, as GetParent names it.
+    Window *to = w->parent ? w->parent : w->owner;
+    if (!to)
         return 0;
     NMHDR n{toHwnd(w), UINT_PTR(w->id), code};
-    return wins().send(w->parent, WM_NOTIFY, WPARAM(w->id), reinterpret_cast<LPARAM>(&n));
+    return wins().send(to, WM_NOTIFY, WPARAM(w->id), reinterpret_cast<LPARAM>(&n));
 }
 
 void copyItemOut(const TabData::Item &it, TCITEMW *out) {

@@ -56,9 +56,9 @@ int positionAt(Window *w, int x, int y) {
 }
 
 void notify(Window *w, int code, int pos) {
-    if (w->parent)
-        wins().send(w->parent, vertical(w) ? WM_VSCROLL : WM_HSCROLL, MAKEWPARAM(code, pos),
-                    LPARAM(w->h));
+    // A control made without WS_CHILD tells its owner, as GetParent names it.
+    if (Window *to = w->parent ? w->parent : w->owner)
+        wins().send(to, vertical(w) ? WM_VSCROLL : WM_HSCROLL, MAKEWPARAM(code, pos), LPARAM(w->h));
 }
 
 void clampPos(TrackData *d) {

@@ -143,7 +143,7 @@ struct ProcessObject : KObject {
 };
 
 struct ProgramThreadObject : KObject {
-    Thread *thread = nullptr;
+    std::shared_ptr<Thread> thread;
     const char *kind() const override { return "thread"; }
     bool signalled() const override { return thread->exited; }
 };

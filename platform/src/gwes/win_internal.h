@@ -121,7 +121,10 @@ struct WindowSystem::Impl {
         return it->second;
     }
     Window *get(HWND h) const { return get(reinterpret_cast<uintptr_t>(h)); }
-    Queue &queue(Thread *t) { return queues[t]; }
+    Queue &queue(Thread *t) {
+        t->keepRecord = true; // the map refers to it by pointer
+        return queues[t];
+    }
     Window *make(const std::u16string &className, Window *parent, int l, int t, int r, int b);
     Window *topLevelOf(Window *w) const {
         while (w && w->parent)

@@ -396,7 +396,9 @@ CEAPI HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWOR
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             return nullptr;
         }
-        if (style & WS_CHILD)
+        // With a parent and without WS_POPUP the platform makes a child window (CE has no
+        // overlapped windows owned by another); programs create controls that way.
+        if ((style & WS_CHILD) || !(style & WS_POPUP))
             parent = p;
         else
             owner = ws.topLevelOf(p);
@@ -431,6 +433,7 @@ CEAPI HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWOR
     w->id = parent ? int(reinterpret_cast<intptr_t>(menu)) : 0;
     Thread *self = kern().self();
     w->thread = self;
+    self->keepRecord = true;
     w->program = self->program;
     CREATESTRUCTW cs{param, instance, menu,        parentH, cy,        cx,
                      y,     x,        LONG(style), title,   className, exStyle};

@@ -46,6 +46,10 @@ std::vector<Window *> programTops(WindowSystem::Impl &ws) {
 }
 
 Window *tabControlOfForeground(WindowSystem::Impl &ws) {
+    // A tab control made without WS_CHILD is a top-level window owned by the program's window.
+    for (Window *top : programTops(ws))
+        if (equalsNoCase(top->className, u"SysTabControl32"))
+            return top;
     for (Window *top : programTops(ws))
         if (Window *t = findTabControl(top))
             return t;

@@ -26,7 +26,7 @@ struct EventObject : KObject {
 };
 
 struct ThreadObject : KObject {
-    Thread *thread = nullptr;
+    std::shared_ptr<Thread> thread;
     const char *kind() const override { return "thread"; }
     bool signalled() const override { return thread->exited; }
 };
@@ -70,7 +70,7 @@ CEAPI HANDLE CreateThread(LPSECURITY_ATTRIBUTES, DWORD, LPTHREAD_START_ROUTINE s
     }
     Kernel &k = kern();
     void *program = k.self()->program;
-    Thread *t = k.spawn("thread", [start, param] { return start(param); });
+    auto t = k.spawn("thread", [start, param] { return start(param); });
     t->program = program;
     auto obj = std::make_shared<ThreadObject>();
     obj->thread = t;
@@ -85,7 +85,7 @@ CEAPI BOOL TerminateThread(HANDLE h, DWORD code) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    kern().kill(t->thread, code);
+    kern().kill(t->thread.get(), code);
     return TRUE;
 }
 
@@ -238,7 +238,9 @@ CEAPI void Sleep(DWORD ms) {
 }
 
 CEAPI DWORD GetTickCount(void) {
-    return kern().tick();
+    Kernel &k = kern();
+    k.preemptionPoint(); // a thread that waits by watching the clock lets time move on
+    return k.tick();
 }
 
 CEAPI void GetLocalTime(LPSYSTEMTIME st) {

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 
 namespace emul {
 
@@ -35,6 +36,10 @@ void *HandleTable::add(std::shared_ptr<KObject> obj) {
 }
 
 std::shared_ptr<KObject> HandleTable::get(void *h) const {
+    // Every call on a handle looks it up first: the point where a thread that never blocks
+    // is preempted.
+    if (Device *d = Device::currentOrNull())
+        d->kernel().preemptionPoint();
     auto it = table_.find(reinterpret_cast<uintptr_t>(h));
     return it == table_.end() ? nullptr : it->second;
 }
@@ -120,6 +125,15 @@ void setLastError(uint32_t e) {
 
 bool failing(const char *call) {
     return dev().failing(call);
+}
+
+bool canFail(const std::string &call) {
+    // Every name that a call implementation passes to failing().
+    static const std::set<std::string> names = {
+        "ClearCommError",     "CreateEventW",      "CreateProcessW",  "CreateThread",
+        "EscapeCommFunction", "GetCommProperties", "LocalAlloc",      "PurgeComm",
+        "SetCommMask",        "SetCommState",      "SetCommTimeouts", "ShellExecuteEx"};
+    return names.count(call) != 0;
 }
 
 } // namespace emul

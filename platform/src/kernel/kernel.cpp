@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 
 namespace emul {
 
@@ -12,7 +13,7 @@ thread_local Thread *tlsSelf = nullptr;
 
 Kernel::Kernel(bool realTime, uint32_t tickStart)
     : realTime_(realTime), tickStart_(tickStart), hostStart_(std::chrono::steady_clock::now()) {
-    auto main = std::make_unique<Thread>();
+    auto main = std::make_shared<Thread>();
     main->id = nextId_++;
     main->name = "main";
     tlsSelf = main.get();
@@ -73,15 +74,58 @@ void Kernel::post(std::function<void()> fn) {
     idle_.notify_all();
 }
 
+size_t Kernel::hostThreads() const {
+    size_t n = ended_.size();
+    for (auto &t : threads_)
+        n += t->host.joinable();
+    return n;
+}
+
+void Kernel::reap() {
+    while (!ended_.empty()) {
+        std::thread t = std::move(ended_.back());
+        ended_.pop_back();
+        if (t.joinable())
+            t.join(); // it has handed the baton on and is about to return
+    }
+}
+
+void Kernel::preemptionPoint() {
+    Thread *me = tlsSelf;
+    if (!me || me->id == 1 || scheduling_ || me->killed || std::uncaught_exceptions())
+        return;
+    if (!realTime_ && me->callsSince != virtualNow_) {
+        me->callsSince = virtualNow_;
+        me->calls = 0;
+    }
+    if (++me->calls < kCallBudget)
+        return;
+    me->calls = 0;
+    sleep(kQuantumMs);
+}
+
 void Kernel::schedule() {
     Thread *me = tlsSelf;
+    // Round robin: the threads after me first, then me, so a yielding thread goes last. An
+    // ended thread leaves the order here.
+    size_t start = 0;
+    for (size_t i = 0; i < threads_.size(); ++i)
+        if (threads_[i].get() == me) {
+            start = i + 1;
+            if (me->exited) {
+                if (me->keepRecord)
+                    kept_.push_back(threads_[i]);
+                threads_.erase(threads_.begin() + long(i));
+                start = i;
+            }
+            break;
+        }
+    scheduling_ = true;
     for (;;) {
         drainPosted();
-        // Round robin: the threads after me first, then me, so a yielding thread goes last.
-        size_t n = threads_.size(), start = 0;
-        for (size_t i = 0; i < n; ++i)
-            if (threads_[i].get() == me)
-                start = i + 1;
+        if (!me->exited)
+            reap(); // an ended thread cannot join itself; the next one to run does
+        size_t n = threads_.size();
         Thread *next = nullptr;
         for (size_t k = 0; k < n && !next; ++k) {
             Thread *t = threads_[(start + k) % n].get();
@@ -89,6 +133,7 @@ void Kernel::schedule() {
                 next = t;
         }
         if (next) {
+            scheduling_ = false;
             if (next == me)
                 return;
             std::unique_lock<std::mutex> l(m_);
@@ -135,6 +180,8 @@ bool Kernel::block(std::function<bool()> ready, uint64_t deadline) {
     me->blocked = true;
     schedule();
     me->blocked = false;
+    if (realTime_)
+        me->calls = 0;
     if (me->killed && me->id != 1)
         throw ThreadKilled{};
     bool ok = me->ready && me->ready();
@@ -163,22 +210,24 @@ void Kernel::threadMain(Thread *t, std::function<uint32_t()> body) {
         } catch (ThreadKilled &) {
         }
     }
+    body = nullptr; // what it captured goes while this thread still runs alone
     t->exited = true;
     t->ready = nullptr;
-    schedule(); // hands the baton on; never comes back to this thread
+    ended_.push_back(std::move(t->host)); // joined by the next thread to run
+    schedule();                           // hands the baton on; never comes back to this thread
     tlsSelf = nullptr;
 }
 
-Thread *Kernel::spawn(std::string name, std::function<uint32_t()> body) {
-    auto t = std::make_unique<Thread>();
+std::shared_ptr<Thread> Kernel::spawn(std::string name, std::function<uint32_t()> body) {
+    auto t = std::make_shared<Thread>();
     t->id = nextId_++;
     t->name = std::move(name);
     t->exitCode = 259; // STILL_ACTIVE
-    Thread *raw = t.get();
-    threads_.push_back(std::move(t));
-    raw->host =
-        std::thread([this, raw, body = std::move(body)]() mutable { threadMain(raw, body); });
-    return raw;
+    threads_.push_back(t);
+    // The host thread holds the record until it returns.
+    t->host = std::thread(
+        [this, t, body = std::move(body)]() mutable { threadMain(t.get(), std::move(body)); });
+    return t;
 }
 
 void Kernel::kill(Thread *t, uint32_t exitCode) {
@@ -206,6 +255,7 @@ void Kernel::shutdown() {
             return true;
         },
         kNever);
+    reap();
     for (auto &t : threads_)
         if (t->host.joinable())
             t->host.join();

@@ -248,7 +248,7 @@ std::string utf8Whole(const std::u16string &s) {
 }
 
 std::string hexPairs(const std::vector<uint8_t> &data) {
-    static const char digits[] = "0123456789abcdef";
+    static const char digits[] = "0123456789ABCDEF"; // upper case, as every hex byte of the journal
     std::string out;
     for (size_t i = 0; i < data.size(); ++i) {
         if (i)

@@ -49,8 +49,9 @@ int compareNoCase(const std::u16string &a, const std::u16string &b) {
 }
 
 void notify(Window *w, int code) {
-    if (w->parent)
-        wins().send(w->parent, WM_COMMAND, MAKEWPARAM(w->id, code), LPARAM(w->h));
+    // A control made without WS_CHILD tells its owner, as GetParent names it.
+    if (Window *to = w->parent ? w->parent : w->owner)
+        wins().send(to, WM_COMMAND, MAKEWPARAM(w->id, code), LPARAM(w->h));
 }
 
 } // namespace
