@@ -81,7 +81,8 @@ grep -qF "|Dear you" "$work/screen" || fail "the replay's screen: $(cat "$work/s
 grep -q '"ShellExecuteEx".*"file":"tmail.exe"' "$work/journal" || fail "the replay started no Mail"
 
 # 6. The settings program from the Start menu, worked from the keyboard alone: F1 gives the keys
-#    to the screen, the third control is the delay slider, Right moves it one step.
+#    to the screen, the fourth control (after the tabs, the check box and the rate) is the delay
+#    slider, Right moves it one step.
 start
 tmux -S "$sock" send-keys -t $T F1
 wait_screen "SCREEN:"
@@ -90,7 +91,7 @@ wait_screen "Start: 1=Notes 2=Keyboard"
 tmux -S "$sock" send-keys -t $T 2
 wait_screen "Keyboard Settings"
 wait_screen "Key Repeat Del"
-tmux -S "$sock" send-keys -t $T Down Down Right
+tmux -S "$sock" send-keys -t $T Down Down Down Right
 wait_screen "delay 350 ms"
 
 # 7. Killed in the middle of settings changes: more slider steps (each a registry write by the
