@@ -9,6 +9,7 @@
 
 #include "emul/device.h"
 #include "emul/devmgr.h"
+#include "emul/harness.h"
 #include "emul/registry.h"
 #include "emul/serial.h"
 #include "emul/windows_sys.h"
@@ -32,8 +33,8 @@ void RunOne(const uint8_t *data, size_t size) {
     emul::Device device;
     handheld::install(device);
     auto &win = device.windows();
-    uintptr_t note = win.createSceneWindow("note", u"Notepad", 0, 0, 26, 240, 294);
-    win.createSceneWindow("ink", u"richink", note, 0, 26, 240, 294);
+    uintptr_t note = emul::harness::createSceneWindow("note", u"Notepad", 0, 0, 26, 240, 294);
+    emul::harness::createSceneWindow("ink", u"richink", note, 0, 26, 240, 294);
     win.setForeground(note);
     size_t handles = device.handles().count();
     uintptr_t h = device.devices().activate(u"Drivers\\BuiltIn\\Norvel", 0);

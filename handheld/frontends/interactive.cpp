@@ -14,6 +14,7 @@
 
 #include "emul/devmgr.h"
 #include "emul/files.h"
+#include "emul/harness.h"
 #include "emul/registry.h"
 #include "emul/serial.h"
 #include "emul/text.h"
@@ -120,7 +121,7 @@ class LineTap : public std::streambuf {
 struct Control {
     HWND hwnd;
     int id;
-    emul::ControlState state;
+    emul::harness::ControlState state;
     RECT rect;
 };
 
@@ -140,11 +141,11 @@ struct Screen {
     int originX = 1, originY = 2; // where the device's screen starts on the terminal
 };
 
-std::string classOf(const emul::ControlState &st) {
+std::string classOf(const emul::harness::ControlState &st) {
     return emul::utf8(emul::foldCase(emul::utf16(st.className)));
 }
 
-bool actionable(const emul::ControlState &st) {
+bool actionable(const emul::harness::ControlState &st) {
     std::string cls = classOf(st);
     return st.checked || st.pos || st.items || cls == "button" || cls == "systabcontrol32";
 }
@@ -153,7 +154,7 @@ void collect(Screen &s, HWND parent, std::vector<Control> &out) {
     for (HWND w = GetWindow(parent, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
         if (!IsWindowVisible(w))
             continue;
-        auto st = s.device.windows().controlState(reinterpret_cast<uintptr_t>(w));
+        auto st = emul::harness::controlState(reinterpret_cast<uintptr_t>(w));
         if (st && st->id && actionable(*st)) {
             Control c{w, st->id, *st, {}};
             GetWindowRect(w, &c.rect);
@@ -172,7 +173,7 @@ void put(int y, int x, const std::string &utf8Text, int maxCols) {
     mvaddstr(y, x, emul::utf8(t).c_str());
 }
 
-std::string controlText(const emul::ControlState &st) {
+std::string controlText(const emul::harness::ControlState &st) {
     std::string cls = classOf(st);
     if (st.checked)
         return std::string(*st.checked ? "[x] " : "[ ] ") + st.text;
@@ -206,7 +207,7 @@ void drawWindow(Screen &s, HWND w, bool top, const std::vector<Control> &control
         rows = std::max(1, int(r.bottom - r.top) / 16);
     cols = std::min(cols, kScreenCols - r.left / 8);
     rows = std::min(rows, kScreenRows - r.top / 16);
-    auto st = s.device.windows().controlState(reinterpret_cast<uintptr_t>(w));
+    auto st = emul::harness::controlState(reinterpret_cast<uintptr_t>(w));
     std::string cls = st ? classOf(*st) : "";
     bool isSelected = s.menu && s.selected < s.controls.size() && s.controls[s.selected].hwnd == w;
     if (top) {
@@ -385,7 +386,7 @@ void actOnControl(Screen &s, int step) {
         return;
     const Control &c = s.controls[s.selected];
     std::string id = std::to_string(c.id);
-    const emul::ControlState &st = c.state;
+    const emul::harness::ControlState &st = c.state;
     if (st.pos && st.min && st.max) {
         int to = std::clamp(*st.pos + (step ? step : 1), *st.min, *st.max);
         act(s, "slide " + id + " " + std::to_string(to));
@@ -416,7 +417,7 @@ void clickAt(Screen &s, int x, int y) {
         const RECT &r = s.controls[i].rect;
         if (px >= r.left && px < r.right && py >= r.top && py < r.bottom) {
             s.selected = i;
-            const emul::ControlState &st = s.controls[i].state;
+            const emul::harness::ControlState &st = s.controls[i].state;
             if (st.pos && st.min && st.max) {
                 int width = std::max(1, int(r.right - r.left) - 1);
                 int to = *st.min + (px - r.left) * (*st.max - *st.min) / width;

@@ -5,6 +5,8 @@
 #include "image/install.h"
 
 #include "emul/devmgr.h"
+#include "emul/harness.h"
+#include "emul/process.h"
 #include "emul/registry.h"
 #include "emul/serial.h"
 #include "emul/text.h"
@@ -70,7 +72,7 @@ int runLive(const LiveOptions &options) {
     if (!device.devices().activate(u"Drivers\\BuiltIn\\Norvel", 0))
         std::fprintf(stderr, "handheld: the keyboard driver did not start\n");
     uint32_t err = 0;
-    emul::Program *notes = device.devices().start(u"notes.exe", u"", &err);
+    emul::Program *notes = device.processes().start(u"notes.exe", u"", &err);
     if (!notes)
         std::fprintf(stderr, "handheld: Notes did not start (error %u)\n", err);
 
@@ -92,7 +94,7 @@ int runLive(const LiveOptions &options) {
         k.block([&] { return liveStop || *inputDone; }, k.now() + 50);
         if (options.journal)
             std::cout.flush();
-        uintptr_t edit = device.windows().findControl(kNotesEdit);
+        uintptr_t edit = emul::harness::findControl(kNotesEdit);
         std::u16string text = edit ? device.windows().text(edit) : u"";
         if (first || text != shown) {
             std::fprintf(human, "notes: %s\n", emul::jsonQuote(emul::utf8(text)).c_str());

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "emul/harness.h"
 #include "emul/text.h"
 #include "emul/windows_sys.h"
 
@@ -67,7 +68,7 @@ struct Canvas {
     }
 };
 
-std::string controlLine(const emul::ControlState &st) {
+std::string controlLine(const emul::harness::ControlState &st) {
     std::string cls = emul::utf8(emul::foldCase(emul::utf16(st.className)));
     if (st.checked)
         return std::string(*st.checked ? "[x] " : "[ ] ") + st.text;
@@ -87,7 +88,7 @@ void drawChildren(emul::Device &device, HWND parent, Canvas &c) {
     for (HWND w = GetWindow(parent, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
         if (!IsWindowVisible(w))
             continue;
-        auto st = device.windows().controlState(reinterpret_cast<uintptr_t>(w));
+        auto st = emul::harness::controlState(reinterpret_cast<uintptr_t>(w));
         // Containers without text of their own take no room; an empty edit box does.
         if (st && (!st->text.empty() || st->checked || st->pos || st->items ||
                    emul::equalsNoCase(emul::utf16(st->className), u"edit") ||

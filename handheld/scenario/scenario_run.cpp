@@ -8,7 +8,9 @@
 #include "emul/devmgr.h"
 #include "emul/fileobj.h"
 #include "emul/files.h"
+#include "emul/harness.h"
 #include "emul/kernel.h"
+#include "emul/process.h"
 #include "emul/registry.h"
 #include "emul/serial.h"
 #include "emul/shell.h"
@@ -173,28 +175,27 @@ bool ScenarioRunner::execute(const ScnCommand &c, std::string *error) {
         }
         break;
     case ScnOp::Window: {
-        emul::WindowSystem &ws = dev_.windows();
-        if (ws.findByName(c.path)) {
+        if (emul::harness::findSceneWindow(c.path)) {
             *error = "window: there is a window named " + quoteInput(c.path) + " already";
             return false;
         }
         uintptr_t parent = 0;
         if (c.flag) {
-            parent = ws.findByName(c.parent);
+            parent = emul::harness::findSceneWindow(c.parent);
             if (!parent) {
                 *error = "window: no window named " + quoteInput(c.parent);
                 return false;
             }
         }
-        if (!ws.createSceneWindow(c.path, emul::utf16(c.name), parent, c.rect[0], c.rect[1],
-                                  c.rect[2], c.rect[3])) {
+        if (!emul::harness::createSceneWindow(c.path, emul::utf16(c.name), parent, c.rect[0],
+                                              c.rect[1], c.rect[2], c.rect[3])) {
             *error = "window: the window could not be created";
             return false;
         }
         break;
     }
     case ScnOp::Foreground: {
-        uintptr_t h = dev_.windows().findByName(c.path);
+        uintptr_t h = emul::harness::findSceneWindow(c.path);
         if (!h) {
             *error = "foreground: no window named " + quoteInput(c.path);
             return false;
@@ -270,7 +271,7 @@ bool ScenarioRunner::execute(const ScnCommand &c, std::string *error) {
         for (size_t i = 0; i < c.args.size(); ++i)
             cmdLine += (i ? " " : "") + c.args[i];
         uint32_t err = 0;
-        emul::Program *p = dev_.devices().start(programFile(c.path), emul::utf16(cmdLine), &err);
+        emul::Program *p = dev_.processes().start(programFile(c.path), emul::utf16(cmdLine), &err);
         if (!p) {
             *error = "run: the device cannot start " + quoteInput(c.path) + " (error " +
                      std::to_string(err) + ")";
@@ -310,10 +311,10 @@ bool ScenarioRunner::execute(const ScnCommand &c, std::string *error) {
         break;
     }
     case ScnOp::Show: {
-        uintptr_t h = dev_.windows().findControl(int(c.num));
-        std::optional<emul::ControlState> st;
+        uintptr_t h = emul::harness::findControl(int(c.num));
+        std::optional<emul::harness::ControlState> st;
         if (h)
-            st = dev_.windows().controlState(h);
+            st = emul::harness::controlState(h);
         if (!st) {
             *error = "show: the foreground program has no control " + std::to_string(c.num);
             return false;

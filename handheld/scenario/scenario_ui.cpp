@@ -4,8 +4,8 @@
 // for input again (or has ended).
 #include "scenario/scenario.h"
 
-#include "emul/devmgr.h"
 #include "emul/kernel.h"
+#include "emul/process.h"
 #include "emul/shell.h"
 #include "emul/text.h"
 #include "emul/user.h"

@@ -19,6 +19,8 @@ namespace emul {
 class Registry;
 class SerialHub;
 class DeviceManager;
+class ModuleLoader;
+class Processes;
 class FileSystem;
 class WindowSystem;
 class Shell;
@@ -78,6 +80,8 @@ class Device {
     Registry &registry() { return *registry_; }
     FileSystem &files() { return *files_; }
     SerialHub &serial() { return *serial_; }
+    ModuleLoader &modules() { return *modules_; }
+    Processes &processes() { return *processes_; }
     DeviceManager &devices() { return *devices_; }
     WindowSystem &windows() { return *windows_; }
     Shell &shell() { return *shell_; }
@@ -86,6 +90,10 @@ class Device {
     void fail(const std::string &call) { failing_.insert(call); }
     void heal(const std::string &call) { failing_.erase(call); }
     bool failing(const std::string &call) const { return failing_.count(call) != 0; }
+
+    // KernelIoControl(IOCTL_HAL_REBOOT) requests so far.
+    uint32_t rebootRequests() const { return reboots_; }
+    void noteRebootRequest() { ++reboots_; }
 
     uint32_t buildNumber() const { return buildNumber_; }
     void setBuildNumber(uint32_t n) { buildNumber_ = n; }
@@ -111,9 +119,12 @@ class Device {
     std::unique_ptr<SerialHub> serial_;
     std::unique_ptr<WindowSystem> windows_;
     std::unique_ptr<Shell> shell_;
+    std::unique_ptr<ModuleLoader> modules_;
+    std::unique_ptr<Processes> processes_;
     std::unique_ptr<DeviceManager> devices_;
     std::set<std::string> failing_;
     uint32_t buildNumber_;
+    uint32_t reboots_ = 0;
     std::vector<std::u16string> debugLog_;
 };
 
@@ -124,6 +135,9 @@ inline Device &dev() {
 inline Kernel &kern() {
     return Device::current().kernel();
 }
+// A handle on a thread (waitable: signalled once it has ended), for CreateThread and for the
+// main thread of CreateProcessW alike.
+void *newThreadHandle(Thread *t);
 void setLastError(uint32_t e);
 bool failing(const char *call);
 // True for the platform functions whose failure can be injected (Device::fail), by name.

@@ -24,6 +24,7 @@ class FileSystem {
     // Installs a host file (a module build) under the CE path as a read-only file: a hard
     // link to a read-only copy made once per build, or a copy where no link can be made.
     uint32_t linkFile(const std::u16string &cePath, const std::string &hostFile);
+    bool readFile(const std::u16string &cePath, std::string *content) const; // false if absent
     const std::string &root() const { return root_; }
 
     static bool readOnly(const std::string &hostPath);

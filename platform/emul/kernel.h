@@ -24,6 +24,8 @@ constexpr uint64_t kNever = UINT64_MAX;
 // Thrown inside a thread that has been terminated; unwinds it to its entry wrapper.
 struct ThreadKilled {};
 
+struct Program;
+
 struct Thread : std::enable_shared_from_this<Thread> {
     uint32_t id = 0;
     std::string name;
@@ -37,7 +39,7 @@ struct Thread : std::enable_shared_from_this<Thread> {
     uint64_t deadline = kNever;
     // Set by platform subsystems: a program thread blocked waiting for input.
     bool waitingForInput = false;
-    void *program = nullptr; // the program (process) this thread belongs to, if any
+    Program *program = nullptr; // the process this thread belongs to; null: the platform's own
     // Set by the window system for a thread it refers to by pointer (windows, a message
     // queue): the record then stays for the life of the device.
     bool keepRecord = false;

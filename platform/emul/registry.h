@@ -41,6 +41,12 @@ class Registry {
     virtual uint64_t hiveStatements() const = 0;
 };
 
+// Values as the device's code writes them: a string with its terminator (or, for a test of
+// careless writers, without), a DWORD, raw bytes of any type.
+RegValue regSz(const std::u16string &s, bool terminated = true);
+RegValue regDword(uint32_t n);
+RegValue regRaw(uint32_t type, std::vector<uint8_t> data);
+
 // JSON of a value as the journal's "dump" writes it.
 std::string regValueJson(const RegValue &v);
 

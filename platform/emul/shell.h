@@ -11,7 +11,7 @@
 
 namespace emul {
 
-class DeviceManager;
+class Processes;
 
 class Shell {
   public:
@@ -32,9 +32,9 @@ class Shell {
     std::function<std::optional<std::u16string>()> chooseFile;
 };
 
-// Registers the platform's built-in programs ("Notes.exe") with the Device Manager.
-void registerPlatformPrograms(DeviceManager &devices);
+// Registers the platform's built-in programs ("Notes.exe") with the device's processes.
+void registerPlatformPrograms(Processes &processes);
 // The platform's other programs (mail, contacts, ... the shell's desktop and task bar).
-void registerDevicePrograms(DeviceManager &devices);
+void registerDevicePrograms(Processes &processes);
 
 } // namespace emul

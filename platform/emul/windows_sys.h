@@ -2,25 +2,12 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace emul {
 
 struct Program;
-
-// What `show ID` journals about a control.
-struct ControlState {
-    int id = 0;
-    std::string className, text;
-    bool visible = false;
-    std::optional<bool> checked;
-    std::optional<int> pos, min, max;
-    std::optional<std::vector<std::string>> items;
-    std::optional<std::string> selected; // present with items; empty optional inside = null
-    bool hasSelection = false;
-};
 
 class WindowSystem {
   public:
@@ -33,20 +20,11 @@ class WindowSystem {
     // "" when `h` is not a live window.
     std::string journalName(uintptr_t h) const;
 
-    // Scene windows (created by tests and scenarios, owned by no program): a top-level window,
-    // or the last child of `parent`. Returns the HWND value.
-    uintptr_t createSceneWindow(const std::string &name, const std::u16string &className,
-                                uintptr_t parent, int left, int top, int right, int bottom);
-    uintptr_t findByName(const std::string &name) const; // scene window by NAME; 0 if none
-    void setForeground(uintptr_t hwnd);                  // no journal line
+    void setForeground(uintptr_t hwnd); // no journal line
     uintptr_t foreground() const;
     Program *foregroundProgram() const;
     // Text of a window (an edit box shows what was typed into it).
     std::u16string text(uintptr_t hwnd) const;
-    // Control with this id among the windows of the foreground program, in the look-up order of
-    // the scenario contract (the page its tab control shows, other pages, the rest).
-    uintptr_t findControl(int id) const;
-    std::optional<ControlState> controlState(uintptr_t hwnd) const;
 
     // Host-side access for the scenario runner and tests; none of these is journaled.
     uintptr_t desktop() const; // the shell's desktop window
@@ -60,13 +38,6 @@ class WindowSystem {
     // Posts to every top-level window of a program, as the shell tells them of a setting change
     // (WM_SETTINGCHANGE with SPI_SETSIPINFO when the input panel comes or goes).
     void broadcast(uint32_t msg, uintptr_t wparam, intptr_t lparam);
-    // What a window of no program (a scene window) was sent or posted, in order.
-    struct Received {
-        uint32_t msg;
-        uintptr_t wparam;
-        intptr_t lparam;
-    };
-    std::vector<Received> received(uintptr_t hwnd) const;
 
     struct Impl;
     Impl &impl() { return *impl_; }

@@ -9,6 +9,7 @@
 
 #include "emul/device.h"
 #include "emul/files.h"
+#include "emul/harness.h"
 #include "emul/registry.h"
 #include "emul/windows_sys.h"
 
@@ -58,7 +59,7 @@ class KeysTest : public ::testing::Test {
     void SetRaw(const std::u16string &name, const std::vector<uint8_t> &bytes); // REG_SZ, as given
     uintptr_t Window(const std::string &name, const std::u16string &cls, uintptr_t parent = 0,
                      int l = 0, int t = 0, int r = 240, int b = 320) {
-        return device.windows().createSceneWindow(name, cls, parent, l, t, r, b);
+        return emul::harness::createSceneWindow(name, cls, parent, l, t, r, b);
     }
     void Foreground(uintptr_t h) { device.windows().setForeground(h); }
 

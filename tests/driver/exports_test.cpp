@@ -2,6 +2,8 @@
 // DllMain by name as well (the older ones have it as the library's entry only).
 #include "support/driver_fixture.h"
 
+#include "emul/modules.h"
+
 namespace {
 
 TEST(DriverExports, EveryBuildExportsTheStreamEntryPointsByName) {
@@ -12,17 +14,17 @@ TEST(DriverExports, EveryBuildExportsTheStreamEntryPointsByName) {
         io.driverBuild = build;
         handheld::install(device, io);
         uint32_t error = 0;
-        emul::Module *m = device.devices().load(u"Lumakey.DLL", &error);
+        emul::Module *m = device.modules().load(u"Lumakey.DLL", &error);
         ASSERT_NE(m, nullptr) << error;
         for (const char *name :
              {"IRK_Init", "IRK_Deinit", "IRK_Open", "IRK_Close", "IRK_Read", "IRK_Write",
               "IRK_Seek", "IRK_IOControl", "IRK_PowerUp", "IRK_PowerDown", "_DllMainCRTStartup"})
-            EXPECT_NE(device.devices().symbol(m, name), nullptr) << name;
-        EXPECT_EQ(device.devices().symbol(m, "DllMain") != nullptr, build == "ce420");
+            EXPECT_NE(device.modules().symbol(m, name), nullptr) << name;
+        EXPECT_EQ(device.modules().symbol(m, "DllMain") != nullptr, build == "ce420");
         // Nothing of the driver's insides is visible.
-        EXPECT_EQ(device.devices().symbol(m, "DecodeKey"), nullptr);
-        EXPECT_EQ(device.devices().symbol(m, "ReaderThread"), nullptr);
-        device.devices().unload(m);
+        EXPECT_EQ(device.modules().symbol(m, "DecodeKey"), nullptr);
+        EXPECT_EQ(device.modules().symbol(m, "ReaderThread"), nullptr);
+        device.modules().unload(m);
     }
 }
 

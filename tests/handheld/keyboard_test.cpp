@@ -4,6 +4,7 @@
 #include "handheld/keyboard/host_keys.h"
 #include "handheld/scenario/scenario.h"
 
+#include "emul/harness.h"
 #include "emul/text.h"
 #include "emul/windows_sys.h"
 
@@ -41,7 +42,7 @@ std::string notesAfter(const std::vector<uint8_t> &bytes, const std::string &bui
     handheld::ScnError err;
     std::string scn = "boot\nwait 100\nrun notes\nrx " + hex(bytes) + "\nwait 2000\n";
     EXPECT_TRUE(runner.playText(scn, &err)) << err.line << ": " << err.message;
-    uintptr_t edit = device.windows().findControl(100);
+    uintptr_t edit = emul::harness::findControl(100);
     return edit ? emul::utf8(device.windows().text(edit)) : "(no edit box)";
 }
 

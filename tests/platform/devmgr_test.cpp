@@ -6,6 +6,7 @@
 #include "emul/device.h"
 #include "emul/devmgr.h"
 #include "emul/files.h"
+#include "emul/process.h"
 #include "emul/registry.h"
 #include "emul/text.h"
 #include "handheld/image/install.h"
@@ -269,7 +270,7 @@ TEST_F(DeviceManager, KbloaderActivatesTheDriverAndExitsWithZero) {
             reg().deleteKey(kNorvel);
         device.journal().clear();
         uint32_t error = 0;
-        emul::Program *p = dm().start(u"kbloader", u"", &error);
+        emul::Program *p = device.processes().start(u"kbloader", u"", &error);
         ASSERT_NE(p, nullptr) << error;
         EXPECT_EQ(p->name, u"kbloader.exe");
         HANDLE process = emul::newProcessHandle(p);
@@ -295,11 +296,11 @@ TEST_F(DeviceManager, KbloaderActivatesTheDriverAndExitsWithZero) {
 
 TEST_F(DeviceManager, ProgramsStartFromFilesOrBuiltins) {
     std::u16string seen;
-    dm().registerBuiltin(u"Notes.exe", [&seen](const std::u16string &cmd) {
+    device.processes().registerBuiltin(u"Notes.exe", [&seen](const std::u16string &cmd) {
         seen = cmd;
         return 5;
     });
-    EXPECT_TRUE(dm().hasProgram(u"\\Windows\\notes"));
+    EXPECT_TRUE(device.processes().hasProgram(u"\\Windows\\notes"));
     PROCESS_INFORMATION pi{};
     ASSERT_TRUE(CreateProcessW(u"notes.exe", u"\\My Documents\\a.txt", nullptr, nullptr, FALSE, 0,
                                nullptr, nullptr, nullptr, &pi));
@@ -313,7 +314,7 @@ TEST_F(DeviceManager, ProgramsStartFromFilesOrBuiltins) {
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
 
-    EXPECT_FALSE(dm().hasProgram(u"absent"));
+    EXPECT_FALSE(device.processes().hasProgram(u"absent"));
     EXPECT_FALSE(CreateProcessW(u"absent.exe", nullptr, nullptr, nullptr, FALSE, 0, nullptr,
                                 nullptr, nullptr, nullptr));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
@@ -355,10 +356,10 @@ TEST_F(DeviceManager, KernelIoControlRecordsRebootRequests) {
     BYTE in[4] = {}, out[1024];
     DWORD ret = 99;
     EXPECT_TRUE(KernelIoControl(IOCTL_HAL_REBOOT, in, 4, out, sizeof out, &ret));
-    EXPECT_EQ(dm().rebootRequests(), 1u);
+    EXPECT_EQ(device.rebootRequests(), 1u);
     EXPECT_FALSE(KernelIoControl(0x01010040, nullptr, 0, nullptr, 0, nullptr));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_SUPPORTED));
-    EXPECT_EQ(dm().rebootRequests(), 1u);
+    EXPECT_EQ(device.rebootRequests(), 1u);
     EXPECT_EQ(device.journal().grep("KernelIoControl"),
               (Lines{"{\"t\":0,\"call\":\"KernelIoControl\",\"code\":16842812}",
                      "{\"t\":0,\"call\":\"KernelIoControl\",\"code\":16842816}"}));

@@ -6,6 +6,7 @@
 
 #include "emul/device.h"
 #include "emul/devmgr.h"
+#include "emul/process.h"
 #include "emul/registry.h"
 #include "emul/serial.h"
 
@@ -123,7 +124,7 @@ TEST(DocumentedCalls, TimerProcedureIsCalledWhenTheTimerMessageIsDispatched) {
 TEST(DocumentedCalls, CreateProcessTakesAStartupRecord) {
     emul::Device device;
     std::u16string seen;
-    device.devices().registerBuiltin(u"Notes.exe", [&seen](const std::u16string &cmd) {
+    device.processes().registerBuiltin(u"Notes.exe", [&seen](const std::u16string &cmd) {
         seen = cmd;
         return 0;
     });

@@ -5,6 +5,7 @@
 #include "emul/device.h"
 #include "emul/devmgr.h"
 #include "emul/files.h"
+#include "emul/process.h"
 #include "emul/registry.h"
 #include "handheld/image/install.h"
 #include "handheld/scenario/scenario.h"
@@ -116,8 +117,8 @@ TEST_F(Files, DriversAndProgramsLoadOnlyFromTheDevice) {
     }
     fs::create_symlink(lib, device.rootDir() + "/Windows/host.exe");
     uint32_t error = 0;
-    EXPECT_EQ(device.devices().start(u"\\Windows\\host.exe", u"", &error), nullptr);
-    EXPECT_FALSE(device.devices().hasProgram(u"host.exe"));
+    EXPECT_EQ(device.processes().start(u"\\Windows\\host.exe", u"", &error), nullptr);
+    EXPECT_FALSE(device.processes().hasProgram(u"host.exe"));
 }
 
 TEST_F(Files, HostLinksAreNotFollowedOutOfTheFolder) {

@@ -5,8 +5,9 @@
 #include <windows.h>
 
 #include "emul/device.h"
-#include "emul/devmgr.h"
 #include "emul/files.h"
+#include "emul/harness.h"
+#include "emul/process.h"
 #include "emul/shell.h"
 #include "emul/windows_sys.h"
 
@@ -23,9 +24,9 @@ HWND H(uintptr_t h) {
     return reinterpret_cast<HWND>(h);
 }
 
-uintptr_t Scene(emul::Device &d, const std::string &name, const char16_t *cls, uintptr_t parent = 0,
+uintptr_t Scene(emul::Device &, const std::string &name, const char16_t *cls, uintptr_t parent = 0,
                 int l = 0, int t = 0, int r = 10, int b = 10) {
-    return d.windows().createSceneWindow(name, cls, parent, l, t, r, b);
+    return emul::harness::createSceneWindow(name, cls, parent, l, t, r, b);
 }
 
 // Runs the device's other threads until the program waits for input or has ended.
@@ -35,7 +36,7 @@ void Settle(emul::Program *p) {
 
 emul::Program *Start(emul::Device &d, const char16_t *name) {
     uint32_t error = 0;
-    emul::Program *p = d.devices().start(name, u"", &error);
+    emul::Program *p = d.processes().start(name, u"", &error);
     EXPECT_NE(p, nullptr) << "error " << error;
     if (p)
         Settle(p);
@@ -156,11 +157,11 @@ TEST(Windows, WindowFromPointFindsTheDeepestVisibleEnabledWindow) {
 
 // A window on a thread of its own, with a message loop.
 struct Worker {
-    static int program; // stands for the program that owns the worker's windows
     HWND hwnd = nullptr;
     DWORD handledOn = 0;
     int settingChanges = 0;
     std::shared_ptr<emul::Thread> thread;
+    emul::Program program; // stands for the program that owns the worker's windows
 
     static LRESULT CALLBACK Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         auto *self = reinterpret_cast<Worker *>(GetWindowLongPtrW(h, GWL_USERDATA));
@@ -194,7 +195,6 @@ struct Worker {
         kern().block([this] { return thread->waitingForInput; }, emul::kNever);
     }
 };
-int Worker::program;
 
 TEST(Windows, SendMessageToAnotherThreadWaitsForItsHandler) {
     emul::Device d;
@@ -259,7 +259,7 @@ TEST(Windows, MessagesToForeignWindowsAreJournaledByName) {
         l[4],
         R"({"t":0,"call":"SetWindowPos","hwnd":"worker","after":0,"x":0,"y":0,"cx":0,"cy":0,"flags":67})");
     EXPECT_EQ(l[5], R"({"t":0,"call":"SetForegroundWindow","hwnd":"DesktopExplorerWindow"})");
-    EXPECT_EQ(d.windows().received(bar).size(), 2u);
+    EXPECT_EQ(emul::harness::received(bar).size(), 2u);
 }
 
 TEST(Windows, AProgramsOwnWindowsAreNotJournaled) {
@@ -267,14 +267,13 @@ TEST(Windows, AProgramsOwnWindowsAreNotJournaled) {
     Worker w;
     w.start();
     uintptr_t bar = Scene(d, "bar", u"HHTaskBar");
-    static HWND target;
-    target = w.hwnd;
-    auto t = kern().spawn("same program", [bar] {
+    HWND target = w.hwnd;
+    auto t = kern().spawn("same program", [bar, target] {
         SendMessageW(target, WM_USER, 1, 1);              // a window of its own program
         PostMessageW(H(bar), WM_USER, 0, LPARAM(target)); // a scene window belongs to no program
         return 0u;
     });
-    t->program = &Worker::program;
+    t->program = &w.program;
     kern().block([t] { return t->exited; }, emul::kNever);
     const auto &l = d.journal().lines();
     ASSERT_EQ(l.size(), 1u);
@@ -366,12 +365,12 @@ TEST(Windows, KeysGoToTheForegroundWindowWhenItHasNoFocus) {
     d.windows().setForeground(app);
     Key('A');
     mouse_event(MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_LEFTDOWN, 5, 5, 0, 0);
-    auto got = d.windows().received(app);
+    auto got = emul::harness::received(app);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].msg, UINT(WM_KEYDOWN));
     EXPECT_EQ(got[0].wparam, WPARAM('A'));
     // The pen-down at the corner lands on the desktop, the only window there.
-    auto desk = d.windows().received(d.windows().desktop());
+    auto desk = emul::harness::received(d.windows().desktop());
     ASSERT_EQ(desk.size(), 1u);
     EXPECT_EQ(desk[0].msg, UINT(WM_LBUTTONDOWN));
     EXPECT_EQ(desk[0].lparam, 0);
@@ -425,13 +424,13 @@ TEST(Windows, ACheckBoxTogglesOnATapAndTellsItsParent) {
     EXPECT_EQ(IsDlgButtonChecked(parent, 1001), UINT(BST_UNCHECKED));
     CheckDlgButton(parent, 1001, BST_CHECKED);
     EXPECT_EQ(parentHeard.size(), 2u); // setting the check is not a click
-    auto st = d.windows().controlState(reinterpret_cast<uintptr_t>(box));
+    auto st = emul::harness::controlState(reinterpret_cast<uintptr_t>(box));
     ASSERT_TRUE(st.has_value());
     EXPECT_EQ(st->className, "Button");
     EXPECT_EQ(st->text, "Enable");
     EXPECT_TRUE(st->checked.value_or(false));
     ShowWindow(parent, SW_HIDE);
-    EXPECT_FALSE(d.windows().controlState(reinterpret_cast<uintptr_t>(box))->visible);
+    EXPECT_FALSE(emul::harness::controlState(reinterpret_cast<uintptr_t>(box))->visible);
 }
 
 TEST(Windows, TimersFireInDeviceTime) {
@@ -468,8 +467,8 @@ TEST(Shell, ProcessHandlesAreCountedUntilClosed) {
     EXPECT_EQ(reinterpret_cast<uintptr_t>(sei.hInstApp), 33u);
     ASSERT_NE(sei.hProcess, nullptr);
     EXPECT_EQ(d.handles().count("process"), 1u);
-    ASSERT_EQ(d.devices().programs().size(), 1u);
-    Settle(d.devices().programs()[0].get());
+    ASSERT_EQ(d.processes().programs().size(), 1u);
+    Settle(d.processes().programs()[0].get());
     EXPECT_EQ(WaitForSingleObject(sei.hProcess, 0), DWORD(WAIT_TIMEOUT)); // Notes waits for input
     HWND notes = FindWindowW(u"Notes", nullptr);
     ASSERT_NE(notes, nullptr);
@@ -520,8 +519,8 @@ TEST(Shell, AShortcutStartsItsTarget) {
     sei.lpFile = u"\\Windows\\Start Menu\\Notes.lnk";
     ASSERT_TRUE(ShellExecuteEx(&sei));
     EXPECT_EQ(sei.hProcess, nullptr); // not asked for
-    ASSERT_EQ(d.devices().programs().size(), 1u);
-    Settle(d.devices().programs()[0].get());
+    ASSERT_EQ(d.processes().programs().size(), 1u);
+    Settle(d.processes().programs()[0].get());
     EXPECT_NE(FindWindowW(u"Notes", nullptr), nullptr);
 }
 

@@ -8,6 +8,8 @@
 // The display area leaves a 2-pixel border on every side and the row of tabs.
 #include "gwes/win_internal.h"
 
+#include "emul/harness.h"
+
 #include "emul/text.h"
 
 #include <commctrl.h>
@@ -32,7 +34,7 @@ struct TabData : ControlData {
     DWORD exStyle = 0;
     LRESULT version = 0;
     bool pressed = false;
-    void describe(ControlState &s) const override {
+    void describe(harness::ControlState &s) const override {
         std::vector<std::string> v;
         for (const Item &i : items)
             v.push_back(utf8(i.text));

@@ -4,6 +4,8 @@
 // the finger lifts, as the platform's trackbar does. Programmatic changes send nothing.
 #include "gwes/win_internal.h"
 
+#include "emul/harness.h"
+
 #include <commctrl.h>
 
 #include <algorithm>
@@ -18,7 +20,7 @@ struct TrackData : ControlData {
     int min = 0, max = 100, pos = 0;
     int lineSize = 1, pageSize = 20;
     bool dragging = false, paging = false;
-    void describe(ControlState &s) const override {
+    void describe(harness::ControlState &s) const override {
         s.pos = pos;
         s.min = min;
         s.max = max;

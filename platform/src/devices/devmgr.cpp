@@ -1,40 +1,29 @@
 // The Device Manager (stream-driver activation, active keys, stream clients, power
-// notifications), the module loader and programs, and the CE calls that reach them.
+// notifications) and the CE calls that reach it.
 #include <windows.h>
 
 #include "emul/device.h"
 #include "emul/devmgr.h"
 #include "emul/fileobj.h"
-#include "emul/files.h"
+#include "emul/modules.h"
 #include "emul/registry.h"
 #include "emul/text.h"
 
 #include <algorithm>
 #include <cstring>
 #include <exception>
-#include <filesystem>
 #include <optional>
 
 namespace emul {
 
-namespace hostmod { // host_modules.cpp: the host's dynamic linker
-void *open(const std::string &path, std::string *why);
-void *symbol(void *h, const char *name);
-void close(void *h);
-} // namespace hostmod
-
 namespace {
 
-constexpr uint32_t kRegSz = 1, kRegExpandSz = 2, kRegDword = 4;
 const std::u16string kActiveRoot = u"Drivers\\Active";
 // Limits of the Device Manager's buffers (characters, without the terminator).
 constexpr size_t kMaxDllName = 63, kMaxPrefix = 7;
 // Handle values the device's code sees: small, deterministic, never zero, below 2^32.
 constexpr uintptr_t kDeviceHandleBase = 0x00D00000, kDeviceHandleStep = 0x10;
-constexpr uintptr_t kModuleHandleBase = 0x10000000, kModuleHandleStep = 0x10000;
 
-using DllEntryFn = BOOL (*)(HANDLE, DWORD, LPVOID);
-using ExeEntryFn = int (*)(HINSTANCE, HINSTANCE, LPWSTR, int);
 using InitFn = DWORD_PTR (*)(DWORD_PTR);
 using DeinitFn = BOOL (*)(DWORD_PTR);
 using OpenFn = DWORD_PTR (*)(DWORD_PTR, DWORD, DWORD);
@@ -45,28 +34,12 @@ using SeekFn = DWORD (*)(DWORD_PTR, long, WORD);
 using IoctlFn = BOOL (*)(DWORD_PTR, DWORD, PBYTE, DWORD, PBYTE, DWORD, PDWORD);
 using PowerFn = void (*)(DWORD_PTR);
 
-RegValue regSz(const std::u16string &s) {
-    RegValue v;
-    v.type = kRegSz;
-    v.data.resize((s.size() + 1) * 2);
-    std::memcpy(v.data.data(), s.c_str(), v.data.size());
-    return v;
-}
-
-RegValue regDword(uint32_t n) {
-    RegValue v;
-    v.type = kRegDword;
-    v.data.resize(4);
-    std::memcpy(v.data.data(), &n, 4);
-    return v;
-}
-
 // A string value up to its first null; absent when missing, not a string, or longer than
 // the buffer the Device Manager reads it into.
 std::optional<std::u16string> readString(Registry &reg, const std::u16string &key,
                                          const std::u16string &name, size_t maxChars) {
     auto v = reg.getValue(key, name);
-    if (!v || (v->type != kRegSz && v->type != kRegExpandSz))
+    if (!v || (v->type != REG_SZ && v->type != REG_EXPAND_SZ))
         return std::nullopt;
     std::u16string s;
     for (size_t i = 0; i + 1 < v->data.size(); i += 2) {
@@ -95,57 +68,13 @@ std::u16string twoDigits(uint32_t n) {
     return utf16((n < 10 ? "0" : "") + std::to_string(n));
 }
 
-std::u16string fileNameOf(const std::u16string &path) {
-    size_t slash = path.find_last_of(u"\\/");
-    return slash == std::u16string::npos ? path : path.substr(slash + 1);
-}
-
-bool hasExtension(const std::u16string &path) {
-    return fileNameOf(path).find(u'.') != std::u16string::npos;
-}
-
-// CE paths are absolute; a bare name is looked up in \Windows.
-std::u16string moduleCePath(const std::u16string &name, const char16_t *defaultExt) {
-    std::u16string path = name;
-    if (path.find_first_of(u"\\/") == std::u16string::npos)
-        path = u"\\Windows\\" + path;
-    else if (path[0] != u'\\' && path[0] != u'/')
-        path = u"\\" + path;
-    if (!hasExtension(path))
-        path += defaultExt;
-    return path;
-}
-
 // Driver entry points run in the Device Manager's context, not in the calling program's:
 // threads a driver creates belong to no program and outlive the program that activated it.
 struct DeviceManagerContext {
     Thread *self;
-    void *saved;
+    Program *saved;
     DeviceManagerContext() : self(kern().self()), saved(self->program) { self->program = nullptr; }
     ~DeviceManagerContext() { self->program = saved; }
-};
-
-// Ends a program's other threads when its main thread ends, as process exit does.
-struct ProcessExit {
-    Program *program;
-    ~ProcessExit() {
-        Kernel &k = kern();
-        for (Thread *t : k.threads())
-            if (t != k.self() && t->program == program && !t->exited)
-                k.kill(t, 0);
-    }
-};
-
-struct ProcessObject : KObject {
-    Program *program = nullptr;
-    const char *kind() const override { return "process"; }
-    bool signalled() const override { return program->exited(); }
-};
-
-struct ProgramThreadObject : KObject {
-    std::shared_ptr<Thread> thread;
-    const char *kind() const override { return "thread"; }
-    bool signalled() const override { return thread->exited; }
 };
 
 } // namespace
@@ -176,12 +105,6 @@ struct DeviceManager::Impl {
     uint32_t nextActive = 0; // Drivers\Active\NN: every attempt takes a number
     uint32_t nextHandle = 1;
     std::vector<std::shared_ptr<DriverInstance>> instances; // activation order, until released
-    uint32_t nextModule = 1;
-    std::vector<std::unique_ptr<Module>> modules; // load order
-    std::vector<std::pair<std::u16string, BuiltinMain>> builtins;
-    std::vector<std::unique_ptr<Program>> programs;
-    uint32_t nextProcessId = 1;
-    uint32_t reboots = 0;
 
     void start() {
         // As at boot: no active key survives from an earlier run of the hive.
@@ -190,8 +113,6 @@ struct DeviceManager::Impl {
         started = true;
     }
 
-    Module *load(const std::u16string &name, uint32_t *error);
-    void unload(Module *m);
     void release(const std::shared_ptr<DriverInstance> &inst);
     uintptr_t activate(const std::u16string &key, uint32_t clientInfo, uint32_t *error);
     bool deactivate(uintptr_t hnd);
@@ -199,15 +120,6 @@ struct DeviceManager::Impl {
         for (auto &i : instances)
             if (i->hnd == hnd && i->state == DriverInstance::Active)
                 return i;
-        return nullptr;
-    }
-    const BuiltinMain *builtin(const std::u16string &nameOrPath, std::u16string *exeName) const {
-        std::u16string file = fileNameOf(nameOrPath);
-        for (auto &b : builtins)
-            if (equalsNoCase(b.first, file) || equalsNoCase(b.first, file + u".exe")) {
-                *exeName = b.first;
-                return &b.second;
-            }
         return nullptr;
     }
 };
@@ -306,76 +218,13 @@ struct StreamFile : FileObject {
 
 } // namespace
 
-/* ---- modules ---- */
-
-Module *DeviceManager::Impl::load(const std::u16string &name, uint32_t *error) {
-    std::u16string cePath = moduleCePath(name, u".dll");
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    std::string host = dev().files().hostPath(cePath);
-    if (!fs::is_regular_file(host, ec)) {
-        *error = ERROR_FILE_NOT_FOUND;
-        return nullptr;
-    }
-    // The same file under two names is one module (the host loader would share it anyway).
-    std::string canonical = fs::canonical(host, ec).string();
-    if (ec)
-        canonical = host;
-    for (auto &m : modules)
-        if (m->hostPath == canonical) {
-            ++m->refs;
-            return m.get();
-        }
-    std::string why;
-    void *h = hostmod::open(canonical, &why);
-    if (!h) {
-        *error = ERROR_BAD_EXE_FORMAT;
-        return nullptr;
-    }
-    auto m = std::make_unique<Module>();
-    m->cePath = cePath;
-    m->hostPath = canonical;
-    m->host = h;
-    m->handle = kModuleHandleBase + kModuleHandleStep * nextModule++;
-    m->refs = 1;
-    Module *raw = m.get();
-    modules.push_back(std::move(m));
-    if (auto entry = reinterpret_cast<DllEntryFn>(hostmod::symbol(h, "_DllMainCRTStartup"))) {
-        HANDLE self = reinterpret_cast<HANDLE>(raw->handle);
-        if (!entry(self, DLL_PROCESS_ATTACH, nullptr)) {
-            entry(self, DLL_PROCESS_DETACH, nullptr);
-            modules.erase(
-                std::find_if(modules.begin(), modules.end(),
-                             [raw](const std::unique_ptr<Module> &p) { return p.get() == raw; }));
-            hostmod::close(h);
-            *error = ERROR_DLL_INIT_FAILED;
-            return nullptr;
-        }
-    }
-    return raw;
-}
-
-void DeviceManager::Impl::unload(Module *m) {
-    auto it = std::find_if(modules.begin(), modules.end(),
-                           [m](const std::unique_ptr<Module> &p) { return p.get() == m; });
-    if (it == modules.end() || --m->refs > 0)
-        return;
-    if (auto entry = reinterpret_cast<DllEntryFn>(hostmod::symbol(m->host, "_DllMainCRTStartup")))
-        entry(reinterpret_cast<HANDLE>(m->handle), DLL_PROCESS_DETACH, nullptr);
-    void *h = m->host;
-    // The entry point may have loaded or freed other modules: find this one again.
-    modules.erase(std::find_if(modules.begin(), modules.end(),
-                               [m](const std::unique_ptr<Module> &p) { return p.get() == m; }));
-    hostmod::close(h);
-}
-
 /* ---- activation ---- */
 
 void DeviceManager::Impl::release(const std::shared_ptr<DriverInstance> &inst) {
     if (inst->module) {
         Module *m = inst->module;
         inst->module = nullptr;
-        unload(m);
+        dev().modules().unload(m);
     }
     instances.erase(std::remove(instances.begin(), instances.end(), inst), instances.end());
 }
@@ -417,7 +266,7 @@ uintptr_t DeviceManager::Impl::activate(const std::u16string &key, uint32_t clie
     };
     auto fail = [&](uint32_t e) {
         if (inst->module)
-            unload(inst->module);
+            dev().modules().unload(inst->module);
         reg.deleteKey(inst->activePath);
         *error = e;
         return uintptr_t(0);
@@ -436,12 +285,12 @@ uintptr_t DeviceManager::Impl::activate(const std::u16string &key, uint32_t clie
     reg.setValue(inst->activePath, u"Name", regSz(inst->name));
 
     uint32_t loadError = 0;
-    inst->module = load(*dll, &loadError);
+    inst->module = dev().modules().load(*dll, &loadError);
     if (!inst->module)
         return fail(ERROR_FILE_NOT_FOUND);
     std::string p = utf8(pfx);
     auto entry = [&](const char *fn) {
-        return hostmod::symbol(inst->module->host, (p + fn).c_str());
+        return dev().modules().symbol(inst->module, (p + fn).c_str());
     };
     inst->init = reinterpret_cast<InitFn>(entry("_Init"));
     inst->deinit = reinterpret_cast<DeinitFn>(entry("_Deinit"));
@@ -521,11 +370,6 @@ DeviceManager::~DeviceManager() {
         }
         inst->calls = 0;
         impl_->release(inst);
-    }
-    while (!impl_->modules.empty()) {
-        Module *m = impl_->modules.back().get();
-        m->refs = 1;
-        impl_->unload(m);
     }
 }
 
@@ -620,214 +464,11 @@ std::shared_ptr<FileObject> DeviceManager::openStream(const std::u16string &name
     return f;
 }
 
-Module *DeviceManager::load(const std::u16string &name, uint32_t *error) {
-    return impl_->load(name, error);
-}
-
-void DeviceManager::unload(Module *m) {
-    impl_->unload(m);
-}
-
-void *DeviceManager::symbol(Module *m, const char *name) {
-    return m && m->host ? hostmod::symbol(m->host, name) : nullptr;
-}
-
-Module *DeviceManager::moduleByHandle(uintptr_t handle) const {
-    for (auto &m : impl_->modules)
-        if (m->handle == handle)
-            return m.get();
-    return nullptr;
-}
-
-Module *DeviceManager::moduleByName(const std::u16string &name) const {
-    std::u16string wanted = hasExtension(name) ? name : name + u".dll";
-    bool path = wanted.find_first_of(u"\\/") != std::u16string::npos;
-    for (auto &m : impl_->modules)
-        if (path ? equalsNoCase(m->cePath, moduleCePath(wanted, u""))
-                 : equalsNoCase(fileNameOf(m->cePath), wanted))
-            return m.get();
-    return nullptr;
-}
-
-Program *DeviceManager::start(const std::u16string &nameOrPath, const std::u16string &cmdLine,
-                              uint32_t *error) {
-    Impl &im = *impl_;
-    auto program = std::make_unique<Program>();
-    program->cmdLine = cmdLine;
-    std::function<uint32_t()> body;
-    std::u16string builtinName;
-    Program *raw = program.get();
-    if (const BuiltinMain *fn = im.builtin(nameOrPath, &builtinName)) {
-        program->name = builtinName;
-        body = [raw, main = *fn] {
-            ProcessExit exit{raw};
-            return uint32_t(main(raw->cmdLine));
-        };
-    } else {
-        std::u16string path = moduleCePath(nameOrPath, u".exe");
-        Module *m = im.load(path, error);
-        if (!m)
-            return nullptr;
-        auto entry = reinterpret_cast<ExeEntryFn>(hostmod::symbol(m->host, "WinMainCRTStartup"));
-        if (!entry) {
-            im.unload(m);
-            *error = ERROR_BAD_EXE_FORMAT;
-            return nullptr;
-        }
-        program->name = fileNameOf(path);
-        program->module = m;
-        // The program may write into its command line; it gets a copy of its own.
-        auto buffer = std::make_shared<std::u16string>(cmdLine);
-        body = [raw, entry, buffer] {
-            ProcessExit exit{raw};
-            HINSTANCE self = reinterpret_cast<HINSTANCE>(raw->module->handle);
-            return uint32_t(entry(self, nullptr, &(*buffer)[0], SW_SHOW));
-        };
-    }
-    program->id = im.nextProcessId++;
-    program->thread = kern().spawn(utf8(program->name), std::move(body));
-    program->thread->program = raw;
-    im.programs.push_back(std::move(program));
-    return raw;
-}
-
-void DeviceManager::registerBuiltin(const std::u16string &exeName, BuiltinMain main) {
-    for (auto &b : impl_->builtins)
-        if (equalsNoCase(b.first, exeName)) {
-            b.second = std::move(main);
-            return;
-        }
-    impl_->builtins.emplace_back(exeName, std::move(main));
-}
-
-bool DeviceManager::hasProgram(const std::u16string &nameOrPath) const {
-    std::u16string ignored;
-    if (impl_->builtin(nameOrPath, &ignored))
-        return true;
-    std::error_code ec;
-    return std::filesystem::is_regular_file(
-        dev().files().hostPath(moduleCePath(nameOrPath, u".exe")), ec);
-}
-
-const std::vector<std::unique_ptr<Program>> &DeviceManager::programs() const {
-    return impl_->programs;
-}
-
-uint32_t DeviceManager::rebootRequests() const {
-    return impl_->reboots;
-}
-
-void DeviceManager::noteRebootRequest() {
-    ++impl_->reboots;
-}
-
-bool Program::exited() const {
-    return thread && thread->exited;
-}
-
-uint32_t Program::exitCode() const {
-    return exited() ? thread->exitCode : STILL_ACTIVE;
-}
-
-void *newProcessHandle(Program *program) {
-    auto obj = std::make_shared<ProcessObject>();
-    obj->program = program;
-    return dev().handles().add(obj);
-}
-
 } // namespace emul
 
 /* ---- CE calls ---- */
 
 using namespace emul;
-
-namespace {
-
-Program *callerProgram() {
-    return static_cast<Program *>(kern().self()->program);
-}
-
-Module *moduleOf(HMODULE h) {
-    if (!h) {
-        Program *p = callerProgram();
-        return p ? p->module : nullptr;
-    }
-    return dev().devices().moduleByHandle(reinterpret_cast<uintptr_t>(h));
-}
-
-} // namespace
-
-CEAPI HMODULE LoadLibraryW(LPCWSTR name) {
-    if (!name || !*name) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    uint32_t error = 0;
-    Module *m = dev().devices().load(name, &error);
-    if (!m) {
-        SetLastError(error);
-        return nullptr;
-    }
-    return reinterpret_cast<HMODULE>(m->handle);
-}
-
-CEAPI BOOL FreeLibrary(HMODULE h) {
-    Module *m = h ? dev().devices().moduleByHandle(reinterpret_cast<uintptr_t>(h)) : nullptr;
-    if (!m) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    dev().devices().unload(m);
-    return TRUE;
-}
-
-CEAPI void *GetProcAddressW(HMODULE h, LPCWSTR name) {
-    Module *m = h ? dev().devices().moduleByHandle(reinterpret_cast<uintptr_t>(h)) : nullptr;
-    if (!m) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    // Exports are looked up by name only; a value below 0x10000 would be an ordinal.
-    std::string narrow;
-    bool ok = reinterpret_cast<uintptr_t>(name) >= 0x10000;
-    for (const WCHAR *p = name; ok && *p; ++p) {
-        if (*p > 0x7F)
-            ok = false;
-        narrow += char(*p);
-    }
-    void *f = ok && !narrow.empty() ? dev().devices().symbol(m, narrow.c_str()) : nullptr;
-    if (!f)
-        SetLastError(ERROR_PROC_NOT_FOUND);
-    return f;
-}
-
-CEAPI HMODULE GetModuleHandleW(LPCWSTR name) {
-    Module *m = name ? dev().devices().moduleByName(name) : moduleOf(nullptr);
-    if (!m) {
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return nullptr;
-    }
-    return reinterpret_cast<HMODULE>(m->handle);
-}
-
-CEAPI DWORD GetModuleFileNameW(HMODULE h, LPWSTR buf, DWORD n) {
-    Module *m = moduleOf(h);
-    if (!m || !buf) {
-        SetLastError(m ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
-        return 0;
-    }
-    if (n == 0) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return 0;
-    }
-    // Always terminated; a short buffer gets the start of the path.
-    size_t k = std::min<size_t>(m->cePath.size(), n - 1);
-    std::memcpy(buf, m->cePath.data(), k * sizeof(WCHAR));
-    buf[k] = 0;
-    if (k < m->cePath.size())
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return DWORD(k);
-}
 
 CEAPI HANDLE ActivateDevice(LPCWSTR key, DWORD clientInfo) {
     Device &d = dev();
@@ -859,57 +500,4 @@ CEAPI BOOL DeactivateDevice(HANDLE h) {
         "DeactivateDevice",
         Fields().num("hnd", int64_t(reinterpret_cast<uintptr_t>(h))).boolean("result", ok));
     return ok;
-}
-
-CEAPI BOOL KernelIoControl(DWORD code, LPVOID, DWORD, LPVOID, DWORD, LPDWORD returned) {
-    Device &d = dev();
-    d.journal().call("KernelIoControl", Fields().num("code", code));
-    if (code == IOCTL_HAL_REBOOT) {
-        // The scenario runner sees the request and restarts the device.
-        d.devices().noteRebootRequest();
-        if (returned)
-            *returned = 0;
-        return TRUE;
-    }
-    SetLastError(ERROR_NOT_SUPPORTED);
-    return FALSE;
-}
-
-CEAPI BOOL CreateProcessW(LPCWSTR image, LPCWSTR cmdLine, LPSECURITY_ATTRIBUTES,
-                          LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID, LPWSTR, LPSTARTUPINFOW,
-                          LPPROCESS_INFORMATION info) {
-    if (failing("CreateProcessW")) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return FALSE;
-    }
-    // CE takes the program from the image name only; the command line holds the arguments.
-    if (!image || !*image) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    uint32_t error = 0;
-    Program *p = dev().devices().start(image, cmdLine ? cmdLine : u"", &error);
-    if (!p) {
-        SetLastError(error);
-        return FALSE;
-    }
-    if (info) {
-        info->hProcess = newProcessHandle(p);
-        auto t = std::make_shared<ProgramThreadObject>();
-        t->thread = p->thread;
-        info->hThread = dev().handles().add(t);
-        info->dwProcessId = p->id;
-        info->dwThreadId = p->thread->id;
-    }
-    return TRUE;
-}
-
-CEAPI BOOL GetExitCodeProcess(HANDLE h, LPDWORD code) {
-    auto p = dev().handles().getAs<ProcessObject>(h);
-    if (!p || !code) {
-        SetLastError(p ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    *code = p->program->exitCode();
-    return TRUE;
 }

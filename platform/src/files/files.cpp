@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -142,6 +143,16 @@ std::string FileSystem::resolve(const std::u16string &cePath, uint32_t *error) c
 std::string FileSystem::hostPath(const std::u16string &cePath) const {
     uint32_t error;
     return resolve(cePath, &error);
+}
+
+bool FileSystem::readFile(const std::u16string &cePath, std::string *content) const {
+    std::error_code ec;
+    std::string p = hostPath(cePath);
+    if (p.empty() || !fs::is_regular_file(p, ec))
+        return false;
+    std::ifstream in(p, std::ios::binary);
+    content->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
 }
 
 bool FileSystem::exists(const std::u16string &cePath) const {

@@ -1,5 +1,5 @@
 // Inside the window system: windows, classes, per-thread message queues and the input state.
-// Shared by the win_*.cpp files and windows_sys.cpp only.
+// Shared by the window system's own sources (gwes/) and the test harness only.
 #pragma once
 
 #include <windows.h>
@@ -15,6 +15,10 @@
 
 namespace emul {
 
+namespace harness {
+struct ControlState;
+}
+
 constexpr int kScreenWidth = 240;
 constexpr int kScreenHeight = 320;
 constexpr uint32_t kErrorCannotFindClass = 1407;
@@ -25,7 +29,7 @@ constexpr uint32_t kErrorClassHasWindows = 1412;
 struct ControlData {
     virtual ~ControlData() = default;
     // What `show` reports of the control beyond its class, text and visibility.
-    virtual void describe(ControlState &) const {}
+    virtual void describe(harness::ControlState &) const {}
 };
 
 struct WndClass {
@@ -51,7 +55,7 @@ struct Window {
     LONG_PTR userData = 0;
     std::map<int, LONG_PTR> longs; // extra bytes and the DWL_ slots of dialogs
     Thread *thread = nullptr;      // null: a scene window, owned by no program
-    void *program = nullptr;
+    Program *program = nullptr;
     bool destroyed = false;
     bool topmost = false;
     int check = 0;                        // buttons
@@ -155,11 +159,29 @@ inline HWND toHwnd(const Window *w) {
 }
 WindowSystem::Impl &wins();
 
+inline std::u16string str16(LPCWSTR s) {
+    return s ? std::u16string(s) : std::u16string();
+}
+
+// A live window, else null with the caller's last error set.
+inline Window *needWindow(HWND h) {
+    Window *w = wins().get(h);
+    if (!w)
+        setLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return w;
+}
+
+// Shown: the window and every ancestor visible.
+inline bool isVisibleChain(const Window *w) {
+    for (; w; w = w->parent)
+        if (!(w->style & WS_VISIBLE))
+            return false;
+    return true;
+}
+
 // Built-in controls and the default procedure.
 LRESULT defaultProc(Window *w, UINT msg, WPARAM wp, LPARAM lp);
 void registerBuiltinControls(WindowSystem::Impl &ws);
-// The combo box, the dialog class, the common controls and the menu bar.
-void registerMoreClasses(WindowSystem::Impl &ws);
 // The character a key makes on the US layout with these modifiers; 0 for none.
 char16_t translateKey(uint8_t vk, uint32_t mods);
 

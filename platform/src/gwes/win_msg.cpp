@@ -3,7 +3,7 @@
 // the messages other threads send to it.
 #include "gwes/win_internal.h"
 
-#include "emul/devmgr.h"
+#include "emul/process.h"
 
 #include <algorithm>
 
@@ -303,7 +303,7 @@ namespace {
 
 // The calling program's own windows are its business; everything else is journaled.
 bool journaled(const Window *w) {
-    void *mine = kern().self()->program;
+    Program *mine = kern().self()->program;
     return !mine || !w || w->program != mine;
 }
 

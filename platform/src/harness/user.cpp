@@ -5,6 +5,7 @@
 
 #include "gwes/win_internal.h"
 
+#include "emul/harness.h"
 #include "emul/shell.h"
 #include "emul/text.h"
 
@@ -59,7 +60,7 @@ Window *tabControlOfForeground(WindowSystem::Impl &ws) {
 Window *control(int id, const char16_t *cls, const char *what, std::string *error) {
     auto &ws = dev().windows().impl();
     ws.reap();
-    Window *w = ws.get(dev().windows().findControl(id));
+    Window *w = ws.get(harness::findControl(id));
     if (!w) {
         *error = "the foreground program has no control " + std::to_string(id);
         return nullptr;
@@ -81,8 +82,8 @@ LRESULT send(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
 
 } // namespace
 
-uintptr_t WindowSystem::findControl(int id) const {
-    impl_->reap();
+uintptr_t harness::findControl(int id) {
+    WindowSystem::Impl *impl_ = &wins();
     std::vector<Window *> tops = programTops(*impl_);
     std::vector<Window *> found;
     // The pages of the tab control, the shown one first.

@@ -1,4 +1,6 @@
 // Bottom of the module loader: the host's dynamic linker.
+#include "host/host_modules.h"
+
 #include <dlfcn.h>
 #include <link.h>
 

@@ -31,6 +31,16 @@ struct ThreadObject : KObject {
     bool signalled() const override { return thread->exited; }
 };
 
+} // namespace
+
+void *emul::newThreadHandle(Thread *t) {
+    auto obj = std::make_shared<ThreadObject>();
+    obj->thread = t->shared_from_this();
+    return dev().handles().add(obj);
+}
+
+namespace {
+
 uint64_t deadlineAfter(DWORD ms) {
     return ms == INFINITE ? kNever : kern().now() + ms;
 }
@@ -69,14 +79,12 @@ CEAPI HANDLE CreateThread(LPSECURITY_ATTRIBUTES, DWORD, LPTHREAD_START_ROUTINE s
         return nullptr;
     }
     Kernel &k = kern();
-    void *program = k.self()->program;
+    Program *program = k.self()->program;
     auto t = k.spawn("thread", [start, param] { return start(param); });
     t->program = program;
-    auto obj = std::make_shared<ThreadObject>();
-    obj->thread = t;
     if (id)
         *id = t->id;
-    return dev().handles().add(obj);
+    return newThreadHandle(t.get());
 }
 
 CEAPI BOOL TerminateThread(HANDLE h, DWORD code) {

@@ -3,14 +3,16 @@
 
 #include "emul/devmgr.h"
 #include "emul/files.h"
+#include "emul/modules.h"
+#include "emul/process.h"
 #include "emul/registry.h"
 #include "emul/serial.h"
 #include "emul/shell.h"
 #include "emul/windows_sys.h"
+#include "host/host_files.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <set>
 
 namespace emul {
@@ -18,14 +20,6 @@ namespace emul {
 namespace {
 Device *theDevice = nullptr;
 
-std::string makeTempRoot() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "handheld-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) {
-        std::perror("mkdtemp");
-        std::abort();
-    }
-    return tmpl;
-}
 } // namespace
 
 void *HandleTable::add(std::shared_ptr<KObject> obj) {
@@ -74,11 +68,11 @@ Device::Device(const DeviceOptions &options)
     journal_.clock = [this] { return kernel_->tick(); };
     kernel_->beforeHostWait = [this] { journal_.flush(); };
     if (options.stateDir.empty()) {
-        rootDir_ = makeTempRoot();
+        rootDir_ = hostfs::makeTempDir("handheld");
         ownsRoot_ = true;
     } else {
         rootDir_ = options.stateDir;
-        std::filesystem::create_directories(rootDir_);
+        hostfs::createDirectories(rootDir_);
     }
     registry_ = Registry::open(options.hivePath);
     files_ = std::make_unique<FileSystem>(rootDir_);
@@ -86,24 +80,26 @@ Device::Device(const DeviceOptions &options)
     windows_ = std::make_unique<WindowSystem>();
     journal_.windowName = [this](uintptr_t h) { return windows_->journalName(h); };
     shell_ = std::make_unique<Shell>();
+    modules_ = std::make_unique<ModuleLoader>();
+    processes_ = std::make_unique<Processes>();
     devices_ = std::make_unique<DeviceManager>();
-    registerPlatformPrograms(*devices_);
+    registerPlatformPrograms(*processes_);
 }
 
 Device::~Device() {
     // Threads first: they may still be inside any subsystem.
     kernel_->shutdown();
     devices_.reset();
+    processes_.reset();
+    modules_.reset();
     shell_.reset();
     windows_.reset();
     serial_.reset();
     files_.reset();
     registry_.reset();
     kernel_.reset();
-    if (ownsRoot_) {
-        std::error_code ec;
-        std::filesystem::remove_all(rootDir_, ec);
-    }
+    if (ownsRoot_)
+        hostfs::removeTree(rootDir_);
     theDevice = nullptr;
 }
 

@@ -316,6 +316,26 @@ std::unique_ptr<Registry> Registry::open(const std::string &path) {
     return std::make_unique<Hive>(RegStore::cached(RegStore::open(path)));
 }
 
+RegValue regSz(const std::u16string &s, bool terminated) {
+    RegValue v;
+    v.type = REG_SZ;
+    v.data.resize((s.size() + (terminated ? 1 : 0)) * 2);
+    std::memcpy(v.data.data(), s.c_str(), v.data.size());
+    return v;
+}
+
+RegValue regDword(uint32_t n) {
+    RegValue v;
+    v.type = REG_DWORD;
+    v.data.resize(4);
+    std::memcpy(v.data.data(), &n, 4);
+    return v;
+}
+
+RegValue regRaw(uint32_t type, std::vector<uint8_t> data) {
+    return RegValue{type, std::move(data)};
+}
+
 std::string regValueJson(const RegValue &v) {
     switch (v.type) {
     case REG_DWORD:

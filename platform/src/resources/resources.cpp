@@ -3,8 +3,9 @@
 #include "resources/resources.h"
 
 #include "emul/device.h"
-#include "emul/devmgr.h"
 #include "emul/kernel.h"
+#include "emul/modules.h"
+#include "emul/process.h"
 #include "emul/text.h"
 
 #include <algorithm>
@@ -93,18 +94,18 @@ std::map<const void *, std::unique_ptr<Table>> tables; // by the module's resour
 
 Module *moduleFor(HMODULE h) {
     if (!h) {
-        auto *p = static_cast<Program *>(kern().self()->program);
+        Program *p = kern().self()->program;
         return p ? p->module : nullptr;
     }
-    return dev().devices().moduleByHandle(reinterpret_cast<uintptr_t>(h));
+    return dev().modules().byHandle(reinterpret_cast<uintptr_t>(h));
 }
 
 const Table *tableOf(HMODULE h) {
     Module *m = moduleFor(h);
     if (!m)
         return nullptr;
-    auto *bytes = static_cast<const uint8_t *>(dev().devices().symbol(m, "CeModuleResources"));
-    auto *size = static_cast<const unsigned *>(dev().devices().symbol(m, "CeModuleResourcesSize"));
+    auto *bytes = static_cast<const uint8_t *>(dev().modules().symbol(m, "CeModuleResources"));
+    auto *size = static_cast<const unsigned *>(dev().modules().symbol(m, "CeModuleResourcesSize"));
     if (!bytes || !size)
         return nullptr;
     std::lock_guard<std::mutex> g(tablesLock);

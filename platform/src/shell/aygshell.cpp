@@ -4,6 +4,7 @@
 #include <sipapi.h>
 #include <windows.h>
 
+#include "gwes/controls/controls.h"
 #include "gwes/win_internal.h"
 
 #include "emul/device.h"
@@ -166,4 +167,10 @@ CEAPI HGDIOBJ GetStockObject(int object) {
         return nullptr;
     static char stock[20];
     return &stock[object];
+}
+
+// The menu bar's window: its text only, the buttons are drawn by nobody here.
+LRESULT CALLBACK emul::menuBarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    Window *w = wins().get(h);
+    return w ? defaultProc(w, msg, wp, lp) : 0;
 }

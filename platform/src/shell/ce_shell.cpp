@@ -4,12 +4,11 @@
 #include <windows.h>
 
 #include "emul/device.h"
-#include "emul/devmgr.h"
 #include "emul/files.h"
+#include "emul/process.h"
 #include "emul/shell.h"
 #include "emul/text.h"
 
-#include <fstream>
 #include <string>
 
 using namespace emul;
@@ -31,11 +30,10 @@ bool endsWithNoCase(const std::u16string &s, const std::u16string &tail) {
 // A shortcut file is "<count>#<command line>"; tools do not always get the count right, so the
 // rest of the first line is taken.
 bool readShortcut(const std::u16string &path, std::u16string *target, std::u16string *args) {
-    if (!dev().files().exists(path))
-        return false;
-    std::ifstream in(dev().files().hostPath(path), std::ios::binary);
     std::string line;
-    std::getline(in, line);
+    if (!dev().files().readFile(path, &line))
+        return false;
+    line = line.substr(0, line.find('\n'));
     size_t hash = line.find('#');
     if (hash == std::string::npos)
         return false;
@@ -91,10 +89,10 @@ CEAPI BOOL ShellExecuteEx(LPSHELLEXECUTEINFO info) {
             args = params.empty() ? linkArgs : linkArgs.empty() ? params : linkArgs + u" " + params;
     }
     Program *program = nullptr;
-    DeviceManager &dm = dev().devices();
-    if (dm.hasProgram(target)) {
+    Processes &processes = dev().processes();
+    if (processes.hasProgram(target)) {
         uint32_t error = 0;
-        program = dm.start(target, args, &error);
+        program = processes.start(target, args, &error);
     }
     info->hInstApp = reinterpret_cast<HINSTANCE>(uintptr_t(33));
     if (info->fMask & SEE_MASK_NOCLOSEPROCESS)

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "emul/device.h"
-#include "emul/devmgr.h"
+#include "emul/process.h"
 #include "emul/shell.h"
 #include "emul/windows_sys.h"
 
@@ -132,13 +132,13 @@ int ExplorerMain(const std::u16string &) {
 
 namespace emul {
 
-void registerDevicePrograms(DeviceManager &devices) {
+void registerDevicePrograms(Processes &processes) {
     for (const ProgramSpec &spec : kPrograms)
-        devices.registerBuiltin(spec.exe, [&spec](const std::u16string &cmdLine) {
+        processes.registerBuiltin(spec.exe, [&spec](const std::u16string &cmdLine) {
             return runProgram(spec, cmdLine, spec.className, spec.title);
         });
-    devices.registerBuiltin(u"poutlook.exe", OutlookMain);
-    devices.registerBuiltin(u"explorer.exe", ExplorerMain);
+    processes.registerBuiltin(u"poutlook.exe", OutlookMain);
+    processes.registerBuiltin(u"explorer.exe", ExplorerMain);
 }
 
 } // namespace emul

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "emul/device.h"
-#include "emul/devmgr.h"
+#include "emul/process.h"
 #include "emul/shell.h"
 #include "emul/windows_sys.h"
 
@@ -58,9 +58,9 @@ int NotesMain(const std::u16string &) {
 
 namespace emul {
 
-void registerPlatformPrograms(DeviceManager &devices) {
-    devices.registerBuiltin(u"Notes.exe", NotesMain);
-    registerDevicePrograms(devices);
+void registerPlatformPrograms(Processes &processes) {
+    processes.registerBuiltin(u"Notes.exe", NotesMain);
+    registerDevicePrograms(processes);
 }
 
 } // namespace emul

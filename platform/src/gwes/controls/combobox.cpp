@@ -3,6 +3,8 @@
 // they came; CB_INSERTSTRING never sorts.
 #include "gwes/win_internal.h"
 
+#include "emul/harness.h"
+
 #include "emul/text.h"
 
 #include <algorithm>
@@ -20,7 +22,7 @@ struct ComboData : ControlData {
     int sel = CB_ERR;
     bool dropped = false;
     int dropHeight = 0; // the list's height when open, as the template gave it
-    void describe(ControlState &s) const override {
+    void describe(harness::ControlState &s) const override {
         std::vector<std::string> v;
         for (const Item &i : items)
             v.push_back(utf8(i.text));

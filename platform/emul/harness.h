@@ -1,0 +1,44 @@
+// What exists for scenarios and tests rather than for the platform's semantics: scene windows
+// (stand-ins for other programs' windows, owned by no program), what they received, and the
+// foreground program's controls as `show` reports them. Acts on the current device.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace emul::harness {
+
+// A top-level scene window, or the last child of `parent`; screen coordinates for a top-level
+// window, the parent's otherwise. Returns the HWND value.
+uintptr_t createSceneWindow(const std::string &name, const std::u16string &className,
+                            uintptr_t parent, int left, int top, int right, int bottom);
+uintptr_t findSceneWindow(const std::string &name); // by NAME; 0 if none
+
+// What a window of no program (a scene window) was sent or posted, in order.
+struct Received {
+    uint32_t msg;
+    uintptr_t wparam;
+    intptr_t lparam;
+};
+std::vector<Received> received(uintptr_t hwnd);
+
+// What `show ID` journals about a control.
+struct ControlState {
+    int id = 0;
+    std::string className, text;
+    bool visible = false;
+    std::optional<bool> checked;
+    std::optional<int> pos, min, max;
+    std::optional<std::vector<std::string>> items;
+    std::optional<std::string> selected; // present with items; empty optional inside = null
+    bool hasSelection = false;
+};
+
+// Control with this id among the windows of the foreground program, in the look-up order of
+// the scenario contract (the page its tab control shows, other pages, the rest); 0 if none.
+uintptr_t findControl(int id);
+std::optional<ControlState> controlState(uintptr_t hwnd);
+
+} // namespace emul::harness

@@ -1,0 +1,42 @@
+// The built-in controls, one descriptor each: a new control is a new source file and a line in
+// the table in controls.cpp.
+#pragma once
+
+#include "gwes/win_internal.h"
+
+namespace emul {
+
+namespace harness {
+struct ControlState;
+}
+
+struct ControlClass {
+    const char16_t *name; // the window class, as registered
+    WNDPROC proc;
+    // What `show` reports of this kind from the window itself (a button's check) beyond id,
+    // class, text and visibility; may be null. State kept in ControlData describes itself.
+    void (*describe)(const Window &w, harness::ControlState &s);
+};
+
+// Every built-in control, in registration order.
+const std::vector<ControlClass> &controlClasses();
+// The descriptor of a built-in control class (matched without case); null for others.
+const ControlClass *controlClass(const std::u16string &className);
+
+// Tells the parent of a control what happened to it (WM_COMMAND with the control's id).
+inline void notifyParent(Window *w, UINT code) {
+    if (w->parent)
+        wins().send(w->parent, WM_COMMAND, MAKEWPARAM(w->id, code), LPARAM(w->h));
+}
+
+LRESULT CALLBACK editProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+LRESULT CALLBACK staticProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+LRESULT CALLBACK buttonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+LRESULT CALLBACK comboProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+LRESULT CALLBACK trackbarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp); // commctrl/
+LRESULT CALLBACK tabProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);      // commctrl/
+LRESULT CALLBACK menuBarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);  // shell/
+void registerDialogClass(WindowSystem::Impl &ws);                      // gwes/dialog/
+void describeButton(const Window &w, harness::ControlState &s);
+
+} // namespace emul

@@ -1,0 +1,32 @@
+// What DefWindowProcW does for a window: its text and WM_CLOSE.
+#include "gwes/win_internal.h"
+
+#include <algorithm>
+
+namespace emul {
+
+LRESULT defaultProc(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_SETTEXT:
+        w->text = lp ? std::u16string(reinterpret_cast<const char16_t *>(lp)) : std::u16string();
+        return TRUE;
+    case WM_GETTEXT: {
+        auto *buf = reinterpret_cast<char16_t *>(lp);
+        if (!buf || wp == 0)
+            return 0;
+        size_t n = std::min(w->text.size(), size_t(wp - 1));
+        std::copy(w->text.begin(), w->text.begin() + n, buf);
+        buf[n] = 0;
+        return LRESULT(n);
+    }
+    case WM_GETTEXTLENGTH:
+        return LRESULT(w->text.size());
+    case WM_CLOSE:
+        if (w->thread)
+            wins().destroy(w);
+        return 0;
+    }
+    return 0;
+}
+
+} // namespace emul

@@ -1,0 +1,374 @@
+// The window tree: creation and destruction, z-order, the foreground's succession, showing and
+// enabling, and walking the tree.
+#include "gwes/win_internal.h"
+
+#include "emul/process.h"
+#include "emul/text.h"
+
+#include <algorithm>
+
+namespace emul {
+
+WindowSystem::Impl &wins() {
+    WindowSystem::Impl &ws = dev().windows().impl();
+    ws.reap();
+    return ws;
+}
+
+WindowSystem::WindowSystem() : impl_(new Impl) {
+    registerBuiltinControls(*impl_);
+    WndClass desk;
+    desk.name = u"DesktopExplorerWindow";
+    desk.builtin = true;
+    impl_->classes[foldCase(desk.name)] = desk;
+    // The shell's desktop always exists, below every top-level window.
+    Window *d = impl_->make(desk.name, nullptr, 0, 0, kScreenWidth, kScreenHeight);
+    d->style = WS_VISIBLE;
+    impl_->topLevel.clear(); // the desktop is below the top-level list, not in it
+    impl_->desktop = d;
+}
+
+WindowSystem::~WindowSystem() {
+    delete impl_;
+}
+
+Window *WindowSystem::Impl::make(const std::u16string &className, Window *parent, int l, int t,
+                                 int r, int b) {
+    auto w = std::make_unique<Window>();
+    w->h = nextHandle;
+    nextHandle += 4;
+    w->className = className;
+    auto c = classes.find(foldCase(className));
+    if (c != classes.end()) {
+        w->className = c->second.name;
+        w->proc = c->second.proc;
+    }
+    w->left = l;
+    w->top = t;
+    w->right = r;
+    w->bottom = b;
+    w->parent = parent;
+    Window *raw = w.get();
+    windows[raw->h] = raw;
+    store.push_back(std::move(w));
+    if (parent)
+        parent->children.push_back(raw);
+    else
+        raise(raw);
+    return raw;
+}
+
+void WindowSystem::Impl::raise(Window *w) {
+    if (w->parent || w == desktop)
+        return;
+    topLevel.erase(std::remove(topLevel.begin(), topLevel.end(), w), topLevel.end());
+    auto pos = topLevel.begin();
+    if (!w->topmost)
+        while (pos != topLevel.end() && (*pos)->topmost)
+            ++pos;
+    topLevel.insert(pos, w);
+}
+
+void WindowSystem::Impl::activate(Window *w) {
+    w = topLevelOf(w);
+    if (!w)
+        return;
+    foreground = w->h;
+    raise(w);
+    if (w->thread)
+        queue(w->thread).active = w->h;
+}
+
+Window *WindowSystem::Impl::pickForeground() const {
+    for (Window *w : topLevel)
+        if (w->thread && !w->thread->exited && (w->style & WS_VISIBLE))
+            return w;
+    return nullptr;
+}
+
+void WindowSystem::Impl::destroy(Window *w) {
+    if (w->destroyed)
+        return;
+    w->destroyed = true;
+    if (w->thread && !w->thread->exited)
+        call(w, WM_DESTROY, 0, 0);
+    // Children go after their parent has heard WM_DESTROY, the last one first.
+    std::vector<Window *> kids = w->children;
+    for (auto it = kids.rbegin(); it != kids.rend(); ++it)
+        destroy(*it);
+    // Owned pop-ups go with their owner.
+    std::vector<Window *> owned;
+    for (auto &e : windows)
+        if (e.second->owner == w && !e.second->destroyed)
+            owned.push_back(e.second);
+    for (Window *o : owned)
+        destroy(o);
+    unlink(w);
+}
+
+void WindowSystem::Impl::unlink(Window *w) {
+    w->destroyed = true;
+    if (w->parent) {
+        auto &sib = w->parent->children;
+        sib.erase(std::remove(sib.begin(), sib.end(), w), sib.end());
+    } else {
+        topLevel.erase(std::remove(topLevel.begin(), topLevel.end(), w), topLevel.end());
+    }
+    windows.erase(w->h);
+    for (auto &q : queues) {
+        if (q.second.focus == w->h)
+            q.second.focus = 0;
+        if (q.second.active == w->h)
+            q.second.active = 0;
+        auto &t = q.second.timers;
+        t.erase(std::remove_if(t.begin(), t.end(), [&](const Timer &x) { return x.hwnd == w->h; }),
+                t.end());
+    }
+    if (foreground == w->h) {
+        foreground = 0;
+        if (Window *next = pickForeground())
+            activate(next);
+    }
+}
+
+void WindowSystem::Impl::reap() {
+    // A thread's windows end with the thread.
+    std::vector<Window *> dead;
+    for (auto &e : windows)
+        if (e.second->thread && e.second->thread->exited)
+            dead.push_back(e.second);
+    for (Window *w : dead)
+        unlink(w);
+}
+
+uintptr_t WindowSystem::Impl::focusOfForeground() const {
+    Window *fg = get(foreground);
+    if (!fg)
+        return 0;
+    if (fg->thread) {
+        auto q = queues.find(fg->thread);
+        if (q != queues.end() && q->second.focus && get(q->second.focus))
+            return q->second.focus;
+    }
+    return fg->h;
+}
+
+WNDPROC WindowSystem::Impl::tokenProc(uintptr_t v) const {
+    if (v >= 0x7F000000u && v < 0x7F000000u + procTokens.size())
+        return procTokens[v - 0x7F000000u];
+    return reinterpret_cast<WNDPROC>(v);
+}
+
+LONG WindowSystem::Impl::procToken(WNDPROC p) {
+    if (!p)
+        return 0;
+    for (size_t i = 0; i < procTokens.size(); ++i)
+        if (procTokens[i] == p)
+            return LONG(0x7F000000u + i);
+    procTokens.push_back(p);
+    return LONG(0x7F000000u + procTokens.size() - 1);
+}
+
+} // namespace emul
+
+using namespace emul;
+
+namespace {
+
+bool activatingShow(int cmd) {
+    return cmd == SW_SHOWNORMAL || cmd == SW_SHOW || cmd == SW_SHOWMAXIMIZED || cmd == SW_RESTORE;
+}
+
+} // namespace
+
+// ---- creation and destruction ----
+
+CEAPI HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD style, int x,
+                           int y, int cx, int cy, HWND parentH, HMENU menu, HINSTANCE instance,
+                           LPVOID param) {
+    auto &ws = wins();
+    auto cls = className ? ws.classes.find(foldCase(className)) : ws.classes.end();
+    if (cls == ws.classes.end()) {
+        SetLastError(kErrorCannotFindClass);
+        return nullptr;
+    }
+    Window *parent = nullptr, *owner = nullptr;
+    if (parentH) {
+        Window *p = ws.get(parentH);
+        if (!p) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return nullptr;
+        }
+        // With a parent and without WS_POPUP the platform makes a child window (CE has no
+        // overlapped windows owned by another); programs create controls that way.
+        if ((style & WS_CHILD) || !(style & WS_POPUP))
+            parent = p;
+        else
+            owner = ws.topLevelOf(p);
+    } else if (style & WS_CHILD) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return nullptr;
+    }
+    if (x == CW_USEDEFAULT || cx == CW_USEDEFAULT) {
+        // The visible desktop between the navigation bar and the menu bar.
+        if (!parent) {
+            if (x == CW_USEDEFAULT)
+                x = 0, y = 26;
+            if (cx == CW_USEDEFAULT)
+                cx = kScreenWidth, cy = 268;
+        } else {
+            if (x == CW_USEDEFAULT)
+                x = 0, y = 0;
+            if (cx == CW_USEDEFAULT)
+                cx = 0, cy = 0;
+        }
+    }
+    if (y == CW_USEDEFAULT)
+        y = parent ? 0 : 26;
+    if (cy == CW_USEDEFAULT)
+        cy = parent ? 0 : 268;
+    int ox = parent ? parent->left : 0, oy = parent ? parent->top : 0;
+    Window *w = ws.make(cls->second.name, parent, ox + x, oy + y, ox + x + cx, oy + y + cy);
+    w->text = str16(title);
+    w->style = style;
+    w->exStyle = exStyle;
+    w->owner = owner;
+    w->id = parent ? int(reinterpret_cast<intptr_t>(menu)) : 0;
+    Thread *self = kern().self();
+    w->thread = self;
+    self->keepRecord = true;
+    w->program = self->program;
+    CREATESTRUCTW cs{param, instance, menu,        parentH, cy,        cx,
+                     y,     x,        LONG(style), title,   className, exStyle};
+    if (ws.call(w, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
+        ws.destroy(w);
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    if (w->destroyed)
+        return nullptr;
+    if (!parent && (w->style & WS_VISIBLE))
+        ws.activate(w);
+    return toHwnd(w);
+}
+
+CEAPI BOOL DestroyWindow(HWND h) {
+    Window *w = needWindow(h);
+    if (!w || w == wins().desktop)
+        return FALSE;
+    wins().destroy(w);
+    return TRUE;
+}
+
+CEAPI BOOL IsWindow(HWND h) {
+    return wins().get(h) != nullptr;
+}
+
+CEAPI BOOL IsWindowVisible(HWND h) {
+    Window *w = wins().get(h);
+    return w && isVisibleChain(w);
+}
+
+CEAPI BOOL IsWindowEnabled(HWND h) {
+    Window *w = wins().get(h);
+    return w && !(w->style & WS_DISABLED);
+}
+
+CEAPI BOOL ShowWindow(HWND h, int cmd) {
+    Window *w = needWindow(h);
+    if (!w)
+        return FALSE;
+    BOOL was = (w->style & WS_VISIBLE) != 0;
+    if (cmd == SW_HIDE || cmd == SW_MINIMIZE)
+        w->style &= ~WS_VISIBLE;
+    else
+        w->style |= WS_VISIBLE;
+    if (cmd == SW_HIDE && wins().foreground == w->h) {
+        wins().foreground = 0;
+        if (Window *next = wins().pickForeground())
+            wins().activate(next);
+    }
+    if (!w->parent && w->thread && activatingShow(cmd))
+        wins().activate(w);
+    return was;
+}
+
+CEAPI BOOL UpdateWindow(HWND h) {
+    return wins().get(h) != nullptr;
+}
+
+CEAPI BOOL InvalidateRect(HWND, const RECT *, BOOL) {
+    return TRUE;
+}
+
+CEAPI BOOL EnableWindow(HWND h, BOOL enable) {
+    Window *w = needWindow(h);
+    if (!w)
+        return FALSE;
+    BOOL wasDisabled = (w->style & WS_DISABLED) != 0;
+    if (enable)
+        w->style &= ~WS_DISABLED;
+    else
+        w->style |= WS_DISABLED;
+    return wasDisabled;
+}
+
+// ---- tree ----
+
+CEAPI HWND GetWindow(HWND h, UINT cmd) {
+    auto &ws = wins();
+    Window *w = needWindow(h);
+    if (!w)
+        return nullptr;
+    if (cmd == GW_CHILD) {
+        if (w == ws.desktop)
+            return ws.topLevel.empty() ? nullptr : toHwnd(ws.topLevel.front());
+        return w->children.empty() ? nullptr : toHwnd(w->children.front());
+    }
+    if (cmd == GW_OWNER)
+        return toHwnd(w->owner);
+    if (w == ws.desktop)
+        return nullptr;
+    const std::vector<Window *> &sib = w->parent ? w->parent->children : ws.topLevel;
+    auto it = std::find(sib.begin(), sib.end(), w);
+    if (it == sib.end())
+        return nullptr;
+    switch (cmd) {
+    case GW_HWNDFIRST:
+        return toHwnd(sib.front());
+    case GW_HWNDLAST:
+        return toHwnd(sib.back());
+    case GW_HWNDNEXT:
+        return it + 1 == sib.end() ? nullptr : toHwnd(*(it + 1));
+    case GW_HWNDPREV:
+        return it == sib.begin() ? nullptr : toHwnd(*(it - 1));
+    }
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+}
+
+CEAPI HWND GetParent(HWND h) {
+    Window *w = needWindow(h);
+    if (!w)
+        return nullptr;
+    return toHwnd(w->parent ? w->parent : w->owner);
+}
+
+CEAPI HWND GetDesktopWindow(void) {
+    return toHwnd(wins().desktop);
+}
+
+CEAPI HWND FindWindowW(LPCWSTR cls, LPCWSTR title) {
+    auto &ws = wins();
+    std::vector<Window *> all = ws.topLevel;
+    all.push_back(ws.desktop);
+    for (Window *w : all) {
+        if (cls && !equalsNoCase(w->className, cls))
+            continue;
+        if (title && w->text != title)
+            continue;
+        return toHwnd(w);
+    }
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return nullptr;
+}

@@ -1,0 +1,160 @@
+// Processes: starting programs, their exit, and the CE calls that reach them.
+#include <windows.h>
+
+#include "emul/device.h"
+#include "emul/files.h"
+#include "emul/modules.h"
+#include "emul/process.h"
+#include "emul/text.h"
+#include "host/host_files.h"
+
+namespace emul {
+
+namespace {
+
+using ExeEntryFn = int (*)(HINSTANCE, HINSTANCE, LPWSTR, int);
+
+// Ends a program's other threads when its main thread ends, as process exit does.
+struct ProcessExit {
+    Program *program;
+    ~ProcessExit() {
+        Kernel &k = kern();
+        for (Thread *t : k.threads())
+            if (t != k.self() && t->program == program && !t->exited)
+                k.kill(t, 0);
+    }
+};
+
+struct ProcessObject : KObject {
+    Program *program = nullptr;
+    const char *kind() const override { return "process"; }
+    bool signalled() const override { return program->exited(); }
+};
+
+} // namespace
+
+const Processes::BuiltinMain *Processes::builtin(const std::u16string &nameOrPath,
+                                                 std::u16string *exeName) const {
+    std::u16string file = fileNameOf(nameOrPath);
+    for (auto &b : builtins_)
+        if (equalsNoCase(b.first, file) || equalsNoCase(b.first, file + u".exe")) {
+            *exeName = b.first;
+            return &b.second;
+        }
+    return nullptr;
+}
+
+Program *Processes::start(const std::u16string &nameOrPath, const std::u16string &cmdLine,
+                          uint32_t *error) {
+    auto program = std::make_unique<Program>();
+    program->cmdLine = cmdLine;
+    std::function<uint32_t()> body;
+    std::u16string builtinName;
+    Program *raw = program.get();
+    if (const BuiltinMain *fn = builtin(nameOrPath, &builtinName)) {
+        program->name = builtinName;
+        body = [raw, main = *fn] {
+            ProcessExit exit{raw};
+            return uint32_t(main(raw->cmdLine));
+        };
+    } else {
+        ModuleLoader &modules = dev().modules();
+        std::u16string path = moduleCePath(nameOrPath, u".exe");
+        Module *m = modules.load(path, error);
+        if (!m)
+            return nullptr;
+        auto entry = reinterpret_cast<ExeEntryFn>(modules.symbol(m, "WinMainCRTStartup"));
+        if (!entry) {
+            modules.unload(m);
+            *error = ERROR_BAD_EXE_FORMAT;
+            return nullptr;
+        }
+        program->name = fileNameOf(path);
+        program->module = m;
+        // The program may write into its command line; it gets a copy of its own.
+        auto buffer = std::make_shared<std::u16string>(cmdLine);
+        body = [raw, entry, buffer] {
+            ProcessExit exit{raw};
+            HINSTANCE self = reinterpret_cast<HINSTANCE>(raw->module->handle);
+            return uint32_t(entry(self, nullptr, &(*buffer)[0], SW_SHOW));
+        };
+    }
+    program->id = nextId_++;
+    program->thread = kern().spawn(utf8(program->name), std::move(body));
+    program->thread->program = raw;
+    programs_.push_back(std::move(program));
+    return raw;
+}
+
+void Processes::registerBuiltin(const std::u16string &exeName, BuiltinMain main) {
+    for (auto &b : builtins_)
+        if (equalsNoCase(b.first, exeName)) {
+            b.second = std::move(main);
+            return;
+        }
+    builtins_.emplace_back(exeName, std::move(main));
+}
+
+bool Processes::hasProgram(const std::u16string &nameOrPath) const {
+    std::u16string ignored;
+    if (builtin(nameOrPath, &ignored))
+        return true;
+    return hostfs::isRegularFile(dev().files().hostPath(moduleCePath(nameOrPath, u".exe")));
+}
+
+bool Program::exited() const {
+    return thread && thread->exited;
+}
+
+uint32_t Program::exitCode() const {
+    return exited() ? thread->exitCode : STILL_ACTIVE;
+}
+
+void *newProcessHandle(Program *program) {
+    auto obj = std::make_shared<ProcessObject>();
+    obj->program = program;
+    return dev().handles().add(obj);
+}
+
+} // namespace emul
+
+/* ---- CE calls ---- */
+
+using namespace emul;
+
+CEAPI BOOL CreateProcessW(LPCWSTR image, LPCWSTR cmdLine, LPSECURITY_ATTRIBUTES,
+                          LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID, LPWSTR, LPSTARTUPINFOW,
+                          LPPROCESS_INFORMATION info) {
+    if (failing("CreateProcessW")) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return FALSE;
+    }
+    // CE takes the program from the image name only; the command line holds the arguments.
+    if (!image || !*image) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    uint32_t error = 0;
+    Program *p = dev().processes().start(image, cmdLine ? cmdLine : u"", &error);
+    if (!p) {
+        SetLastError(error);
+        return FALSE;
+    }
+    if (info) {
+        info->hProcess = newProcessHandle(p);
+        info->hThread = newThreadHandle(p->thread.get());
+        info->dwProcessId = p->id;
+        info->dwThreadId = p->thread->id;
+    }
+    return TRUE;
+}
+
+CEAPI BOOL GetExitCodeProcess(HANDLE h, LPDWORD code) {
+    auto p = dev().handles().getAs<ProcessObject>(h);
+    if (!p || !code) {
+        SetLastError(p ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    *code = p->program->exitCode();
+    return TRUE;
+}
