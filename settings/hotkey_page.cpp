@@ -177,8 +177,12 @@ static void FormStartMenuPattern(HWND page) {
     LPITEMIDLIST folderList = NULL;
     WCHAR folder[MAX_PATH];
     memset(folder, 0, sizeof(folder));
-    if (FAILED(SHGetSpecialFolderLocation(page, CSIDL_STARTMENU, &folderList)) || !folderList ||
-        !SHGetPathFromIDList(folderList, folder))
+    if (FAILED(SHGetSpecialFolderLocation(page, CSIDL_STARTMENU, &folderList)) || !folderList)
+        return;
+    BOOL found = SHGetPathFromIDList(folderList, folder);
+    // The shell hands out item lists from the local heap.
+    LocalFree(folderList);
+    if (!found)
         return;
     folder[MAX_PATH - 1] = 0;
     size_t length = wcslen(folder);

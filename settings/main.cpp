@@ -18,7 +18,9 @@
 #define PAGE_COUNT 3
 // The flat look of the shell's own tab controls.
 #define TAB_CONTROL_VERSION 0x020C
-#define TAB_STYLE (WS_VISIBLE | WS_BORDER | WS_GROUP | WS_TABSTOP | TCS_BOTTOM | TCS_FLATBUTTONS)
+// WS_CHILD spelled out: only as a child with id 1000 does the tab control notify the window.
+#define TAB_STYLE                                                                                  \
+    (WS_CHILD | WS_VISIBLE | WS_BORDER | WS_GROUP | WS_TABSTOP | TCS_BOTTOM | TCS_FLATBUTTONS)
 
 HINSTANCE instance;
 HWND mainWindow;
