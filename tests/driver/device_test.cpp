@@ -130,3 +130,40 @@ TEST_F(Instance, ClientOpenChecksAccessAndLosesThePortWhenTheKeyboardIsOff) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Instance, ClientReadFailsWhenThePortsOwnReadFails) {
+    Set(u"Enable Keyboard", 0); // the reader leaves the port to the client
+    ASSERT_NE(Boot(), 0u);
+    Wait(10);
+    uint32_t error;
+    auto client = Client(GENERIC_READ, &error);
+    ASSERT_NE(client, nullptr);
+    device.serial().removeAll(); // the port's own ReadFile now fails
+    uint8_t buf[2] = {0};
+    uint32_t got = 99, err = 0;
+    EXPECT_FALSE(client->read(buf, 1, &got, &err));
+}
+
+// Every build closes each registry key it opened once its instance is gone, the OBEX key of the
+// baseline and the active key of the older builds included.
+TEST(InstanceKeys, NoRegistryHandleOutlivesDeactivationInAnyBuild) {
+    for (const char *build : {"ce420", "ce400", "ce300"}) {
+        SCOPED_TRACE(build);
+        emul::Device device;
+        handheld::InstallOptions io;
+        io.driverBuild = build;
+        handheld::install(device, io);
+        device.registry().createKey(u"SOFTWARE\\Microsoft\\Obex");
+        device.registry().setValue(u"SOFTWARE\\Microsoft\\Obex", u"IsEnabled", Dword(1));
+        uintptr_t hnd = device.devices().activate(kDriverKey, 0);
+        ASSERT_NE(hnd, 0u);
+        Sleep(1100);                                    // port opened, settings re-read many times
+        EXPECT_EQ(device.registry().openHandles(), 1u); // the instance's own driver key
+        EXPECT_TRUE(device.devices().deactivate(hnd));
+        EXPECT_EQ(device.registry().openHandles(), 0u);
+    }
+}
+
+} // namespace

@@ -20,8 +20,10 @@ class RealTime : public DriverTest {
 };
 
 TEST_F(RealTime, ByteWrittenToAPseudoTerminalReachesTheDecoderInverted) {
-    std::string slave = Line().openPty();
-    ASSERT_FALSE(slave.empty());
+    std::string error;
+    std::string slave = Line().openPty(&error);
+    if (slave.empty())
+        GTEST_SKIP() << "no pseudo-terminal on this host: " << error;
     int fd = open(slave.c_str(), O_WRONLY | O_NOCTTY);
     ASSERT_GE(fd, 0);
     ASSERT_NE(Boot(), 0u);

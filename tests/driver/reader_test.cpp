@@ -115,6 +115,38 @@ TEST_F(Reader, RepeatScheduleFollowsDelayAndRateAndStopsByItself) {
     EXPECT_GE(d.size() - 2, 8u);
 }
 
+TEST_F(Reader, RepeatsEndExactlyAtElevenIntervalsAfterTheFirst) {
+    // Quiet passes come every 20 ms, so with 200 ms the tenth later repeat would fall exactly on
+    // 11 x 200 ms after the first one: the limit is strict and it does not come.
+    Set(u"Delay Time", 500);
+    Set(u"Repeat Rate", 200);
+    ASSERT_NE(Boot(), 0u);
+    Connect();
+    Rx({0xEE});
+    Wait(4000);
+    auto d = Decodes();
+    ASSERT_EQ(d.size(), 1u + 1u + 9u);
+    EXPECT_EQ(d[2].tick - d[1].tick, 220u);
+    EXPECT_EQ(d.back().tick - d[1].tick, 9u * 220u);
+}
+
+TEST_F(Reader, AKeyHeldAfterAnotherHasRepeatedRepeatsToo) {
+    Set(u"Delay Time", 150);
+    Set(u"Repeat Rate", 30);
+    ASSERT_NE(Boot(), 0u);
+    Connect();
+    Rx({0xEE}); // A: repeats, then stops by itself
+    Wait(1000);
+    size_t first = Decodes().size();
+    ASSERT_GE(first, 3u);
+    Rx({0xED}); // S down while A is still down: S is now the held key
+    Wait(300);
+    auto c = Codes();
+    ASSERT_GE(c.size(), first + 2);
+    EXPECT_EQ(c[first], "18/1");
+    EXPECT_EQ(c[first + 1], "18/0");
+}
+
 TEST_F(Reader, RepeatRateZeroRepeatsOnce) {
     Set(u"Delay Time", 200);
     Set(u"Repeat Rate", 0);

@@ -1,6 +1,8 @@
 // Journal lines and their fields.
 #include "emul/journal.h"
 
+#include "emul/device.h"
+
 #include "emul/text.h"
 
 #include <charconv>
@@ -81,8 +83,15 @@ Fields &Fields::raw(const char *name, const std::string &json) {
 }
 
 namespace {
-Journal *activeJournal = nullptr;
+
+// Fields name windows the way the current device's journal does; 0 and unknown handles stay
+// numbers.
+std::string windowName(uintptr_t h) {
+    Device *d = Device::currentOrNull();
+    return d && h && d->journal().windowName ? d->journal().windowName(h) : "";
 }
+
+} // namespace
 
 Fields &Fields::hwnd(const char *name, uintptr_t h) {
     key(name);
@@ -94,15 +103,13 @@ Fields &Fields::hwnd(const char *name, uintptr_t h) {
         text_ += "\"focus\"";
         return *this;
     }
-    std::string n = activeJournal && activeJournal->windowName ? activeJournal->windowName(h) : "";
+    std::string n = windowName(h);
     text_ += n.empty() ? std::to_string(int64_t(h)) : jsonQuote(n);
     return *this;
 }
 
 Fields &Fields::numOrWindow(const char *name, int64_t v) {
-    std::string n = activeJournal && activeJournal->windowName && v != 0
-                        ? activeJournal->windowName(uintptr_t(v))
-                        : "";
+    std::string n = windowName(uintptr_t(v));
     if (n.empty())
         return num(name, v);
     key(name);
@@ -110,14 +117,10 @@ Fields &Fields::numOrWindow(const char *name, int64_t v) {
     return *this;
 }
 
-Journal::Journal() {
-    activeJournal = this;
-}
+Journal::Journal() = default;
 
 Journal::~Journal() {
     flush();
-    if (activeJournal == this)
-        activeJournal = nullptr;
 }
 
 void Journal::keepLast(size_t n) {
