@@ -121,6 +121,38 @@ TEST(DocumentedCalls, TimerProcedureIsCalledWhenTheTimerMessageIsDispatched) {
     EXPECT_TRUE(KillTimer(nullptr, id));
 }
 
+// Timers of no window are numbered per device: a second device starts again from the first id.
+TEST(DocumentedCalls, TimerIdsStartAfreshOnEveryDevice) {
+    UINT_PTR first = 0;
+    for (int run = 0; run < 2; ++run) {
+        emul::Device device;
+        UINT_PTR a = SetTimer(nullptr, 0, 100, nullptr);
+        UINT_PTR b = SetTimer(nullptr, 0, 100, nullptr);
+        EXPECT_NE(a, b);
+        if (run == 0)
+            first = a;
+        else
+            EXPECT_EQ(a, first);
+    }
+}
+
+// The thread handle of a started program is a thread handle like any other.
+TEST(DocumentedCalls, ExitCodeOfAProgramsThreadThroughItsThreadHandle) {
+    emul::Device device;
+    device.processes().registerBuiltin(u"Notes.exe", [](const std::u16string &) { return 7; });
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessW(u"notes.exe", nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               nullptr, &pi));
+    DWORD code = 0;
+    ASSERT_TRUE(GetExitCodeThread(pi.hThread, &code)) << GetLastError();
+    EXPECT_EQ(code, DWORD(STILL_ACTIVE));
+    EXPECT_EQ(WaitForSingleObject(pi.hThread, INFINITE), WAIT_OBJECT_0);
+    ASSERT_TRUE(GetExitCodeThread(pi.hThread, &code));
+    EXPECT_EQ(code, 7u);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+}
+
 TEST(DocumentedCalls, CreateProcessTakesAStartupRecord) {
     emul::Device device;
     std::u16string seen;

@@ -3,6 +3,8 @@
 #include <sipapi.h>
 #include <windows.h>
 
+#include "gwes/input.h"
+
 #include "emul/device.h"
 #include "emul/shell.h"
 #include "emul/windows_sys.h"
@@ -11,20 +13,11 @@
 
 using namespace emul;
 
-namespace emul {
-// Delivery of injected input to windows (the window system provides these).
-void deliverKeyEvent(uint8_t vk, uint32_t flags) __attribute__((weak));
-void deliverPostedKey(uintptr_t hwnd, uint32_t vk, uint32_t state, const uint32_t *chars,
-                      uint32_t count) __attribute__((weak));
-void deliverMouseEvent(uint32_t flags, uint32_t dx, uint32_t dy) __attribute__((weak));
-} // namespace emul
-
 CEAPI void keybd_event(BYTE vk, BYTE scan, DWORD flags, DWORD extra) {
     dev().journal().call(
         "keybd_event",
         Fields().num("vk", vk).num("scan", scan).num("flags", flags).num("extra", extra));
-    if (deliverKeyEvent)
-        deliverKeyEvent(vk, flags);
+    deliverKeyEvent(vk, flags);
 }
 
 CEAPI BOOL PostKeybdMessage(HWND hwnd, UINT vk, KEY_STATE_FLAGS state, UINT count, UINT *shift,
@@ -44,8 +37,7 @@ CEAPI BOOL PostKeybdMessage(HWND hwnd, UINT vk, KEY_STATE_FLAGS state, UINT coun
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    if (deliverPostedKey)
-        deliverPostedKey(reinterpret_cast<uintptr_t>(hwnd), vk, state, chars, count);
+    deliverPostedKey(reinterpret_cast<uintptr_t>(hwnd), vk, state, chars, count);
     return TRUE;
 }
 
@@ -56,8 +48,7 @@ CEAPI void mouse_event(DWORD flags, DWORD dx, DWORD dy, DWORD data, DWORD extra)
                                             .num("dy", dy)
                                             .num("data", data)
                                             .num("extra", extra));
-    if (deliverMouseEvent)
-        deliverMouseEvent(flags, dx, dy);
+    deliverMouseEvent(flags, dx, dy);
 }
 
 CEAPI void SystemIdleTimerReset(void) {

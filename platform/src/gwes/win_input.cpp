@@ -1,5 +1,6 @@
 // Injected input reaching windows: keybd_event keys for the focus window of the foreground
 // thread, PostKeybdMessage keys and characters, and stylus taps from mouse_event.
+#include "gwes/input.h"
 #include "gwes/win_internal.h"
 
 #include <algorithm>

@@ -110,6 +110,7 @@ struct WindowSystem::Impl {
     Window *desktop = nullptr;
     uintptr_t foreground = 0;
     uintptr_t nextHandle = 0x10000;
+    UINT_PTR nextTimerId = 1; // timers of no window: numbered per device, from 1
     // Injected keyboard state: held modifiers and the Caps Lock toggle.
     uint32_t mods = 0;
     bool keyDown[256] = {};

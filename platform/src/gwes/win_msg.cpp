@@ -189,8 +189,6 @@ bool takeMessage(Queue &q, MSG *out, HWND filter, UINT lo, UINT hi, bool remove)
     return false;
 }
 
-UINT_PTR nextTimerId = 1;
-
 } // namespace
 
 CEAPI BOOL GetMessageW(LPMSG msg, HWND h, UINT lo, UINT hi) {
@@ -356,7 +354,7 @@ CEAPI UINT_PTR SetTimer(HWND h, UINT_PTR id, UINT elapse, TIMERPROC proc) {
         if (w->thread)
             owner = w->thread;
     } else {
-        id = nextTimerId++;
+        id = ws.nextTimerId++;
     }
     Queue &q = ws.queue(owner);
     Timer t;

@@ -1,6 +1,8 @@
 // Journal lines and their fields.
 #include "emul/journal.h"
 
+#include "emul/device.h"
+
 #include "emul/text.h"
 
 #include <charconv>
@@ -12,7 +14,7 @@ namespace {
 
 // A journal line is built for every platform call: its fields reuse one spare buffer per
 // thread instead of allocating.
-thread_local std::string spareFields;
+__attribute__((tls_model("initial-exec"))) thread_local std::string spareFields;
 
 void appendNumber(std::string &out, int64_t v) {
     char buf[24];
@@ -81,8 +83,15 @@ Fields &Fields::raw(const char *name, const std::string &json) {
 }
 
 namespace {
-Journal *activeJournal = nullptr;
+
+// Fields name windows the way the current device's journal does; 0 and unknown handles stay
+// numbers.
+std::string windowName(uintptr_t h) {
+    Device *d = Device::currentOrNull();
+    return d && h && d->journal().windowName ? d->journal().windowName(h) : "";
 }
+
+} // namespace
 
 Fields &Fields::hwnd(const char *name, uintptr_t h) {
     key(name);
@@ -94,15 +103,13 @@ Fields &Fields::hwnd(const char *name, uintptr_t h) {
         text_ += "\"focus\"";
         return *this;
     }
-    std::string n = activeJournal && activeJournal->windowName ? activeJournal->windowName(h) : "";
+    std::string n = windowName(h);
     text_ += n.empty() ? std::to_string(int64_t(h)) : jsonQuote(n);
     return *this;
 }
 
 Fields &Fields::numOrWindow(const char *name, int64_t v) {
-    std::string n = activeJournal && activeJournal->windowName && v != 0
-                        ? activeJournal->windowName(uintptr_t(v))
-                        : "";
+    std::string n = windowName(uintptr_t(v));
     if (n.empty())
         return num(name, v);
     key(name);
@@ -110,14 +117,10 @@ Fields &Fields::numOrWindow(const char *name, int64_t v) {
     return *this;
 }
 
-Journal::Journal() {
-    activeJournal = this;
-}
+Journal::Journal() = default;
 
 Journal::~Journal() {
     flush();
-    if (activeJournal == this)
-        activeJournal = nullptr;
 }
 
 void Journal::keepLast(size_t n) {
@@ -140,47 +143,52 @@ void Journal::flush() {
 }
 
 void Journal::call(const char *name, const Fields &f) {
-    begin("call");
-    appendJsonQuoted(line_, name, std::strlen(name));
-    finish(f);
+    std::string &s = begin("call");
+    appendJsonQuoted(s, name, std::strlen(name));
+    finish(s, f);
 }
 
 void Journal::event(const char *name, const Fields &f) {
-    begin("event");
-    appendJsonQuoted(line_, name, std::strlen(name));
-    finish(f);
+    std::string &s = begin("event");
+    appendJsonQuoted(s, name, std::strlen(name));
+    finish(s, f);
 }
 
 void Journal::line(const char *kind, const std::string &valueJson, const Fields &f) {
-    begin(kind);
-    line_ += valueJson;
-    finish(f);
+    std::string &s = begin(kind);
+    s += valueJson;
+    finish(s, f);
 }
 
-void Journal::begin(const char *kind) {
-    line_.assign("{\"t\":");
-    appendNumber(line_, clock ? clock() : 0);
-    line_ += ',';
-    appendJsonQuoted(line_, kind, std::strlen(kind));
-    line_ += ':';
+// With a stream, the line is formatted straight into the block that goes to it.
+std::string &Journal::begin(const char *kind) {
+    std::string &s = out_ ? out_buf_ : line_;
+    if (!out_)
+        line_.clear();
+    lineStart_ = s.size();
+    s += "{\"t\":";
+    appendNumber(s, clock ? clock() : 0);
+    s += ',';
+    appendJsonQuoted(s, kind, std::strlen(kind));
+    s += ':';
+    return s;
 }
 
-void Journal::finish(const Fields &f) {
-    line_ += f.text();
-    line_ += '}';
+void Journal::finish(std::string &s, const Fields &f) {
+    s += f.text();
+    s += '}';
     ++written_;
     if (keep_ == SIZE_MAX) {
-        lines_.push_back(line_);
+        lines_.emplace_back(s, lineStart_);
     } else if (keep_) {
         // Trimmed by half the bound at a time, so that keeping costs O(1) per line.
         if (lines_.size() >= 2 * keep_)
             lines_.erase(lines_.begin(), lines_.end() - long(keep_ - 1));
-        lines_.push_back(line_);
+        lines_.emplace_back(s, lineStart_);
     }
     if (out_) {
-        out_buf_ += line_;
-        out_buf_ += '\n';
-        if (out_buf_.size() >= kBlock)
+        s += '\n';
+        if (s.size() >= kBlock)
             flush();
     }
 }
