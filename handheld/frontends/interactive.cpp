@@ -150,18 +150,43 @@ bool actionable(const emul::harness::ControlState &st) {
     return st.checked || st.pos || st.items || cls == "button" || cls == "systabcontrol32";
 }
 
+// A window's rectangle on the screen. The window system keeps a child's rectangle relative to
+// its parent, so the parents' origins add up.
+RECT screenRect(HWND w) {
+    RECT r{};
+    GetWindowRect(w, &r);
+    if (GetWindowLongW(w, GWL_STYLE) & WS_CHILD) {
+        if (HWND parent = GetParent(w)) {
+            RECT p = screenRect(parent);
+            r.left += p.left;
+            r.right += p.left;
+            r.top += p.top;
+            r.bottom += p.top;
+        }
+    }
+    return r;
+}
+
 void collect(Screen &s, HWND parent, std::vector<Control> &out) {
     for (HWND w = GetWindow(parent, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
         if (!IsWindowVisible(w))
             continue;
         auto st = emul::harness::controlState(reinterpret_cast<uintptr_t>(w));
-        if (st && st->id && actionable(*st)) {
-            Control c{w, st->id, *st, {}};
-            GetWindowRect(w, &c.rect);
-            out.push_back(c);
-        }
+        if (st && st->id && actionable(*st))
+            out.push_back(Control{w, st->id, *st, screenRect(w)});
         collect(s, w, out);
     }
+}
+
+// A label as people read it: "&Enable" underlines the E on the device; "&&" is one "&".
+std::string label(const std::string &text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '&' && i + 1 < text.size())
+            ++i;
+        out += text[i];
+    }
+    return out;
 }
 
 void put(int y, int x, const std::string &utf8Text, int maxCols) {
@@ -213,8 +238,9 @@ void drawWindow(Screen &s, HWND w, bool top, const std::vector<Control> &control
     if (top) {
         for (int y = 0; y < rows; ++y)
             mvhline(y0 + y, x0, ' ', cols);
-    } else if (st) {
-        std::string text = cls == "edit" || cls == "richink" ? st->text : controlText(*st);
+    } else if (st && (cls == "static" || cls == "button" || cls == "edit" || cls == "richink" ||
+                      st->pos || st->items)) {
+        std::string text = cls == "edit" || cls == "richink" ? st->text : label(controlText(*st));
         if (isSelected)
             attron(A_REVERSE);
         // Text boxes wrap their text inside their rectangle; other controls take one line.
@@ -288,20 +314,33 @@ void draw(Screen &s) {
     mvhline(s.originY + kScreenRows, s.originX, ACS_HLINE, kScreenCols);
     mvaddch(s.originY + kScreenRows, s.originX + kScreenCols, ACS_LRCORNER);
 
-    // Top-level windows from the bottom up; the foreground window last, on top of them all.
-    std::vector<HWND> tops;
-    for (HWND w = GetWindow(desktop, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT))
-        if (IsWindowVisible(w) && reinterpret_cast<uintptr_t>(w) != fg)
-            tops.push_back(w);
+    // Top-level windows from the bottom up; the foreground window on top of them, and the
+    // windows it owns (its property sheet, its menu bar) on top of it.
+    auto ownedByForeground = [&](HWND w) {
+        for (HWND p = GetParent(w); p; p = GetParent(p))
+            if (reinterpret_cast<uintptr_t>(p) == fg)
+                return true;
+        return false;
+    };
+    std::vector<HWND> below, owned;
+    for (HWND w = GetWindow(desktop, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        if (!IsWindowVisible(w) || reinterpret_cast<uintptr_t>(w) == fg)
+            continue;
+        (fg && ownedByForeground(w) ? owned : below).push_back(w);
+    }
     s.controls.clear();
     if (fg)
         collect(s, reinterpret_cast<HWND>(fg), s.controls);
+    for (HWND w : owned)
+        collect(s, w, s.controls);
     if (s.selected >= s.controls.size())
         s.selected = 0;
-    for (auto it = tops.rbegin(); it != tops.rend(); ++it)
+    for (auto it = below.rbegin(); it != below.rend(); ++it)
         drawWindow(s, *it, true, s.controls);
     if (fg)
         drawWindow(s, reinterpret_cast<HWND>(fg), true, s.controls);
+    for (auto it = owned.rbegin(); it != owned.rend(); ++it)
+        drawWindow(s, *it, true, s.controls);
 
     // The status at the right: link, keys, settings, then the journal.
     int x = s.originX + kScreenCols + 3, w = W - x;

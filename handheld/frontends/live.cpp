@@ -24,9 +24,12 @@ namespace handheld {
 namespace {
 
 std::atomic<bool> liveStop{false};
+std::atomic<emul::Kernel *> liveKernel{nullptr}; // woken by ^C and the end of input
 
 void onInterrupt(int) {
     liveStop = true;
+    if (emul::Kernel *k = liveKernel.load())
+        k->wake();
 }
 
 constexpr int kNotesEdit = 100; // the edit box of the platform's Notes program
@@ -83,19 +86,35 @@ int runLive(const LiveOptions &options) {
         while (read(0, buf, sizeof buf) > 0) {
         }
         *inputDone = true;
+        if (emul::Kernel *k = liveKernel.load())
+            k->wake();
     }).detach();
     liveStop = false;
     auto previous = std::signal(SIGINT, onInterrupt);
 
     emul::Kernel &k = device.kernel();
+    liveKernel = &k;
+    // The edit box is looked up again only when the one found has gone: the check runs each
+    // time the device's threads switch.
+    uintptr_t edit = 0;
+    auto noteText = [&device, &edit] {
+        std::u16string text;
+        if (!edit || !device.windows().isWindow(edit))
+            edit = emul::harness::findControl(kNotesEdit);
+        return edit ? device.windows().text(edit) : text;
+    };
+    // The first note is shown once the device is ready for keys: Notes waits for input and
+    // the driver has its port open (or has not opened it within a second: keyboard disabled).
+    k.block(
+        [&] {
+            return liveStop || *inputDone ||
+                   ((!notes || notes->exited() || notes->thread->waitingForInput) && port.isOpen());
+        },
+        k.now() + 1000);
     std::u16string shown;
     bool first = true;
     while (!liveStop && !*inputDone) {
-        k.block([&] { return liveStop || *inputDone; }, k.now() + 50);
-        if (options.journal)
-            std::cout.flush();
-        uintptr_t edit = emul::harness::findControl(kNotesEdit);
-        std::u16string text = edit ? device.windows().text(edit) : u"";
+        std::u16string text = noteText();
         if (first || text != shown) {
             std::fprintf(human, "notes: %s\n", emul::jsonQuote(emul::utf8(text)).c_str());
             std::fflush(human);
@@ -106,7 +125,15 @@ int runLive(const LiveOptions &options) {
             std::fprintf(human, "notes: exited with code %u\n", notes->exitCode());
             break;
         }
+        // Nothing polls: this thread sleeps until the note changes, Notes ends, ^C or the end
+        // of input.
+        k.block(
+            [&] {
+                return liveStop || *inputDone || noteText() != shown || (notes && notes->exited());
+            },
+            emul::kNever);
     }
+    liveKernel = nullptr;
     std::signal(SIGINT, previous);
     return 0;
 }

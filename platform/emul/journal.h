@@ -65,9 +65,10 @@ class Journal {
     std::vector<std::string> grep(const std::string &needle) const;
 
   private:
-    void begin(const char *kind);
-    void finish(const Fields &f);
-    std::string line_; // the line being formatted, reused
+    std::string &begin(const char *kind);
+    void finish(std::string &s, const Fields &f);
+    std::string line_; // the line being formatted without a stream, reused
+    size_t lineStart_ = 0;
     std::string out_buf_;
     std::vector<std::string> lines_;
     size_t keep_ = SIZE_MAX;

@@ -3,8 +3,10 @@
 // Every emulated thread is a host thread, but only the holder of the "baton" runs. A blocking
 // platform call records what would wake its thread (a predicate and/or a deadline) and passes
 // the baton to the next runnable thread in a fixed round-robin order. When no thread can run,
-// virtual time jumps to the earliest deadline; real time waits on the host clock or for an
-// event posted by a host thread (a byte from a pseudo-terminal).
+// virtual time jumps to the earliest deadline. In real time the device then makes one host
+// wait: a poll over the watched descriptors (the host lines) and a wake-up descriptor, with the
+// earliest deadline as its time-out, made by the thread whose deadline is earliest, so that
+// the thread that runs next is the one the host wakes.
 #pragma once
 
 #include <condition_variable>
@@ -92,6 +94,14 @@ class Kernel {
     // Thread-safe: queue work from a host thread; it runs on the baton holder's stack at the
     // next scheduling point. Wakes a real-time idle wait.
     void post(std::function<void()> fn);
+    // Async-signal-safe: wakes a real-time idle wait, so the blocked threads' conditions are
+    // checked again.
+    void wake();
+
+    // Real time: `onReady` runs on the baton holder's stack whenever `fd` has something to read
+    // (or has hung up); the device's host wait includes it. Called on an emulated thread.
+    void watch(int fd, std::function<void(short revents)> onReady);
+    void unwatch(int fd);
 
     // Called on the baton holder's stack before the device waits on the host clock or for a
     // host event (real time): the journal is flushed there.
@@ -111,8 +121,19 @@ class Kernel {
     uint64_t virtualNow_ = 0;
     std::chrono::steady_clock::time_point hostStart_;
 
+    void hostWait(uint64_t deadline); // real time: the one wait of an idle device
+    // Passes the baton; true when the caller got it back to run, false when only to wait.
+    bool handOff(Thread *me, Thread *next);
+    void pollWatched(int timeoutMs);
+
     mutable std::mutex m_;
-    std::condition_variable idle_;
+    int wakeFd_ = -1;
+    struct Watch {
+        int fd;
+        std::function<void(short)> onReady;
+    };
+    std::vector<Watch> watches_;
+    std::chrono::steady_clock::time_point lastPoll_;
     void reap();                                   // joins the host threads of ended threads
     std::vector<std::shared_ptr<Thread>> threads_; // scheduling order; ended threads leave it
     std::vector<std::shared_ptr<Thread>> kept_;    // ended, but keepRecord

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The interactive handheld as a person uses it, under tmux: it boots from a state folder, the
 # built-in keyboard types into Notes, `handheld reg` reads and writes the running device's
-# registry, the session is recorded and replays to the same screen, and a device killed in the
-# middle of settings changes leaves a hive that a new device starts from.
+# registry, the settings program works from the keyboard alone, the session is recorded and
+# replays to the same screen, and a device killed in the middle of settings changes leaves a hive
+# that a new device starts from.
 #
 #   interactive_check.sh HANDHELD
 # Every wait polls for what it expects, with a generous limit; nothing waits a fixed time.
@@ -79,22 +80,40 @@ wait_gone
 grep -qF "|Dear you" "$work/screen" || fail "the replay's screen: $(cat "$work/screen")"
 grep -q '"ShellExecuteEx".*"file":"tmail.exe"' "$work/journal" || fail "the replay started no Mail"
 
-# 6. Killed during settings changes: the driver follows every change of "Enable Keyboard" by
-#    closing or opening its port and writing its status values, while reg writes the delay.
+# 6. The settings program from the Start menu, worked from the keyboard alone: F1 gives the keys
+#    to the screen, the fourth control (after the tabs, the check box and the rate) is the delay
+#    slider, Right moves it one step.
 start
-for i in $(seq 40); do
-    "$HANDHELD" --state "$state" reg set 'Drivers\BuiltIn\Norvel' "Enable Keyboard" dword $((i % 2)) &&
-        "$HANDHELD" --state "$state" reg set 'Drivers\BuiltIn\Norvel' "Delay Time" dword $((400 + i)) ||
+tmux -S "$sock" send-keys -t $T F1
+wait_screen "SCREEN:"
+tmux -S "$sock" send-keys -t $T s
+wait_screen "Start: 1=Notes 2=Keyboard"
+tmux -S "$sock" send-keys -t $T 2
+wait_screen "Keyboard Settings"
+wait_screen "Key Repeat Del"
+tmux -S "$sock" send-keys -t $T Down Down Down Right
+wait_screen "delay 350 ms"
+
+# 7. Killed in the middle of settings changes: more slider steps (each a registry write by the
+#    settings program) and "Enable Keyboard" switched off and on from outside (the driver closes
+#    and opens its port and writes its status values), and the device is killed among them.
+tmux -S "$sock" send-keys -t $T Right Right Right Right Right Right Right Right
+for i in $(seq 10); do
+    "$HANDHELD" --state "$state" reg set 'Drivers\BuiltIn\Norvel' "Enable Keyboard" dword $((i % 2)) ||
         fail "reg set $i"
-    [ "$i" = 20 ] && pid=$(tmux -S "$sock" list-panes -t $T -F '#{pane_pid}') && kill -9 "$pid"
+    [ "$i" = 5 ] && kill -9 "$(tmux -S "$sock" list-panes -t $T -F '#{pane_pid}')"
 done
 wait_gone
 "$HANDHELD" --state "$state" reg export >"$work/hive.reg" || fail "reg export after the kill"
-grep -q '^"Delay Time"=dword:000001b8$' "$work/hive.reg" || fail "Delay Time: $(grep Delay "$work/hive.reg")"
 grep -q '^"Dll"="Lumakey.DLL"$' "$work/hive.reg" || fail "the driver key lost its values"
+delay=$(sed -n 's/^"Delay Time"=dword:\(.*\)$/\1/p' "$work/hive.reg")
+case $((16#$delay)) in 350 | 400 | 450 | 500 | 550 | 600 | 650 | 700 | 750) ;;
+*) fail "Delay Time after the kill: $delay" ;; esac
 "$HANDHELD" --state "$state" reg set 'Drivers\BuiltIn\Norvel' "Enable Keyboard" dword 1
+
+# 8. A device starts again from that hive, with its settings.
 start
-wait_screen "delay 440 ms"
+wait_screen "delay $((16#$delay)) ms"
 tmux -S "$sock" send-keys -t $T -l "again"
 wait_screen "│again"
 tmux -S "$sock" send-keys -t $T C-]

@@ -224,7 +224,7 @@ SerialPort::SerialPort(std::u16string name, bool offers9600)
 }
 
 SerialPort::~SerialPort() {
-    host_.reset(); // joins the reader before anything it posts could find the port gone
+    detachHost();
     alive_.reset();
     for (SerialFile *f : files_)
         f->port = nullptr;
@@ -297,32 +297,33 @@ std::shared_ptr<FileObject> SerialPort::openFile(uint32_t access, uint32_t *erro
     return f;
 }
 
+// The kernel's host wait watches the line; what it reads arrives on the port at the device
+// time at which the device hears it. A line that has hung up is heard no more.
 void SerialPort::attachHost(std::unique_ptr<HostLine> line) {
     host_ = std::move(line);
+    HostLine *h = host_.get();
+    kern().watch(h->fd(), [this, h](short) {
+        std::vector<uint8_t> bytes;
+        bool open = h->read(&bytes);
+        if (!bytes.empty())
+            arriveNow(bytes);
+        if (!open)
+            kern().unwatch(h->fd());
+    });
 }
 
 void SerialPort::detachHost() {
+    if (!host_)
+        return;
+    if (Device *d = Device::currentOrNull())
+        d->kernel().unwatch(host_->fd());
     host_.reset();
 }
-
-namespace {
-// The reader thread's hand-off: the bytes arrive on the port at the device time at which the
-// kernel runs the posted work, unless the port has gone by then.
-HostLine::Sink hostSink(SerialPort *port, std::weak_ptr<int> alive) {
-    Kernel *k = &kern();
-    return [k, port, alive](std::vector<uint8_t> bytes) {
-        k->post([port, alive, bytes = std::move(bytes)] {
-            if (alive.lock())
-                port->arriveNow(bytes);
-        });
-    };
-}
-} // namespace
 
 std::string SerialPort::openPty(std::string *error) {
     detachHost();
     std::string path, message;
-    auto line = HostLine::openPty(hostSink(this, alive_), &path, &message);
+    auto line = HostLine::openPty(&path, &message);
     if (!line) {
         if (error)
             *error = message;
@@ -335,7 +336,7 @@ std::string SerialPort::openPty(std::string *error) {
 bool SerialPort::attachTty(const std::string &path, std::string *error) {
     detachHost();
     std::string message;
-    auto line = HostLine::openTty(path, hostSink(this, alive_), &message);
+    auto line = HostLine::openTty(path, &message);
     if (!line) {
         if (error)
             *error = message;

@@ -14,7 +14,7 @@ namespace {
 
 // A journal line is built for every platform call: its fields reuse one spare buffer per
 // thread instead of allocating.
-thread_local std::string spareFields;
+__attribute__((tls_model("initial-exec"))) thread_local std::string spareFields;
 
 void appendNumber(std::string &out, int64_t v) {
     char buf[24];
@@ -143,47 +143,52 @@ void Journal::flush() {
 }
 
 void Journal::call(const char *name, const Fields &f) {
-    begin("call");
-    appendJsonQuoted(line_, name, std::strlen(name));
-    finish(f);
+    std::string &s = begin("call");
+    appendJsonQuoted(s, name, std::strlen(name));
+    finish(s, f);
 }
 
 void Journal::event(const char *name, const Fields &f) {
-    begin("event");
-    appendJsonQuoted(line_, name, std::strlen(name));
-    finish(f);
+    std::string &s = begin("event");
+    appendJsonQuoted(s, name, std::strlen(name));
+    finish(s, f);
 }
 
 void Journal::line(const char *kind, const std::string &valueJson, const Fields &f) {
-    begin(kind);
-    line_ += valueJson;
-    finish(f);
+    std::string &s = begin(kind);
+    s += valueJson;
+    finish(s, f);
 }
 
-void Journal::begin(const char *kind) {
-    line_.assign("{\"t\":");
-    appendNumber(line_, clock ? clock() : 0);
-    line_ += ',';
-    appendJsonQuoted(line_, kind, std::strlen(kind));
-    line_ += ':';
+// With a stream, the line is formatted straight into the block that goes to it.
+std::string &Journal::begin(const char *kind) {
+    std::string &s = out_ ? out_buf_ : line_;
+    if (!out_)
+        line_.clear();
+    lineStart_ = s.size();
+    s += "{\"t\":";
+    appendNumber(s, clock ? clock() : 0);
+    s += ',';
+    appendJsonQuoted(s, kind, std::strlen(kind));
+    s += ':';
+    return s;
 }
 
-void Journal::finish(const Fields &f) {
-    line_ += f.text();
-    line_ += '}';
+void Journal::finish(std::string &s, const Fields &f) {
+    s += f.text();
+    s += '}';
     ++written_;
     if (keep_ == SIZE_MAX) {
-        lines_.push_back(line_);
+        lines_.emplace_back(s, lineStart_);
     } else if (keep_) {
         // Trimmed by half the bound at a time, so that keeping costs O(1) per line.
         if (lines_.size() >= 2 * keep_)
             lines_.erase(lines_.begin(), lines_.end() - long(keep_ - 1));
-        lines_.push_back(line_);
+        lines_.emplace_back(s, lineStart_);
     }
     if (out_) {
-        out_buf_ += line_;
-        out_buf_ += '\n';
-        if (out_buf_.size() >= kBlock)
+        s += '\n';
+        if (s.size() >= kBlock)
             flush();
     }
 }

@@ -1,5 +1,5 @@
-// Host serial lines: pseudo-terminals and ttys in raw mode, read by a thread that polls the line
-// and hands what it reads to a sink. The only file of the serial emulation that uses termios.
+// Host serial lines: pseudo-terminals and ttys in raw mode, non-blocking; the kernel's host wait
+// watches their descriptors. The only file of the serial emulation that uses termios.
 #include "host/host_line.h"
 
 #include <cerrno>
@@ -13,9 +13,6 @@
 namespace emul {
 
 namespace {
-
-// How long one poll waits; bounds the time the reader needs to notice anything but a wake-up.
-constexpr int kPollMs = 100;
 
 std::string errnoText(const std::string &what) {
     return what + ": " + std::strerror(errno);
@@ -45,33 +42,15 @@ bool makeRaw(int fd, std::string *error) {
 
 } // namespace
 
-HostLine::HostLine(int fd, int keepFd, Sink sink)
-    : fd_(fd), keepFd_(keepFd), sink_(std::move(sink)) {}
-
-bool HostLine::start(std::string *error) {
-    if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) {
-        *error = errnoText("pipe");
-        return false;
-    }
-    reader_ = std::thread([this] { run(); });
-    return true;
-}
+HostLine::HostLine(int fd, int keepFd) : fd_(fd), keepFd_(keepFd) {}
 
 HostLine::~HostLine() {
-    stop_ = true;
-    if (wake_[1] >= 0) {
-        char c = 0;
-        ssize_t ignored = ::write(wake_[1], &c, 1);
-        (void)ignored;
-    }
-    if (reader_.joinable())
-        reader_.join();
-    for (int fd : {fd_, keepFd_, wake_[0], wake_[1]})
+    for (int fd : {fd_, keepFd_})
         if (fd >= 0)
             ::close(fd);
 }
 
-std::unique_ptr<HostLine> HostLine::openPty(Sink sink, std::string *slavePath, std::string *error) {
+std::unique_ptr<HostLine> HostLine::openPty(std::string *slavePath, std::string *error) {
     int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master < 0) {
         *error = errnoText("posix_openpt");
@@ -99,15 +78,11 @@ std::unique_ptr<HostLine> HostLine::openPty(Sink sink, std::string *slavePath, s
         ::close(master);
         return nullptr;
     }
-    std::unique_ptr<HostLine> line(new HostLine(master, slave, std::move(sink)));
-    if (!line->start(error))
-        return nullptr;
     *slavePath = path;
-    return line;
+    return std::unique_ptr<HostLine>(new HostLine(master, slave));
 }
 
-std::unique_ptr<HostLine> HostLine::openTty(const std::string &path, Sink sink,
-                                            std::string *error) {
+std::unique_ptr<HostLine> HostLine::openTty(const std::string &path, std::string *error) {
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         *error = errnoText("open " + path);
@@ -117,10 +92,7 @@ std::unique_ptr<HostLine> HostLine::openTty(const std::string &path, Sink sink,
         ::close(fd);
         return nullptr;
     }
-    std::unique_ptr<HostLine> line(new HostLine(fd, -1, std::move(sink)));
-    if (!line->start(error))
-        return nullptr;
-    return line;
+    return std::unique_ptr<HostLine>(new HostLine(fd, -1));
 }
 
 void HostLine::write(const uint8_t *data, size_t n) {
@@ -135,34 +107,17 @@ void HostLine::write(const uint8_t *data, size_t n) {
     }
 }
 
-void HostLine::run() {
+bool HostLine::read(std::vector<uint8_t> *out) {
     uint8_t buf[256];
-    bool hungUp = false;
-    while (!stop_) {
-        // After a hang-up (a tty that went away) only the wake-up pipe is watched for one
-        // period, then the line is tried again, so the thread never spins.
-        pollfd fds[2] = {{wake_[0], POLLIN, 0}, {fd_, POLLIN, 0}};
-        int r = poll(fds, hungUp ? 1 : 2, kPollMs);
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
-            return;
-        }
-        if (fds[0].revents)
-            return;
-        if (hungUp) {
-            hungUp = false;
+    for (;;) {
+        ssize_t k = ::read(fd_, buf, sizeof buf);
+        if (k > 0) {
+            out->insert(out->end(), buf, buf + k);
             continue;
         }
-        if (fds[1].revents & POLLIN) {
-            ssize_t k = ::read(fd_, buf, sizeof buf);
-            if (k > 0)
-                sink_(std::vector<uint8_t>(buf, buf + k));
-            else if (k == 0 || (errno != EAGAIN && errno != EINTR))
-                hungUp = true;
-        } else if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
-            hungUp = true;
-        }
+        if (k < 0 && errno == EINTR)
+            continue;
+        return k < 0 && errno == EAGAIN;
     }
 }
 

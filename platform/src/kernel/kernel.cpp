@@ -1,9 +1,13 @@
 // Baton-passing scheduler over host threads; see kernel.h for the model.
 #include "emul/kernel.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 namespace emul {
 
@@ -19,11 +23,79 @@ Kernel::Kernel(bool realTime, uint32_t tickStart)
     tlsSelf = main.get();
     current_ = main.get();
     threads_.push_back(std::move(main));
+    if (realTime_)
+        wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 }
 
 Kernel::~Kernel() {
     shutdown();
     tlsSelf = nullptr;
+    if (wakeFd_ >= 0)
+        close(wakeFd_);
+}
+
+void Kernel::wake() {
+    if (wakeFd_ >= 0) {
+        uint64_t one = 1;
+        ssize_t ignored = write(wakeFd_, &one, sizeof one);
+        (void)ignored;
+    }
+}
+
+void Kernel::watch(int fd, std::function<void(short)> onReady) {
+    unwatch(fd);
+    watches_.push_back(Watch{fd, std::move(onReady)});
+}
+
+void Kernel::unwatch(int fd) {
+    for (size_t i = 0; i < watches_.size(); ++i)
+        if (watches_[i].fd == fd) {
+            watches_.erase(watches_.begin() + long(i));
+            return;
+        }
+}
+
+void Kernel::pollWatched(int timeoutMs) {
+    std::vector<pollfd> fds;
+    fds.reserve(watches_.size() + 1);
+    fds.push_back(pollfd{wakeFd_, POLLIN, 0});
+    for (auto &w : watches_)
+        fds.push_back(pollfd{w.fd, POLLIN, 0});
+    int r = poll(fds.data(), fds.size(), timeoutMs);
+    lastPoll_ = std::chrono::steady_clock::now();
+    if (r <= 0)
+        return;
+    if (fds[0].revents) {
+        uint64_t count;
+        ssize_t ignored = read(wakeFd_, &count, sizeof count);
+        (void)ignored;
+    }
+    for (size_t i = 1; i < fds.size(); ++i)
+        if (fds[i].revents)
+            for (auto &w : watches_)
+                if (w.fd == fds[i].fd) {
+                    auto fn = w.onReady; // it may unwatch
+                    fn(fds[i].revents);
+                    break;
+                }
+}
+
+void Kernel::hostWait(uint64_t deadline) {
+    if (beforeHostWait)
+        beforeHostWait();
+    {
+        std::lock_guard<std::mutex> l(m_);
+        if (!posted_.empty())
+            return;
+    }
+    int timeout = -1;
+    if (deadline != kNever) {
+        auto left =
+            hostStart_ + std::chrono::milliseconds(deadline) - std::chrono::steady_clock::now();
+        auto us = std::chrono::duration_cast<std::chrono::microseconds>(left).count();
+        timeout = us <= 0 ? 0 : int((us + 999) / 1000);
+    }
+    pollWatched(timeout);
 }
 
 uint64_t Kernel::now() const {
@@ -69,9 +141,11 @@ void Kernel::drainPosted() {
 }
 
 void Kernel::post(std::function<void()> fn) {
-    std::lock_guard<std::mutex> l(m_);
-    posted_.push_back(std::move(fn));
-    idle_.notify_all();
+    {
+        std::lock_guard<std::mutex> l(m_);
+        posted_.push_back(std::move(fn));
+    }
+    wake();
 }
 
 size_t Kernel::hostThreads() const {
@@ -125,6 +199,10 @@ void Kernel::schedule() {
         drainPosted();
         if (!me->exited)
             reap(); // an ended thread cannot join itself; the next one to run does
+        // A device that is never idle still hears its lines, once a millisecond.
+        if (realTime_ && !watches_.empty() &&
+            std::chrono::steady_clock::now() - lastPoll_ >= std::chrono::milliseconds(1))
+            pollWatched(0);
         size_t n = threads_.size();
         Thread *next = nullptr;
         for (size_t k = 0; k < n && !next; ++k) {
@@ -136,13 +214,9 @@ void Kernel::schedule() {
             scheduling_ = false;
             if (next == me)
                 return;
-            std::unique_lock<std::mutex> l(m_);
-            current_ = next;
-            next->cv.notify_one();
-            if (me->exited)
+            if (handOff(me, next))
                 return;
-            me->cv.wait(l, [&] { return current_ == me; });
-            return;
+            continue; // woken to make the host wait
         }
         uint64_t earliest = kNever;
         for (auto &t : threads_)
@@ -162,13 +236,38 @@ void Kernel::schedule() {
         }
         if (beforeHostWait)
             beforeHostWait();
-        std::unique_lock<std::mutex> l(m_);
-        auto pending = [&] { return !posted_.empty(); };
-        if (earliest == kNever)
-            idle_.wait(l, pending);
-        else
-            idle_.wait_until(l, hostStart_ + std::chrono::milliseconds(earliest), pending);
+        // The thread whose deadline comes first waits, so the host wakes the one to run.
+        Thread *waiter = nullptr;
+        for (auto &t : threads_)
+            if (t->blocked && !t->exited && t->deadline == earliest && earliest != kNever) {
+                waiter = t.get();
+                break;
+            }
+        if (!waiter)
+            waiter = me->exited ? threads_[start % threads_.size()].get() : me;
+        if (waiter != me) {
+            scheduling_ = false;
+            if (handOff(me, waiter))
+                return;
+            continue;
+        }
+        hostWait(earliest);
     }
+}
+
+bool Kernel::handOff(Thread *me, Thread *next) {
+    std::unique_lock<std::mutex> l(m_);
+    current_ = next;
+    next->cv.notify_one();
+    if (me->exited)
+        return true;
+    me->cv.wait(l, [&] { return current_ == me; });
+    l.unlock();
+    // In real time a thread may get the baton only to make the host wait.
+    if (!realTime_ || runnable(me))
+        return true;
+    scheduling_ = true;
+    return false;
 }
 
 bool Kernel::block(std::function<bool()> ready, uint64_t deadline) {

@@ -40,9 +40,9 @@ CEAPI BOOL SHCreateMenuBar(SHMENUBARINFO *mbi) {
     }
     // The bar is a top-level window at the bottom of the screen, owned by the program's window;
     // showing it does not take the foreground from its owner.
-    HWND bar =
-        CreateWindowExW(0, u"menu_worker", u"", 0, 0, kScreenHeight - kMenuBarHeight, kScreenWidth,
-                        kMenuBarHeight, mbi->hwndParent, nullptr, mbi->hInstRes, nullptr);
+    HWND bar = CreateWindowExW(0, u"menu_worker", u"", WS_POPUP, 0, kScreenHeight - kMenuBarHeight,
+                               kScreenWidth, kMenuBarHeight, mbi->hwndParent, nullptr,
+                               mbi->hInstRes, nullptr);
     if (!bar)
         return FALSE;
     if (!(mbi->dwFlags & SHCMBF_HIDDEN))

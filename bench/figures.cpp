@@ -1,0 +1,453 @@
+// The device's figures side by side with their host floors, in one run: each figure is taken in
+// several rounds and printed as min/median/max with the ratio to its floor and the goal.
+//
+//   bench_figures [ROUNDS]          (default 3; the handheld program is the one built with it)
+//
+// Idle CPU is read from the kernel's per-thread run time (/proc/PID/task/*/schedstat), so it is
+// exact to the nanosecond; the machine's load average is printed before and after, and a
+// figure taken while it was above the number of cores is marked as not to be judged.
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <functional>
+#include <poll.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+struct Stats {
+    double min, median, max;
+};
+
+Stats stats(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return Stats{v.front(), v[v.size() / 2], v.back()};
+}
+
+double loadAverage() {
+    double l[1] = {0};
+    getloadavg(l, 1);
+    return l[0];
+}
+
+int cores() {
+    return int(std::thread::hardware_concurrency());
+}
+
+// A child process with its standard input, output and error as pipes.
+struct Child {
+    pid_t pid = -1;
+    int in = -1, out = -1, err = -1;
+    std::string outSeen, errSeen;
+
+    bool start(const std::vector<std::string> &argv) {
+        int i[2], o[2], e[2];
+        if (pipe(i) || pipe(o) || pipe(e))
+            return false;
+        pid = fork();
+        if (pid == 0) {
+            dup2(i[0], 0);
+            dup2(o[1], 1);
+            dup2(e[1], 2);
+            for (int fd : {i[0], i[1], o[0], o[1], e[0], e[1]})
+                close(fd);
+            std::vector<char *> args;
+            for (auto &a : argv)
+                args.push_back(const_cast<char *>(a.c_str()));
+            args.push_back(nullptr);
+            execv(args[0], args.data());
+            _exit(127);
+        }
+        close(i[0]);
+        close(o[1]);
+        close(e[1]);
+        in = i[1];
+        out = o[0];
+        err = e[0];
+        return pid > 0;
+    }
+    // Reads `fd` into `seen` until `want` appears after `from`; false on time-out or end.
+    static bool waitFor(int fd, std::string &seen, const std::string &want, size_t from,
+                        double limit) {
+        auto end = Clock::now() + std::chrono::milliseconds(int(limit * 1000));
+        while (seen.find(want, from) == std::string::npos) {
+            int left = int(
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count());
+            if (left <= 0)
+                return false;
+            pollfd p{fd, POLLIN, 0};
+            if (poll(&p, 1, left) <= 0)
+                continue;
+            char buf[4096];
+            ssize_t n = read(fd, buf, sizeof buf);
+            if (n <= 0)
+                return false;
+            seen.append(buf, size_t(n));
+        }
+        return true;
+    }
+    int finish(rusage *ru) {
+        if (in >= 0)
+            close(in);
+        in = -1;
+        int status = 0;
+        auto end = Clock::now() + std::chrono::seconds(10);
+        while (wait4(pid, &status, WNOHANG, ru) == 0) {
+            // Keep the pipes drained so the child never blocks on a full one.
+            for (int fd : {out, err}) {
+                pollfd p{fd, POLLIN, 0};
+                char buf[65536];
+                if (poll(&p, 1, 0) > 0 && read(fd, buf, sizeof buf) <= 0) {
+                }
+            }
+            if (Clock::now() > end) {
+                kill(pid, SIGKILL);
+                wait4(pid, &status, 0, ru);
+                break;
+            }
+            usleep(2000);
+        }
+        for (int fd : {out, err})
+            if (fd >= 0)
+                close(fd);
+        return status;
+    }
+};
+
+// CPU time (ns) of all threads of a process so far.
+uint64_t cpuNs(pid_t pid) {
+    uint64_t total = 0;
+    std::string dir = "/proc/" + std::to_string(pid) + "/task";
+    DIR *d = opendir(dir.c_str());
+    if (!d)
+        return 0;
+    while (dirent *e = readdir(d)) {
+        if (e->d_name[0] == '.')
+            continue;
+        std::ifstream f(dir + "/" + e->d_name + "/schedstat");
+        uint64_t ns = 0;
+        if (f >> ns)
+            total += ns;
+    }
+    closedir(d);
+    return total;
+}
+
+// A bare loop of poll time-outs: what waiting costs at its least.
+pid_t pollLoop(int periodMs) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        for (;;)
+            poll(nullptr, 0, periodMs);
+    }
+    return pid;
+}
+
+const std::string kHandheld = HANDHELD_EXE;
+
+std::string tempPath(const char *name) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "/tmp/bench-%d-%s", int(getpid()), name);
+    return buf;
+}
+
+// A state folder whose hive has the keyboard enabled or not: a first live run installs the
+// device, the registry tool changes the setting.
+std::string hiveWith(bool enabled) {
+    std::string state = tempPath(enabled ? "on" : "off");
+    std::string hive = state + "/registry.db";
+    std::string cmd = "rm -rf " + state + " && mkdir -p " + state + " && " + kHandheld +
+                      " live --hive " + hive + " </dev/null >/dev/null 2>&1 && " + kHandheld +
+                      " --state " + state + " reg set 'Drivers\\BuiltIn\\Norvel' " +
+                      "'Enable Keyboard' dword " + (enabled ? "1" : "0") + " >/dev/null";
+    if (std::system(cmd.c_str()) != 0) {
+        std::printf("(could not prepare the hive: %s)\n", cmd.c_str());
+        return "";
+    }
+    return hive;
+}
+
+// Idle CPU of `handheld live` next to a bare poll loop, over the same interval.
+void idleCpu(int rounds, bool enabled, double seconds_) {
+    std::vector<double> dev, floor;
+    std::string hive = hiveWith(enabled);
+    for (int r = 0; r < rounds; ++r) {
+        Child c;
+        std::vector<std::string> argv{kHandheld, "live"};
+        if (!hive.empty()) {
+            argv.push_back("--hive");
+            argv.push_back(hive);
+        }
+        c.start(argv);
+        Child::waitFor(c.out, c.outSeen, "notes:", 0, 20);
+        pid_t f = pollLoop(enabled ? 20 : 1000);
+        usleep(500000);
+        uint64_t d0 = cpuNs(c.pid), f0 = cpuNs(f);
+        auto t0 = Clock::now();
+        usleep(useconds_t(seconds_ * 1e6));
+        uint64_t d1 = cpuNs(c.pid), f1 = cpuNs(f);
+        double wall = seconds(Clock::now() - t0);
+        dev.push_back((d1 - d0) / 1e9 / wall * 100);
+        floor.push_back((f1 - f0) / 1e9 / wall * 100);
+        kill(f, SIGKILL);
+        waitpid(f, nullptr, 0);
+        rusage ru;
+        c.finish(&ru);
+    }
+    Stats d = stats(dev), fl = stats(floor);
+    if (enabled)
+        std::printf("| idle CPU, keyboard enabled | %.3f/%.3f/%.3f %% | 20 ms poll loop: "
+                    "%.4f/%.4f/%.4f %% | %.1f | <= 1.3 |\n",
+                    d.min, d.median, d.max, fl.min, fl.median, fl.max, d.median / fl.median);
+    else
+        std::printf("| idle CPU, \"Enable Keyboard\" 0 | %.4f/%.4f/%.4f %% | 1 s poll loop: "
+                    "%.5f/%.5f/%.5f %% | %.1f | <= 0.02 %% of a core |\n",
+                    d.min, d.median, d.max, fl.min, fl.median, fl.max, d.median / fl.median);
+    std::fflush(stdout);
+}
+
+// The floor of the latency: a process that polls a pseudo-terminal, reads the byte and writes
+// a line to its standard output, as the device writes its journal.
+pid_t ptyEcho(std::string *slave, int *out) {
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    grantpt(master);
+    unlockpt(master);
+    *slave = ptsname(master);
+    int keep = open(slave->c_str(), O_RDWR | O_NOCTTY);
+    termios t;
+    tcgetattr(keep, &t);
+    cfmakeraw(&t);
+    tcsetattr(keep, TCSANOW, &t);
+    int p[2];
+    if (pipe(p) != 0)
+        return -1;
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(p[0]);
+        for (;;) {
+            pollfd f{master, POLLIN, 0};
+            if (poll(&f, 1, -1) <= 0)
+                continue;
+            unsigned char b[64];
+            ssize_t n = read(master, b, sizeof b);
+            for (ssize_t i = 0; i < n; ++i) {
+                char line[64];
+                int len =
+                    std::snprintf(line, sizeof line, "{\"call\":\"keybd_event\",\"b\":%d}\n", b[i]);
+                if (write(p[1], line, size_t(len)) < 0)
+                    _exit(1);
+            }
+        }
+    }
+    close(p[1]);
+    close(master);
+    close(keep);
+    *out = p[0];
+    return pid;
+}
+
+double p99(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, size_t(v.size() * 0.99))];
+}
+
+// Byte written on the pseudo-terminal to the keybd_event line read from the journal's pipe.
+void latency(int rounds, int keys) {
+    std::vector<double> dev, floor;
+    for (int r = 0; r < rounds; ++r) {
+        Child c;
+        c.start({kHandheld, "live", "--journal"});
+        if (!Child::waitFor(c.err, c.errSeen, "notes:", 0, 20)) {
+            std::printf("latency: the live device did not come up\n");
+            return;
+        }
+        size_t at = c.errSeen.find("infrared line: ") + 15;
+        std::string path = c.errSeen.substr(at, c.errSeen.find('\n', at) - at);
+        int pty = open(path.c_str(), O_RDWR | O_NOCTTY);
+        unsigned char hello[] = {0x05, 0x02};
+        if (write(pty, hello, 2) != 2)
+            return;
+        usleep(300000);
+        std::vector<double> samples;
+        size_t from = c.outSeen.size();
+        for (int i = 0; i < keys; ++i) {
+            for (unsigned char b : {0xEE, 0x6E}) { // A down, A up
+                auto t0 = Clock::now();
+                if (write(pty, &b, 1) != 1)
+                    return;
+                if (!Child::waitFor(c.out, c.outSeen, "keybd_event", from, 5))
+                    break;
+                samples.push_back(seconds(Clock::now() - t0) * 1000);
+                from = c.outSeen.find("keybd_event", from) + 1;
+                size_t eol = c.outSeen.find('\n', from);
+                from = eol == std::string::npos ? from : eol;
+                usleep(30000);
+            }
+        }
+        close(pty);
+        rusage ru;
+        c.finish(&ru);
+        if (!samples.empty())
+            dev.push_back(p99(samples));
+
+        std::string slave;
+        int out = -1;
+        pid_t f = ptyEcho(&slave, &out);
+        int fpty = open(slave.c_str(), O_RDWR | O_NOCTTY);
+        std::string seen;
+        from = 0;
+        samples.clear();
+        for (int i = 0; i < 2 * keys; ++i) {
+            unsigned char b = i % 2 ? 0x6E : 0xEE;
+            auto t0 = Clock::now();
+            if (write(fpty, &b, 1) != 1)
+                break;
+            if (!Child::waitFor(out, seen, "\n", from, 5))
+                break;
+            samples.push_back(seconds(Clock::now() - t0) * 1000);
+            from = seen.find('\n', from) + 1;
+            usleep(30000);
+        }
+        kill(f, SIGKILL);
+        waitpid(f, nullptr, 0);
+        close(fpty);
+        close(out);
+        floor.push_back(p99(samples));
+    }
+    if (dev.empty())
+        return;
+    Stats d = stats(dev), fl = stats(floor);
+    std::printf(
+        "| byte on the pty to `keybd_event`, p99, `live` | %.2f/%.2f/%.2f ms | pty poll+read "
+        "in C, same pipe hop: %.2f/%.2f/%.2f ms | %.1f | <= 2.0 |\n",
+        d.min, d.median, d.max, fl.min, fl.median, fl.max, d.median / fl.median);
+    std::fflush(stdout);
+}
+
+// Plays a scenario; wall time and peak memory of the run.
+bool play(const std::string &file, double *wall, double *peakMb, std::string *journal = nullptr) {
+    Child c;
+    auto t0 = Clock::now();
+    c.start({kHandheld, "play", file});
+    std::string sink;
+    for (;;) {
+        pollfd p{c.out, POLLIN, 0};
+        if (poll(&p, 1, 60000) <= 0)
+            break;
+        char buf[65536];
+        ssize_t n = read(c.out, buf, sizeof buf);
+        if (n <= 0)
+            break;
+        if (journal)
+            journal->append(buf, size_t(n));
+    }
+    rusage ru{};
+    int status = c.finish(&ru);
+    *wall = seconds(Clock::now() - t0);
+    *peakMb = ru.ru_maxrss / 1024.0;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::string writeScenario(const char *name, const std::function<void(FILE *)> &body) {
+    std::string path = tempPath(name);
+    FILE *f = std::fopen(path.c_str(), "w");
+    body(f);
+    std::fclose(f);
+    return path;
+}
+
+// An hour of typing in device time: a key every 40 ms (make, 20 ms, break, 20 ms).
+void typedHour(int rounds) {
+    std::string hour = writeScenario("hour.scn", [](FILE *f) {
+        std::fputs("boot\nwait 1000\nrx 05 02\nwait 40\n", f);
+        for (int i = 0; i < 3600 * 25; ++i)
+            std::fputs("rx EE\nwait 20\nrx 6E\nwait 20\n", f);
+    });
+    std::string empty = writeScenario("empty.scn", [](FILE *f) { std::fputs("wait 1\n", f); });
+    std::vector<double> speed, peak, emptyPeak, walls;
+    for (int r = 0; r < rounds; ++r) {
+        double wall, mb, w2, mb2;
+        if (!play(hour, &wall, &mb) || !play(empty, &w2, &mb2)) {
+            std::printf("typed hour: the scenario failed\n");
+            return;
+        }
+        walls.push_back(wall);
+        speed.push_back(3601.04 / wall);
+        peak.push_back(mb);
+        emptyPeak.push_back(mb2);
+    }
+    Stats w = stats(walls), s = stats(speed), p = stats(peak), e = stats(emptyPeak);
+    std::printf("| one hour of typing in device time (`handheld play`, key every 40 ms) | "
+                "%.2f/%.2f/%.2f s | - | %.0fx real time | >= 1000x |\n",
+                w.min, w.median, w.max, s.median);
+    std::printf("| peak memory, one typed hour in `play` | %.1f/%.1f/%.1f MB | empty scenario "
+                "%.1f MB | %.2f | flat (bounded journal) |\n",
+                p.min, p.median, p.max, e.median, p.median / e.median);
+    std::remove(hour.c_str());
+    std::remove(empty.c_str());
+    std::fflush(stdout);
+}
+
+// Hot-key launches: time per launch and peak memory for 10,000 and 100,000 of them.
+void launches() {
+    double wall[2], mb[2];
+    int counts[2] = {10000, 100000};
+    for (int k = 0; k < 2; ++k) {
+        std::string scn = writeScenario("launch.scn", [&](FILE *f) {
+            std::fputs("boot\nwait 1000\nrx 05 02\nwait 40\n", f);
+            for (int i = 0; i < counts[k]; ++i)
+                std::fputs("rx CC 4C\nwait 40\n", f); // first application key, make and break
+        });
+        if (!play(scn, &wall[k], &mb[k])) {
+            std::printf("launches: the scenario failed\n");
+            return;
+        }
+        std::remove(scn.c_str());
+    }
+    std::printf("| hot-key launches | %.1f us per launch at 100,000 (%.1f at 10,000); peak %.1f MB "
+                "(%.1f MB at 10,000) | - | %.2f | flat, constant |\n",
+                wall[1] / counts[1] * 1e6, wall[0] / counts[0] * 1e6, mb[1], mb[0], mb[1] / mb[0]);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    double before = loadAverage();
+    std::printf("bench_figures: %d rounds, %d cores, load average %.2f at the start\n\n", rounds,
+                cores(), before);
+    std::printf(
+        "| figure | now (min/median/max) | floor | ratio | goal |\n|---|---|---|---|---|\n");
+    std::fflush(stdout);
+    typedHour(rounds);
+    launches();
+    latency(rounds, 50);
+    idleCpu(rounds, true, 5);
+    idleCpu(rounds, false, 5);
+    double after = loadAverage();
+    std::printf("\nload average %.2f at the start, %.2f at the end", before, after);
+    if (std::max(before, after) > cores())
+        std::printf(": the machine was too loaded to judge (more runnable work than cores)");
+    std::printf("\n");
+    return 0;
+}

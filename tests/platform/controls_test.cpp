@@ -1,0 +1,194 @@
+// The controls as a program drives them: combo box sorting and exact search, the trackbar's
+// notifications for a drag and a tap beside the thumb, the tab control's selection changes.
+#include <commctrl.h>
+#include <windows.h>
+
+#include "emul/device.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Heard {
+    UINT msg;
+    int code, pos;
+};
+std::vector<Heard> heard;
+bool vetoTabChange = false;
+
+LRESULT CALLBACK Parent(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_HSCROLL || msg == WM_COMMAND)
+        heard.push_back({msg, int(msg == WM_HSCROLL ? LOWORD(wp) : HIWORD(wp)), int(HIWORD(wp))});
+    if (msg == WM_NOTIFY) {
+        auto *n = reinterpret_cast<NMHDR *>(lp);
+        heard.push_back({msg, int(n->code), int(n->idFrom)});
+        if (n->code == TCN_SELCHANGING)
+            return vetoTabChange;
+    }
+    return DefWindowProcW(h, msg, wp, lp);
+}
+
+class Controls : public ::testing::Test {
+  protected:
+    Controls() {
+        heard.clear();
+        vetoTabChange = false;
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = Parent;
+        wc.lpszClassName = u"Parent";
+        RegisterClassW(&wc);
+        parent = CreateWindowExW(0, u"Parent", u"", WS_VISIBLE, 0, 26, 240, 268, nullptr, nullptr,
+                                 nullptr, nullptr);
+    }
+    HWND Child(const char16_t *cls, DWORD style, int id, int w, int h) {
+        return CreateWindowExW(0, cls, u"", WS_CHILD | WS_VISIBLE | style, 10, 10, w, h, parent,
+                               reinterpret_cast<HMENU>(intptr_t(id)), nullptr, nullptr);
+    }
+    emul::Device device;
+    HWND parent = nullptr;
+};
+
+std::vector<std::u16string> Items(HWND combo) {
+    std::vector<std::u16string> out;
+    int n = int(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+        WCHAR buf[64];
+        int len = int(SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(buf)));
+        EXPECT_EQ(len, int(SendMessageW(combo, CB_GETLBTEXTLEN, i, 0)));
+        out.push_back(buf);
+    }
+    return out;
+}
+
+LPARAM Text(const char16_t *s) {
+    return reinterpret_cast<LPARAM>(s);
+}
+
+TEST_F(Controls, SortedComboBoxIgnoresCaseAndKeepsEqualEntriesInArrivalOrder) {
+    HWND c = Child(u"ComboBox", CBS_DROPDOWNLIST | CBS_SORT, 1009, 119, 100);
+    EXPECT_EQ(SendMessageW(c, CB_ADDSTRING, 0, Text(u"notes")), 0);
+    EXPECT_EQ(SendMessageW(c, CB_ADDSTRING, 0, Text(u"Calendar")), 0);
+    EXPECT_EQ(SendMessageW(c, CB_ADDSTRING, 0, Text(u"Notes")), 2);
+    EXPECT_EQ(SendMessageW(c, CB_ADDSTRING, 0, Text(u"Word")), 3);
+    EXPECT_EQ(SendMessageW(c, CB_ADDSTRING, 0, Text(u"")), 0);
+    // Inserting never sorts, and the selection moves with its entry.
+    EXPECT_EQ(SendMessageW(c, CB_SETCURSEL, 2, 0), 2);
+    EXPECT_EQ(SendMessageW(c, CB_INSERTSTRING, 0, Text(u"Choose Data File...")), 0);
+    EXPECT_EQ(SendMessageW(c, CB_INSERTSTRING, WPARAM(-1), Text(u"Apps")), 6);
+    EXPECT_EQ(Items(c), (std::vector<std::u16string>{u"Choose Data File...", u"", u"Calendar",
+                                                     u"notes", u"Notes", u"Word", u"Apps"}));
+    EXPECT_EQ(SendMessageW(c, CB_GETCURSEL, 0, 0), 3);
+    EXPECT_EQ(SendMessageW(c, CB_INSERTSTRING, 99, Text(u"x")), CB_ERR);
+    // Nothing of this is a user's choice: the parent heard nothing.
+    EXPECT_TRUE(heard.empty());
+}
+
+TEST_F(Controls, ExactSearchIsWholeStringWithoutCaseAndWrapsAround) {
+    HWND c = Child(u"ComboBox", CBS_DROPDOWNLIST, 1010, 119, 100);
+    for (const char16_t *s : {u"Notes", u"Note", u"NOTES", u"Word"})
+        SendMessageW(c, CB_ADDSTRING, 0, Text(s));
+    EXPECT_EQ(SendMessageW(c, CB_FINDSTRINGEXACT, WPARAM(-1), Text(u"notes")), 0);
+    EXPECT_EQ(SendMessageW(c, CB_FINDSTRINGEXACT, 0, Text(u"notes")), 2); // starts after entry 0
+    EXPECT_EQ(SendMessageW(c, CB_FINDSTRINGEXACT, 2, Text(u"notes")), 0); // and wraps around
+    EXPECT_EQ(SendMessageW(c, CB_FINDSTRINGEXACT, WPARAM(-1), Text(u"not")), CB_ERR);
+    EXPECT_EQ(SendMessageW(c, CB_FINDSTRING, WPARAM(-1), Text(u"not")), 0); // a prefix search
+    EXPECT_EQ(SendMessageW(c, CB_FINDSTRINGEXACT, WPARAM(-1), Text(u"")), CB_ERR);
+    // A cleared selection reads as CB_ERR; a bad index fails without touching the buffer.
+    EXPECT_EQ(SendMessageW(c, CB_SETCURSEL, WPARAM(-1), 0), CB_ERR);
+    EXPECT_EQ(SendMessageW(c, CB_GETCURSEL, 0, 0), CB_ERR);
+    WCHAR buf[8] = u"keep";
+    EXPECT_EQ(SendMessageW(c, CB_GETLBTEXT, 9, reinterpret_cast<LPARAM>(buf)), CB_ERR);
+    EXPECT_EQ(std::u16string(buf), u"keep");
+    EXPECT_EQ(SendMessageW(c, CB_RESETCONTENT, 0, 0), CB_OKAY);
+    EXPECT_EQ(SendMessageW(c, CB_GETCOUNT, 0, 0), 0);
+    EXPECT_EQ(SendMessageW(c, CB_FINDSTRINGEXACT, WPARAM(-1), Text(u"Notes")), CB_ERR);
+}
+
+// Where a finger on the trackbar's channel stands for position p.
+LPARAM At(HWND tb, int p) {
+    RECT ch{};
+    SendMessageW(tb, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&ch));
+    int min = int(SendMessageW(tb, TBM_GETRANGEMIN, 0, 0));
+    int max = int(SendMessageW(tb, TBM_GETRANGEMAX, 0, 0));
+    return MAKELPARAM(ch.left + MulDiv(p - min, ch.right - ch.left, max - min), 9);
+}
+
+TEST_F(Controls, TrackbarDragReportsEveryPositionThenThePositionAndTheEnd) {
+    HWND tb = Child(TRACKBAR_CLASS, TBS_BOTH | TBS_NOTICKS, 1000, 140, 19);
+    SendMessageW(tb, TBM_SETRANGE, FALSE, MAKELONG(1, 10));
+    SendMessageW(tb, TBM_SETPOS, TRUE, 3);
+    SendMessageW(tb, TBM_SETPOS, TRUE, 42); // clamped, silently
+    EXPECT_EQ(SendMessageW(tb, TBM_GETPOS, 0, 0), 10);
+    SendMessageW(tb, TBM_SETPOS, TRUE, 3);
+    EXPECT_TRUE(heard.empty());
+
+    SendMessageW(tb, WM_LBUTTONDOWN, 1, At(tb, 3)); // on the thumb: nothing moves yet
+    for (int p : {4, 5, 5, 6})
+        SendMessageW(tb, WM_MOUSEMOVE, 1, At(tb, p));
+    SendMessageW(tb, WM_LBUTTONUP, 0, At(tb, 6));
+    ASSERT_EQ(heard.size(), 5u);
+    int codes[] = {TB_THUMBTRACK, TB_THUMBTRACK, TB_THUMBTRACK, TB_THUMBPOSITION, TB_ENDTRACK};
+    int poss[] = {4, 5, 6, 6, 0};
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(heard[i].msg, UINT(WM_HSCROLL));
+        EXPECT_EQ(heard[i].code, codes[i]) << i;
+        EXPECT_EQ(heard[i].pos, poss[i]) << i;
+    }
+    EXPECT_EQ(SendMessageW(tb, TBM_GETPOS, 0, 0), 6);
+
+    // A tap beside the thumb moves it a page that way, then ends.
+    heard.clear();
+    SendMessageW(tb, TBM_SETPAGESIZE, 0, 2);
+    SendMessageW(tb, WM_LBUTTONDOWN, 1, At(tb, 10));
+    SendMessageW(tb, WM_LBUTTONUP, 0, At(tb, 10));
+    ASSERT_EQ(heard.size(), 2u);
+    EXPECT_EQ(heard[0].code, TB_PAGEDOWN);
+    EXPECT_EQ(heard[1].code, TB_ENDTRACK);
+    EXPECT_EQ(SendMessageW(tb, TBM_GETPOS, 0, 0), 8);
+}
+
+TEST_F(Controls, TabTapAsksThenReportsAndSetCurSelIsSilent) {
+    HWND tab = Child(WC_TABCONTROL, TCS_BOTTOM | TCS_FLATBUTTONS, 1000, 243, 243);
+    EXPECT_EQ(SendMessageW(tab, TCM_GETCURSEL, 0, 0), -1);
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    const char16_t *names[] = {u"Config", u"Hot-Key", u"About"};
+    for (int i = 0; i < 3; ++i) {
+        item.pszText = const_cast<LPWSTR>(names[i]);
+        EXPECT_EQ(SendMessageW(tab, TCM_INSERTITEM, i, reinterpret_cast<LPARAM>(&item)), i);
+    }
+    EXPECT_EQ(SendMessageW(tab, TCM_GETCURSEL, 0, 0), 0); // the first tab is selected
+    RECT r{};
+    ASSERT_TRUE(SendMessageW(tab, TCM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&r)));
+    EXPECT_EQ(r.bottom, 243); // along the bottom edge
+    EXPECT_FALSE(SendMessageW(tab, TCM_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&r)));
+
+    EXPECT_EQ(SendMessageW(tab, TCM_SETCURSEL, 1, 0), 0);
+    EXPECT_TRUE(heard.empty());
+    ASSERT_TRUE(SendMessageW(tab, TCM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&r)));
+    LPARAM tap = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    vetoTabChange = true;
+    SendMessageW(tab, WM_LBUTTONDOWN, 1, tap);
+    EXPECT_EQ(SendMessageW(tab, TCM_GETCURSEL, 0, 0), 1);
+    vetoTabChange = false;
+    SendMessageW(tab, WM_LBUTTONDOWN, 1, tap);
+    EXPECT_EQ(SendMessageW(tab, TCM_GETCURSEL, 0, 0), 2);
+    ASSERT_EQ(heard.size(), 3u);
+    EXPECT_EQ(heard[0].code, int(TCN_SELCHANGING));
+    EXPECT_EQ(heard[1].code, int(TCN_SELCHANGING));
+    EXPECT_EQ(heard[2].code, int(TCN_SELCHANGE));
+    EXPECT_EQ(heard[2].pos, 1000); // idFrom
+
+    // The display area and the window rectangle convert into each other.
+    RECT a{0, 0, 243, 243};
+    SendMessageW(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&a));
+    EXPECT_LT(a.bottom, r.top + 1);
+    SendMessageW(tab, TCM_ADJUSTRECT, TRUE, reinterpret_cast<LPARAM>(&a));
+    EXPECT_EQ(a.bottom, 243);
+    EXPECT_EQ(a.left, 0);
+}
+
+} // namespace

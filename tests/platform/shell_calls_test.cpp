@@ -1,0 +1,131 @@
+// The shell's calls as a program makes them: the file search's rules, special folders, the
+// shortcut format, the menu bar and the input panel through the shell.
+#include <aygshell.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <windows.h>
+
+#include "emul/device.h"
+#include "emul/files.h"
+#include "emul/shell.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::u16string> Find(const char16_t *pattern, DWORD *error = nullptr) {
+    std::vector<std::u16string> names;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW(pattern, &fd);
+    if (h == INVALID_HANDLE_VALUE) {
+        if (error)
+            *error = GetLastError();
+        return names;
+    }
+    do
+        names.push_back(std::u16string(fd.cFileName) +
+                        ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? u"\\" : u""));
+    while (FindNextFileW(h, &fd));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_NO_MORE_FILES));
+    EXPECT_TRUE(FindClose(h));
+    EXPECT_FALSE(FindClose(h));
+    return names;
+}
+
+TEST(ShellCalls, FileSearchMatchesWildcardsWithoutCaseInAFixedOrder) {
+    emul::Device d;
+    d.files().writeFile(u"\\Windows\\Start Menu\\Programs\\Notes.lnk", "17#\\Windows\\Notes.exe");
+    d.files().writeFile(u"\\Windows\\Start Menu\\calc.LNK", "x");
+    d.files().writeFile(u"\\Windows\\Start Menu\\Read me.txt", "x");
+    EXPECT_EQ(Find(u"\\Windows\\Start Menu\\*.*"),
+              (std::vector<std::u16string>{u"calc.LNK", u"Programs\\", u"Read me.txt"}));
+    EXPECT_EQ(Find(u"\\windows\\start menu\\*.lnk"), (std::vector<std::u16string>{u"calc.LNK"}));
+    EXPECT_EQ(Find(u"\\Windows\\Start Menu\\?ead*"), (std::vector<std::u16string>{u"Read me.txt"}));
+    DWORD error = 0;
+    EXPECT_TRUE(Find(u"\\Windows\\Start Menu\\*.exe", &error).empty());
+    EXPECT_EQ(error, DWORD(ERROR_NO_MORE_FILES));
+    EXPECT_TRUE(Find(u"\\Nowhere\\*.*", &error).empty());
+    EXPECT_EQ(error, DWORD(ERROR_PATH_NOT_FOUND));
+}
+
+TEST(ShellCalls, StartMenuComesThroughItsItemList) {
+    emul::Device d;
+    LPITEMIDLIST pidl = nullptr;
+    ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, CSIDL_STARTMENU, &pidl), S_OK);
+    WCHAR path[MAX_PATH];
+    ASSERT_TRUE(SHGetPathFromIDList(pidl, path));
+    EXPECT_EQ(std::u16string(path), u"\\Windows\\Start Menu");
+    LocalFree(pidl);
+    ASSERT_TRUE(SHGetSpecialFolderPath(nullptr, path, CSIDL_PROGRAMS, FALSE));
+    EXPECT_EQ(std::u16string(path), u"\\Windows\\Start Menu\\Programs");
+    EXPECT_EQ(SHGetSpecialFolderLocation(nullptr, 0x77, &pidl), E_INVALIDARG);
+    EXPECT_EQ(pidl, nullptr);
+}
+
+TEST(ShellCalls, ShortcutTargetIsTheRestOfTheFirstLineAndMustFit) {
+    emul::Device d;
+    d.files().writeFile(u"\\s\\plain.lnk", "21#\\Windows\\solitare.exe");
+    d.files().writeFile(u"\\s\\quoted.lnk", "40#\"\\Program Files\\My App.exe\" -x\r\nmore");
+    d.files().writeFile(u"\\s\\miscounted.lnk", "3#\\Windows\\pword.exe");
+    d.files().writeFile(u"\\s\\empty.lnk", "");
+    d.files().writeFile(u"\\s\\nohash.lnk", "\\Windows\\calc.exe");
+    WCHAR t[150];
+    ASSERT_TRUE(SHGetShortcutTarget(const_cast<LPWSTR>(u"\\s\\plain.lnk"), t, 150));
+    EXPECT_EQ(std::u16string(t), u"\\Windows\\solitare.exe");
+    ASSERT_TRUE(SHGetShortcutTarget(const_cast<LPWSTR>(u"\\s\\quoted.lnk"), t, 150));
+    EXPECT_EQ(std::u16string(t), u"\"\\Program Files\\My App.exe\" -x");
+    ASSERT_TRUE(SHGetShortcutTarget(const_cast<LPWSTR>(u"\\s\\miscounted.lnk"), t, 150));
+    EXPECT_EQ(std::u16string(t), u"\\Windows\\pword.exe");
+    for (const char16_t *bad : {u"\\s\\empty.lnk", u"\\s\\nohash.lnk", u"\\s\\missing.lnk"}) {
+        t[0] = u'x';
+        EXPECT_FALSE(SHGetShortcutTarget(const_cast<LPWSTR>(bad), t, 150));
+        EXPECT_EQ(t[0], 0);
+    }
+    // A target longer than the buffer is refused, not cut into another path.
+    EXPECT_FALSE(SHGetShortcutTarget(const_cast<LPWSTR>(u"\\s\\plain.lnk"), t, 21));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(t[0], 0);
+    EXPECT_TRUE(SHGetShortcutTarget(const_cast<LPWSTR>(u"\\s\\plain.lnk"), t, 22));
+}
+
+TEST(ShellCalls, MenuBarSitsAtTheBottomAndLeavesTheForegroundAlone) {
+    emul::Device d;
+    HWND main = CreateWindowExW(WS_EX_CAPTIONOKBTN, u"Static", u"Main", WS_VISIBLE, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                nullptr, nullptr);
+    ASSERT_EQ(GetForegroundWindow(), main);
+    SHMENUBARINFO mbi{};
+    mbi.cbSize = 32; // the CE 3.00 record
+    mbi.hwndParent = main;
+    mbi.dwFlags = SHCMBF_EMPTYBAR;
+    ASSERT_TRUE(SHCreateMenuBar(&mbi));
+    ASSERT_NE(mbi.hwndMB, nullptr);
+    RECT r{};
+    GetWindowRect(mbi.hwndMB, &r);
+    EXPECT_EQ(r.bottom, 320);
+    EXPECT_EQ(r.bottom - r.top, 26);
+    EXPECT_TRUE(IsWindowVisible(mbi.hwndMB));
+    EXPECT_EQ(GetForegroundWindow(), main);
+    mbi.cbSize = 8;
+    EXPECT_FALSE(SHCreateMenuBar(&mbi));
+}
+
+TEST(ShellCalls, InputPanelInfoFollowsThePanel) {
+    emul::Device d;
+    SIPINFO si{};
+    si.cbSize = 48;
+    ASSERT_TRUE(SHSipInfo(SPI_GETSIPINFO, 0, &si, 0));
+    EXPECT_FALSE(si.fdwFlags & SIPF_ON);
+    LONG full = si.rcVisibleDesktop.bottom;
+    SipShowIM(SIPF_ON);
+    ASSERT_TRUE(SHSipInfo(SPI_GETSIPINFO, 0, &si, 0));
+    EXPECT_TRUE(si.fdwFlags & SIPF_ON);
+    EXPECT_EQ(full - si.rcVisibleDesktop.bottom, si.rcSipRect.bottom - si.rcSipRect.top);
+    si.cbSize = 12;
+    EXPECT_FALSE(SHSipInfo(SPI_GETSIPINFO, 0, &si, 0));
+}
+
+} // namespace
