@@ -9,6 +9,7 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,60 +21,28 @@ class SerialPort;
 
 namespace handheld {
 
-enum class ScnOp {
-    // setting up
-    Driver,
-    OsBuild,
-    Set,
-    Delete,
-    Port,
-    Fail,
-    Heal,
-    File,
-    Window,
-    Foreground,
-    // acting
-    Boot,
-    Activate,
-    Deactivate,
-    Rx,
-    Wait,
-    PowerDown,
-    PowerUp,
-    ClientOpen,
-    ClientRead,
-    ClientClose,
-    Run,
-    Sip,
-    Dump,
-    Show,
-    // the user at the foreground program's controls
-    Tab,
-    Click,
-    Slide,
-    Select,
-    Ok,
-    Cancel,
-    Answer,
-    Choose,
-};
+struct ScnVerb;
+class ScenarioRunner;
 
-// One parsed command line. Which fields are used depends on the command.
+// One parsed command line; its command's parse function fills the fields the command takes.
 struct ScnCommand {
     int line = 0;
-    ScnOp op = ScnOp::Boot;
-    std::string word;              // the command as written, for messages
-    std::string path;              // registry path, file path, program, window NAME, choose PATH
-    std::string name;              // value name, window CLASS, select TEXT, file TEXT, port NAME
-    std::string parent;            // window ... parent NAME
-    std::vector<std::string> args; // run ARGS
-    emul::RegValue value;          // set
-    std::vector<uint8_t> bytes;    // rx
-    uint32_t num = 0, num2 = 0;    // MS, N, ID, POS, build, access
-    bool flag = false;             // delete with NAME, nobaud9600, sip on, answer yes, choose
-                                   // cancel, file with TEXT, window with parent
-    bool hasRect = false;
-    int rect[4] = {0, 0, 240, 320}; // window rect L T R B; without one, the whole screen
+    const ScnVerb *verb = nullptr;        // the command's row in the table of commands
+    std::string word;                     // its words as written ("client read"), for messages
+    std::string path;                     // PATH, PROGRAM, CALL, window NAME, choose PATH
+    std::string name;                     // window CLASS, port COMn:, driver build
+    std::optional<std::string> valueName; // set PATH NAME, delete PATH [NAME]
+    std::string text;                     // file PATH [TEXT], select ID TEXT
+    std::optional<std::string> parent;    // window ... [parent NAME]
+    bool hasRect = false;                 // window ... [rect L T R B]
+    int rect[4] = {0, 0, 240, 320};       // without one, the whole screen
+    std::vector<std::string> args;        // run PROGRAM ARGS
+    emul::RegValue value;                 // set
+    std::vector<uint8_t> bytes;           // rx
+    uint32_t num = 0, num2 = 0;           // MS, N, ID, POS, build, access; slide's POS
+    bool baud9600 = true;                 // port: false with nobaud9600
+    bool yes = false;                     // sip on, answer yes
+    bool cancel = false;                  // choose cancel
 };
 
 // Splits a line into tokens: blanks separate, `#` outside quotes ends the line, a quoted token
@@ -118,12 +87,12 @@ class ScenarioRunner {
     };
 
   private:
+    friend struct ScnRun; // the commands
     struct Client {
         void *handle;
         std::shared_ptr<emul::FileObject> file;
     };
 
-    bool userAction(const ScnCommand &cmd, std::string *error);
     // Blocks the runner until `until` holds or the deadline passes, journaling program exits
     // at the moment they happen.
     void runUntil(std::function<bool()> until, uint64_t deadline);

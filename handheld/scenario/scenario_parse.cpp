@@ -1,5 +1,5 @@
 // The scenario language: tokens, numbers and the shape of every command.
-#include "scenario/scenario.h"
+#include "scenario/commands.h"
 
 #include "scenario/quote.h"
 
@@ -131,298 +131,237 @@ emul::RegValue textValue(uint32_t type, const std::vector<std::string> &parts) {
     return v;
 }
 
-struct Op {
-    const char *word;
-    ScnOp op;
-};
-
-const Op kOps[] = {
-    {"driver", ScnOp::Driver},
-    {"osbuild", ScnOp::OsBuild},
-    {"set", ScnOp::Set},
-    {"delete", ScnOp::Delete},
-    {"port", ScnOp::Port},
-    {"fail", ScnOp::Fail},
-    {"heal", ScnOp::Heal},
-    {"file", ScnOp::File},
-    {"window", ScnOp::Window},
-    {"foreground", ScnOp::Foreground},
-    {"boot", ScnOp::Boot},
-    {"activate", ScnOp::Activate},
-    {"deactivate", ScnOp::Deactivate},
-    {"rx", ScnOp::Rx},
-    {"wait", ScnOp::Wait},
-    {"powerdown", ScnOp::PowerDown},
-    {"powerup", ScnOp::PowerUp},
-    {"client", ScnOp::ClientOpen},
-    {"run", ScnOp::Run},
-    {"sip", ScnOp::Sip},
-    {"dump", ScnOp::Dump},
-    {"show", ScnOp::Show},
-    {"tab", ScnOp::Tab},
-    {"click", ScnOp::Click},
-    {"slide", ScnOp::Slide},
-    {"select", ScnOp::Select},
-    {"ok", ScnOp::Ok},
-    {"cancel", ScnOp::Cancel},
-    {"answer", ScnOp::Answer},
-    {"choose", ScnOp::Choose},
-};
-
-const char *usage(ScnOp op) {
-    switch (op) {
-    case ScnOp::Driver:
-        return "driver ce420|ce400|ce300";
-    case ScnOp::OsBuild:
-        return "osbuild N";
-    case ScnOp::Set:
-        return "set PATH NAME dword N | sz TEXT | multisz TEXT... | binary HH...";
-    case ScnOp::Delete:
-        return "delete PATH [NAME]";
-    case ScnOp::Port:
-        return "port COMn: [nobaud9600]";
-    case ScnOp::Fail:
-        return "fail CALL";
-    case ScnOp::Heal:
-        return "heal CALL";
-    case ScnOp::File:
-        return "file PATH [TEXT]";
-    case ScnOp::Window:
-        return "window NAME CLASS [parent NAME] [rect L T R B]";
-    case ScnOp::Foreground:
-        return "foreground NAME";
-    case ScnOp::Boot:
-        return "boot";
-    case ScnOp::Activate:
-        return "activate PATH";
-    case ScnOp::Deactivate:
-        return "deactivate";
-    case ScnOp::Rx:
-        return "rx HH [HH...]";
-    case ScnOp::Wait:
-        return "wait MS";
-    case ScnOp::PowerDown:
-        return "powerdown";
-    case ScnOp::PowerUp:
-        return "powerup";
-    case ScnOp::ClientOpen:
-    case ScnOp::ClientRead:
-    case ScnOp::ClientClose:
-        return "client open [ACCESS] | client read N | client close";
-    case ScnOp::Run:
-        return "run PROGRAM [ARGS...]";
-    case ScnOp::Sip:
-        return "sip on|off";
-    case ScnOp::Dump:
-        return "dump PATH";
-    case ScnOp::Show:
-        return "show ID";
-    case ScnOp::Tab:
-        return "tab N";
-    case ScnOp::Click:
-        return "click ID";
-    case ScnOp::Slide:
-        return "slide ID POS";
-    case ScnOp::Select:
-        return "select ID TEXT";
-    case ScnOp::Ok:
-        return "ok";
-    case ScnOp::Cancel:
-        return "cancel";
-    case ScnOp::Answer:
-        return "answer yes|no";
-    case ScnOp::Choose:
-        return "choose PATH|cancel";
-    }
-    return "";
+bool badByte(const std::string &t, std::string *why) {
+    *why = quoteInput(t) + " is not a byte of two hex digits";
+    return false;
 }
 
-// Fills `cmd` from the tokens after the command word; false when they do not fit.
-bool parseArgs(ScnOp op, const std::vector<std::string> &a, ScnCommand *cmd, std::string *why) {
-    const size_t n = a.size();
-    switch (op) {
-    case ScnOp::Driver:
-        if (n != 1)
-            return false;
-        if (a[0] != "ce420" && a[0] != "ce400" && a[0] != "ce300") {
-            *why = "unknown driver build " + quoteInput(a[0]);
-            return false;
-        }
-        cmd->name = a[0];
-        return true;
-    case ScnOp::OsBuild:
-    case ScnOp::Wait:
-    case ScnOp::Tab:
-    case ScnOp::Click:
-    case ScnOp::Show:
-        return n == 1 && parseU32(a[0], &cmd->num);
-    case ScnOp::Slide:
-        return n == 2 && parseU32(a[0], &cmd->num) && parseU32(a[1], &cmd->num2);
-    case ScnOp::Select:
-        if (n != 2 || !parseU32(a[0], &cmd->num))
-            return false;
-        cmd->name = a[1];
-        return true;
-    case ScnOp::Set: {
-        if (n < 3)
-            return false;
-        cmd->path = a[0];
-        cmd->name = a[1];
-        const std::string &type = a[2];
-        std::vector<std::string> rest(a.begin() + 3, a.end());
-        if (type == "dword") {
-            uint32_t v;
-            if (rest.size() != 1 || !parseU32(rest[0], &v))
-                return false;
-            cmd->value.type = 4;
-            cmd->value.data.resize(4);
-            std::memcpy(cmd->value.data.data(), &v, 4);
-        } else if (type == "sz") {
-            if (rest.size() != 1)
-                return false;
-            cmd->value = textValue(1, rest);
-        } else if (type == "multisz") {
-            cmd->value = textValue(7, rest);
-        } else if (type == "binary") {
-            cmd->value.type = 3;
-            for (auto &t : rest) {
-                uint8_t b;
-                if (!parseByte(t, &b)) {
-                    *why = quoteInput(t) + " is not a byte of two hex digits";
-                    return false;
-                }
-                cmd->value.data.push_back(b);
-            }
-        } else {
-            *why = "unknown value type " + quoteInput(type);
-            return false;
-        }
-        return true;
-    }
-    case ScnOp::Port:
-        if (n < 1 || n > 2 || (n == 2 && a[1] != "nobaud9600"))
-            return false;
-        if (!isComName(a[0])) {
-            *why = quoteInput(a[0]) + " is not a COM port name such as \"COM3:\"";
-            return false;
-        }
-        cmd->name = a[0];
-        cmd->flag = n == 2;
-        return true;
-    case ScnOp::Fail:
-    case ScnOp::Heal:
-        // A misspelt name would otherwise make the scenario pass without testing anything.
-        if (n == 1 && !emul::canFail(a[0])) {
-            *why = "\"" + a[0] + "\" is not a platform call whose failure the device can inject";
-            return false;
-        }
-        [[fallthrough]];
-    case ScnOp::Activate:
-    case ScnOp::Dump:
-    case ScnOp::Foreground:
-        if (n != 1 || a[0].empty())
-            return false;
-        cmd->path = a[0];
-        return true;
-    case ScnOp::Delete: // PATH [NAME]
-    case ScnOp::File:   // PATH [TEXT]
-        if (n < 1 || n > 2)
-            return false;
-        cmd->path = a[0];
-        cmd->flag = n == 2;
-        if (n == 2)
-            cmd->name = a[1];
-        return true;
-    case ScnOp::Window: {
-        if (n < 2)
-            return false;
-        cmd->path = a[0];
-        cmd->name = a[1];
-        size_t i = 2;
-        while (i < n) {
-            if (a[i] == "parent" && i + 1 < n && !cmd->flag) {
-                cmd->flag = true;
-                cmd->parent = a[i + 1];
-                i += 2;
-            } else if (a[i] == "rect" && i + 4 < n && !cmd->hasRect) {
-                for (int k = 0; k < 4; ++k) {
-                    int64_t v;
-                    if (!parseNumber(a[i + 1 + k], -32768, 32767, &v))
-                        return false;
-                    cmd->rect[k] = int(v);
-                }
-                cmd->hasRect = true;
-                i += 5;
-            } else {
-                return false;
-            }
-        }
-        return true;
-    }
-    case ScnOp::Boot:
-    case ScnOp::Deactivate:
-    case ScnOp::PowerDown:
-    case ScnOp::PowerUp:
-    case ScnOp::Ok:
-    case ScnOp::Cancel:
-        return n == 0;
-    case ScnOp::Rx:
-        if (n == 0)
-            return false;
-        for (auto &t : a) {
-            uint8_t b;
-            if (!parseByte(t, &b)) {
-                *why = quoteInput(t) + " is not a byte of two hex digits";
-                return false;
-            }
-            cmd->bytes.push_back(b);
-        }
-        return true;
-    case ScnOp::ClientOpen:
-    case ScnOp::ClientRead:
-    case ScnOp::ClientClose:
-        if (n >= 1 && a[0] == "open" && n <= 2) {
-            cmd->op = ScnOp::ClientOpen;
-            cmd->num = 0x80000000u;
-            if (n == 2 && !parseAccess(a[1], &cmd->num)) {
-                *why = quoteInput(a[1]) + " is not an access such as GENERIC_READ or 0x80000000";
-                return false;
-            }
-            return true;
-        }
-        if (n == 2 && a[0] == "read") {
-            cmd->op = ScnOp::ClientRead;
-            return parseU32(a[1], &cmd->num) && cmd->num <= 65536;
-        }
-        if (n == 1 && a[0] == "close") {
-            cmd->op = ScnOp::ClientClose;
-            return true;
-        }
+} // namespace
+
+namespace scnparse {
+
+bool none(const Args &a, ScnCommand *, std::string *) {
+    return a.empty();
+}
+
+bool number(const Args &a, ScnCommand *cmd, std::string *) {
+    return a.size() == 1 && parseU32(a[0], &cmd->num);
+}
+
+bool path(const Args &a, ScnCommand *cmd, std::string *) {
+    if (a.size() != 1 || a[0].empty())
         return false;
-    case ScnOp::Run:
-        if (n < 1 || a[0].empty())
-            return false;
-        cmd->path = a[0];
-        cmd->args.assign(a.begin() + 1, a.end());
-        return true;
-    case ScnOp::Sip:
-        if (n != 1 || (a[0] != "on" && a[0] != "off"))
-            return false;
-        cmd->flag = a[0] == "on";
-        return true;
-    case ScnOp::Answer:
-        if (n != 1 || (a[0] != "yes" && a[0] != "no"))
-            return false;
-        cmd->flag = a[0] == "yes";
-        return true;
-    case ScnOp::Choose:
-        if (n != 1)
-            return false;
-        cmd->flag = a[0] == "cancel";
-        cmd->path = a[0];
-        return true;
+    cmd->path = a[0];
+    return true;
+}
+
+bool call(const Args &a, ScnCommand *cmd, std::string *why) {
+    // A misspelt name would otherwise make the scenario pass without testing anything.
+    if (a.size() == 1 && !emul::canFail(a[0])) {
+        *why = "\"" + a[0] + "\" is not a platform call whose failure the device can inject";
+        return false;
     }
-    return false;
+    return path(a, cmd, why);
+}
+
+bool driver(const Args &a, ScnCommand *cmd, std::string *why) {
+    if (a.size() != 1)
+        return false;
+    if (a[0] != "ce420" && a[0] != "ce400" && a[0] != "ce300") {
+        *why = "unknown driver build " + quoteInput(a[0]);
+        return false;
+    }
+    cmd->name = a[0];
+    return true;
+}
+
+bool slide(const Args &a, ScnCommand *cmd, std::string *) {
+    return a.size() == 2 && parseU32(a[0], &cmd->num) && parseU32(a[1], &cmd->num2);
+}
+
+bool select(const Args &a, ScnCommand *cmd, std::string *) {
+    if (a.size() != 2 || !parseU32(a[0], &cmd->num))
+        return false;
+    cmd->text = a[1];
+    return true;
+}
+
+bool set(const Args &a, ScnCommand *cmd, std::string *why) {
+    if (a.size() < 3)
+        return false;
+    cmd->path = a[0];
+    cmd->valueName = a[1];
+    const std::string &type = a[2];
+    std::vector<std::string> rest(a.begin() + 3, a.end());
+    if (type == "dword") {
+        uint32_t v;
+        if (rest.size() != 1 || !parseU32(rest[0], &v))
+            return false;
+        cmd->value = emul::regDword(v);
+    } else if (type == "sz") {
+        if (rest.size() != 1)
+            return false;
+        cmd->value = textValue(1, rest);
+    } else if (type == "multisz") {
+        cmd->value = textValue(7, rest);
+    } else if (type == "binary") {
+        cmd->value.type = 3;
+        for (auto &t : rest) {
+            uint8_t b;
+            if (!parseByte(t, &b))
+                return badByte(t, why);
+            cmd->value.data.push_back(b);
+        }
+    } else {
+        *why = "unknown value type " + quoteInput(type);
+        return false;
+    }
+    return true;
+}
+
+bool port(const Args &a, ScnCommand *cmd, std::string *why) {
+    const size_t n = a.size();
+    if (n < 1 || n > 2 || (n == 2 && a[1] != "nobaud9600"))
+        return false;
+    if (!isComName(a[0])) {
+        *why = quoteInput(a[0]) + " is not a COM port name such as \"COM3:\"";
+        return false;
+    }
+    cmd->name = a[0];
+    cmd->baud9600 = n == 1;
+    return true;
+}
+
+bool del(const Args &a, ScnCommand *cmd, std::string *) {
+    if (a.size() < 1 || a.size() > 2)
+        return false;
+    cmd->path = a[0];
+    if (a.size() == 2)
+        cmd->valueName = a[1];
+    return true;
+}
+
+bool file(const Args &a, ScnCommand *cmd, std::string *) {
+    if (a.size() < 1 || a.size() > 2)
+        return false;
+    cmd->path = a[0];
+    if (a.size() == 2)
+        cmd->text = a[1];
+    return true;
+}
+
+bool window(const Args &a, ScnCommand *cmd, std::string *) {
+    const size_t n = a.size();
+    if (n < 2)
+        return false;
+    cmd->path = a[0];
+    cmd->name = a[1];
+    size_t i = 2;
+    while (i < n) {
+        if (a[i] == "parent" && i + 1 < n && !cmd->parent) {
+            cmd->parent = a[i + 1];
+            i += 2;
+        } else if (a[i] == "rect" && i + 4 < n && !cmd->hasRect) {
+            for (int k = 0; k < 4; ++k) {
+                int64_t v;
+                if (!parseNumber(a[i + 1 + k], -32768, 32767, &v))
+                    return false;
+                cmd->rect[k] = int(v);
+            }
+            cmd->hasRect = true;
+            i += 5;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool rx(const Args &a, ScnCommand *cmd, std::string *why) {
+    if (a.empty())
+        return false;
+    for (auto &t : a) {
+        uint8_t b;
+        if (!parseByte(t, &b))
+            return badByte(t, why);
+        cmd->bytes.push_back(b);
+    }
+    return true;
+}
+
+bool clientOpen(const Args &a, ScnCommand *cmd, std::string *why) {
+    if (a.size() > 1)
+        return false;
+    cmd->num = 0x80000000u;
+    if (a.size() == 1 && !parseAccess(a[0], &cmd->num)) {
+        *why = quoteInput(a[0]) + " is not an access such as GENERIC_READ or 0x80000000";
+        return false;
+    }
+    return true;
+}
+
+bool clientRead(const Args &a, ScnCommand *cmd, std::string *) {
+    return a.size() == 1 && parseU32(a[0], &cmd->num) && cmd->num <= 65536;
+}
+
+bool run(const Args &a, ScnCommand *cmd, std::string *) {
+    if (a.empty() || a[0].empty())
+        return false;
+    cmd->path = a[0];
+    cmd->args.assign(a.begin() + 1, a.end());
+    return true;
+}
+
+bool sip(const Args &a, ScnCommand *cmd, std::string *) {
+    if (a.size() != 1 || (a[0] != "on" && a[0] != "off"))
+        return false;
+    cmd->yes = a[0] == "on";
+    return true;
+}
+
+bool answer(const Args &a, ScnCommand *cmd, std::string *) {
+    if (a.size() != 1 || (a[0] != "yes" && a[0] != "no"))
+        return false;
+    cmd->yes = a[0] == "yes";
+    return true;
+}
+
+bool choose(const Args &a, ScnCommand *cmd, std::string *) {
+    if (a.size() != 1)
+        return false;
+    cmd->cancel = a[0] == "cancel";
+    cmd->path = a[0];
+    return true;
+}
+
+} // namespace scnparse
+
+namespace {
+
+// The row for the words that start the line: a command of two words first ("client read").
+const ScnVerb *findVerb(const std::vector<std::string> &tokens, size_t *words) {
+    for (const ScnVerb &v : scnVerbs()) {
+        std::string w = v.word;
+        size_t space = w.find(' ');
+        if (space == std::string::npos ? tokens[0] == w
+                                       : tokens.size() > 1 && tokens[0] == w.substr(0, space) &&
+                                             tokens[1] == w.substr(space + 1)) {
+            *words = space == std::string::npos ? 1 : 2;
+            return &v;
+        }
+    }
+    return nullptr;
+}
+
+// The usages of every command that starts with this word ("client open ... | client close").
+std::string usageOf(const std::string &first) {
+    std::string all;
+    for (const ScnVerb &v : scnVerbs()) {
+        std::string w = v.word;
+        if (w.substr(0, w.find(' ')) == first)
+            all += (all.empty() ? "" : " | ") + std::string(v.usage);
+    }
+    return all;
 }
 
 } // namespace
@@ -493,21 +432,23 @@ bool scnParseLine(const std::string &line, int lineNo, ScnCommand *cmd, bool *em
     *empty = tokens.empty();
     if (tokens.empty())
         return true;
-    const std::string &word = tokens[0];
-    const Op *found = nullptr;
-    for (auto &o : kOps)
-        if (word == o.word)
-            found = &o;
-    if (!found) {
-        *error = "unknown command " + quoteInput(word);
+    size_t words = 1;
+    const ScnVerb *verb = findVerb(tokens, &words);
+    std::string usage = usageOf(tokens[0]);
+    if (!verb && usage.empty()) {
+        *error = "unknown command " + quoteInput(tokens[0]);
         return false;
     }
-    cmd->op = found->op;
-    cmd->word = word;
-    std::vector<std::string> args(tokens.begin() + 1, tokens.end());
+    if (!verb) {
+        *error = "usage: " + usage;
+        return false;
+    }
+    cmd->verb = verb;
+    cmd->word = verb->word;
+    std::vector<std::string> args(tokens.begin() + words, tokens.end());
     std::string why;
-    if (!parseArgs(found->op, args, cmd, &why)) {
-        *error = why.empty() ? std::string("usage: ") + usage(found->op) : why;
+    if (!verb->parse(args, cmd, &why)) {
+        *error = why.empty() ? "usage: " + usage : why;
         return false;
     }
     return true;

@@ -1,5 +1,5 @@
 // The scenario runner: the device's main thread acting out a scenario's commands.
-#include "scenario/scenario.h"
+#include "scenario/commands.h"
 
 #include "scenario/quote.h"
 
@@ -127,237 +127,260 @@ bool ScenarioRunner::activateKey(const std::string &path) {
 }
 
 bool ScenarioRunner::execute(const ScnCommand &c, std::string *error) {
-    emul::Journal &journal = dev_.journal();
-    switch (c.op) {
-    case ScnOp::Driver:
-        if (driverLoaded_) {
-            *error = "driver: the driver build is fixed once a driver has been loaded";
-            return false;
-        }
-        installDriverBuild(dev_, c.name);
-        break;
-    case ScnOp::OsBuild:
-        dev_.setBuildNumber(c.num);
-        break;
-    case ScnOp::Set:
-        dev_.registry().createKey(emul::utf16(c.path));
-        dev_.registry().setValue(emul::utf16(c.path), emul::utf16(c.name), c.value);
-        break;
-    case ScnOp::Delete:
-        if (c.flag)
-            dev_.registry().deleteValue(emul::utf16(c.path), emul::utf16(c.name));
-        else
-            dev_.registry().deleteKey(emul::utf16(c.path));
-        break;
-    case ScnOp::Port:
-        if (lineDefaulted_) {
-            // The default line gives way to the scenario's own, unless the device uses it.
-            if (line_->isOpen()) {
-                *error = "port: the infrared line on COM2: is in use already; give port "
-                         "commands before the driver starts";
-                return false;
-            }
-            dev_.serial().removeAll();
-            lineDefaulted_ = false;
-        }
-        line_ = &dev_.serial().addPort(emul::utf16(c.name), !c.flag);
-        break;
-    case ScnOp::Fail:
-        dev_.fail(c.path);
-        break;
-    case ScnOp::Heal:
-        dev_.heal(c.path);
-        break;
-    case ScnOp::File:
-        if (uint32_t e = dev_.files().writeFile(emul::utf16(c.path), c.name)) {
-            *error = "file: cannot write " + quoteInput(c.path) + ": " + fileError(e);
-            return false;
-        }
-        break;
-    case ScnOp::Window: {
-        if (emul::harness::findSceneWindow(c.path)) {
-            *error = "window: there is a window named " + quoteInput(c.path) + " already";
-            return false;
-        }
-        uintptr_t parent = 0;
-        if (c.flag) {
-            parent = emul::harness::findSceneWindow(c.parent);
-            if (!parent) {
-                *error = "window: no window named " + quoteInput(c.parent);
-                return false;
-            }
-        }
-        if (!emul::harness::createSceneWindow(c.path, emul::utf16(c.name), parent, c.rect[0],
-                                              c.rect[1], c.rect[2], c.rect[3])) {
-            *error = "window: the window could not be created";
-            return false;
-        }
-        break;
-    }
-    case ScnOp::Foreground: {
-        uintptr_t h = emul::harness::findSceneWindow(c.path);
-        if (!h) {
-            *error = "foreground: no window named " + quoteInput(c.path);
-            return false;
-        }
-        dev_.windows().setForeground(h);
-        break;
-    }
-    case ScnOp::Boot:
-        activateKey(kDriverKey);
-        break;
-    case ScnOp::Activate:
-        activateKey(c.path);
-        break;
-    case ScnOp::Deactivate: {
-        uintptr_t hnd = dev_.devices().lastActivated();
-        bool ok = hnd && dev_.devices().deactivate(hnd);
-        journal.event("deactivate", emul::Fields().boolean("result", ok));
-        break;
-    }
-    case ScnOp::Rx:
-        line().arriveNow(c.bytes);
-        break;
-    case ScnOp::Wait:
-        line();
-        runUntil(nullptr, dev_.kernel().now() + c.num);
-        break;
-    case ScnOp::PowerDown:
-        dev_.devices().powerDown();
-        break;
-    case ScnOp::PowerUp:
-        dev_.devices().powerUp();
-        break;
-    case ScnOp::ClientOpen: {
-        line();
-        uintptr_t hnd = dev_.devices().lastActivated();
-        std::u16string name = hnd ? dev_.devices().deviceName(hnd) : u"IRK1:";
-        // A fresh client: a refusal that sets no error of its own shows 0, not a stale one.
-        dev_.kernel().self()->lastError = 0;
-        uint32_t err = 0;
-        std::shared_ptr<emul::FileObject> f =
-            emul::openFileObject(name, c.num, 0, kOpenExisting, &err);
-        if (f)
-            clients_.push_back({dev_.handles().add(f), f});
-        journal.event("client open",
-                      emul::Fields().boolean("result", f != nullptr).num("error", f ? 0 : err));
-        break;
-    }
-    case ScnOp::ClientRead: {
-        std::vector<uint8_t> buf(c.num);
-        uint32_t got = 0, err = 0;
-        bool ok = !clients_.empty() && clients_.back().file->read(buf.data(), c.num, &got, &err);
-        if (ok && got > c.num)
-            got = c.num;
-        journal.event("client read", emul::Fields()
-                                         .num("result", ok ? int64_t(got) : -1)
-                                         .str("data", ok ? hexBytes(buf.data(), got) : ""));
-        break;
-    }
-    case ScnOp::ClientClose: {
-        bool ok = false;
-        if (!clients_.empty()) {
-            Client cl = clients_.back();
-            clients_.pop_back();
-            cl.file.reset();
-            ok = dev_.handles().close(cl.handle);
-        }
-        journal.event("client close", emul::Fields().num("result", ok ? 1 : 0));
-        break;
-    }
-    case ScnOp::Run: {
-        line();
-        std::string cmdLine;
-        for (size_t i = 0; i < c.args.size(); ++i)
-            cmdLine += (i ? " " : "") + c.args[i];
-        uint32_t err = 0;
-        emul::Program *p = dev_.processes().start(programFile(c.path), emul::utf16(cmdLine), &err);
-        if (!p) {
-            *error = "run: the device cannot start " + quoteInput(c.path) + " (error " +
-                     std::to_string(err) + ")";
-            return false;
-        }
-        auto tracked = std::make_shared<Tracked>(Tracked{p, c.path, false});
-        programs_.push_back(tracked);
-        // A thread that waits for the exit, right behind the program's own in the scheduling
-        // order: it runs first when the program ends, so the exit line is written then, before
-        // anything that other threads do afterwards.
-        emul::Journal *journal = &dev_.journal();
-        dev_.kernel().spawn("exit of " + c.path, [tracked, journal] {
-            emul::Program *prog = tracked->program;
-            if (!prog->exited()) // blocking would hand the turn on even when it has exited
-                emul::kern().block([prog] { return prog->exited(); }, emul::kNever);
-            journalExit(*journal, *tracked);
-            return 0u;
-        });
-        runUntil([p] { return p->exited() || (p->thread && p->thread->waitingForInput); },
-                 emul::kNever);
-        break;
-    }
-    case ScnOp::Dump: {
-        std::u16string key = emul::utf16(c.path);
-        std::string values = "null";
-        if (dev_.registry().keyExists(key)) {
-            values = "{";
-            bool first = true;
-            for (auto &v : dev_.registry().values(key)) {
-                values += (first ? "" : ",") + emul::jsonQuote(emul::utf8(v.first)) + ":" +
-                          emul::regValueJson(v.second);
-                first = false;
-            }
-            values += "}";
-        }
-        journal.line("dump", emul::jsonQuote(c.path), emul::Fields().raw("values", values));
-        break;
-    }
-    case ScnOp::Show: {
-        uintptr_t h = emul::harness::findControl(int(c.num));
-        std::optional<emul::harness::ControlState> st;
-        if (h)
-            st = emul::harness::controlState(h);
-        if (!st) {
-            *error = "show: the foreground program has no control " + std::to_string(c.num);
-            return false;
-        }
-        emul::Fields f;
-        f.str("class", st->className).str("text", st->text).boolean("visible", st->visible);
-        if (st->checked)
-            f.boolean("checked", *st->checked);
-        if (st->pos)
-            f.num("pos", *st->pos);
-        if (st->min)
-            f.num("min", *st->min);
-        if (st->max)
-            f.num("max", *st->max);
-        if (st->items)
-            f.raw("items", jsonStrings(*st->items));
-        if (st->items || st->hasSelection) {
-            if (st->selected)
-                f.str("selected", *st->selected);
-            else
-                f.null("selected");
-        }
-        journal.line("control", std::to_string(c.num), f);
-        break;
-    }
-    case ScnOp::Sip:
-    case ScnOp::Tab:
-    case ScnOp::Click:
-    case ScnOp::Slide:
-    case ScnOp::Select:
-    case ScnOp::Ok:
-    case ScnOp::Cancel:
-    case ScnOp::Answer:
-    case ScnOp::Choose:
-        line();
-        if (!userAction(c, error))
-            return false;
-        break;
-    }
+    if (!c.verb->run(*this, c, error))
+        return false;
     reportExits();
     // A program (kbloader, kbsettings) may have loaded a driver too.
     if (!dev_.devices().active().empty())
         driverLoaded_ = true;
+    return true;
+}
+
+bool ScnRun::driver(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
+    if (r.driverLoaded_) {
+        *error = "driver: the driver build is fixed once a driver has been loaded";
+        return false;
+    }
+    installDriverBuild(r.dev_, c.name);
+    return true;
+}
+
+bool ScnRun::osbuild(ScenarioRunner &r, const ScnCommand &c, std::string *) {
+    r.dev_.setBuildNumber(c.num);
+    return true;
+}
+
+bool ScnRun::set(ScenarioRunner &r, const ScnCommand &c, std::string *) {
+    r.dev_.registry().createKey(emul::utf16(c.path));
+    r.dev_.registry().setValue(emul::utf16(c.path), emul::utf16(*c.valueName), c.value);
+    return true;
+}
+
+bool ScnRun::del(ScenarioRunner &r, const ScnCommand &c, std::string *) {
+    if (c.valueName)
+        r.dev_.registry().deleteValue(emul::utf16(c.path), emul::utf16(*c.valueName));
+    else
+        r.dev_.registry().deleteKey(emul::utf16(c.path));
+    return true;
+}
+
+bool ScnRun::port(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
+    if (r.lineDefaulted_) {
+        // The default line gives way to the scenario's own, unless the device uses it.
+        if (r.line_->isOpen()) {
+            *error = "port: the infrared line on COM2: is in use already; give port "
+                     "commands before the driver starts";
+            return false;
+        }
+        r.dev_.serial().removeAll();
+        r.lineDefaulted_ = false;
+    }
+    r.line_ = &r.dev_.serial().addPort(emul::utf16(c.name), c.baud9600);
+    return true;
+}
+
+bool ScnRun::fail(ScenarioRunner &r, const ScnCommand &c, std::string *) {
+    r.dev_.fail(c.path);
+    return true;
+}
+
+bool ScnRun::heal(ScenarioRunner &r, const ScnCommand &c, std::string *) {
+    r.dev_.heal(c.path);
+    return true;
+}
+
+bool ScnRun::file(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
+    if (uint32_t e = r.dev_.files().writeFile(emul::utf16(c.path), c.text)) {
+        *error = "file: cannot write " + quoteInput(c.path) + ": " + fileError(e);
+        return false;
+    }
+    return true;
+}
+
+bool ScnRun::window(ScenarioRunner &, const ScnCommand &c, std::string *error) {
+    if (emul::harness::findSceneWindow(c.path)) {
+        *error = "window: there is a window named " + quoteInput(c.path) + " already";
+        return false;
+    }
+    uintptr_t parent = 0;
+    if (c.parent) {
+        parent = emul::harness::findSceneWindow(*c.parent);
+        if (!parent) {
+            *error = "window: no window named " + quoteInput(*c.parent);
+            return false;
+        }
+    }
+    if (!emul::harness::createSceneWindow(c.path, emul::utf16(c.name), parent, c.rect[0], c.rect[1],
+                                          c.rect[2], c.rect[3])) {
+        *error = "window: the window could not be created";
+        return false;
+    }
+    return true;
+}
+
+bool ScnRun::foreground(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
+    uintptr_t h = emul::harness::findSceneWindow(c.path);
+    if (!h) {
+        *error = "foreground: no window named " + quoteInput(c.path);
+        return false;
+    }
+    r.dev_.windows().setForeground(h);
+    return true;
+}
+
+bool ScnRun::boot(ScenarioRunner &r, const ScnCommand &, std::string *) {
+    r.activateKey(kDriverKey);
+    return true;
+}
+
+bool ScnRun::activate(ScenarioRunner &r, const ScnCommand &c, std::string *) {
+    r.activateKey(c.path);
+    return true;
+}
+
+bool ScnRun::deactivate(ScenarioRunner &r, const ScnCommand &, std::string *) {
+    uintptr_t hnd = r.dev_.devices().lastActivated();
+    bool ok = hnd && r.dev_.devices().deactivate(hnd);
+    r.dev_.journal().event("deactivate", emul::Fields().boolean("result", ok));
+    return true;
+}
+
+bool ScnRun::rx(ScenarioRunner &r, const ScnCommand &c, std::string *) {
+    r.line().arriveNow(c.bytes);
+    return true;
+}
+
+bool ScnRun::wait(ScenarioRunner &r, const ScnCommand &c, std::string *) {
+    r.line();
+    r.runUntil(nullptr, r.dev_.kernel().now() + c.num);
+    return true;
+}
+
+bool ScnRun::powerdown(ScenarioRunner &r, const ScnCommand &, std::string *) {
+    r.dev_.devices().powerDown();
+    return true;
+}
+
+bool ScnRun::powerup(ScenarioRunner &r, const ScnCommand &, std::string *) {
+    r.dev_.devices().powerUp();
+    return true;
+}
+
+bool ScnRun::clientOpen(ScenarioRunner &r, const ScnCommand &c, std::string *) {
+    r.line();
+    uintptr_t hnd = r.dev_.devices().lastActivated();
+    std::u16string name = hnd ? r.dev_.devices().deviceName(hnd) : u"IRK1:";
+    // A fresh client: a refusal that sets no error of its own shows 0, not a stale one.
+    r.dev_.kernel().self()->lastError = 0;
+    uint32_t err = 0;
+    std::shared_ptr<emul::FileObject> f = emul::openFileObject(name, c.num, 0, kOpenExisting, &err);
+    if (f)
+        r.clients_.push_back({r.dev_.handles().add(f), f});
+    r.dev_.journal().event(
+        "client open", emul::Fields().boolean("result", f != nullptr).num("error", f ? 0 : err));
+    return true;
+}
+
+bool ScnRun::clientRead(ScenarioRunner &r, const ScnCommand &c, std::string *) {
+    std::vector<uint8_t> buf(c.num);
+    uint32_t got = 0, err = 0;
+    bool ok = !r.clients_.empty() && r.clients_.back().file->read(buf.data(), c.num, &got, &err);
+    if (ok && got > c.num)
+        got = c.num;
+    r.dev_.journal().event("client read", emul::Fields()
+                                              .num("result", ok ? int64_t(got) : -1)
+                                              .str("data", ok ? hexBytes(buf.data(), got) : ""));
+    return true;
+}
+
+bool ScnRun::clientClose(ScenarioRunner &r, const ScnCommand &, std::string *) {
+    bool ok = false;
+    if (!r.clients_.empty()) {
+        ScenarioRunner::Client cl = r.clients_.back();
+        r.clients_.pop_back();
+        cl.file.reset();
+        ok = r.dev_.handles().close(cl.handle);
+    }
+    r.dev_.journal().event("client close", emul::Fields().num("result", ok ? 1 : 0));
+    return true;
+}
+
+bool ScnRun::run(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
+    r.line();
+    std::string cmdLine;
+    for (size_t i = 0; i < c.args.size(); ++i)
+        cmdLine += (i ? " " : "") + c.args[i];
+    uint32_t err = 0;
+    emul::Program *p = r.dev_.processes().start(programFile(c.path), emul::utf16(cmdLine), &err);
+    if (!p) {
+        *error = "run: the device cannot start " + quoteInput(c.path) + " (error " +
+                 std::to_string(err) + ")";
+        return false;
+    }
+    auto tracked =
+        std::make_shared<ScenarioRunner::Tracked>(ScenarioRunner::Tracked{p, c.path, false});
+    r.programs_.push_back(tracked);
+    // A thread that waits for the exit, right behind the program's own in the scheduling
+    // order: it runs first when the program ends, so the exit line is written then, before
+    // anything that other threads do afterwards.
+    emul::Journal *journal = &r.dev_.journal();
+    r.dev_.kernel().spawn("exit of " + c.path, [tracked, journal] {
+        emul::Program *prog = tracked->program;
+        if (!prog->exited()) // blocking would hand the turn on even when it has exited
+            emul::kern().block([prog] { return prog->exited(); }, emul::kNever);
+        journalExit(*journal, *tracked);
+        return 0u;
+    });
+    r.runUntil([p] { return p->exited() || (p->thread && p->thread->waitingForInput); },
+               emul::kNever);
+    return true;
+}
+
+bool ScnRun::dump(ScenarioRunner &r, const ScnCommand &c, std::string *) {
+    std::u16string key = emul::utf16(c.path);
+    std::string values = "null";
+    if (r.dev_.registry().keyExists(key)) {
+        values = "{";
+        bool first = true;
+        for (auto &v : r.dev_.registry().values(key)) {
+            values += (first ? "" : ",") + emul::jsonQuote(emul::utf8(v.first)) + ":" +
+                      emul::regValueJson(v.second);
+            first = false;
+        }
+        values += "}";
+    }
+    r.dev_.journal().line("dump", emul::jsonQuote(c.path), emul::Fields().raw("values", values));
+    return true;
+}
+
+bool ScnRun::show(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
+    uintptr_t h = emul::harness::findControl(int(c.num));
+    std::optional<emul::harness::ControlState> st;
+    if (h)
+        st = emul::harness::controlState(h);
+    if (!st) {
+        *error = "show: the foreground program has no control " + std::to_string(c.num);
+        return false;
+    }
+    emul::Fields f;
+    f.str("class", st->className).str("text", st->text).boolean("visible", st->visible);
+    if (st->checked)
+        f.boolean("checked", *st->checked);
+    if (st->pos)
+        f.num("pos", *st->pos);
+    if (st->min)
+        f.num("min", *st->min);
+    if (st->max)
+        f.num("max", *st->max);
+    if (st->items)
+        f.raw("items", jsonStrings(*st->items));
+    if (st->items || st->hasSelection) {
+        if (st->selected)
+            f.str("selected", *st->selected);
+        else
+            f.null("selected");
+    }
+    r.dev_.journal().line("control", std::to_string(c.num), f);
     return true;
 }
 

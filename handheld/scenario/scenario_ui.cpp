@@ -2,7 +2,7 @@
 // input panel, and the answers for the next message box and file-open dialog. Each action is
 // the messages a real tap or drag sends; the runner then lets the program work until it waits
 // for input again (or has ended).
-#include "scenario/scenario.h"
+#include "scenario/commands.h"
 
 #include "emul/kernel.h"
 #include "emul/process.h"
@@ -13,54 +13,85 @@
 
 namespace handheld {
 
-bool ScenarioRunner::userAction(const ScnCommand &cmd, std::string *error) {
-    emul::Shell &shell = dev_.shell();
-    emul::Program *p = dev_.windows().foregroundProgram();
-    bool ok = true;
-    std::string why;
-    switch (cmd.op) {
-    case ScnOp::Answer:
-        shell.answers.push_back(cmd.flag);
-        return true;
-    case ScnOp::Choose:
-        if (cmd.flag)
-            shell.choices.push_back(std::nullopt);
-        else
-            shell.choices.push_back(emul::utf16(cmd.path));
-        return true;
-    case ScnOp::Sip:
-        emul::user::setInputPanel(cmd.flag);
-        break;
-    case ScnOp::Tab:
-        ok = emul::user::tapTab(int(cmd.num), &why);
-        break;
-    case ScnOp::Click:
-        ok = emul::user::click(int(cmd.num), &why);
-        break;
-    case ScnOp::Slide:
-        ok = emul::user::slide(int(cmd.num), int(cmd.num2), &why);
-        break;
-    case ScnOp::Select:
-        ok = emul::user::select(int(cmd.num), emul::utf16(cmd.name), &why);
-        break;
-    case ScnOp::Ok:
-        ok = emul::user::pressOk(&why);
-        break;
-    case ScnOp::Cancel:
-        ok = emul::user::pressCancel(&why);
-        break;
-    default:
-        why = "not a user action";
-        ok = false;
-    }
+bool ScnRun::settle(ScenarioRunner &r, emul::Program *p, const ScnCommand &c, bool ok,
+                    const std::string &why, std::string *error) {
     if (!ok) {
-        *error = cmd.word + ": " + why;
+        *error = c.word + ": " + why;
         return false;
     }
-    // What the program does about it, up to its next wait for input.
-    runUntil([p] { return !p || p->exited() || (p->thread && p->thread->waitingForInput); },
-             emul::kNever);
+    r.runUntil([p] { return !p || p->exited() || (p->thread && p->thread->waitingForInput); },
+               emul::kNever);
     return true;
+}
+
+bool ScnRun::answer(ScenarioRunner &r, const ScnCommand &c, std::string *) {
+    r.line();
+    r.dev_.shell().answers.push_back(c.yes);
+    return true;
+}
+
+bool ScnRun::choose(ScenarioRunner &r, const ScnCommand &c, std::string *) {
+    r.line();
+    if (c.cancel)
+        r.dev_.shell().choices.push_back(std::nullopt);
+    else
+        r.dev_.shell().choices.push_back(emul::utf16(c.path));
+    return true;
+}
+
+bool ScnRun::sip(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
+    r.line();
+    emul::Program *p = r.dev_.windows().foregroundProgram();
+    emul::user::setInputPanel(c.yes);
+    return settle(r, p, c, true, "", error);
+}
+
+bool ScnRun::tab(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
+    r.line();
+    emul::Program *p = r.dev_.windows().foregroundProgram();
+    std::string why;
+    bool ok = emul::user::tapTab(int(c.num), &why);
+    return settle(r, p, c, ok, why, error);
+}
+
+bool ScnRun::click(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
+    r.line();
+    emul::Program *p = r.dev_.windows().foregroundProgram();
+    std::string why;
+    bool ok = emul::user::click(int(c.num), &why);
+    return settle(r, p, c, ok, why, error);
+}
+
+bool ScnRun::slide(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
+    r.line();
+    emul::Program *p = r.dev_.windows().foregroundProgram();
+    std::string why;
+    bool ok = emul::user::slide(int(c.num), int(c.num2), &why);
+    return settle(r, p, c, ok, why, error);
+}
+
+bool ScnRun::select(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
+    r.line();
+    emul::Program *p = r.dev_.windows().foregroundProgram();
+    std::string why;
+    bool ok = emul::user::select(int(c.num), emul::utf16(c.text), &why);
+    return settle(r, p, c, ok, why, error);
+}
+
+bool ScnRun::ok(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
+    r.line();
+    emul::Program *p = r.dev_.windows().foregroundProgram();
+    std::string why;
+    bool ok = emul::user::pressOk(&why);
+    return settle(r, p, c, ok, why, error);
+}
+
+bool ScnRun::cancel(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
+    r.line();
+    emul::Program *p = r.dev_.windows().foregroundProgram();
+    std::string why;
+    bool ok = emul::user::pressCancel(&why);
+    return settle(r, p, c, ok, why, error);
 }
 
 } // namespace handheld

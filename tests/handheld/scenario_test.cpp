@@ -7,7 +7,6 @@
 #include <cstring>
 
 using handheld::ScnCommand;
-using handheld::ScnOp;
 
 namespace {
 
@@ -120,8 +119,8 @@ TEST(ScenarioParse, CommandShapes) {
     EXPECT_EQ(parse("client open").num, 0x80000000u);
     EXPECT_EQ(parse("client open GENERIC_READ|GENERIC_WRITE").num, 0xC0000000u);
     EXPECT_EQ(parse("client open 0").num, 0u);
-    EXPECT_EQ(parse("client read 4").op, ScnOp::ClientRead);
-    EXPECT_EQ(parse("client close").op, ScnOp::ClientClose);
+    EXPECT_EQ(parse("client read 4").word, "client read");
+    EXPECT_EQ(parse("client close").word, "client close");
 
     ScnCommand w = parse("window ink richink rect 0 -26 240 294 parent notes");
     EXPECT_EQ(w.path, "ink");
@@ -129,16 +128,16 @@ TEST(ScenarioParse, CommandShapes) {
     EXPECT_EQ(w.parent, "notes");
     EXPECT_TRUE(w.hasRect);
     EXPECT_EQ(w.rect[1], -26);
-    EXPECT_FALSE(parse("window top Notes").flag);
+    EXPECT_FALSE(parse("window top Notes").parent);
 
     ScnCommand r = parse("run kbsettings I \"two words\"");
     EXPECT_EQ(r.path, "kbsettings");
     EXPECT_EQ(r.args, (std::vector<std::string>{"I", "two words"}));
-    EXPECT_TRUE(parse("port com3: nobaud9600").flag);
-    EXPECT_TRUE(parse("choose cancel").flag);
-    EXPECT_FALSE(parse("choose \"\\My Documents\\a.txt\"").flag);
-    EXPECT_EQ(parse("delete K").flag, false);
-    EXPECT_EQ(parse("delete K N").flag, true);
+    EXPECT_FALSE(parse("port com3: nobaud9600").baud9600);
+    EXPECT_TRUE(parse("choose cancel").cancel);
+    EXPECT_FALSE(parse("choose \"\\My Documents\\a.txt\"").cancel);
+    EXPECT_FALSE(parse("delete K").valueName);
+    EXPECT_EQ(parse("delete K N").valueName, "N");
 
     for (const char *bad :
          {"boot now", "driver ce500", "port COM3", "port LPT1:", "port COM3: fast", "sip maybe",
