@@ -15,19 +15,11 @@ namespace handheld {
 namespace {
 
 emul::RegValue dword(uint32_t v) {
-    emul::RegValue r;
-    r.type = 4;
-    r.data.resize(4);
-    std::memcpy(r.data.data(), &v, 4);
-    return r;
+    return emul::regDword(v);
 }
 
 emul::RegValue sz(const std::u16string &s) {
-    emul::RegValue r;
-    r.type = 1;
-    r.data.resize((s.size() + 1) * 2);
-    std::memcpy(r.data.data(), s.c_str(), r.data.size());
-    return r;
+    return emul::regSz(s);
 }
 
 const char *kHelpPage =

@@ -22,19 +22,11 @@ namespace {
 const std::u16string kNorvel = u"Drivers\\BuiltIn\\Norvel";
 
 emul::RegValue Dword(uint32_t v) {
-    emul::RegValue r;
-    r.type = REG_DWORD;
-    r.data.resize(4);
-    std::memcpy(r.data.data(), &v, 4);
-    return r;
+    return emul::regDword(v);
 }
 
 emul::RegValue Sz(const std::u16string &s) {
-    emul::RegValue r;
-    r.type = REG_SZ;
-    r.data.resize((s.size() + 1) * 2);
-    std::memcpy(r.data.data(), s.c_str(), r.data.size());
-    return r;
+    return emul::regSz(s);
 }
 
 class DeviceManager : public ::testing::Test {

@@ -22,20 +22,11 @@
 namespace testing_support {
 
 inline emul::RegValue Dword(uint32_t v) {
-    emul::RegValue r;
-    r.type = REG_DWORD;
-    r.data.resize(4);
-    std::memcpy(r.data.data(), &v, 4);
-    return r;
+    return emul::regDword(v);
 }
 
 inline emul::RegValue Sz(const std::u16string &s, bool terminated = true) {
-    emul::RegValue r;
-    r.type = REG_SZ;
-    size_t units = s.size() + (terminated ? 1 : 0);
-    r.data.resize(units * 2);
-    std::memcpy(r.data.data(), s.c_str(), r.data.size());
-    return r;
+    return emul::regSz(s, terminated);
 }
 
 // One DecodeKey call as the probe reported it.
