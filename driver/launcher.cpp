@@ -24,7 +24,7 @@
 #define LAUNCH_PLAYER 20
 #define LAUNCH_EXPLORE 21
 
-// Above this build number the platform has the newer programs (Pocket PC 2002 and later).
+// Above this build number the platform has the newer programs (the 2002 shell and later).
 #define NEWER_SHELL_BUILD 10000
 
 #define TASKBAR_SHOW_WINDOW 4

@@ -1,4 +1,4 @@
-// Pocket PC shell helpers of the CE SDK (menu bar, input panel, dialogs).
+// Shell helpers of the CE SDK (menu bar, input panel, dialogs).
 #ifndef CE_AYGSHELL_H
 #define CE_AYGSHELL_H
 #include <shellapi.h>

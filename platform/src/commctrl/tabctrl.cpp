@@ -3,7 +3,7 @@
 // TCN_SELCHANGE, both through WM_NOTIFY. TCM_SETCURSEL changes the selection silently.
 //
 // Geometry: one row of tabs 20 pixels high (the dialog font's 13-pixel cell with padding), at
-// the bottom with TCS_BOTTOM as Pocket PC programs use it, else at the top. A tab is as wide as
+// the bottom with TCS_BOTTOM as handheld programs use it, else at the top. A tab is as wide as
 // its text at 6 pixels a character plus 12, at least 40; tabs start 2 pixels in from the left.
 // The display area leaves a 2-pixel border on every side and the row of tabs.
 #include "gwes/win_internal.h"

@@ -1,4 +1,4 @@
-// The Pocket PC shell helpers: the menu bar, the caption's OK button, the input panel through
+// The shell helpers of the handheld: the menu bar, the caption's OK button, the input panel through
 // the shell, and the system parameters that describe the screen.
 #include <aygshell.h>
 #include <sipapi.h>
