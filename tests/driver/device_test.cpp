@@ -75,7 +75,8 @@ TEST_F(Instance, DeinitStopsTheReaderAndReleasesEverything) {
     size_t handles = device.handles().count();
     ASSERT_NE(Boot(), 0u);
     Wait(10);
-    auto reader = device.kernel().threads().back();
+    // Held here: once its last handle closes, the ended thread's record is freed.
+    auto reader = device.kernel().threads().back()->shared_from_this();
     DWORD asked = GetTickCount();
     ASSERT_TRUE(device.devices().deactivate(hnd));
     EXPECT_LT(GetTickCount() - asked, 20u); // the pause is cut short, not waited out
