@@ -7,24 +7,50 @@
 #include "emul/process.h"
 #include "emul/shell.h"
 #include "emul/windows_sys.h"
+#include "shell/program_window.h"
 
 #include <string>
 
 using namespace emul;
+
+namespace emul {
+
+LRESULT CALLBACK ProgramWindow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_CLOSE:
+        DestroyWindow(hwnd);
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+int programMessageLoop() {
+    MSG m;
+    while (GetMessageW(&m, nullptr, 0, 0) > 0) {
+        TranslateMessage(&m);
+        DispatchMessageW(&m);
+    }
+    return int(m.wParam);
+}
+
+} // namespace emul
 
 namespace {
 
 constexpr int kCommandLineId = 1;
 constexpr int kTextId = 100; // the same id as Notes' text box
 
-struct ProgramSpec {
+struct ProgramInfo {
     const char16_t *exe;
     const char16_t *className;
     const char16_t *title;
     bool text; // has a text box
 };
 
-const ProgramSpec kPrograms[] = {
+const ProgramInfo kPrograms[] = {
     {u"tmail.exe", u"Inbox", u"Mail", true},
     {u"pword.exe", u"PWord", u"Word", true},
     {u"pxl.exe", u"Pxl", u"Spreadsheet", true},
@@ -41,27 +67,6 @@ const ProgramSpec kPrograms[] = {
     {u"msreader.exe", u"Reader", u"Reader", false},
 };
 
-LRESULT CALLBACK ProgramWindow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-    case WM_CLOSE:
-        DestroyWindow(hwnd);
-        return 0;
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcW(hwnd, msg, wp, lp);
-}
-
-int messageLoop() {
-    MSG m;
-    while (GetMessageW(&m, nullptr, 0, 0) > 0) {
-        TranslateMessage(&m);
-        DispatchMessageW(&m);
-    }
-    return int(m.wParam);
-}
-
 bool registerClass(const char16_t *name) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = ProgramWindow;
@@ -76,7 +81,7 @@ std::u16string trimmed(const std::u16string &s) {
     return s.substr(b, s.find_last_not_of(u' ') + 1 - b);
 }
 
-int runProgram(const ProgramSpec &spec, const std::u16string &cmdLine, const char16_t *className,
+int runProgram(const ProgramInfo &info, const std::u16string &cmdLine, const char16_t *className,
                const char16_t *title) {
     // A second start brings the running one forward, as the platform's programs do.
     if (HWND running = FindWindowW(className, nullptr)) {
@@ -92,25 +97,25 @@ int runProgram(const ProgramSpec &spec, const std::u16string &cmdLine, const cha
                            (trimmed(cmdLine).empty() ? u"(no command line)" : trimmed(cmdLine));
     CreateWindowExW(0, u"Static", shown.c_str(), WS_CHILD | WS_VISIBLE, 0, 0, 240, 16, main,
                     reinterpret_cast<HMENU>(intptr_t(kCommandLineId)), nullptr, nullptr);
-    if (spec.text) {
+    if (info.text) {
         HWND edit =
             CreateWindowExW(0, u"Edit", u"", WS_CHILD | WS_VISIBLE | ES_MULTILINE, 0, 16, 240, 304,
                             main, reinterpret_cast<HMENU>(intptr_t(kTextId)), nullptr, nullptr);
         SetFocus(edit);
     }
     dev().windows().setForeground(reinterpret_cast<uintptr_t>(main));
-    int code = messageLoop();
+    int code = programMessageLoop();
     UnregisterClassW(className, nullptr);
     return code;
 }
 
 // Contacts and Calendar are one program; its command line chooses the part.
 int OutlookMain(const std::u16string &cmdLine) {
-    static const ProgramSpec contacts{u"poutlook.exe", u"Contacts", u"Contacts", true};
-    static const ProgramSpec calendar{u"poutlook.exe", u"Calendar", u"Calendar", true};
+    static const ProgramInfo contacts{u"poutlook.exe", u"Contacts", u"Contacts", true};
+    static const ProgramInfo calendar{u"poutlook.exe", u"Calendar", u"Calendar", true};
     bool isCalendar = trimmed(cmdLine).find(u"calendar") == 0;
-    const ProgramSpec &spec = isCalendar ? calendar : contacts;
-    return runProgram(spec, cmdLine, spec.className, spec.title);
+    const ProgramInfo &info = isCalendar ? calendar : contacts;
+    return runProgram(info, cmdLine, info.className, info.title);
 }
 
 // The shell: the desktop and, along the top of the screen, the task bar.
@@ -125,7 +130,7 @@ int ExplorerMain(const std::u16string &) {
                                nullptr, nullptr, nullptr);
     if (!desk || !bar)
         return 1;
-    return messageLoop();
+    return programMessageLoop();
 }
 
 } // namespace
@@ -133,9 +138,9 @@ int ExplorerMain(const std::u16string &) {
 namespace emul {
 
 void registerDevicePrograms(Processes &processes) {
-    for (const ProgramSpec &spec : kPrograms)
-        processes.registerBuiltin(spec.exe, [&spec](const std::u16string &cmdLine) {
-            return runProgram(spec, cmdLine, spec.className, spec.title);
+    for (const ProgramInfo &info : kPrograms)
+        processes.registerBuiltin(info.exe, [&info](const std::u16string &cmdLine) {
+            return runProgram(info, cmdLine, info.className, info.title);
         });
     processes.registerBuiltin(u"poutlook.exe", OutlookMain);
     processes.registerBuiltin(u"explorer.exe", ExplorerMain);

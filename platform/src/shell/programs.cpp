@@ -6,24 +6,13 @@
 #include "emul/process.h"
 #include "emul/shell.h"
 #include "emul/windows_sys.h"
+#include "shell/program_window.h"
 
 using namespace emul;
 
 namespace {
 
 constexpr int kNotesEditId = 100;
-
-LRESULT CALLBACK NotesWindow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-    case WM_CLOSE:
-        DestroyWindow(hwnd);
-        return 0;
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcW(hwnd, msg, wp, lp);
-}
 
 // Notes: a full-screen window with one edit box that has the focus.
 int NotesMain(const std::u16string &) {
@@ -33,7 +22,7 @@ int NotesMain(const std::u16string &) {
         return 0;
     }
     WNDCLASSW wc{};
-    wc.lpfnWndProc = NotesWindow;
+    wc.lpfnWndProc = ProgramWindow;
     wc.lpszClassName = u"Notes";
     RegisterClassW(&wc);
     HWND main = CreateWindowExW(0, u"Notes", u"Notes", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr,
@@ -45,13 +34,9 @@ int NotesMain(const std::u16string &) {
                         reinterpret_cast<HMENU>(intptr_t(kNotesEditId)), nullptr, nullptr);
     SetFocus(edit);
     dev().windows().setForeground(reinterpret_cast<uintptr_t>(main));
-    MSG m;
-    while (GetMessageW(&m, nullptr, 0, 0) > 0) {
-        TranslateMessage(&m);
-        DispatchMessageW(&m);
-    }
+    int code = programMessageLoop();
     UnregisterClassW(u"Notes", nullptr);
-    return int(m.wParam);
+    return code;
 }
 
 } // namespace
