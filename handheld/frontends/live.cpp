@@ -12,6 +12,7 @@
 #include "emul/process.h"
 #include "emul/registry.h"
 #include "emul/serial.h"
+#include "emul/serial_line.h"
 #include "emul/text.h"
 #include "emul/windows_sys.h"
 
@@ -61,18 +62,22 @@ int runLive(const LiveOptions &options) {
     FILE *human = options.journal ? stderr : stdout;
     std::string error;
     if (options.tty.empty()) {
-        std::string path = port.openPty(&error);
-        if (path.empty()) {
+        std::string path;
+        auto line = emul::openPtyLine(&path, &error);
+        if (!line) {
             std::fprintf(stderr, "handheld: no pseudo-terminal for the infrared line: %s\n",
                          error.c_str());
             return 1;
         }
+        port.connect(std::move(line));
         std::fprintf(human, "infrared line: %s\n", path.c_str());
     } else {
-        if (!port.attachTty(options.tty, &error)) {
+        auto line = emul::openTtyLine(options.tty, &error);
+        if (!line) {
             std::fprintf(stderr, "handheld: %s: %s\n", options.tty.c_str(), error.c_str());
             return 1;
         }
+        port.connect(std::move(line));
         std::fprintf(human, "infrared line: %s\n", options.tty.c_str());
     }
     std::fflush(human);
