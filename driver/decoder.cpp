@@ -4,6 +4,7 @@
 #include "keytable.h"
 
 #include <sipapi.h>
+#include <stddef.h>
 
 const KeyEntry *KeyTableEntry(DWORD make) {
     return make < KEY_TABLE_SIZE ? &keyTable[make] : NULL;
