@@ -100,6 +100,11 @@ TEST_F(Instance, ClientOpenIsRefusedWhileTheReaderHoldsThePort) {
     uint32_t error;
     EXPECT_EQ(Client(GENERIC_READ, &error), nullptr);
     EXPECT_EQ(error, 32u);
+    // The refusal leaves the reader's port alone: keys still come through it.
+    Connect();
+    Rx({0xEE});
+    Wait(40);
+    EXPECT_EQ(Codes(), (std::vector<std::string>{"17/1"}));
 }
 
 TEST_F(Instance, ClientOpenChecksAccessAndLosesThePortWhenTheKeyboardIsOff) {
