@@ -83,12 +83,7 @@ void installStartMenu(emul::Device &device) {
 }
 
 std::optional<uint32_t> dwordValue(emul::Registry &reg, const char16_t *name) {
-    auto v = reg.getValue(kDriverKey, name);
-    if (!v || v->data.size() != 4)
-        return std::nullopt;
-    uint32_t d;
-    std::memcpy(&d, v->data.data(), 4);
-    return d;
+    return emul::regDwordOf(reg.getValue(kDriverKey, name));
 }
 
 // Collects the journal's lines as they are written, for the screen and the recording.
