@@ -78,7 +78,7 @@ int runLive(const LiveOptions &options) {
     if (!device.devices().activate(u"Drivers\\BuiltIn\\Norvel", 0))
         std::fprintf(stderr, "handheld: the keyboard driver did not start\n");
     uint32_t err = 0;
-    emul::Program *notes = device.processes().start(u"notes.exe", u"", &err);
+    std::shared_ptr<emul::Program> notes = device.processes().start(u"notes.exe", u"", &err);
     if (!notes)
         std::fprintf(stderr, "handheld: Notes did not start (error %u)\n", err);
 
