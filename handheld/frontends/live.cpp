@@ -85,7 +85,7 @@ int runLive(const LiveOptions &options) {
     if (!device.devices().activate(NORVEL_DRIVER_KEY, 0))
         std::fprintf(stderr, "handheld: the keyboard driver did not start\n");
     uint32_t err = 0;
-    emul::Program *notes = device.processes().start(u"notes.exe", u"", &err);
+    std::shared_ptr<emul::Program> notes = device.processes().start(u"notes.exe", u"", &err);
     if (!notes)
         std::fprintf(stderr, "handheld: Notes did not start (error %u)\n", err);
 
