@@ -61,7 +61,8 @@ class Kernel {
     Kernel &operator=(const Kernel &) = delete;
 
     bool realTime() const { return realTime_; }
-    uint64_t now() const; // device milliseconds since boot
+    // Device milliseconds since boot.
+    uint64_t now() const { return realTime_ ? hostNow() : virtualNow_; }
     uint32_t tick() const { return uint32_t(tickStart_ + now()); }
 
     Thread *self() const; // the calling emulated thread (the baton holder)
@@ -79,8 +80,9 @@ class Kernel {
     std::shared_ptr<Thread> spawn(std::string name, std::function<uint32_t()> body);
     // Forced stop: the thread unwinds at its next scheduling point (TerminateThread).
     void kill(Thread *t, uint32_t exitCode);
-    std::vector<Thread *> threads() const; // the threads that have not ended
-    size_t hostThreads() const;            // host threads not yet joined (for tests)
+    std::vector<Thread *> threads() const;                  // the threads that have not ended
+    uint64_t threadsEnded() const { return threadsEnded_; } // how many have ended so far
+    size_t hostThreads() const; // host threads not yet joined (for tests)
 
     // A preemption point, called on entry to platform calls. A real device preempts a thread
     // that never blocks; here a thread (other than the device's first) that makes kCallBudget
@@ -119,6 +121,8 @@ class Kernel {
     bool realTime_;
     uint32_t tickStart_;
     uint64_t virtualNow_ = 0;
+    uint64_t hostNow() const;
+    uint64_t threadsEnded_ = 0;
     std::chrono::steady_clock::time_point hostStart_;
 
     void hostWait(uint64_t deadline); // real time: the one wait of an idle device

@@ -141,6 +141,7 @@ struct WindowSystem::Impl {
     void destroy(Window *w);        // DestroyWindow without its checks
     void unlink(Window *w);         // out of the tree, the queues and the foreground
     void reap();                    // unlinks the windows of threads that have ended
+    uint64_t reapedAt = 0;          // Kernel::threadsEnded() at the last reap
     Window *at(int x, int y);       // WindowFromPoint
     Window *pickForeground() const; // what becomes foreground when the foreground window goes
     LRESULT send(Window *w, UINT msg, WPARAM wp, LPARAM lp); // to any window, from any thread

@@ -132,7 +132,13 @@ void WindowSystem::Impl::unlink(Window *w) {
 }
 
 void WindowSystem::Impl::reap() {
-    // A thread's windows end with the thread.
+    // A thread's windows end with the thread. Every call comes here: the windows are looked
+    // at only when a thread has ended since the last look.
+    Device *d = Device::currentOrNull();
+    uint64_t ended = d ? d->kernel().threadsEnded() : 0;
+    if (d && ended == reapedAt)
+        return;
+    reapedAt = ended;
     std::vector<Window *> dead;
     for (auto &e : windows)
         if (e.second->thread && e.second->thread->exited)

@@ -98,9 +98,7 @@ void Kernel::hostWait(uint64_t deadline) {
     pollWatched(timeout);
 }
 
-uint64_t Kernel::now() const {
-    if (!realTime_)
-        return virtualNow_;
+uint64_t Kernel::hostNow() const {
     auto d = std::chrono::steady_clock::now() - hostStart_;
     return uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
 }
@@ -311,6 +309,7 @@ void Kernel::threadMain(Thread *t, std::function<uint32_t()> body) {
     }
     body = nullptr; // what it captured goes while this thread still runs alone
     t->exited = true;
+    ++threadsEnded_;
     t->ready = nullptr;
     ended_.push_back(std::move(t->host)); // joined by the next thread to run
     schedule();                           // hands the baton on; never comes back to this thread
