@@ -5,11 +5,14 @@
 #include "frontends/signals.h"
 #include "image/install.h"
 
+#include "norvel_reg.h"
+
 #include "emul/devmgr.h"
 #include "emul/harness.h"
 #include "emul/process.h"
 #include "emul/registry.h"
 #include "emul/serial.h"
+#include "emul/serial_line.h"
 #include "emul/text.h"
 #include "emul/windows_sys.h"
 
@@ -51,7 +54,7 @@ int runLive(const LiveOptions &options) {
 
     InstallOptions inst;
     inst.withPort = false;
-    inst.settings = !device.registry().keyExists(u"Drivers\\BuiltIn\\Norvel");
+    inst.settings = !device.registry().keyExists(NORVEL_DRIVER_KEY);
     install(device, inst);
 
     emul::SerialPort &port = device.serial().addPort(u"COM2:", true);
@@ -59,26 +62,30 @@ int runLive(const LiveOptions &options) {
     FILE *human = options.journal ? stderr : stdout;
     std::string error;
     if (options.tty.empty()) {
-        std::string path = port.openPty(&error);
-        if (path.empty()) {
+        std::string path;
+        auto line = emul::openPtyLine(&path, &error);
+        if (!line) {
             std::fprintf(stderr, "handheld: no pseudo-terminal for the infrared line: %s\n",
                          error.c_str());
             return 1;
         }
+        port.connect(std::move(line));
         std::fprintf(human, "infrared line: %s\n", path.c_str());
     } else {
-        if (!port.attachTty(options.tty, &error)) {
+        auto line = emul::openTtyLine(options.tty, &error);
+        if (!line) {
             std::fprintf(stderr, "handheld: %s: %s\n", options.tty.c_str(), error.c_str());
             return 1;
         }
+        port.connect(std::move(line));
         std::fprintf(human, "infrared line: %s\n", options.tty.c_str());
     }
     std::fflush(human);
 
-    if (!device.devices().activate(u"Drivers\\BuiltIn\\Norvel", 0))
+    if (!device.devices().activate(NORVEL_DRIVER_KEY, 0))
         std::fprintf(stderr, "handheld: the keyboard driver did not start\n");
     uint32_t err = 0;
-    emul::Program *notes = device.processes().start(u"notes.exe", u"", &err);
+    std::shared_ptr<emul::Program> notes = device.processes().start(u"notes.exe", u"", &err);
     if (!notes)
         std::fprintf(stderr, "handheld: Notes did not start (error %u)\n", err);
 

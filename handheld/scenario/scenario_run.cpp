@@ -5,6 +5,8 @@
 
 #include "image/install.h"
 
+#include "norvel_reg.h"
+
 #include "emul/devmgr.h"
 #include "emul/fileobj.h"
 #include "emul/files.h"
@@ -17,6 +19,7 @@
 #include "emul/text.h"
 #include "emul/windows_sys.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <istream>
@@ -26,7 +29,6 @@ namespace handheld {
 
 namespace {
 
-const char *const kDriverKey = "Drivers\\BuiltIn\\Norvel";
 const char16_t *const kDefaultLine = u"COM2:";
 constexpr uint32_t kOpenExisting = 3;
 
@@ -106,6 +108,10 @@ bool ScenarioRunner::exitPending() const {
 void ScenarioRunner::reportExits() {
     for (auto &t : programs_)
         journalExit(dev_.journal(), *t);
+    // A reported program is let go (its watcher holds its own share until it ends).
+    programs_.erase(std::remove_if(programs_.begin(), programs_.end(),
+                                   [](const std::shared_ptr<Tracked> &t) { return t->reported; }),
+                    programs_.end());
 }
 
 void ScenarioRunner::runUntil(std::function<bool()> until, uint64_t deadline) {
@@ -229,7 +235,7 @@ bool ScnRun::foreground(ScenarioRunner &r, const ScnCommand &c, std::string *err
 }
 
 bool ScnRun::boot(ScenarioRunner &r, const ScnCommand &, std::string *) {
-    r.activateKey(kDriverKey);
+    r.activateKey(emul::utf8(NORVEL_DRIVER_KEY));
     return true;
 }
 
@@ -311,7 +317,8 @@ bool ScnRun::run(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
     for (size_t i = 0; i < c.args.size(); ++i)
         cmdLine += (i ? " " : "") + c.args[i];
     uint32_t err = 0;
-    emul::Program *p = r.dev_.processes().start(programFile(c.path), emul::utf16(cmdLine), &err);
+    std::shared_ptr<emul::Program> p =
+        r.dev_.processes().start(programFile(c.path), emul::utf16(cmdLine), &err);
     if (!p) {
         *error = "run: the device cannot start " + quoteInput(c.path) + " (error " +
                  std::to_string(err) + ")";
@@ -325,7 +332,7 @@ bool ScnRun::run(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
     // anything that other threads do afterwards.
     emul::Journal *journal = &r.dev_.journal();
     r.dev_.kernel().spawn("exit of " + c.path, [tracked, journal] {
-        emul::Program *prog = tracked->program;
+        emul::Program *prog = tracked->program.get();
         if (!prog->exited()) // blocking would hand the turn on even when it has exited
             emul::kern().block([prog] { return prog->exited(); }, emul::kNever);
         journalExit(*journal, *tracked);

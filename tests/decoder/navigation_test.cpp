@@ -1,5 +1,6 @@
 // Navigation, system and application keys: the Fn layer, delivery into an ink control, the
 // input panel, the power key, the pen tap and the hot keys.
+#include "decoder/builds.h"
 #include "decoder/keys_harness.h"
 
 namespace keytest {
@@ -30,7 +31,7 @@ TEST_F(NavigationTest, FnTurnsTabIntoEscapeButTheReleaseFollowsTheBreakState) {
     Break(25);
     EXPECT_CALLS(Release(9));
 
-    kd.cmdDown = 1;
+    Make(8); // Cmd
     Make(25);
     Break(25);
     EXPECT_CALLS(None());
@@ -59,8 +60,10 @@ TEST_F(NavigationTest, InkControlGetsTabEnterUpAndDownDirectly) {
     EXPECT_CALLS({"PostKeybdMessage ink 38 1610612864 [] []"}); // 0x60000080, no character
     Break(73);
     EXPECT_CALLS(Release(38));
-    kd.shiftDown = kd.ctrlDown = 0;
-    kd.altDown = 1;
+    Break(88);
+    Break(26);
+    Make(35); // Alt
+    Take();
     Make(82);
     EXPECT_CALLS({"PostKeybdMessage ink 40 268435584 [] []"}); // 0x10000080
 }
@@ -76,7 +79,9 @@ TEST_F(NavigationTest, WithoutInkControlTheKeysAreInjected) {
     Break(73);
     Make(65);
     EXPECT_CALLS(Press(38) + Release(38));
-    kd.ctrlDown = kd.shiftDown = 0;
+    Break(26);
+    Break(88);
+    Take();
     Make(65);
     Break(65);
     EXPECT_CALLS(Press(13) + Release(13));
@@ -85,23 +90,17 @@ TEST_F(NavigationTest, WithoutInkControlTheKeysAreInjected) {
 TEST_F(NavigationTest, OlderInkControlMustBeTallEnoughAndCoverTheWorkArea) {
     InkScene(0, 19);
     Make(25);
-#if IRK_BUILD == 400
-    EXPECT_CALLS(Press(9));
+    const Calls toInk{"PostKeybdMessage ink 9 128 [9] [0]"};
+    EXPECT_CALLS(ByBuild(toInk, Press(9), toInk));
     EXPECT_EQ(kd.richInkWindow, (HWND)ink); // the found window is kept, only the flag drops
-    EXPECT_EQ(kd.richInkFound, 0u);
-#else
-    EXPECT_CALLS({"PostKeybdMessage ink 9 128 [9] [0]"});
-#endif
+    EXPECT_EQ(kd.richInkFound, ByBuild(1u, 0u, 1u));
 }
 
 TEST_F(NavigationTest, OlderInkControlAwayFromTheTopIsPassedOver) {
     InkScene(100, 200); // tall enough, but (30, 50) is another window
     Make(25);
-#if IRK_BUILD == 400
-    EXPECT_CALLS(Press(9));
-#else
-    EXPECT_CALLS({"PostKeybdMessage ink 9 128 [9] [0]"});
-#endif
+    const Calls toInk{"PostKeybdMessage ink 9 128 [9] [0]"};
+    EXPECT_CALLS(ByBuild(toInk, Press(9), toInk));
 }
 
 TEST_F(NavigationTest, InkControlOfTwentyPixelsAtTheWorkAreaTopIsUsedInEveryBuild) {
@@ -178,15 +177,16 @@ TEST_F(NavigationTest, FnArrowsPageAndJumpAndArrowsTakeModifiersAlong) {
     Break(82);
     Break(81);
     EXPECT_CALLS(Release(40) + Release(37));
-    kd.altDown = 1;
+    Make(35); // Alt
+    Take();
     Make(83);
     Break(83);
     EXPECT_CALLS(Press(39) + Release(39));
-    kd.fnDown = 1; // Fn with Alt: no page keys, and no plain arrows either
+    Make(34); // Fn with Alt: no page keys, and no plain arrows either
     Make(73);
     Make(81);
-    kd.fnDown = 0;
-    kd.symbolDown = 1;
+    Break(34);
+    Make(79); // Symbol
     Make(82);
     Make(83);
     EXPECT_CALLS(None());
@@ -217,11 +217,8 @@ TEST_F(NavigationTest, HeldFnBackspaceStaysThePowerKeyUntilItsBreak) {
     Repeat(50);
     EXPECT_CALLS(Press(223) + Notify() + Press(223) + Notify()); // never a Backspace
     Break(50);
-#if IRK_BUILD == 420
-    EXPECT_CALLS(None());
-#else
-    EXPECT_CALLS(Release(223) + Notify()); // the older builds release the power key
-#endif
+    const Calls powerUp = Release(223) + Notify(); // the older builds release the power key
+    EXPECT_CALLS(ByBuild(None(), powerUp, powerUp));
     EXPECT_EQ(kd.keysDown, 0u);
     Break(34);
 
@@ -241,19 +238,16 @@ TEST_F(NavigationTest, PowerKeyClearsTheOtherHeldModifiersForGood) {
     Break(34);
     Break(88); // Shift was cleared without a release: its break finds nothing to release
     Make(17);
-#if IRK_BUILD == 420
-    EXPECT_CALLS(Press(223) + Notify() + Press(65));
-#else
-    EXPECT_CALLS(Press(223) + Notify() + Release(223) + Notify() + Press(65));
-#endif
+    const Calls powerUp = Release(223) + Notify();
+    EXPECT_CALLS(Press(223) + Notify() + ByBuild(None(), powerUp, powerUp) + Press(65));
 }
 
 TEST_F(NavigationTest, DeleteOnlyPlain) {
-    kd.fnDown = 1;
+    Make(34);
     Make(80);
     Break(80);
     EXPECT_CALLS(None());
-    kd.fnDown = 0;
+    Break(34);
     Make(80);
     Break(80);
     EXPECT_CALLS(Press(46) + Release(46));
@@ -261,13 +255,15 @@ TEST_F(NavigationTest, DeleteOnlyPlain) {
 
 TEST_F(NavigationTest, PenTapKeyTapsTheTopLeftCorner) {
     const Calls down{"mouse_event 32770 5 5 0 0"}, up{"mouse_event 32772 5 5 0 0"};
-    kd.shiftDown = 1; // Shift is no layer
+    Make(88); // Shift is no layer
+    Take();
     Make(55);
     Repeat(55);
     Break(55);
     EXPECT_CALLS(down + up);
-    kd.shiftDown = 0;
-    kd.ctrlDown = 1;
+    Break(88);
+    Make(26); // Ctrl
+    Take();
     Make(55);
     Break(55);
     EXPECT_CALLS(None());
@@ -277,13 +273,13 @@ TEST_F(NavigationTest, PenTapKeyTapsTheTopLeftCorner) {
 TEST_F(NavigationTest, PenTapReleasedUnderALayerStillLiftsThePen) {
     const Calls down{"mouse_event 32770 5 5 0 0"}, up{"mouse_event 32772 5 5 0 0"};
     Make(55);
-    kd.fnDown = 1;
+    Make(34);
     Break(55);
     EXPECT_CALLS(down + up);
     EXPECT_EQ(kd.penDown, 0u);
 
     // A second fresh make while the pen is down makes no second pen-down.
-    kd.fnDown = 0;
+    Break(34);
     Make(55);
     Make(55);
     Break(55);
@@ -295,30 +291,25 @@ TEST_F(NavigationTest, ApplicationKeysLaunchOnFreshPressesOnly) {
     Make(51);
     Repeat(51);
     Key(179);
-#if IRK_BUILD == 300
-    EXPECT_CALLS(Launch("pmail.exe")); // this device's build number is below 10000
-#else
-    EXPECT_CALLS(Launch("tmail.exe"));
-#endif
+    // This device's build number is below 10000.
+    EXPECT_CALLS(ByBuild(Launch("tmail.exe"), Launch("tmail.exe"), Launch("pmail.exe")));
     Make(59);
     Make(66);
     Make(74);
     EXPECT_CALLS(Launch("poutlook.exe", " contacts") +
-#if IRK_BUILD == 300
-                 Launch("calendar.exe") +
-#else
-                 Launch("poutlook.exe", " calendar") +
-#endif
+                 ByBuild(Launch("poutlook.exe", " calendar"), Launch("poutlook.exe", " calendar"),
+                         Launch("calendar.exe")) +
                  Launch("tasks.exe"));
-    kd.fnDown = 1;
+    Make(34);
     Make(51);
     Make(59);
     Make(66);
     Make(74); // the fourth key with Fn shows the desktop
     EXPECT_CALLS(Launch("Notes.exe") + Launch("pword.exe") + Launch("pxl.exe") +
                  Calls{"SetForegroundWindow DesktopExplorerWindow"} + Notify());
-    kd.fnDown = 0;
-    kd.ctrlDown = 1;
+    Break(34);
+    Make(26); // Ctrl
+    Take();
     Make(51);
     EXPECT_CALLS(None());
     EXPECT_EQ(kd.keysDown, 0u);

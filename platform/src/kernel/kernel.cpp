@@ -185,8 +185,7 @@ void Kernel::schedule() {
         if (threads_[i].get() == me) {
             start = i + 1;
             if (me->exited) {
-                if (me->keepRecord)
-                    kept_.push_back(threads_[i]);
+                ++endedCount_;
                 threads_.erase(threads_.begin() + long(i));
                 start = i;
             }
@@ -309,7 +308,6 @@ void Kernel::threadMain(Thread *t, std::function<uint32_t()> body) {
     }
     body = nullptr; // what it captured goes while this thread still runs alone
     t->exited = true;
-    ++threadsEnded_;
     t->ready = nullptr;
     ended_.push_back(std::move(t->host)); // joined by the next thread to run
     schedule();                           // hands the baton on; never comes back to this thread

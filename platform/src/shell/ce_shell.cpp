@@ -80,15 +80,13 @@ CEAPI BOOL ShellExecuteEx(LPSHELLEXECUTEINFO info) {
         return FALSE;
     }
     std::u16string file = info->lpFile, params = info->lpParameters ? info->lpParameters : u"";
-    dev().shell().launches.push_back(Shell::Launch{file, params});
-
     std::u16string target = file, args = params;
     if (endsWithNoCase(file, u".lnk")) {
         std::u16string linkArgs;
         if (readShortcut(file, &target, &linkArgs))
             args = params.empty() ? linkArgs : linkArgs.empty() ? params : linkArgs + u" " + params;
     }
-    Program *program = nullptr;
+    std::shared_ptr<Program> program;
     Processes &processes = dev().processes();
     if (processes.hasProgram(target)) {
         uint32_t error = 0;
