@@ -150,30 +150,16 @@ bool actionable(const emul::harness::ControlState &st) {
     return st.checked || st.pos || st.items || cls == "button" || cls == "systabcontrol32";
 }
 
-// A window's rectangle on the screen. The window system keeps a child's rectangle relative to
-// its parent, so the parents' origins add up.
-RECT screenRect(HWND w) {
-    RECT r{};
-    GetWindowRect(w, &r);
-    if (GetWindowLongW(w, GWL_STYLE) & WS_CHILD) {
-        if (HWND parent = GetParent(w)) {
-            RECT p = screenRect(parent);
-            r.left += p.left;
-            r.right += p.left;
-            r.top += p.top;
-            r.bottom += p.top;
-        }
-    }
-    return r;
-}
-
 void collect(Screen &s, HWND parent, std::vector<Control> &out) {
     for (HWND w = GetWindow(parent, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
         if (!IsWindowVisible(w))
             continue;
         auto st = emul::harness::controlState(reinterpret_cast<uintptr_t>(w));
-        if (st && st->id && actionable(*st))
-            out.push_back(Control{w, st->id, *st, screenRect(w)});
+        if (st && st->id && actionable(*st)) {
+            RECT r{};
+            GetWindowRect(w, &r); // screen coordinates, children included
+            out.push_back(Control{w, st->id, *st, r});
+        }
         collect(s, w, out);
     }
 }

@@ -279,7 +279,20 @@ std::string regExport(emul::Registry &reg, const std::u16string &key) {
     return out;
 }
 
+namespace {
+
+// One change an import makes; the whole file is read before the first one is made.
+struct ImportStep {
+    enum Kind { createKey, deleteKey, setValue, deleteValue } kind;
+    std::u16string key, name;
+    emul::RegValue value;
+};
+
+} // namespace
+
 bool regImport(emul::Registry &reg, const std::string &text, std::string *error) {
+    // A file with a bad line changes nothing: every line is checked before the hive is touched.
+    std::vector<ImportStep> steps;
     std::istringstream in(text);
     std::string line, logical;
     int lineNo = 0, start = 0;
@@ -327,13 +340,8 @@ bool regImport(emul::Registry &reg, const std::string &text, std::string *error)
                 return fail(err);
             if (key.empty())
                 return fail("the root itself cannot be " + std::string(remove ? "deleted" : "set"));
-            if (remove) {
-                reg.deleteKey(key);
-                haveKey = false;
-            } else {
-                reg.createKey(key);
-                haveKey = true;
-            }
+            steps.push_back({remove ? ImportStep::deleteKey : ImportStep::createKey, key, {}, {}});
+            haveKey = !remove;
             continue;
         }
         if (!haveKey)
@@ -354,7 +362,7 @@ bool regImport(emul::Registry &reg, const std::string &text, std::string *error)
         std::u16string wname = emul::utf16(name);
         emul::RegValue v;
         if (data == "-") {
-            reg.deleteValue(key, wname);
+            steps.push_back({ImportStep::deleteValue, key, wname, {}});
             continue;
         }
         if (!data.empty() && data[0] == '"') {
@@ -394,10 +402,26 @@ bool regImport(emul::Registry &reg, const std::string &text, std::string *error)
         } else {
             return fail("unknown value data: " + data);
         }
-        reg.setValue(key, wname, v);
+        steps.push_back({ImportStep::setValue, key, wname, v});
     }
     if (!logical.empty())
         return fail("the text ends inside a value");
+    for (const ImportStep &step : steps) {
+        switch (step.kind) {
+        case ImportStep::createKey:
+            reg.createKey(step.key);
+            break;
+        case ImportStep::deleteKey:
+            reg.deleteKey(step.key);
+            break;
+        case ImportStep::setValue:
+            reg.setValue(step.key, step.name, step.value);
+            break;
+        case ImportStep::deleteValue:
+            reg.deleteValue(step.key, step.name);
+            break;
+        }
+    }
     return true;
 }
 

@@ -70,6 +70,15 @@ TEST(RegTool, FaultsAreNamed) {
     EXPECT_FALSE(handheld::regImport(*reg, "REGEDIT4\n[HKEY_CURRENT_USER\\A]\n", &error));
     EXPECT_FALSE(handheld::regImport(*reg, "REGEDIT4\n[HKLM\\A]\n\"x\"=dword:123456789\n", &error));
     EXPECT_EQ(error, "line 3: not a dword: dword:123456789");
+    // A file with a bad line anywhere changes nothing, not even the lines before it.
+    handheld::regImport(*reg, "REGEDIT4\n[HKLM\\Keep]\n\"v\"=dword:1\n", &error);
+    EXPECT_FALSE(handheld::regImport(*reg,
+                                     "REGEDIT4\n[HKLM\\New]\n\"a\"=\"x\"\n[-HKLM\\Keep]\n"
+                                     "[HKLM\\Keep]\n\"v\"=dword:2\n\"w\"=hex:0g\n",
+                                     &error));
+    EXPECT_EQ(error, "line 7: not hexadecimal byte pairs: 0g");
+    EXPECT_FALSE(reg->keyExists(u"New"));
+    EXPECT_EQ(reg->getValue(u"Keep", u"v")->data, (std::vector<uint8_t>{1, 0, 0, 0}));
 
     EXPECT_NE(run(*reg, set("A", "x", "dword", {"4294967296"}), 2).find("not a 32-bit number"),
               std::string::npos);
@@ -78,8 +87,8 @@ TEST(RegTool, FaultsAreNamed) {
     EXPECT_NE(run(*reg, set("A", "x", "binary", {"0g"}), 2).find("hexadecimal"), std::string::npos);
     handheld::RegOptions q;
     q.action = "query";
-    q.key = "A";
+    q.key = "Keep";
     q.name = "nothing";
     q.hasName = true;
-    EXPECT_EQ(run(*reg, q, 1), "no value \"nothing\" in HKEY_LOCAL_MACHINE\\A\n");
+    EXPECT_EQ(run(*reg, q, 1), "no value \"nothing\" in HKEY_LOCAL_MACHINE\\Keep\n");
 }

@@ -8,6 +8,7 @@ namespace emul {
 const std::vector<ControlClass> &controlClasses() {
     static const std::vector<ControlClass> table = {
         {u"Edit", editProc, nullptr},
+        {u"richink", richInkProc, nullptr}, // spelt as the keyboard driver looks for it
         {u"Static", staticProc, nullptr},
         {u"Button", buttonProc, describeButton},
         {u"ComboBox", comboProc, nullptr},
