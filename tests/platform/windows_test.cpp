@@ -105,11 +105,11 @@ TEST(Windows, ClassNameIsTruncatedToTheBufferAndSpelledAsRegistered) {
     EXPECT_EQ(GetClassNameW(H(0x12345), buf, 16), 0);
 
     // A class with live windows stays; once they are gone it can go.
-    EXPECT_FALSE(UnregisterClassW(u"RICHINK", nullptr));
+    EXPECT_FALSE(UnregisterClassW(u"NOTEBOX", nullptr));
     DestroyWindow(w);
-    EXPECT_TRUE(UnregisterClassW(u"RICHINK", nullptr));
+    EXPECT_TRUE(UnregisterClassW(u"NOTEBOX", nullptr));
     EXPECT_EQ(
-        CreateWindowExW(0, u"RichInk", u"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr),
+        CreateWindowExW(0, u"NoteBox", u"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr),
         nullptr);
 }
 
