@@ -4,9 +4,7 @@
 #include "keytable.h"
 
 #include <sipapi.h>
-
-#define LAUNCH_POWER_DOWN 12
-#define LAUNCH_POWER_UP 13
+#include <stddef.h>
 
 const KeyEntry *KeyTableEntry(DWORD make) {
     return make < KEY_TABLE_SIZE ? &keyTable[make] : NULL;
@@ -54,22 +52,39 @@ static DWORD *BitSet(KeyboardDevice *dev, const KeyEntry *e) {
     return e->bitSet == BITS_LETTERS ? &dev->lettersDown : &dev->keysDown;
 }
 
-// Left and Right press and release the same key, chosen by the state at that moment: Home and
-// End with Fn, the arrows with no layer held, nothing with Cmd or Symbol.
-static DWORD SideArrowVk(const KeyboardDevice *dev, const KeyEntry *e) {
+// The arrows press and release the key chosen by the state at that moment: Page Up, Page Down,
+// Home and End with Fn, the arrows themselves with no layer held, nothing with Cmd or Symbol.
+static DWORD ArrowVk(const KeyboardDevice *dev, const KeyEntry *e) {
+    // In the order of KEY_UP, KEY_DOWN, KEY_LEFT, KEY_RIGHT.
+    static const BYTE fnVk[] = {VK_PRIOR, VK_NEXT, VK_HOME, VK_END};
+    static const BYTE plainVk[] = {VK_UP, VK_DOWN, VK_LEFT, VK_RIGHT};
+    DWORD i = (DWORD)(e->kind - KEY_UP);
     if (dev->cmdDown)
         return 0;
     if (FnReady(dev))
-        return e->kind == KEY_LEFT ? VK_HOME : VK_END;
+        return fnVk[i];
     if (NoLayer(dev))
-        return e->kind == KEY_LEFT ? VK_LEFT : VK_RIGHT;
+        return plainVk[i];
     return 0;
+}
+
+// Up and Down, unlike Left and Right, go to a rich-ink control.
+static int VerticalArrow(DWORD vk) {
+    return vk == VK_UP || vk == VK_DOWN;
 }
 
 static void PostToRichInk(KeyboardDevice *dev, DWORD vk, DWORD flags, UINT ch) {
     UINT shiftState[1] = {0};
     UINT chars[1] = {ch};
     PostKeybdMessage(dev->richInkWindow, vk, flags, ch ? 1 : 0, shiftState, chars);
+}
+
+// Tab and Enter go to the foreground program's rich-ink control as messages when it has one.
+static void TypeIntoRichInk(KeyboardDevice *dev, DWORD vk, KeyChoice *out) {
+    if (ForegroundHasRichInk(dev))
+        PostToRichInk(dev, vk, KeyStateDownFlag, vk);
+    else
+        Choose(out, vk, 0);
 }
 
 // Before a release of a key whose press went to the ink control, give that control the focus so
@@ -131,36 +146,46 @@ static void CharBreak(KeyboardDevice *dev, const KeyEntry *e, KeyChoice *out) {
     Choose(out, e->vk, KEYEVENTF_KEYUP);
 }
 
+// The modifier and layer keys: the state each holds while it is down, and the virtual key it
+// sends (0 for the layers, which send none).
+static const struct {
+    BYTE kind;
+    BYTE vk;
+    WORD field; // offset of the state in KeyboardDevice
+} heldKeys[] = {
+    {KEY_SHIFT, VK_SHIFT, offsetof(KeyboardDevice, shiftDown)},
+    {KEY_CTRL, VK_CONTROL, offsetof(KeyboardDevice, ctrlDown)},
+    {KEY_ALT, VK_MENU, offsetof(KeyboardDevice, altDown)},
+    {KEY_FN, 0, offsetof(KeyboardDevice, fnDown)},
+    {KEY_CMD, 0, offsetof(KeyboardDevice, cmdDown)},
+    {KEY_SYMBOL, 0, offsetof(KeyboardDevice, symbolDown)},
+};
+
+// The state of a modifier or layer key, with its virtual key in *vk; null for any other key.
+static DWORD *HeldModifier(KeyboardDevice *dev, BYTE kind, DWORD *vk) {
+    DWORD i;
+    for (i = 0; i < sizeof(heldKeys) / sizeof(heldKeys[0]); ++i)
+        if (heldKeys[i].kind == kind) {
+            *vk = heldKeys[i].vk;
+            return (DWORD *)((BYTE *)dev + heldKeys[i].field);
+        }
+    *vk = 0;
+    return NULL;
+}
+
 // Make of every key but the character keys. Returns 0 when the key's bit must stay clear.
 static int SpecialMake(KeyboardDevice *dev, const KeyEntry *e, DWORD fresh, KeyChoice *out) {
     DWORD vk;
+    DWORD *held = HeldModifier(dev, e->kind, &vk);
+    if (held) {
+        *held = 1;
+        if (vk && fresh)
+            Choose(out, vk, 0);
+        return 1;
+    }
     switch (e->kind) {
     case KEY_GRAVE:
         Choose(out, e->vk, 0);
-        break;
-    case KEY_SHIFT:
-        dev->shiftDown = 1;
-        if (fresh)
-            Choose(out, VK_SHIFT, 0);
-        break;
-    case KEY_CTRL:
-        dev->ctrlDown = 1;
-        if (fresh)
-            Choose(out, VK_CONTROL, 0);
-        break;
-    case KEY_ALT:
-        dev->altDown = 1;
-        if (fresh)
-            Choose(out, VK_MENU, 0);
-        break;
-    case KEY_FN:
-        dev->fnDown = 1;
-        break;
-    case KEY_CMD:
-        dev->cmdDown = 1;
-        break;
-    case KEY_SYMBOL:
-        dev->symbolDown = 1;
         break;
     case KEY_CAPS:
         if (FnReady(dev)) {
@@ -175,48 +200,32 @@ static int SpecialMake(KeyboardDevice *dev, const KeyEntry *e, DWORD fresh, KeyC
             break;
         if (FnReady(dev))
             Choose(out, VK_ESCAPE, 0);
-        else if (PlainReady(dev)) {
-            if (ForegroundHasRichInk(dev))
-                PostToRichInk(dev, VK_TAB, KeyStateDownFlag, VK_TAB);
-            else
-                Choose(out, VK_TAB, 0);
-        }
+        else if (PlainReady(dev))
+            TypeIntoRichInk(dev, VK_TAB, out);
         break;
     case KEY_ENTER:
         if (FnReady(dev))
             SendMessageW(GetForegroundWindow(), WM_COMMAND, IDOK, 0);
-        else if (PlainReady(dev)) {
-            if (ForegroundHasRichInk(dev))
-                PostToRichInk(dev, VK_RETURN, KeyStateDownFlag, VK_RETURN);
-            else
-                Choose(out, VK_RETURN, 0);
-        }
+        else if (PlainReady(dev))
+            TypeIntoRichInk(dev, VK_RETURN, out);
         break;
     case KEY_UP:
     case KEY_DOWN:
-        if (dev->cmdDown)
-            break;
-        if (FnReady(dev))
-            Choose(out, e->kind == KEY_UP ? VK_PRIOR : VK_NEXT, 0);
-        else if (NoLayer(dev)) {
-            vk = e->kind == KEY_UP ? VK_UP : VK_DOWN;
-            if (ForegroundHasRichInk(dev)) {
-                DWORD flags = KeyStateDownFlag;
-                if (dev->shiftDown)
-                    flags |= KeyShiftAnyShiftFlag;
-                if (dev->ctrlDown)
-                    flags |= KeyShiftAnyCtrlFlag;
-                if (dev->altDown)
-                    flags |= KeyShiftAnyAltFlag;
-                PostToRichInk(dev, vk, flags, 0);
-            } else {
-                Choose(out, vk, 0);
-            }
-        }
-        break;
     case KEY_LEFT:
     case KEY_RIGHT:
-        Choose(out, SideArrowVk(dev, e), 0);
+        vk = ArrowVk(dev, e);
+        if (VerticalArrow(vk) && ForegroundHasRichInk(dev)) {
+            DWORD flags = KeyStateDownFlag;
+            if (dev->shiftDown)
+                flags |= KeyShiftAnyShiftFlag;
+            if (dev->ctrlDown)
+                flags |= KeyShiftAnyCtrlFlag;
+            if (dev->altDown)
+                flags |= KeyShiftAnyAltFlag;
+            PostToRichInk(dev, vk, flags, 0);
+        } else {
+            Choose(out, vk, 0);
+        }
         break;
     case KEY_SPACE:
         if (FnReady(dev)) {
@@ -265,36 +274,18 @@ static int SpecialMake(KeyboardDevice *dev, const KeyEntry *e, DWORD fresh, KeyC
 
 // Break of every key but the character keys; a key with a bit has found it set and cleared it.
 static void SpecialBreak(KeyboardDevice *dev, const KeyEntry *e, KeyChoice *out) {
+    DWORD vk;
+    DWORD *held = HeldModifier(dev, e->kind, &vk);
+    if (held) {
+        // Shift, Ctrl and Alt send a release only for a press they sent.
+        if (vk && *held)
+            Choose(out, vk, KEYEVENTF_KEYUP);
+        *held = 0;
+        return;
+    }
     switch (e->kind) {
     case KEY_GRAVE:
         Choose(out, e->vk, KEYEVENTF_KEYUP);
-        break;
-    case KEY_SHIFT:
-        if (dev->shiftDown) {
-            dev->shiftDown = 0;
-            Choose(out, VK_SHIFT, KEYEVENTF_KEYUP);
-        }
-        break;
-    case KEY_CTRL:
-        if (dev->ctrlDown) {
-            dev->ctrlDown = 0;
-            Choose(out, VK_CONTROL, KEYEVENTF_KEYUP);
-        }
-        break;
-    case KEY_ALT:
-        if (dev->altDown) {
-            dev->altDown = 0;
-            Choose(out, VK_MENU, KEYEVENTF_KEYUP);
-        }
-        break;
-    case KEY_FN:
-        dev->fnDown = 0;
-        break;
-    case KEY_CMD:
-        dev->cmdDown = 0;
-        break;
-    case KEY_SYMBOL:
-        dev->symbolDown = 0;
         break;
     case KEY_CAPS:
         // Sent on every break, auto-repeated ones included: Caps Lock has no bit.
@@ -319,18 +310,12 @@ static void SpecialBreak(KeyboardDevice *dev, const KeyEntry *e, KeyChoice *out)
         break;
     case KEY_UP:
     case KEY_DOWN:
-        if (dev->cmdDown)
-            break;
-        if (FnReady(dev))
-            Choose(out, e->kind == KEY_UP ? VK_PRIOR : VK_NEXT, KEYEVENTF_KEYUP);
-        else if (NoLayer(dev)) {
-            FocusRichInk(dev);
-            Choose(out, e->kind == KEY_UP ? VK_UP : VK_DOWN, KEYEVENTF_KEYUP);
-        }
-        break;
     case KEY_LEFT:
     case KEY_RIGHT:
-        Choose(out, SideArrowVk(dev, e), KEYEVENTF_KEYUP);
+        vk = ArrowVk(dev, e);
+        if (VerticalArrow(vk))
+            FocusRichInk(dev);
+        Choose(out, vk, KEYEVENTF_KEYUP);
         break;
     case KEY_SPACE:
         if (PlainReady(dev))

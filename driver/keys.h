@@ -47,6 +47,29 @@ enum SymbolChoice {
 
 #define NO_DIGIT 0xFF
 
+// Launch codes: the application keys, the power key and the rest of the platform's programs.
+#define LAUNCH_MAIL 1
+#define LAUNCH_NOTES 2
+#define LAUNCH_CONTACTS 3
+#define LAUNCH_WORD 4
+#define LAUNCH_CALENDAR 5
+#define LAUNCH_EXCEL 6
+#define LAUNCH_TASKS 7
+#define LAUNCH_MONEY 8
+#define LAUNCH_DESKTOP 9
+#define LAUNCH_MY_CONFIG 10
+#define LAUNCH_QSTART 11
+#define LAUNCH_POWER_DOWN 12
+#define LAUNCH_POWER_UP 13
+#define LAUNCH_CALC 14
+#define LAUNCH_CLOCK 15
+#define LAUNCH_READER 16
+#define LAUNCH_FEXPLORE 17
+#define LAUNCH_IEXPLORE 18
+#define LAUNCH_WORKER 19
+#define LAUNCH_PLAYER 20
+#define LAUNCH_EXPLORE 21
+
 // One row of the decoder's table, indexed by make code. A character of 0 means nothing.
 typedef struct KeyEntry {
     BYTE kind;      // KeyKind
@@ -72,7 +95,8 @@ typedef struct KeyEntry {
 const KeyEntry *KeyTableEntry(DWORD make);
 
 // Output (output.cpp).
-void SignalBacklight(KeyboardDevice *dev);
+// The user did something: holds off suspend and the backlight time-out.
+void NotifyActivity(KeyboardDevice *dev);
 void SendVirtualKey(KeyboardDevice *dev, DWORD vk, DWORD flags);
 void PostCharacter(KeyboardDevice *dev, WCHAR ch, DWORD down);
 DWORD ForegroundHasRichInk(KeyboardDevice *dev);

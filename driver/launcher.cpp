@@ -1,29 +1,6 @@
 // Hot keys: the platform's programs, the power key, the desktop and the task-bar windows.
 #include "keys.h"
 
-// Launch codes: the application keys, the power key and the rest of the platform's programs.
-#define LAUNCH_MAIL 1
-#define LAUNCH_NOTES 2
-#define LAUNCH_CONTACTS 3
-#define LAUNCH_WORD 4
-#define LAUNCH_CALENDAR 5
-#define LAUNCH_EXCEL 6
-#define LAUNCH_TASKS 7
-#define LAUNCH_MONEY 8
-#define LAUNCH_DESKTOP 9
-#define LAUNCH_MY_CONFIG 10
-#define LAUNCH_QSTART 11
-#define LAUNCH_POWER_DOWN 12
-#define LAUNCH_POWER_UP 13
-#define LAUNCH_CALC 14
-#define LAUNCH_CLOCK 15
-#define LAUNCH_READER 16
-#define LAUNCH_FEXPLORE 17
-#define LAUNCH_IEXPLORE 18
-#define LAUNCH_WORKER 19
-#define LAUNCH_PLAYER 20
-#define LAUNCH_EXPLORE 21
-
 // Above this build number the platform has the newer programs (the 2002 shell and later).
 #define NEWER_SHELL_BUILD 10000
 
@@ -196,6 +173,5 @@ void LaunchHotKey(KeyboardDevice *dev, DWORD launchCode) {
         break;
     }
 
-    SystemIdleTimerReset();
-    SignalBacklight(dev);
+    NotifyActivity(dev);
 }

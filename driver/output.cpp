@@ -15,15 +15,10 @@
 #define FN_VALUE_BYTES 200
 #define PROGRAM_VALUE_BYTES 300
 
-void SignalBacklight(KeyboardDevice *dev) {
+void NotifyActivity(KeyboardDevice *dev) {
+    SystemIdleTimerReset();
     if (dev->backlightEvent)
         SetEvent(dev->backlightEvent);
-}
-
-// The user did something: hold off suspend and the backlight time-out.
-static void NotifyActivity(KeyboardDevice *dev) {
-    SystemIdleTimerReset();
-    SignalBacklight(dev);
 }
 
 void SendVirtualKey(KeyboardDevice *dev, DWORD vk, DWORD flags) {

@@ -21,66 +21,60 @@ static LONG ReadDword(HKEY key, LPCWSTR name, DWORD *value, DWORD *size) {
     return RegQueryValueExW(key, name, NULL, NULL, (LPBYTE)value, size);
 }
 
-void FindIrPort(KeyboardDevice *dev, WCHAR name[60]) {
+// The port every dead end of the search falls back to.
+#define IRK_DEFAULT_PORT 2
+
+// The number of the raw infrared COM port, from the first of the system's IrDA settings that
+// names one.
+static DWORD IrPortNumber(KeyboardDevice *dev) {
     HKEY key, linkage, parms;
-    DWORD port = 2, size;
+    DWORD port = IRK_DEFAULT_PORT, size;
 
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TEXT("Drivers\\BuiltIn\\IrDA"), 0, 0, &key) ==
         ERROR_SUCCESS) {
         WriteDword(dev, NORVEL_IRDA, 1);
-        // An unreadable "Index" falls back to COM2:, like every other dead end of the walk.
-        DWORD index = 2;
-        if (ReadDword(key, TEXT("Index"), &index, &size) != ERROR_SUCCESS)
-            index = 2;
-        wsprintfW(name, TEXT("COM%d:"), index);
+        if (ReadDword(key, TEXT("Index"), &port, &size) != ERROR_SUCCESS)
+            port = IRK_DEFAULT_PORT;
         RegCloseKey(key);
-        return;
+        return port;
     }
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TEXT("Comm\\IrDA"), 0, 0, &key) != ERROR_SUCCESS) {
-        wsprintfW(name, TEXT("COM%d:"), 2);
-        return;
-    }
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TEXT("Comm\\IrDA"), 0, 0, &key) != ERROR_SUCCESS)
+        return IRK_DEFAULT_PORT;
     WriteDword(dev, NORVEL_IRDA, 1);
-    // A "Port" that reads as empty leaves the number as it stands: COM2:, where every other dead
-    // end of the walk ends too. The older builds go on to the linkage instead.
-    port = 2;
+    // A "Port" that reads as empty leaves the default in place: an empty value names no port.
+    // The older builds go on to the linkage instead.
 #if IRK_BUILD >= 420
     if (ReadDword(key, TEXT("Port"), &port, &size) == ERROR_SUCCESS) {
 #else
     if (ReadDword(key, TEXT("Port"), &port, &size) == ERROR_SUCCESS && size != 0) {
 #endif
         RegCloseKey(key);
-        wsprintfW(name, TEXT("COM%d:"), port);
-        return;
+        return port;
     }
     RegCloseKey(key);
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TEXT("Comm\\IrDA\\Linkage"), 0, 0, &linkage) !=
-        ERROR_SUCCESS) {
-        wsprintfW(name, TEXT("COM%d:"), 2);
-        return;
-    }
+        ERROR_SUCCESS)
+        return IRK_DEFAULT_PORT;
     // One unit more than the read may fill, so a "Bind" that fills the buffer stays terminated.
     WCHAR bind[IRK_BIND_BYTES / sizeof(WCHAR) + 1];
     WCHAR parmsPath[IRK_BIND_BYTES / sizeof(WCHAR) + 16];
     memset(bind, 0, sizeof(bind));
     size = IRK_BIND_BYTES;
-    if (RegQueryValueExW(linkage, TEXT("Bind"), NULL, NULL, (LPBYTE)bind, &size) != ERROR_SUCCESS) {
-        RegCloseKey(linkage);
-        wsprintfW(name, TEXT("COM%d:"), 2);
-        return;
+    port = IRK_DEFAULT_PORT;
+    if (RegQueryValueExW(linkage, TEXT("Bind"), NULL, NULL, (LPBYTE)bind, &size) == ERROR_SUCCESS) {
+        wsprintfW(parmsPath, TEXT("Comm\\%s\\Parms"), bind);
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, parmsPath, 0, 0, &parms) == ERROR_SUCCESS) {
+            if (ReadDword(parms, TEXT("Port"), &port, &size) != ERROR_SUCCESS)
+                port = IRK_DEFAULT_PORT;
+            RegCloseKey(parms);
+        }
     }
-    wsprintfW(parmsPath, TEXT("Comm\\%s\\Parms"), bind);
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, parmsPath, 0, 0, &parms) != ERROR_SUCCESS) {
-        RegCloseKey(linkage);
-        wsprintfW(name, TEXT("COM%d:"), 2);
-        return;
-    }
-    port = 2;
-    if (ReadDword(parms, TEXT("Port"), &port, &size) != ERROR_SUCCESS)
-        port = 2;
-    RegCloseKey(parms);
     RegCloseKey(linkage);
-    wsprintfW(name, TEXT("COM%d:"), port);
+    return port;
+}
+
+void FindIrPort(KeyboardDevice *dev, WCHAR name[60]) {
+    wsprintfW(name, TEXT("COM%d:"), IrPortNumber(dev));
 }
 
 DWORD_PTR ReleasePort(KeyboardDevice *dev) {

@@ -12,6 +12,8 @@
 
 #include <windows.h>
 
+#include "norvel_reg.h"
+
 #include "emul/devmgr.h"
 #include "emul/files.h"
 #include "emul/harness.h"
@@ -40,7 +42,7 @@ namespace handheld {
 
 namespace {
 
-const std::u16string kDriverKey = u"Drivers\\BuiltIn\\Norvel";
+const std::u16string kDriverKey = NORVEL_DRIVER_KEY;
 constexpr int kScreenCols = 30, kScreenRows = 20; // 240 x 320 pixels in 8 x 16 cells
 
 std::atomic<bool> stopRequested{false};
@@ -270,9 +272,9 @@ void drawWindow(Screen &s, HWND w, bool top, const std::vector<Control> &control
 }
 
 std::string settingsLine(emul::Registry &reg) {
-    auto en = dwordValue(reg, u"Enable Keyboard");
-    auto delay = dwordValue(reg, u"Delay Time");
-    auto rate = dwordValue(reg, u"Repeat Rate");
+    auto en = dwordValue(reg, NORVEL_ENABLE_KEYBOARD);
+    auto delay = dwordValue(reg, NORVEL_DELAY_TIME);
+    auto rate = dwordValue(reg, NORVEL_REPEAT_RATE);
     auto num = [](std::optional<uint32_t> v) { return v ? std::to_string(*v) : std::string("?"); };
     return std::string("Enable Keyboard ") + (en ? (*en ? "on" : "off") : "?") + "  delay " +
            num(delay) + " ms  rate " + num(rate) + " ms";
@@ -686,9 +688,9 @@ int runInteractive(const InteractiveOptions &options) {
         // What a replay must start from: this device's build and settings.
         recorder.command(0, "driver " + build);
         for (const char16_t *name :
-             {u"Enable Keyboard", u"Repeat Rate", u"Delay Time", u"Enable Restart"})
+             {NORVEL_ENABLE_KEYBOARD, NORVEL_REPEAT_RATE, NORVEL_DELAY_TIME, NORVEL_ENABLE_RESTART})
             if (auto v = dwordValue(device.registry(), name))
-                recorder.command(0, "set \"Drivers\\BuiltIn\\Norvel\" \"" + emul::utf8(name) +
+                recorder.command(0, "set \"" + emul::utf8(kDriverKey) + "\" \"" + emul::utf8(name) +
                                         "\" dword " + std::to_string(*v));
         recorder.command(0, "boot");
     }

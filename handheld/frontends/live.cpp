@@ -5,6 +5,8 @@
 #include "frontends/signals.h"
 #include "image/install.h"
 
+#include "norvel_reg.h"
+
 #include "emul/devmgr.h"
 #include "emul/harness.h"
 #include "emul/process.h"
@@ -51,7 +53,7 @@ int runLive(const LiveOptions &options) {
 
     InstallOptions inst;
     inst.withPort = false;
-    inst.settings = !device.registry().keyExists(u"Drivers\\BuiltIn\\Norvel");
+    inst.settings = !device.registry().keyExists(NORVEL_DRIVER_KEY);
     install(device, inst);
 
     emul::SerialPort &port = device.serial().addPort(u"COM2:", true);
@@ -75,7 +77,7 @@ int runLive(const LiveOptions &options) {
     }
     std::fflush(human);
 
-    if (!device.devices().activate(u"Drivers\\BuiltIn\\Norvel", 0))
+    if (!device.devices().activate(NORVEL_DRIVER_KEY, 0))
         std::fprintf(stderr, "handheld: the keyboard driver did not start\n");
     uint32_t err = 0;
     emul::Program *notes = device.processes().start(u"notes.exe", u"", &err);

@@ -1,6 +1,8 @@
 // The installation every new device gets (also the starting point of every scenario).
 #include "image/install.h"
 
+#include "norvel_reg.h"
+
 #include "emul/devmgr.h"
 #include "emul/files.h"
 #include "emul/registry.h"
@@ -44,7 +46,7 @@ std::string moduleDir() {
 }
 
 void installDriverBuild(emul::Device &device, const std::string &build) {
-    device.files().linkFile(u"\\Windows\\Lumakey.DLL", moduleDir() + "/irkdrv_" + build + ".so");
+    device.files().linkFile(NORVEL_DRIVER_FILE, moduleDir() + "/irkdrv_" + build + ".so");
 }
 
 namespace {
@@ -56,22 +58,22 @@ void writeDriverKey(emul::Registry &reg, const std::u16string &key) {
     reg.setValue(key, u"Prefix", sz(u"IRK"));
     reg.setValue(key, u"Index", dword(1));
     reg.setValue(key, u"Order", dword(99));
-    reg.setValue(key, u"Enable Keyboard", dword(1));
-    reg.setValue(key, u"Repeat Rate", dword(100));
-    reg.setValue(key, u"Delay Time", dword(500));
-    reg.setValue(key, u"Enable Restart", dword(1));
+    reg.setValue(key, NORVEL_ENABLE_KEYBOARD, dword(1));
+    reg.setValue(key, NORVEL_REPEAT_RATE, dword(100));
+    reg.setValue(key, NORVEL_DELAY_TIME, dword(500));
+    reg.setValue(key, NORVEL_ENABLE_RESTART, dword(1));
 }
 
 } // namespace
 
 void install(emul::Device &device, const InstallOptions &options) {
     emul::Registry &reg = device.registry();
-    const std::u16string key = u"Drivers\\BuiltIn\\Norvel";
+    const std::u16string key = NORVEL_DRIVER_KEY;
     if (options.settings)
         writeDriverKey(reg, key);
 
     installDriverBuild(device, options.driverBuild);
-    device.files().writeFile(u"\\Windows\\Lumakey.htm", kHelpPage);
+    device.files().writeFile(NORVEL_HELP_FILE, kHelpPage);
     device.files().linkFile(u"\\Windows\\kbloader.exe", moduleDir() + "/kbloader.so");
     if (std::filesystem::exists(moduleDir() + "/kbsettings.so"))
         device.files().linkFile(u"\\Windows\\kbsettings.exe", moduleDir() + "/kbsettings.so");

@@ -5,6 +5,8 @@
 
 #include "image/install.h"
 
+#include "norvel_reg.h"
+
 #include "emul/devmgr.h"
 #include "emul/fileobj.h"
 #include "emul/files.h"
@@ -26,7 +28,6 @@ namespace handheld {
 
 namespace {
 
-const char *const kDriverKey = "Drivers\\BuiltIn\\Norvel";
 const char16_t *const kDefaultLine = u"COM2:";
 constexpr uint32_t kOpenExisting = 3;
 
@@ -229,7 +230,7 @@ bool ScnRun::foreground(ScenarioRunner &r, const ScnCommand &c, std::string *err
 }
 
 bool ScnRun::boot(ScenarioRunner &r, const ScnCommand &, std::string *) {
-    r.activateKey(kDriverKey);
+    r.activateKey(emul::utf8(NORVEL_DRIVER_KEY));
     return true;
 }
 

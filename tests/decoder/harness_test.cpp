@@ -1,4 +1,5 @@
 // Test bench for key translation (see keys_harness.h), and the checks that it can fail.
+#include "decoder/builds.h"
 #include "decoder/keys_harness.h"
 
 #include <gtest/gtest-spi.h>
@@ -93,11 +94,7 @@ Calls Release(int vk) {
 
 Calls Char(int ch) {
     Calls post{"PostKeybdMessage focus 0 128 [" + std::to_string(ch) + "] [0]"};
-#if IRK_BUILD == 400
-    return post;
-#else
-    return post + Notify();
-#endif
+    return ByBuild(post + Notify(), post, post + Notify());
 }
 
 Calls Start(const std::string &file, const char *params) {

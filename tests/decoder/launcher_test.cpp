@@ -1,5 +1,6 @@
 // The hot-key launcher: choices by build number, the power key, the file test, the task-bar
 // sequences and one activity notification per launch.
+#include "decoder/builds.h"
 #include "decoder/keys_harness.h"
 
 namespace keytest {
@@ -7,64 +8,61 @@ namespace {
 
 using LauncherTest = KeysTest;
 
-// What codes 1, 5, 8 and 11 start on a device with this build number.
-Calls ChoiceByBuild(int code, DWORD build) {
-    bool newer = build > 10000;
-    (void)newer; // the CE 4.00 build makes no choice by it
-    switch (code) {
-    case 1:
-#if IRK_BUILD == 300
-        return Launch(newer ? "tmail.exe" : "pmail.exe");
-#else
-        return Launch("tmail.exe");
-#endif
-    case 5:
-#if IRK_BUILD == 300
-        return newer ? Launch("poutlook.exe", " calendar") : Launch("calendar.exe");
-#else
-        return Launch("poutlook.exe", " calendar");
-#endif
-    case 8:
-#if IRK_BUILD == 400
-        return Launch("iTask.exe");
-#else
-        return Launch(newer ? "iTask.exe" : "moneyce.exe");
-#endif
-    default: // 11
-#if IRK_BUILD == 400
-        return Launch("iTask.exe");
-#else
-        return Launch(newer ? "iTask.exe" : "Qstart.exe");
-#endif
-    }
+// A code that only the baseline build knows: its calls there, the notification alone elsewhere.
+Calls BaselineOnly(const Calls &baseline) {
+    return ByBuild(baseline, Notify(), Notify());
 }
 
+// What codes 1, 5, 8 and 11 start on devices with build numbers 9999, 10000 and 10001.
 TEST_F(LauncherTest, ProgramChoicesAroundBuildNumber10000) {
-    for (DWORD build : {9999u, 10000u, 10001u}) {
-        device.setBuildNumber(build); // queried afresh on every call
-        for (int code : {1, 5, 8, 11}) {
-            SCOPED_TRACE(std::to_string(build) + " code " + std::to_string(code));
-            LaunchHotKey(&kd, code);
-            EXPECT_CALLS(ChoiceByBuild(code, build));
-        }
+    const Calls tmail = Launch("tmail.exe"), pmail = Launch("pmail.exe"),
+                outlook = Launch("poutlook.exe", " calendar"), calendar = Launch("calendar.exe"),
+                itask = Launch("iTask.exe"), money = Launch("moneyce.exe"),
+                qstart = Launch("Qstart.exe");
+    const struct {
+        int code;
+        DWORD build;
+        Calls expected;
+    } cases[] = {
+        {1, 9999, ByBuild(tmail, tmail, pmail)},
+        {1, 10000, ByBuild(tmail, tmail, pmail)},
+        {1, 10001, tmail},
+        {5, 9999, ByBuild(outlook, outlook, calendar)},
+        {5, 10000, ByBuild(outlook, outlook, calendar)},
+        {5, 10001, outlook},
+        {8, 9999, ByBuild(money, itask, money)},
+        {8, 10000, ByBuild(money, itask, money)},
+        {8, 10001, itask},
+        {11, 9999, ByBuild(qstart, itask, qstart)},
+        {11, 10000, ByBuild(qstart, itask, qstart)},
+        {11, 10001, itask},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::to_string(c.build) + " code " + std::to_string(c.code));
+        device.setBuildNumber(c.build); // queried afresh on every call
+        LaunchHotKey(&kd, c.code);
+        EXPECT_CALLS(c.expected);
     }
 }
 
 TEST_F(LauncherTest, PowerKeyAroundBuildNumber10000) {
-    for (DWORD build : {9999u, 10000u, 10001u}) {
-        SCOPED_TRACE(build);
-        device.setBuildNumber(build);
+    const struct {
+        DWORD build;
+        bool presses, releases;
+    } cases[] = {
+        {9999, true, true},
+        {10000, ByBuild(true, true, false), ByBuild(false, true, false)},
+        {10001, ByBuild(true, true, false), ByBuild(false, true, false)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.build);
+        device.setBuildNumber(c.build);
         kd.capsLock = kd.shiftDown = kd.altDown = kd.ctrlDown = kd.fnDown = kd.cmdDown =
             kd.symbolDown = kd.numLock = 1;
         kd.keysDown = 0x00F0000Fu;
         kd.lettersDown = 0x0300000Fu;
         LaunchHotKey(&kd, 12);
-#if IRK_BUILD == 300
-        bool presses = build < 10000;
-#else
-        bool presses = true;
-#endif
-        if (presses) {
+        if (c.presses) {
             // Held modifiers are forgotten without key-ups; the key event notifies, then the
             // launch.
             EXPECT_CALLS(Press(223) + Notify());
@@ -78,12 +76,7 @@ TEST_F(LauncherTest, PowerKeyAroundBuildNumber10000) {
         EXPECT_EQ(kd.capsLock & kd.cmdDown & kd.symbolDown, 1u);
 
         LaunchHotKey(&kd, 13);
-#if IRK_BUILD == 400
-        bool releases = true;
-#else
-        bool releases = build < 10000;
-#endif
-        EXPECT_CALLS(releases ? Release(223) + Notify() : Notify());
+        EXPECT_CALLS(c.releases ? Release(223) + Notify() : Notify());
     }
 }
 
@@ -99,29 +92,19 @@ TEST_F(LauncherTest, LaterCodesExistOnlyInTheNewestBuild) {
     for (const auto &p : programs) {
         SCOPED_TRACE(p.code);
         LaunchHotKey(&kd, p.code);
-#if IRK_BUILD == 420
-        EXPECT_CALLS(Launch(p.file));
-#else
-        EXPECT_CALLS(Notify());
-#endif
+        EXPECT_CALLS(BaselineOnly(Launch(p.file)));
     }
 }
 
 TEST_F(LauncherTest, ReaderProgramDependsOnAnOpenableEbookFile) {
     LaunchHotKey(&kd, 16);
-#if IRK_BUILD == 420
-    EXPECT_CALLS(Calls{"CreateFileW ebook.exe 2147483648 false 2"} + Launch("msreader.exe"));
-#else
-    EXPECT_CALLS(Notify());
-#endif
+    EXPECT_CALLS(
+        BaselineOnly(Calls{"CreateFileW ebook.exe 2147483648 false 2"} + Launch("msreader.exe")));
     device.files().writeFile(u"\\ebook.exe", "");
     LaunchHotKey(&kd, 16);
-#if IRK_BUILD == 420
-    EXPECT_CALLS(Calls{"CreateFileW ebook.exe 2147483648 true 0", "CloseHandle ebook.exe"} +
-                 Launch("ebook.exe"));
-#else
-    EXPECT_CALLS(Notify());
-#endif
+    EXPECT_CALLS(
+        BaselineOnly(Calls{"CreateFileW ebook.exe 2147483648 true 0", "CloseHandle ebook.exe"} +
+                     Launch("ebook.exe")));
 }
 
 TEST_F(LauncherTest, TaskBarSequences) {
@@ -129,33 +112,23 @@ TEST_F(LauncherTest, TaskBarSequences) {
     Window("worker", u"Worker");
     Window("explore", u"Explore");
     LaunchHotKey(&kd, 19);
-#if IRK_BUILD == 420
-    EXPECT_CALLS(Calls{"PostMessageW taskbar 1024 4 worker", "SetWindowPos worker -1 0 0 0 0 67",
-                       "SetWindowPos worker 0 0 0 0 0 67"} +
-                 Notify());
-#else
-    EXPECT_CALLS(Notify());
-#endif
+    EXPECT_CALLS(BaselineOnly(Calls{"PostMessageW taskbar 1024 4 worker",
+                                    "SetWindowPos worker -1 0 0 0 0 67",
+                                    "SetWindowPos worker 0 0 0 0 0 67"} +
+                              Notify()));
     LaunchHotKey(&kd, 21);
-#if IRK_BUILD == 420
-    EXPECT_CALLS(Calls{"SendMessageW taskbar 1024 4 explore", "SendMessageW taskbar 1027 0 0",
-                       "SendMessageW taskbar 1124 explore 0", "SendMessageW taskbar 1024 6 explore",
-                       "SetWindowPos explore -1 0 0 0 0 67", "SetWindowPos explore 0 0 0 0 0 67"} +
-                 Notify());
-#else
-    EXPECT_CALLS(Notify());
-#endif
+    EXPECT_CALLS(BaselineOnly(
+        Calls{"SendMessageW taskbar 1024 4 explore", "SendMessageW taskbar 1027 0 0",
+              "SendMessageW taskbar 1124 explore 0", "SendMessageW taskbar 1024 6 explore",
+              "SetWindowPos explore -1 0 0 0 0 67", "SetWindowPos explore 0 0 0 0 0 67"} +
+        Notify()));
 }
 
 TEST_F(LauncherTest, MissingTaskBarWindowsGoOutAsNullHandles) {
     LaunchHotKey(&kd, 19);
-#if IRK_BUILD == 420
-    EXPECT_CALLS(Calls{"PostMessageW null 1024 4 0", "SetWindowPos null -1 0 0 0 0 67",
-                       "SetWindowPos null 0 0 0 0 0 67"} +
-                 Notify());
-#else
-    EXPECT_CALLS(Notify());
-#endif
+    EXPECT_CALLS(BaselineOnly(Calls{"PostMessageW null 1024 4 0", "SetWindowPos null -1 0 0 0 0 67",
+                                    "SetWindowPos null 0 0 0 0 0 67"} +
+                              Notify()));
 }
 
 TEST_F(LauncherTest, MyConfigProgramAndCodesWithoutAction) {

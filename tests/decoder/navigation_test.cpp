@@ -1,5 +1,6 @@
 // Navigation, system and application keys: the Fn layer, delivery into an ink control, the
 // input panel, the power key, the pen tap and the hot keys.
+#include "decoder/builds.h"
 #include "decoder/keys_harness.h"
 
 namespace keytest {
@@ -85,23 +86,17 @@ TEST_F(NavigationTest, WithoutInkControlTheKeysAreInjected) {
 TEST_F(NavigationTest, OlderInkControlMustBeTallEnoughAndCoverTheWorkArea) {
     InkScene(0, 19);
     Make(25);
-#if IRK_BUILD == 400
-    EXPECT_CALLS(Press(9));
+    const Calls toInk{"PostKeybdMessage ink 9 128 [9] [0]"};
+    EXPECT_CALLS(ByBuild(toInk, Press(9), toInk));
     EXPECT_EQ(kd.richInkWindow, (HWND)ink); // the found window is kept, only the flag drops
-    EXPECT_EQ(kd.richInkFound, 0u);
-#else
-    EXPECT_CALLS({"PostKeybdMessage ink 9 128 [9] [0]"});
-#endif
+    EXPECT_EQ(kd.richInkFound, ByBuild(1u, 0u, 1u));
 }
 
 TEST_F(NavigationTest, OlderInkControlAwayFromTheTopIsPassedOver) {
     InkScene(100, 200); // tall enough, but (30, 50) is another window
     Make(25);
-#if IRK_BUILD == 400
-    EXPECT_CALLS(Press(9));
-#else
-    EXPECT_CALLS({"PostKeybdMessage ink 9 128 [9] [0]"});
-#endif
+    const Calls toInk{"PostKeybdMessage ink 9 128 [9] [0]"};
+    EXPECT_CALLS(ByBuild(toInk, Press(9), toInk));
 }
 
 TEST_F(NavigationTest, InkControlOfTwentyPixelsAtTheWorkAreaTopIsUsedInEveryBuild) {
@@ -217,11 +212,8 @@ TEST_F(NavigationTest, HeldFnBackspaceStaysThePowerKeyUntilItsBreak) {
     Repeat(50);
     EXPECT_CALLS(Press(223) + Notify() + Press(223) + Notify()); // never a Backspace
     Break(50);
-#if IRK_BUILD == 420
-    EXPECT_CALLS(None());
-#else
-    EXPECT_CALLS(Release(223) + Notify()); // the older builds release the power key
-#endif
+    const Calls powerUp = Release(223) + Notify(); // the older builds release the power key
+    EXPECT_CALLS(ByBuild(None(), powerUp, powerUp));
     EXPECT_EQ(kd.keysDown, 0u);
     Break(34);
 
@@ -241,11 +233,8 @@ TEST_F(NavigationTest, PowerKeyClearsTheOtherHeldModifiersForGood) {
     Break(34);
     Break(88); // Shift was cleared without a release: its break finds nothing to release
     Make(17);
-#if IRK_BUILD == 420
-    EXPECT_CALLS(Press(223) + Notify() + Press(65));
-#else
-    EXPECT_CALLS(Press(223) + Notify() + Release(223) + Notify() + Press(65));
-#endif
+    const Calls powerUp = Release(223) + Notify();
+    EXPECT_CALLS(Press(223) + Notify() + ByBuild(None(), powerUp, powerUp) + Press(65));
 }
 
 TEST_F(NavigationTest, DeleteOnlyPlain) {
@@ -295,20 +284,14 @@ TEST_F(NavigationTest, ApplicationKeysLaunchOnFreshPressesOnly) {
     Make(51);
     Repeat(51);
     Key(179);
-#if IRK_BUILD == 300
-    EXPECT_CALLS(Launch("pmail.exe")); // this device's build number is below 10000
-#else
-    EXPECT_CALLS(Launch("tmail.exe"));
-#endif
+    // This device's build number is below 10000.
+    EXPECT_CALLS(ByBuild(Launch("tmail.exe"), Launch("tmail.exe"), Launch("pmail.exe")));
     Make(59);
     Make(66);
     Make(74);
     EXPECT_CALLS(Launch("poutlook.exe", " contacts") +
-#if IRK_BUILD == 300
-                 Launch("calendar.exe") +
-#else
-                 Launch("poutlook.exe", " calendar") +
-#endif
+                 ByBuild(Launch("poutlook.exe", " calendar"), Launch("poutlook.exe", " calendar"),
+                         Launch("calendar.exe")) +
                  Launch("tasks.exe"));
     kd.fnDown = 1;
     Make(51);

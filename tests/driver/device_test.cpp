@@ -100,6 +100,11 @@ TEST_F(Instance, ClientOpenIsRefusedWhileTheReaderHoldsThePort) {
     uint32_t error;
     EXPECT_EQ(Client(GENERIC_READ, &error), nullptr);
     EXPECT_EQ(error, 32u);
+    // The refusal leaves the reader's port alone: keys still come through it.
+    Connect();
+    Rx({0xEE});
+    Wait(40);
+    EXPECT_EQ(Codes(), (std::vector<std::string>{"17/1"}));
 }
 
 TEST_F(Instance, ClientOpenChecksAccessAndLosesThePortWhenTheKeyboardIsOff) {
@@ -165,6 +170,115 @@ TEST(InstanceKeys, NoRegistryHandleOutlivesDeactivationInAnyBuild) {
         EXPECT_TRUE(device.devices().deactivate(hnd));
         EXPECT_EQ(device.registry().openHandles(), 0u);
     }
+}
+
+} // namespace
+
+namespace {
+
+// Two clients open the driver at the same time on a preemptive device. The first finds the port
+// free, is preempted before it opens it, and the second takes the port meanwhile: the first's
+// open then fails, and must leave the second's port where it is.
+struct Openers {
+    HANDLE go;    // the first sets it as it starts, so the second is ready to run
+    DWORD calls;  // platform calls the first makes before it opens the driver
+    HANDLE first; // what each one's CreateFileW returned
+    HANDLE second;
+};
+
+HANDLE OpenDriver() {
+    return CreateFileW(u"IRK1:", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+DWORD WINAPI FirstOpener(LPVOID arg) {
+    auto *o = static_cast<Openers *>(arg);
+    Sleep(1); // device time moves: the thread's count towards preemption starts afresh
+    SetEvent(o->go);
+    for (DWORD i = 1; i < o->calls; ++i)
+        GetTickCount();
+    o->first = OpenDriver();
+    return 0;
+}
+
+DWORD WINAPI SecondOpener(LPVOID arg) {
+    auto *o = static_cast<Openers *>(arg);
+    WaitForSingleObject(o->go, INFINITE);
+    o->second = OpenDriver();
+    return 0;
+}
+
+// How many platform calls a thread makes, device time standing still, before it is preempted:
+// it watches the clock until the clock moves.
+DWORD WINAPI CallsBeforePreemption(LPVOID) {
+    Sleep(1);
+    DWORD start = GetTickCount(), calls = 1;
+    while (GetTickCount() == start && calls < 10000000)
+        ++calls;
+    return calls + 1;
+}
+
+DWORD RunThread(LPTHREAD_START_ROUTINE body, LPVOID arg) {
+    HANDLE t = CreateThread(nullptr, 0, body, arg, 0, nullptr);
+    WaitForSingleObject(t, INFINITE);
+    DWORD code = 0;
+    GetExitCodeThread(t, &code);
+    CloseHandle(t);
+    return code;
+}
+
+TEST_F(Instance, AnOpenThatLosesARaceLeavesTheWinnersPort) {
+    Set(u"Enable Keyboard", 0); // the reader keeps the port closed and looks once a second
+    size_t handles = device.handles().count();
+    ASSERT_NE(Boot(), 0u);
+    DWORD budget = RunThread(CallsBeforePreemption, nullptr);
+    ASSERT_LT(budget, 10000000u) << "a thread that watches the clock is never preempted";
+
+    // Where the first opener is preempted moves one call a trial, through its open, until it
+    // falls between the check that the port is free and the port's own open. Each trial starts
+    // 10 ms after one of the reader's passes, so none takes the port away during it.
+    Openers o{};
+    bool raced = false;
+    for (DWORD back = 0; back < 40 && !raced; ++back) {
+        Wait(1010 - GetTickCount() % 1000);
+        o = Openers{CreateEventW(nullptr, TRUE, FALSE, nullptr), budget - back,
+                    INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE};
+        HANDLE second = CreateThread(nullptr, 0, SecondOpener, &o, 0, nullptr);
+        RunThread(FirstOpener, &o);
+        WaitForSingleObject(second, INFINITE);
+        CloseHandle(second);
+        CloseHandle(o.go);
+        // The loser that got past the check reports the port's refusal (5) last.
+        raced = o.first == INVALID_HANDLE_VALUE && DwordValue(u"OpenFile") == 5;
+        if (!raced)
+            for (HANDLE h : {o.first, o.second})
+                if (h != INVALID_HANDLE_VALUE)
+                    CloseHandle(h);
+    }
+    ASSERT_TRUE(raced) << "no trial preempted the first opener inside its open";
+    ASSERT_NE(o.second, INVALID_HANDLE_VALUE);
+
+    // The winner reads the line through its port, and closing it closes the port.
+    Rx({0x05, 0xEE});
+    BYTE buf[2] = {0, 0};
+    DWORD got = 0;
+    EXPECT_TRUE(ReadFile(o.second, buf, 2, &got, nullptr));
+    EXPECT_EQ(got, 2u);
+    EXPECT_EQ(buf[1], 0xEE);
+    EXPECT_TRUE(CloseHandle(o.second));
+    EXPECT_FALSE(Line().isOpen());
+
+    // The reader then takes the port, reads keys from it and gives everything back at the end.
+    Set(u"Enable Keyboard", 1);
+    Wait(1000);
+    Rx({0x05, 0x02});
+    Wait(40);
+    Rx({0xEE});
+    Wait(40);
+    EXPECT_EQ(Codes(), (std::vector<std::string>{"17/1"}));
+    ASSERT_TRUE(device.devices().deactivate(hnd));
+    EXPECT_FALSE(Line().isOpen());
+    EXPECT_EQ(device.handles().count(), handles);
+    EXPECT_EQ(device.registry().openHandles(), 0u);
 }
 
 } // namespace

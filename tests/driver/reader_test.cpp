@@ -8,7 +8,19 @@ using V = std::vector<std::string>;
 
 namespace {
 
-class Reader : public DriverTest {};
+class Reader : public DriverTest {
+  protected:
+    using DriverTest::DriverTest;
+    // Boots with these repeat settings (ms) and brings the link up.
+    bool BootConnected(uint32_t delay, uint32_t rate) {
+        Set(u"Delay Time", delay);
+        Set(u"Repeat Rate", rate);
+        if (!Boot())
+            return false;
+        Connect();
+        return true;
+    }
+};
 
 TEST_F(Reader, HandshakeToleratesFramingBytesAndInvertsKeyCodes) {
     ASSERT_NE(Boot(), 0u);
@@ -92,10 +104,7 @@ TEST_F(Reader, SameCodeTwiceDropsTheLink) {
 }
 
 TEST_F(Reader, RepeatScheduleFollowsDelayAndRateAndStopsByItself) {
-    Set(u"Delay Time", 500);
-    Set(u"Repeat Rate", 100);
-    ASSERT_NE(Boot(), 0u);
-    Connect();
+    ASSERT_TRUE(BootConnected(500, 100));
     Rx({0xEE});
     Wait(3000);
     auto d = Decodes();
@@ -118,10 +127,7 @@ TEST_F(Reader, RepeatScheduleFollowsDelayAndRateAndStopsByItself) {
 TEST_F(Reader, RepeatsEndExactlyAtElevenIntervalsAfterTheFirst) {
     // Quiet passes come every 20 ms, so with 200 ms the tenth later repeat would fall exactly on
     // 11 x 200 ms after the first one: the limit is strict and it does not come.
-    Set(u"Delay Time", 500);
-    Set(u"Repeat Rate", 200);
-    ASSERT_NE(Boot(), 0u);
-    Connect();
+    ASSERT_TRUE(BootConnected(500, 200));
     Rx({0xEE});
     Wait(4000);
     auto d = Decodes();
@@ -131,10 +137,7 @@ TEST_F(Reader, RepeatsEndExactlyAtElevenIntervalsAfterTheFirst) {
 }
 
 TEST_F(Reader, AKeyHeldAfterAnotherHasRepeatedRepeatsToo) {
-    Set(u"Delay Time", 150);
-    Set(u"Repeat Rate", 30);
-    ASSERT_NE(Boot(), 0u);
-    Connect();
+    ASSERT_TRUE(BootConnected(150, 30));
     Rx({0xEE}); // A: repeats, then stops by itself
     Wait(1000);
     size_t first = Decodes().size();
@@ -148,20 +151,14 @@ TEST_F(Reader, AKeyHeldAfterAnotherHasRepeatedRepeatsToo) {
 }
 
 TEST_F(Reader, RepeatRateZeroRepeatsOnce) {
-    Set(u"Delay Time", 200);
-    Set(u"Repeat Rate", 0);
-    ASSERT_NE(Boot(), 0u);
-    Connect();
+    ASSERT_TRUE(BootConnected(200, 0));
     Rx({0xEE});
     Wait(2000);
     EXPECT_EQ(Codes(), (V{"17/1", "17/0"}));
 }
 
 TEST_F(Reader, ABreakCodeIsHeldAndRepeatedLikeAnyOtherCode) {
-    Set(u"Delay Time", 150);
-    Set(u"Repeat Rate", 30);
-    ASSERT_NE(Boot(), 0u);
-    Connect();
+    ASSERT_TRUE(BootConnected(150, 30));
     Rx({0xEE});
     Wait(30);
     Rx({0x6E});
@@ -173,10 +170,7 @@ TEST_F(Reader, ABreakCodeIsHeldAndRepeatedLikeAnyOtherCode) {
 }
 
 TEST_F(Reader, DisablingStopsRepeatAndClosesThePortWithinAPass) {
-    Set(u"Delay Time", 500);
-    Set(u"Repeat Rate", 100);
-    ASSERT_NE(Boot(), 0u);
-    Connect();
+    ASSERT_TRUE(BootConnected(500, 100));
     Rx({0xEE});
     Wait(200);
     Set(u"Enable Keyboard", 0);
@@ -195,10 +189,7 @@ TEST_F(Reader, DisablingStopsRepeatAndClosesThePortWithinAPass) {
 }
 
 TEST_F(Reader, AKeyThatHadBegunRepeatingDoesNotRepeatAfterReEnabling) {
-    Set(u"Delay Time", 150);
-    Set(u"Repeat Rate", 30);
-    ASSERT_NE(Boot(), 0u);
-    Connect();
+    ASSERT_TRUE(BootConnected(150, 30));
     Rx({0xEE});
     Wait(200); // first repeats happen
     Set(u"Enable Keyboard", 0);
@@ -289,21 +280,18 @@ TEST_F(Reader, BytesReceivedDuringConfigurationAreDiscarded) {
     EXPECT_TRUE(Codes().empty());
 }
 
-class ReaderAcrossTheWrap : public DriverTest {
+class ReaderAcrossTheWrap : public Reader {
   protected:
     static emul::DeviceOptions NearWrap() {
         emul::DeviceOptions o;
         o.tickStart = 0xFFFFFFFFu - 700; // wraps during the repeat schedule
         return o;
     }
-    ReaderAcrossTheWrap() : DriverTest(NearWrap()) {}
+    ReaderAcrossTheWrap() : Reader(NearWrap()) {}
 };
 
 TEST_F(ReaderAcrossTheWrap, RepeatScheduleIsUnchangedByTheTickWrap) {
-    Set(u"Delay Time", 500);
-    Set(u"Repeat Rate", 100);
-    ASSERT_NE(Boot(), 0u);
-    Connect();
+    ASSERT_TRUE(BootConnected(500, 100));
     Rx({0xEE});
     Wait(3000);
     auto d = Decodes();

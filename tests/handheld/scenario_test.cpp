@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 
 using handheld::ScnCommand;
 
@@ -148,37 +149,40 @@ TEST(ScenarioParse, CommandShapes) {
     EXPECT_EQ(parseError("Boot"), "unknown command \"Boot\"");
 }
 
-// Errors stop the scenario at their line (blank and comment lines count); what ran before stays.
-TEST(ScenarioRunner, StopsAtTheFirstErrorWithItsLine) {
+// A freshly installed device without its line, which the runner adds as a scenario starts.
+class ScenarioRunner : public ::testing::Test {
+  protected:
+    ScenarioRunner() {
+        handheld::InstallOptions options;
+        options.withPort = false;
+        handheld::install(device, options);
+        runner = std::make_unique<handheld::ScenarioRunner>(device);
+    }
+    bool Play(const std::string &text) { return runner->playText(text, &err); }
+
     emul::Device device;
-    handheld::InstallOptions options;
-    options.withPort = false;
-    handheld::install(device, options);
-    handheld::ScenarioRunner runner(device);
+    std::unique_ptr<handheld::ScenarioRunner> runner;
     handheld::ScnError err;
-    EXPECT_FALSE(runner.playText("dump \"Drivers\\BuiltIn\\Norvel\"\n\n  # note\n"
-                                 "set A B dword 1 junk\ndump A\n",
-                                 &err));
+};
+
+// Errors stop the scenario at their line (blank and comment lines count); what ran before stays.
+TEST_F(ScenarioRunner, StopsAtTheFirstErrorWithItsLine) {
+    EXPECT_FALSE(Play("dump \"Drivers\\BuiltIn\\Norvel\"\n\n  # note\n"
+                      "set A B dword 1 junk\ndump A\n"));
     EXPECT_EQ(err.line, 4);
     EXPECT_EQ(device.journal().lines().size(), 1u);
-    EXPECT_FALSE(runner.playText("boot\ndriver ce300\n", &err));
+    EXPECT_FALSE(Play("boot\ndriver ce300\n"));
     EXPECT_EQ(err.line, 2);
     EXPECT_NE(err.message.find("driver"), std::string::npos);
     // A user-interface command needs a program in the foreground with that control.
-    EXPECT_FALSE(runner.playText("click 1001\n", &err));
+    EXPECT_FALSE(Play("click 1001\n"));
     EXPECT_EQ(err.message, "click: the foreground program has no control 1001");
 }
 
 // Without a `port` command the line is on COM2:; a `port` command before the driver starts
 // replaces it, so COM2: cannot be opened any more.
-TEST(ScenarioRunner, PortCommandReplacesTheDefaultLine) {
-    emul::Device device;
-    handheld::InstallOptions options;
-    options.withPort = false;
-    handheld::install(device, options);
-    handheld::ScenarioRunner runner(device);
-    handheld::ScnError err;
-    ASSERT_TRUE(runner.playText("wait 1\nport \"COM3:\"\nboot\nwait 40\n", &err)) << err.message;
+TEST_F(ScenarioRunner, PortCommandReplacesTheDefaultLine) {
+    ASSERT_TRUE(Play("wait 1\nport \"COM3:\"\nboot\nwait 40\n")) << err.message;
     EXPECT_EQ(device.journal()
                   .grep("\"CreateFileW\",\"name\":\"COM2:\",\"access\":2147483648,"
                         "\"result\":false,\"error\":2")
@@ -186,13 +190,7 @@ TEST(ScenarioRunner, PortCommandReplacesTheDefaultLine) {
               1u);
 }
 
-TEST(ScenarioRunner, PortCommandCannotMoveALineInUse) {
-    emul::Device device;
-    handheld::InstallOptions options;
-    options.withPort = false;
-    handheld::install(device, options);
-    handheld::ScenarioRunner runner(device);
-    handheld::ScnError err;
-    EXPECT_FALSE(runner.playText("boot\nwait 40\nport \"COM3:\"\n", &err));
+TEST_F(ScenarioRunner, PortCommandCannotMoveALineInUse) {
+    EXPECT_FALSE(Play("boot\nwait 40\nport \"COM3:\"\n"));
     EXPECT_EQ(err.line, 3);
 }

@@ -2,8 +2,12 @@
 #include <windows.h>
 
 #include "emul/device.h"
+#include "emul/registry.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -98,6 +102,124 @@ TEST(Kernel, AThreadThatNeverBlocksIsPreempted) {
     EXPECT_EQ(spin.failures, 300 * emul::Kernel::kCallBudget);
     for (HANDLE h : {retrier, watcher, sleeper})
         CloseHandle(h);
+}
+
+// A program that waits for a registry value by reading it again and again, as a client may
+// wait for the driver's "OpenFile", lets the writer run.
+DWORD WINAPI RegistryPoller(LPVOID) {
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Poll", 0, 0, &key) != ERROR_SUCCESS)
+        return 0;
+    DWORD seenAt = 0;
+    for (DWORD polls = 0; polls < 10000000 && !seenAt; ++polls) {
+        DWORD value = 0, size = sizeof(value);
+        if (RegQueryValueExW(key, u"Ready", nullptr, nullptr, reinterpret_cast<BYTE *>(&value),
+                             &size) == ERROR_SUCCESS)
+            seenAt = GetTickCount();
+    }
+    RegCloseKey(key);
+    return seenAt;
+}
+
+TEST(Kernel, AThreadThatPollsTheRegistryIsPreempted) {
+    emul::Device device;
+    device.registry().createKey(u"Poll");
+    HANDLE poller = CreateThread(nullptr, 0, RegistryPoller, nullptr, 0, nullptr);
+    Sleep(20);
+    device.registry().setValue(u"Poll", u"Ready", emul::regDword(1));
+    EXPECT_EQ(WaitForSingleObject(poller, INFINITE), WAIT_OBJECT_0);
+    DWORD seenAt = 0;
+    GetExitCodeThread(poller, &seenAt);
+    EXPECT_EQ(seenAt, 20u);
+    CloseHandle(poller);
+}
+
+// Who runs first when several threads can run again at once: the scheduler takes them in its
+// fixed round-robin order (the order they were created), starting after the thread that let them
+// go, so a run always gives the same interleaving.
+struct Waiter {
+    char name;
+    HANDLE event; // waited on; null: sleep until device time 100 instead
+    std::string *order;
+};
+
+DWORD WINAPI WaitAndLog(LPVOID arg) {
+    auto *w = static_cast<Waiter *>(arg);
+    if (w->event)
+        WaitForSingleObject(w->event, INFINITE);
+    else
+        Sleep(100 - GetTickCount());
+    *w->order += w->name;
+    return 0;
+}
+
+struct Releaser {
+    HANDLE event;
+    std::string *order;
+};
+
+DWORD WINAPI SetAndSleep(LPVOID arg) {
+    auto *r = static_cast<Releaser *>(arg);
+    Sleep(5);
+    SetEvent(r->event);
+    *r->order += 'r';
+    Sleep(5);
+    return 0;
+}
+
+std::string RunWaiters(const char *names, HANDLE event, bool releaserInTheMiddle) {
+    std::string order;
+    std::vector<Waiter> waiters;
+    for (const char *n = names; *n; ++n)
+        waiters.push_back(Waiter{*n, event, &order});
+    std::vector<HANDLE> threads;
+    Releaser releaser{event, &order};
+    for (size_t i = 0; i < waiters.size(); ++i) {
+        if (releaserInTheMiddle && i == waiters.size() / 2)
+            threads.push_back(CreateThread(nullptr, 0, SetAndSleep, &releaser, 0, nullptr));
+        threads.push_back(CreateThread(nullptr, 0, WaitAndLog, &waiters[i], 0, nullptr));
+    }
+    Sleep(1); // every thread is waiting now
+    if (event && !releaserInTheMiddle)
+        SetEvent(event);
+    for (HANDLE h : threads) {
+        WaitForSingleObject(h, INFINITE);
+        CloseHandle(h);
+    }
+    return order;
+}
+
+TEST(Kernel, ThreadsWokenTogetherRunInRoundRobinOrderAfterTheirWaker) {
+    emul::Device device;
+    // One deadline, and one event set by the device's first thread: in creation order.
+    EXPECT_EQ(RunWaiters("abcd", nullptr, false), "abcd");
+    HANDLE manual = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    EXPECT_EQ(RunWaiters("abcd", manual, false), "abcd");
+    // Set by a thread created between b and c: the threads after it run first, then the others.
+    ResetEvent(manual);
+    EXPECT_EQ(RunWaiters("abcd", manual, true), "rcdab");
+    CloseHandle(manual);
+}
+
+TEST(Kernel, AnAutoResetEventReleasesTheNextWaiterInRoundRobinOrder) {
+    emul::Device device;
+    HANDLE e = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    std::string order;
+    Waiter waiters[] = {{'a', e, &order}, {'b', e, &order}, {'c', e, &order}};
+    HANDLE threads[3];
+    for (int i = 0; i < 3; ++i)
+        threads[i] = CreateThread(nullptr, 0, WaitAndLog, &waiters[i], 0, nullptr);
+    Sleep(1);
+    for (const char *expected : {"a", "ab", "abc"}) {
+        SetEvent(e);
+        Sleep(1);
+        EXPECT_EQ(order, expected);
+    }
+    for (HANDLE h : threads) {
+        EXPECT_EQ(WaitForSingleObject(h, 0), WAIT_OBJECT_0);
+        CloseHandle(h);
+    }
+    CloseHandle(e);
 }
 
 DWORD WINAPI Quick(LPVOID arg) {

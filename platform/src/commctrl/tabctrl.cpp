@@ -34,7 +34,7 @@ struct TabData : ControlData {
     DWORD exStyle = 0;
     LRESULT version = 0;
     bool pressed = false;
-    void describe(harness::ControlState &s) const override {
+    void describe(const Window &, harness::ControlState &s) const override {
         std::vector<std::string> v;
         for (const Item &i : items)
             v.push_back(utf8(i.text));

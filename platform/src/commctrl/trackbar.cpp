@@ -20,7 +20,7 @@ struct TrackData : ControlData {
     int min = 0, max = 100, pos = 0;
     int lineSize = 1, pageSize = 20;
     bool dragging = false, paging = false;
-    void describe(harness::ControlState &s) const override {
+    void describe(const Window &, harness::ControlState &s) const override {
         s.pos = pos;
         s.min = min;
         s.max = max;

@@ -25,11 +25,13 @@ constexpr uint32_t kErrorCannotFindClass = 1407;
 constexpr uint32_t kErrorClassExists = 1410;
 constexpr uint32_t kErrorClassHasWindows = 1412;
 
+struct Window;
+
 // Built-in control procedures keep their state behind this.
 struct ControlData {
     virtual ~ControlData() = default;
     // What `show` reports of the control beyond its class, text and visibility.
-    virtual void describe(harness::ControlState &) const {}
+    virtual void describe(const Window &, harness::ControlState &) const {}
 };
 
 struct WndClass {
@@ -58,8 +60,7 @@ struct Window {
     Program *program = nullptr;
     bool destroyed = false;
     bool topmost = false;
-    int check = 0;                        // buttons
-    std::shared_ptr<ControlData> control; // other controls
+    std::shared_ptr<ControlData> control; // the state of a built-in control
     std::vector<MSG> received;            // what a window of no thread was sent or posted
 };
 

@@ -1,5 +1,4 @@
 // The state of a control that `show` journals.
-#include "gwes/controls/controls.h"
 #include "gwes/win_internal.h"
 
 #include "emul/harness.h"
@@ -16,11 +15,8 @@ std::optional<ControlState> controlState(uintptr_t hwnd) {
     s.className = utf8(w->className);
     s.text = utf8(w->text);
     s.visible = isVisibleChain(w);
-    if (const ControlClass *c = controlClass(w->className))
-        if (c->describe)
-            c->describe(*w, s);
     if (w->control)
-        w->control->describe(s);
+        w->control->describe(*w, s);
     return s;
 }
 

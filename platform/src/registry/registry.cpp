@@ -221,8 +221,12 @@ class Hive : public Registry {
     uintptr_t next_ = 0x40000000u; // apart from kernel handles and the predefined roots
 };
 
+// Every registry call starts here, and is a point where a thread that never blocks is preempted,
+// as the calls on a handle are: a thread that polls the registry must not stop the device.
 Hive &hive() {
-    return static_cast<Hive &>(dev().registry());
+    Device &d = dev();
+    d.kernel().preemptionPoint();
+    return static_cast<Hive &>(d.registry());
 }
 
 std::u16string unitsOf(const std::vector<uint8_t> &data) {

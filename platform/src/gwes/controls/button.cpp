@@ -18,26 +18,38 @@ bool isCheckable(const Window *w) {
            t == 6 /* AUTO3STATE */ || t == 4 /* RADIOBUTTON */ || t == BS_AUTORADIOBUTTON;
 }
 
+struct ButtonData : ControlData {
+    int check = BST_UNCHECKED;
+    bool pressed = false;
+    void describe(const Window &w, harness::ControlState &s) const override {
+        if (isCheckable(&w))
+            s.checked = check == BST_CHECKED;
+    }
+};
+
+ButtonData *data(Window *w) {
+    if (!w->control)
+        w->control = std::make_shared<ButtonData>();
+    return static_cast<ButtonData *>(w->control.get());
+}
+
 // What a click does to a button: the automatic kinds change their check, then the parent hears.
 void clickButton(Window *w) {
     int t = buttonType(w);
+    ButtonData *d = data(w);
     if (t == BS_AUTOCHECKBOX)
-        w->check = w->check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
+        d->check = d->check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
     else if (t == 6)
-        w->check = (w->check + 1) % 3;
+        d->check = (d->check + 1) % 3;
     else if (t == BS_AUTORADIOBUTTON && w->parent) {
         for (Window *s : w->parent->children)
             if (s != w && equalsNoCase(s->className, u"Button") &&
                 buttonType(s) == BS_AUTORADIOBUTTON)
-                s->check = BST_UNCHECKED;
-        w->check = BST_CHECKED;
+                data(s)->check = BST_UNCHECKED;
+        d->check = BST_CHECKED;
     }
     notifyParent(w, BN_CLICKED);
 }
-
-struct ButtonData : ControlData {
-    bool pressed = false;
-};
 
 } // namespace
 
@@ -45,38 +57,29 @@ LRESULT CALLBACK buttonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     Window *w = wins().get(h);
     if (!w)
         return 0;
+    ButtonData *d = data(w);
     switch (msg) {
     case BM_GETCHECK:
-        return isCheckable(w) ? w->check : 0;
+        return isCheckable(w) ? d->check : 0;
     case BM_SETCHECK:
         if (isCheckable(w))
-            w->check = int(wp) > BST_INDETERMINATE ? BST_CHECKED : int(wp);
+            d->check = int(wp) > BST_INDETERMINATE ? BST_CHECKED : int(wp);
         return 0;
     case BM_CLICK:
         if (!(w->style & WS_DISABLED))
             clickButton(w);
         return 0;
-    case WM_LBUTTONDOWN: {
-        if (!w->control)
-            w->control = std::make_shared<ButtonData>();
-        static_cast<ButtonData *>(w->control.get())->pressed = true;
+    case WM_LBUTTONDOWN:
+        d->pressed = true;
         return 0;
-    }
-    case WM_LBUTTONUP: {
-        auto *d = static_cast<ButtonData *>(w->control.get());
-        if (d && d->pressed) {
+    case WM_LBUTTONUP:
+        if (d->pressed) {
             d->pressed = false;
             clickButton(w);
         }
         return 0;
     }
-    }
     return defaultProc(w, msg, wp, lp);
-}
-
-void describeButton(const Window &w, harness::ControlState &s) {
-    if (isCheckable(&w))
-        s.checked = w.check == BST_CHECKED;
 }
 
 } // namespace emul

@@ -22,7 +22,7 @@ struct ComboData : ControlData {
     int sel = CB_ERR;
     bool dropped = false;
     int dropHeight = 0; // the list's height when open, as the template gave it
-    void describe(harness::ControlState &s) const override {
+    void describe(const Window &, harness::ControlState &s) const override {
         std::vector<std::string> v;
         for (const Item &i : items)
             v.push_back(utf8(i.text));

@@ -7,23 +7,16 @@ namespace emul {
 
 const std::vector<ControlClass> &controlClasses() {
     static const std::vector<ControlClass> table = {
-        {u"Edit", editProc, nullptr},
-        {u"richink", richInkProc, nullptr}, // spelt as the keyboard driver looks for it
-        {u"Static", staticProc, nullptr},
-        {u"Button", buttonProc, describeButton},
-        {u"ComboBox", comboProc, nullptr},
-        {u"msctls_trackbar32", trackbarProc, nullptr},
-        {u"SysTabControl32", tabProc, nullptr},
-        {u"menu_worker", menuBarProc, nullptr},
+        {u"Edit", editProc},
+        {u"richink", richInkProc}, // spelt as the keyboard driver looks for it
+        {u"Static", staticProc},
+        {u"Button", buttonProc},
+        {u"ComboBox", comboProc},
+        {u"msctls_trackbar32", trackbarProc},
+        {u"SysTabControl32", tabProc},
+        {u"menu_worker", menuBarProc},
     };
     return table;
-}
-
-const ControlClass *controlClass(const std::u16string &className) {
-    for (const ControlClass &c : controlClasses())
-        if (equalsNoCase(c.name, className))
-            return &c;
-    return nullptr;
 }
 
 void registerBuiltinControls(WindowSystem::Impl &ws) {

@@ -6,22 +6,13 @@
 
 namespace emul {
 
-namespace harness {
-struct ControlState;
-}
-
 struct ControlClass {
     const char16_t *name; // the window class, as registered
     WNDPROC proc;
-    // What `show` reports of this kind from the window itself (a button's check) beyond id,
-    // class, text and visibility; may be null. State kept in ControlData describes itself.
-    void (*describe)(const Window &w, harness::ControlState &s);
 };
 
 // Every built-in control, in registration order.
 const std::vector<ControlClass> &controlClasses();
-// The descriptor of a built-in control class (matched without case); null for others.
-const ControlClass *controlClass(const std::u16string &className);
 
 // Tells the parent of a control what happened to it (WM_COMMAND with the control's id).
 inline void notifyParent(Window *w, UINT code) {
@@ -38,6 +29,5 @@ LRESULT CALLBACK trackbarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp); // commct
 LRESULT CALLBACK tabProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);      // commctrl/
 LRESULT CALLBACK menuBarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);  // shell/
 void registerDialogClass(WindowSystem::Impl &ws);                      // gwes/dialog/
-void describeButton(const Window &w, harness::ControlState &s);
 
 } // namespace emul
