@@ -195,7 +195,7 @@ int runCli(int argc, char **argv) {
                          dir.dir.c_str(), dir.dir.c_str());
             return 1;
         }
-        return runRegOnHive(dir.hive(), reg);
+        return runRegOnHive(dir, reg);
     }
     if (*demo)
         return playDemo(screenOut);
