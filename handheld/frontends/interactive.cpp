@@ -21,6 +21,7 @@
 #include "emul/harness.h"
 #include "emul/registry.h"
 #include "emul/serial.h"
+#include "emul/serial_line.h"
 #include "emul/text.h"
 #include "emul/windows_sys.h"
 
@@ -763,12 +764,14 @@ int runInteractive(const InteractiveOptions &options) {
 
     emul::SerialPort &port = device.serial().addPort(u"COM2:", true);
     std::string error;
-    std::string linePath = port.openPty(&error);
-    if (linePath.empty()) {
+    std::string linePath;
+    auto line = emul::openPtyLine(&linePath, &error);
+    if (!line) {
         std::fprintf(stderr, "handheld: no pseudo-terminal for the infrared line: %s\n",
                      error.c_str());
         return 1;
     }
+    port.connect(std::move(line));
     fs::remove(dir.irLine(), ec);
     fs::create_symlink(linePath, dir.irLine(), ec);
     int kbFd = openKeyboardLine(linePath, &error);

@@ -12,6 +12,7 @@
 #include "emul/process.h"
 #include "emul/registry.h"
 #include "emul/serial.h"
+#include "emul/serial_line.h"
 #include "emul/text.h"
 #include "emul/windows_sys.h"
 
@@ -61,18 +62,22 @@ int runLive(const LiveOptions &options) {
     FILE *human = options.journal ? stderr : stdout;
     std::string error;
     if (options.tty.empty()) {
-        std::string path = port.openPty(&error);
-        if (path.empty()) {
+        std::string path;
+        auto line = emul::openPtyLine(&path, &error);
+        if (!line) {
             std::fprintf(stderr, "handheld: no pseudo-terminal for the infrared line: %s\n",
                          error.c_str());
             return 1;
         }
+        port.connect(std::move(line));
         std::fprintf(human, "infrared line: %s\n", path.c_str());
     } else {
-        if (!port.attachTty(options.tty, &error)) {
+        auto line = emul::openTtyLine(options.tty, &error);
+        if (!line) {
             std::fprintf(stderr, "handheld: %s: %s\n", options.tty.c_str(), error.c_str());
             return 1;
         }
+        port.connect(std::move(line));
         std::fprintf(human, "infrared line: %s\n", options.tty.c_str());
     }
     std::fflush(human);
@@ -80,7 +85,7 @@ int runLive(const LiveOptions &options) {
     if (!device.devices().activate(NORVEL_DRIVER_KEY, 0))
         std::fprintf(stderr, "handheld: the keyboard driver did not start\n");
     uint32_t err = 0;
-    emul::Program *notes = device.processes().start(u"notes.exe", u"", &err);
+    std::shared_ptr<emul::Program> notes = device.processes().start(u"notes.exe", u"", &err);
     if (!notes)
         std::fprintf(stderr, "handheld: Notes did not start (error %u)\n", err);
 

@@ -61,8 +61,8 @@ struct ScnRun {
     static Fn sip, tab, click, slide, select, ok, cancel, answer, choose;
     // After a user's action: the command's error, or what the foreground program `p` does about
     // it up to its next wait for input.
-    static bool settle(ScenarioRunner &r, emul::Program *p, const ScnCommand &c, bool ok,
-                       const std::string &why, std::string *error);
+    static bool settle(ScenarioRunner &r, const std::shared_ptr<emul::Program> &p,
+                       const ScnCommand &c, bool ok, const std::string &why, std::string *error);
 };
 
 } // namespace handheld

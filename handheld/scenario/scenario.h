@@ -81,7 +81,7 @@ class ScenarioRunner {
 
     // A program started by `run`, shared with the thread that watches for its exit.
     struct Tracked {
-        emul::Program *program;
+        std::shared_ptr<emul::Program> program;
         std::string name;
         bool reported;
     };

@@ -19,6 +19,7 @@
 #include "emul/text.h"
 #include "emul/windows_sys.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <istream>
@@ -107,6 +108,10 @@ bool ScenarioRunner::exitPending() const {
 void ScenarioRunner::reportExits() {
     for (auto &t : programs_)
         journalExit(dev_.journal(), *t);
+    // A reported program is let go (its watcher holds its own share until it ends).
+    programs_.erase(std::remove_if(programs_.begin(), programs_.end(),
+                                   [](const std::shared_ptr<Tracked> &t) { return t->reported; }),
+                    programs_.end());
 }
 
 void ScenarioRunner::runUntil(std::function<bool()> until, uint64_t deadline) {
@@ -312,7 +317,8 @@ bool ScnRun::run(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
     for (size_t i = 0; i < c.args.size(); ++i)
         cmdLine += (i ? " " : "") + c.args[i];
     uint32_t err = 0;
-    emul::Program *p = r.dev_.processes().start(programFile(c.path), emul::utf16(cmdLine), &err);
+    std::shared_ptr<emul::Program> p =
+        r.dev_.processes().start(programFile(c.path), emul::utf16(cmdLine), &err);
     if (!p) {
         *error = "run: the device cannot start " + quoteInput(c.path) + " (error " +
                  std::to_string(err) + ")";
@@ -326,7 +332,7 @@ bool ScnRun::run(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
     // anything that other threads do afterwards.
     emul::Journal *journal = &r.dev_.journal();
     r.dev_.kernel().spawn("exit of " + c.path, [tracked, journal] {
-        emul::Program *prog = tracked->program;
+        emul::Program *prog = tracked->program.get();
         if (!prog->exited()) // blocking would hand the turn on even when it has exited
             emul::kern().block([prog] { return prog->exited(); }, emul::kNever);
         journalExit(*journal, *tracked);

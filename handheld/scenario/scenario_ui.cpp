@@ -13,8 +13,8 @@
 
 namespace handheld {
 
-bool ScnRun::settle(ScenarioRunner &r, emul::Program *p, const ScnCommand &c, bool ok,
-                    const std::string &why, std::string *error) {
+bool ScnRun::settle(ScenarioRunner &r, const std::shared_ptr<emul::Program> &p, const ScnCommand &c,
+                    bool ok, const std::string &why, std::string *error) {
     if (!ok) {
         *error = c.word + ": " + why;
         return false;
@@ -41,14 +41,14 @@ bool ScnRun::choose(ScenarioRunner &r, const ScnCommand &c, std::string *) {
 
 bool ScnRun::sip(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
     r.line();
-    emul::Program *p = r.dev_.windows().foregroundProgram();
+    auto p = r.dev_.processes().find(r.dev_.windows().foregroundProgram());
     emul::user::setInputPanel(c.yes);
     return settle(r, p, c, true, "", error);
 }
 
 bool ScnRun::tab(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
     r.line();
-    emul::Program *p = r.dev_.windows().foregroundProgram();
+    auto p = r.dev_.processes().find(r.dev_.windows().foregroundProgram());
     std::string why;
     bool ok = emul::user::tapTab(int(c.num), &why);
     return settle(r, p, c, ok, why, error);
@@ -56,7 +56,7 @@ bool ScnRun::tab(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
 
 bool ScnRun::click(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
     r.line();
-    emul::Program *p = r.dev_.windows().foregroundProgram();
+    auto p = r.dev_.processes().find(r.dev_.windows().foregroundProgram());
     std::string why;
     bool ok = emul::user::click(int(c.num), &why);
     return settle(r, p, c, ok, why, error);
@@ -64,7 +64,7 @@ bool ScnRun::click(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
 
 bool ScnRun::slide(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
     r.line();
-    emul::Program *p = r.dev_.windows().foregroundProgram();
+    auto p = r.dev_.processes().find(r.dev_.windows().foregroundProgram());
     std::string why;
     bool ok = emul::user::slide(int(c.num), int(c.num2), &why);
     return settle(r, p, c, ok, why, error);
@@ -72,7 +72,7 @@ bool ScnRun::slide(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
 
 bool ScnRun::select(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
     r.line();
-    emul::Program *p = r.dev_.windows().foregroundProgram();
+    auto p = r.dev_.processes().find(r.dev_.windows().foregroundProgram());
     std::string why;
     bool ok = emul::user::select(int(c.num), emul::utf16(c.text), &why);
     return settle(r, p, c, ok, why, error);
@@ -80,7 +80,7 @@ bool ScnRun::select(ScenarioRunner &r, const ScnCommand &c, std::string *error) 
 
 bool ScnRun::ok(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
     r.line();
-    emul::Program *p = r.dev_.windows().foregroundProgram();
+    auto p = r.dev_.processes().find(r.dev_.windows().foregroundProgram());
     std::string why;
     bool ok = emul::user::pressOk(&why);
     return settle(r, p, c, ok, why, error);
@@ -88,7 +88,7 @@ bool ScnRun::ok(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
 
 bool ScnRun::cancel(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
     r.line();
-    emul::Program *p = r.dev_.windows().foregroundProgram();
+    auto p = r.dev_.processes().find(r.dev_.windows().foregroundProgram());
     std::string why;
     bool ok = emul::user::pressCancel(&why);
     return settle(r, p, c, ok, why, error);

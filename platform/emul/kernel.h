@@ -42,9 +42,6 @@ struct Thread : std::enable_shared_from_this<Thread> {
     // Set by platform subsystems: a program thread blocked waiting for input.
     bool waitingForInput = false;
     Program *program = nullptr; // the process this thread belongs to; null: the platform's own
-    // Set by the window system for a thread it refers to by pointer (windows, a message
-    // queue): the record then stays for the life of the device.
-    bool keepRecord = false;
     // Preemption: platform calls made since device time last moved (see Kernel).
     uint32_t calls = 0;
     uint64_t callsSince = 0;
@@ -80,7 +77,10 @@ class Kernel {
     // Forced stop: the thread unwinds at its next scheduling point (TerminateThread).
     void kill(Thread *t, uint32_t exitCode);
     std::vector<Thread *> threads() const; // the threads that have not ended
-    size_t hostThreads() const;            // host threads not yet joined (for tests)
+    // How many threads have ended so far: lets a subsystem that refers to threads see cheaply
+    // that it has records of ended ones to let go of.
+    uint64_t endedThreads() const { return endedCount_; }
+    size_t hostThreads() const; // host threads not yet joined (for tests)
 
     // A preemption point, called on entry to platform calls. A real device preempts a thread
     // that never blocks; here a thread (other than the device's first) that makes kCallBudget
@@ -136,8 +136,8 @@ class Kernel {
     std::chrono::steady_clock::time_point lastPoll_;
     void reap();                                   // joins the host threads of ended threads
     std::vector<std::shared_ptr<Thread>> threads_; // scheduling order; ended threads leave it
-    std::vector<std::shared_ptr<Thread>> kept_;    // ended, but keepRecord
-    std::vector<std::thread> ended_;               // host threads to join
+    uint64_t endedCount_ = 0;
+    std::vector<std::thread> ended_; // host threads to join
     bool scheduling_ = false;
     Thread *current_ = nullptr;
     uint32_t nextId_ = 1;

@@ -25,25 +25,30 @@ struct Program {
 
 class Processes {
   public:
-    // Returns the program, or null with *error set.
-    Program *start(const std::u16string &nameOrPath, const std::u16string &cmdLine,
-                   uint32_t *error);
+    // Returns the program, or null with *error set. The device keeps a program only while it
+    // runs: an ended one lives on only while someone holds it (a process handle, the caller).
+    std::shared_ptr<Program> start(const std::u16string &nameOrPath, const std::u16string &cmdLine,
+                                   uint32_t *error);
     // Built-in programs of the platform, found by file name without case ("notes.exe").
     using BuiltinMain = std::function<int(const std::u16string &cmdLine)>;
     void registerBuiltin(const std::u16string &exeName, BuiltinMain main);
     bool hasProgram(const std::u16string &nameOrPath) const;
-    const std::vector<std::unique_ptr<Program>> &programs() const { return programs_; }
+    // The device's hold on a program it still keeps (null for none).
+    std::shared_ptr<Program> find(const Program *program) const;
+    // The programs that have not ended (or whose threads have not all ended yet).
+    const std::vector<std::shared_ptr<Program>> &programs() const { return programs_; }
 
   private:
+    void reap(); // lets go of the programs whose threads have all ended
     const BuiltinMain *builtin(const std::u16string &nameOrPath, std::u16string *exeName) const;
 
     std::vector<std::pair<std::u16string, BuiltinMain>> builtins_;
-    std::vector<std::unique_ptr<Program>> programs_;
+    std::vector<std::shared_ptr<Program>> programs_;
     uint32_t nextId_ = 1;
 };
 
 // A process handle (waitable: signalled once the program has exited) in the device's handle
 // table, as CreateProcessW returns it.
-void *newProcessHandle(Program *program);
+void *newProcessHandle(std::shared_ptr<Program> program);
 
 } // namespace emul

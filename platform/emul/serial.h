@@ -1,8 +1,8 @@
 // Serial (COM) ports of the device and the lines behind them.
 //
 // A port's receive buffer holds bytes stamped with their arrival time; ReadFile applies the
-// COMMTIMEOUTS rules on device time. A scripted line puts bytes at given device times; a host
-// line feeds bytes from a pseudo-terminal or tty through a host reader thread.
+// COMMTIMEOUTS rules on device time. The port's scripted wire puts bytes at given device times;
+// a connected line (emul/serial_line.h: a host pseudo-terminal or tty) adds what its peer sends.
 //
 // Choices of this emulation where the platform leaves room:
 // - One open with GENERIC_READ or GENERIC_WRITE access at a time; a second such open fails with
@@ -15,8 +15,10 @@
 //   0/0), so a read on an unconfigured silent port still ends.
 // - The interval time-out starts when the read has its first byte (at the read's start for
 //   bytes that were already buffered) and restarts with every byte that arrives.
-// - Writes are transmitted at once: the bytes are kept in State::transmitted and go to the host
-//   line, if there is one.
+// - Writes are transmitted at once: the bytes are kept in State::transmitted and go to the
+//   connected line, if there is one.
+// - GetCommModemStatus reports CTS, DSR and carrier detect on while the connected line has a peer
+//   (always for the scripted wire alone) and all off while it has none.
 #pragma once
 
 #include <windows.h>
@@ -31,7 +33,7 @@
 namespace emul {
 
 class SerialPort;
-class HostLine;
+class SerialLine;
 struct FileObject;
 struct SerialFile;
 
@@ -74,13 +76,12 @@ class SerialPort {
     // Bytes in the receive buffer at the current device time.
     size_t received();
 
-    // Host line: serve this port from a pseudo-terminal master or a tty (path); returns false
-    // with a message when it cannot be opened. `openPty` creates a pseudo-terminal and returns
-    // the path of its slave side ("" on failure). Needs a current device; the host reader
-    // thread stops when the line is replaced, detached, or the port is destroyed.
-    std::string openPty(std::string *error = nullptr);
-    bool attachTty(const std::string &path, std::string *error);
-    void detachHost();
+    // Wires the port to `line` (replacing the one before; null: the scripted wire alone). The
+    // device's host wait watches the line's descriptor from then on. Needs a current device.
+    void connect(std::unique_ptr<SerialLine> line);
+    void disconnect();
+    // A peer is on the line (the scripted wire alone always has one).
+    bool carrier() const;
 
     // Called after each comm call on a handle of the port, whatever its outcome (name of the
     // call); tests use it to make bytes arrive in the middle of the set-up.
@@ -118,7 +119,8 @@ class SerialPort {
     uint64_t nextArrival() const;
     void startReceiving();
     void stopReceiving();
-    void attachHost(std::unique_ptr<HostLine> line);
+    void watchLine();   // registers the line's current descriptor with the host wait
+    void serviceLine(); // the descriptor is ready
 
     std::u16string name_;
     bool offers9600_;
@@ -128,8 +130,8 @@ class SerialPort {
     SerialFile *owner_ = nullptr;
     std::vector<SerialFile *> files_;
     uint32_t abortCount_ = 0; // PURGE_RXABORT ends the reads in progress
-    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
-    std::unique_ptr<HostLine> host_;
+    std::unique_ptr<SerialLine> connected_;
+    int watchedFd_ = -1;
 };
 
 } // namespace emul

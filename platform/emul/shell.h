@@ -15,11 +15,7 @@ class Processes;
 
 class Shell {
   public:
-    struct Launch {
-        std::u16string file, params;
-    };
-    std::vector<Launch> launches; // what ShellExecuteEx started, in order
-    bool sipOn = false;           // the soft input panel is shown
+    bool sipOn = false; // the soft input panel is shown
 
     // The user's part in modal boxes. A scenario queues its answers (`answer`, `choose`); an
     // interactive front end may ask its user instead. With neither, a message box takes its

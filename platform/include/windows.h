@@ -433,6 +433,10 @@ typedef struct _COMSTAT {
 #define CE_RXPARITY 0x0004
 #define CE_FRAME 0x0008
 #define CE_BREAK 0x0010
+#define MS_CTS_ON 0x0010
+#define MS_DSR_ON 0x0020
+#define MS_RING_ON 0x0040
+#define MS_RLSD_ON 0x0080
 CEAPI BOOL GetCommProperties(HANDLE hFile, LPCOMMPROP lpCommProp);
 CEAPI BOOL GetCommState(HANDLE hFile, LPDCB lpDCB);
 CEAPI BOOL SetCommState(HANDLE hFile, LPDCB lpDCB);
@@ -443,6 +447,7 @@ CEAPI BOOL GetCommMask(HANDLE hFile, LPDWORD lpEvtMask);
 CEAPI BOOL ClearCommError(HANDLE hFile, LPDWORD lpErrors, LPCOMSTAT lpStat);
 CEAPI BOOL PurgeComm(HANDLE hFile, DWORD dwFlags);
 CEAPI BOOL EscapeCommFunction(HANDLE hFile, DWORD dwFunc);
+CEAPI BOOL GetCommModemStatus(HANDLE hFile, LPDWORD lpModemStat);
 CEAPI BOOL SetupComm(HANDLE hFile, DWORD dwInQueue, DWORD dwOutQueue);
 
 /* ---- registry ---- */

@@ -66,14 +66,19 @@ TEST_F(LayersTest, BreakWithoutItsMakeDoesNothing) {
 }
 
 TEST_F(LayersTest, GraveAccentIgnoresEveryModifierAndLayer) {
-    kd.ctrlDown = kd.altDown = kd.fnDown = kd.cmdDown = kd.symbolDown = kd.numLock = 1;
+    Make(34);
+    Make(24); // NumLock on
+    Break(24);
+    for (int layer : {26, 35, 8, 79}) // Ctrl, Alt, Cmd, Symbol, with Fn still held
+        Make(layer);
+    Take();
     Make(15);
     Break(15);
     EXPECT_CALLS(Press(192) + Release(192));
 }
 
 TEST_F(LayersTest, CmdLettersFollowShiftAndCapsLockAndRepeat) {
-    kd.cmdDown = 1;
+    Make(8); // Cmd
     const struct {
         DWORD shift, caps;
         int ch;
@@ -95,7 +100,7 @@ TEST_F(LayersTest, CmdLettersFollowShiftAndCapsLockAndRepeat) {
 }
 
 TEST_F(LayersTest, CmdEmitsNothingWithOtherLayersOrOnKeysWithoutCmdCharacter) {
-    kd.cmdDown = 1;
+    Make(8); // Cmd
     for (DWORD *other : {&kd.ctrlDown, &kd.altDown, &kd.fnDown, &kd.symbolDown}) {
         *other = 1;
         Make(3);
@@ -111,21 +116,23 @@ TEST_F(LayersTest, CmdEmitsNothingWithOtherLayersOrOnKeysWithoutCmdCharacter) {
 
 TEST_F(LayersTest, CmdDigitStartsItsProgramOnlyFreshAndWithoutShift) {
     SetString(u"Fn-1", u"\\My Documents\\list.txt");
-    kd.cmdDown = 1;
+    Make(8); // Cmd
     Make(93);
     EXPECT_CALLS(Launch("\\My Documents\\list.txt"));
     Repeat(93);
     EXPECT_CALLS(None());
-    kd.shiftDown = 1;
+    Make(88); // Shift
+    Take();
     Make(93);
     EXPECT_CALLS(None());
-    kd.shiftDown = 0;
+    Break(88);
+    Take();
     Make(54); // digit 0, nothing assigned: the launch finds nothing but still reports activity
     EXPECT_CALLS(Notify());
 }
 
 TEST_F(LayersTest, SymbolMixedCaseAndShiftChosenPairs) {
-    kd.symbolDown = 1;
+    Make(79); // Symbol
     Make(4);
     kd.capsLock = 1;
     Make(4); // Caps Lock plays no part in a Shift-chosen pair
@@ -147,7 +154,7 @@ TEST_F(LayersTest, SymbolMixedCaseAndShiftChosenPairs) {
 }
 
 TEST_F(LayersTest, SymbolNeedsCtrlAltAndFnUp) {
-    kd.symbolDown = 1;
+    Make(79); // Symbol
     for (DWORD *other : {&kd.ctrlDown, &kd.altDown, &kd.fnDown}) {
         *other = 1;
         Make(17);
@@ -161,7 +168,7 @@ TEST_F(LayersTest, SymbolNeedsCtrlAltAndFnUp) {
 }
 
 TEST_F(LayersTest, OlderBuildsGiveFewerSymbolCharacters) {
-    kd.symbolDown = 1;
+    Make(79); // Symbol
     const struct {
         int make;
         DWORD shift;
@@ -191,11 +198,15 @@ TEST_F(LayersTest, NumLockOverlayWinsOverEveryModifier) {
     EXPECT_CALLS(None());
     EXPECT_EQ(kd.numLock, 1u);
 
-    kd.ctrlDown = kd.altDown = kd.cmdDown = 1;
+    for (int layer : {26, 35, 8}) // Ctrl, Alt, Cmd
+        Make(layer);
+    Take();
     Make(60);
     Repeat(60);
     EXPECT_CALLS(Char(52) + Char(52));
-    kd.ctrlDown = kd.altDown = kd.cmdDown = 0;
+    for (int layer : {26, 35, 8})
+        Break(layer);
+    Take();
     Break(60); // U keeps its release back under the overlay
     EXPECT_CALLS(None());
     EXPECT_EQ(kd.lettersDown, 0u);
@@ -215,15 +226,21 @@ TEST_F(LayersTest, NumLockOverlayWinsOverEveryModifier) {
 }
 
 TEST_F(LayersTest, OverlayKeyReleasesOnceTheOverlayIsOff) {
-    kd.numLock = 1;
+    Make(34); // Fn with Caps Lock: NumLock on
+    Make(24);
+    Break(24);
+    Break(34);
     Make(68); // J gives 1
-    kd.numLock = 0;
+    Make(34); // and NumLock off again
+    Make(24);
+    Break(24);
+    Break(34);
     Break(68);
     EXPECT_CALLS(Char(49) + Release(74));
 }
 
 TEST_F(LayersTest, FnWithEqualsPressesF7OnlyInOlderBuilds) {
-    kd.fnDown = 1;
+    Make(34); // Fn
     Make(49);
     Repeat(49);
     Break(49);
@@ -262,7 +279,7 @@ TEST_F(LayersTest, CapsLockTogglesOnRepeatsAndItsBreakRepeats) {
     Key(24 + 128, 0); // the one break that acts again when repeated
     EXPECT_CALLS(Release(20) + Release(20));
 
-    kd.fnDown = 1;
+    Make(34); // Fn
     Repeat(24);
     Repeat(24);
     Repeat(24);
@@ -270,7 +287,8 @@ TEST_F(LayersTest, CapsLockTogglesOnRepeatsAndItsBreakRepeats) {
     EXPECT_CALLS(None());
     EXPECT_EQ(kd.numLock, 1u);
 
-    kd.ctrlDown = 1; // Fn with Ctrl is no overlay switch
+    Make(26); // Fn with Ctrl is no overlay switch
+    Take();
     Make(24);
     EXPECT_CALLS(Press(20));
     EXPECT_EQ(kd.capsLock, 1u);

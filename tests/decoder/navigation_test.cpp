@@ -31,7 +31,7 @@ TEST_F(NavigationTest, FnTurnsTabIntoEscapeButTheReleaseFollowsTheBreakState) {
     Break(25);
     EXPECT_CALLS(Release(9));
 
-    kd.cmdDown = 1;
+    Make(8); // Cmd
     Make(25);
     Break(25);
     EXPECT_CALLS(None());
@@ -60,8 +60,10 @@ TEST_F(NavigationTest, InkControlGetsTabEnterUpAndDownDirectly) {
     EXPECT_CALLS({"PostKeybdMessage ink 38 1610612864 [] []"}); // 0x60000080, no character
     Break(73);
     EXPECT_CALLS(Release(38));
-    kd.shiftDown = kd.ctrlDown = 0;
-    kd.altDown = 1;
+    Break(88);
+    Break(26);
+    Make(35); // Alt
+    Take();
     Make(82);
     EXPECT_CALLS({"PostKeybdMessage ink 40 268435584 [] []"}); // 0x10000080
 }
@@ -77,7 +79,9 @@ TEST_F(NavigationTest, WithoutInkControlTheKeysAreInjected) {
     Break(73);
     Make(65);
     EXPECT_CALLS(Press(38) + Release(38));
-    kd.ctrlDown = kd.shiftDown = 0;
+    Break(26);
+    Break(88);
+    Take();
     Make(65);
     Break(65);
     EXPECT_CALLS(Press(13) + Release(13));
@@ -173,15 +177,16 @@ TEST_F(NavigationTest, FnArrowsPageAndJumpAndArrowsTakeModifiersAlong) {
     Break(82);
     Break(81);
     EXPECT_CALLS(Release(40) + Release(37));
-    kd.altDown = 1;
+    Make(35); // Alt
+    Take();
     Make(83);
     Break(83);
     EXPECT_CALLS(Press(39) + Release(39));
-    kd.fnDown = 1; // Fn with Alt: no page keys, and no plain arrows either
+    Make(34); // Fn with Alt: no page keys, and no plain arrows either
     Make(73);
     Make(81);
-    kd.fnDown = 0;
-    kd.symbolDown = 1;
+    Break(34);
+    Make(79); // Symbol
     Make(82);
     Make(83);
     EXPECT_CALLS(None());
@@ -238,11 +243,11 @@ TEST_F(NavigationTest, PowerKeyClearsTheOtherHeldModifiersForGood) {
 }
 
 TEST_F(NavigationTest, DeleteOnlyPlain) {
-    kd.fnDown = 1;
+    Make(34);
     Make(80);
     Break(80);
     EXPECT_CALLS(None());
-    kd.fnDown = 0;
+    Break(34);
     Make(80);
     Break(80);
     EXPECT_CALLS(Press(46) + Release(46));
@@ -250,13 +255,15 @@ TEST_F(NavigationTest, DeleteOnlyPlain) {
 
 TEST_F(NavigationTest, PenTapKeyTapsTheTopLeftCorner) {
     const Calls down{"mouse_event 32770 5 5 0 0"}, up{"mouse_event 32772 5 5 0 0"};
-    kd.shiftDown = 1; // Shift is no layer
+    Make(88); // Shift is no layer
+    Take();
     Make(55);
     Repeat(55);
     Break(55);
     EXPECT_CALLS(down + up);
-    kd.shiftDown = 0;
-    kd.ctrlDown = 1;
+    Break(88);
+    Make(26); // Ctrl
+    Take();
     Make(55);
     Break(55);
     EXPECT_CALLS(None());
@@ -266,13 +273,13 @@ TEST_F(NavigationTest, PenTapKeyTapsTheTopLeftCorner) {
 TEST_F(NavigationTest, PenTapReleasedUnderALayerStillLiftsThePen) {
     const Calls down{"mouse_event 32770 5 5 0 0"}, up{"mouse_event 32772 5 5 0 0"};
     Make(55);
-    kd.fnDown = 1;
+    Make(34);
     Break(55);
     EXPECT_CALLS(down + up);
     EXPECT_EQ(kd.penDown, 0u);
 
     // A second fresh make while the pen is down makes no second pen-down.
-    kd.fnDown = 0;
+    Break(34);
     Make(55);
     Make(55);
     Break(55);
@@ -293,15 +300,16 @@ TEST_F(NavigationTest, ApplicationKeysLaunchOnFreshPressesOnly) {
                  ByBuild(Launch("poutlook.exe", " calendar"), Launch("poutlook.exe", " calendar"),
                          Launch("calendar.exe")) +
                  Launch("tasks.exe"));
-    kd.fnDown = 1;
+    Make(34);
     Make(51);
     Make(59);
     Make(66);
     Make(74); // the fourth key with Fn shows the desktop
     EXPECT_CALLS(Launch("Notes.exe") + Launch("pword.exe") + Launch("pxl.exe") +
                  Calls{"SetForegroundWindow DesktopExplorerWindow"} + Notify());
-    kd.fnDown = 0;
-    kd.ctrlDown = 1;
+    Break(34);
+    Make(26); // Ctrl
+    Take();
     Make(51);
     EXPECT_CALLS(None());
     EXPECT_EQ(kd.keysDown, 0u);

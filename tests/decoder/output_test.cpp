@@ -93,7 +93,7 @@ TEST_F(NotificationTest, WithoutBacklightEventKeysStillGoOut) {
     CloseHandle(kd.backlightEvent);
     kd.backlightEvent = NULL;
     Make(17);
-    kd.symbolDown = 1;
+    Make(79); // Symbol
     Make(11);
     LaunchHotKey(&kd, 2);
     LaunchUserProgram(&kd, 1);
@@ -111,7 +111,7 @@ TEST_F(NotificationTest, BacklightEventIsSetByKeyEventsButNotByDirectCalls) {
     EXPECT_EQ(WaitForSingleObject(kd.backlightEvent, 0), DWORD(WAIT_TIMEOUT));
     Make(17);
     EXPECT_EQ(WaitForSingleObject(kd.backlightEvent, 0), WAIT_OBJECT_0);
-    kd.cmdDown = 1;
+    Make(8); // Cmd
     Make(17);
     // The CE 4.00 build's characters stay silent.
     EXPECT_EQ(WaitForSingleObject(kd.backlightEvent, 0),

@@ -2,6 +2,8 @@
 // as its inverted code. The limits are generous; nothing here measures time.
 #include "support/driver_fixture.h"
 
+#include "emul/serial_line.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -21,9 +23,11 @@ class RealTime : public DriverTest {
 
 TEST_F(RealTime, ByteWrittenToAPseudoTerminalReachesTheDecoderInverted) {
     std::string error;
-    std::string slave = Line().openPty(&error);
-    if (slave.empty())
+    std::string slave;
+    auto line = emul::openPtyLine(&slave, &error);
+    if (!line)
         GTEST_SKIP() << "no pseudo-terminal on this host: " << error;
+    Line().connect(std::move(line));
     int fd = open(slave.c_str(), O_WRONLY | O_NOCTTY);
     ASSERT_GE(fd, 0);
     ASSERT_NE(Boot(), 0u);

@@ -262,7 +262,7 @@ TEST_F(DeviceManager, KbloaderActivatesTheDriverAndExitsWithZero) {
             reg().deleteKey(kNorvel);
         device.journal().clear();
         uint32_t error = 0;
-        emul::Program *p = device.processes().start(u"kbloader", u"", &error);
+        std::shared_ptr<emul::Program> p = device.processes().start(u"kbloader", u"", &error);
         ASSERT_NE(p, nullptr) << error;
         EXPECT_EQ(p->name, u"kbloader.exe");
         HANDLE process = emul::newProcessHandle(p);

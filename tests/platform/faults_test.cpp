@@ -57,9 +57,9 @@ TEST(ProgramFault, AFaultingProgramEndsWithTheExceptionCode) {
     handheld::install(device);
     device.files().linkFile(u"\\Windows\\fault.exe", handheld::moduleDir() + "/fault_prog.so");
     uint32_t error = 0;
-    emul::Program *null = device.processes().start(u"fault.exe", u"null", &error);
-    emul::Program *div = device.processes().start(u"fault.exe", u"div", &error);
-    emul::Program *fine = device.processes().start(u"fault.exe", u"", &error);
+    std::shared_ptr<emul::Program> null = device.processes().start(u"fault.exe", u"null", &error);
+    std::shared_ptr<emul::Program> div = device.processes().start(u"fault.exe", u"div", &error);
+    std::shared_ptr<emul::Program> fine = device.processes().start(u"fault.exe", u"", &error);
     ASSERT_TRUE(null && div && fine);
     Sleep(10);
     ASSERT_TRUE(null->exited() && div->exited() && fine->exited());

@@ -1,13 +1,19 @@
 // Serial ports: read time-outs in device time, the receive buffer, opening rules, the comm
-// configuration calls and their journal lines, and one pseudo-terminal in real time.
+// configuration calls and their journal lines, and host pseudo-terminals in real time: one the
+// device makes, and another program's that goes away and comes back.
 #include <windows.h>
 
 #include "emul/device.h"
 #include "emul/serial.h"
+#include "emul/serial_line.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -441,9 +447,11 @@ TEST(SerialPty, ByteWrittenToTheSlaveIsRead) {
     emul::Device device(o);
     emul::SerialPort &port = device.serial().addPort(u"COM2:");
     std::string error;
-    std::string slave = port.openPty(&error);
-    if (slave.empty())
+    std::string slave;
+    auto line = emul::openPtyLine(&slave, &error);
+    if (!line)
         GTEST_SKIP() << "no pseudo-terminal on this host: " << error;
+    port.connect(std::move(line));
     HANDLE h = openCom();
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     setTimeouts(h, 0, 0, 10000); // generous: the byte should come within milliseconds
@@ -458,6 +466,111 @@ TEST(SerialPty, ByteWrittenToTheSlaveIsRead) {
     EXPECT_LT(r.at - start, 10000u);
     ::close(fd);
     CloseHandle(h);
+}
+
+// Another program's pseudo-terminal: the master is the peer, the slave is what the device opens
+// by name. The slave is put in raw mode and held open here, so bytes written before the device
+// opens it wait for it unchanged.
+struct PeerPty {
+    int master = -1, slave = -1;
+    std::string path;
+    bool open() {
+        master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0 || !ptsname(master))
+            return false;
+        path = ptsname(master);
+        slave = ::open(path.c_str(), O_RDWR | O_NOCTTY);
+        termios tio;
+        if (slave < 0 || tcgetattr(slave, &tio) != 0)
+            return false;
+        cfmakeraw(&tio);
+        return tcsetattr(slave, TCSANOW, &tio) == 0;
+    }
+    void hangUp() {
+        for (int *fd : {&slave, &master})
+            if (*fd >= 0)
+                ::close(*fd);
+        slave = master = -1;
+    }
+    ~PeerPty() { hangUp(); }
+};
+
+// The device opens the line through a link, as a user names a stable device path; the test
+// points the link at another peer's pseudo-terminal.
+void pointLink(const std::string &link, const std::string &target) {
+    std::string tmp = link + ".new";
+    ::unlink(tmp.c_str());
+    ASSERT_EQ(::symlink(target.c_str(), tmp.c_str()), 0);
+    ASSERT_EQ(::rename(tmp.c_str(), link.c_str()), 0);
+}
+
+DWORD modemStatus(HANDLE h) {
+    DWORD s = kSentinel;
+    EXPECT_TRUE(GetCommModemStatus(h, &s));
+    return s;
+}
+
+TEST(SerialPty, ATtyWhosePeerGoesAwayTimesOutWithoutCarrierAndComesBackWithTheNextPeer) {
+    emul::DeviceOptions o;
+    o.realTime = true;
+    emul::Device device(o);
+    emul::SerialPort &port = device.serial().addPort(u"COM2:");
+    PeerPty first;
+    if (!first.open())
+        GTEST_SKIP() << "no pseudo-terminal on this host";
+    char dir[] = "/tmp/serial_testXXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string link = std::string(dir) + "/line";
+    pointLink(link, first.path);
+    std::string error;
+    auto line = emul::openTtyLine(link, &error);
+    ASSERT_TRUE(line) << error;
+    port.connect(std::move(line));
+    HANDLE h = openCom(u"COM2:", GENERIC_READ | GENERIC_WRITE);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+
+    // Interval and multiplier MAXDWORD: a read returns with the first byte, or after 10 s.
+    setTimeouts(h, MAXDWORD, MAXDWORD, 10000);
+    const uint8_t byte = 0x5A;
+    ASSERT_EQ(::write(first.master, &byte, 1), 1);
+    Read back = readCom(h, 1);
+    EXPECT_EQ(back.bytes, std::vector<uint8_t>{0x5A});
+    EXPECT_EQ(modemStatus(h) & MS_RLSD_ON, DWORD(MS_RLSD_ON));
+
+    // The peer goes away: nothing arrives, the read times out, the carrier is off.
+    first.hangUp();
+    setTimeouts(h, 0, 0, 100);
+    Read silent = readCom(h, 1);
+    EXPECT_TRUE(silent.ok);
+    EXPECT_TRUE(silent.bytes.empty());
+    EXPECT_EQ(modemStatus(h), 0u);
+    const uint8_t lost = 0x01;
+    DWORD put = 0;
+    EXPECT_TRUE(WriteFile(h, &lost, 1, &put, nullptr)); // sent into the void, as on a cable
+    EXPECT_EQ(put, 1u);
+
+    // A new peer behind the same name: the device finds it and hears it.
+    PeerPty second;
+    ASSERT_TRUE(second.open());
+    pointLink(link, second.path);
+    const uint8_t again = 0xA5;
+    ASSERT_EQ(::write(second.master, &again, 1), 1);
+    setTimeouts(h, MAXDWORD, MAXDWORD, 10000);
+    Read heard = readCom(h, 1);
+    EXPECT_EQ(heard.bytes, std::vector<uint8_t>{0xA5});
+    EXPECT_EQ(modemStatus(h) & MS_RLSD_ON, DWORD(MS_RLSD_ON));
+    const uint8_t reply = 0x33;
+    EXPECT_TRUE(WriteFile(h, &reply, 1, &put, nullptr));
+    uint8_t got = 0;
+    pollfd p{second.master, POLLIN, 0};
+    ASSERT_EQ(poll(&p, 1, 10000), 1);
+    ASSERT_EQ(::read(second.master, &got, 1), 1);
+    EXPECT_EQ(got, 0x33);
+
+    CloseHandle(h);
+    port.disconnect();
+    ::unlink(link.c_str());
+    ::rmdir(dir);
 }
 
 } // namespace

@@ -4,8 +4,8 @@
 
 #include "emul/fileobj.h"
 #include "emul/journal.h"
+#include "emul/serial_line.h"
 #include "emul/text.h"
-#include "host/host_line.h"
 
 #include <algorithm>
 #include <cstring>
@@ -208,8 +208,8 @@ bool SerialFile::write(const void *buf, uint32_t n, uint32_t *put, uint32_t *err
     const uint8_t *bytes = static_cast<const uint8_t *>(buf);
     auto &sent = port->state_.transmitted;
     sent.insert(sent.end(), bytes, bytes + n);
-    if (port->host_)
-        port->host_->write(bytes, n);
+    if (port->connected_)
+        port->connected_->transmit(bytes, n);
     *put = n;
     return true;
 }
@@ -224,8 +224,7 @@ SerialPort::SerialPort(std::u16string name, bool offers9600)
 }
 
 SerialPort::~SerialPort() {
-    detachHost();
-    alive_.reset();
+    disconnect();
     for (SerialFile *f : files_)
         f->port = nullptr;
 }
@@ -297,53 +296,44 @@ std::shared_ptr<FileObject> SerialPort::openFile(uint32_t access, uint32_t *erro
     return f;
 }
 
-// The kernel's host wait watches the line; what it reads arrives on the port at the device
-// time at which the device hears it. A line that has hung up is heard no more.
-void SerialPort::attachHost(std::unique_ptr<HostLine> line) {
-    host_ = std::move(line);
-    HostLine *h = host_.get();
-    kern().watch(h->fd(), [this, h](short) {
-        std::vector<uint8_t> bytes;
-        bool open = h->read(&bytes);
-        if (!bytes.empty())
-            arriveNow(bytes);
-        if (!open)
-            kern().unwatch(h->fd());
-    });
-}
-
-void SerialPort::detachHost() {
-    if (!host_)
+// The kernel's host wait watches the line; what it hears arrives on the port at the device time
+// at which the device hears it.
+void SerialPort::connect(std::unique_ptr<SerialLine> line) {
+    if (watchedFd_ >= 0)
+        if (Device *d = Device::currentOrNull())
+            d->kernel().unwatch(watchedFd_);
+    watchedFd_ = -1;
+    connected_ = std::move(line);
+    if (!connected_)
         return;
-    if (Device *d = Device::currentOrNull())
-        d->kernel().unwatch(host_->fd());
-    host_.reset();
+    connected_->attached(*this);
+    watchLine();
 }
 
-std::string SerialPort::openPty(std::string *error) {
-    detachHost();
-    std::string path, message;
-    auto line = HostLine::openPty(&path, &message);
-    if (!line) {
-        if (error)
-            *error = message;
-        return "";
-    }
-    attachHost(std::move(line));
-    return path;
+void SerialPort::disconnect() {
+    connect(nullptr);
 }
 
-bool SerialPort::attachTty(const std::string &path, std::string *error) {
-    detachHost();
-    std::string message;
-    auto line = HostLine::openTty(path, &message);
-    if (!line) {
-        if (error)
-            *error = message;
-        return false;
+bool SerialPort::carrier() const {
+    return !connected_ || connected_->carrier();
+}
+
+void SerialPort::watchLine() {
+    watchedFd_ = connected_->waitFd();
+    if (watchedFd_ >= 0)
+        kern().watch(watchedFd_, [this](short) { serviceLine(); });
+}
+
+void SerialPort::serviceLine() {
+    std::vector<uint8_t> bytes;
+    connected_->service(&bytes);
+    if (!bytes.empty())
+        arriveNow(bytes);
+    // A line that hung up waits for its peer on another descriptor, and back.
+    if (connected_->waitFd() != watchedFd_) {
+        kern().unwatch(watchedFd_);
+        watchLine();
     }
-    attachHost(std::move(line));
-    return true;
 }
 
 // ---- the hub ----
@@ -674,4 +664,14 @@ CEAPI BOOL SetupComm(HANDLE h, DWORD inQueue, DWORD outQueue) {
     if (outQueue)
         s.txQueue = outQueue;
     return SerialAccess::finish(*f, "SetupComm", 0);
+}
+
+CEAPI BOOL GetCommModemStatus(HANDLE h, LPDWORD status) {
+    auto f = SerialAccess::file(h);
+    if (!f)
+        return FALSE;
+    if (!status)
+        return SerialAccess::finish(*f, "GetCommModemStatus", ERROR_INVALID_PARAMETER);
+    *status = SerialAccess::port(*f).carrier() ? MS_CTS_ON | MS_DSR_ON | MS_RLSD_ON : 0;
+    return SerialAccess::finish(*f, "GetCommModemStatus", 0);
 }

@@ -55,8 +55,9 @@ struct Window {
     std::vector<Window *> children; // GW_CHILD first
     int id = 0;
     LONG_PTR userData = 0;
-    std::map<int, LONG_PTR> longs; // extra bytes and the DWL_ slots of dialogs
-    Thread *thread = nullptr;      // null: a scene window, owned by no program
+    std::map<int, LONG_PTR> longs;        // extra bytes and the DWL_ slots of dialogs
+    Thread *thread = nullptr;             // null: a scene window, owned by no program
+    std::shared_ptr<Thread> threadRecord; // keeps `thread` valid while the window is kept
     Program *program = nullptr;
     bool destroyed = false;
     bool topmost = false;
@@ -92,6 +93,7 @@ struct Timer {
 };
 
 struct Queue {
+    std::shared_ptr<Thread> owner; // keeps the map's key valid
     std::deque<QueuedMessage> posted;
     std::deque<std::shared_ptr<SentMessage>> sent;
     bool quit = false;
@@ -104,8 +106,14 @@ struct Queue {
 
 struct WindowSystem::Impl {
     std::map<uintptr_t, Window *> windows;      // live windows by handle
-    std::vector<std::unique_ptr<Window>> store; // every window ever made; freed with the system
-    std::vector<Window *> topLevel;             // z-order, top first
+    std::vector<std::unique_ptr<Window>> store; // the windows of threads that have not ended
+    // The records of the last windows of ended threads, destroyed and owned by no thread: a
+    // caller still in the middle of a call with one finds a dead window rather than freed
+    // memory. Bounded; the oldest go first.
+    std::deque<std::unique_ptr<Window>> ended;
+    static constexpr size_t kEndedKept = 64;
+    uint64_t reapedAt = 0;          // the kernel's count of ended threads at the last reap
+    std::vector<Window *> topLevel; // z-order, top first
     std::map<std::u16string, WndClass> classes; // by folded name
     std::map<Thread *, Queue> queues;
     Window *desktop = nullptr;
@@ -128,8 +136,10 @@ struct WindowSystem::Impl {
     }
     Window *get(HWND h) const { return get(reinterpret_cast<uintptr_t>(h)); }
     Queue &queue(Thread *t) {
-        t->keepRecord = true; // the map refers to it by pointer
-        return queues[t];
+        Queue &q = queues[t];
+        if (!q.owner)
+            q.owner = t->shared_from_this();
+        return q;
     }
     Window *make(const std::u16string &className, Window *parent, int l, int t, int r, int b);
     Window *topLevelOf(Window *w) const {
@@ -137,11 +147,11 @@ struct WindowSystem::Impl {
             w = w->parent;
         return w;
     }
-    void raise(Window *w);          // to the top of its z-order band (topmost windows stay above)
-    void activate(Window *w);       // foreground + active window of its thread, no journal line
-    void destroy(Window *w);        // DestroyWindow without its checks
-    void unlink(Window *w);         // out of the tree, the queues and the foreground
-    void reap();                    // unlinks the windows of threads that have ended
+    void raise(Window *w);    // to the top of its z-order band (topmost windows stay above)
+    void activate(Window *w); // foreground + active window of its thread, no journal line
+    void destroy(Window *w);  // DestroyWindow without its checks
+    void unlink(Window *w);   // out of the tree, the queues and the foreground
+    void reap(); // unlinks the windows of threads that have ended, and lets their records go
     Window *at(int x, int y);       // WindowFromPoint
     Window *pickForeground() const; // what becomes foreground when the foreground window goes
     LRESULT send(Window *w, UINT msg, WPARAM wp, LPARAM lp); // to any window, from any thread

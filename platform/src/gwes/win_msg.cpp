@@ -50,13 +50,16 @@ void WindowSystem::Impl::processSent(Queue &q) {
 
 LRESULT WindowSystem::Impl::send(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
     Thread *self = kern().self();
+    if (w->destroyed && !w->thread)
+        return 0; // a window of an ended thread, or a scene window that is gone
     if (!w->thread) {
         w->received.push_back(makeMsg(w->h, msg, wp, lp));
         return defaultProc(w, msg, wp, lp);
     }
     if (w->thread == self)
         return call(w, msg, wp, lp);
-    Thread *target = w->thread;
+    // Held while waiting: the target may end meanwhile, and its queue go with it.
+    std::shared_ptr<Thread> target = w->thread->shared_from_this();
     if (target->exited)
         return 0;
     auto sm = std::make_shared<SentMessage>();
@@ -64,8 +67,7 @@ LRESULT WindowSystem::Impl::send(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
     sm->msg = msg;
     sm->wp = wp;
     sm->lp = lp;
-    Queue &theirs = queue(target);
-    theirs.sent.push_back(sm);
+    queue(target.get()).sent.push_back(sm);
     target->waitingForInput = false; // it has something to do now
     Queue &mine = queue(self);
     for (;;) {
@@ -73,8 +75,11 @@ LRESULT WindowSystem::Impl::send(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
         if (sm->done)
             return sm->result;
         if (target->exited) {
-            auto &s = theirs.sent;
-            s.erase(std::remove(s.begin(), s.end(), sm), s.end());
+            auto theirs = queues.find(target.get());
+            if (theirs != queues.end()) {
+                auto &s = theirs->second.sent;
+                s.erase(std::remove(s.begin(), s.end(), sm), s.end());
+            }
             return 0;
         }
         kern().block([&] { return sm->done || target->exited || !mine.sent.empty(); }, kNever);
@@ -83,6 +88,8 @@ LRESULT WindowSystem::Impl::send(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
 
 bool WindowSystem::Impl::post(Window *w, UINT msg, WPARAM wp, LPARAM lp, bool translate,
                               uint32_t mods) {
+    if (w->destroyed && !w->thread)
+        return false;
     if (!w->thread) {
         w->received.push_back(makeMsg(w->h, msg, wp, lp));
         return true;

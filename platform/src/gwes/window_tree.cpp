@@ -132,13 +132,47 @@ void WindowSystem::Impl::unlink(Window *w) {
 }
 
 void WindowSystem::Impl::reap() {
-    // A thread's windows end with the thread.
+    // Only when a thread has ended since the last look.
+    uint64_t endedNow = kern().endedThreads();
+    if (endedNow == reapedAt)
+        return;
+    reapedAt = endedNow;
+    auto gone = [](const Window *w) { return w->thread && w->thread->exited; };
+    // A thread's windows end with the thread, and so do the children other threads made in them.
     std::vector<Window *> dead;
     for (auto &e : windows)
-        if (e.second->thread && e.second->thread->exited)
+        if (gone(e.second) || (e.second->parent && gone(e.second->parent)))
             dead.push_back(e.second);
     for (Window *w : dead)
         unlink(w);
+    for (auto it = queues.begin(); it != queues.end();)
+        it = it->first->exited ? queues.erase(it) : std::next(it);
+    // The records go to the bounded list of ended windows; nothing kept refers to them.
+    auto firstGone =
+        std::stable_partition(store.begin(), store.end(),
+                              [&](const std::unique_ptr<Window> &w) { return !gone(w.get()); });
+    if (firstGone == store.end())
+        return;
+    for (auto &w : store) {
+        if (w->parent && gone(w->parent))
+            w->parent = nullptr;
+        if (w->owner && gone(w->owner))
+            w->owner = nullptr;
+        auto &c = w->children;
+        c.erase(std::remove_if(c.begin(), c.end(), gone), c.end());
+    }
+    for (auto it = firstGone; it != store.end(); ++it) {
+        // Owned by no thread now: a late caller's message goes nowhere.
+        Window &w = **it;
+        w.destroyed = true;
+        w.thread = nullptr;
+        w.threadRecord.reset();
+        w.program = nullptr;
+        ended.push_back(std::move(*it));
+    }
+    store.erase(firstGone, store.end());
+    while (ended.size() > kEndedKept)
+        ended.pop_front();
 }
 
 uintptr_t WindowSystem::Impl::focusOfForeground() const {
@@ -236,7 +270,7 @@ CEAPI HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWOR
     w->id = parent ? int(reinterpret_cast<intptr_t>(menu)) : 0;
     Thread *self = kern().self();
     w->thread = self;
-    self->keepRecord = true;
+    w->threadRecord = self->shared_from_this();
     w->program = self->program;
     CREATESTRUCTW cs{param, instance, menu,        parentH, cy,        cx,
                      y,     x,        LONG(style), title,   className, exStyle};

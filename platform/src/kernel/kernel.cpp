@@ -187,8 +187,7 @@ void Kernel::schedule() {
         if (threads_[i].get() == me) {
             start = i + 1;
             if (me->exited) {
-                if (me->keepRecord)
-                    kept_.push_back(threads_[i]);
+                ++endedCount_;
                 threads_.erase(threads_.begin() + long(i));
                 start = i;
             }

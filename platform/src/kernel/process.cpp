@@ -9,6 +9,8 @@
 #include "emul/text.h"
 #include "host/host_files.h"
 
+#include <algorithm>
+
 namespace emul {
 
 namespace {
@@ -27,7 +29,7 @@ struct ProcessExit {
 };
 
 struct ProcessObject : KObject {
-    Program *program = nullptr;
+    std::shared_ptr<Program> program;
     const char *kind() const override { return "process"; }
     bool signalled() const override { return program->exited(); }
 };
@@ -45,9 +47,10 @@ const Processes::BuiltinMain *Processes::builtin(const std::u16string &nameOrPat
     return nullptr;
 }
 
-Program *Processes::start(const std::u16string &nameOrPath, const std::u16string &cmdLine,
-                          uint32_t *error) {
-    auto program = std::make_unique<Program>();
+std::shared_ptr<Program> Processes::start(const std::u16string &nameOrPath,
+                                          const std::u16string &cmdLine, uint32_t *error) {
+    reap();
+    auto program = std::make_shared<Program>();
     program->cmdLine = cmdLine;
     std::function<uint32_t()> body;
     std::u16string builtinName;
@@ -91,8 +94,28 @@ Program *Processes::start(const std::u16string &nameOrPath, const std::u16string
     program->id = nextId_++;
     program->thread = kern().spawn(utf8(program->name), std::move(body));
     program->thread->program = raw;
-    programs_.push_back(std::move(program));
-    return raw;
+    programs_.push_back(program);
+    return program;
+}
+
+std::shared_ptr<Program> Processes::find(const Program *program) const {
+    for (auto &p : programs_)
+        if (p.get() == program)
+            return p;
+    return nullptr;
+}
+
+void Processes::reap() {
+    std::vector<Thread *> running = kern().threads();
+    auto ended = [&](const std::shared_ptr<Program> &p) {
+        if (!p->exited())
+            return false;
+        for (Thread *t : running)
+            if (t->program == p.get())
+                return false; // a thread of it is still unwinding
+        return true;
+    };
+    programs_.erase(std::remove_if(programs_.begin(), programs_.end(), ended), programs_.end());
 }
 
 void Processes::registerBuiltin(const std::u16string &exeName, BuiltinMain main) {
@@ -119,9 +142,9 @@ uint32_t Program::exitCode() const {
     return exited() ? thread->exitCode : STILL_ACTIVE;
 }
 
-void *newProcessHandle(Program *program) {
+void *newProcessHandle(std::shared_ptr<Program> program) {
     auto obj = std::make_shared<ProcessObject>();
-    obj->program = program;
+    obj->program = std::move(program);
     return dev().handles().add(obj);
 }
 
@@ -144,7 +167,7 @@ CEAPI BOOL CreateProcessW(LPCWSTR image, LPCWSTR cmdLine, LPSECURITY_ATTRIBUTES,
         return FALSE;
     }
     uint32_t error = 0;
-    Program *p = dev().processes().start(image, cmdLine ? cmdLine : u"", &error);
+    std::shared_ptr<Program> p = dev().processes().start(image, cmdLine ? cmdLine : u"", &error);
     if (!p) {
         SetLastError(error);
         return FALSE;

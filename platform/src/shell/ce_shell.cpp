@@ -123,7 +123,7 @@ CEAPI BOOL ShellExecuteEx(LPSHELLEXECUTEINFO info) {
     if (uint32_t error = programFor(target, &program, &args))
         return fail(error);
     uint32_t error = 0;
-    Program *started = dev().processes().start(program, args, &error);
+    std::shared_ptr<Program> started = dev().processes().start(program, args, &error);
     if (!started)
         return fail(error ? error : ERROR_FILE_NOT_FOUND);
     dev().journal().call("ShellExecuteEx", f.boolean("result", true).num("error", 0));

@@ -205,10 +205,11 @@ INT_PTR runModal(HWND dlg) {
     Window *w = ws.get(dlg);
     if (!w)
         return -1;
-    Window *owner = w->owner;
-    bool ownerWasEnabled = owner && !(owner->style & WS_DISABLED);
+    // The owner by handle: it may belong to a thread that ends while the dialog runs.
+    HWND owner = toHwnd(w->owner);
+    bool ownerWasEnabled = w->owner && !(w->owner->style & WS_DISABLED);
     if (ownerWasEnabled)
-        EnableWindow(toHwnd(owner), FALSE);
+        EnableWindow(owner, FALSE);
     DialogData *d = dialogData(w);
     if (d && !d->ended && !(w->style & WS_VISIBLE))
         ShowWindow(dlg, SW_SHOWNORMAL);
@@ -227,8 +228,8 @@ INT_PTR runModal(HWND dlg) {
         }
     }
     INT_PTR result = d ? d->result : -1;
-    if (ownerWasEnabled && wins().get(toHwnd(owner)))
-        EnableWindow(toHwnd(owner), TRUE);
+    if (ownerWasEnabled && wins().get(owner))
+        EnableWindow(owner, TRUE);
     DestroyWindow(dlg);
     return result;
 }
