@@ -127,7 +127,6 @@ CEAPI BOOL ShellExecuteEx(LPSHELLEXECUTEINFO info) {
     if (!started)
         return fail(error ? error : ERROR_FILE_NOT_FOUND);
     dev().journal().call("ShellExecuteEx", f.boolean("result", true).num("error", 0));
-    dev().shell().launches.push_back(Shell::Launch{file, params});
     info->hInstApp = reinterpret_cast<HINSTANCE>(uintptr_t(33));
     if (info->fMask & SEE_MASK_NOCLOSEPROCESS)
         info->hProcess = newProcessHandle(started);
