@@ -36,6 +36,7 @@ inline void notifyParent(Window *w, UINT code) {
 }
 
 LRESULT CALLBACK editProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+LRESULT CALLBACK richInkProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
 LRESULT CALLBACK staticProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
 LRESULT CALLBACK buttonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
 LRESULT CALLBACK comboProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
