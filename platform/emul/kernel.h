@@ -58,7 +58,8 @@ class Kernel {
     Kernel &operator=(const Kernel &) = delete;
 
     bool realTime() const { return realTime_; }
-    uint64_t now() const; // device milliseconds since boot
+    // Device milliseconds since boot.
+    uint64_t now() const { return realTime_ ? hostNow() : virtualNow_; }
     uint32_t tick() const { return uint32_t(tickStart_ + now()); }
 
     Thread *self() const; // the calling emulated thread (the baton holder)
@@ -119,6 +120,7 @@ class Kernel {
     bool realTime_;
     uint32_t tickStart_;
     uint64_t virtualNow_ = 0;
+    uint64_t hostNow() const;
     std::chrono::steady_clock::time_point hostStart_;
 
     void hostWait(uint64_t deadline); // real time: the one wait of an idle device

@@ -1,6 +1,7 @@
 // UTF-16 / UTF-8 conversions and JSON string quoting for the emulation.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace emul {
@@ -18,5 +19,12 @@ std::string jsonQuote(const std::string &utf8Text);
 void appendJsonQuoted(std::string &out, const char *text, size_t n);
 // The same for UTF-16 text up to its null; an unpaired surrogate becomes U+FFFD.
 void appendJsonQuoted(std::string &out, const char16_t *text);
+// The same written at `p` (UTF-8 text of n bytes, or n UTF-16 units), which has room for
+// jsonQuotedBound(n) bytes; returns the end.
+constexpr size_t jsonQuotedBound(size_t n) {
+    return 6 * n + 2; // every unit escaped as \u00XX, and the quotes
+}
+char *putJsonQuoted(char *p, const char *text, size_t n);
+char *putJsonQuoted(char *p, const char16_t *text, size_t n);
 
 } // namespace emul

@@ -93,6 +93,38 @@ TEST(Journal, StreamGetsBlocksAndEverythingByTheEnd) {
     EXPECT_NE(buf.last.find("\"data\":2999}\n"), std::string::npos);
 }
 
+// A line longer than a block (a long string value) reaches the stream whole, between the lines
+// before and after it, in memory and on the stream alike.
+TEST(Journal, ALineLongerThanABlockStaysWhole) {
+    CountingBuf buf;
+    std::ostream out(&buf);
+    emul::Device device;
+    device.journal().tee(&out);
+    HKEY k = nullptr;
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"K", 0, nullptr, 0, 0, nullptr, &k, nullptr);
+    std::u16string text(100000, u'x');
+    text[50000] = u'"';
+    DWORD one = 1;
+    RegSetValueExW(k, u"Short", 0, REG_DWORD, (BYTE *)&one, 4);
+    RegSetValueExW(k, u"Long", 0, REG_SZ, (const BYTE *)text.c_str(), DWORD((text.size() + 1) * 2));
+    RegSetValueExW(k, u"Short", 0, REG_DWORD, (BYTE *)&one, 4);
+    RegCloseKey(k);
+    auto set = device.journal().grep("RegSetValueExW");
+    ASSERT_EQ(set.size(), 3u);
+    std::string expected = std::string(50000, 'x') + "\\\"" + std::string(49999, 'x');
+    EXPECT_EQ(set[1], "{\"t\":0,\"call\":\"RegSetValueExW\",\"key\":\"K\",\"name\":\"Long\","
+                      "\"type\":1,\"size\":200002,\"data\":\"" +
+                          expected + "\"}");
+    device.journal().flush();
+    EXPECT_EQ(buf.newlines, device.journal().written());
+    EXPECT_EQ(buf.bytes, [&] {
+        size_t n = 0;
+        for (auto &l : device.journal().lines())
+            n += l.size() + 1;
+        return n;
+    }());
+}
+
 // An hour of typing in device time: the journal holds its last lines, the stream gets all of
 // them, and the heap does not grow with the hour.
 TEST(Journal, AnHourOfTypingKeepsMemoryFlat) {

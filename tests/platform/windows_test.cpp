@@ -80,20 +80,20 @@ TEST(Windows, ClassNameIsTruncatedToTheBufferAndSpelledAsRegistered) {
     emul::Device d;
     WNDCLASSW wc{};
     wc.lpfnWndProc = DefWindowProcW;
-    wc.lpszClassName = u"RichInk";
+    wc.lpszClassName = u"NoteBox";
     ASSERT_NE(RegisterClassW(&wc), 0);
     EXPECT_EQ(RegisterClassW(&wc), 0); // class names are atoms: one per spelling family
     HWND w =
-        CreateWindowExW(0, u"richink", u"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        CreateWindowExW(0, u"notebox", u"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(w, nullptr);
 
     WCHAR buf[16];
     std::fill(std::begin(buf), std::end(buf), WCHAR(0xAAAA));
     EXPECT_EQ(GetClassNameW(w, buf, 16), 7);
-    EXPECT_EQ(std::u16string(buf), u"RichInk");
+    EXPECT_EQ(std::u16string(buf), u"NoteBox");
     std::fill(std::begin(buf), std::end(buf), WCHAR(0xAAAA));
     EXPECT_EQ(GetClassNameW(w, buf, 4), 3);
-    EXPECT_EQ(std::u16string(buf), u"Ric");
+    EXPECT_EQ(std::u16string(buf), u"Not");
     EXPECT_EQ(buf[4], WCHAR(0xAAAA));       // nothing written past the buffer
     EXPECT_EQ(GetClassNameW(w, buf, 8), 7); // exactly room for the name and its null
     EXPECT_EQ(GetClassNameW(w, buf, 1), 0);
@@ -105,11 +105,11 @@ TEST(Windows, ClassNameIsTruncatedToTheBufferAndSpelledAsRegistered) {
     EXPECT_EQ(GetClassNameW(H(0x12345), buf, 16), 0);
 
     // A class with live windows stays; once they are gone it can go.
-    EXPECT_FALSE(UnregisterClassW(u"RICHINK", nullptr));
+    EXPECT_FALSE(UnregisterClassW(u"NOTEBOX", nullptr));
     DestroyWindow(w);
-    EXPECT_TRUE(UnregisterClassW(u"RICHINK", nullptr));
+    EXPECT_TRUE(UnregisterClassW(u"NOTEBOX", nullptr));
     EXPECT_EQ(
-        CreateWindowExW(0, u"RichInk", u"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr),
+        CreateWindowExW(0, u"NoteBox", u"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr),
         nullptr);
 }
 
@@ -356,7 +356,7 @@ TEST(Windows, PostedKeysReachTheFocusWindowUntranslated) {
     EXPECT_EQ(
         lines[0],
         R"({"t":0,"call":"PostKeybdMessage","hwnd":"focus","vk":0,"state":128,"chars":[233],"shift":[0]})");
-    EXPECT_NE(lines[1].find(R"("hwnd":"Edit")"), std::string::npos);
+    EXPECT_NE(lines[1].find(R"("hwnd":"richink")"), std::string::npos);
 }
 
 TEST(Windows, KeysGoToTheForegroundWindowWhenItHasNoFocus) {
@@ -477,20 +477,45 @@ TEST(Shell, ProcessHandlesAreCountedUntilClosed) {
     EXPECT_TRUE(CloseHandle(sei.hProcess));
     EXPECT_EQ(d.handles().count("process"), 0u);
 
-    // A program the device does not have: success, and a process that has already ended.
+    // A program the device does not have: the call fails as the platform's does, starts
+    // nothing and hands back no process; the journal says so.
     SHELLEXECUTEINFO other = sei;
     other.hProcess = nullptr;
     other.lpFile = u"\\Windows\\nothere.exe";
-    ASSERT_TRUE(ShellExecuteEx(&other));
-    EXPECT_EQ(WaitForSingleObject(other.hProcess, 0), WAIT_OBJECT_0);
-    EXPECT_EQ(d.handles().count("process"), 1u);
-    CloseHandle(other.hProcess);
+    SetLastError(0);
+    EXPECT_FALSE(ShellExecuteEx(&other));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(other.hProcess, nullptr);
+    EXPECT_EQ(d.handles().count("process"), 0u);
 
     auto lines = d.journal().grep("ShellExecuteEx");
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(
         lines[0],
-        R"({"t":0,"call":"ShellExecuteEx","mask":1088,"verb":"open","file":"Notes.exe","params":null,"dir":null,"show":5})");
+        R"({"t":0,"call":"ShellExecuteEx","mask":1088,"verb":"open","file":"Notes.exe","params":null,"dir":null,"show":5,"result":true,"error":0})");
+    EXPECT_NE(lines[1].find(R"("file":"\\Windows\\nothere.exe")"), std::string::npos);
+    EXPECT_NE(lines[1].find(R"("result":false,"error":2})"), std::string::npos);
+}
+
+// A document opens in the program for its kind; one that no program opens fails.
+TEST(Shell, ADocumentOpensInItsProgram) {
+    emul::Device d;
+    d.files().writeFile(u"\\My Documents\\letter.txt", "Dear");
+    d.files().writeFile(u"\\My Documents\\data.xyz", "?");
+    SHELLEXECUTEINFO sei{};
+    sei.cbSize = 60;
+    sei.lpFile = u"\\My Documents\\letter.txt";
+    ASSERT_TRUE(ShellExecuteEx(&sei));
+    ASSERT_EQ(d.processes().programs().size(), 1u);
+    EXPECT_EQ(d.processes().programs()[0]->name, u"pword.exe");
+    EXPECT_EQ(d.processes().programs()[0]->cmdLine, u"\\My Documents\\letter.txt");
+    sei.lpFile = u"\\My Documents\\data.xyz";
+    EXPECT_FALSE(ShellExecuteEx(&sei));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_NO_ASSOCIATION));
+    sei.lpFile = u"\\My Documents\\gone.txt";
+    EXPECT_FALSE(ShellExecuteEx(&sei));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(d.processes().programs().size(), 1u);
 }
 
 TEST(Shell, AnInjectedFailureIsJournaledAndStartsNothing) {

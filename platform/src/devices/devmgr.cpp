@@ -54,17 +54,6 @@ std::optional<std::u16string> readString(Registry &reg, const std::u16string &ke
     return s;
 }
 
-// A DWORD value as a 4-byte read sees it: anything of another size counts as absent.
-std::optional<uint32_t> readDword(Registry &reg, const std::u16string &key,
-                                  const std::u16string &name) {
-    auto v = reg.getValue(key, name);
-    if (!v || v->data.size() != 4)
-        return std::nullopt;
-    uint32_t n;
-    std::memcpy(&n, v->data.data(), 4);
-    return n;
-}
-
 std::u16string twoDigits(uint32_t n) {
     return utf16((n < 10 ? "0" : "") + std::to_string(n));
 }
@@ -245,8 +234,8 @@ uintptr_t DeviceManager::Impl::activate(const std::u16string &key, uint32_t clie
         return 0;
     }
     std::u16string pfx = prefix->substr(0, 3);
-    auto wantedIndex = readDword(reg, key, u"Index");
-    auto context = readDword(reg, key, u"Context");
+    auto wantedIndex = regDwordOf(reg.getValue(key, u"Index"));
+    auto context = regDwordOf(reg.getValue(key, u"Context"));
 
     auto inst = std::make_shared<DriverInstance>();
     inst->owner = this;

@@ -1,84 +1,83 @@
-// Journal lines and their fields.
+// Journal lines and their fields, formatted in place: a platform call writes its line straight
+// into the block that goes to the stream, with no string per field.
 #include "emul/journal.h"
 
 #include "emul/device.h"
 
 #include "emul/text.h"
 
-#include <charconv>
-#include <cstring>
+#include <algorithm>
 
 namespace emul {
 
 namespace {
 
-// A journal line is built for every platform call: its fields reuse one spare buffer per
-// thread instead of allocating.
-__attribute__((tls_model("initial-exec"))) thread_local std::string spareFields;
-
-void appendNumber(std::string &out, int64_t v) {
-    char buf[24];
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
-    out.append(buf, size_t(r.ptr - buf));
-}
-
 // Flushed to the stream when the buffer holds this much.
 constexpr size_t kBlock = 64 * 1024;
 
+// `{"t":` + a tick + `,"` + `":` + `}\n`, with room to spare.
+constexpr size_t kLineFrame = 40;
+
+__attribute__((always_inline)) inline char *putLiteral(char *p, const char *s, size_t n) {
+    // Most pieces of a line are short: copied inline rather than through a call.
+    if (n <= 16) {
+        if (n >= 8) {
+            uint64_t a, b;
+            std::memcpy(&a, s, 8);
+            std::memcpy(&b, s + n - 8, 8);
+            std::memcpy(p, &a, 8);
+            std::memcpy(p + n - 8, &b, 8);
+        } else if (n >= 4) {
+            uint32_t a, b;
+            std::memcpy(&a, s, 4);
+            std::memcpy(&b, s + n - 4, 4);
+            std::memcpy(p, &a, 4);
+            std::memcpy(p + n - 4, &b, 4);
+        } else {
+            for (size_t i = 0; i < n; ++i)
+                p[i] = s[i];
+        }
+        return p + n;
+    }
+    std::memcpy(p, s, n);
+    return p + n;
+}
+
 } // namespace
 
-Fields::Fields() {
-    text_.swap(spareFields);
-    text_.clear();
-}
-
-Fields::~Fields() {
-    if (text_.capacity() > spareFields.capacity())
-        text_.swap(spareFields);
-}
-
-void Fields::key(const char *name) {
-    text_ += ',';
-    appendJsonQuoted(text_, name, std::strlen(name));
-    text_ += ':';
-}
-
-Fields &Fields::num(const char *name, int64_t v) {
-    key(name);
-    appendNumber(text_, v);
-    return *this;
+void TextBuffer::grow(size_t n) {
+    size_t cap = std::max(cap_ * 2, size_ + n);
+    char *p = new char[cap];
+    std::memcpy(p, data_, size_);
+    if (data_ != inline_)
+        delete[] data_;
+    data_ = p;
+    cap_ = cap;
 }
 
 Fields &Fields::str(const char *name, const char16_t *v) {
-    key(name);
-    if (v)
-        appendJsonQuoted(text_, v);
-    else
-        text_ += "null";
+    if (!v)
+        return null(name);
+    size_t n = 0;
+    while (v[n])
+        ++n;
+    text_.commit(putJsonQuoted(key(name, jsonQuotedBound(n)), v, n));
     return *this;
 }
 
 Fields &Fields::str(const char *name, const std::string &v) {
-    key(name);
-    appendJsonQuoted(text_, v.data(), v.size());
+    text_.commit(putJsonQuoted(key(name, jsonQuotedBound(v.size())), v.data(), v.size()));
     return *this;
 }
 
 Fields &Fields::boolean(const char *name, bool v) {
-    key(name);
-    text_ += v ? "true" : "false";
+    char *p = key(name, 5);
+    text_.commit(v ? putLiteral(p, "true", 4) : putLiteral(p, "false", 5));
     return *this;
 }
 
 Fields &Fields::null(const char *name) {
-    key(name);
-    text_ += "null";
-    return *this;
-}
-
-Fields &Fields::raw(const char *name, const std::string &json) {
-    key(name);
-    text_ += json;
+    text_.commit(putLiteral(key(name, 4), "null", 4));
     return *this;
 }
 
@@ -94,27 +93,20 @@ std::string windowName(uintptr_t h) {
 } // namespace
 
 Fields &Fields::hwnd(const char *name, uintptr_t h) {
-    key(name);
-    if (h == 0) {
-        text_ += "null";
-        return *this;
-    }
+    if (h == 0)
+        return null(name);
     if (h == uintptr_t(-1)) {
-        text_ += "\"focus\"";
+        text_.commit(putLiteral(key(name, 7), "\"focus\"", 7));
         return *this;
     }
-    std::string n = windowName(h);
-    text_ += n.empty() ? std::to_string(int64_t(h)) : jsonQuote(n);
-    return *this;
+    return numOrWindow(name, int64_t(h));
 }
 
 Fields &Fields::numOrWindow(const char *name, int64_t v) {
     std::string n = windowName(uintptr_t(v));
     if (n.empty())
         return num(name, v);
-    key(name);
-    text_ += jsonQuote(n);
-    return *this;
+    return str(name, n);
 }
 
 Journal::Journal() = default;
@@ -135,62 +127,78 @@ void Journal::tee(std::ostream *out) {
 }
 
 void Journal::flush() {
-    if (out_ && !out_buf_.empty()) {
-        out_->write(out_buf_.data(), std::streamsize(out_buf_.size()));
+    if (out_ && used_) {
+        out_->write(buf_.get(), std::streamsize(used_));
         out_->flush();
     }
-    out_buf_.clear();
+    used_ = 0;
 }
 
-void Journal::call(const char *name, const Fields &f) {
-    std::string &s = begin("call");
-    appendJsonQuoted(s, name, std::strlen(name));
-    finish(s, f);
-}
-
-void Journal::event(const char *name, const Fields &f) {
-    std::string &s = begin("event");
-    appendJsonQuoted(s, name, std::strlen(name));
-    finish(s, f);
-}
-
-void Journal::line(const char *kind, const std::string &valueJson, const Fields &f) {
-    std::string &s = begin(kind);
-    s += valueJson;
-    finish(s, f);
-}
-
-// With a stream, the line is formatted straight into the block that goes to it.
-std::string &Journal::begin(const char *kind) {
-    std::string &s = out_ ? out_buf_ : line_;
+__attribute__((always_inline)) inline char *Journal::begin(const char *kind, size_t kindLen,
+                                                           size_t more) {
     if (!out_)
-        line_.clear();
-    lineStart_ = s.size();
-    s += "{\"t\":";
-    appendNumber(s, clock ? clock() : 0);
-    s += ',';
-    appendJsonQuoted(s, kind, std::strlen(kind));
-    s += ':';
-    return s;
+        used_ = 0; // nothing to keep for a stream: only the line at hand
+    size_t need = kLineFrame + kindLen + more;
+    if (cap_ - used_ < need) {
+        size_t cap = std::max({cap_ * 2, kBlock + kBlock / 2, used_ + need});
+        std::unique_ptr<char[]> b(new char[cap]);
+        if (used_)
+            std::memcpy(b.get(), buf_.get(), used_);
+        buf_ = std::move(b);
+        cap_ = cap;
+    }
+    lineStart_ = used_;
+    uint32_t t = clock ? clock->tick() : 0;
+    if (t != prefixTick_ || !prefixLen_) {
+        char *e = putLiteral(prefix_, "{\"t\":", 5);
+        e = Fields::putNumber(e, t);
+        *e++ = ',';
+        *e++ = '"';
+        prefixLen_ = size_t(e - prefix_);
+        prefixTick_ = t;
+    }
+    char *p = putLiteral(buf_.get() + used_, prefix_, prefixLen_);
+    p = putLiteral(p, kind, kindLen);
+    *p++ = '"';
+    *p++ = ':';
+    return p;
 }
 
-void Journal::finish(std::string &s, const Fields &f) {
-    s += f.text();
-    s += '}';
+__attribute__((always_inline)) inline void Journal::finish(char *p, const Fields &f) {
+    std::string_view fields = f.text();
+    p = putLiteral(p, fields.data(), fields.size());
+    *p++ = '}';
     ++written_;
+    const char *line = buf_.get() + lineStart_;
+    size_t len = size_t(p - line);
     if (keep_ == SIZE_MAX) {
-        lines_.emplace_back(s, lineStart_);
+        lines_.emplace_back(line, len);
     } else if (keep_) {
         // Trimmed by half the bound at a time, so that keeping costs O(1) per line.
         if (lines_.size() >= 2 * keep_)
             lines_.erase(lines_.begin(), lines_.end() - long(keep_ - 1));
-        lines_.emplace_back(s, lineStart_);
+        lines_.emplace_back(line, len);
     }
     if (out_) {
-        s += '\n';
-        if (s.size() >= kBlock)
+        *p++ = '\n';
+        used_ = size_t(p - buf_.get());
+        if (used_ >= kBlock)
             flush();
     }
+}
+
+void Journal::named(const char *kind, size_t kindLen, const char *name, size_t nameLen,
+                    const Fields &f) {
+    char *p = begin(kind, kindLen, nameLen + 2 + f.text().size());
+    *p++ = '"';
+    p = putLiteral(p, name, nameLen);
+    *p++ = '"';
+    finish(p, f);
+}
+
+void Journal::line(const char *kind, const std::string &valueJson, const Fields &f) {
+    char *p = begin(kind, std::strlen(kind), valueJson.size() + f.text().size());
+    finish(putLiteral(p, valueJson.data(), valueJson.size()), f);
 }
 
 std::vector<std::string> Journal::grep(const std::string &needle) const {

@@ -9,14 +9,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <typeinfo>
 
 using namespace emul;
 
 namespace {
 
-struct EventObject : KObject {
+struct EventObject final : KObject {
     bool manual = false, state = false;
     std::u16string name;
+    std::string nameJson; // the name as the journal writes it, made once
     const char *kind() const override { return "event"; }
     bool signalled() const override { return state; }
     void consume() override {
@@ -165,21 +167,27 @@ CEAPI HANDLE CreateEventW(LPSECURITY_ATTRIBUTES, BOOL manual, BOOL initial, LPCW
         ev->name = name;
         d.namedObjects[name] = ev;
     }
+    ev->nameJson = "null";
+    if (!ev->name.empty()) {
+        ev->nameJson.clear();
+        appendJsonQuoted(ev->nameJson, ev->name.c_str());
+    }
     SetLastError(0);
     return d.handles().add(ev);
 }
 
 CEAPI BOOL EventModify(HANDLE h, DWORD func) {
     Device &d = dev();
-    auto ev = d.handles().getAs<EventObject>(h);
-    if (!ev) {
+    // Keys set an event each: the exact type is checked, which costs less than a cast.
+    std::shared_ptr<KObject> obj = d.handles().get(h);
+    if (!obj || typeid(*obj) != typeid(EventObject)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
+    auto *ev = static_cast<EventObject *>(obj.get());
     switch (func) {
     case EVENT_SET:
-        d.journal().call("SetEvent", ev->name.empty() ? Fields().null("name")
-                                                      : Fields().str("name", ev->name.c_str()));
+        d.journal().call("SetEvent", Fields().raw("name", ev->nameJson));
         ev->state = true;
         return TRUE;
     case EVENT_RESET:

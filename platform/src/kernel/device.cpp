@@ -106,7 +106,7 @@ Device::Device(const DeviceOptions &options)
     }
     theDevice = this;
     kernel_ = std::make_unique<Kernel>(options.realTime, options.tickStart);
-    journal_.clock = [this] { return kernel_->tick(); };
+    journal_.clock = kernel_.get();
     kernel_->beforeHostWait = [this] { journal_.flush(); };
     files_ = std::make_unique<FileSystem>(rootDir_);
     serial_ = std::make_unique<SerialHub>();

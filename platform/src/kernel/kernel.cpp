@@ -98,9 +98,7 @@ void Kernel::hostWait(uint64_t deadline) {
     pollWatched(timeout);
 }
 
-uint64_t Kernel::now() const {
-    if (!realTime_)
-        return virtualNow_;
+uint64_t Kernel::hostNow() const {
     auto d = std::chrono::steady_clock::now() - hostStart_;
     return uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
 }

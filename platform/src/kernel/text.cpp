@@ -2,6 +2,7 @@
 #include "emul/text.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace emul {
 
@@ -27,32 +28,44 @@ size_t utf8Sequence(const unsigned char *p, size_t n, bool *valid) {
     return len;
 }
 
-void appendEscaped(std::string &out, unsigned char c) {
+char *putEscaped(char *p, unsigned char c) {
+    *p++ = '\\';
     switch (c) {
     case '"':
-        out += "\\\"";
-        break;
     case '\\':
-        out += "\\\\";
-        break;
+        *p++ = char(c);
+        return p;
     case '\n':
-        out += "\\n";
-        break;
+        *p++ = 'n';
+        return p;
     case '\r':
-        out += "\\r";
-        break;
+        *p++ = 'r';
+        return p;
     case '\t':
-        out += "\\t";
-        break;
+        *p++ = 't';
+        return p;
     default: {
         static const char hex[] = "0123456789abcdef";
-        char buf[6] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 15]};
-        out.append(buf, 6);
+        *p++ = 'u';
+        *p++ = '0';
+        *p++ = '0';
+        *p++ = hex[c >> 4];
+        *p++ = hex[c & 15];
+        return p;
     }
     }
 }
 
-const char kReplacement[] = "\xEF\xBF\xBD"; // U+FFFD
+char *putReplacement(char *p) { // U+FFFD
+    *p++ = char(0xEF);
+    *p++ = char(0xBF);
+    *p++ = char(0xBD);
+    return p;
+}
+
+bool plainAscii(unsigned char c) {
+    return c >= 0x20 && c < 0x80 && c != '"' && c != '\\';
+}
 
 } // namespace
 
@@ -129,64 +142,84 @@ bool equalsNoCase(const std::u16string &a, const std::u16string &b) {
     return foldCase(a) == foldCase(b);
 }
 
-void appendJsonQuoted(std::string &out, const char *text, size_t n) {
-    auto p = reinterpret_cast<const unsigned char *>(text);
-    out += '"';
+char *putJsonQuoted(char *p, const char *text, size_t n) {
+    auto in = reinterpret_cast<const unsigned char *>(text);
+    *p++ = '"';
     size_t i = 0;
     while (i < n) {
         // Plain ASCII runs are copied in one go.
         size_t run = i;
-        while (run < n && p[run] >= 0x20 && p[run] < 0x80 && p[run] != '"' && p[run] != '\\')
+        while (run < n && plainAscii(in[run]))
             ++run;
-        out.append(text + i, run - i);
+        std::memcpy(p, text + i, run - i);
+        p += run - i;
         i = run;
         if (i == n)
             break;
-        if (p[i] < 0x80) {
-            appendEscaped(out, p[i++]);
+        if (in[i] < 0x80) {
+            p = putEscaped(p, in[i++]);
             continue;
         }
         bool valid;
-        size_t len = utf8Sequence(p + i, n - i, &valid);
-        if (valid)
-            out.append(text + i, len);
-        else
-            out += kReplacement;
+        size_t len = utf8Sequence(in + i, n - i, &valid);
+        if (valid) {
+            std::memcpy(p, text + i, len);
+            p += len;
+        } else {
+            p = putReplacement(p);
+        }
         i += len;
     }
-    out += '"';
+    *p++ = '"';
+    return p;
 }
 
-void appendJsonQuoted(std::string &out, const char16_t *s) {
-    out += '"';
-    for (size_t i = 0; s && s[i]; ++i) {
+char *putJsonQuoted(char *p, const char16_t *s, size_t n) {
+    *p++ = '"';
+    for (size_t i = 0; i < n; ++i) {
         uint32_t c = s[i];
         if (c < 0x80) {
-            if (c >= 0x20 && c != '"' && c != '\\')
-                out += char(c);
+            if (plainAscii((unsigned char)c))
+                *p++ = char(c);
             else
-                appendEscaped(out, (unsigned char)c);
+                p = putEscaped(p, (unsigned char)c);
         } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
+            *p++ = char(0xC0 | (c >> 6));
+            *p++ = char(0x80 | (c & 0x3F));
         } else if (c >= 0xD800 && c < 0xE000) {
-            if (c < 0xDC00 && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
+            if (c < 0xDC00 && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
                 c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
                 ++i;
-                out += char(0xF0 | (c >> 18));
-                out += char(0x80 | ((c >> 12) & 0x3F));
-                out += char(0x80 | ((c >> 6) & 0x3F));
-                out += char(0x80 | (c & 0x3F));
+                *p++ = char(0xF0 | (c >> 18));
+                *p++ = char(0x80 | ((c >> 12) & 0x3F));
+                *p++ = char(0x80 | ((c >> 6) & 0x3F));
+                *p++ = char(0x80 | (c & 0x3F));
             } else {
-                out += kReplacement;
+                p = putReplacement(p);
             }
         } else {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
+            *p++ = char(0xE0 | (c >> 12));
+            *p++ = char(0x80 | ((c >> 6) & 0x3F));
+            *p++ = char(0x80 | (c & 0x3F));
         }
     }
-    out += '"';
+    *p++ = '"';
+    return p;
+}
+
+void appendJsonQuoted(std::string &out, const char *text, size_t n) {
+    size_t old = out.size();
+    out.resize(old + jsonQuotedBound(n));
+    out.resize(size_t(putJsonQuoted(&out[old], text, n) - out.data()));
+}
+
+void appendJsonQuoted(std::string &out, const char16_t *text) {
+    size_t n = 0;
+    while (text && text[n])
+        ++n;
+    size_t old = out.size();
+    out.resize(old + jsonQuotedBound(n));
+    out.resize(size_t(putJsonQuoted(&out[old], text, n) - out.data()));
 }
 
 std::string jsonQuote(const std::string &s) {

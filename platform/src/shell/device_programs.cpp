@@ -41,7 +41,7 @@ int programMessageLoop() {
 namespace {
 
 constexpr int kCommandLineId = 1;
-constexpr int kTextId = 100; // the same id as Notes' text box
+constexpr int kTextId = 100; // the same id as Notes' document
 
 struct ProgramInfo {
     const char16_t *exe;
