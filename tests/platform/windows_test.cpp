@@ -376,21 +376,25 @@ TEST(Windows, KeysGoToTheForegroundWindowWhenItHasNoFocus) {
     EXPECT_EQ(desk[0].lparam, 0);
 }
 
-std::vector<std::pair<UINT, WPARAM>> parentHeard;
+using Heard = std::vector<std::pair<UINT, WPARAM>>;
 
+// A parent that notes its commands and timers in the list its user data points to.
 LRESULT CALLBACK ParentProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_COMMAND || msg == WM_TIMER)
-        parentHeard.push_back({msg, wp});
+    auto *heard = reinterpret_cast<Heard *>(GetWindowLongPtrW(h, GWL_USERDATA));
+    if (heard && (msg == WM_COMMAND || msg == WM_TIMER))
+        heard->push_back({msg, wp});
     return DefWindowProcW(h, msg, wp, lp);
 }
 
-HWND MakeParent() {
+HWND MakeParent(Heard *heard) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = ParentProc;
     wc.lpszClassName = u"Parent";
     RegisterClassW(&wc);
-    return CreateWindowExW(0, u"Parent", u"", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr, nullptr,
-                           nullptr);
+    HWND h = CreateWindowExW(0, u"Parent", u"", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr,
+                             nullptr, nullptr);
+    SetWindowLongPtrW(h, GWL_USERDATA, reinterpret_cast<LONG_PTR>(heard));
+    return h;
 }
 
 void Pump() {
@@ -403,8 +407,8 @@ void Pump() {
 
 TEST(Windows, ACheckBoxTogglesOnATapAndTellsItsParent) {
     emul::Device d;
-    parentHeard.clear();
-    HWND parent = MakeParent();
+    Heard parentHeard;
+    HWND parent = MakeParent(&parentHeard);
     HWND box =
         CreateWindowExW(0, u"BUTTON", u"Enable", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 10, 40,
                         100, 20, parent, reinterpret_cast<HMENU>(1001), nullptr, nullptr);
@@ -435,8 +439,8 @@ TEST(Windows, ACheckBoxTogglesOnATapAndTellsItsParent) {
 
 TEST(Windows, TimersFireInDeviceTime) {
     emul::Device d;
-    parentHeard.clear();
-    HWND parent = MakeParent();
+    Heard parentHeard;
+    HWND parent = MakeParent(&parentHeard);
     EXPECT_EQ(SetTimer(parent, 7, 250, nullptr), 7u);
     MSG m;
     ASSERT_TRUE(GetMessageW(&m, nullptr, 0, 0));

@@ -11,6 +11,7 @@
 #include "emul/registry.h"
 #include "emul/serial.h"
 #include "handheld/image/install.h"
+#include "norvel_reg.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +36,7 @@ struct Decode {
     uint32_t tick;
 };
 
-const std::u16string kDriverKey = u"Drivers\\BuiltIn\\Norvel";
+const std::u16string kDriverKey = NORVEL_DRIVER_KEY;
 
 class DriverTest : public ::testing::Test {
   protected:
