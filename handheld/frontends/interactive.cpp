@@ -287,6 +287,18 @@ void draw(Screen &s) {
     int W = COLS, H = LINES;
     HWND desktop = GetDesktopWindow();
     uintptr_t fg = s.device.windows().foreground();
+    // The desktop in front (Fn with the fourth application key) is what the shell shows of it:
+    // its desktop window, with the task bar above it.
+    HWND taskBar = nullptr;
+    if (fg == reinterpret_cast<uintptr_t>(desktop))
+        for (HWND w = GetWindow(desktop, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+            WCHAR cls[32] = {0};
+            GetClassNameW(w, cls, 32);
+            if (std::u16string(cls) == u"DesktopExplorerWindow")
+                fg = reinterpret_cast<uintptr_t>(w);
+            else if (std::u16string(cls) == u"HHTaskBar")
+                taskBar = w;
+        }
     std::string title = fg ? emul::utf8(s.device.windows().text(fg)) : "";
     attron(A_BOLD);
     put(0, 0, "handheld  " + s.dir.dir + "  line " + s.linePath, W);
@@ -331,6 +343,8 @@ void draw(Screen &s) {
         drawWindow(s, reinterpret_cast<HWND>(fg), true, s.controls);
     for (auto it = owned.rbegin(); it != owned.rend(); ++it)
         drawWindow(s, *it, true, s.controls);
+    if (taskBar && IsWindowVisible(taskBar))
+        drawWindow(s, taskBar, true, s.controls);
     if (s.questions.pending())
         s.questions.draw(s.originX, s.originY, kScreenCols, kScreenRows);
 

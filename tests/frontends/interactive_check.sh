@@ -2,8 +2,9 @@
 # The interactive handheld as a person uses it, under tmux: it boots from a state folder, the
 # built-in keyboard types into Notes, `handheld reg` reads and writes the running device's
 # registry, the settings program works from the keyboard alone, the session is recorded and
-# replays to the same screen, and a device killed in the middle of settings changes leaves a hive
-# that a new device starts from.
+# replays to the same screen, a device killed in the middle of settings changes leaves a hive
+# that a new device starts from, and the settings program's message box and file dialog are
+# answered on the screen.
 #
 #   interactive_check.sh HANDHELD
 # Every wait polls for what it expects, with a generous limit; nothing waits a fixed time.
