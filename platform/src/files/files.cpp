@@ -161,6 +161,11 @@ bool FileSystem::readFile(const std::u16string &cePath, std::string *content) co
     return true;
 }
 
+void FileSystem::makeFolders(const std::u16string &cePath) {
+    std::error_code ec;
+    fs::create_directories(hostPath(cePath), ec);
+}
+
 bool FileSystem::exists(const std::u16string &cePath) const {
     std::error_code ec;
     std::string p = hostPath(cePath);
