@@ -14,6 +14,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include "norvel_reg.h"
 
 #include "emul/devmgr.h"
@@ -257,8 +259,11 @@ void drawWindow(Screen &s, HWND w, bool top, const std::vector<Control> &control
             if (y < rows && w == reinterpret_cast<HWND>(s.device.windows().focus()))
                 line += u'_';
             flush();
+        } else if (cls == "systabcontrol32" && (GetWindowLongW(w, GWL_STYLE) & TCS_BOTTOM)) {
+            put(y0 + rows - 1, x0, text, cols); // the tabs along the bottom edge
         } else if (!text.empty()) {
-            put(y0, x0, text, cols);
+            // A label takes the cell its last letters reach into.
+            put(y0, x0, text, std::min(int(r.right - r.left + 7) / 8, kScreenCols - r.left / 8));
         }
         if (isSelected)
             attroff(A_REVERSE);
