@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace emul::hostfs {
 
@@ -53,6 +55,36 @@ bool createDirectories(const std::string &path, std::string *error) {
 void removeTree(const std::string &path) {
     std::error_code ec;
     fs::remove_all(path, ec);
+}
+
+bool parentExists(const std::string &path) {
+    std::error_code ec;
+    return fs::exists(fs::path(path).parent_path(), ec);
+}
+
+bool readWhole(const std::string &path, std::string *data) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    data->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+bool writeWhole(const std::string &path, const std::string &data) {
+    std::ofstream out(path, std::ios::binary);
+    out << data;
+    out.close();
+    return bool(out);
+}
+
+bool removeFile(const std::string &path) {
+    std::error_code ec;
+    return fs::remove(path, ec);
+}
+
+bool createFolder(const std::string &path) {
+    std::error_code ec;
+    return fs::create_directory(path, ec);
 }
 
 std::vector<FolderEntry> listFolder(const std::string &path) {

@@ -20,6 +20,15 @@ bool makeTempDir(const std::string &prefix, std::string *dir, std::string *reaso
 // The folder with its missing parents; false with *error set when it cannot be made.
 bool createDirectories(const std::string &path, std::string *error = nullptr);
 void removeTree(const std::string &path); // best effort
+// Whether the folder that holds `path` exists.
+bool parentExists(const std::string &path);
+// A file's bytes, whole; false when it cannot be read.
+bool readWhole(const std::string &path, std::string *data);
+// Replaces the file's bytes (making it when missing); false when it cannot be written.
+bool writeWhole(const std::string &path, const std::string &data);
+bool removeFile(const std::string &path); // false when nothing was removed
+// One new folder (its parent must exist); false when it exists already or cannot be made.
+bool createFolder(const std::string &path);
 
 // The names in a folder (without "." and ".."), in the host's order; empty when it cannot be read.
 struct FolderEntry {
