@@ -293,6 +293,9 @@ void Questions::draw(int x0, int y0, int cols, int rows) const {
 }
 
 void Questions::key(const HostKey &k) {
+    // Keys that follow the answer before the program has taken it belong to nothing.
+    if (answered_)
+        return;
     if (kind_ == Box) {
         size_t n = buttons_.size();
         auto press = [&](int id) {
@@ -399,6 +402,8 @@ void Questions::key(const HostKey &k) {
 }
 
 void Questions::click(int col, int row) {
+    if (answered_)
+        return;
     for (size_t i = 0; i < buttonCells_.size(); ++i) {
         const Cell &c = buttonCells_[i];
         if (row == c.row && col >= c.from && col < c.to) {
