@@ -87,16 +87,6 @@ void put(int y, int x, const std::u16string &text, int width) {
     mvaddstr(y, x, emul::utf8(t).c_str());
 }
 
-std::string quoted(const std::u16string &path) {
-    std::string out = "\"";
-    for (char c : emul::utf8(path)) {
-        if (c == '"' || c == '\\')
-            out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
-
 constexpr int kBoxWidth = 26; // cells, inside the device's 30
 
 } // namespace
@@ -188,7 +178,8 @@ void Questions::answerBox(int button) {
 void Questions::answerFile(std::optional<std::u16string> path) {
     path_ = std::move(path);
     answered_ = true;
-    recorder_.before("choose " + (path_ ? quoted(*path_) : std::string("cancel")));
+    recorder_.before("choose " +
+                     (path_ ? scenarioWord(emul::utf8(*path_)) : std::string("cancel")));
 }
 
 void Questions::list(const std::u16string &folder) {
