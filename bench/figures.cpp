@@ -1,7 +1,9 @@
 // The device's figures side by side with their host floors, in one run: each figure is taken in
 // several rounds and printed as min/median/max with the ratio to its floor and the goal.
 //
-//   bench_figures [ROUNDS]          (default 3; the handheld program is the one built with it)
+//   bench_figures [ROUNDS] [FIGURE...]   (default 3 rounds and every figure: hour, launches,
+//                                        decoder, latency, idle; the handheld program is the
+//                                        one built with it)
 //
 // Idle CPU is read from the kernel's per-thread run time (/proc/PID/task/*/schedstat), so it is
 // exact to the nanosecond; the machine's load average is printed before and after, and a
@@ -471,12 +473,26 @@ int main(int argc, char **argv) {
     std::printf(
         "| figure | now (min/median/max) | floor | ratio | goal |\n|---|---|---|---|---|\n");
     std::fflush(stdout);
-    typedHour(rounds);
-    launches();
-    decoder(rounds);
-    latency(rounds, 50);
-    idleCpu(rounds, true, 5);
-    idleCpu(rounds, false, 5);
+    auto want = [&](const char *figure) {
+        if (argc <= 2)
+            return true;
+        for (int i = 2; i < argc; ++i)
+            if (std::strcmp(argv[i], figure) == 0)
+                return true;
+        return false;
+    };
+    if (want("hour"))
+        typedHour(rounds);
+    if (want("launches"))
+        launches();
+    if (want("decoder"))
+        decoder(rounds);
+    if (want("latency"))
+        latency(rounds, 50);
+    if (want("idle")) {
+        idleCpu(rounds, true, 5);
+        idleCpu(rounds, false, 5);
+    }
     double after = loadAverage();
     std::printf("\nload average %.2f at the start, %.2f at the end", before, after);
     if (std::max(before, after) > cores())

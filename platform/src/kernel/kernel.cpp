@@ -129,11 +129,13 @@ bool Kernel::runnable(Thread *t) const {
 }
 
 void Kernel::drainPosted() {
+    // Runs at every switch: nothing is made unless work is waiting.
+    std::unique_lock<std::mutex> l(m_);
+    if (posted_.empty())
+        return;
     std::deque<std::function<void()>> work;
-    {
-        std::lock_guard<std::mutex> l(m_);
-        work.swap(posted_);
-    }
+    work.swap(posted_);
+    l.unlock();
     for (auto &fn : work)
         fn();
 }
