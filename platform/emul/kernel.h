@@ -39,8 +39,6 @@ struct Thread : std::enable_shared_from_this<Thread> {
     bool blocked = false;
     std::function<bool()> ready;
     uint64_t deadline = kNever;
-    // Set by platform subsystems: a program thread blocked waiting for input.
-    bool waitingForInput = false;
     Program *program = nullptr; // the process this thread belongs to; null: the platform's own
     // Preemption: platform calls made since device time last moved (see Kernel).
     uint32_t calls = 0;

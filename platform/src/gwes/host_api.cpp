@@ -39,6 +39,11 @@ bool WindowSystem::isWindow(uintptr_t hwnd) const {
     return impl_->get(hwnd) != nullptr;
 }
 
+bool WindowSystem::waitingForInput(const Thread *t) const {
+    auto q = impl_->queues.find(const_cast<Thread *>(t));
+    return q != impl_->queues.end() && q->second.waitingForInput;
+}
+
 std::u16string WindowSystem::className(uintptr_t hwnd) const {
     Window *w = impl_->get(hwnd);
     return w ? w->className : std::u16string();
