@@ -33,6 +33,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <poll.h>
 #include <sstream>
 #include <sys/file.h>
 #include <unistd.h>
@@ -90,6 +91,9 @@ std::optional<uint32_t> dwordValue(emul::Registry &reg, const char16_t *name) {
     std::memcpy(&d, v->data.data(), 4);
     return d;
 }
+
+// The longest the screen goes without a redraw when nothing tells it of a change.
+constexpr uint64_t kRedrawMs = 1000;
 
 // Collects the journal's lines as they are written, for the screen and the recording.
 class LineTap : public std::streambuf {
@@ -760,8 +764,20 @@ int runInteractive(const InteractiveOptions &options) {
 
     bool running = true;
     uint64_t lastDraw = 0;
-    while (running && !stopRequested) {
-        k.block([] { return stopRequested.load(); }, k.now() + 25);
+    // Nothing polls: the loop sleeps until a key arrives on the terminal (the device's host
+    // wait watches it), the journal has new lines, or a signal. What only the host sees (another
+    // process writing the hive) shows at the next redraw, at the latest after a second.
+    bool input = true, inputGone = false;
+    k.watch(0, [&](short revents) {
+        input = true;
+        if (revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            inputGone = true;
+            k.unwatch(0);
+        }
+    });
+    while (running && !stopRequested && !inputGone) {
+        k.block([&] { return stopRequested.load() || input || tap.changed; }, k.now() + kRedrawMs);
+        input = false;
         bool changed = tap.changed;
         wint_t c;
         int r;
@@ -796,13 +812,13 @@ int runInteractive(const InteractiveOptions &options) {
             else
                 screen.message.clear();
         }
-        // Redraw on a change, and a few times a second for what the device did by itself.
-        if (changed || k.now() - lastDraw >= 200) {
+        if (changed || k.now() - lastDraw >= kRedrawMs) {
             tap.changed = false;
             draw(screen);
             lastDraw = k.now();
         }
     }
+    k.unwatch(0);
     kb.releaseAll();
     endwin();
     std::signal(SIGINT, oldInt);

@@ -278,7 +278,7 @@ class CachedStore : public RegStore {
     }
 
     std::unique_ptr<RegStore> backing_;
-    std::mutex m_;
+    std::mutex m_; // each call atomic whoever makes it; see emul/kernel.h on locking
     std::unordered_map<RegKeyId, Key> keys_;
     std::vector<RegKeyId> trees_;
 };
