@@ -1,9 +1,12 @@
 // Fuzz target: bytes on the infrared line, with pauses, through the driver's reader (its byte
 // state machine: framing, handshake, link loss, auto-repeat) and decoder (CE 4.20 build), on
 // one device kept for the whole run. The reader runs on the device's main thread with a fresh
-// record per input, the bytes scheduled on the line, and a thread that stops it when the
-// input's time is over; nothing is booted or activated per input. Input: pairs of a line byte and a
-// pause code (5 ms steps); bytes with no pause between them arrive together.
+// record per input and the bytes scheduled on the line; it is stopped when the input's time is
+// over by work the kernel runs at its scheduling points, so an input runs on one host thread.
+// Nothing is booted or activated per input, and the shell starts no programs (ShellExecuteEx
+// fails): the driver's launch code runs, but no program threads pile up. Input: pairs of a line
+// byte and a pause code (5 ms steps); bytes with no pause between them arrive together. An input
+// covers at most a few seconds of device time.
 #include <windows.h>
 
 #include "device.h"
@@ -11,6 +14,7 @@
 #include "norvel_reg.h"
 
 #include "emul/device.h"
+#include "emul/files.h"
 #include "emul/harness.h"
 #include "emul/registry.h"
 #include "emul/serial.h"
@@ -30,17 +34,23 @@ namespace {
     std::abort();
 }
 
+// An input covers at most this much device time (a held key's whole auto-repeat run takes
+// 1.6 s at the installed settings); what comes later is not sent.
+constexpr uint64_t kMaxSpan = 3000;
+
 struct Bench {
     emul::Device device;
     emul::SerialPort *line = nullptr;
     KeyboardDevice kd;
     HKEY key = nullptr;
-    HANDLE backlight = nullptr, stop = nullptr, go = nullptr;
-    DWORD span = 0; // ms from the start of an input to its end
+    HANDLE backlight = nullptr, stop = nullptr;
+    uint64_t end = 0; // device time at which the input is over
     size_t handles = 0;
 
     Bench() {
         handheld::install(device);
+        device.fail("ShellExecuteEx");
+        device.fail("CreateProcessW");
         auto &win = device.windows();
         uintptr_t note = emul::harness::createSceneWindow("note", u"Notepad", 0, 0, 26, 240, 294);
         emul::harness::createSceneWindow("ink", u"richink", note, 0, 26, 240, 294);
@@ -50,20 +60,18 @@ struct Bench {
             Fail("no driver key");
         backlight = CreateEventW(nullptr, FALSE, FALSE, TEXT("BackLightChangeEvent"));
         stop = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        go = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        CloseHandle(CreateThread(nullptr, 0, Stopper, this, 0, nullptr));
         handles = device.handles().count();
     }
 
-    // Waits out the input's time, then asks the reader to stop.
-    static DWORD WINAPI Stopper(LPVOID arg) {
-        Bench &b = *static_cast<Bench *>(arg);
-        for (;;) {
-            WaitForSingleObject(b.go, INFINITE);
-            Sleep(b.span);
-            b.kd.stopReader = 1;
-            SetEvent(b.kd.stopEvent);
+    // Runs at every scheduling point until the input's time is over, then asks the reader to
+    // stop, as the driver's Deinit does.
+    void WatchTheClock() {
+        if (device.kernel().now() < end) {
+            device.kernel().post([this] { WatchTheClock(); });
+            return;
         }
+        kd.stopReader = 1;
+        SetEvent(kd.stopEvent);
     }
 
     void Run(const uint8_t *d, size_t n) {
@@ -76,9 +84,9 @@ struct Bench {
         kd.stopEvent = stop;
         // The bytes are scheduled on the line up front: the reader meets them in device time
         // with no other thread running in between.
-        uint64_t at = device.kernel().now() + 1;
+        uint64_t start = device.kernel().now(), at = start + 1;
         std::vector<uint8_t> burst;
-        for (size_t i = 0; i + 1 < n; i += 2) {
+        for (size_t i = 0; i + 1 < n && at - start <= kMaxSpan; i += 2) {
             burst.push_back(d[i]);
             if (d[i + 1] == 0 && i + 3 < n)
                 continue;
@@ -86,8 +94,8 @@ struct Bench {
             burst.clear();
             at += uint64_t(d[i + 1]) * 5;
         }
-        span = DWORD(at - device.kernel().now()) + 25; // and the last bytes are read
-        SetEvent(go);
+        end = at + 25; // and the last bytes are read
+        WatchTheClock();
         ReaderThread(&kd);
         if (kd.portOpen == 1)
             IRK_Close(reinterpret_cast<DWORD_PTR>(&kd));
@@ -102,7 +110,12 @@ struct Bench {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    static Bench *bench = new Bench(); // kept to the end: the feeder thread lives on it
+    static Bench *bench = [] {
+        fuzzdevice::FilesInMemory();
+        auto *b = new Bench(); // kept to the end
+        fuzzdevice::RemoveAtExit(b->device.files().root());
+        return b;
+    }();
     bench->Run(data, size);
     return 0;
 }

@@ -10,6 +10,7 @@
 #include "norvel_reg.h"
 
 #include "emul/device.h"
+#include "emul/files.h"
 #include "emul/registry.h"
 #include "fuzz_main.h"
 #include "handheld/image/install.h"
@@ -44,6 +45,7 @@ const Target kTargets[] = {
     {u"Comm\\Irsir1\\Parms", u"Port"},
 };
 constexpr size_t kTargetCount = sizeof kTargets / sizeof kTargets[0];
+constexpr size_t kFirstOtherKey = 9; // the targets from here on are under keys of their own
 
 struct Bench {
     emul::Device device;
@@ -58,10 +60,20 @@ struct Bench {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    static Bench *bench = new Bench(); // kept to the end
+    static Bench *bench = [] {
+        fuzzdevice::FilesInMemory();
+        auto *b = new Bench(); // kept to the end
+        fuzzdevice::RemoveAtExit(b->device.files().root());
+        return b;
+    }();
     emul::Registry &reg = bench->device.registry();
+    bool written[kTargetCount] = {};
+    bool otherKeys = false; // the IrDA keys, which the installation does not have
     for (size_t i = 0; i + 3 <= size;) {
-        const Target &t = kTargets[data[i] % kTargetCount];
+        size_t which = data[i] % kTargetCount;
+        const Target &t = kTargets[which];
+        written[which] = true;
+        otherKeys = otherKeys || which >= kFirstOtherKey;
         emul::RegValue v;
         v.type = data[i + 1] % 8;
         size_t n = std::min<size_t>(data[i + 2] * 4u, size - i - 3);
@@ -92,14 +104,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         }
         RegCloseKey(kd.registryKey);
     }
-    // Back to the installation for the next input.
-    for (const char16_t *k : {u"Drivers\\BuiltIn\\IrDA", u"Comm"})
-        reg.deleteKey(k);
+    // Back to the installation for the next input: only what this one changed.
+    if (otherKeys)
+        for (const char16_t *k : {u"Drivers\\BuiltIn\\IrDA", u"Comm"})
+            reg.deleteKey(k);
     for (size_t t = 0; t < kTargetCount; ++t) {
-        if (bench->saved[t])
+        bool keyGone = otherKeys && t >= kFirstOtherKey;
+        if (!written[t] && !keyGone)
+            continue;
+        if (bench->saved[t]) {
+            reg.createKey(kTargets[t].key);
             reg.setValue(kTargets[t].key, kTargets[t].name, *bench->saved[t]);
-        else
+        } else if (!keyGone) {
             reg.deleteValue(kTargets[t].key, kTargets[t].name);
+        }
     }
     bench->device.journal().clear();
     if (reg.openHandles() != 0) {

@@ -18,8 +18,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static emul::Device *device = [] {
+        fuzzdevice::FilesInMemory();
         auto *d = new emul::Device(); // kept to the end
         handheld::install(*d);
+        fuzzdevice::RemoveAtExit(d->files().root());
         return d;
     }();
     std::u16string path = u"\\Windows\\Start Menu\\Fuzz.lnk";

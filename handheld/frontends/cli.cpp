@@ -78,16 +78,16 @@ int runCli(int argc, char **argv) {
     std::string state;
     app.add_option("--state", state,
                    "the device's state folder (default $XDG_STATE_HOME/handheld, else "
-                   "~/.local/state/handheld)");
+                   "~/.local/state/handheld)")
+        ->type_name("DIR");
 
     InteractiveOptions inter;
     app.add_flag("--reset", inter.reset, "start over with a newly installed device");
     app.add_option("--build", inter.build, "driver build of a new device (default ce420)")
         ->check(CLI::IsMember({"ce420", "ce400", "ce300"}));
     app.add_option("--record", inter.record,
-                   "write the session as a scenario that handheld play acts out again");
-    app.footer("Without a command, on a terminal: the interactive device from the state folder "
-               "(its screen, and a keyboard on this terminal). Off a terminal: the demonstration.");
+                   "write the session as a scenario that handheld play acts out again")
+        ->type_name("FILE.scn");
 
     auto *demo = app.add_subcommand(
         "demo", "Play the demonstration (a keyboard connects and types \"Hello, World!\" into "
@@ -109,10 +109,14 @@ int runCli(int argc, char **argv) {
                 "and Notes in front; prints the note whenever it changes, until end of input "
                 "or ^C");
     LiveOptions live;
-    liveCmd->add_option("--tty", live.tty, "serve the infrared line from this tty");
-    liveCmd->add_option("--hive", live.hive, "keep the registry in this SQLite file");
-    liveCmd->add_option("--state", live.state, "keep the device's files in this folder");
-    liveCmd->add_flag("--journal", live.journal, "write the journal on standard error");
+    liveCmd->add_option("--tty", live.tty, "serve the infrared line from this tty")
+        ->type_name("PATH");
+    liveCmd->add_option("--hive", live.hive, "keep the registry in this SQLite file")
+        ->type_name("FILE");
+    liveCmd->add_option("--state", live.state, "keep the device's files in this folder")
+        ->type_name("DIR");
+    liveCmd->add_flag("--journal", live.journal,
+                      "write the journal on standard output (and the rest on standard error)");
 
     auto *keysCmd = app.add_subcommand(
         "keys", "Print the key map: every key with its make and break code, its bytes on the "
@@ -127,7 +131,8 @@ int runCli(int argc, char **argv) {
     KeyboardOptions kb;
     kbCmd
         ->add_option("--port", kb.port, "the line: the device's pseudo-terminal or a serial device")
-        ->required();
+        ->required()
+        ->type_name("PATH");
     kbCmd->add_option("--type", kb.text, "type this text and end");
     kbCmd->add_flag("!--no-connect", kb.connect, "do not send the link handshake first");
     kbCmd->add_option("--build", kb.build, "driver build whose key table to use")
@@ -169,6 +174,9 @@ int runCli(int argc, char **argv) {
     regImportCmd->fallthrough();
     regImportCmd->add_option("FILE", reg.file, "REGEDIT4 file, - for standard input")->required();
 
+    // Set last: subcommands take their parent's footer when they are made.
+    app.footer("Without a command, on a terminal: the interactive device from the state folder "
+               "(its screen, and a keyboard on this terminal). Off a terminal: the demonstration.");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
@@ -195,7 +203,7 @@ int runCli(int argc, char **argv) {
                          dir.dir.c_str(), dir.dir.c_str());
             return 1;
         }
-        return runRegOnHive(dir.hive(), reg);
+        return runRegOnHive(dir, reg);
     }
     if (*demo)
         return playDemo(screenOut);

@@ -4,13 +4,17 @@
 
 #include "frontends/journal_view.h"
 #include "frontends/keyboard_cmd.h"
+#include "frontends/questions.h"
 #include "frontends/recorder.h"
+#include "frontends/reg_cmd.h"
 #include "frontends/state_dir.h"
 #include "image/install.h"
 #include "keyboard/host_keys.h"
 #include "scenario/scenario.h"
 
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include "norvel_reg.h"
 
@@ -84,16 +88,11 @@ void installStartMenu(emul::Device &device) {
 }
 
 std::optional<uint32_t> dwordValue(emul::Registry &reg, const char16_t *name) {
-    auto v = reg.getValue(kDriverKey, name);
-    if (!v || v->data.size() != 4)
-        return std::nullopt;
-    uint32_t d;
-    std::memcpy(&d, v->data.data(), 4);
-    return d;
+    return emul::regDwordOf(reg.getValue(kDriverKey, name));
 }
 
 // The longest the screen goes without a redraw when nothing tells it of a change.
-constexpr uint64_t kRedrawMs = 1000;
+constexpr uint64_t kRedrawMs = 200;
 
 // Collects the journal's lines as they are written, for the screen and the recording.
 class LineTap : public std::streambuf {
@@ -134,6 +133,7 @@ struct Control {
 
 struct Screen {
     emul::Device &device;
+    Questions &questions;
     ScenarioRunner &runner;
     VirtualKeyboard &kb;
     KeyboardDriver &driver;
@@ -146,6 +146,9 @@ struct Screen {
     std::string message; // the last thing the screen has to say
     std::vector<Control> controls;
     int originX = 1, originY = 2; // where the device's screen starts on the terminal
+    bool quit = false;            // the session ends
+    uint64_t lastDraw = 0;
+    std::streamoff regChangesDone = 0; // how much of the registry changes file is recorded
 };
 
 std::string classOf(const emul::harness::ControlState &st) {
@@ -157,30 +160,16 @@ bool actionable(const emul::harness::ControlState &st) {
     return st.checked || st.pos || st.items || cls == "button" || cls == "systabcontrol32";
 }
 
-// A window's rectangle on the screen. The window system keeps a child's rectangle relative to
-// its parent, so the parents' origins add up.
-RECT screenRect(HWND w) {
-    RECT r{};
-    GetWindowRect(w, &r);
-    if (GetWindowLongW(w, GWL_STYLE) & WS_CHILD) {
-        if (HWND parent = GetParent(w)) {
-            RECT p = screenRect(parent);
-            r.left += p.left;
-            r.right += p.left;
-            r.top += p.top;
-            r.bottom += p.top;
-        }
-    }
-    return r;
-}
-
 void collect(Screen &s, HWND parent, std::vector<Control> &out) {
     for (HWND w = GetWindow(parent, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
         if (!IsWindowVisible(w))
             continue;
         auto st = emul::harness::controlState(reinterpret_cast<uintptr_t>(w));
-        if (st && st->id && actionable(*st))
-            out.push_back(Control{w, st->id, *st, screenRect(w)});
+        if (st && st->id && actionable(*st)) {
+            RECT r{};
+            GetWindowRect(w, &r); // screen coordinates, children included
+            out.push_back(Control{w, st->id, *st, r});
+        }
         collect(s, w, out);
     }
 }
@@ -274,8 +263,11 @@ void drawWindow(Screen &s, HWND w, bool top, const std::vector<Control> &control
             if (y < rows && w == reinterpret_cast<HWND>(s.device.windows().focus()))
                 line += u'_';
             flush();
+        } else if (cls == "systabcontrol32" && (GetWindowLongW(w, GWL_STYLE) & TCS_BOTTOM)) {
+            put(y0 + rows - 1, x0, text, cols); // the tabs along the bottom edge
         } else if (!text.empty()) {
-            put(y0, x0, text, cols);
+            // A label takes the cell its last letters reach into.
+            put(y0, x0, text, std::min(int(r.right - r.left + 7) / 8, kScreenCols - r.left / 8));
         }
         if (isSelected)
             attroff(A_REVERSE);
@@ -304,6 +296,18 @@ void draw(Screen &s) {
     int W = COLS, H = LINES;
     HWND desktop = GetDesktopWindow();
     uintptr_t fg = s.device.windows().foreground();
+    // The desktop in front (Fn with the fourth application key) is what the shell shows of it:
+    // its desktop window, with the task bar above it.
+    HWND taskBar = nullptr;
+    if (fg == reinterpret_cast<uintptr_t>(desktop))
+        for (HWND w = GetWindow(desktop, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+            WCHAR cls[32] = {0};
+            GetClassNameW(w, cls, 32);
+            if (std::u16string(cls) == u"DesktopExplorerWindow")
+                fg = reinterpret_cast<uintptr_t>(w);
+            else if (std::u16string(cls) == u"HHTaskBar")
+                taskBar = w;
+        }
     std::string title = fg ? emul::utf8(s.device.windows().text(fg)) : "";
     attron(A_BOLD);
     put(0, 0, "handheld  " + s.dir.dir + "  line " + s.linePath, W);
@@ -348,6 +352,10 @@ void draw(Screen &s) {
         drawWindow(s, reinterpret_cast<HWND>(fg), true, s.controls);
     for (auto it = owned.rbegin(); it != owned.rend(); ++it)
         drawWindow(s, *it, true, s.controls);
+    if (taskBar && IsWindowVisible(taskBar))
+        drawWindow(s, taskBar, true, s.controls);
+    if (s.questions.pending())
+        s.questions.draw(s.originX, s.originY, kScreenCols, kScreenRows);
 
     // The status at the right: link, keys, settings, then the journal.
     int x = s.originX + kScreenCols + 3, w = W - x;
@@ -358,9 +366,10 @@ void draw(Screen &s) {
     put(3, x, keys.empty() ? "no key held" : keys, w);
     put(4, x, settingsLine(s.device.registry()), w);
     put(5, x,
-        s.menu ? "SCREEN: arrows move, Enter acts, PgUp/PgDn tabs, o OK, c Cancel, "
-                 "s Start, q quit, F1 back"
-               : "KEYBOARD: what you type goes to the device",
+        s.questions.pending() ? s.questions.help()
+        : s.menu              ? "SCREEN: arrows move, Enter acts, PgUp/PgDn tabs, o OK, c Cancel, "
+                                "s Start, q quit, F1 back"
+                              : "KEYBOARD: what you type goes to the device",
         w);
     mvhline(6, x, ACS_HLINE, std::max(0, w - 1));
     int rows = std::max(0, H - 9);
@@ -373,6 +382,41 @@ void draw(Screen &s) {
     put(H - 1, 0, std::string("F1 screen/keys  ") + KeyboardDriver::helpLine() + "  ^] quit", W);
     attroff(A_REVERSE);
     refresh();
+}
+
+std::string quoteArg(const std::string &t);
+
+// Every shortcut below a folder of the device, as the scenario's `file` commands (a shortcut is
+// one line of text).
+void recordShortcuts(emul::Device &device, const std::u16string &folder, SessionRecorder &rec) {
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW((folder + u"\\*").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::u16string path = folder + u"\\" + found.cFileName;
+        std::string content;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            recordShortcuts(device, path, rec);
+        else if (path.size() > 4 && emul::foldCase(path.substr(path.size() - 4)) == u".lnk" &&
+                 device.files().readFile(path, &content))
+            rec.command(0, "file " + quoteArg(emul::utf8(path)) + " " +
+                               quoteArg(content.substr(0, content.find_first_of("\r\n"))));
+    } while (FindNextFileW(h, &found));
+    FindClose(h);
+}
+
+// What `handheld reg` changed since the last look, into the recording as the scenario's own
+// commands (the tool writes whole lines, each change in one write).
+void recordRegChanges(Screen &s, std::streamoff *done) {
+    std::ifstream in(s.dir.regChanges(), std::ios::binary);
+    if (!in || !in.seekg(*done))
+        return;
+    std::string line;
+    while (std::getline(in, line) && !in.eof()) {
+        *done += std::streamoff(line.size() + 1);
+        s.recorder.command(s.device.kernel().now(), line);
+    }
 }
 
 // A user action on the foreground program, as the scenario language has it; it is recorded.
@@ -618,16 +662,72 @@ bool screenKey(Screen &s, const HostKey &k) {
     case 's':
         startMenu(s);
         break;
-    case 'y':
-        act(s, "answer yes");
-        break;
-    case 'n':
-        act(s, "answer no");
-        break;
     case 'q':
         return false;
     }
     return true;
+}
+
+// One step of the screen: the host's keys and mouse, what `handheld reg` changed, a redraw.
+void pump(Screen &s) {
+    bool changed = s.tap.changed;
+    wint_t c;
+    int r;
+    while (!s.quit && (r = get_wch(&c)) != ERR) {
+        changed = true;
+        if (r == KEY_CODE_YES && c == KEY_MOUSE) {
+            MEVENT me;
+            if (getmouse(&me) != OK)
+                continue;
+            if (s.questions.pending()) {
+                s.questions.click(me.x - s.originX, me.y - s.originY);
+            } else {
+                s.menu = true;
+                draw(s);
+                clickAt(s, me.x, me.y);
+            }
+            continue;
+        }
+        if (r == KEY_CODE_YES && c == KEY_RESIZE)
+            continue;
+        HostKey key = hostKeyOf(c, r == KEY_CODE_YES);
+        if (key.type == HostKey::Char && key.ch == 0x1D) { // ^]
+            s.quit = true;
+            break;
+        }
+        // A message box or file dialog has the keys while a program waits on it.
+        if (s.questions.pending()) {
+            s.questions.key(key);
+            continue;
+        }
+        if (s.menu) {
+            draw(s); // the controls as they are now: the last key may have turned the page
+            s.quit = !screenKey(s, key);
+            continue;
+        }
+        if (key.type == HostKey::Function && key.function == 1) {
+            s.menu = true;
+            continue;
+        }
+        if (!s.driver.handle(key))
+            s.message = "no key of the keyboard types that";
+        else
+            s.message.clear();
+    }
+    if (stopRequested)
+        s.quit = true;
+    // Leaving: a program still waiting on a question gets its default answer.
+    if (s.quit && s.questions.pending())
+        s.questions.dismiss();
+    if (s.recorder.active())
+        recordRegChanges(s, &s.regChangesDone);
+    // Redraw on a change, and a few times a second for what the device did by itself.
+    uint64_t now = s.device.kernel().now();
+    if (changed || now - s.lastDraw >= kRedrawMs) {
+        s.tap.changed = false;
+        draw(s);
+        s.lastDraw = now;
+    }
 }
 
 } // namespace
@@ -699,6 +799,7 @@ int runInteractive(const InteractiveOptions &options) {
     }
 
     SessionRecorder recorder;
+    std::ofstream(dir.regChanges(), std::ios::trunc); // this run's changes only
     if (!options.record.empty() && !recorder.open(options.record)) {
         std::fprintf(stderr, "handheld: cannot write %s: %s\n", options.record.c_str(),
                      std::strerror(errno));
@@ -706,13 +807,13 @@ int runInteractive(const InteractiveOptions &options) {
     }
     emul::Kernel &k = device.kernel();
     if (recorder.active()) {
-        // What a replay must start from: this device's build and settings.
+        // What a replay must start from: this device's build, every value of the driver key
+        // (settings, hot keys, program names) and its shortcuts (the Start menu, what the file
+        // dialog may offer).
         recorder.command(0, "driver " + build);
-        for (const char16_t *name :
-             {NORVEL_ENABLE_KEYBOARD, NORVEL_REPEAT_RATE, NORVEL_DELAY_TIME, NORVEL_ENABLE_RESTART})
-            if (auto v = dwordValue(device.registry(), name))
-                recorder.command(0, "set \"" + emul::utf8(kDriverKey) + "\" \"" + emul::utf8(name) +
-                                        "\" dword " + std::to_string(*v));
+        for (auto &[name, value] : device.registry().values(kDriverKey))
+            recorder.command(0, regScenarioSet(kDriverKey, name, value));
+        recordShortcuts(device, u"", recorder);
         recorder.command(0, "boot");
     }
 
@@ -731,7 +832,9 @@ int runInteractive(const InteractiveOptions &options) {
         }
     });
     KeyboardDriver driver(kb);
-    Screen screen{device, runner, kb, driver, recorder, tap, dir, linePath, false, 0, "", {}, 1, 2};
+    Questions questions(device, recorder);
+    Screen screen{device,   questions, runner, kb, driver, recorder, tap, dir,
+                  linePath, false,     0,      "", {},     1,        2};
 
     // The shell's desktop and task bar, then Notes in front, as the device comes up; the
     // keyboard connects.
@@ -762,61 +865,24 @@ int runInteractive(const InteractiveOptions &options) {
     mousemask(BUTTON1_CLICKED | BUTTON1_PRESSED, nullptr);
     screen.message = startError;
 
-    bool running = true;
-    uint64_t lastDraw = 0;
-    // Nothing polls: the loop sleeps until a key arrives on the terminal (the device's host
-    // wait watches it), the journal has new lines, or a signal. What only the host sees (another
-    // process writing the hive) shows at the next redraw, at the latest after a second.
-    bool input = true, inputGone = false;
+    // The screen's loop; a program waiting on a question runs the same steps meanwhile, as the
+    // screen's thread may itself be waiting on that program.
+    questions.whileWaiting = [&screen] { pump(screen); };
+    // The loop sleeps until a key arrives on the terminal (the device's host wait watches it),
+    // the journal has new lines, or a signal; what only the host sees (another process writing
+    // the hive) is looked at with each redraw, at the latest every kRedrawMs.
+    bool input = true;
     k.watch(0, [&](short revents) {
         input = true;
         if (revents & (POLLHUP | POLLERR | POLLNVAL)) {
-            inputGone = true;
+            stopRequested = true; // the terminal has gone
             k.unwatch(0);
         }
     });
-    while (running && !stopRequested && !inputGone) {
+    while (!screen.quit) {
         k.block([&] { return stopRequested.load() || input || tap.changed; }, k.now() + kRedrawMs);
         input = false;
-        bool changed = tap.changed;
-        wint_t c;
-        int r;
-        while ((r = get_wch(&c)) != ERR) {
-            changed = true;
-            if (r == KEY_CODE_YES && c == KEY_MOUSE) {
-                MEVENT me;
-                if (getmouse(&me) == OK) {
-                    screen.menu = true;
-                    draw(screen);
-                    clickAt(screen, me.x, me.y);
-                }
-                continue;
-            }
-            if (r == KEY_CODE_YES && c == KEY_RESIZE)
-                continue;
-            HostKey key = hostKeyOf(c, r == KEY_CODE_YES);
-            if (key.type == HostKey::Char && key.ch == 0x1D) { // ^]
-                running = false;
-                break;
-            }
-            if (screen.menu) {
-                running = screenKey(screen, key);
-                continue;
-            }
-            if (key.type == HostKey::Function && key.function == 1) {
-                screen.menu = true;
-                continue;
-            }
-            if (!driver.handle(key))
-                screen.message = "no key of the keyboard types that";
-            else
-                screen.message.clear();
-        }
-        if (changed || k.now() - lastDraw >= kRedrawMs) {
-            tap.changed = false;
-            draw(screen);
-            lastDraw = k.now();
-        }
+        pump(screen);
     }
     k.unwatch(0);
     kb.releaseAll();
@@ -826,6 +892,7 @@ int runInteractive(const InteractiveOptions &options) {
     std::signal(SIGHUP, oldHup);
     recorder.close(k.now());
     fs::remove(dir.irLine(), ec);
+    fs::remove(dir.regChanges(), ec);
     close(kbFd);
     return 0;
 }

@@ -36,7 +36,7 @@ void onInterrupt(int) {
         k->wake();
 }
 
-constexpr int kNotesEdit = 100; // the edit box of the platform's Notes program
+constexpr int kNotesEdit = 100; // the document of the platform's Notes program
 
 } // namespace
 

@@ -12,17 +12,31 @@ bool SessionRecorder::open(const std::string &path) {
     out_ << "# A session of the interactive handheld, recorded: bytes on the infrared line with\n"
             "# their device times and the user's actions. Play it with: handheld play FILE\n";
     out_.flush();
+    lastAt_ = out_.tellp();
     return true;
 }
 
 void SessionRecorder::command(uint64_t t, const std::string &line) {
     if (!active())
         return;
+    std::string text;
     if (t > last_)
-        out_ << "wait " << (t - last_) << "\n";
+        text = "wait " + std::to_string(t - last_) + "\n";
     last_ = std::max(last_, t);
-    out_ << line << "\n";
+    text += line + "\n";
+    lastAt_ = out_.tellp();
+    lastText_ = text;
+    out_ << text;
     out_.flush(); // a killed session keeps what it did so far
+}
+
+void SessionRecorder::before(const std::string &line) {
+    if (!active())
+        return;
+    out_.seekp(lastAt_);
+    out_ << line << "\n" << lastText_;
+    lastAt_ += std::streamoff(line.size() + 1);
+    out_.flush();
 }
 
 void SessionRecorder::bytes(uint64_t t, const std::vector<uint8_t> &bytes) {

@@ -1,6 +1,8 @@
 // The registry tool: query, set, delete, export and import on a hive file.
 #include "frontends/reg_cmd.h"
 
+#include "frontends/state_dir.h"
+
 #include "emul/registry.h"
 #include "emul/text.h"
 
@@ -9,9 +11,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace handheld {
 
@@ -268,6 +273,35 @@ bool readQuoted(const std::string &s, size_t &i, std::string *out) {
 
 } // namespace
 
+// The scenario commands that make the same change, for a running device's recording.
+std::string regScenarioSet(const std::u16string &key, const std::u16string &name,
+                           const emul::RegValue &v) {
+    std::string line = "set " + quoted(emul::utf8(key)) + " " + quoted(emul::utf8(name)) + " ";
+    auto s = strings(v.data);
+    if (v.type == kDword && v.data.size() == 4) {
+        uint32_t d;
+        std::memcpy(&d, v.data.data(), 4);
+        return line + "dword " + std::to_string(d);
+    }
+    if (v.type == kSz && s.size() == 1 && v.data == [&] {
+            auto b = utf16Bytes(s[0]);
+            b.push_back(0);
+            b.push_back(0);
+            return b;
+        }())
+        return line + "sz " + quoted(emul::utf8(s[0]));
+    return line + "raw " + std::to_string(v.type) + (v.data.empty() ? "" : " ") +
+           hexBytes(v.data, " ");
+}
+
+namespace {
+
+std::string scenarioDelete(const std::u16string &key, const std::u16string *name) {
+    return "delete " + quoted(emul::utf8(key)) + (name ? " " + quoted(emul::utf8(*name)) : "");
+}
+
+} // namespace
+
 std::string regExport(emul::Registry &reg, const std::u16string &key) {
     std::string out = "REGEDIT4\n\n";
     if (key.empty()) {
@@ -279,7 +313,21 @@ std::string regExport(emul::Registry &reg, const std::u16string &key) {
     return out;
 }
 
-bool regImport(emul::Registry &reg, const std::string &text, std::string *error) {
+namespace {
+
+// One change an import makes; the whole file is read before the first one is made.
+struct ImportStep {
+    enum Kind { createKey, deleteKey, setValue, deleteValue } kind;
+    std::u16string key, name;
+    emul::RegValue value;
+};
+
+} // namespace
+
+bool regImport(emul::Registry &reg, const std::string &text, std::string *error,
+               std::vector<std::string> *changes) {
+    // A file with a bad line changes nothing: every line is checked before the hive is touched.
+    std::vector<ImportStep> steps;
     std::istringstream in(text);
     std::string line, logical;
     int lineNo = 0, start = 0;
@@ -327,13 +375,8 @@ bool regImport(emul::Registry &reg, const std::string &text, std::string *error)
                 return fail(err);
             if (key.empty())
                 return fail("the root itself cannot be " + std::string(remove ? "deleted" : "set"));
-            if (remove) {
-                reg.deleteKey(key);
-                haveKey = false;
-            } else {
-                reg.createKey(key);
-                haveKey = true;
-            }
+            steps.push_back({remove ? ImportStep::deleteKey : ImportStep::createKey, key, {}, {}});
+            haveKey = !remove;
             continue;
         }
         if (!haveKey)
@@ -354,7 +397,7 @@ bool regImport(emul::Registry &reg, const std::string &text, std::string *error)
         std::u16string wname = emul::utf16(name);
         emul::RegValue v;
         if (data == "-") {
-            reg.deleteValue(key, wname);
+            steps.push_back({ImportStep::deleteValue, key, wname, {}});
             continue;
         }
         if (!data.empty() && data[0] == '"') {
@@ -394,14 +437,35 @@ bool regImport(emul::Registry &reg, const std::string &text, std::string *error)
         } else {
             return fail("unknown value data: " + data);
         }
-        reg.setValue(key, wname, v);
+        steps.push_back({ImportStep::setValue, key, wname, v});
     }
     if (!logical.empty())
         return fail("the text ends inside a value");
+    for (const ImportStep &step : steps) {
+        switch (step.kind) {
+        case ImportStep::createKey:
+            reg.createKey(step.key); // a key without values has no scenario line
+            break;
+        case ImportStep::deleteKey:
+            if (reg.deleteKey(step.key) && changes)
+                changes->push_back(scenarioDelete(step.key, nullptr));
+            break;
+        case ImportStep::setValue:
+            reg.setValue(step.key, step.name, step.value);
+            if (changes)
+                changes->push_back(regScenarioSet(step.key, step.name, step.value));
+            break;
+        case ImportStep::deleteValue:
+            if (reg.deleteValue(step.key, step.name) && changes)
+                changes->push_back(scenarioDelete(step.key, &step.name));
+            break;
+        }
+    }
     return true;
 }
 
-int runReg(emul::Registry &reg, const RegOptions &o, std::string &out, std::string &err) {
+int runReg(emul::Registry &reg, const RegOptions &o, std::string &out, std::string &err,
+           std::vector<std::string> *changes) {
     std::u16string key;
     if (o.action != "import" && !keyPath(o.key, &key, &err)) {
         err += "\n";
@@ -441,6 +505,8 @@ int runReg(emul::Registry &reg, const RegOptions &o, std::string &out, std::stri
             return 2;
         }
         reg.setValue(key, name, v);
+        if (changes)
+            changes->push_back(regScenarioSet(key, name, v));
         return 0;
     }
     if (o.action == "delete") {
@@ -449,6 +515,8 @@ int runReg(emul::Registry &reg, const RegOptions &o, std::string &out, std::stri
                 err = "no value " + emul::jsonQuote(o.name) + " in " + fullName(key) + "\n";
                 return 1;
             }
+            if (changes)
+                changes->push_back(scenarioDelete(key, &name));
             return 0;
         }
         if (key.empty()) {
@@ -459,6 +527,8 @@ int runReg(emul::Registry &reg, const RegOptions &o, std::string &out, std::stri
             err = "no such key: " + fullName(key) + "\n";
             return 1;
         }
+        if (changes)
+            changes->push_back(scenarioDelete(key, nullptr));
         return 0;
     }
     if (o.action == "export") {
@@ -482,7 +552,7 @@ int runReg(emul::Registry &reg, const RegOptions &o, std::string &out, std::stri
             text << f.rdbuf();
         }
         std::string e;
-        if (!regImport(reg, text.str(), &e)) {
+        if (!regImport(reg, text.str(), &e, changes)) {
             err = o.file + ": " + e + "\n";
             return 2;
         }
@@ -492,10 +562,39 @@ int runReg(emul::Registry &reg, const RegOptions &o, std::string &out, std::stri
     return 2;
 }
 
-int runRegOnHive(const std::string &hivePath, const RegOptions &options) {
-    auto reg = emul::Registry::open(hivePath);
+namespace {
+
+// A device running from the folder (it holds the folder's lock) records what the tool changed:
+// the changes go to its file of registry changes, which it reads while it runs.
+void tellRunningDevice(const StateDir &dir, const std::vector<std::string> &changes) {
+    int lock = open((dir.dir + "/lock").c_str(), O_RDWR | O_CLOEXEC);
+    if (lock < 0)
+        return;
+    bool running = flock(lock, LOCK_EX | LOCK_NB) != 0;
+    close(lock);
+    if (!running)
+        return;
+    std::string text;
+    for (const std::string &line : changes)
+        text += line + "\n";
+    // One write in append mode: the device never sees half of it.
+    int fd = open(dir.regChanges().c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ssize_t n = write(fd, text.data(), text.size());
+    (void)n;
+    close(fd);
+}
+
+} // namespace
+
+int runRegOnHive(const StateDir &dir, const RegOptions &options) {
+    auto reg = emul::Registry::open(dir.hive());
     std::string out, err;
-    int rc = runReg(*reg, options, out, err);
+    std::vector<std::string> changes;
+    int rc = runReg(*reg, options, out, err, &changes);
+    if (!changes.empty())
+        tellRunningDevice(dir, changes);
     std::fputs(out.c_str(), stdout);
     if (!err.empty())
         std::fprintf(stderr, "handheld reg: %s", err.c_str());

@@ -68,6 +68,9 @@ void TempFolderOnSignals::watch(const emul::Device &device) {
     }
     struct sigaction sa {};
     sa.sa_handler = onSignal;
+    // A read the signal interrupts goes on: the program must not take it for the end of its
+    // input and exit normally before the watcher has ended it as the signal would.
+    sa.sa_flags = SA_RESTART;
     sigemptyset(&sa.sa_mask);
     for (size_t i = 0; i < 3; ++i)
         sigaction(kSignals[i], &sa, &previous[i]);

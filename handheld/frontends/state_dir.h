@@ -11,6 +11,8 @@ struct StateDir {
     std::string hive() const { return dir + "/registry.db"; }
     std::string root() const { return dir + "/device"; } // the device's "\"
     std::string irLine() const { return dir + "/ir-line"; }
+    // While the device runs: what `handheld reg` changed, as scenario commands, for its recording.
+    std::string regChanges() const { return dir + "/reg-changes"; }
 };
 
 // $XDG_STATE_HOME/handheld, else ~/.local/state/handheld.

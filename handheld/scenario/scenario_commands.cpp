@@ -9,8 +9,8 @@ const std::vector<ScnVerb> &scnVerbs() {
         // setting up
         {"driver", "driver ce420|ce400|ce300", p::driver, ScnRun::driver},
         {"osbuild", "osbuild N", p::number, ScnRun::osbuild},
-        {"set", "set PATH NAME dword N | sz TEXT | multisz TEXT... | binary HH...", p::set,
-         ScnRun::set},
+        {"set", "set PATH NAME dword N | sz TEXT | multisz TEXT... | binary HH... | raw TYPE HH...",
+         p::set, ScnRun::set},
         {"delete", "delete PATH [NAME]", p::del, ScnRun::del},
         {"port", "port COMn: [nobaud9600]", p::port, ScnRun::port},
         {"fail", "fail CALL", p::call, ScnRun::fail},

@@ -204,8 +204,14 @@ bool set(const Args &a, ScnCommand *cmd, std::string *why) {
         cmd->value = textValue(1, rest);
     } else if (type == "multisz") {
         cmd->value = textValue(7, rest);
-    } else if (type == "binary") {
+    } else if (type == "binary" || type == "raw") {
+        // raw: a value of any type, its number first, then its bytes as they are stored.
         cmd->value.type = 3;
+        if (type == "raw") {
+            if (rest.empty() || !parseU32(rest[0], &cmd->value.type))
+                return false;
+            rest.erase(rest.begin());
+        }
         for (auto &t : rest) {
             uint8_t b;
             if (!parseByte(t, &b))

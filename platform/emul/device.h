@@ -13,6 +13,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace emul {
@@ -97,7 +98,9 @@ class Device {
     // Failure injection: every call of the named platform function fails while set.
     void fail(const std::string &call) { failing_.insert(call); }
     void heal(const std::string &call) { failing_.erase(call); }
-    bool failing(const std::string &call) const { return failing_.count(call) != 0; }
+    bool failing(std::string_view call) const {
+        return !failing_.empty() && failing_.find(call) != failing_.end();
+    }
 
     // KernelIoControl(IOCTL_HAL_REBOOT) requests so far.
     uint32_t rebootRequests() const { return reboots_; }
@@ -131,7 +134,7 @@ class Device {
     std::unique_ptr<ModuleLoader> modules_;
     std::unique_ptr<Processes> processes_;
     std::unique_ptr<DeviceManager> devices_;
-    std::set<std::string> failing_;
+    std::set<std::string, std::less<>> failing_; // looked up without copying the name
     uint32_t buildNumber_;
     uint32_t reboots_ = 0;
     std::vector<std::u16string> debugLog_;

@@ -25,6 +25,7 @@ class FileSystem {
     // link to a read-only copy made once per build, or a copy where no link can be made.
     uint32_t linkFile(const std::u16string &cePath, const std::string &hostFile);
     bool readFile(const std::u16string &cePath, std::string *content) const; // false if absent
+    void makeFolders(const std::u16string &cePath); // with missing parents; best effort
     const std::string &root() const { return root_; }
 
     static bool readOnly(const std::string &hostPath);

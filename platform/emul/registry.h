@@ -47,6 +47,12 @@ RegValue regSz(const std::u16string &s, bool terminated = true);
 RegValue regDword(uint32_t n);
 RegValue regRaw(uint32_t type, std::vector<uint8_t> data);
 
+// Values as a reader takes them: a DWORD when the data has 4 bytes, whatever its type (as a
+// 4-byte read gets it); a string up to its first null, or to the end of data written without
+// one. Absent values, and data of another size, give nothing.
+std::optional<uint32_t> regDwordOf(const std::optional<RegValue> &v);
+std::optional<std::u16string> regStringOf(const std::optional<RegValue> &v);
+
 // JSON of a value as the journal's "dump" writes it.
 std::string regValueJson(const RegValue &v);
 

@@ -25,7 +25,8 @@ class Shell {
     // Returns the button id (IDOK, IDYES, ...), or 0 to fall back to the default button.
     std::function<int(const std::u16string &text, const std::u16string &caption, uint32_t type)>
         askUser;
-    std::function<std::optional<std::u16string>()> chooseFile;
+    // Returns the path picked, or nullopt for Cancel; starts in the program's initial folder.
+    std::function<std::optional<std::u16string>(const std::u16string &initialDir)> chooseFile;
 };
 
 // Registers the platform's built-in programs ("Notes.exe") with the device's processes.

@@ -33,6 +33,8 @@ class WindowSystem {
     bool isWindow(uintptr_t hwnd) const;
     // True while the thread waits in GetMessageW with nothing to do (a program ready for keys).
     bool waitingForInput(const Thread *t) const;
+    // For a thread that waits for its user elsewhere (a question answered on the host's screen).
+    void setWaitingForInput(Thread *t, bool waiting);
     std::u16string className(uintptr_t hwnd) const;
     std::vector<uintptr_t> windowsOf(const Program *program) const;
     // Messages to a window as the platform itself sends them (a user's tap, the OK button).

@@ -1,7 +1,7 @@
 // The hot-key launcher: choices by build number, the power key, the file test, the task-bar
 // sequences and one activity notification per launch.
 #include "decoder/builds.h"
-#include "decoder/keys_harness.h"
+#include "support/keys_harness.h"
 
 namespace keytest {
 namespace {

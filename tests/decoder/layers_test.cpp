@@ -1,7 +1,7 @@
 // Character keys through the layers: plain, Ctrl shortcuts, Cmd, Symbol and the NumLock overlay;
 // releases decided at break time; modifier and lock keys; repeats; codes without a key.
 #include "decoder/builds.h"
-#include "decoder/keys_harness.h"
+#include "support/keys_harness.h"
 
 namespace keytest {
 namespace {

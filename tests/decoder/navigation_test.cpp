@@ -1,7 +1,7 @@
 // Navigation, system and application keys: the Fn layer, delivery into an ink control, the
 // input panel, the power key, the pen tap and the hot keys.
 #include "decoder/builds.h"
-#include "decoder/keys_harness.h"
+#include "support/keys_harness.h"
 
 namespace keytest {
 namespace {

@@ -1,6 +1,6 @@
 // User programs for Cmd + digit, and the activity notifications of the output operations.
 #include "decoder/builds.h"
-#include "decoder/keys_harness.h"
+#include "support/keys_harness.h"
 
 namespace keytest {
 namespace {

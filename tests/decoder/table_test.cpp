@@ -2,7 +2,7 @@
 // key, its Cmd character in both cases (or the program of its digit), its Symbol character in
 // every Shift and Caps Lock state and its NumLock character, each driven by key codes.
 #include "decoder/builds.h"
-#include "decoder/keys_harness.h"
+#include "support/keys_harness.h"
 
 namespace keytest {
 namespace {

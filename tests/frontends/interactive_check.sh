@@ -2,8 +2,9 @@
 # The interactive handheld as a person uses it, under tmux: it boots from a state folder, the
 # built-in keyboard types into Notes, `handheld reg` reads and writes the running device's
 # registry, the settings program works from the keyboard alone, the session is recorded and
-# replays to the same screen, and a device killed in the middle of settings changes leaves a hive
-# that a new device starts from.
+# replays to the same screen, a device killed in the middle of settings changes leaves a hive
+# that a new device starts from, and the settings program's message box and file dialog are
+# answered on the screen.
 #
 #   interactive_check.sh HANDHELD
 # Every wait polls for what it expects, with a generous limit; nothing waits a fixed time.
@@ -107,7 +108,7 @@ wait_gone
 "$HANDHELD" --state "$state" reg export >"$work/hive.reg" || fail "reg export after the kill"
 grep -q '^"Dll"="Lumakey.DLL"$' "$work/hive.reg" || fail "the driver key lost its values"
 delay=$(sed -n 's/^"Delay Time"=dword:\(.*\)$/\1/p' "$work/hive.reg")
-case $((16#$delay)) in 350 | 400 | 450 | 500 | 550 | 600 | 650 | 700 | 750) ;;
+case $((16#$delay)) in 350 | 450 | 550 | 650 | 750 | 850 | 950 | 1050) ;;
 *) fail "Delay Time after the kill: $delay" ;; esac
 "$HANDHELD" --state "$state" reg set 'Drivers\BuiltIn\Norvel' "Enable Keyboard" dword 1
 
@@ -118,4 +119,45 @@ tmux -S "$sock" send-keys -t $T -l "again"
 wait_screen "│again"
 tmux -S "$sock" send-keys -t $T C-]
 wait_gone
+
+# 9. The settings program's questions, answered on the screen, in a recorded session: a change
+#    made with `handheld reg` switches the keyboard off; switched on again, OK asks whether to
+#    reset (answered with the mouse: a click on Yes), and the Hot-Key page's file dialog picks
+#    the Calculator's shortcut, which Cmd+1 then starts.
+start --record "$work/questions.scn"
+"$HANDHELD" --state "$state" reg set 'Drivers\BuiltIn\Norvel' "Enable Keyboard" dword 0 ||
+    fail "reg set before the settings program"
+wait_screen "Enable Keyboard off"
+tmux -S "$sock" send-keys -t $T F1 s 2
+wait_screen "Key Repeat Del"
+tmux -S "$sock" send-keys -t $T Down Enter o
+wait_screen "reset your"
+wait_screen "[ Yes ] [ No ]"
+# The mouse as xterm reports it: a press of the first button at a cell (each coordinate 1-based,
+# plus 32), here the Yes button's.
+yes_line=$(tmux -S "$sock" capture-pane -p -t $T | grep -n "\[ Yes \]" | head -1)
+row=${yes_line%%:*}
+prefix=$(LC_ALL=C.UTF-8 bash -c 'l=${1#*:}; p=${l%%"[ Yes ]"*}; echo ${#p}' _ "$yes_line")
+tmux -S "$sock" send-keys -t $T -l "$(printf '\033[M %b%b' "\\$(printf %o $((33 + prefix + 1)))" \
+    "\\$(printf %o $((32 + row)))")"
+wait_screen "KernelIoControl"
+tmux -S "$sock" send-keys -t $T s 2
+wait_screen "Key Repeat Del"
+tmux -S "$sock" send-keys -t $T PageDown Down -
+wait_screen "OPEN:"
+tmux -S "$sock" send-keys -t $T Enter s Enter p Enter c
+wait_screen "│ Calculator.lnk"
+tmux -S "$sock" send-keys -t $T Enter
+wait_screen "[Calculator.lnk v]"
+tmux -S "$sock" send-keys -t $T o F1 F4 1
+wait_screen "│Calculator: (no command line)"
+tmux -S "$sock" send-keys -t $T C-]
+wait_gone
+grep -q '^set "Drivers\\\\BuiltIn\\\\Norvel" "Enable Keyboard" dword 0$' "$work/questions.scn" ||
+    fail "the recording lacks the registry tool's change: $(cat "$work/questions.scn")"
+"$HANDHELD" play "$work/questions.scn" --screen >"$work/journal" 2>"$work/screen" ||
+    fail "the recording does not play: $(cat "$work/screen")"
+grep -qF "|Calculator: (no command line)" "$work/screen" || fail "the replay's screen: $(cat "$work/screen")"
+grep -q '"MessageBoxW".*"result":6' "$work/journal" || fail "the replay's reset question"
+grep -q '"GetOpenFileNameW".*"result":true' "$work/journal" || fail "the replay's file dialog"
 echo "interactive device: all checks passed"

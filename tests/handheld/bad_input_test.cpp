@@ -1,6 +1,7 @@
 // Bad input to the handheld program is an error with a one-line message, never an abort, and
 // the device's temporary folder goes away, also when a signal ends the program.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <csignal>
@@ -129,6 +130,27 @@ TEST_F(BadInput, UnusableHivesAndStateFoldersEndTheDeviceWithStatusOne) {
         EXPECT_EQ(Lines(r.err), 1) << r.err;
         EXPECT_FALSE(TempFoldersLeft()) << c.args[2];
     }
+}
+
+TEST_F(BadInput, AHiveThatAnotherProgramHoldsIsAnErrorAfterABoundedWait) {
+    const std::string hive = dir + "/locked.db";
+    Outcome made = Handheld({"live", "--hive", hive});
+    ASSERT_EQ(made.status, 0) << made.err;
+    // Another program in the middle of a write: it holds the hive's write lock.
+    sqlite3 *other = nullptr;
+    ASSERT_EQ(sqlite3_open(hive.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    Outcome r = Handheld({"live", "--hive", hive});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "handheld: " + hive +
+                         ": cannot open the registry hive: database is locked (another program "
+                         "holds it)\n");
+    EXPECT_FALSE(TempFoldersLeft());
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    // Once it lets go, the hive opens.
+    Outcome again = Handheld({"live", "--hive", hive});
+    EXPECT_EQ(again.status, 0) << again.err;
 }
 
 TEST_F(BadInput, AScenarioThatCannotBeReadIsAnErrorOfTheScenario) {

@@ -2,7 +2,10 @@
 // hand-written files that it names.
 #include "handheld/frontends/reg_cmd.h"
 
+#include "handheld/scenario/scenario.h"
+
 #include "emul/registry.h"
+#include "emul/text.h"
 
 #include <gtest/gtest.h>
 
@@ -70,6 +73,15 @@ TEST(RegTool, FaultsAreNamed) {
     EXPECT_FALSE(handheld::regImport(*reg, "REGEDIT4\n[HKEY_CURRENT_USER\\A]\n", &error));
     EXPECT_FALSE(handheld::regImport(*reg, "REGEDIT4\n[HKLM\\A]\n\"x\"=dword:123456789\n", &error));
     EXPECT_EQ(error, "line 3: not a dword: dword:123456789");
+    // A file with a bad line anywhere changes nothing, not even the lines before it.
+    handheld::regImport(*reg, "REGEDIT4\n[HKLM\\Keep]\n\"v\"=dword:1\n", &error);
+    EXPECT_FALSE(handheld::regImport(*reg,
+                                     "REGEDIT4\n[HKLM\\New]\n\"a\"=\"x\"\n[-HKLM\\Keep]\n"
+                                     "[HKLM\\Keep]\n\"v\"=dword:2\n\"w\"=hex:0g\n",
+                                     &error));
+    EXPECT_EQ(error, "line 7: not hexadecimal byte pairs: 0g");
+    EXPECT_FALSE(reg->keyExists(u"New"));
+    EXPECT_EQ(reg->getValue(u"Keep", u"v")->data, (std::vector<uint8_t>{1, 0, 0, 0}));
 
     EXPECT_NE(run(*reg, set("A", "x", "dword", {"4294967296"}), 2).find("not a 32-bit number"),
               std::string::npos);
@@ -78,8 +90,48 @@ TEST(RegTool, FaultsAreNamed) {
     EXPECT_NE(run(*reg, set("A", "x", "binary", {"0g"}), 2).find("hexadecimal"), std::string::npos);
     handheld::RegOptions q;
     q.action = "query";
-    q.key = "A";
+    q.key = "Keep";
     q.name = "nothing";
     q.hasName = true;
-    EXPECT_EQ(run(*reg, q, 1), "no value \"nothing\" in HKEY_LOCAL_MACHINE\\A\n");
+    EXPECT_EQ(run(*reg, q, 1), "no value \"nothing\" in HKEY_LOCAL_MACHINE\\Keep\n");
+}
+
+// What the tool changes on a running device is recorded as scenario commands; played, each gives
+// back the value exactly, whatever its type.
+TEST(RegTool, ChangesBecomeScenarioCommandsThatGiveTheSameValues) {
+    auto reg = emul::Registry::open("");
+    std::vector<std::string> changes;
+    std::string error, out, err;
+    ASSERT_TRUE(handheld::regImport(*reg,
+                                    "REGEDIT4\n[HKLM\\K \"q\"]\n\"n\"=dword:0000012c\n"
+                                    "\"s\"=\"a \\\"b\\\" c\\\\d\"\n\"x\"=hex(2):41,00\n"
+                                    "\"u\"=hex(1):41,00\n\"e\"=hex:\n",
+                                    &error, &changes))
+        << error;
+    ASSERT_EQ(changes.size(), 5u);
+    EXPECT_EQ(changes[0], "set \"K \\\"q\\\"\" \"n\" dword 300");
+    EXPECT_EQ(changes[1], "set \"K \\\"q\\\"\" \"s\" sz \"a \\\"b\\\" c\\\\d\"");
+    EXPECT_EQ(changes[2], "set \"K \\\"q\\\"\" \"x\" raw 2 41 00");
+    EXPECT_EQ(changes[3], "set \"K \\\"q\\\"\" \"u\" raw 1 41 00"); // an sz without its null
+    EXPECT_EQ(changes[4], "set \"K \\\"q\\\"\" \"e\" raw 3");
+    for (const std::string &line : changes) {
+        handheld::ScnCommand c;
+        bool empty = true;
+        ASSERT_TRUE(handheld::scnParseLine(line, 1, &c, &empty, &error)) << line << ": " << error;
+        auto v = reg->getValue(emul::utf16(c.path), emul::utf16(*c.valueName));
+        ASSERT_TRUE(v) << line;
+        EXPECT_EQ(c.value.type, v->type) << line;
+        EXPECT_EQ(c.value.data, v->data) << line;
+    }
+    handheld::RegOptions d;
+    d.action = "delete";
+    d.key = "K \"q\"";
+    d.name = "n";
+    d.hasName = true;
+    changes.clear();
+    EXPECT_EQ(handheld::runReg(*reg, d, out, err, &changes), 0);
+    d.hasName = false;
+    EXPECT_EQ(handheld::runReg(*reg, d, out, err, &changes), 0);
+    EXPECT_EQ(changes,
+              (std::vector<std::string>{"delete \"K \\\"q\\\"\" \"n\"", "delete \"K \\\"q\\\"\""}));
 }

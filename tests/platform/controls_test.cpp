@@ -16,17 +16,25 @@ struct Heard {
     UINT msg;
     int code, pos;
 };
-std::vector<Heard> heard;
-bool vetoTabChange = false;
+// What the parent heard from its controls, and its answer to a tab change.
+struct ParentLog {
+    std::vector<Heard> heard;
+    bool vetoTabChange = false;
+};
 
+// The parent keeps its log in its user data.
 LRESULT CALLBACK Parent(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    auto *log = reinterpret_cast<ParentLog *>(GetWindowLongPtrW(h, GWL_USERDATA));
+    if (!log)
+        return DefWindowProcW(h, msg, wp, lp);
     if (msg == WM_HSCROLL || msg == WM_COMMAND)
-        heard.push_back({msg, int(msg == WM_HSCROLL ? LOWORD(wp) : HIWORD(wp)), int(HIWORD(wp))});
+        log->heard.push_back(
+            {msg, int(msg == WM_HSCROLL ? LOWORD(wp) : HIWORD(wp)), int(HIWORD(wp))});
     if (msg == WM_NOTIFY) {
         auto *n = reinterpret_cast<NMHDR *>(lp);
-        heard.push_back({msg, int(n->code), int(n->idFrom)});
+        log->heard.push_back({msg, int(n->code), int(n->idFrom)});
         if (n->code == TCN_SELCHANGING)
-            return vetoTabChange;
+            return log->vetoTabChange;
     }
     return DefWindowProcW(h, msg, wp, lp);
 }
@@ -34,14 +42,13 @@ LRESULT CALLBACK Parent(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 class Controls : public ::testing::Test {
   protected:
     Controls() {
-        heard.clear();
-        vetoTabChange = false;
         WNDCLASSW wc{};
         wc.lpfnWndProc = Parent;
         wc.lpszClassName = u"Parent";
         RegisterClassW(&wc);
         parent = CreateWindowExW(0, u"Parent", u"", WS_VISIBLE, 0, 26, 240, 268, nullptr, nullptr,
                                  nullptr, nullptr);
+        SetWindowLongPtrW(parent, GWL_USERDATA, reinterpret_cast<LONG_PTR>(&log));
     }
     HWND Child(const char16_t *cls, DWORD style, int id, int w, int h) {
         return CreateWindowExW(0, cls, u"", WS_CHILD | WS_VISIBLE | style, 10, 10, w, h, parent,
@@ -49,6 +56,9 @@ class Controls : public ::testing::Test {
     }
     emul::Device device;
     HWND parent = nullptr;
+    ParentLog log;
+    std::vector<Heard> &heard = log.heard;
+    bool &vetoTabChange = log.vetoTabChange;
 };
 
 std::vector<std::u16string> Items(HWND combo) {

@@ -46,18 +46,11 @@ class DeviceManager : public ::testing::Test {
         reg().setValue(key, u"Prefix", Sz(prefix));
     }
     std::u16string String(const std::u16string &key, const std::u16string &name) {
-        auto v = reg().getValue(key, name);
-        if (!v)
-            return u"<absent>";
-        return std::u16string(reinterpret_cast<const char16_t *>(v->data.data()));
+        return emul::regStringOf(reg().getValue(key, name)).value_or(u"<absent>");
     }
     int64_t Number(const std::u16string &key, const std::u16string &name) {
-        auto v = reg().getValue(key, name);
-        if (!v || v->data.size() != 4)
-            return -1;
-        uint32_t n;
-        std::memcpy(&n, v->data.data(), 4);
-        return n;
+        auto v = emul::regDwordOf(reg().getValue(key, name));
+        return v ? int64_t(*v) : -1;
     }
     std::vector<std::string> Log() {
         std::vector<std::string> out;

@@ -32,13 +32,10 @@ class DialogTest : public ::testing::Test {
     HMODULE inst = nullptr;
 };
 
-std::vector<UINT> seen;
-LPARAM initParam = 0;
-
+// Keeps WM_INITDIALOG's parameter in the dialog's DWL_USER slot, where the test reads it.
 BOOL CALLBACK Recorder(HWND h, UINT msg, WPARAM, LPARAM lp) {
-    seen.push_back(msg);
     if (msg == WM_INITDIALOG) {
-        initParam = lp;
+        SetWindowLongPtrW(h, DWL_USER, lp);
         ShowWindow(h, SW_SHOW);
         return TRUE;
     }
@@ -89,7 +86,6 @@ TEST_F(DialogTest, StringsComeFromTheirBlockAndAreCutToTheBuffer) {
 }
 
 TEST_F(DialogTest, TemplateBecomesWindowsInDialogUnitsOfTahoma8) {
-    seen.clear();
     HWND parent = CreateWindowExW(0, u"Static", u"", WS_VISIBLE, 0, 26, 240, 268, nullptr, nullptr,
                                   nullptr, nullptr);
     HWND page = CreateDialogParamW(inst, MAKEINTRESOURCEW(IDD_PAGE), parent, Recorder, 42);
@@ -126,8 +122,7 @@ TEST_F(DialogTest, TemplateBecomesWindowsInDialogUnitsOfTahoma8) {
     EXPECT_EQ(std::u16string(text), u"&Enable Keyboard");
 
     // The procedure hears WM_INITDIALOG with the parameter, after the controls exist.
-    ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(initParam, 42);
+    EXPECT_EQ(GetWindowLongPtrW(page, DWL_USER), 42);
     EXPECT_TRUE(IsWindowVisible(page));
     // A handled message answers with DWL_MSGRESULT; WM_INITDIALOG's TRUE set the focus.
     EXPECT_EQ(SendMessageW(page, WM_COMMAND, 5, 0), 77);

@@ -1,6 +1,13 @@
 // A program that faults: with "null" on its command line it writes through a null pointer,
-// with "div" it divides by zero; otherwise it exits with 7.
+// with "div" it divides by zero, with "thread" a thread it starts writes through a null
+// pointer while the program waits for it; otherwise it exits with 7.
 #include <windows.h>
+
+static DWORD WINAPI FaultingThread(LPVOID arg) {
+    volatile int *nowhere = (volatile int *)arg;
+    *nowhere = 1;
+    return 0;
+}
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPWSTR cmdLine, int) {
     volatile int *nowhere = NULL;
@@ -9,5 +16,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPWSTR cmdLine, int) {
         *nowhere = 1;
     if (cmdLine && cmdLine[0] == 'd')
         return 7 / zero;
+    if (cmdLine && cmdLine[0] == 't') {
+        HANDLE thread = CreateThread(NULL, 0, FaultingThread, NULL, 0, NULL);
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+        return 8;
+    }
     return 7;
 }

@@ -5,6 +5,7 @@
 #include "emul/device.h"
 #include "emul/devmgr.h"
 #include "emul/files.h"
+#include "emul/kernel.h"
 #include "emul/process.h"
 #include "emul/registry.h"
 #include "handheld/image/install.h"
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 namespace {
@@ -68,6 +70,120 @@ TEST(ProgramFault, AFaultingProgramEndsWithTheExceptionCode) {
     EXPECT_EQ(fine->exitCode(), 7u);
     EXPECT_EQ(device.journal().grep("\"event\":\"exception\",\"program\":\"fault.exe\"").size(),
               2u);
+}
+
+TEST(ProgramFault, AFaultInAProgramsThreadEndsTheProgram) {
+    emul::Device device;
+    handheld::install(device);
+    device.files().linkFile(u"\\Windows\\fault.exe", handheld::moduleDir() + "/fault_prog.so");
+    uint32_t error = 0;
+    std::shared_ptr<emul::Program> p = device.processes().start(u"fault.exe", u"thread", &error);
+    ASSERT_NE(p, nullptr);
+    Sleep(10);
+    ASSERT_TRUE(p->exited());
+    EXPECT_EQ(p->exitCode(), 0xC0000005u); // not 8: the program did not get to return
+    auto lines = device.journal().grep("\"event\":\"exception\"");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("\"program\":\"fault.exe\",\"thread\":"), std::string::npos)
+        << lines[0];
+    EXPECT_EQ(emul::kern().threads().size(), 1u);
+}
+
+// A driver whose entry points fault on request (FLT), activated under its own key, with a
+// client open.
+class DriverFaults : public ::testing::Test {
+  protected:
+    const std::u16string key = u"Drivers\\Faulty";
+    emul::Device device;
+    uintptr_t hnd = 0;
+    HANDLE file = INVALID_HANDLE_VALUE;
+
+    void SetUp() override {
+        handheld::install(device);
+        device.files().linkFile(u"\\Windows\\faultdrv.dll",
+                                handheld::moduleDir() + "/fault_drv.so");
+        device.registry().createKey(key);
+        device.registry().setValue(key, u"Dll", emul::regSz(u"faultdrv.dll"));
+        device.registry().setValue(key, u"Prefix", emul::regSz(u"FLT"));
+        hnd = device.devices().activate(key, 0);
+        ASSERT_NE(hnd, 0u);
+        file = Open(GENERIC_READ | GENERIC_WRITE);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    }
+    HANDLE Open(DWORD access) {
+        return CreateFileW(u"FLT1:", access, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
+    BOOL Control(DWORD code) {
+        DWORD actual = 0;
+        return DeviceIoControl(file, code, nullptr, 0, nullptr, 0, &actual, nullptr);
+    }
+    size_t Exceptions(const std::string &entry) {
+        return device.journal()
+            .grep("\"event\":\"exception\",\"module\":\"\\\\Windows\\\\faultdrv.dll\",\"entry\":"
+                  "\"FLT_" +
+                  entry + "\",\"code\":3221225477")
+            .size();
+    }
+};
+
+TEST_F(DriverFaults, AFaultingStreamCallFailsAndTheDriverGoesOn) {
+    char buf[16] = {};
+    DWORD n = 99;
+    SetLastError(0);
+    EXPECT_FALSE(ReadFile(file, buf, 13, &n, nullptr));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(n, 0u);
+    EXPECT_FALSE(WriteFile(file, buf, 13, &n, nullptr));
+    EXPECT_EQ(SetFilePointer(file, 13, nullptr, FILE_BEGIN), 0xFFFFFFFFu);
+    EXPECT_FALSE(Control(13));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(Open(13), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    for (const char *entry : {"Read", "Write", "Seek", "IOControl", "Open"})
+        EXPECT_EQ(Exceptions(entry), 1u) << entry;
+    // The same calls that do not fault still work.
+    EXPECT_TRUE(ReadFile(file, buf, 4, &n, nullptr));
+    EXPECT_EQ(n, 4u);
+    EXPECT_TRUE(WriteFile(file, buf, 4, &n, nullptr));
+    EXPECT_EQ(SetFilePointer(file, 4, nullptr, FILE_BEGIN), 4u);
+    HANDLE second = Open(GENERIC_READ);
+    EXPECT_NE(second, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(CloseHandle(second));
+}
+
+TEST_F(DriverFaults, CloseDeinitAndPowerFaultsAreReportedAndTheDeviceGoesOn) {
+    EXPECT_TRUE(Control(14));
+    EXPECT_TRUE(CloseHandle(file)); // the handle is closed all the same
+    EXPECT_EQ(Exceptions("Close"), 1u);
+    file = Open(GENERIC_READ);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(Control(16));
+    device.devices().powerDown();
+    device.devices().powerUp();
+    EXPECT_EQ(Exceptions("PowerDown"), 1u);
+    EXPECT_EQ(Exceptions("PowerUp"), 1u);
+    EXPECT_TRUE(Control(15));
+    EXPECT_TRUE(device.devices().deactivate(hnd));
+    EXPECT_EQ(Exceptions("Deinit"), 1u);
+    EXPECT_FALSE(device.registry().keyExists(u"Drivers\\Active\\01"));
+    CloseHandle(file);
+    // The driver can be started again.
+    hnd = device.devices().activate(key, 0);
+    EXPECT_NE(hnd, 0u);
+    EXPECT_TRUE(device.devices().deactivate(hnd));
+}
+
+TEST_F(DriverFaults, AFaultingDriverThreadEndsAloneAndTheDriverGoesOn) {
+    EXPECT_TRUE(Control(17));
+    Sleep(20);
+    auto lines = device.journal().grep("\"event\":\"exception\",\"thread\":");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("\"code\":3221225477"), std::string::npos) << lines[0];
+    char buf[4];
+    DWORD n = 0;
+    EXPECT_TRUE(ReadFile(file, buf, 4, &n, nullptr));
+    EXPECT_EQ(emul::kern().threads().size(), 1u);
+    CloseHandle(file);
 }
 
 } // namespace

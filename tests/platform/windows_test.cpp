@@ -84,20 +84,20 @@ TEST(Windows, ClassNameIsTruncatedToTheBufferAndSpelledAsRegistered) {
     emul::Device d;
     WNDCLASSW wc{};
     wc.lpfnWndProc = DefWindowProcW;
-    wc.lpszClassName = u"RichInk";
+    wc.lpszClassName = u"NoteBox";
     ASSERT_NE(RegisterClassW(&wc), 0);
     EXPECT_EQ(RegisterClassW(&wc), 0); // class names are atoms: one per spelling family
     HWND w =
-        CreateWindowExW(0, u"richink", u"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        CreateWindowExW(0, u"notebox", u"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(w, nullptr);
 
     WCHAR buf[16];
     std::fill(std::begin(buf), std::end(buf), WCHAR(0xAAAA));
     EXPECT_EQ(GetClassNameW(w, buf, 16), 7);
-    EXPECT_EQ(std::u16string(buf), u"RichInk");
+    EXPECT_EQ(std::u16string(buf), u"NoteBox");
     std::fill(std::begin(buf), std::end(buf), WCHAR(0xAAAA));
     EXPECT_EQ(GetClassNameW(w, buf, 4), 3);
-    EXPECT_EQ(std::u16string(buf), u"Ric");
+    EXPECT_EQ(std::u16string(buf), u"Not");
     EXPECT_EQ(buf[4], WCHAR(0xAAAA));       // nothing written past the buffer
     EXPECT_EQ(GetClassNameW(w, buf, 8), 7); // exactly room for the name and its null
     EXPECT_EQ(GetClassNameW(w, buf, 1), 0);
@@ -109,11 +109,11 @@ TEST(Windows, ClassNameIsTruncatedToTheBufferAndSpelledAsRegistered) {
     EXPECT_EQ(GetClassNameW(H(0x12345), buf, 16), 0);
 
     // A class with live windows stays; once they are gone it can go.
-    EXPECT_FALSE(UnregisterClassW(u"RICHINK", nullptr));
+    EXPECT_FALSE(UnregisterClassW(u"NOTEBOX", nullptr));
     DestroyWindow(w);
-    EXPECT_TRUE(UnregisterClassW(u"RICHINK", nullptr));
+    EXPECT_TRUE(UnregisterClassW(u"NOTEBOX", nullptr));
     EXPECT_EQ(
-        CreateWindowExW(0, u"RichInk", u"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr),
+        CreateWindowExW(0, u"NoteBox", u"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr),
         nullptr);
 }
 
@@ -360,7 +360,7 @@ TEST(Windows, PostedKeysReachTheFocusWindowUntranslated) {
     EXPECT_EQ(
         lines[0],
         R"({"t":0,"call":"PostKeybdMessage","hwnd":"focus","vk":0,"state":128,"chars":[233],"shift":[0]})");
-    EXPECT_NE(lines[1].find(R"("hwnd":"Edit")"), std::string::npos);
+    EXPECT_NE(lines[1].find(R"("hwnd":"richink")"), std::string::npos);
 }
 
 TEST(Windows, KeysGoToTheForegroundWindowWhenItHasNoFocus) {
@@ -380,21 +380,25 @@ TEST(Windows, KeysGoToTheForegroundWindowWhenItHasNoFocus) {
     EXPECT_EQ(desk[0].lparam, 0);
 }
 
-std::vector<std::pair<UINT, WPARAM>> parentHeard;
+using Heard = std::vector<std::pair<UINT, WPARAM>>;
 
+// A parent that notes its commands and timers in the list its user data points to.
 LRESULT CALLBACK ParentProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_COMMAND || msg == WM_TIMER)
-        parentHeard.push_back({msg, wp});
+    auto *heard = reinterpret_cast<Heard *>(GetWindowLongPtrW(h, GWL_USERDATA));
+    if (heard && (msg == WM_COMMAND || msg == WM_TIMER))
+        heard->push_back({msg, wp});
     return DefWindowProcW(h, msg, wp, lp);
 }
 
-HWND MakeParent() {
+HWND MakeParent(Heard *heard) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = ParentProc;
     wc.lpszClassName = u"Parent";
     RegisterClassW(&wc);
-    return CreateWindowExW(0, u"Parent", u"", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr, nullptr,
-                           nullptr);
+    HWND h = CreateWindowExW(0, u"Parent", u"", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr,
+                             nullptr, nullptr);
+    SetWindowLongPtrW(h, GWL_USERDATA, reinterpret_cast<LONG_PTR>(heard));
+    return h;
 }
 
 void Pump() {
@@ -407,8 +411,8 @@ void Pump() {
 
 TEST(Windows, ACheckBoxTogglesOnATapAndTellsItsParent) {
     emul::Device d;
-    parentHeard.clear();
-    HWND parent = MakeParent();
+    Heard parentHeard;
+    HWND parent = MakeParent(&parentHeard);
     HWND box =
         CreateWindowExW(0, u"BUTTON", u"Enable", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 10, 40,
                         100, 20, parent, reinterpret_cast<HMENU>(1001), nullptr, nullptr);
@@ -439,8 +443,8 @@ TEST(Windows, ACheckBoxTogglesOnATapAndTellsItsParent) {
 
 TEST(Windows, TimersFireInDeviceTime) {
     emul::Device d;
-    parentHeard.clear();
-    HWND parent = MakeParent();
+    Heard parentHeard;
+    HWND parent = MakeParent(&parentHeard);
     EXPECT_EQ(SetTimer(parent, 7, 250, nullptr), 7u);
     MSG m;
     ASSERT_TRUE(GetMessageW(&m, nullptr, 0, 0));
@@ -481,20 +485,45 @@ TEST(Shell, ProcessHandlesAreCountedUntilClosed) {
     EXPECT_TRUE(CloseHandle(sei.hProcess));
     EXPECT_EQ(d.handles().count("process"), 0u);
 
-    // A program the device does not have: success, and a process that has already ended.
+    // A program the device does not have: the call fails as the platform's does, starts
+    // nothing and hands back no process; the journal says so.
     SHELLEXECUTEINFO other = sei;
     other.hProcess = nullptr;
     other.lpFile = u"\\Windows\\nothere.exe";
-    ASSERT_TRUE(ShellExecuteEx(&other));
-    EXPECT_EQ(WaitForSingleObject(other.hProcess, 0), WAIT_OBJECT_0);
-    EXPECT_EQ(d.handles().count("process"), 1u);
-    CloseHandle(other.hProcess);
+    SetLastError(0);
+    EXPECT_FALSE(ShellExecuteEx(&other));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(other.hProcess, nullptr);
+    EXPECT_EQ(d.handles().count("process"), 0u);
 
     auto lines = d.journal().grep("ShellExecuteEx");
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(
         lines[0],
-        R"({"t":0,"call":"ShellExecuteEx","mask":1088,"verb":"open","file":"Notes.exe","params":null,"dir":null,"show":5})");
+        R"({"t":0,"call":"ShellExecuteEx","mask":1088,"verb":"open","file":"Notes.exe","params":null,"dir":null,"show":5,"result":true,"error":0})");
+    EXPECT_NE(lines[1].find(R"("file":"\\Windows\\nothere.exe")"), std::string::npos);
+    EXPECT_NE(lines[1].find(R"("result":false,"error":2})"), std::string::npos);
+}
+
+// A document opens in the program for its kind; one that no program opens fails.
+TEST(Shell, ADocumentOpensInItsProgram) {
+    emul::Device d;
+    d.files().writeFile(u"\\My Documents\\letter.txt", "Dear");
+    d.files().writeFile(u"\\My Documents\\data.xyz", "?");
+    SHELLEXECUTEINFO sei{};
+    sei.cbSize = 60;
+    sei.lpFile = u"\\My Documents\\letter.txt";
+    ASSERT_TRUE(ShellExecuteEx(&sei));
+    ASSERT_EQ(d.processes().programs().size(), 1u);
+    EXPECT_EQ(d.processes().programs()[0]->name, u"pword.exe");
+    EXPECT_EQ(d.processes().programs()[0]->cmdLine, u"\\My Documents\\letter.txt");
+    sei.lpFile = u"\\My Documents\\data.xyz";
+    EXPECT_FALSE(ShellExecuteEx(&sei));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_NO_ASSOCIATION));
+    sei.lpFile = u"\\My Documents\\gone.txt";
+    EXPECT_FALSE(ShellExecuteEx(&sei));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(d.processes().programs().size(), 1u);
 }
 
 TEST(Shell, AnInjectedFailureIsJournaledAndStartsNothing) {

@@ -11,6 +11,7 @@
 #include "emul/registry.h"
 #include "emul/serial.h"
 #include "handheld/image/install.h"
+#include "norvel_reg.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +36,7 @@ struct Decode {
     uint32_t tick;
 };
 
-const std::u16string kDriverKey = u"Drivers\\BuiltIn\\Norvel";
+const std::u16string kDriverKey = NORVEL_DRIVER_KEY;
 
 class DriverTest : public ::testing::Test {
   protected:
@@ -53,21 +54,12 @@ class DriverTest : public ::testing::Test {
         device.registry().setValue(key, name, v);
     }
     std::u16string SzValue(const std::u16string &name) {
-        auto v = device.registry().getValue(kDriverKey, name);
-        if (!v)
-            return u"<absent>";
-        std::u16string s(reinterpret_cast<const char16_t *>(v->data.data()), v->data.size() / 2);
-        while (!s.empty() && s.back() == 0)
-            s.pop_back();
-        return s;
+        return emul::regStringOf(device.registry().getValue(kDriverKey, name))
+            .value_or(u"<absent>");
     }
     int64_t DwordValue(const std::u16string &name) {
-        auto v = device.registry().getValue(kDriverKey, name);
-        if (!v || v->data.size() != 4)
-            return -1;
-        uint32_t x;
-        std::memcpy(&x, v->data.data(), 4);
-        return x;
+        auto v = emul::regDwordOf(device.registry().getValue(kDriverKey, name));
+        return v ? int64_t(*v) : -1;
     }
 
     uintptr_t Boot() {

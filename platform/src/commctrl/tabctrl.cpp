@@ -6,7 +6,7 @@
 // the bottom with TCS_BOTTOM as handheld programs use it, else at the top. A tab is as wide as
 // its text at 6 pixels a character plus 12, at least 40; tabs start 2 pixels in from the left.
 // The display area leaves a 2-pixel border on every side and the row of tabs.
-#include "gwes/win_internal.h"
+#include "gwes/controls/controls.h"
 
 #include "emul/harness.h"
 
@@ -35,20 +35,12 @@ struct TabData : ControlData {
     LRESULT version = 0;
     bool pressed = false;
     void describe(const Window &, harness::ControlState &s) const override {
-        std::vector<std::string> v;
-        for (const Item &i : items)
-            v.push_back(utf8(i.text));
-        s.items = v;
-        s.hasSelection = true;
-        if (sel >= 0 && size_t(sel) < items.size())
-            s.selected = utf8(items[size_t(sel)].text);
+        describeItems(items, sel, s);
     }
 };
 
 TabData *data(Window *w) {
-    if (!w->control)
-        w->control = std::make_shared<TabData>();
-    return static_cast<TabData *>(w->control.get());
+    return controlData<TabData>(w);
 }
 
 RECT itemRect(Window *w, int index) {

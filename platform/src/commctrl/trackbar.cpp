@@ -28,9 +28,7 @@ struct TrackData : ControlData {
 };
 
 TrackData *data(Window *w) {
-    if (!w->control)
-        w->control = std::make_shared<TrackData>();
-    return static_cast<TrackData *>(w->control.get());
+    return controlData<TrackData>(w);
 }
 
 bool vertical(const Window *w) {

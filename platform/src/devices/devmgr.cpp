@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <optional>
 
 namespace emul {
@@ -52,17 +53,6 @@ std::optional<std::u16string> readString(Registry &reg, const std::u16string &ke
     if (s.size() > maxChars)
         return std::nullopt;
     return s;
-}
-
-// A DWORD value as a 4-byte read sees it: anything of another size counts as absent.
-std::optional<uint32_t> readDword(Registry &reg, const std::u16string &key,
-                                  const std::u16string &name) {
-    auto v = reg.getValue(key, name);
-    if (!v || v->data.size() != 4)
-        return std::nullopt;
-    uint32_t n;
-    std::memcpy(&n, v->data.data(), 4);
-    return n;
 }
 
 std::u16string twoDigits(uint32_t n) {
@@ -139,6 +129,20 @@ struct DriverCall {
     }
 };
 
+// Runs a driver entry point as the Device Manager does, inside an exception handler: a fault in
+// it is reported in the journal, and the caller gets its code (0: none) and goes on.
+uint32_t guardedEntry(const DriverInstance &inst, const char *entry,
+                      const std::function<void()> &f) {
+    uint32_t fault = runGuarded(f);
+    if (fault)
+        dev().journal().event("exception",
+                              Fields()
+                                  .str("module", inst.module ? inst.module->cePath.c_str() : u"")
+                                  .str("entry", utf8(inst.prefix) + entry)
+                                  .num("code", fault));
+    return fault;
+}
+
 struct StreamFile : FileObject {
     std::shared_ptr<DriverInstance> inst;
     DWORD_PTR openContext = 0;
@@ -151,16 +155,19 @@ struct StreamFile : FileObject {
         return true;
     }
     // Runs a driver call and returns the last error it set (0: none), leaving the caller's
-    // last error as it was.
-    template <class F> uint32_t call(F f) {
+    // last error as it was. A call that faults fails with ERROR_INVALID_PARAMETER, as the
+    // platform's handler around stream calls reports it.
+    template <class F> uint32_t call(const char *entry, F f, bool *faulted = nullptr) {
         DeviceManagerContext ctx;
         DriverCall guard(inst);
         Thread *t = kern().self();
         uint32_t saved = t->lastError;
         t->lastError = 0;
-        f();
-        uint32_t e = t->lastError;
+        bool fault = guardedEntry(*inst, entry, f) != 0;
+        uint32_t e = fault ? uint32_t(ERROR_INVALID_PARAMETER) : t->lastError;
         t->lastError = saved;
+        if (faulted)
+            *faulted = fault;
         return e;
     }
     bool transfer(bool reading, void *buf, uint32_t n, uint32_t *done, uint32_t *error) {
@@ -168,10 +175,14 @@ struct StreamFile : FileObject {
         if (gone(error))
             return false;
         DWORD r = 0;
-        uint32_t e = call([&] {
-            r = reading ? inst->read(openContext, buf, n) : inst->write(openContext, buf, n);
-        });
-        if (r == DWORD(-1)) {
+        bool faulted = false;
+        uint32_t e = call(
+            reading ? "_Read" : "_Write",
+            [&] {
+                r = reading ? inst->read(openContext, buf, n) : inst->write(openContext, buf, n);
+            },
+            &faulted);
+        if (r == DWORD(-1) || faulted) {
             *error = e ? e : ERROR_GEN_FAILURE;
             return false;
         }
@@ -188,7 +199,11 @@ struct StreamFile : FileObject {
         if (gone(error))
             return 0xFFFFFFFF;
         DWORD r = 0;
-        uint32_t e = call([&] { r = inst->seek(openContext, amount, WORD(method)); });
+        bool faulted = false;
+        uint32_t e = call(
+            "_Seek", [&] { r = inst->seek(openContext, amount, WORD(method)); }, &faulted);
+        if (faulted)
+            r = DWORD(-1);
         if (r == DWORD(-1))
             *error = e;
         return r;
@@ -201,7 +216,7 @@ struct StreamFile : FileObject {
         BOOL ok = FALSE;
         DWORD actual = 0;
         uint32_t saved = kern().self()->lastError;
-        uint32_t e = call([&] {
+        uint32_t e = call("_IOControl", [&] {
             ok = inst->ioctl(openContext, code, static_cast<PBYTE>(in), nin,
                              static_cast<PBYTE>(out), nout, &actual);
         });
@@ -213,7 +228,7 @@ struct StreamFile : FileObject {
     void onClose() override {
         // A deactivated driver is not told about handles closed after it went away.
         if (inst->state == DriverInstance::Active)
-            call([&] { inst->close(openContext); });
+            call("_Close", [&] { inst->close(openContext); });
     }
 };
 
@@ -245,8 +260,8 @@ uintptr_t DeviceManager::Impl::activate(const std::u16string &key, uint32_t clie
         return 0;
     }
     std::u16string pfx = prefix->substr(0, 3);
-    auto wantedIndex = readDword(reg, key, u"Index");
-    auto context = readDword(reg, key, u"Context");
+    auto wantedIndex = regDwordOf(reg.getValue(key, u"Index"));
+    auto context = regDwordOf(reg.getValue(key, u"Context"));
 
     auto inst = std::make_shared<DriverInstance>();
     inst->owner = this;
@@ -319,20 +334,15 @@ uintptr_t DeviceManager::Impl::activate(const std::u16string &key, uint32_t clie
         DeviceManagerContext ctx;
         DriverCall guard(inst);
         // An exception in Init fails the activation; the device goes on.
-        fault = runGuarded([&] { inst->context = inst->init(arg); });
+        fault = guardedEntry(*inst, "_Init", [&] { inst->context = inst->init(arg); });
     } catch (...) {
         // The calling thread was stopped inside Init; the module waits for the teardown.
         inst->state = DriverInstance::Gone;
         reg.deleteKey(inst->activePath);
         throw;
     }
-    if (fault) {
+    if (fault)
         inst->context = 0;
-        dev().journal().event("exception", Fields()
-                                               .str("module", inst->module->cePath.c_str())
-                                               .str("entry", p + "_Init")
-                                               .num("code", fault));
-    }
     if (!inst->context) {
         inst->state = DriverInstance::Gone;
         instances.erase(std::remove(instances.begin(), instances.end(), inst), instances.end());
@@ -352,7 +362,8 @@ bool DeviceManager::Impl::deactivate(uintptr_t hnd) {
     {
         DeviceManagerContext ctx;
         DriverCall guard(inst);
-        inst->deinit(inst->context);
+        // A Deinit that faults still ends the instance.
+        guardedEntry(*inst, "_Deinit", [&] { inst->deinit(inst->context); });
     }
     dev().registry().deleteKey(inst->activePath);
     return true;
@@ -375,7 +386,7 @@ DeviceManager::~DeviceManager() {
         if (inst->state == DriverInstance::Active) {
             inst->state = DriverInstance::Gone;
             DeviceManagerContext ctx;
-            inst->deinit(inst->context);
+            guardedEntry(*inst, "_Deinit", [&] { inst->deinit(inst->context); });
             d.registry().deleteKey(inst->activePath);
         }
         inst->calls = 0;
@@ -429,7 +440,7 @@ void DeviceManager::powerDown() {
         if ((*it)->state == DriverInstance::Active && (*it)->powerDown) {
             DeviceManagerContext ctx;
             DriverCall guard(*it);
-            (*it)->powerDown((*it)->context);
+            guardedEntry(**it, "_PowerDown", [&] { (*it)->powerDown((*it)->context); });
         }
 }
 
@@ -439,7 +450,7 @@ void DeviceManager::powerUp() {
         if (inst->state == DriverInstance::Active && inst->powerUp) {
             DeviceManagerContext ctx;
             DriverCall guard(inst);
-            inst->powerUp(inst->context);
+            guardedEntry(*inst, "_PowerUp", [&] { inst->powerUp(inst->context); });
         }
 }
 
@@ -458,10 +469,16 @@ std::shared_ptr<FileObject> DeviceManager::openStream(const std::u16string &name
         return nullptr;
     }
     DWORD_PTR oc = 0;
+    uint32_t fault = 0;
     {
         DeviceManagerContext ctx;
         DriverCall guard(inst);
-        oc = inst->open(inst->context, access, share);
+        fault =
+            guardedEntry(*inst, "_Open", [&] { oc = inst->open(inst->context, access, share); });
+    }
+    if (fault) {
+        *error = ERROR_INVALID_PARAMETER;
+        return nullptr;
     }
     if (!oc) {
         // No error of the Device Manager's own: the caller sees what the driver set.

@@ -7,12 +7,10 @@
 #include "emul/files.h"
 #include "emul/serial.h"
 #include "emul/text.h"
+#include "host/host_files.h"
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 using namespace emul;
 
@@ -59,7 +57,7 @@ struct PlainFile : FileObject {
     int64_t size() const override { return int64_t(data.size()); }
     void onClose() override {
         if (dirty)
-            std::ofstream(path, std::ios::binary) << data;
+            hostfs::writeWhole(path, data);
     }
 };
 
@@ -71,13 +69,11 @@ bool isDeviceName(const std::u16string &n) {
 
 std::shared_ptr<FileObject> openPlain(const std::u16string &name, DWORD access, DWORD disposition,
                                       uint32_t *error) {
-    namespace fs = std::filesystem;
     std::string host = dev().files().resolve(name, error);
     if (host.empty())
         return nullptr;
-    std::error_code ec;
-    bool exists = fs::exists(host, ec);
-    if (exists && fs::is_directory(host, ec)) {
+    bool exists = hostfs::exists(host);
+    if (exists && hostfs::isFolder(host)) {
         *error = ERROR_ACCESS_DENIED;
         return nullptr;
     }
@@ -87,8 +83,7 @@ std::shared_ptr<FileObject> openPlain(const std::u16string &name, DWORD access, 
         return nullptr;
     }
     if (!exists && (disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING)) {
-        *error = fs::exists(fs::path(host).parent_path(), ec) ? ERROR_FILE_NOT_FOUND
-                                                              : ERROR_PATH_NOT_FOUND;
+        *error = hostfs::parentExists(host) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
         return nullptr;
     }
     if (exists && disposition == CREATE_NEW) {
@@ -98,18 +93,14 @@ std::shared_ptr<FileObject> openPlain(const std::u16string &name, DWORD access, 
     auto f = std::make_shared<PlainFile>();
     f->path = host;
     f->writable = (access & GENERIC_WRITE) != 0;
-    if (exists && !truncate) {
-        std::ifstream in(host, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        f->data = ss.str();
-    }
+    if (exists && !truncate)
+        hostfs::readWhole(host, &f->data);
     if (!exists || truncate) {
-        if (!fs::exists(fs::path(host).parent_path(), ec)) {
+        if (!hostfs::parentExists(host)) {
             *error = ERROR_PATH_NOT_FOUND;
             return nullptr;
         }
-        std::ofstream(host, std::ios::binary);
+        hostfs::writeWhole(host, "");
     }
     return f;
 }
@@ -233,9 +224,8 @@ CEAPI DWORD GetFileSize(HANDLE h, LPDWORD high) {
 CEAPI BOOL DeleteFileW(LPCWSTR name) {
     Device &d = dev();
     d.journal().call("DeleteFileW", Fields().str("path", name));
-    std::error_code ec;
     std::string host = d.files().hostPath(name ? name : u"");
-    if (!name || host.empty() || !std::filesystem::is_regular_file(host, ec)) {
+    if (!name || host.empty() || !hostfs::isRegularFile(host)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;
     }
@@ -243,35 +233,33 @@ CEAPI BOOL DeleteFileW(LPCWSTR name) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    std::filesystem::remove(host, ec);
+    hostfs::removeFile(host);
     return TRUE;
 }
 
 CEAPI DWORD GetFileAttributesW(LPCWSTR name) {
-    std::error_code ec;
     std::string host = dev().files().hostPath(name ? name : u"");
-    if (!name || host.empty() || !std::filesystem::exists(host, ec)) {
+    if (!name || host.empty() || !hostfs::exists(host)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return 0xFFFFFFFF;
     }
-    if (std::filesystem::is_directory(host, ec))
+    if (hostfs::isFolder(host))
         return FILE_ATTRIBUTE_DIRECTORY;
     return FileSystem::readOnly(host) ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
 }
 
 CEAPI BOOL CreateDirectoryW(LPCWSTR name, LPSECURITY_ATTRIBUTES) {
-    std::error_code ec;
     uint32_t error = ERROR_PATH_NOT_FOUND;
     std::string host = name ? dev().files().resolve(name, &error) : std::string();
     if (host.empty()) {
         SetLastError(error);
         return FALSE;
     }
-    if (std::filesystem::exists(host, ec)) {
+    if (hostfs::exists(host)) {
         SetLastError(ERROR_ALREADY_EXISTS);
         return FALSE;
     }
-    if (!std::filesystem::create_directory(host, ec)) {
+    if (!hostfs::createFolder(host)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return FALSE;
     }

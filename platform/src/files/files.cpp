@@ -111,27 +111,33 @@ std::string FileSystem::resolve(const std::u16string &cePath, uint32_t *error) c
     fs::path root = root_, cur = root_;
     for (size_t i = 0; i < names.size(); ++i) {
         std::error_code ec;
-        fs::path next;
-        if (fs::is_directory(cur, ec)) {
-            for (auto &e : fs::directory_iterator(cur, ec))
-                if (equalsNoCase(utf16(e.path().filename().string()), names[i])) {
-                    next = e.path();
-                    break;
-                }
+        fs::path next = cur / utf8(names[i]);
+        // The name as written is the usual case; only another spelling needs the folder read.
+        fs::file_status st = fs::symlink_status(next, ec);
+        if (!fs::exists(st)) {
+            next.clear();
+            if (fs::is_directory(cur, ec))
+                for (auto &e : fs::directory_iterator(cur, ec))
+                    if (equalsNoCase(utf16(e.path().filename().string()), names[i])) {
+                        next = e.path();
+                        st = fs::symlink_status(next, ec);
+                        break;
+                    }
         }
         if (next.empty()) {
             cur /= utf8(names[i]);
             continue;
         }
         // A host link is followed only while it stays inside the device's folder.
-        if (fs::is_symlink(fs::symlink_status(next, ec))) {
+        bool link = fs::is_symlink(st);
+        if (link) {
             fs::path target = fs::weakly_canonical(next, ec);
             if (ec || !inside(root, target)) {
                 *error = ERROR_ACCESS_DENIED;
                 return {};
             }
         }
-        if (i + 1 < names.size() && !fs::is_directory(next, ec)) {
+        if (i + 1 < names.size() && !(link ? fs::is_directory(next, ec) : fs::is_directory(st))) {
             *error = ERROR_PATH_NOT_FOUND; // a name under a file
             return {};
         }
@@ -153,6 +159,11 @@ bool FileSystem::readFile(const std::u16string &cePath, std::string *content) co
     std::ifstream in(p, std::ios::binary);
     content->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return true;
+}
+
+void FileSystem::makeFolders(const std::u16string &cePath) {
+    std::error_code ec;
+    fs::create_directories(hostPath(cePath), ec);
 }
 
 bool FileSystem::exists(const std::u16string &cePath) const {

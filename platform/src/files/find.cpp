@@ -7,9 +7,9 @@
 #include "emul/device.h"
 #include "emul/files.h"
 #include "emul/text.h"
+#include "host/host_files.h"
 
 #include <algorithm>
-#include <filesystem>
 
 using namespace emul;
 
@@ -52,7 +52,6 @@ bool nameMatches(const std::u16string &pattern, const std::u16string &name) {
 } // namespace
 
 CEAPI HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW out) {
-    namespace fs = std::filesystem;
     if (!pattern || !out || !*pattern) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
@@ -61,21 +60,19 @@ CEAPI HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW out) {
     size_t slash = pat.find_last_of(u"\\/");
     std::u16string folder = slash == std::u16string::npos ? u"" : pat.substr(0, slash);
     std::u16string names = slash == std::u16string::npos ? pat : pat.substr(slash + 1);
-    std::error_code ec;
     std::string host = dev().files().hostPath(folder.empty() ? u"\\" : folder);
-    if (names.empty() || !fs::is_directory(host, ec)) {
+    if (names.empty() || !hostfs::isFolder(host)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
     auto obj = std::make_shared<FindObject>();
-    for (auto &e : fs::directory_iterator(host, ec)) {
-        std::u16string name = utf16(e.path().filename().string());
+    for (const hostfs::FolderEntry &e : hostfs::listFolder(host)) {
+        std::u16string name = utf16(e.name);
         if (name.size() >= MAX_PATH || !nameMatches(names, name))
             continue;
         WIN32_FIND_DATAW fd{};
-        bool dir = e.is_directory(ec);
-        fd.dwFileAttributes = dir ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
-        fd.nFileSizeLow = dir ? 0 : DWORD(e.file_size(ec));
+        fd.dwFileAttributes = e.folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+        fd.nFileSizeLow = DWORD(e.size);
         std::copy(name.begin(), name.end(), fd.cFileName);
         obj->found.push_back(fd);
     }

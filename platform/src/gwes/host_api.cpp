@@ -39,6 +39,10 @@ bool WindowSystem::isWindow(uintptr_t hwnd) const {
     return impl_->get(hwnd) != nullptr;
 }
 
+void WindowSystem::setWaitingForInput(Thread *t, bool waiting) {
+    impl_->queue(t).waitingForInput = waiting;
+}
+
 bool WindowSystem::waitingForInput(const Thread *t) const {
     auto q = impl_->queues.find(const_cast<Thread *>(t));
     return q != impl_->queues.end() && q->second.waitingForInput;

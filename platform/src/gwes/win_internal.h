@@ -34,6 +34,9 @@ struct ControlData {
     virtual void describe(const Window &, harness::ControlState &) const {}
 };
 
+// The state record of a built-in control, made on first use.
+template <class Data> Data *controlData(Window *w);
+
 struct WndClass {
     std::u16string name; // spelled as registered
     WNDPROC proc = nullptr;
@@ -64,6 +67,12 @@ struct Window {
     std::shared_ptr<ControlData> control; // the state of a built-in control
     std::vector<MSG> received;            // what a window of no thread was sent or posted
 };
+
+template <class Data> Data *controlData(Window *w) {
+    if (!w->control)
+        w->control = std::make_shared<Data>();
+    return static_cast<Data *>(w->control.get());
+}
 
 // A message sent to another thread's window, waiting to be handled there.
 struct SentMessage {

@@ -1,17 +1,41 @@
 // The host file system as the platform's own bookkeeping needs it (the device's state folder,
-// module files). The device's file system maps its paths onto a host folder in files/.
+// module files, folder listings). The device's file system maps its paths onto a host folder in
+// files/.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace emul::hostfs {
 
 bool isRegularFile(const std::string &path);
+bool isFolder(const std::string &path);
+bool exists(const std::string &path); // links followed
 // The path with symbolic links resolved; the path itself when that fails.
 std::string canonical(const std::string &path);
-// A new empty folder under the host's temporary folder; aborts when none can be made.
-std::string makeTempDir(const std::string &prefix);
-void createDirectories(const std::string &path);
+// A new empty folder "PREFIX-XXXXXX" under the host's temporary folder (/tmp when the host names
+// none), its path in *dir; false with *reason set (and *dir the template) when none can be made.
+bool makeTempDir(const std::string &prefix, std::string *dir, std::string *reason);
+// The folder with its missing parents; false with *error set when it cannot be made.
+bool createDirectories(const std::string &path, std::string *error = nullptr);
 void removeTree(const std::string &path); // best effort
+// Whether the folder that holds `path` exists.
+bool parentExists(const std::string &path);
+// A file's bytes, whole; false when it cannot be read.
+bool readWhole(const std::string &path, std::string *data);
+// Replaces the file's bytes (making it when missing); false when it cannot be written.
+bool writeWhole(const std::string &path, const std::string &data);
+bool removeFile(const std::string &path); // false when nothing was removed
+// One new folder (its parent must exist); false when it exists already or cannot be made.
+bool createFolder(const std::string &path);
+
+// The names in a folder (without "." and ".."), in the host's order; empty when it cannot be read.
+struct FolderEntry {
+    std::string name;
+    bool folder = false;
+    uint64_t size = 0; // files only
+};
+std::vector<FolderEntry> listFolder(const std::string &path);
 
 } // namespace emul::hostfs

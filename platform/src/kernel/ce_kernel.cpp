@@ -2,6 +2,8 @@
 #include <windows.h>
 
 #include "emul/device.h"
+#include "emul/faults.h"
+#include "emul/process.h"
 #include "emul/text.h"
 
 #include <cstdarg>
@@ -74,6 +76,26 @@ CEAPI HLOCAL LocalFree(HLOCAL h) {
     return nullptr;
 }
 
+namespace {
+
+// An exception that nothing in the thread handled: the journal says so, and in a program it
+// ends the whole program with the exception's code, as an unhandled exception ends a process.
+// A thread of the Device Manager's (a driver's) just ends; the device goes on.
+void endFaultedThread(uint32_t fault) {
+    Kernel &k = kern();
+    Thread *self = k.self();
+    Fields f;
+    if (self->program)
+        f.str("program", utf8(self->program->name));
+    dev().journal().event("exception", f.num("thread", self->id).num("code", fault));
+    if (self->program)
+        for (Thread *t : k.threads())
+            if (t != self && t->program == self->program)
+                k.kill(t, fault);
+}
+
+} // namespace
+
 CEAPI HANDLE CreateThread(LPSECURITY_ATTRIBUTES, DWORD, LPTHREAD_START_ROUTINE start, LPVOID param,
                           DWORD, LPDWORD id) {
     if (failing("CreateThread") || !start) {
@@ -82,7 +104,14 @@ CEAPI HANDLE CreateThread(LPSECURITY_ATTRIBUTES, DWORD, LPTHREAD_START_ROUTINE s
     }
     Kernel &k = kern();
     Program *program = k.self()->program;
-    auto t = k.spawn("thread", [start, param] { return start(param); });
+    auto t = k.spawn("thread", [start, param] {
+        DWORD code = 0;
+        if (uint32_t fault = runGuarded([&] { code = start(param); })) {
+            endFaultedThread(fault);
+            return fault;
+        }
+        return uint32_t(code);
+    });
     t->program = program;
     if (id)
         *id = t->id;

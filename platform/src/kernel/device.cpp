@@ -11,11 +11,8 @@
 #include "emul/windows_sys.h"
 #include "host/host_files.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <set>
 
 namespace emul {
@@ -24,26 +21,21 @@ namespace {
 Device *theDevice = nullptr;
 
 std::string makeTempRoot() {
-    std::error_code ec;
-    std::filesystem::path tmp = std::filesystem::temp_directory_path(ec);
-    std::string tmpl = ((ec ? std::filesystem::path("/tmp") : tmp) / "handheld-XXXXXX").string();
-    if (!mkdtemp(tmpl.data()))
-        throw DeviceError(tmpl +
-                          ": cannot make the device's temporary folder: " + std::strerror(errno));
-    return tmpl;
+    std::string dir, reason;
+    if (!hostfs::makeTempDir("handheld", &dir, &reason))
+        throw DeviceError(dir + ": cannot make the device's temporary folder: " + reason);
+    return dir;
 }
 
 // The state folder, made when missing; anything else in its place is an error.
 void useStateDir(const std::string &dir) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    if (fs::is_directory(dir, ec))
+    if (hostfs::isFolder(dir))
         return;
-    if (fs::exists(dir, ec))
+    if (hostfs::exists(dir))
         throw DeviceError(dir + ": not a folder (the device's files need one)");
-    fs::create_directories(dir, ec);
-    if (ec)
-        throw DeviceError(dir + ": cannot make the device's folder: " + ec.message());
+    std::string error;
+    if (!hostfs::createDirectories(dir, &error))
+        throw DeviceError(dir + ": cannot make the device's folder: " + error);
 }
 
 } // namespace

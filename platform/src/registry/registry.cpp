@@ -244,40 +244,6 @@ struct OpenedKey {
     explicit OpenedKey(HKEY h) : hive(emul::hive()) { err = hive.resolve(h, &key, &path); }
 };
 
-std::u16string unitsOf(const std::vector<uint8_t> &data) {
-    std::u16string s(data.size() / 2, u'\0');
-    if (!s.empty())
-        std::memcpy(&s[0], data.data(), s.size() * 2);
-    return s;
-}
-
-// UTF-8 of UTF-16 text that may hold nulls (they stay, and JSON shows them as \u0000).
-std::string utf8Whole(const std::u16string &s) {
-    std::string out;
-    size_t start = 0;
-    for (;;) {
-        size_t end = s.find(u'\0', start);
-        out +=
-            utf8(s.substr(start, end == std::u16string::npos ? std::u16string::npos : end - start));
-        if (end == std::u16string::npos)
-            return out;
-        out += '\0';
-        start = end + 1;
-    }
-}
-
-std::string hexPairs(const std::vector<uint8_t> &data) {
-    static const char digits[] = "0123456789ABCDEF"; // upper case, as every hex byte of the journal
-    std::string out;
-    for (size_t i = 0; i < data.size(); ++i) {
-        if (i)
-            out += ' ';
-        out += digits[data[i] >> 4];
-        out += digits[data[i] & 15];
-    }
-    return "\"" + out + "\"";
-}
-
 // Copies a name with its terminating null if `*cch` characters have room for it.
 bool copyName(const std::u16string &name, LPWSTR buf, LPDWORD cch) {
     if (*cch < name.size() + 1)
@@ -333,63 +299,6 @@ LONG openKey(HKEY hKey, LPCWSTR lpSubKey, bool create, PHKEY phkResult, LPDWORD 
 
 std::unique_ptr<Registry> Registry::open(const std::string &path) {
     return std::make_unique<Hive>(RegStore::cached(RegStore::open(path)));
-}
-
-RegValue regSz(const std::u16string &s, bool terminated) {
-    RegValue v;
-    v.type = REG_SZ;
-    v.data.resize((s.size() + (terminated ? 1 : 0)) * 2);
-    std::memcpy(v.data.data(), s.c_str(), v.data.size());
-    return v;
-}
-
-RegValue regDword(uint32_t n) {
-    RegValue v;
-    v.type = REG_DWORD;
-    v.data.resize(4);
-    std::memcpy(v.data.data(), &n, 4);
-    return v;
-}
-
-RegValue regRaw(uint32_t type, std::vector<uint8_t> data) {
-    return RegValue{type, std::move(data)};
-}
-
-std::string regValueJson(const RegValue &v) {
-    switch (v.type) {
-    case REG_DWORD:
-        if (v.data.size() == 4)
-            return std::to_string(uint32_t(v.data[0]) | uint32_t(v.data[1]) << 8 |
-                                  uint32_t(v.data[2]) << 16 | uint32_t(v.data[3]) << 24);
-        break;
-    case REG_SZ: {
-        std::u16string s = unitsOf(v.data);
-        if (!s.empty() && s.back() == u'\0')
-            s.pop_back();
-        return jsonQuote(utf8Whole(s));
-    }
-    case REG_MULTI_SZ: {
-        std::vector<std::u16string> parts;
-        std::u16string s = unitsOf(v.data);
-        size_t start = 0;
-        while (start < s.size()) {
-            size_t end = s.find(u'\0', start);
-            if (end == std::u16string::npos)
-                end = s.size();
-            parts.push_back(s.substr(start, end - start));
-            start = end + 1;
-        }
-        while (!parts.empty() && parts.back().empty())
-            parts.pop_back();
-        std::string out = "[";
-        for (size_t i = 0; i < parts.size(); ++i)
-            out += (i ? "," : "") + jsonQuote(utf8(parts[i]));
-        return out + "]";
-    }
-    default:
-        break;
-    }
-    return hexPairs(v.data);
 }
 
 } // namespace emul

@@ -17,12 +17,6 @@ namespace {
 
 constexpr uint32_t kShellInfoSize = 60; // the structure on the 32-bit device
 
-// The process of a program that could not be started: it has already ended.
-struct EndedProcess : KObject {
-    const char *kind() const override { return "process"; }
-    bool signalled() const override { return true; }
-};
-
 bool endsWithNoCase(const std::u16string &s, const std::u16string &tail) {
     return s.size() >= tail.size() && equalsNoCase(s.substr(s.size() - tail.size()), tail);
 }
@@ -56,6 +50,39 @@ bool readShortcut(const std::u16string &path, std::u16string *target, std::u16st
     return !target->empty();
 }
 
+// The programs that open a document, by the document's extension.
+struct Association {
+    const char16_t *extension, *program;
+};
+const Association kAssociations[] = {
+    {u".txt", u"pword.exe"},  {u".psw", u"pword.exe"},    {u".doc", u"pword.exe"},
+    {u".pxl", u"pxl.exe"},    {u".htm", u"iexplore.exe"}, {u".html", u"iexplore.exe"},
+    {u".wav", u"player.exe"}, {u".mp3", u"player.exe"},
+};
+
+// What the shell runs for `target`: the program itself, or the program that opens the
+// document (which then becomes its argument). 0 or the error the platform gives.
+uint32_t programFor(const std::u16string &target, std::u16string *program, std::u16string *args) {
+    size_t dot = target.find_last_of(u'.'), slash = target.find_last_of(u"\\/");
+    bool document = dot != std::u16string::npos && (slash == std::u16string::npos || dot > slash) &&
+                    !endsWithNoCase(target, u".exe");
+    if (!document) {
+        if (!dev().processes().hasProgram(target))
+            return ERROR_FILE_NOT_FOUND;
+        *program = target;
+        return 0;
+    }
+    if (!dev().files().exists(target))
+        return ERROR_FILE_NOT_FOUND;
+    for (const Association &a : kAssociations)
+        if (endsWithNoCase(target, a.extension)) {
+            *program = a.program;
+            *args = args->empty() ? target : target + u" " + *args;
+            return 0;
+        }
+    return ERROR_NO_ASSOCIATION;
+}
+
 } // namespace
 
 CEAPI BOOL ShellExecuteEx(LPSHELLEXECUTEINFO info) {
@@ -63,38 +90,45 @@ CEAPI BOOL ShellExecuteEx(LPSHELLEXECUTEINFO info) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    dev().journal().call("ShellExecuteEx", Fields()
-                                               .num("mask", info->fMask)
-                                               .str("verb", info->lpVerb)
-                                               .str("file", info->lpFile)
-                                               .str("params", info->lpParameters)
-                                               .str("dir", info->lpDirectory)
-                                               .num("show", info->nShow));
-    if (info->cbSize != kShellInfoSize && info->cbSize != sizeof(SHELLEXECUTEINFO)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+    Fields f;
+    f.num("mask", info->fMask)
+        .str("verb", info->lpVerb)
+        .str("file", info->lpFile)
+        .str("params", info->lpParameters)
+        .str("dir", info->lpDirectory)
+        .num("show", info->nShow);
+    // The call is journaled with its outcome: what the caller asked for, and whether it ran.
+    auto fail = [&](uint32_t error) {
+        dev().journal().call("ShellExecuteEx", f.boolean("result", false).num("error", error));
+        // hInstApp holds one of the old shell's codes (32 or less): not found, or no association.
+        info->hInstApp =
+            reinterpret_cast<HINSTANCE>(uintptr_t(error == ERROR_NO_ASSOCIATION ? 31 : 2));
+        SetLastError(error);
         return FALSE;
-    }
-    if (failing("ShellExecuteEx") || !info->lpFile || !*info->lpFile) {
-        info->hInstApp = reinterpret_cast<HINSTANCE>(uintptr_t(ERROR_FILE_NOT_FOUND));
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return FALSE;
-    }
+    };
+    if (info->cbSize != kShellInfoSize && info->cbSize != sizeof(SHELLEXECUTEINFO))
+        return fail(ERROR_INVALID_PARAMETER);
+    if (failing("ShellExecuteEx") || !info->lpFile || !*info->lpFile)
+        return fail(ERROR_FILE_NOT_FOUND);
     std::u16string file = info->lpFile, params = info->lpParameters ? info->lpParameters : u"";
+
     std::u16string target = file, args = params;
     if (endsWithNoCase(file, u".lnk")) {
         std::u16string linkArgs;
-        if (readShortcut(file, &target, &linkArgs))
-            args = params.empty() ? linkArgs : linkArgs.empty() ? params : linkArgs + u" " + params;
+        if (!readShortcut(file, &target, &linkArgs))
+            return fail(ERROR_FILE_NOT_FOUND);
+        args = params.empty() ? linkArgs : linkArgs.empty() ? params : linkArgs + u" " + params;
     }
-    std::shared_ptr<Program> program;
-    Processes &processes = dev().processes();
-    if (processes.hasProgram(target)) {
-        uint32_t error = 0;
-        program = processes.start(target, args, &error);
-    }
+    std::u16string program;
+    if (uint32_t error = programFor(target, &program, &args))
+        return fail(error);
+    uint32_t error = 0;
+    std::shared_ptr<Program> started = dev().processes().start(program, args, &error);
+    if (!started)
+        return fail(error ? error : ERROR_FILE_NOT_FOUND);
+    dev().journal().call("ShellExecuteEx", f.boolean("result", true).num("error", 0));
     info->hInstApp = reinterpret_cast<HINSTANCE>(uintptr_t(33));
     if (info->fMask & SEE_MASK_NOCLOSEPROCESS)
-        info->hProcess = program ? newProcessHandle(program)
-                                 : dev().handles().add(std::make_shared<EndedProcess>());
+        info->hProcess = newProcessHandle(started);
     return TRUE;
 }

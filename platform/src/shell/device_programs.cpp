@@ -41,7 +41,7 @@ int programMessageLoop() {
 namespace {
 
 constexpr int kCommandLineId = 1;
-constexpr int kTextId = 100; // the same id as Notes' text box
+constexpr int kTextId = 100; // the same id as Notes' document
 
 struct ProgramInfo {
     const char16_t *exe;
@@ -130,6 +130,10 @@ int ExplorerMain(const std::u16string &) {
                                nullptr, nullptr, nullptr);
     if (!desk || !bar)
         return 1;
+    CreateWindowExW(0, u"Static", u"Start", WS_CHILD | WS_VISIBLE, 0, 5, 48, 16, bar, nullptr,
+                    nullptr, nullptr);
+    CreateWindowExW(0, u"Static", u"Desktop", WS_CHILD | WS_VISIBLE, 0, 0, 240, 16, desk, nullptr,
+                    nullptr, nullptr);
     return programMessageLoop();
 }
 

@@ -32,7 +32,7 @@ BOOL runFileDialog(LPOPENFILENAMEW ofn, const char *call) {
         pick = shell.choices.front();
         shell.choices.pop_front();
     } else if (shell.chooseFile) {
-        pick = shell.chooseFile();
+        pick = shell.chooseFile(ofn->lpstrInitialDir ? ofn->lpstrInitialDir : u"");
     }
     // The dialog offers only files that exist when the program asks for that.
     if (pick && (ofn->Flags & OFN_FILEMUSTEXIST) && !d.files().exists(*pick))

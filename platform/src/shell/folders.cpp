@@ -10,9 +10,6 @@
 #include "emul/text.h"
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 using namespace emul;
 
@@ -93,10 +90,8 @@ CEAPI BOOL SHGetSpecialFolderPath(HWND, LPWSTR path, int csidl, BOOL create) {
     std::u16string s = p;
     std::copy(s.begin(), s.end(), path);
     path[s.size()] = 0;
-    if (create) {
-        std::error_code ec;
-        std::filesystem::create_directories(dev().files().hostPath(s), ec);
-    }
+    if (create)
+        dev().files().makeFolders(s);
     return TRUE;
 }
 
@@ -106,15 +101,12 @@ CEAPI BOOL SHGetShortcutTarget(LPWSTR shortcut, LPWSTR target, int max) {
         return FALSE;
     }
     target[0] = 0;
-    std::error_code ec;
-    std::string host = dev().files().hostPath(shortcut);
-    if (!std::filesystem::is_regular_file(host, ec)) {
+    std::string content;
+    if (!dev().files().readFile(shortcut, &content)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;
     }
-    std::ifstream in(host, std::ios::binary);
-    std::string line;
-    std::getline(in, line);
+    std::string line = content.substr(0, content.find('\n'));
     size_t hash = line.find('#');
     if (hash == std::string::npos) {
         SetLastError(ERROR_INVALID_DATA);

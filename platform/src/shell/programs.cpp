@@ -12,9 +12,9 @@ using namespace emul;
 
 namespace {
 
-constexpr int kNotesEditId = 100;
+constexpr int kNotesDocumentId = 100;
 
-// Notes: a full-screen window with one edit box that has the focus.
+// Notes: a full-screen window whose document, an ink control, has the focus.
 int NotesMain(const std::u16string &) {
     // A second start brings the running one forward.
     if (HWND running = FindWindowW(u"Notes", nullptr)) {
@@ -29,10 +29,10 @@ int NotesMain(const std::u16string &) {
                                 nullptr, nullptr);
     if (!main)
         return 1;
-    HWND edit =
-        CreateWindowExW(0, u"Edit", u"", WS_CHILD | WS_VISIBLE | ES_MULTILINE, 0, 0, 240, 320, main,
-                        reinterpret_cast<HMENU>(intptr_t(kNotesEditId)), nullptr, nullptr);
-    SetFocus(edit);
+    HWND document =
+        CreateWindowExW(0, u"richink", u"", WS_CHILD | WS_VISIBLE, 0, 0, 240, 320, main,
+                        reinterpret_cast<HMENU>(intptr_t(kNotesDocumentId)), nullptr, nullptr);
+    SetFocus(document);
     dev().windows().setForeground(reinterpret_cast<uintptr_t>(main));
     int code = programMessageLoop();
     UnregisterClassW(u"Notes", nullptr);

@@ -28,9 +28,7 @@ struct ButtonData : ControlData {
 };
 
 ButtonData *data(Window *w) {
-    if (!w->control)
-        w->control = std::make_shared<ButtonData>();
-    return static_cast<ButtonData *>(w->control.get());
+    return controlData<ButtonData>(w);
 }
 
 // What a click does to a button: the automatic kinds change their check, then the parent hears.

@@ -1,7 +1,7 @@
 // The combo box: a list of strings with one selection, shown closed as its selected entry.
 // Sorted lists insert with a case-insensitive comparison and keep equal entries in the order
 // they came; CB_INSERTSTRING never sorts.
-#include "gwes/win_internal.h"
+#include "gwes/controls/controls.h"
 
 #include "emul/harness.h"
 
@@ -23,21 +23,13 @@ struct ComboData : ControlData {
     bool dropped = false;
     int dropHeight = 0; // the list's height when open, as the template gave it
     void describe(const Window &, harness::ControlState &s) const override {
-        std::vector<std::string> v;
-        for (const Item &i : items)
-            v.push_back(utf8(i.text));
-        s.items = v;
-        s.hasSelection = true;
-        if (sel >= 0 && size_t(sel) < items.size())
-            s.selected = utf8(items[size_t(sel)].text);
-        s.text = sel >= 0 && size_t(sel) < items.size() ? utf8(items[size_t(sel)].text) : "";
+        describeItems(items, sel, s);
+        s.text = s.selected.value_or("");
     }
 };
 
 ComboData *data(Window *w) {
-    if (!w->control)
-        w->control = std::make_shared<ComboData>();
-    return static_cast<ComboData *>(w->control.get());
+    return controlData<ComboData>(w);
 }
 
 std::u16string textArg(LPARAM lp) {

@@ -8,6 +8,7 @@ namespace emul {
 const std::vector<ControlClass> &controlClasses() {
     static const std::vector<ControlClass> table = {
         {u"Edit", editProc},
+        {u"richink", richInkProc}, // spelt as the keyboard driver looks for it
         {u"Static", staticProc},
         {u"Button", buttonProc},
         {u"ComboBox", comboProc},

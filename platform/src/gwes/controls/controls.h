@@ -4,7 +4,22 @@
 
 #include "gwes/win_internal.h"
 
+#include "emul/harness.h"
+#include "emul/text.h"
+
 namespace emul {
+
+// What `show` reports of a list of entries with one selection (combo box, tab control).
+template <class Item>
+void describeItems(const std::vector<Item> &items, int sel, harness::ControlState &s) {
+    std::vector<std::string> texts;
+    for (const Item &i : items)
+        texts.push_back(utf8(i.text));
+    s.items = texts;
+    s.hasSelection = true;
+    if (sel >= 0 && size_t(sel) < items.size())
+        s.selected = texts[size_t(sel)];
+}
 
 struct ControlClass {
     const char16_t *name; // the window class, as registered
@@ -21,6 +36,7 @@ inline void notifyParent(Window *w, UINT code) {
 }
 
 LRESULT CALLBACK editProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+LRESULT CALLBACK richInkProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
 LRESULT CALLBACK staticProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
 LRESULT CALLBACK buttonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
 LRESULT CALLBACK comboProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);

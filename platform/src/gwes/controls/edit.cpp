@@ -1,4 +1,5 @@
-// The Edit control: typed characters, backspace, and the multi-line box's line breaks.
+// The Edit control: typed characters, backspace, and the multi-line box's line breaks; and the
+// ink control of the notes program, which takes typed text as a multi-line box does.
 #include "gwes/controls/controls.h"
 
 namespace emul {
@@ -7,16 +8,14 @@ namespace {
 
 constexpr UINT kEnChange = 0x0300;
 
-} // namespace
-
-LRESULT CALLBACK editProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT textProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, bool alwaysMulti) {
     Window *w = wins().get(h);
     if (!w)
         return 0;
     switch (msg) {
     case WM_CHAR: {
         char16_t c = char16_t(wp);
-        bool multi = (w->style & ES_MULTILINE) != 0;
+        bool multi = alwaysMulti || (w->style & ES_MULTILINE) != 0;
         if (c == 8) {
             if (w->text.empty())
                 return 0;
@@ -44,6 +43,18 @@ LRESULT CALLBACK editProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     }
     return defaultProc(w, msg, wp, lp);
+}
+
+} // namespace
+
+LRESULT CALLBACK editProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    return textProc(h, msg, wp, lp, false);
+}
+
+// The text typed into an ink document is kept as the window's text; the caret stays at its end,
+// so the arrow keys that reach it move nothing.
+LRESULT CALLBACK richInkProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    return textProc(h, msg, wp, lp, true);
 }
 
 } // namespace emul

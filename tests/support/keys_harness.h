@@ -12,6 +12,7 @@
 #include "emul/harness.h"
 #include "emul/registry.h"
 #include "emul/windows_sys.h"
+#include "support/compact_journal.h"
 
 #include <gtest/gtest.h>
 
@@ -22,10 +23,7 @@ namespace keytest {
 
 using Calls = std::vector<std::string>;
 
-// One journal call line compactly: the call's name and its field values separated by blanks,
-// strings without quotes, arrays as written. `{"t":3,"call":"keybd_event","vk":65,"scan":0,
-// "flags":0,"extra":0}` becomes "keybd_event 65 0 0 0". Other lines give "".
-std::string CompactCall(const std::string &line);
+using testing_support::CompactCall;
 
 Calls operator+(Calls a, const Calls &b);
 

@@ -1,0 +1,419 @@
+// Questions put to the person at the screen: message boxes and the file-open dialog.
+#include "frontends/questions.h"
+
+#include "frontends/recorder.h"
+
+#include <windows.h>
+
+#include "emul/device.h"
+#include "emul/files.h"
+#include "emul/kernel.h"
+#include "emul/shell.h"
+#include "emul/text.h"
+#include "emul/windows_sys.h"
+
+#include <ncurses.h>
+
+#include <algorithm>
+
+namespace handheld {
+
+namespace {
+
+const char *buttonName(int id) {
+    switch (id) {
+    case IDOK:
+        return "OK";
+    case IDCANCEL:
+        return "Cancel";
+    case IDABORT:
+        return "Abort";
+    case IDRETRY:
+        return "Retry";
+    case IDIGNORE:
+        return "Ignore";
+    case IDYES:
+        return "Yes";
+    case IDNO:
+        return "No";
+    }
+    return "?";
+}
+
+// The buttons of a box type, in the order they stand.
+std::vector<int> buttonsOf(uint32_t type) {
+    switch (type & 0xF) {
+    case MB_OKCANCEL:
+        return {IDOK, IDCANCEL};
+    case MB_ABORTRETRYIGNORE:
+        return {IDABORT, IDRETRY, IDIGNORE};
+    case MB_YESNOCANCEL:
+        return {IDYES, IDNO, IDCANCEL};
+    case MB_YESNO:
+        return {IDYES, IDNO};
+    case MB_RETRYCANCEL:
+        return {IDRETRY, IDCANCEL};
+    }
+    return {IDOK};
+}
+
+// Text cut into lines of at most `width` characters, at blanks where it can be.
+std::vector<std::u16string> wrap(const std::u16string &text, size_t width) {
+    std::vector<std::u16string> lines;
+    std::u16string line;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        char16_t c = i < text.size() ? text[i] : u'\n';
+        if (c == u'\r')
+            continue;
+        if (c == u'\n') {
+            lines.push_back(line);
+            line.clear();
+            continue;
+        }
+        line += c;
+        if (line.size() > width) {
+            size_t cut = line.find_last_of(u' ', width);
+            if (cut == std::u16string::npos || cut == 0)
+                cut = width;
+            lines.push_back(line.substr(0, cut));
+            line = line.substr(cut + (line[cut] == u' ' ? 1 : 0));
+        }
+    }
+    return lines;
+}
+
+void put(int y, int x, const std::u16string &text, int width) {
+    std::u16string t = text.substr(0, size_t(std::max(0, width)));
+    t.resize(size_t(std::max(0, width)), u' ');
+    mvaddstr(y, x, emul::utf8(t).c_str());
+}
+
+std::string quoted(const std::u16string &path) {
+    std::string out = "\"";
+    for (char c : emul::utf8(path)) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+constexpr int kBoxWidth = 26; // cells, inside the device's 30
+
+} // namespace
+
+Questions::Questions(emul::Device &device, SessionRecorder &recorder)
+    : device_(device), recorder_(recorder) {
+    emul::Shell &shell = device_.shell();
+    frontEnd_ = device_.kernel().self();
+    shell.askUser = [this](const std::u16string &text, const std::u16string &caption,
+                           uint32_t type) { return ask(text, caption, type); };
+    shell.chooseFile = [this](const std::u16string &initialDir) { return choose(initialDir); };
+}
+
+Questions::~Questions() {
+    emul::Shell &shell = device_.shell();
+    shell.askUser = nullptr;
+    shell.chooseFile = nullptr;
+    whileWaiting = nullptr;
+    // A program still waiting takes the default answer and leaves this object before it goes.
+    if (pending()) {
+        dismiss();
+        device_.kernel().block([this] { return !pending(); }, device_.kernel().now() + 1000);
+    }
+}
+
+// The asking program's thread waits here as it would for input, until the person answers.
+void Questions::waitForAnswer() {
+    emul::Kernel &k = device_.kernel();
+    emul::Thread *self = k.self();
+    answered_ = false;
+    struct Ended {
+        Questions *q;
+        emul::Thread *t;
+        ~Ended() {
+            q->device_.windows().setWaitingForInput(t, false);
+            q->kind_ = None;
+        }
+    } ended{this, self};
+    device_.windows().setWaitingForInput(self, true);
+    while (!answered_) {
+        if (whileWaiting)
+            whileWaiting();
+        if (!answered_)
+            k.block([this] { return answered_; }, k.now() + 25);
+    }
+}
+
+void Questions::dismiss() {
+    result_ = 0;
+    path_.reset();
+    answered_ = true;
+}
+
+int Questions::ask(const std::u16string &text, const std::u16string &caption, uint32_t type) {
+    // The screen's own thread cannot wait for itself; nor is there room for two questions.
+    if (device_.kernel().self() == frontEnd_ || pending())
+        return 0;
+    kind_ = Box;
+    text_ = text;
+    caption_ = caption;
+    type_ = type;
+    buttons_ = buttonsOf(type);
+    focus_ = std::min(size_t((type >> 8) & 0xF), buttons_.size() - 1);
+    result_ = 0;
+    waitForAnswer();
+    return result_;
+}
+
+std::optional<std::u16string> Questions::choose(const std::u16string &initialDir) {
+    if (device_.kernel().self() == frontEnd_ || pending())
+        return std::nullopt;
+    kind_ = File;
+    path_.reset();
+    std::u16string start = initialDir;
+    if (start.empty() || !device_.files().exists(start))
+        start = device_.files().exists(u"\\My Documents") ? u"\\My Documents" : u"\\";
+    list(start);
+    waitForAnswer();
+    return path_;
+}
+
+void Questions::answerBox(int button) {
+    result_ = button;
+    answered_ = true;
+    // The scenario's "yes" is the first button, "no" the No button or else the last one.
+    recorder_.before(std::string("answer ") + (button == buttons_.front() ? "yes" : "no"));
+}
+
+void Questions::answerFile(std::optional<std::u16string> path) {
+    path_ = std::move(path);
+    answered_ = true;
+    recorder_.before("choose " + (path_ ? quoted(*path_) : std::string("cancel")));
+}
+
+void Questions::list(const std::u16string &folder) {
+    folder_ = folder;
+    entries_.clear();
+    if (folder_ != u"\\")
+        entries_.push_back(Entry{u"..", true});
+    std::vector<Entry> files;
+    WIN32_FIND_DATAW found;
+    std::u16string pattern = (folder_ == u"\\" ? u"" : folder_) + u"\\*";
+    HANDLE h = FindFirstFileW(pattern.c_str(), &found);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            Entry e{std::u16string(found.cFileName),
+                    (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0};
+            (e.folder ? entries_ : files).push_back(e);
+        } while (FindNextFileW(h, &found));
+        FindClose(h);
+    }
+    entries_.insert(entries_.end(), files.begin(), files.end());
+    at_ = top_ = 0;
+}
+
+void Questions::open(size_t entry) {
+    if (entry >= entries_.size())
+        return;
+    const Entry &e = entries_[entry];
+    if (e.name == u"..") {
+        size_t slash = folder_.find_last_of(u'\\');
+        list(slash == 0 || slash == std::u16string::npos ? u"\\" : folder_.substr(0, slash));
+        return;
+    }
+    std::u16string path = (folder_ == u"\\" ? u"" : folder_) + u"\\" + e.name;
+    if (e.folder)
+        list(path);
+    else
+        answerFile(path);
+}
+
+std::string Questions::help() const {
+    if (kind_ == Box)
+        return "MESSAGE BOX: Left/Right/Tab choose, Enter presses; y yes, n no, o OK, c Cancel";
+    return "OPEN: Up/Down choose, Enter opens or picks, Backspace up a folder, a letter jumps, "
+           "Escape cancels";
+}
+
+void Questions::draw(int x0, int y0, int cols, int rows) const {
+    int w = std::min(kBoxWidth, cols), x = x0 + (cols - w) / 2;
+    if (kind_ == Box) {
+        std::vector<std::u16string> lines = wrap(text_, size_t(w - 2));
+        int h = std::min(rows, int(lines.size()) + 4), y = y0 + (rows - h) / 2;
+        for (int i = -1; i <= h; ++i) // a blank margin around the box
+            if (y + i >= y0 && y + i < y0 + rows)
+                mvhline(y + i, std::max(x0, x - 1), ' ', std::min(cols, w + 2));
+        attron(A_REVERSE);
+        put(y, x, u" " + caption_, w);
+        attroff(A_REVERSE);
+        for (int i = 0; i < h - 2; ++i)
+            put(y + 1 + i, x, i < int(lines.size()) ? u" " + lines[size_t(i)] : u"", w);
+        // The buttons side by side, the focused one highlighted.
+        put(y + h - 1, x, u"", w);
+        buttonCells_.clear();
+        int bx = x + 1;
+        for (size_t i = 0; i < buttons_.size(); ++i) {
+            std::string label = std::string("[ ") + buttonName(buttons_[i]) + " ]";
+            if (i == focus_)
+                attron(A_REVERSE);
+            mvaddstr(y + h - 1, bx, label.c_str());
+            if (i == focus_)
+                attroff(A_REVERSE);
+            buttonCells_.push_back(Cell{y + h - 1 - y0, bx - x0, bx - x0 + int(label.size())});
+            bx += int(label.size()) + 1;
+        }
+        return;
+    }
+    if (kind_ != File)
+        return;
+    // The dialog covers the screen: title, folder, the entries, and Cancel at the bottom.
+    attron(A_REVERSE);
+    put(y0, x0, u" Open", cols);
+    attroff(A_REVERSE);
+    put(y0 + 1, x0, folder_, cols);
+    int shown = std::max(1, rows - 3);
+    if (at_ < top_)
+        top_ = at_;
+    if (at_ >= top_ + size_t(shown))
+        top_ = at_ + 1 - size_t(shown);
+    for (int i = 0; i < shown; ++i) {
+        size_t n = top_ + size_t(i);
+        std::u16string line;
+        if (n < entries_.size())
+            line = u" " + entries_[n].name +
+                   (entries_[n].folder && entries_[n].name != u".." ? u"\\" : u"");
+        if (n == at_)
+            attron(A_REVERSE);
+        put(y0 + 2 + i, x0, line, cols);
+        if (n == at_)
+            attroff(A_REVERSE);
+    }
+    put(y0 + rows - 1, x0, u" [ Cancel ]", cols);
+    buttonCells_.assign(1, Cell{rows - 1, 1, 11});
+}
+
+void Questions::key(const HostKey &k) {
+    if (kind_ == Box) {
+        size_t n = buttons_.size();
+        auto press = [&](int id) {
+            if (std::find(buttons_.begin(), buttons_.end(), id) != buttons_.end())
+                answerBox(id);
+        };
+        switch (k.type) {
+        case HostKey::Left:
+        case HostKey::Up:
+            focus_ = (focus_ + n - 1) % n;
+            return;
+        case HostKey::Right:
+        case HostKey::Down:
+            focus_ = (focus_ + 1) % n;
+            return;
+        case HostKey::Escape:
+            // Escape is Cancel where there is one, else No, else the only button.
+            if (std::find(buttons_.begin(), buttons_.end(), IDCANCEL) != buttons_.end())
+                press(IDCANCEL);
+            else if (std::find(buttons_.begin(), buttons_.end(), IDNO) != buttons_.end())
+                press(IDNO);
+            else if (n == 1)
+                press(buttons_[0]);
+            return;
+        case HostKey::Char:
+            break;
+        default:
+            return;
+        }
+        switch (k.ch) {
+        case 9:
+            focus_ = (focus_ + (k.shift ? n - 1 : 1)) % n;
+            break;
+        case 13:
+        case u' ':
+            answerBox(buttons_[focus_]);
+            break;
+        case u'y':
+        case u'Y':
+            press(IDYES);
+            break;
+        case u'n':
+        case u'N':
+            press(IDNO);
+            break;
+        case u'o':
+        case u'O':
+            press(IDOK);
+            break;
+        case u'c':
+        case u'C':
+            press(IDCANCEL);
+            break;
+        }
+        return;
+    }
+    if (kind_ != File || entries_.empty())
+        return;
+    size_t n = entries_.size();
+    switch (k.type) {
+    case HostKey::Up:
+        at_ = at_ ? at_ - 1 : 0;
+        return;
+    case HostKey::Down:
+        at_ = std::min(n - 1, at_ + 1);
+        return;
+    case HostKey::PageUp:
+        at_ = at_ > 10 ? at_ - 10 : 0;
+        return;
+    case HostKey::PageDown:
+        at_ = std::min(n - 1, at_ + 10);
+        return;
+    case HostKey::Home:
+        at_ = 0;
+        return;
+    case HostKey::End:
+        at_ = n - 1;
+        return;
+    case HostKey::Escape:
+        answerFile(std::nullopt);
+        return;
+    case HostKey::Char:
+        break;
+    default:
+        return;
+    }
+    if (k.ch == 13) {
+        open(at_);
+    } else if (k.ch == 8) {
+        if (folder_ != u"\\")
+            open(0); // ".."
+    } else if (k.ch > u' ') {
+        // A letter goes to the next entry that starts with it.
+        char16_t c = emul::foldCase(std::u16string(1, k.ch))[0];
+        for (size_t i = 1; i <= n; ++i) {
+            size_t j = (at_ + i) % n;
+            if (!entries_[j].name.empty() &&
+                emul::foldCase(entries_[j].name.substr(0, 1))[0] == c) {
+                at_ = j;
+                break;
+            }
+        }
+    }
+}
+
+void Questions::click(int col, int row) {
+    for (size_t i = 0; i < buttonCells_.size(); ++i) {
+        const Cell &c = buttonCells_[i];
+        if (row == c.row && col >= c.from && col < c.to) {
+            if (kind_ == Box)
+                answerBox(buttons_[i]);
+            else
+                answerFile(std::nullopt);
+            return;
+        }
+    }
+    if (kind_ == File && row >= 2 && size_t(row - 2) + top_ < entries_.size()) {
+        at_ = top_ + size_t(row - 2);
+        open(at_);
+    }
+}
+
+} // namespace handheld

@@ -1,0 +1,85 @@
+// Message boxes and file-open dialogs that a program waits on, put to the person at the screen.
+// The program's thread waits (as for input) until the person answers; the rest of the device
+// runs on meanwhile. Each answer goes into the recording ahead of what brought the question up,
+// so a replay gives the program the same answer.
+#pragma once
+
+#include "keyboard/host_keys.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace emul {
+class Device;
+struct Thread;
+} // namespace emul
+
+namespace handheld {
+
+class SessionRecorder;
+
+class Questions {
+  public:
+    // Takes the shell's hooks for the life of this object.
+    Questions(emul::Device &device, SessionRecorder &recorder);
+    ~Questions();
+    Questions(const Questions &) = delete;
+    Questions &operator=(const Questions &) = delete;
+
+    bool pending() const { return kind_ != None; }
+    // Draws the question over the device's screen (cols x rows cells from x0, y0).
+    void draw(int x0, int y0, int cols, int rows) const;
+    // A host key or a mouse click (a cell of the device's screen) while a question is pending.
+    void key(const HostKey &k);
+    void click(int col, int row);
+    // What the screen's help line says while a question is up.
+    std::string help() const;
+    // The session ends: the waiting program gets the default answer (not recorded).
+    void dismiss();
+
+    // Run by the waiting program's thread while it waits: the screen's own step (keys, redraw),
+    // since the screen's thread may be waiting on that program (a message it sent).
+    std::function<void()> whileWaiting;
+
+  private:
+    enum Kind { None, Box, File };
+    struct Entry {
+        std::u16string name;
+        bool folder;
+    };
+    int ask(const std::u16string &text, const std::u16string &caption, uint32_t type);
+    std::optional<std::u16string> choose(const std::u16string &initialDir);
+    void waitForAnswer();
+    void answerBox(int button);
+    void answerFile(std::optional<std::u16string> path);
+    void list(const std::u16string &folder);
+    void open(size_t entry);
+
+    emul::Device &device_;
+    SessionRecorder &recorder_;
+    emul::Thread *frontEnd_; // the screen's own thread, which never waits on a question
+    Kind kind_ = None;
+    bool answered_ = false;
+    // The message box.
+    std::u16string text_, caption_;
+    uint32_t type_ = 0;
+    std::vector<int> buttons_;
+    size_t focus_ = 0;
+    int result_ = 0;
+    // The file dialog: a folder's entries, the one the person is at, the first one shown.
+    std::u16string folder_;
+    std::vector<Entry> entries_;
+    size_t at_ = 0;
+    mutable size_t top_ = 0;
+    std::optional<std::u16string> path_;
+    // Where the last drawing put the buttons (cells of the device's screen), for the mouse.
+    struct Cell {
+        int row, from, to;
+    };
+    mutable std::vector<Cell> buttonCells_;
+};
+
+} // namespace handheld
