@@ -384,8 +384,6 @@ void draw(Screen &s) {
     refresh();
 }
 
-std::string quoteArg(const std::string &t);
-
 // Every shortcut below a folder of the device, as the scenario's `file` commands (a shortcut is
 // one line of text).
 void recordShortcuts(emul::Device &device, const std::u16string &folder, SessionRecorder &rec) {
@@ -400,8 +398,8 @@ void recordShortcuts(emul::Device &device, const std::u16string &folder, Session
             recordShortcuts(device, path, rec);
         else if (path.size() > 4 && emul::foldCase(path.substr(path.size() - 4)) == u".lnk" &&
                  device.files().readFile(path, &content))
-            rec.command(0, "file " + quoteArg(emul::utf8(path)) + " " +
-                               quoteArg(content.substr(0, content.find_first_of("\r\n"))));
+            rec.command(0, "file " + scenarioWord(emul::utf8(path)) + " " +
+                               scenarioWord(content.substr(0, content.find_first_of("\r\n"))));
     } while (FindNextFileW(h, &found));
     FindClose(h);
 }
@@ -433,16 +431,6 @@ void act(Screen &s, const std::string &command) {
         s.message = error;
     else
         s.message = command;
-}
-
-std::string quoteArg(const std::string &t) {
-    std::string out = "\"";
-    for (char c : t) {
-        if (c == '"' || c == '\\')
-            out += '\\';
-        out += c;
-    }
-    return out + "\"";
 }
 
 // The Start menu as a list; a digit or letter picks an entry.
@@ -487,7 +475,7 @@ void actOnControl(Screen &s, int step) {
             if (st.selected && items[i] == *st.selected)
                 at = i;
         at = (at + items.size() + size_t(step >= 0 ? 1 : -1)) % items.size();
-        act(s, "select " + id + " " + quoteArg(items[at]));
+        act(s, "select " + id + " " + scenarioWord(items[at]));
     } else if (st.items && classOf(st) == "systabcontrol32") {
         size_t at = 0;
         for (size_t i = 0; i < st.items->size(); ++i)

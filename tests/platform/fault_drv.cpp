@@ -27,9 +27,10 @@ CEEXPORT DWORD_PTR FLT_Init(DWORD_PTR context) {
 
 CEEXPORT BOOL FLT_Deinit(DWORD_PTR context) {
     FaultDevice *dev = (FaultDevice *)context;
-    if (dev->deinitFaults)
+    int faults = dev->deinitFaults;
+    LocalFree(dev); // freed first: the fault is the point, not a leak
+    if (faults)
         Fault();
-    LocalFree(dev);
     return TRUE;
 }
 
