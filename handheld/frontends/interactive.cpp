@@ -37,6 +37,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <poll.h>
 #include <sstream>
 #include <sys/file.h>
 #include <unistd.h>
@@ -89,6 +90,9 @@ void installStartMenu(emul::Device &device) {
 std::optional<uint32_t> dwordValue(emul::Registry &reg, const char16_t *name) {
     return emul::regDwordOf(reg.getValue(kDriverKey, name));
 }
+
+// The longest the screen goes without a redraw when nothing tells it of a change.
+constexpr uint64_t kRedrawMs = 200;
 
 // Collects the journal's lines as they are written, for the screen and the recording.
 class LineTap : public std::streambuf {
@@ -707,7 +711,7 @@ void pump(Screen &s) {
         recordRegChanges(s, &s.regChangesDone);
     // Redraw on a change, and a few times a second for what the device did by itself.
     uint64_t now = s.device.kernel().now();
-    if (changed || now - s.lastDraw >= 200) {
+    if (changed || now - s.lastDraw >= kRedrawMs) {
         s.tap.changed = false;
         draw(s);
         s.lastDraw = now;
@@ -852,10 +856,23 @@ int runInteractive(const InteractiveOptions &options) {
     // The screen's loop; a program waiting on a question runs the same steps meanwhile, as the
     // screen's thread may itself be waiting on that program.
     questions.whileWaiting = [&screen] { pump(screen); };
+    // The loop sleeps until a key arrives on the terminal (the device's host wait watches it),
+    // the journal has new lines, or a signal; what only the host sees (another process writing
+    // the hive) is looked at with each redraw, at the latest every kRedrawMs.
+    bool input = true;
+    k.watch(0, [&](short revents) {
+        input = true;
+        if (revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            stopRequested = true; // the terminal has gone
+            k.unwatch(0);
+        }
+    });
     while (!screen.quit) {
-        k.block([] { return stopRequested.load(); }, k.now() + 25);
+        k.block([&] { return stopRequested.load() || input || tap.changed; }, k.now() + kRedrawMs);
+        input = false;
         pump(screen);
     }
+    k.unwatch(0);
     kb.releaseAll();
     endwin();
     std::signal(SIGINT, oldInt);

@@ -10,6 +10,7 @@
 #include "emul/kernel.h"
 #include "emul/shell.h"
 #include "emul/text.h"
+#include "emul/windows_sys.h"
 
 #include <ncurses.h>
 
@@ -121,11 +122,11 @@ void Questions::waitForAnswer() {
         Questions *q;
         emul::Thread *t;
         ~Ended() {
-            t->waitingForInput = false;
+            q->device_.windows().setWaitingForInput(t, false);
             q->kind_ = None;
         }
     } ended{this, self};
-    self->waitingForInput = true;
+    device_.windows().setWaitingForInput(self, true);
     while (!answered_) {
         if (whileWaiting)
             whileWaiting();
