@@ -36,7 +36,7 @@ TEST_F(Instance, InitWithoutObexKeyWritesNoObexValue) {
     EXPECT_FALSE(device.registry().keyExists(u"SOFTWARE\\Microsoft\\Obex"));
     auto writes = Calls("RegSetValueExW");
     ASSERT_FALSE(writes.empty());
-    EXPECT_NE(writes[0].find("\"key\":\"Drivers\\\\BuiltIn\\\\Norvel\",\"name\":\"init\""),
+    EXPECT_NE(writes[0].find("\"key\":\"Drivers\\\\builtin\\\\norvel\",\"name\":\"init\""),
               std::string::npos)
         << writes[0];
 }

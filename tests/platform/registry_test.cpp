@@ -275,8 +275,8 @@ TEST(Registry, FileHiveKeepsItsDataAcrossDevicesAndKilledWriters) {
     removeHive(path);
 }
 
-// Opened in lower case, the key is journaled as the hive spells it: one key, one spelling.
-TEST(Registry, JournalsSetsAndDeletesWithTheHivesSpelling) {
+// The journal spells a key as its handle was opened, whatever case the hive stores.
+TEST(Registry, JournalsSetsAndDeletesWithTheCallersSpelling) {
     emul::Device device;
     device.registry().createKey(u"Drivers\\BuiltIn\\Norvel");
     HKEY k = nullptr;
@@ -297,7 +297,7 @@ TEST(Registry, JournalsSetsAndDeletesWithTheHivesSpelling) {
     RegCloseKey(k);
     EXPECT_EQ(RegSetValueExW(k, u"Late", 0, REG_DWORD, (BYTE *)&one, 4), ERROR_INVALID_HANDLE);
 
-    const char *key = R"("key":"Drivers\\BuiltIn\\Norvel")";
+    const char *key = R"("key":"Drivers\\builtin\\norvel")";
     std::vector<std::string> expected = {
         std::string(R"({"t":0,"call":"RegSetValueExW",)") + key +
             R"(,"name":"Enable Keyboard","type":4,"size":4,"data":1})",
@@ -307,7 +307,7 @@ TEST(Registry, JournalsSetsAndDeletesWithTheHivesSpelling) {
             R"(,"name":"List","type":7,"size":10,"data":["a","b"]})",
         std::string(R"({"t":0,"call":"RegSetValueExW",)") + key +
             R"(,"name":null,"type":3,"size":2,"data":"0A FF"})",
-        R"({"t":0,"call":"RegDeleteKeyW","key":"Drivers\\BuiltIn\\Norvel\\Gone"})",
+        R"({"t":0,"call":"RegDeleteKeyW","key":"Drivers\\builtin\\norvel\\Gone"})",
         R"({"t":0,"call":"RegSetValueExW","key":null,"name":"Late","type":4,"size":4,"data":1})",
     };
     EXPECT_EQ(device.journal().lines(), expected);

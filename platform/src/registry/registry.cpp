@@ -87,27 +87,6 @@ std::u16string joinPath(const std::u16string &base, const std::u16string &sub) {
     return base + u"\\" + sub;
 }
 
-// A sub-key as the hive stores it: the journal spells a key one way, whatever case its caller
-// used. Steps that do not exist (yet) keep the caller's spelling.
-std::u16string storedSpelling(RegStore &store, RegKeyId base,
-                              const std::vector<std::u16string> &names) {
-    std::u16string out;
-    std::optional<RegKeyId> cur = base;
-    for (const std::u16string &n : names) {
-        std::u16string step = n;
-        if (cur) {
-            for (const std::u16string &c : store.children(*cur))
-                if (equalsNoCase(c, n)) {
-                    step = c;
-                    break;
-                }
-            cur = store.find(*cur, {n});
-        }
-        out = joinPath(out, step);
-    }
-    return out;
-}
-
 struct KeyHandle {
     RegKeyId key;
     std::u16string path; // as the caller spelled it, relative to HKEY_LOCAL_MACHINE
@@ -291,7 +270,7 @@ LONG openKey(HKEY hKey, LPCWSTR lpSubKey, bool create, PHKEY phkResult, LPDWORD 
             return ERROR_FILE_NOT_FOUND;
         key = *found;
     }
-    *phkResult = h.addHandle(key, joinPath(path, storedSpelling(h.store(), base, names)));
+    *phkResult = h.addHandle(key, joinPath(path, spelled));
     return ERROR_SUCCESS;
 }
 
@@ -392,9 +371,7 @@ CEAPI LONG RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
     if (!k.path || !lpSubKey)
         f.null("key");
     else
-        f.str("key", utf8(joinPath(*k.path, valid && k.err == ERROR_SUCCESS
-                                                ? storedSpelling(h.store(), k.key, names)
-                                                : std::u16string(lpSubKey))));
+        f.str("key", utf8(joinPath(*k.path, lpSubKey)));
     dev().journal().call("RegDeleteKeyW", f);
 
     if (k.err != ERROR_SUCCESS)
