@@ -1,7 +1,9 @@
 // The device's figures side by side with their host floors, in one run: each figure is taken in
 // several rounds and printed as min/median/max with the ratio to its floor and the goal.
 //
-//   bench_figures [ROUNDS]          (default 3; the handheld program is the one built with it)
+//   bench_figures [ROUNDS] [FIGURE...]   (default 3 rounds and every figure: hour, launches,
+//                                        decoder, latency, idle; the handheld program is the
+//                                        one built with it)
 //
 // Idle CPU is read from the kernel's per-thread run time (/proc/PID/task/*/schedstat), so it is
 // exact to the nanosecond; the machine's load average is printed before and after, and a
@@ -343,7 +345,8 @@ void latency(int rounds, int keys) {
     std::fflush(stdout);
 }
 
-// Plays a scenario; wall time and peak memory of the run.
+// Plays a scenario; wall time, peak memory and CPU time (user and system: what does not depend
+// on how long the run waited for a core on a shared machine) of the run.
 bool play(const std::string &file, double *wall, double *peakMb, std::string *journal = nullptr,
           double *cpu = nullptr) {
     Child c;
@@ -387,22 +390,25 @@ void typedHour(int rounds) {
             std::fputs("rx EE\nwait 20\nrx 6E\nwait 20\n", f);
     });
     std::string empty = writeScenario("empty.scn", [](FILE *f) { std::fputs("wait 1\n", f); });
-    std::vector<double> speed, peak, emptyPeak, walls;
+    std::vector<double> speed, peak, emptyPeak, walls, cpus;
     for (int r = 0; r < rounds; ++r) {
-        double wall, mb, w2, mb2;
-        if (!play(hour, &wall, &mb) || !play(empty, &w2, &mb2)) {
+        double wall, mb, w2, mb2, cpu = 0;
+        if (!play(hour, &wall, &mb, nullptr, &cpu) || !play(empty, &w2, &mb2)) {
             std::printf("typed hour: the scenario failed\n");
             return;
         }
         walls.push_back(wall);
-        speed.push_back(3601.04 / wall);
+        cpus.push_back(cpu);
+        speed.push_back(3601.04 / cpu);
         peak.push_back(mb);
         emptyPeak.push_back(mb2);
     }
-    Stats w = stats(walls), s = stats(speed), p = stats(peak), e = stats(emptyPeak);
+    Stats w = stats(walls), c = stats(cpus), s = stats(speed), p = stats(peak),
+          e = stats(emptyPeak);
     std::printf("| one hour of typing in device time (`handheld play`, key every 40 ms) | "
-                "%.2f/%.2f/%.2f s | - | %.0fx real time | >= 1000x |\n",
-                w.min, w.median, w.max, s.median);
+                "CPU %.2f/%.2f/%.2f s (wall %.2f/%.2f/%.2f s) | - | %.0fx real time per CPU "
+                "second | >= 1000x |\n",
+                c.min, c.median, c.max, w.min, w.median, w.max, s.median);
     std::printf("| peak memory, one typed hour in `play` | %.1f/%.1f/%.1f MB | empty scenario "
                 "%.1f MB | %.2f | flat (bounded journal) |\n",
                 p.min, p.median, p.max, e.median, p.median / e.median);
@@ -471,12 +477,26 @@ int main(int argc, char **argv) {
     std::printf(
         "| figure | now (min/median/max) | floor | ratio | goal |\n|---|---|---|---|---|\n");
     std::fflush(stdout);
-    typedHour(rounds);
-    launches();
-    decoder(rounds);
-    latency(rounds, 50);
-    idleCpu(rounds, true, 5);
-    idleCpu(rounds, false, 5);
+    auto want = [&](const char *figure) {
+        if (argc <= 2)
+            return true;
+        for (int i = 2; i < argc; ++i)
+            if (std::strcmp(argv[i], figure) == 0)
+                return true;
+        return false;
+    };
+    if (want("hour"))
+        typedHour(rounds);
+    if (want("launches"))
+        launches();
+    if (want("decoder"))
+        decoder(rounds);
+    if (want("latency"))
+        latency(rounds, 50);
+    if (want("idle")) {
+        idleCpu(rounds, true, 5);
+        idleCpu(rounds, false, 5);
+    }
     double after = loadAverage();
     std::printf("\nload average %.2f at the start, %.2f at the end", before, after);
     if (std::max(before, after) > cores())

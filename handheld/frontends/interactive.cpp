@@ -37,6 +37,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <poll.h>
 #include <sstream>
 #include <sys/file.h>
 #include <unistd.h>
@@ -89,6 +90,9 @@ void installStartMenu(emul::Device &device) {
 std::optional<uint32_t> dwordValue(emul::Registry &reg, const char16_t *name) {
     return emul::regDwordOf(reg.getValue(kDriverKey, name));
 }
+
+// The longest the screen goes without a redraw when nothing tells it of a change.
+constexpr uint64_t kRedrawMs = 200;
 
 // Collects the journal's lines as they are written, for the screen and the recording.
 class LineTap : public std::streambuf {
@@ -380,8 +384,6 @@ void draw(Screen &s) {
     refresh();
 }
 
-std::string quoteArg(const std::string &t);
-
 // Every shortcut below a folder of the device, as the scenario's `file` commands (a shortcut is
 // one line of text).
 void recordShortcuts(emul::Device &device, const std::u16string &folder, SessionRecorder &rec) {
@@ -396,8 +398,8 @@ void recordShortcuts(emul::Device &device, const std::u16string &folder, Session
             recordShortcuts(device, path, rec);
         else if (path.size() > 4 && emul::foldCase(path.substr(path.size() - 4)) == u".lnk" &&
                  device.files().readFile(path, &content))
-            rec.command(0, "file " + quoteArg(emul::utf8(path)) + " " +
-                               quoteArg(content.substr(0, content.find_first_of("\r\n"))));
+            rec.command(0, "file " + scenarioWord(emul::utf8(path)) + " " +
+                               scenarioWord(content.substr(0, content.find_first_of("\r\n"))));
     } while (FindNextFileW(h, &found));
     FindClose(h);
 }
@@ -429,16 +431,6 @@ void act(Screen &s, const std::string &command) {
         s.message = error;
     else
         s.message = command;
-}
-
-std::string quoteArg(const std::string &t) {
-    std::string out = "\"";
-    for (char c : t) {
-        if (c == '"' || c == '\\')
-            out += '\\';
-        out += c;
-    }
-    return out + "\"";
 }
 
 // The Start menu as a list; a digit or letter picks an entry.
@@ -483,7 +475,7 @@ void actOnControl(Screen &s, int step) {
             if (st.selected && items[i] == *st.selected)
                 at = i;
         at = (at + items.size() + size_t(step >= 0 ? 1 : -1)) % items.size();
-        act(s, "select " + id + " " + quoteArg(items[at]));
+        act(s, "select " + id + " " + scenarioWord(items[at]));
     } else if (st.items && classOf(st) == "systabcontrol32") {
         size_t at = 0;
         for (size_t i = 0; i < st.items->size(); ++i)
@@ -719,7 +711,7 @@ void pump(Screen &s) {
         recordRegChanges(s, &s.regChangesDone);
     // Redraw on a change, and a few times a second for what the device did by itself.
     uint64_t now = s.device.kernel().now();
-    if (changed || now - s.lastDraw >= 200) {
+    if (changed || now - s.lastDraw >= kRedrawMs) {
         s.tap.changed = false;
         draw(s);
         s.lastDraw = now;
@@ -864,10 +856,23 @@ int runInteractive(const InteractiveOptions &options) {
     // The screen's loop; a program waiting on a question runs the same steps meanwhile, as the
     // screen's thread may itself be waiting on that program.
     questions.whileWaiting = [&screen] { pump(screen); };
+    // The loop sleeps until a key arrives on the terminal (the device's host wait watches it),
+    // the journal has new lines, or a signal; what only the host sees (another process writing
+    // the hive) is looked at with each redraw, at the latest every kRedrawMs.
+    bool input = true;
+    k.watch(0, [&](short revents) {
+        input = true;
+        if (revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            stopRequested = true; // the terminal has gone
+            k.unwatch(0);
+        }
+    });
     while (!screen.quit) {
-        k.block([] { return stopRequested.load(); }, k.now() + 25);
+        k.block([&] { return stopRequested.load() || input || tap.changed; }, k.now() + kRedrawMs);
+        input = false;
         pump(screen);
     }
+    k.unwatch(0);
     kb.releaseAll();
     endwin();
     std::signal(SIGINT, oldInt);

@@ -121,7 +121,9 @@ int runLive(const LiveOptions &options) {
     k.block(
         [&] {
             return liveStop || *inputDone ||
-                   ((!notes || notes->exited() || notes->thread->waitingForInput) && port.isOpen());
+                   ((!notes || notes->exited() ||
+                     device.windows().waitingForInput(notes->thread.get())) &&
+                    port.isOpen());
         },
         k.now() + 1000);
     std::u16string shown;

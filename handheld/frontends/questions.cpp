@@ -10,6 +10,7 @@
 #include "emul/kernel.h"
 #include "emul/shell.h"
 #include "emul/text.h"
+#include "emul/windows_sys.h"
 
 #include <ncurses.h>
 
@@ -87,16 +88,6 @@ void put(int y, int x, const std::u16string &text, int width) {
     mvaddstr(y, x, emul::utf8(t).c_str());
 }
 
-std::string quoted(const std::u16string &path) {
-    std::string out = "\"";
-    for (char c : emul::utf8(path)) {
-        if (c == '"' || c == '\\')
-            out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
-
 constexpr int kBoxWidth = 26; // cells, inside the device's 30
 
 } // namespace
@@ -131,11 +122,11 @@ void Questions::waitForAnswer() {
         Questions *q;
         emul::Thread *t;
         ~Ended() {
-            t->waitingForInput = false;
+            q->device_.windows().setWaitingForInput(t, false);
             q->kind_ = None;
         }
     } ended{this, self};
-    self->waitingForInput = true;
+    device_.windows().setWaitingForInput(self, true);
     while (!answered_) {
         if (whileWaiting)
             whileWaiting();
@@ -188,7 +179,8 @@ void Questions::answerBox(int button) {
 void Questions::answerFile(std::optional<std::u16string> path) {
     path_ = std::move(path);
     answered_ = true;
-    recorder_.before("choose " + (path_ ? quoted(*path_) : std::string("cancel")));
+    recorder_.before("choose " +
+                     (path_ ? scenarioWord(emul::utf8(*path_)) : std::string("cancel")));
 }
 
 void Questions::list(const std::u16string &folder) {
@@ -293,6 +285,9 @@ void Questions::draw(int x0, int y0, int cols, int rows) const {
 }
 
 void Questions::key(const HostKey &k) {
+    // Keys that follow the answer before the program has taken it belong to nothing.
+    if (answered_)
+        return;
     if (kind_ == Box) {
         size_t n = buttons_.size();
         auto press = [&](int id) {
@@ -399,6 +394,8 @@ void Questions::key(const HostKey &k) {
 }
 
 void Questions::click(int col, int row) {
+    if (answered_)
+        return;
     for (size_t i = 0; i < buttonCells_.size(); ++i) {
         const Cell &c = buttonCells_[i];
         if (row == c.row && col >= c.from && col < c.to) {

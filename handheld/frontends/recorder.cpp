@@ -5,6 +5,16 @@
 
 namespace handheld {
 
+std::string scenarioWord(const std::string &text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
 bool SessionRecorder::open(const std::string &path) {
     out_.open(path, std::ios::binary | std::ios::trunc);
     if (!out_)

@@ -9,6 +9,9 @@
 
 namespace handheld {
 
+// A word of a scenario command in double quotes, with " and \ escaped.
+std::string scenarioWord(const std::string &text);
+
 class SessionRecorder {
   public:
     // False when the file cannot be written.

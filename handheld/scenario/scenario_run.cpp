@@ -338,8 +338,10 @@ bool ScnRun::run(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
         journalExit(*journal, *tracked);
         return 0u;
     });
-    r.runUntil([p] { return p->exited() || (p->thread && p->thread->waitingForInput); },
-               emul::kNever);
+    emul::WindowSystem *ws = &r.dev_.windows();
+    r.runUntil(
+        [p, ws] { return p->exited() || (p->thread && ws->waitingForInput(p->thread.get())); },
+        emul::kNever);
     return true;
 }
 

@@ -19,8 +19,12 @@ bool ScnRun::settle(ScenarioRunner &r, const std::shared_ptr<emul::Program> &p, 
         *error = c.word + ": " + why;
         return false;
     }
-    r.runUntil([p] { return !p || p->exited() || (p->thread && p->thread->waitingForInput); },
-               emul::kNever);
+    emul::WindowSystem *ws = &emul::dev().windows();
+    r.runUntil(
+        [p, ws] {
+            return !p || p->exited() || (p->thread && ws->waitingForInput(p->thread.get()));
+        },
+        emul::kNever);
     return true;
 }
 

@@ -132,7 +132,7 @@ class Journal {
     // Whatever is buffered goes out when the buffer fills, on flush(), and before the stream
     // is replaced; the device flushes before it waits in real time and at its end.
     void tee(std::ostream *out);
-    void flush();
+    bool flush();                                 // true when something went to the stream
     uint64_t written() const { return written_; } // lines journaled since the start
     // Only lines that contain `needle` (test helper).
     std::vector<std::string> grep(const std::string &needle) const;

@@ -7,6 +7,19 @@
 // wait: a poll over the watched descriptors (the host lines) and a wake-up descriptor, with the
 // earliest deadline as its time-out, made by the thread whose deadline is earliest, so that
 // the thread that runs next is the one the host wakes.
+//
+// Locking. The baton is the lock of the device: whoever holds it (current_) may touch every
+// field of the kernel, of its threads and of every other subsystem (handles, journal, window
+// system, registry, serial ports) without a mutex, since no other emulated thread runs until it
+// blocks. `m_` guards only what crosses between host threads: current_ at the handoff (with
+// each Thread::cv), and posted_, filled by host threads through post(). wake() writes an
+// eventfd and is safe from a signal handler.
+//
+// The registry's store (registry/registry_cache.cpp, host/registry_sqlite.cpp) keeps a mutex of
+// its own, the one exception: the host-side Registry API (emul/registry.h) does not ask for the
+// baton, so each store call is atomic whoever makes it, and its SQLite statements are never
+// used by two threads at once. Inside the device it is never contended. Another process
+// writing the same hive is not a locking matter: SQLite's own locks and the WAL index see to it.
 #pragma once
 
 #include <condition_variable>
@@ -39,8 +52,6 @@ struct Thread : std::enable_shared_from_this<Thread> {
     bool blocked = false;
     std::function<bool()> ready;
     uint64_t deadline = kNever;
-    // Set by platform subsystems: a program thread blocked waiting for input.
-    bool waitingForInput = false;
     Program *program = nullptr; // the process this thread belongs to; null: the platform's own
     // Preemption: platform calls made since device time last moved (see Kernel).
     uint32_t calls = 0;
@@ -63,6 +74,9 @@ class Kernel {
     uint32_t tick() const { return uint32_t(tickStart_ + now()); }
 
     Thread *self() const; // the calling emulated thread (the baton holder)
+    // The device's first thread: the host thread that made the device (the scenario runner,
+    // a front end or a test). It is never preempted and never unwound by a kill.
+    Thread *mainThread() const { return main_; }
     bool isEmulatedThread() const;
 
     // Blocks the caller until `ready()` holds (checked at scheduling points) or the deadline
@@ -81,7 +95,8 @@ class Kernel {
     // How many threads have ended so far: lets a subsystem that refers to threads see cheaply
     // that it has records of ended ones to let go of.
     uint64_t endedThreads() const { return endedCount_; }
-    size_t hostThreads() const; // host threads not yet joined (for tests)
+    size_t hostThreads() const;                       // host threads not yet joined (for tests)
+    uint64_t hostWaits() const { return hostWaits_; } // real time: host waits made (for tests)
 
     // A preemption point, called on entry to platform calls. A real device preempts a thread
     // that never blocks; here a thread (other than the device's first) that makes kCallBudget
@@ -105,8 +120,10 @@ class Kernel {
     void unwatch(int fd);
 
     // Called on the baton holder's stack before the device waits on the host clock or for a
-    // host event (real time): the journal is flushed there.
-    std::function<void()> beforeHostWait;
+    // host event (real time): the journal is flushed there. True when it did something a
+    // blocked thread may be waiting for (a reader of the journal's stream): the threads are
+    // looked at again before the wait.
+    std::function<bool()> beforeHostWait;
 
     // Ends every other thread (killing the ones still running) and joins them.
     void shutdown();
@@ -128,8 +145,9 @@ class Kernel {
     bool handOff(Thread *me, Thread *next);
     void pollWatched(int timeoutMs);
 
-    mutable std::mutex m_;
+    mutable std::mutex m_; // current_ at a handoff, and posted_ (see the top of this file)
     int wakeFd_ = -1;
+    uint64_t hostWaits_ = 0;
     struct Watch {
         int fd;
         std::function<void(short)> onReady;
@@ -142,6 +160,7 @@ class Kernel {
     std::vector<std::thread> ended_; // host threads to join
     bool scheduling_ = false;
     Thread *current_ = nullptr;
+    Thread *main_ = nullptr;
     uint32_t nextId_ = 1;
     std::deque<std::function<void()>> posted_;
     bool shuttingDown_ = false;

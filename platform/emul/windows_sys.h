@@ -8,6 +8,7 @@
 namespace emul {
 
 struct Program;
+struct Thread;
 
 class WindowSystem {
   public:
@@ -30,6 +31,10 @@ class WindowSystem {
     uintptr_t desktop() const; // the shell's desktop window
     uintptr_t focus() const;   // where injected keys go: focus of the foreground thread
     bool isWindow(uintptr_t hwnd) const;
+    // True while the thread waits in GetMessageW with nothing to do (a program ready for keys).
+    bool waitingForInput(const Thread *t) const;
+    // For a thread that waits for its user elsewhere (a question answered on the host's screen).
+    void setWaitingForInput(Thread *t, bool waiting);
     std::u16string className(uintptr_t hwnd) const;
     std::vector<uintptr_t> windowsOf(const Program *program) const;
     // Messages to a window as the platform itself sends them (a user's tap, the OK button).

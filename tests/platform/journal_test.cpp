@@ -125,6 +125,30 @@ TEST(Journal, ALineLongerThanABlockStaysWhole) {
     }());
 }
 
+// In real time the journal goes out before the device waits, and a thread waiting for it to
+// reach the stream (a screen showing the journal) is woken by that, not by its time-out.
+TEST(Journal, AReaderOfTheStreamIsWokenBeforeTheDeviceWaits) {
+    CountingBuf buf;
+    std::ostream out(&buf);
+    emul::DeviceOptions options;
+    options.realTime = true;
+    emul::Device device(options);
+    device.journal().tee(&out);
+    device.journal().keepLast(0);
+    // The writer's wake-up comes first, so it is the thread that would make the host wait.
+    device.kernel().spawn("writer", [] {
+        HANDLE e = CreateEventW(nullptr, FALSE, FALSE, u"Seen");
+        SetEvent(e);
+        Sleep(20000);
+        return 0u;
+    });
+    uint64_t waits = device.kernel().hostWaits();
+    EXPECT_TRUE(
+        device.kernel().block([&] { return buf.newlines > 0; }, device.kernel().now() + 30000));
+    EXPECT_EQ(device.kernel().hostWaits(), waits) << "the reader was woken by a time-out";
+    EXPECT_NE(buf.last.find("\"call\":\"SetEvent\",\"name\":\"Seen\""), std::string::npos);
+}
+
 // An hour of typing in device time: the journal holds its last lines, the stream gets all of
 // them, and the heap does not grow with the hour.
 TEST(Journal, AnHourOfTypingKeepsMemoryFlat) {

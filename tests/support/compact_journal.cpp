@@ -58,12 +58,9 @@ std::string CompactCall(const std::string &line) {
         std::string key = ReadValue(line, i);
         ++i; // ':'
         std::string value = ReadValue(line, i);
-        // What a launch did on the device is the shell's business; these tests check what the
-        // driver asks for.
-        bool outcome = name == "ShellExecuteEx" && (key == "result" || key == "error");
         if (key == "call")
             name = value;
-        else if (key != "t" && !outcome)
+        else if (key != "t")
             rest += " " + value;
         if (i < line.size() && line[i] == ',')
             ++i;

@@ -2,17 +2,11 @@
 #include "emul/files.h"
 
 #include "emul/text.h"
+#include "host/host_files.h"
 
 #include <windows.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
-
-namespace fs = std::filesystem;
 
 namespace emul {
 
@@ -26,51 +20,22 @@ bool validChar(char16_t c) {
            c != u'?' && c != u'*';
 }
 
-bool inside(const fs::path &root, const fs::path &p) {
-    auto r = root.begin(), q = p.begin();
-    for (; r != root.end(); ++r, ++q)
-        if (q == p.end() || *q != *r)
-            return false;
-    return true;
+// Whether `p` is `root` or below it (both absolute, without "." or "..").
+bool inside(const std::string &root, const std::string &p) {
+    if (p.compare(0, root.size(), root) != 0)
+        return false;
+    return p.size() == root.size() || p[root.size()] == '/' || root.back() == '/';
 }
 
-// The read-only copy of a module build next to it, refreshed when the build is newer.
-std::string readOnlyCopy(const fs::path &src, std::error_code &ec) {
-    fs::path dir = src.parent_path() / ".readonly";
-    fs::path copy = dir / src.filename();
-    struct stat s, c;
-    if (stat(src.c_str(), &s) != 0) {
-        ec = std::error_code(errno, std::generic_category());
-        return {};
-    }
-    if (stat(copy.c_str(), &c) == 0 && c.st_size == s.st_size && c.st_mtime >= s.st_mtime &&
-        (c.st_mode & 0222) == 0)
-        return copy.string();
-    fs::create_directories(dir, ec);
-    if (ec)
-        return {};
-    // Another process may refresh it at the same time: each copies to its own name first.
-    fs::path tmp = dir / (src.filename().string() + "." + std::to_string(getpid()));
-    fs::copy_file(src, tmp, fs::copy_options::overwrite_existing, ec);
-    if (!ec)
-        fs::permissions(tmp, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read,
-                        ec);
-    if (!ec)
-        fs::rename(tmp, copy, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(tmp, ignored);
-        return {};
-    }
-    return copy.string();
+std::string join(const std::string &dir, const std::string &name) {
+    return dir.empty() || dir.back() == '/' ? dir + name : dir + "/" + name;
 }
 
 } // namespace
 
 FileSystem::FileSystem(std::string rootDir) {
-    std::error_code ec;
-    fs::path canonical = fs::weakly_canonical(fs::absolute(rootDir), ec);
-    root_ = ec ? rootDir : canonical.string();
+    if (!hostfs::weaklyCanonical(rootDir, &root_))
+        root_ = rootDir;
 }
 
 std::string FileSystem::resolve(const std::u16string &cePath, uint32_t *error) const {
@@ -108,42 +73,42 @@ std::string FileSystem::resolve(const std::u16string &cePath, uint32_t *error) c
         names.push_back(comp);
         comp.clear();
     }
-    fs::path root = root_, cur = root_;
+    std::string cur = root_;
     for (size_t i = 0; i < names.size(); ++i) {
-        std::error_code ec;
-        fs::path next = cur / utf8(names[i]);
+        std::string next = join(cur, utf8(names[i]));
         // The name as written is the usual case; only another spelling needs the folder read.
-        fs::file_status st = fs::symlink_status(next, ec);
-        if (!fs::exists(st)) {
+        hostfs::Kind kind = hostfs::kindOf(next);
+        if (kind == hostfs::Kind::None) {
             next.clear();
-            if (fs::is_directory(cur, ec))
-                for (auto &e : fs::directory_iterator(cur, ec))
-                    if (equalsNoCase(utf16(e.path().filename().string()), names[i])) {
-                        next = e.path();
-                        st = fs::symlink_status(next, ec);
+            if (hostfs::isFolder(cur))
+                for (const hostfs::FolderEntry &e : hostfs::listFolder(cur))
+                    if (equalsNoCase(utf16(e.name), names[i])) {
+                        next = join(cur, e.name);
+                        kind = hostfs::kindOf(next);
                         break;
                     }
         }
         if (next.empty()) {
-            cur /= utf8(names[i]);
+            cur = join(cur, utf8(names[i]));
             continue;
         }
         // A host link is followed only while it stays inside the device's folder.
-        bool link = fs::is_symlink(st);
+        bool link = kind == hostfs::Kind::Link;
         if (link) {
-            fs::path target = fs::weakly_canonical(next, ec);
-            if (ec || !inside(root, target)) {
+            std::string target;
+            if (!hostfs::weaklyCanonical(next, &target) || !inside(root_, target)) {
                 *error = ERROR_ACCESS_DENIED;
                 return {};
             }
         }
-        if (i + 1 < names.size() && !(link ? fs::is_directory(next, ec) : fs::is_directory(st))) {
+        if (i + 1 < names.size() &&
+            !(link ? hostfs::isFolder(next) : kind == hostfs::Kind::Folder)) {
             *error = ERROR_PATH_NOT_FOUND; // a name under a file
             return {};
         }
         cur = next;
     }
-    return cur.string();
+    return cur;
 }
 
 std::string FileSystem::hostPath(const std::u16string &cePath) const {
@@ -152,76 +117,61 @@ std::string FileSystem::hostPath(const std::u16string &cePath) const {
 }
 
 bool FileSystem::readFile(const std::u16string &cePath, std::string *content) const {
-    std::error_code ec;
     std::string p = hostPath(cePath);
-    if (p.empty() || !fs::is_regular_file(p, ec))
+    if (p.empty() || !hostfs::isRegularFile(p))
         return false;
-    std::ifstream in(p, std::ios::binary);
-    content->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    content->clear();
+    hostfs::readWhole(p, content);
     return true;
 }
 
 void FileSystem::makeFolders(const std::u16string &cePath) {
-    std::error_code ec;
-    fs::create_directories(hostPath(cePath), ec);
+    hostfs::createDirectories(hostPath(cePath));
 }
 
 bool FileSystem::exists(const std::u16string &cePath) const {
-    std::error_code ec;
     std::string p = hostPath(cePath);
-    return !p.empty() && fs::exists(p, ec);
+    return !p.empty() && hostfs::exists(p);
 }
 
 bool FileSystem::readOnly(const std::string &hostPath) {
-    struct stat s;
-    return stat(hostPath.c_str(), &s) == 0 && S_ISREG(s.st_mode) && (s.st_mode & 0222) == 0;
+    return hostfs::isReadOnlyFile(hostPath);
 }
 
 uint32_t FileSystem::writeFile(const std::u16string &cePath, const std::string &content) {
     uint32_t error = 0;
-    fs::path p = resolve(cePath, &error);
+    std::string p = resolve(cePath, &error);
     if (p.empty())
         return error ? error : ERROR_INVALID_NAME;
-    if (p == fs::path(root_))
+    if (p == root_)
         return ERROR_ACCESS_DENIED;
-    std::error_code ec;
-    // Folders as needed; a name on the way that is a file stops it.
-    fs::path dir = root_;
-    for (auto &name : p.lexically_relative(root_).parent_path()) {
-        dir /= name;
-        if (fs::is_directory(dir, ec))
+    // Folders as needed; a name on the way that is a file stops it. The path is the root's
+    // followed by names, as resolve() made it.
+    size_t from = root_.size() + (root_.back() == '/' ? 0 : 1);
+    for (size_t slash = p.find('/', from); slash != std::string::npos;
+         slash = p.find('/', slash + 1)) {
+        std::string dir = p.substr(0, slash);
+        if (hostfs::isFolder(dir))
             continue;
-        if (fs::exists(fs::symlink_status(dir, ec)) || !fs::create_directory(dir, ec))
+        if (hostfs::kindOf(dir) != hostfs::Kind::None || !hostfs::createFolder(dir))
             return ERROR_PATH_NOT_FOUND;
     }
-    if (fs::is_directory(fs::symlink_status(p, ec)))
+    if (hostfs::kindOf(p) == hostfs::Kind::Folder)
         return ERROR_ACCESS_DENIED;
-    fs::remove(p, ec);
-    std::ofstream out(p, std::ios::binary);
-    out << content;
-    out.close();
-    return out ? 0 : ERROR_ACCESS_DENIED;
+    hostfs::removeFile(p);
+    return hostfs::writeWhole(p, content) ? 0 : ERROR_ACCESS_DENIED;
 }
 
 uint32_t FileSystem::linkFile(const std::u16string &cePath, const std::string &hostFile) {
     uint32_t error = writeFile(cePath, "");
     if (error)
         return error;
-    fs::path p = hostPath(cePath);
-    std::error_code ec;
-    fs::remove(p, ec);
-    std::string copy = readOnlyCopy(fs::absolute(hostFile), ec);
-    if (!copy.empty()) {
-        fs::create_hard_link(copy, p, ec);
-        if (!ec)
-            return 0;
-    }
-    ec.clear();
-    fs::copy_file(hostFile, p, fs::copy_options::overwrite_existing, ec);
-    if (ec)
-        return ERROR_FILE_NOT_FOUND;
-    fs::permissions(p, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read, ec);
-    return 0;
+    std::string p = hostPath(cePath);
+    hostfs::removeFile(p);
+    std::string copy = hostfs::readOnlyCopy(hostFile);
+    if (!copy.empty() && hostfs::hardLink(copy, p))
+        return 0;
+    return hostfs::copyReadOnly(hostFile, p) ? 0 : ERROR_FILE_NOT_FOUND;
 }
 
 } // namespace emul

@@ -39,6 +39,15 @@ bool WindowSystem::isWindow(uintptr_t hwnd) const {
     return impl_->get(hwnd) != nullptr;
 }
 
+void WindowSystem::setWaitingForInput(Thread *t, bool waiting) {
+    impl_->queue(t).waitingForInput = waiting;
+}
+
+bool WindowSystem::waitingForInput(const Thread *t) const {
+    auto q = impl_->queues.find(const_cast<Thread *>(t));
+    return q != impl_->queues.end() && q->second.waitingForInput;
+}
+
 std::u16string WindowSystem::className(uintptr_t hwnd) const {
     Window *w = impl_->get(hwnd);
     return w ? w->className : std::u16string();

@@ -111,6 +111,9 @@ struct Queue {
     uintptr_t focus = 0, active = 0;
     QueuedMessage lastKey; // the last keyboard message GetMessageW/PeekMessageW returned
     bool hasLastKey = false;
+    // Blocked in GetMessageW with nothing to do: what scenarios and the live device wait for
+    // before they type.
+    bool waitingForInput = false;
 };
 
 struct WindowSystem::Impl {

@@ -24,9 +24,9 @@ MSG makeMsg(uintptr_t h, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 struct InputWait {
-    Thread *t;
-    explicit InputWait(Thread *t) : t(t) { t->waitingForInput = true; }
-    ~InputWait() { t->waitingForInput = false; }
+    Queue &q;
+    explicit InputWait(Queue &q) : q(q) { q.waitingForInput = true; }
+    ~InputWait() { q.waitingForInput = false; }
 };
 
 } // namespace
@@ -67,8 +67,9 @@ LRESULT WindowSystem::Impl::send(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
     sm->msg = msg;
     sm->wp = wp;
     sm->lp = lp;
-    queue(target.get()).sent.push_back(sm);
-    target->waitingForInput = false; // it has something to do now
+    Queue &targetQueue = queue(target.get());
+    targetQueue.sent.push_back(sm);
+    targetQueue.waitingForInput = false; // it has something to do now
     Queue &mine = queue(self);
     for (;;) {
         processSent(mine);
@@ -100,8 +101,9 @@ bool WindowSystem::Impl::post(Window *w, UINT msg, WPARAM wp, LPARAM lp, bool tr
     q.m = makeMsg(w->h, msg, wp, lp);
     q.translate = translate;
     q.mods = mods;
-    queue(w->thread).posted.push_back(q);
-    w->thread->waitingForInput = false; // it has something to do now
+    Queue &theirs = queue(w->thread);
+    theirs.posted.push_back(q);
+    theirs.waitingForInput = false; // it has something to do now
     return true;
 }
 
@@ -210,7 +212,7 @@ CEAPI BOOL GetMessageW(LPMSG msg, HWND h, UINT lo, UINT hi) {
         ws.processSent(q);
         if (takeMessage(q, msg, h, lo, hi, true))
             return msg->message != WM_QUIT;
-        InputWait waiting(self);
+        InputWait waiting(q);
         kern().block([&] { return hasMessage(q, h, lo, hi); }, earliestTimer(q));
     }
 }
@@ -296,8 +298,9 @@ CEAPI BOOL PostThreadMessageW(DWORD id, UINT msg, WPARAM wp, LPARAM lp) {
         q.m.wParam = wp;
         q.m.lParam = lp;
         q.m.time = kern().tick();
-        wins().queue(t).posted.push_back(q);
-        t->waitingForInput = false;
+        Queue &theirs = wins().queue(t);
+        theirs.posted.push_back(q);
+        theirs.waitingForInput = false;
         return TRUE;
     }
     SetLastError(1444); // ERROR_INVALID_THREAD_ID

@@ -126,12 +126,14 @@ void Journal::tee(std::ostream *out) {
     out_ = out;
 }
 
-void Journal::flush() {
-    if (out_ && used_) {
+bool Journal::flush() {
+    bool wrote = out_ && used_;
+    if (wrote) {
         out_->write(buf_.get(), std::streamsize(used_));
         out_->flush();
     }
     used_ = 0;
+    return wrote;
 }
 
 __attribute__((always_inline)) inline char *Journal::begin(const char *kind, size_t kindLen,

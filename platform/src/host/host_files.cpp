@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace emul::hostfs {
 
@@ -85,6 +87,78 @@ bool removeFile(const std::string &path) {
 bool createFolder(const std::string &path) {
     std::error_code ec;
     return fs::create_directory(path, ec);
+}
+
+Kind kindOf(const std::string &path) {
+    std::error_code ec;
+    fs::file_status st = fs::symlink_status(path, ec);
+    if (!fs::exists(st))
+        return Kind::None;
+    if (fs::is_symlink(st))
+        return Kind::Link;
+    if (fs::is_directory(st))
+        return Kind::Folder;
+    return fs::is_regular_file(st) ? Kind::File : Kind::Other;
+}
+
+bool weaklyCanonical(const std::string &path, std::string *out) {
+    std::error_code ec;
+    fs::path p = fs::weakly_canonical(fs::absolute(path, ec), ec);
+    if (ec)
+        return false;
+    *out = p.string();
+    return true;
+}
+
+bool isReadOnlyFile(const std::string &path) {
+    struct stat s;
+    return stat(path.c_str(), &s) == 0 && S_ISREG(s.st_mode) && (s.st_mode & 0222) == 0;
+}
+
+std::string readOnlyCopy(const std::string &source) {
+    std::error_code ec;
+    fs::path src = fs::absolute(source, ec);
+    fs::path dir = src.parent_path() / ".readonly";
+    fs::path copy = dir / src.filename();
+    struct stat s, c;
+    if (ec || stat(src.c_str(), &s) != 0)
+        return {};
+    if (stat(copy.c_str(), &c) == 0 && c.st_size == s.st_size && c.st_mtime >= s.st_mtime &&
+        (c.st_mode & 0222) == 0)
+        return copy.string();
+    fs::create_directories(dir, ec);
+    if (ec)
+        return {};
+    // Another process may refresh it at the same time: each copies to its own name first.
+    fs::path tmp = dir / (src.filename().string() + "." + std::to_string(getpid()));
+    fs::copy_file(src, tmp, fs::copy_options::overwrite_existing, ec);
+    if (!ec)
+        fs::permissions(tmp, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read,
+                        ec);
+    if (!ec)
+        fs::rename(tmp, copy, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(tmp, ignored);
+        return {};
+    }
+    return copy.string();
+}
+
+bool hardLink(const std::string &target, const std::string &link) {
+    std::error_code ec;
+    fs::create_hard_link(target, link, ec);
+    return !ec;
+}
+
+bool copyReadOnly(const std::string &src, const std::string &dst) {
+    std::error_code ec;
+    fs::copy_file(src, dst, fs::copy_options::overwrite_existing, ec);
+    if (ec)
+        return false;
+    fs::permissions(dst, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read,
+                    ec);
+    return true;
 }
 
 std::vector<FolderEntry> listFolder(const std::string &path) {

@@ -30,6 +30,21 @@ bool removeFile(const std::string &path); // false when nothing was removed
 // One new folder (its parent must exist); false when it exists already or cannot be made.
 bool createFolder(const std::string &path);
 
+// What is at `path` itself, a link not followed.
+enum class Kind { None, File, Folder, Link, Other };
+Kind kindOf(const std::string &path);
+// The absolute path with links and "." and ".." resolved as far as the path exists; false when
+// that fails.
+bool weaklyCanonical(const std::string &path, std::string *out);
+// A regular file that nobody may write.
+bool isReadOnlyFile(const std::string &path);
+// A read-only copy of `src` in a ".readonly" folder next to it, made or refreshed when `src` is
+// newer (safe when several processes do it at once); "" when it cannot be made.
+std::string readOnlyCopy(const std::string &src);
+bool hardLink(const std::string &target, const std::string &link);
+// Copies `src` to `dst` (replacing it) and makes the copy read-only; false when it cannot.
+bool copyReadOnly(const std::string &src, const std::string &dst);
+
 // The names in a folder (without "." and ".."), in the host's order; empty when it cannot be read.
 struct FolderEntry {
     std::string name;

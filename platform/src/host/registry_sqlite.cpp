@@ -381,7 +381,7 @@ class SqliteStore : public RegStore {
     unsigned char seen_[kWalIndexHeader] = {};
     int64_t version_ = -1;
     std::atomic<uint64_t> statements_{0};
-    std::mutex m_;
+    std::mutex m_; // each call atomic whoever makes it; see emul/kernel.h on locking
     std::map<const char *, sqlite3_stmt *> cache_; // keyed by the SQL literal's address
 };
 

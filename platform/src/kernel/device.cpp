@@ -99,7 +99,7 @@ Device::Device(const DeviceOptions &options)
     theDevice = this;
     kernel_ = std::make_unique<Kernel>(options.realTime, options.tickStart);
     journal_.clock = kernel_.get();
-    kernel_->beforeHostWait = [this] { journal_.flush(); };
+    kernel_->beforeHostWait = [this] { return journal_.flush(); };
     files_ = std::make_unique<FileSystem>(rootDir_);
     serial_ = std::make_unique<SerialHub>();
     windows_ = std::make_unique<WindowSystem>();

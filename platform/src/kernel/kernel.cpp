@@ -22,6 +22,7 @@ Kernel::Kernel(bool realTime, uint32_t tickStart)
     main->name = "main";
     tlsSelf = main.get();
     current_ = main.get();
+    main_ = main.get();
     threads_.push_back(std::move(main));
     if (realTime_)
         wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -81,8 +82,8 @@ void Kernel::pollWatched(int timeoutMs) {
 }
 
 void Kernel::hostWait(uint64_t deadline) {
-    if (beforeHostWait)
-        beforeHostWait();
+    if (beforeHostWait && beforeHostWait())
+        return; // the caller looks at the threads again
     {
         std::lock_guard<std::mutex> l(m_);
         if (!posted_.empty())
@@ -95,6 +96,7 @@ void Kernel::hostWait(uint64_t deadline) {
         auto us = std::chrono::duration_cast<std::chrono::microseconds>(left).count();
         timeout = us <= 0 ? 0 : int((us + 999) / 1000);
     }
+    ++hostWaits_;
     pollWatched(timeout);
 }
 
@@ -129,11 +131,13 @@ bool Kernel::runnable(Thread *t) const {
 }
 
 void Kernel::drainPosted() {
+    // Runs at every switch: nothing is made unless work is waiting.
+    std::unique_lock<std::mutex> l(m_);
+    if (posted_.empty())
+        return;
     std::deque<std::function<void()>> work;
-    {
-        std::lock_guard<std::mutex> l(m_);
-        work.swap(posted_);
-    }
+    work.swap(posted_);
+    l.unlock();
     for (auto &fn : work)
         fn();
 }
@@ -164,7 +168,7 @@ void Kernel::reap() {
 
 void Kernel::preemptionPoint() {
     Thread *me = tlsSelf;
-    if (!me || me->id == 1 || scheduling_ || me->killed || std::uncaught_exceptions())
+    if (!me || me == main_ || scheduling_ || me->killed || std::uncaught_exceptions())
         return;
     if (!realTime_ && me->callsSince != virtualNow_) {
         me->callsSince = virtualNow_;
@@ -231,8 +235,8 @@ void Kernel::schedule() {
                 virtualNow_ = earliest;
             continue;
         }
-        if (beforeHostWait)
-            beforeHostWait();
+        if (beforeHostWait && beforeHostWait())
+            continue; // what was flushed may be what a thread waits for
         // The thread whose deadline comes first waits, so the host wakes the one to run.
         Thread *waiter = nullptr;
         for (auto &t : threads_)
@@ -278,7 +282,7 @@ bool Kernel::block(std::function<bool()> ready, uint64_t deadline) {
     me->blocked = false;
     if (realTime_)
         me->calls = 0;
-    if (me->killed && me->id != 1)
+    if (me->killed && me != main_)
         throw ThreadKilled{};
     bool ok = me->ready && me->ready();
     me->ready = nullptr;

@@ -116,8 +116,10 @@ struct KeyHandle {
 class Hive : public Registry {
   public:
     explicit Hive(std::unique_ptr<RegStore> store) : store_(std::move(store)) {
-        for (int i = 0; i < 4; ++i)
+        for (int i = 0; i < 4; ++i) {
             roots_[i] = store_->tree(kRootNames[i]);
+            rootPaths_[i] = i == kMachineRoot ? u"" : kRootNames[i];
+        }
     }
 
     RegStore &store() { return *store_; }
@@ -181,20 +183,22 @@ class Hive : public Registry {
         return handles_.erase(reinterpret_cast<uintptr_t>(h)) != 0;
     }
 
-    // The key behind `h` and its path. ERROR_INVALID_HANDLE for an unknown handle (no path
-    // then), ERROR_KEY_DELETED when the key has gone since the handle was opened.
-    LONG resolve(HKEY h, RegKeyId *key, std::u16string *path) {
+    // The key behind `h` and the path it was opened as (valid until the handle closes; null for
+    // an unknown handle). ERROR_INVALID_HANDLE for an unknown handle, ERROR_KEY_DELETED when
+    // the key has gone since the handle was opened.
+    LONG resolve(HKEY h, RegKeyId *key, const std::u16string **path) {
         if (isRoot(h)) {
             int i = int(reinterpret_cast<uintptr_t>(h) - kFirstRoot);
             *key = roots_[i];
-            *path = i == kMachineRoot ? std::u16string() : std::u16string(kRootNames[i]);
+            *path = &rootPaths_[i];
             return ERROR_SUCCESS;
         }
+        *path = nullptr;
         auto it = handles_.find(reinterpret_cast<uintptr_t>(h));
         if (it == handles_.end())
             return ERROR_INVALID_HANDLE;
         *key = it->second.key;
-        *path = it->second.path;
+        *path = &it->second.path;
         return store_->exists(*key) ? ERROR_SUCCESS : ERROR_KEY_DELETED;
     }
 
@@ -217,6 +221,7 @@ class Hive : public Registry {
 
     std::unique_ptr<RegStore> store_;
     RegKeyId roots_[4] = {};
+    std::u16string rootPaths_[4]; // a handle's path starts with its root's, but for HKLM
     std::map<uintptr_t, KeyHandle> handles_;
     uintptr_t next_ = 0x40000000u; // apart from kernel handles and the predefined roots
 };
@@ -228,6 +233,16 @@ Hive &hive() {
     d.kernel().preemptionPoint();
     return static_cast<Hive &>(d.registry());
 }
+
+// What a call on a key handle starts from: the hive, the key, the path the handle was opened
+// as (null for an unknown handle) and whether the handle can be used (`err`).
+struct OpenedKey {
+    Hive &hive;
+    RegKeyId key = 0;
+    const std::u16string *path = nullptr;
+    LONG err = ERROR_SUCCESS;
+    explicit OpenedKey(HKEY h) : hive(emul::hive()) { err = hive.resolve(h, &key, &path); }
+};
 
 // Copies a name with its terminating null if `*cch` characters have room for it.
 bool copyName(const std::u16string &name, LPWSTR buf, LPDWORD cch) {
@@ -250,12 +265,12 @@ LONG openKey(HKEY hKey, LPCWSTR lpSubKey, bool create, PHKEY phkResult, LPDWORD 
     if (!phkResult)
         return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
-    Hive &h = hive();
-    RegKeyId base;
-    std::u16string path;
-    LONG err = h.resolve(hKey, &base, &path);
-    if (err != ERROR_SUCCESS)
-        return err;
+    OpenedKey k(hKey);
+    if (k.err != ERROR_SUCCESS)
+        return k.err;
+    Hive &h = k.hive;
+    RegKeyId base = k.key;
+    const std::u16string &path = *k.path;
     std::vector<std::u16string> names;
     std::u16string spelled;
     if (!splitSubKey(lpSubKey ? lpSubKey : u"", &names, &spelled))
@@ -320,33 +335,38 @@ static LONG copyValue(const RegValue &v, LPDWORD lpType, LPBYTE lpData, LPDWORD 
 
 CEAPI LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                             LPBYTE lpData, LPDWORD lpcbData) {
-    Hive &h = hive();
-    RegKeyId key;
-    std::u16string path;
-    LONG err = h.resolve(hKey, &key, &path);
-    if (err != ERROR_SUCCESS)
-        return err;
+    OpenedKey k(hKey);
+    if (k.err != ERROR_SUCCESS)
+        return k.err;
     if (lpReserved || (lpData && !lpcbData))
         return ERROR_INVALID_PARAMETER;
-    auto v = h.store().value(key, lpValueName ? lpValueName : u"");
-    if (!v)
+    // The value is copied out where the hive keeps it: a reader polling its settings makes
+    // no copy of its own.
+    struct Out {
+        LPDWORD type;
+        LPBYTE data;
+        LPDWORD cb;
+        LONG result;
+    } out{lpType, lpData, lpcbData, ERROR_SUCCESS};
+    auto copy = [](const RegValue &v, void *o) {
+        auto *out = static_cast<Out *>(o);
+        out->result = copyValue(v, out->type, out->data, out->cb);
+    };
+    if (!k.hive.store().readValue(k.key, lpValueName ? lpValueName : u"", copy, &out))
         return ERROR_FILE_NOT_FOUND;
-    return copyValue(*v, lpType, lpData, lpcbData);
+    return out.result;
 }
 
 CEAPI LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, const BYTE *lpData,
                           DWORD cbData) {
-    Hive &h = hive();
-    RegKeyId key;
-    std::u16string path;
-    LONG err = h.resolve(hKey, &key, &path);
+    OpenedKey k(hKey);
     RegValue v{dwType,
                lpData ? std::vector<uint8_t>(lpData, lpData + cbData) : std::vector<uint8_t>()};
     Fields f;
-    if (err == ERROR_INVALID_HANDLE)
+    if (!k.path)
         f.null("key");
     else
-        f.str("key", utf8(path));
+        f.str("key", utf8(*k.path));
     f.str("name", lpValueName).num("type", dwType).num("size", cbData);
     if (lpData)
         f.raw("data", regValueJson(v));
@@ -354,36 +374,34 @@ CEAPI LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, c
         f.null("data");
     dev().journal().call("RegSetValueExW", f);
 
-    if (err != ERROR_SUCCESS)
-        return err;
+    if (k.err != ERROR_SUCCESS)
+        return k.err;
     std::u16string name = lpValueName ? lpValueName : u"";
     if ((!lpData && cbData) || name.size() > kMaxNameLength)
         return ERROR_INVALID_PARAMETER;
-    return statusError(h.store().setValue(key, name, v), ERROR_KEY_DELETED);
+    return statusError(k.hive.store().setValue(k.key, name, v), ERROR_KEY_DELETED);
 }
 
 CEAPI LONG RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
-    Hive &h = hive();
-    RegKeyId base;
-    std::u16string path;
-    LONG err = h.resolve(hKey, &base, &path);
+    OpenedKey k(hKey);
+    Hive &h = k.hive;
     std::vector<std::u16string> names;
     std::u16string spelled;
     bool valid = lpSubKey && splitSubKey(lpSubKey, &names, &spelled);
     Fields f;
-    if (err == ERROR_INVALID_HANDLE || !lpSubKey)
+    if (!k.path || !lpSubKey)
         f.null("key");
     else
-        f.str("key", utf8(joinPath(path, valid && err == ERROR_SUCCESS
-                                             ? storedSpelling(h.store(), base, names)
-                                             : std::u16string(lpSubKey))));
+        f.str("key", utf8(joinPath(*k.path, valid && k.err == ERROR_SUCCESS
+                                                ? storedSpelling(h.store(), k.key, names)
+                                                : std::u16string(lpSubKey))));
     dev().journal().call("RegDeleteKeyW", f);
 
-    if (err != ERROR_SUCCESS)
-        return err;
+    if (k.err != ERROR_SUCCESS)
+        return k.err;
     if (!valid)
         return ERROR_INVALID_PARAMETER;
-    auto key = h.store().find(base, names);
+    auto key = h.store().find(k.key, names);
     if (!key)
         return ERROR_FILE_NOT_FOUND;
     if (h.isTree(*key))
@@ -392,27 +410,21 @@ CEAPI LONG RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
 }
 
 CEAPI LONG RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
-    Hive &h = hive();
-    RegKeyId key;
-    std::u16string path;
-    LONG err = h.resolve(hKey, &key, &path);
-    if (err != ERROR_SUCCESS)
-        return err;
-    return statusError(h.store().removeValue(key, lpValueName ? lpValueName : u""),
+    OpenedKey k(hKey);
+    if (k.err != ERROR_SUCCESS)
+        return k.err;
+    return statusError(k.hive.store().removeValue(k.key, lpValueName ? lpValueName : u""),
                        ERROR_FILE_NOT_FOUND);
 }
 
 CEAPI LONG RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName, LPDWORD,
                          LPWSTR lpClass, LPDWORD lpcchClass, LPFILETIME lpftLastWriteTime) {
-    Hive &h = hive();
-    RegKeyId key;
-    std::u16string path;
-    LONG err = h.resolve(hKey, &key, &path);
-    if (err != ERROR_SUCCESS)
-        return err;
+    OpenedKey k(hKey);
+    if (k.err != ERROR_SUCCESS)
+        return k.err;
     if (!lpName || !lpcchName)
         return ERROR_INVALID_PARAMETER;
-    auto names = h.store().children(key);
+    auto names = k.hive.store().children(k.key);
     if (dwIndex >= names.size())
         return ERROR_NO_MORE_ITEMS;
     if (!copyName(names[dwIndex], lpName, lpcchName))
@@ -429,15 +441,12 @@ CEAPI LONG RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchN
 
 CEAPI LONG RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcchValueName,
                          LPDWORD, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
-    Hive &h = hive();
-    RegKeyId key;
-    std::u16string path;
-    LONG err = h.resolve(hKey, &key, &path);
-    if (err != ERROR_SUCCESS)
-        return err;
+    OpenedKey k(hKey);
+    if (k.err != ERROR_SUCCESS)
+        return k.err;
     if (!lpValueName || !lpcchValueName || (lpData && !lpcbData))
         return ERROR_INVALID_PARAMETER;
-    auto values = h.store().values(key);
+    auto values = k.hive.store().values(k.key);
     if (dwIndex >= values.size())
         return ERROR_NO_MORE_ITEMS;
     const auto &e = values[dwIndex];
@@ -452,7 +461,5 @@ CEAPI LONG RegCloseKey(HKEY hKey) {
 
 CEAPI LONG RegFlushKey(HKEY hKey) {
     // Every write is committed as it happens; there is nothing left to flush.
-    RegKeyId key;
-    std::u16string path;
-    return hive().resolve(hKey, &key, &path);
+    return OpenedKey(hKey).err;
 }

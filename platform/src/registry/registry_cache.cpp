@@ -12,7 +12,7 @@ namespace emul {
 namespace {
 
 // SQLite's NOCASE: ASCII letters fold, every other unit compares as is.
-bool sameName(const std::u16string &a, const std::u16string &b) {
+bool sameName(std::u16string_view a, std::u16string_view b) {
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i) {
@@ -135,15 +135,27 @@ class CachedStore : public RegStore {
     }
 
     std::optional<RegValue> value(RegKeyId key, const std::u16string &name) override {
+        std::optional<RegValue> out;
+        readValue(
+            key, name,
+            [](const RegValue &v, void *o) { *static_cast<std::optional<RegValue> *>(o) = v; },
+            &out);
+        return out;
+    }
+
+    bool readValue(RegKeyId key, std::u16string_view name, void (*use)(const RegValue &, void *),
+                   void *context) override {
         std::lock_guard<std::mutex> lock(m_);
         sync();
         auto it = keys_.find(key);
         if (it == keys_.end())
-            return std::nullopt;
+            return false;
         for (auto &v : it->second.values)
-            if (sameName(v.first, name))
-                return v.second;
-        return std::nullopt;
+            if (sameName(v.first, name)) {
+                use(v.second, context);
+                return true;
+            }
+        return false;
     }
 
     RegStatus setValue(RegKeyId key, const std::u16string &name, const RegValue &v) override {
@@ -266,7 +278,7 @@ class CachedStore : public RegStore {
     }
 
     std::unique_ptr<RegStore> backing_;
-    std::mutex m_;
+    std::mutex m_; // each call atomic whoever makes it; see emul/kernel.h on locking
     std::unordered_map<RegKeyId, Key> keys_;
     std::vector<RegKeyId> trees_;
 };

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -51,6 +52,15 @@ class RegStore {
     virtual std::vector<std::u16string> children(RegKeyId key) = 0;
 
     virtual std::optional<RegValue> value(RegKeyId key, const std::u16string &name) = 0;
+    // Reads a value where the store keeps it: `use` sees it, with `context`, while the store
+    // holds it. False when there is no such value.
+    virtual bool readValue(RegKeyId key, std::u16string_view name,
+                           void (*use)(const RegValue &, void *context), void *context) {
+        auto v = value(key, std::u16string(name));
+        if (v)
+            use(*v, context);
+        return v.has_value();
+    }
     virtual RegStatus setValue(RegKeyId key, const std::u16string &name, const RegValue &v) = 0;
     virtual RegStatus removeValue(RegKeyId key, const std::u16string &name) = 0;
     virtual std::vector<std::pair<std::u16string, RegValue>> values(RegKeyId key) = 0;

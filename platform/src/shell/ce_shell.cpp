@@ -90,16 +90,15 @@ CEAPI BOOL ShellExecuteEx(LPSHELLEXECUTEINFO info) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    Fields f;
-    f.num("mask", info->fMask)
-        .str("verb", info->lpVerb)
-        .str("file", info->lpFile)
-        .str("params", info->lpParameters)
-        .str("dir", info->lpDirectory)
-        .num("show", info->nShow);
-    // The call is journaled with its outcome: what the caller asked for, and whether it ran.
+    // The journal line says what was asked for; the outcome shows in what starts (or does not).
+    dev().journal().call("ShellExecuteEx", Fields()
+                                               .num("mask", info->fMask)
+                                               .str("verb", info->lpVerb)
+                                               .str("file", info->lpFile)
+                                               .str("params", info->lpParameters)
+                                               .str("dir", info->lpDirectory)
+                                               .num("show", info->nShow));
     auto fail = [&](uint32_t error) {
-        dev().journal().call("ShellExecuteEx", f.boolean("result", false).num("error", error));
         // hInstApp holds one of the old shell's codes (32 or less): not found, or no association.
         info->hInstApp =
             reinterpret_cast<HINSTANCE>(uintptr_t(error == ERROR_NO_ASSOCIATION ? 31 : 2));
@@ -126,7 +125,6 @@ CEAPI BOOL ShellExecuteEx(LPSHELLEXECUTEINFO info) {
     std::shared_ptr<Program> started = dev().processes().start(program, args, &error);
     if (!started)
         return fail(error ? error : ERROR_FILE_NOT_FOUND);
-    dev().journal().call("ShellExecuteEx", f.boolean("result", true).num("error", 0));
     info->hInstApp = reinterpret_cast<HINSTANCE>(uintptr_t(33));
     if (info->fMask & SEE_MASK_NOCLOSEPROCESS)
         info->hProcess = newProcessHandle(started);
