@@ -149,7 +149,11 @@ tmux -S "$sock" send-keys -t $T Enter s Enter p Enter c
 wait_screen "│ Calculator.lnk"
 tmux -S "$sock" send-keys -t $T Enter
 wait_screen "[Calculator.lnk v]"
-tmux -S "$sock" send-keys -t $T o F1 F4 1
+# OK switches the keyboard on again: what is typed before the driver has opened its port is lost,
+# as on a real device, so wait for the link before Cmd+1.
+tmux -S "$sock" send-keys -t $T o
+wait_screen "keyboard link up"
+tmux -S "$sock" send-keys -t $T F1 F4 1
 wait_screen "│Calculator: (no command line)"
 tmux -S "$sock" send-keys -t $T C-]
 wait_gone
