@@ -19,7 +19,10 @@ std::mutex folderLock;
 std::string folder; // the folder to remove, empty when none
 struct sigaction previous[3];
 
+volatile sig_atomic_t received = 0; // the signal being handled, 0 for none
+
 void onSignal(int sig) {
+    received = sig;
     unsigned char b = static_cast<unsigned char>(sig);
     if (write(wakeFd[1], &b, 1) < 0) {
         // Nowhere to report it: end the program as the signal would.
@@ -68,9 +71,6 @@ void TempFolderOnSignals::watch(const emul::Device &device) {
     }
     struct sigaction sa {};
     sa.sa_handler = onSignal;
-    // A read the signal interrupts goes on: the program must not take it for the end of its
-    // input and exit normally before the watcher has ended it as the signal would.
-    sa.sa_flags = SA_RESTART;
     sigemptyset(&sa.sa_mask);
     for (size_t i = 0; i < 3; ++i)
         sigaction(kSignals[i], &sa, &previous[i]);
@@ -80,6 +80,13 @@ void TempFolderOnSignals::watch(const emul::Device &device) {
 TempFolderOnSignals::~TempFolderOnSignals() {
     if (!armed_)
         return;
+    // The signal may have cut a read short, so that the program got here as if its input had
+    // ended: it still ends as the signal would, once the watcher has removed the folder.
+    if (int sig = received) {
+        std::lock_guard<std::mutex> lock(folderLock);
+        signal(sig, SIG_DFL);
+        raise(sig);
+    }
     for (size_t i = 0; i < 3; ++i)
         sigaction(kSignals[i], &previous[i], nullptr);
     std::lock_guard<std::mutex> lock(folderLock);
