@@ -5,9 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
+
+#include "host/host_wait.h"
 
 namespace emul {
 
@@ -25,22 +24,17 @@ Kernel::Kernel(bool realTime, uint32_t tickStart)
     main_ = main.get();
     threads_.push_back(std::move(main));
     if (realTime_)
-        wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        wakeFd_ = hostwait::openWaker();
 }
 
 Kernel::~Kernel() {
     shutdown();
     tlsSelf = nullptr;
-    if (wakeFd_ >= 0)
-        close(wakeFd_);
+    hostwait::closeWaker(wakeFd_);
 }
 
 void Kernel::wake() {
-    if (wakeFd_ >= 0) {
-        uint64_t one = 1;
-        ssize_t ignored = write(wakeFd_, &one, sizeof one);
-        (void)ignored;
-    }
+    hostwait::signal(wakeFd_);
 }
 
 void Kernel::watch(int fd, std::function<void(short)> onReady) {
@@ -57,26 +51,23 @@ void Kernel::unwatch(int fd) {
 }
 
 void Kernel::pollWatched(int timeoutMs) {
-    std::vector<pollfd> fds;
+    std::vector<hostwait::Watched> fds;
     fds.reserve(watches_.size() + 1);
-    fds.push_back(pollfd{wakeFd_, POLLIN, 0});
+    fds.push_back(hostwait::Watched{wakeFd_, 0});
     for (auto &w : watches_)
-        fds.push_back(pollfd{w.fd, POLLIN, 0});
-    int r = poll(fds.data(), fds.size(), timeoutMs);
+        fds.push_back(hostwait::Watched{w.fd, 0});
+    int r = hostwait::waitAny(fds, timeoutMs);
     lastPoll_ = std::chrono::steady_clock::now();
     if (r <= 0)
         return;
-    if (fds[0].revents) {
-        uint64_t count;
-        ssize_t ignored = read(wakeFd_, &count, sizeof count);
-        (void)ignored;
-    }
+    if (fds[0].ready)
+        hostwait::drain(wakeFd_);
     for (size_t i = 1; i < fds.size(); ++i)
-        if (fds[i].revents)
+        if (fds[i].ready)
             for (auto &w : watches_)
                 if (w.fd == fds[i].fd) {
                     auto fn = w.onReady; // it may unwatch
-                    fn(fds[i].revents);
+                    fn(fds[i].ready);
                     break;
                 }
 }
