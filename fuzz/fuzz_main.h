@@ -38,6 +38,18 @@ inline void RemoveAtExit(const std::string &folder) {
     });
 }
 
+// The one bench a target keeps for the whole run (never destroyed): its files in memory, its
+// folder removed at exit. Bench has a `device` member.
+template <class Bench> Bench &KeptBench() {
+    static Bench *bench = [] {
+        FilesInMemory();
+        auto *b = new Bench();
+        RemoveAtExit(b->device.files().root());
+        return b;
+    }();
+    return *bench;
+}
+
 } // namespace fuzzdevice
 
 #ifndef FUZZ_WITH_LIBFUZZER

@@ -110,13 +110,7 @@ struct Bench {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    static Bench *bench = [] {
-        fuzzdevice::FilesInMemory();
-        auto *b = new Bench(); // kept to the end
-        fuzzdevice::RemoveAtExit(b->device.files().root());
-        return b;
-    }();
-    bench->Run(data, size);
+    fuzzdevice::KeptBench<Bench>().Run(data, size);
     return 0;
 }
 

@@ -60,12 +60,7 @@ struct Bench {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    static Bench *bench = [] {
-        fuzzdevice::FilesInMemory();
-        auto *b = new Bench(); // kept to the end
-        fuzzdevice::RemoveAtExit(b->device.files().root());
-        return b;
-    }();
+    Bench *bench = &fuzzdevice::KeptBench<Bench>();
     emul::Registry &reg = bench->device.registry();
     bool written[kTargetCount] = {};
     bool otherKeys = false; // the IrDA keys, which the installation does not have
