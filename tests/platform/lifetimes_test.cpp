@@ -1,16 +1,23 @@
 // Long runs: a program that has ended and whose handles are closed leaves nothing behind (its
-// record, its thread's record, its windows and its message queue), however often it starts.
+// record, its thread's record, its windows, its message queue, its window classes and its
+// modules), however often it starts.
 #include <shellapi.h>
 #include <windows.h>
 
 #include "emul/device.h"
+#include "emul/devmgr.h"
+#include "emul/files.h"
 #include "emul/kernel.h"
 #include "emul/process.h"
+#include "emul/registry.h"
 #include "emul/windows_sys.h"
+#include "handheld/image/install.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -108,6 +115,85 @@ TEST(Lifetimes, ASendToAThreadThatEndsReturnsZero) {
     CloseHandle(t);
     EXPECT_FALSE(IsWindow(w));
     EXPECT_EQ(FindWindowW(u"Static", u"short"), nullptr);
+}
+
+// How many mappings of the host file behind a device path this process has.
+size_t Mappings(emul::Device &d, const std::u16string &cePath) {
+    std::string file = d.files().hostPath(cePath);
+    std::ifstream maps("/proc/self/maps");
+    size_t n = 0;
+    for (std::string line; std::getline(maps, line);)
+        n += line.size() > file.size() &&
+             line.compare(line.size() - file.size(), file.size(), file) == 0;
+    return n;
+}
+
+class ProgramModules : public ::testing::Test {
+  protected:
+    ProgramModules() {
+        handheld::install(d);
+        d.files().linkFile(u"\\Windows\\fault.exe", handheld::moduleDir() + "/fault_prog.so");
+        d.files().linkFile(u"\\Windows\\FakeDrv.dll", handheld::moduleDir() + "/devmgr_fakedrv.so");
+    }
+    std::shared_ptr<emul::Program> Start(const char16_t *cmdLine) {
+        uint32_t error = 0;
+        return d.processes().start(u"fault.exe", cmdLine, &error);
+    }
+    emul::Device d;
+};
+
+TEST_F(ProgramModules, AProgramsModuleGoesWhenItEnds) {
+    for (int round = 0; round < 300; ++round) {
+        auto p = Start(u"");
+        ASSERT_NE(p, nullptr);
+        ASSERT_NE(GetModuleHandleW(u"fault.exe"), nullptr); // loaded, not run yet
+        Sleep(1);
+        ASSERT_TRUE(p->exited());
+        ASSERT_EQ(p->exitCode(), 7u);
+        ASSERT_EQ(GetModuleHandleW(u"fault.exe"), nullptr) << round;
+    }
+    EXPECT_EQ(Mappings(d, u"\\Windows\\fault.exe"), 0u);
+}
+
+TEST_F(ProgramModules, AModuleOfSeveralProgramsStaysUntilTheLastEnds) {
+    auto waiting = Start(u"wait"), quick = Start(u"");
+    ASSERT_TRUE(waiting && quick);
+    Sleep(10);
+    ASSERT_TRUE(quick->exited());
+    EXPECT_NE(GetModuleHandleW(u"fault.exe"), nullptr);
+    EXPECT_GT(Mappings(d, u"\\Windows\\fault.exe"), 0u);
+    Sleep(1000);
+    ASSERT_TRUE(waiting->exited());
+    EXPECT_EQ(waiting->exitCode(), 9u);
+    EXPECT_EQ(GetModuleHandleW(u"fault.exe"), nullptr);
+    EXPECT_EQ(Mappings(d, u"\\Windows\\fault.exe"), 0u);
+}
+
+TEST_F(ProgramModules, ALibraryAProgramDidNotFreeGoesWithIt) {
+    d.debugLog().clear();
+    auto p = Start(u"lib");
+    ASSERT_NE(p, nullptr);
+    Sleep(1);
+    ASSERT_TRUE(p->exited());
+    EXPECT_EQ(p->exitCode(), 10u);
+    EXPECT_EQ(GetModuleHandleW(u"fakedrv.dll"), nullptr);
+    ASSERT_EQ(d.debugLog().size(), 2u);
+    EXPECT_EQ(d.debugLog()[1], u"detach");
+}
+
+TEST_F(ProgramModules, TheDeviceManagersDriverIsNotTheProgramsToFree) {
+    // A loader program asks the Device Manager for the driver, loads it too and ends.
+    d.registry().createKey(u"Drivers\\Fake");
+    d.registry().setValue(u"Drivers\\Fake", u"Dll", emul::regSz(u"fakedrv.dll"));
+    d.registry().setValue(u"Drivers\\Fake", u"Prefix", emul::regSz(u"FAK"));
+    ASSERT_NE(d.devices().activate(u"Drivers\\Fake", 0), 0u);
+    auto p = Start(u"lib");
+    ASSERT_NE(p, nullptr);
+    Sleep(1);
+    ASSERT_TRUE(p->exited());
+    EXPECT_NE(GetModuleHandleW(u"fakedrv.dll"), nullptr); // still the driver's
+    for (auto &line : d.debugLog())
+        EXPECT_NE(line, u"detach");
 }
 
 } // namespace

@@ -44,6 +44,7 @@ struct WndClass {
     int wndExtra = 0;
     void *instance = nullptr;
     bool builtin = false;
+    const Program *program = nullptr; // who registered it; null: the platform or its host side
 };
 
 struct Window {
