@@ -53,6 +53,9 @@ wait_screen "Notes"
 case $(readlink "$state/ir-line") in /dev/pts/*) ;; *) fail "ir-line is not a pseudo-terminal" ;; esac
 tmux -S "$sock" send-keys -t $T -l "Hello, World!"
 wait_screen "│Hello, World!"
+# The keyboard on its own, from another terminal, finds the running device's line by itself.
+"$HANDHELD" --state "$state" keyboard --no-connect --type " Hi" || fail "handheld keyboard"
+wait_screen "│Hello, World! Hi"
 
 # 2. The registry tool on the running device: it reads the installation and its change reaches
 #    the device (the status line shows the new delay).
