@@ -5,6 +5,8 @@
 // Every listed entry must fit the row's text, and the walk must leave no handle open. Input:
 // entries of [folder][name length][name...][content length][content...]; an input whose first
 // byte is odd lets the walk write its program values to the driver key (put back afterwards).
+// The tree stays between inputs and only the files that differ are written or removed; the
+// folders are always there, and no file takes a folder's name.
 #include <windows.h>
 
 #include "norvel_reg.h"
