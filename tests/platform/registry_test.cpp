@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -399,6 +400,49 @@ TEST(RegistryCache, ReadsRunNoStatementUntilAnotherProcessWrites) {
                   "9");
         EXPECT_TRUE(other->keyExists(u"Drivers\\BuiltIn\\Norvel\\a\\b"));
         EXPECT_EQ(reg.subkeys(u"Drivers\\BuiltIn\\Norvel"), std::vector<std::u16string>{u"A"});
+        RegCloseKey(k);
+    }
+    removeHive(path);
+}
+
+// While a device has its hive open, another process (`handheld reg`) must find the hive's WAL
+// index in use (SQLite's lock on byte 128 of the "-shm" file), or it rebuilds the index under
+// the device. The device's own look at the index must not let go of that lock.
+TEST(RegistryCache, AnotherProcessFindsTheWalIndexInUseWhileTheDeviceRuns) {
+    std::string path = tempHive();
+    {
+        emul::DeviceOptions options;
+        options.hivePath = path;
+        emul::Device device(options);
+        HKEY k = create(HKEY_LOCAL_MACHINE, u"Drivers\\BuiltIn\\Norvel");
+        DWORD one = 1;
+        RegSetValueExW(k, u"Enable Keyboard", 0, REG_DWORD, (BYTE *)&one, 4);
+        EXPECT_EQ(queryDword(k, u"Enable Keyboard"), 1u);
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            int fd = open((path + "-shm").c_str(), O_RDWR);
+            struct flock lock {};
+            lock.l_type = F_WRLCK;
+            lock.l_whence = SEEK_SET;
+            lock.l_start = 128;
+            lock.l_len = 1;
+            _exit(fd >= 0 && fcntl(fd, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the WAL index is not held";
+        // And a change from another process still reaches the device.
+        child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            auto reg = emul::Registry::open(path);
+            reg->setValue(u"Drivers\\BuiltIn\\Norvel", u"Enable Keyboard",
+                          raw(REG_DWORD, {0, 0, 0, 0}));
+            _exit(0);
+        }
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_EQ(queryDword(k, u"Enable Keyboard"), 0u);
         RegCloseKey(k);
     }
     removeHive(path);
