@@ -801,12 +801,15 @@ int runInteractive(const InteractiveOptions &options) {
     }
     emul::Kernel &k = device.kernel();
     if (recorder.active()) {
-        // What a replay must start from: this device's build, every value of the driver key
-        // (settings, hot keys, program names) and its shortcuts (the Start menu, what the file
+        // What a replay must start from: this device's build, its registry where it differs
+        // from a new installation's (settings, hot keys, program names, keys made by tools or
+        // programs, with values or without) and its shortcuts (the Start menu, what the file
         // dialog may offer).
         recorder.command(0, "driver " + build);
-        for (auto &[name, value] : device.registry().values(kDriverKey))
-            recorder.command(0, regScenarioSet(kDriverKey, name, value));
+        auto fresh = emul::Registry::open("");
+        installRegistry(*fresh);
+        for (const std::string &line : regScenarioDiff(*fresh, device.registry()))
+            recorder.command(0, line);
         recordShortcuts(device, u"", recorder);
         recorder.command(0, "boot");
     }
