@@ -270,8 +270,15 @@ void drawWindow(Screen &s, HWND w, bool top, const std::vector<Control> &control
         } else if (cls == "systabcontrol32" && (GetWindowLongW(w, GWL_STYLE) & TCS_BOTTOM)) {
             put(y0 + rows - 1, x0, text, cols); // the tabs along the bottom edge
         } else if (!text.empty()) {
-            // A label takes the cell its last letters reach into.
-            put(y0, x0, text, std::min(int(r.right - r.left + 7) / 8, kScreenCols - r.left / 8));
+            // A label takes the cell its last letters reach into; a right-aligned one ends there.
+            int width = std::min(int(r.right - r.left + 7) / 8, kScreenCols - r.left / 8);
+            int len = int(emul::utf16(text).size());
+            if (cls == "button" && !st->checked && len > width && text.size() > 4)
+                text = "[" + text.substr(2, text.size() - 4) + "]"; // "[ Help ]" in 7 cells
+            else if (cls == "static" && (GetWindowLongW(w, GWL_STYLE) & 0x1F) == SS_RIGHT &&
+                     len < width)
+                text = std::string(size_t(width - len), ' ') + text;
+            put(y0, x0, text, width);
         }
         if (isSelected)
             attroff(A_REVERSE);
