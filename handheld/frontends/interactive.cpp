@@ -50,6 +50,7 @@ namespace {
 
 const std::u16string kDriverKey = NORVEL_DRIVER_KEY;
 constexpr int kScreenCols = 30, kScreenRows = 20; // 240 x 320 pixels in 8 x 16 cells
+constexpr int kTaskBarRows = 1; // questions stand in the work area, below the task bar
 
 std::atomic<bool> stopRequested{false};
 
@@ -372,7 +373,8 @@ void draw(Screen &s) {
             put(s.originY + bar.top / 16, s.originX + 7, title, kScreenCols - 7);
     }
     if (s.questions.pending())
-        s.questions.draw(s.originX, s.originY, kScreenCols, kScreenRows);
+        s.questions.draw(s.originX, s.originY + kTaskBarRows, kScreenCols,
+                         kScreenRows - kTaskBarRows);
 
     // The status at the right: link, keys, settings, then the journal.
     int x = s.originX + kScreenCols + 3, w = W - x;
@@ -689,7 +691,7 @@ void pump(Screen &s) {
             if (getmouse(&me) != OK)
                 continue;
             if (s.questions.pending()) {
-                s.questions.click(me.x - s.originX, me.y - s.originY);
+                s.questions.click(me.x - s.originX, me.y - s.originY - kTaskBarRows);
             } else {
                 s.menu = true;
                 draw(s);
