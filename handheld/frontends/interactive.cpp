@@ -157,7 +157,8 @@ std::string classOf(const emul::harness::ControlState &st) {
 
 bool actionable(const emul::harness::ControlState &st) {
     std::string cls = classOf(st);
-    return st.checked || st.pos || st.items || cls == "button" || cls == "systabcontrol32";
+    return st.checked || st.pos || st.items || cls == "button" || cls == "systabcontrol32" ||
+           cls == "edit" || cls == "richink";
 }
 
 void collect(Screen &s, HWND parent, std::vector<Control> &out) {
@@ -241,6 +242,9 @@ void drawWindow(Screen &s, HWND w, bool top, const std::vector<Control> &control
             attron(A_REVERSE);
         // Text boxes wrap their text inside their rectangle; other controls take one line.
         if (cls == "edit" || cls == "richink") {
+            if (isSelected) // the whole box, so an empty one shows too
+                for (int y = 0; y < rows; ++y)
+                    mvhline(y0 + y, x0, ' ', cols);
             std::u16string all = emul::utf16(text), line;
             int y = 0;
             auto flush = [&] {
@@ -489,6 +493,10 @@ void actOnControl(Screen &s, int step) {
                 at = i;
         at = (at + st.items->size() + size_t(step >= 0 ? 1 : -1)) % st.items->size();
         act(s, "tab " + std::to_string(at));
+    } else if (classOf(st) == "edit" || classOf(st) == "richink") {
+        // A tap on a text box puts the typing there: the keys go back to the keyboard.
+        act(s, "click " + id);
+        s.menu = false;
     } else {
         act(s, "click " + id);
     }
