@@ -13,7 +13,10 @@
 
 #include "emul/device.h"
 #include "emul/files.h"
+#include "emul/kernel.h"
+#include "emul/process.h"
 #include "emul/registry.h"
+#include "emul/text.h"
 #include "fuzz_main.h"
 #include "handheld/image/install.h"
 
@@ -21,8 +24,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <set>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -46,8 +54,14 @@ struct Bench {
     std::set<std::u16string> installed; // the driver key's values before any input
     size_t handles = 0;
 
+    emul::Program settings; // what the page's thread belongs to
+
     Bench() {
         handheld::install(device);
+        // The walk runs as the settings program's thread, so its messages to its own rows
+        // are not journaled, as on the device.
+        settings.name = u"kbsettings.exe";
+        device.kernel().self()->program = &settings;
         page = CreateWindowExW(0, TEXT("Static"), TEXT("page"), WS_VISIBLE, 0, 0, 240, 294, nullptr,
                                nullptr, nullptr, nullptr);
         for (int i = 0; i < IDC_CMD_ROWS; ++i)
@@ -59,26 +73,90 @@ struct Bench {
             Fail("no page or no driver key");
         for (auto &v : device.registry().values(kDriverKey))
             installed.insert(v.first);
+        // An empty Start menu with every folder an entry can go to.
+        std::error_code ec;
+        std::filesystem::remove_all(device.files().hostPath(kStartMenu), ec);
+        for (const std::u16string &folder : kFolders) {
+            device.files().makeFolders(kStartMenu + folder);
+            folders.push_back(device.files().hostPath(kStartMenu + folder));
+        }
         handles = device.handles().count();
     }
 
+    // The tree one input makes, keyed by folder and name without case (as the device matches
+    // names): the spelling that stays on the device and the last content written under it.
+    struct File {
+        std::u16string spelling;
+        std::string content;
+    };
+    using Tree = std::map<std::pair<size_t, std::u16string>, File>;
+    Tree tree;                        // what the Start menu holds now
+    std::vector<std::string> folders; // the host folders of kFolders
+
+    static std::u16string PathOf(size_t folder, const std::u16string &name) {
+        return kStartMenu + kFolders[folder] + u"\\" + name;
+    }
+
+    // Whether the device keeps a file of this name in that folder: a valid name of the device
+    // that the host can hold, and not the name of one of the folders.
+    static bool Kept(size_t folder, const std::u16string &name) {
+        if (name.empty() || name == u"." || name == u".." || name.size() > 255 ||
+            PathOf(folder, name).size() > 259 || emul::utf8(name).size() > 255)
+            return false;
+        for (char16_t c : name)
+            if (c < 0x20 || std::u16string_view(u"<>:\"|?*").find(c) != std::u16string::npos)
+                return false;
+        // Names of folders are left out wherever they are, so whether a folder can be made
+        // never depends on the order of the entries.
+        std::u16string folded = emul::foldCase(name);
+        for (size_t f = 1; f < std::size(kFolders); ++f)
+            if (emul::foldCase(kFolders[f].substr(kFolders[f].rfind(u'\\') + 1)) == folded)
+                return false;
+        return true;
+    }
+
+    // The Start menu as the input's entries, written one after another, would leave it. Only
+    // what differs from the last input's tree is written or removed: writing every file at
+    // every input cost more than the walk itself.
     void MakeTree(const uint8_t *d, size_t n) {
-        std::error_code ec;
-        std::filesystem::remove_all(device.files().hostPath(kStartMenu), ec);
+        Tree next;
         for (size_t i = 0; i + 2 <= n;) {
-            const std::u16string &folder = kFolders[d[i] % 4];
+            size_t folder = d[i] % std::size(kFolders);
             size_t nameLength = d[i + 1];
             i += 2;
             std::u16string name;
+            // A NUL or a separator in a name becomes a letter: nesting comes from the folders.
             for (; nameLength > 0 && i < n; --nameLength, ++i)
-                name += char16_t(d[i] ? d[i] : 'x');
+                name += char16_t(d[i] && d[i] != '\\' && d[i] != '/' ? d[i] : 'x');
             size_t contentLength = i < n ? d[i++] : 0;
             contentLength = std::min(contentLength, n - i);
             std::string content(reinterpret_cast<const char *>(d + i), contentLength);
             i += contentLength;
-            // Names the device refuses are simply not there.
-            device.files().writeFile(kStartMenu + folder + u"\\" + name, content);
+            if (!Kept(folder, name))
+                continue; // names the device refuses are simply not there
+            // A later name that differs only in case replaces the content, not the spelling.
+            auto [at, added] = next.try_emplace({folder, emul::foldCase(name)}, File{name, {}});
+            at->second.content = std::move(content);
         }
+        std::error_code ec;
+        for (auto &[key, file] : tree) {
+            auto now = next.find(key);
+            if ((now == next.end() || now->second.spelling != file.spelling) &&
+                !std::filesystem::remove(folders[key.first] + "/" + emul::utf8(file.spelling), ec))
+                Fail("a file of the last tree was not there");
+        }
+        for (auto &[key, file] : next) {
+            auto was = tree.find(key);
+            if (was != tree.end() && was->second.spelling == file.spelling &&
+                was->second.content == file.content)
+                continue;
+            // No other spelling is left in the folder, so the file goes straight to the host.
+            std::ofstream out(folders[key.first] + "/" + emul::utf8(file.spelling),
+                              std::ios::binary | std::ios::trunc);
+            if (!(out << file.content) || !out.flush())
+                Fail("a file of the tree could not be written");
+        }
+        tree = std::move(next);
     }
 
     void Run(const uint8_t *d, size_t n) {

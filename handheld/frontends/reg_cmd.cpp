@@ -300,6 +300,10 @@ std::string scenarioDelete(const std::u16string &key, const std::u16string *name
     return "delete " + quoted(emul::utf8(key)) + (name ? " " + quoted(emul::utf8(*name)) : "");
 }
 
+std::string scenarioKey(const std::u16string &key) {
+    return "key " + quoted(emul::utf8(key));
+}
+
 } // namespace
 
 std::string regExport(emul::Registry &reg, const std::u16string &key) {
@@ -441,28 +445,46 @@ bool regImport(emul::Registry &reg, const std::string &text, std::string *error,
     }
     if (!logical.empty())
         return fail("the text ends inside a value");
-    for (const ImportStep &step : steps) {
-        switch (step.kind) {
-        case ImportStep::createKey:
-            reg.createKey(step.key); // a key without values has no scenario line
-            break;
-        case ImportStep::deleteKey:
-            if (reg.deleteKey(step.key) && changes)
-                changes->push_back(scenarioDelete(step.key, nullptr));
-            break;
-        case ImportStep::setValue:
-            reg.setValue(step.key, step.name, step.value);
-            if (changes)
-                changes->push_back(regScenarioSet(step.key, step.name, step.value));
-            break;
-        case ImportStep::deleteValue:
-            if (reg.deleteValue(step.key, step.name) && changes)
-                changes->push_back(scenarioDelete(step.key, &step.name));
-            break;
+    // One transaction: a device reading the hive meanwhile, or a tool killed half-way, never
+    // sees part of the file.
+    std::vector<std::string> made;
+    bool done = reg.batch([&] {
+        for (const ImportStep &step : steps) {
+            switch (step.kind) {
+            case ImportStep::createKey:
+                if (!reg.keyExists(step.key)) {
+                    reg.createKey(step.key);
+                    made.push_back(scenarioKey(step.key));
+                }
+                break;
+            case ImportStep::deleteKey:
+                if (reg.deleteKey(step.key))
+                    made.push_back(scenarioDelete(step.key, nullptr));
+                break;
+            case ImportStep::setValue:
+                reg.setValue(step.key, step.name, step.value);
+                made.push_back(regScenarioSet(step.key, step.name, step.value));
+                break;
+            case ImportStep::deleteValue:
+                if (reg.deleteValue(step.key, step.name))
+                    made.push_back(scenarioDelete(step.key, &step.name));
+                break;
+            }
         }
+        return true;
+    });
+    if (!done) {
+        *error = "the hive did not take the changes (see above); nothing was changed";
+        return false;
     }
+    if (changes)
+        changes->insert(changes->end(), made.begin(), made.end());
     return true;
 }
+
+namespace {
+const char *const kNotTaken = "the hive did not take the change (see above); nothing was changed\n";
+} // namespace
 
 int runReg(emul::Registry &reg, const RegOptions &o, std::string &out, std::string &err,
            std::vector<std::string> *changes) {
@@ -504,14 +526,33 @@ int runReg(emul::Registry &reg, const RegOptions &o, std::string &out, std::stri
             err += "\n";
             return 2;
         }
-        reg.setValue(key, name, v);
+        // A batch of one, so that a hive that refuses the write is reported.
+        if (!reg.batch([&] {
+                reg.setValue(key, name, v);
+                return true;
+            })) {
+            err = kNotTaken;
+            return 1;
+        }
         if (changes)
             changes->push_back(regScenarioSet(key, name, v));
         return 0;
     }
     if (o.action == "delete") {
+        if (!o.hasName && key.empty()) {
+            err = "the root itself cannot be deleted\n";
+            return 2;
+        }
+        bool found = false;
+        if (!reg.batch([&] {
+                found = o.hasName ? reg.deleteValue(key, name) : reg.deleteKey(key);
+                return true;
+            })) {
+            err = kNotTaken;
+            return 1;
+        }
         if (o.hasName) {
-            if (!reg.deleteValue(key, name)) {
+            if (!found) {
                 err = "no value " + emul::jsonQuote(o.name) + " in " + fullName(key) + "\n";
                 return 1;
             }
@@ -519,11 +560,7 @@ int runReg(emul::Registry &reg, const RegOptions &o, std::string &out, std::stri
                 changes->push_back(scenarioDelete(key, &name));
             return 0;
         }
-        if (key.empty()) {
-            err = "the root itself cannot be deleted\n";
-            return 2;
-        }
-        if (!reg.deleteKey(key)) {
+        if (!found) {
             err = "no such key: " + fullName(key) + "\n";
             return 1;
         }

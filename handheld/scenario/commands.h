@@ -53,7 +53,7 @@ bool choose(const Args &a, ScnCommand *cmd, std::string *why);
 struct ScnRun {
     using Fn = bool(ScenarioRunner &r, const ScnCommand &c, std::string *error);
     // setting up
-    static Fn driver, osbuild, set, del, port, fail, heal, file, window, foreground;
+    static Fn driver, osbuild, set, key, del, port, fail, heal, file, window, foreground;
     // acting
     static Fn boot, activate, deactivate, rx, wait, powerdown, powerup, clientOpen, clientRead,
         clientClose, run, dump, show;

@@ -11,6 +11,7 @@ const std::vector<ScnVerb> &scnVerbs() {
         {"osbuild", "osbuild N", p::number, ScnRun::osbuild},
         {"set", "set PATH NAME dword N | sz TEXT | multisz TEXT... | binary HH... | raw TYPE HH...",
          p::set, ScnRun::set},
+        {"key", "key PATH", p::path, ScnRun::key},
         {"delete", "delete PATH [NAME]", p::del, ScnRun::del},
         {"port", "port COMn: [nobaud9600]", p::port, ScnRun::port},
         {"fail", "fail CALL", p::call, ScnRun::fail},

@@ -162,6 +162,11 @@ bool ScnRun::set(ScenarioRunner &r, const ScnCommand &c, std::string *) {
     return true;
 }
 
+bool ScnRun::key(ScenarioRunner &r, const ScnCommand &c, std::string *) {
+    r.dev_.registry().createKey(emul::utf16(c.path));
+    return true;
+}
+
 bool ScnRun::del(ScenarioRunner &r, const ScnCommand &c, std::string *) {
     if (c.valueName)
         r.dev_.registry().deleteValue(emul::utf16(c.path), emul::utf16(*c.valueName));

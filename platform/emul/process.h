@@ -18,7 +18,10 @@ struct Program {
     std::u16string name; // file name, such as "kbloader.exe"
     std::u16string cmdLine;
     std::shared_ptr<Thread> thread; // the main thread
-    Module *module = nullptr;       // null for a built-in program
+    Module *module = nullptr;       // null for a built-in program; null again once released
+    // Libraries the program loaded and has not freed: they are freed when it ends.
+    std::vector<Module *> libraries;
+    bool released = false; // its classes and modules are gone
     bool exited() const;
     uint32_t exitCode() const; // 259 (STILL_ACTIVE) while running
 };
@@ -33,6 +36,10 @@ class Processes {
     using BuiltinMain = std::function<int(const std::u16string &cmdLine)>;
     void registerBuiltin(const std::u16string &exeName, BuiltinMain main);
     bool hasProgram(const std::u16string &nameOrPath) const;
+    // An ended program lets go of what it held, as process exit does: its window classes, the
+    // libraries it did not free and its own module (each unloaded once its last user is gone).
+    // Called on an emulated thread once its threads have ended; a second call does nothing.
+    void release(Program *program);
     // The device's hold on a program it still keeps (null for none).
     std::shared_ptr<Program> find(const Program *program) const;
     // The programs that have not ended (or whose threads have not all ended yet).

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,6 +35,12 @@ class Registry {
     // Values and sub-keys in a stable order (the order they were created in).
     virtual std::vector<std::pair<std::u16string, RegValue>> values(const std::u16string &path) = 0;
     virtual std::vector<std::u16string> subkeys(const std::u16string &path) = 0;
+
+    // Runs `changes` (calls of the methods above) as one change of the hive: all of its writes
+    // reach it, or none when `changes` returns false, a write fails, or the process dies
+    // before the end. For a tool on its own connection; nothing else may write through this
+    // one meanwhile. True when the writes were committed.
+    virtual bool batch(const std::function<bool()> &changes) = 0;
 
     // HKEY handles that the device's code holds open (a test can see a leaked key).
     virtual size_t openHandles() const = 0;

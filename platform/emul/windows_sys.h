@@ -37,6 +37,8 @@ class WindowSystem {
     void setWaitingForInput(Thread *t, bool waiting);
     std::u16string className(uintptr_t hwnd) const;
     std::vector<uintptr_t> windowsOf(const Program *program) const;
+    // The window classes a program registered end with it, as on the platform.
+    void forgetClassesOf(const Program *program);
     // Messages to a window as the platform itself sends them (a user's tap, the OK button).
     intptr_t send(uintptr_t hwnd, uint32_t msg, uintptr_t wparam, intptr_t lparam);
     bool post(uintptr_t hwnd, uint32_t msg, uintptr_t wparam, intptr_t lparam);

@@ -1,6 +1,7 @@
 // A program that faults: with "null" on its command line it writes through a null pointer,
 // with "div" it divides by zero, with "thread" a thread it starts writes through a null
-// pointer while the program waits for it; otherwise it exits with 7.
+// pointer while the program waits for it; with "wait" it ends after a second of device time,
+// with "lib" it loads "fakedrv.dll" and ends without freeing it; otherwise it exits with 7.
 #include <windows.h>
 
 static DWORD WINAPI FaultingThread(LPVOID arg) {
@@ -16,6 +17,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPWSTR cmdLine, int) {
         *nowhere = 1;
     if (cmdLine && cmdLine[0] == 'd')
         return 7 / zero;
+    if (cmdLine && cmdLine[0] == 'w') {
+        Sleep(1000);
+        return 9;
+    }
+    if (cmdLine && cmdLine[0] == 'l')
+        return LoadLibraryW(TEXT("fakedrv.dll")) ? 10 : 11;
     if (cmdLine && cmdLine[0] == 't') {
         HANDLE thread = CreateThread(NULL, 0, FaultingThread, NULL, 0, NULL);
         WaitForSingleObject(thread, INFINITE);

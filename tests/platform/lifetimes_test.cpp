@@ -1,16 +1,24 @@
 // Long runs: a program that has ended and whose handles are closed leaves nothing behind (its
-// record, its thread's record, its windows and its message queue), however often it starts.
+// record, its thread's record, its windows, its message queue, its window classes and its
+// modules), however often it starts.
 #include <shellapi.h>
 #include <windows.h>
 
 #include "emul/device.h"
+#include "emul/devmgr.h"
+#include "emul/files.h"
 #include "emul/kernel.h"
 #include "emul/process.h"
+#include "emul/registry.h"
 #include "emul/windows_sys.h"
+#include "handheld/image/install.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <malloc.h>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -108,6 +116,124 @@ TEST(Lifetimes, ASendToAThreadThatEndsReturnsZero) {
     CloseHandle(t);
     EXPECT_FALSE(IsWindow(w));
     EXPECT_EQ(FindWindowW(u"Static", u"short"), nullptr);
+}
+
+// A thread that runs for ever (the driver's reader, a program's main loop) makes and destroys
+// windows: their records go when they are destroyed, not when the thread ends, also while a
+// parent's WM_DESTROY still runs.
+LRESULT CALLBACK DestroysItsChildFirst(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_DESTROY)
+        if (HWND child = GetWindow(h, GW_CHILD))
+            DestroyWindow(child);
+    return DefWindowProcW(h, msg, wp, lp);
+}
+
+TEST(Lifetimes, DestroyedWindowsOfARunningThreadAreLetGo) {
+    emul::Device d;
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DestroysItsChildFirst;
+    wc.lpszClassName = u"Parent";
+    ASSERT_NE(RegisterClassW(&wc), 0);
+    size_t heapAt1000 = 0;
+    for (int round = 0; round < 5000; ++round) {
+        if (round == 1000)
+            heapAt1000 = mallinfo2().uordblks;
+        HWND parent = CreateWindowExW(0, u"Parent", u"p", WS_VISIBLE, 0, 0, 100, 100, nullptr,
+                                      nullptr, nullptr, nullptr);
+        HWND kids[3];
+        for (HWND &k : kids)
+            k = CreateWindowExW(0, u"Static", u"k", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, parent,
+                                nullptr, nullptr, nullptr);
+        HWND popup = CreateWindowExW(0, u"Static", u"owned", WS_POPUP, 0, 0, 10, 10, parent,
+                                     nullptr, nullptr, nullptr);
+        ASSERT_TRUE(parent && kids[2] && popup);
+        if (round % 2)
+            DestroyWindow(kids[1]); // one child first, on its own
+        ASSERT_TRUE(DestroyWindow(parent));
+        ASSERT_FALSE(IsWindow(parent) || IsWindow(kids[0]) || IsWindow(kids[2]) || IsWindow(popup));
+    }
+    EXPECT_EQ(FindWindowW(u"Parent", nullptr), nullptr);
+    // Flat: 4,000 more rounds kept would be 20,000 window records, megabytes.
+    EXPECT_LT(mallinfo2().uordblks, heapAt1000 + 200 * 1024);
+}
+
+// How many mappings of the host file behind a device path this process has.
+size_t Mappings(emul::Device &d, const std::u16string &cePath) {
+    std::string file = d.files().hostPath(cePath);
+    std::ifstream maps("/proc/self/maps");
+    size_t n = 0;
+    for (std::string line; std::getline(maps, line);)
+        n += line.size() > file.size() &&
+             line.compare(line.size() - file.size(), file.size(), file) == 0;
+    return n;
+}
+
+class ProgramModules : public ::testing::Test {
+  protected:
+    ProgramModules() {
+        handheld::install(d);
+        d.files().linkFile(u"\\Windows\\fault.exe", handheld::moduleDir() + "/fault_prog.so");
+        d.files().linkFile(u"\\Windows\\FakeDrv.dll", handheld::moduleDir() + "/devmgr_fakedrv.so");
+    }
+    std::shared_ptr<emul::Program> Start(const char16_t *cmdLine) {
+        uint32_t error = 0;
+        return d.processes().start(u"fault.exe", cmdLine, &error);
+    }
+    emul::Device d;
+};
+
+TEST_F(ProgramModules, AProgramsModuleGoesWhenItEnds) {
+    for (int round = 0; round < 300; ++round) {
+        auto p = Start(u"");
+        ASSERT_NE(p, nullptr);
+        ASSERT_NE(GetModuleHandleW(u"fault.exe"), nullptr); // loaded, not run yet
+        Sleep(1);
+        ASSERT_TRUE(p->exited());
+        ASSERT_EQ(p->exitCode(), 7u);
+        ASSERT_EQ(GetModuleHandleW(u"fault.exe"), nullptr) << round;
+    }
+    EXPECT_EQ(Mappings(d, u"\\Windows\\fault.exe"), 0u);
+}
+
+TEST_F(ProgramModules, AModuleOfSeveralProgramsStaysUntilTheLastEnds) {
+    auto waiting = Start(u"wait"), quick = Start(u"");
+    ASSERT_TRUE(waiting && quick);
+    Sleep(10);
+    ASSERT_TRUE(quick->exited());
+    EXPECT_NE(GetModuleHandleW(u"fault.exe"), nullptr);
+    EXPECT_GT(Mappings(d, u"\\Windows\\fault.exe"), 0u);
+    Sleep(1000);
+    ASSERT_TRUE(waiting->exited());
+    EXPECT_EQ(waiting->exitCode(), 9u);
+    EXPECT_EQ(GetModuleHandleW(u"fault.exe"), nullptr);
+    EXPECT_EQ(Mappings(d, u"\\Windows\\fault.exe"), 0u);
+}
+
+TEST_F(ProgramModules, ALibraryAProgramDidNotFreeGoesWithIt) {
+    d.debugLog().clear();
+    auto p = Start(u"lib");
+    ASSERT_NE(p, nullptr);
+    Sleep(1);
+    ASSERT_TRUE(p->exited());
+    EXPECT_EQ(p->exitCode(), 10u);
+    EXPECT_EQ(GetModuleHandleW(u"fakedrv.dll"), nullptr);
+    ASSERT_EQ(d.debugLog().size(), 2u);
+    EXPECT_EQ(d.debugLog()[1], u"detach");
+}
+
+TEST_F(ProgramModules, TheDeviceManagersDriverIsNotTheProgramsToFree) {
+    // A loader program asks the Device Manager for the driver, loads it too and ends.
+    d.registry().createKey(u"Drivers\\Fake");
+    d.registry().setValue(u"Drivers\\Fake", u"Dll", emul::regSz(u"fakedrv.dll"));
+    d.registry().setValue(u"Drivers\\Fake", u"Prefix", emul::regSz(u"FAK"));
+    ASSERT_NE(d.devices().activate(u"Drivers\\Fake", 0), 0u);
+    auto p = Start(u"lib");
+    ASSERT_NE(p, nullptr);
+    Sleep(1);
+    ASSERT_TRUE(p->exited());
+    EXPECT_NE(GetModuleHandleW(u"fakedrv.dll"), nullptr); // still the driver's
+    for (auto &line : d.debugLog())
+        EXPECT_NE(line, u"detach");
 }
 
 } // namespace

@@ -73,6 +73,24 @@ std::string FileSystem::resolve(const std::u16string &cePath, uint32_t *error) c
         names.push_back(comp);
         comp.clear();
     }
+    // Usually every name is spelt as on the host and no link stands on the way: one host call
+    // tells, and a new name needs only its folder read for another spelling.
+    std::string exact = root_, folder;
+    for (const std::u16string &name : names) {
+        folder = exact;
+        exact = join(exact, utf8(name));
+    }
+    hostfs::Reach reach = hostfs::reachWithoutLinks(exact);
+    if (reach == hostfs::Reach::There)
+        return exact;
+    if (reach == hostfs::Reach::Missing && !names.empty() &&
+        hostfs::reachWithoutLinks(folder, true) == hostfs::Reach::There) {
+        bool other = false;
+        for (const hostfs::FolderEntry &e : hostfs::listFolder(folder, false))
+            other = other || equalsNoCase(utf16(e.name), names.back());
+        if (!other)
+            return exact;
+    }
     std::string cur = root_;
     for (size_t i = 0; i < names.size(); ++i) {
         std::string next = join(cur, utf8(names[i]));
@@ -81,7 +99,7 @@ std::string FileSystem::resolve(const std::u16string &cePath, uint32_t *error) c
         if (kind == hostfs::Kind::None) {
             next.clear();
             if (hostfs::isFolder(cur))
-                for (const hostfs::FolderEntry &e : hostfs::listFolder(cur))
+                for (const hostfs::FolderEntry &e : hostfs::listFolder(cur, false))
                     if (equalsNoCase(utf16(e.name), names[i])) {
                         next = join(cur, e.name);
                         kind = hostfs::kindOf(next);
@@ -118,11 +136,7 @@ std::string FileSystem::hostPath(const std::u16string &cePath) const {
 
 bool FileSystem::readFile(const std::u16string &cePath, std::string *content) const {
     std::string p = hostPath(cePath);
-    if (p.empty() || !hostfs::isRegularFile(p))
-        return false;
-    content->clear();
-    hostfs::readWhole(p, content);
-    return true;
+    return !p.empty() && hostfs::readWhole(p, content, true);
 }
 
 void FileSystem::makeFolders(const std::u16string &cePath) {
@@ -148,6 +162,9 @@ uint32_t FileSystem::writeFile(const std::u16string &cePath, const std::string &
     // Folders as needed; a name on the way that is a file stops it. The path is the root's
     // followed by names, as resolve() made it.
     size_t from = root_.size() + (root_.back() == '/' ? 0 : 1);
+    size_t last = p.rfind('/');
+    if (last != std::string::npos && last >= from && hostfs::isFolder(p.substr(0, last)))
+        from = p.size(); // the usual case: its folder is there
     for (size_t slash = p.find('/', from); slash != std::string::npos;
          slash = p.find('/', slash + 1)) {
         std::string dir = p.substr(0, slash);
@@ -156,9 +173,11 @@ uint32_t FileSystem::writeFile(const std::u16string &cePath, const std::string &
         if (hostfs::kindOf(dir) != hostfs::Kind::None || !hostfs::createFolder(dir))
             return ERROR_PATH_NOT_FOUND;
     }
-    if (hostfs::kindOf(p) == hostfs::Kind::Folder)
+    hostfs::Kind kind = hostfs::kindOf(p);
+    if (kind == hostfs::Kind::Folder)
         return ERROR_ACCESS_DENIED;
-    hostfs::removeFile(p);
+    if (kind != hostfs::Kind::None)
+        hostfs::removeFile(p);
     return hostfs::writeWhole(p, content) ? 0 : ERROR_ACCESS_DENIED;
 }
 

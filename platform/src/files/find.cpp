@@ -61,12 +61,16 @@ CEAPI HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW out) {
     std::u16string folder = slash == std::u16string::npos ? u"" : pat.substr(0, slash);
     std::u16string names = slash == std::u16string::npos ? pat : pat.substr(slash + 1);
     std::string host = dev().files().hostPath(folder.empty() ? u"\\" : folder);
-    if (names.empty() || !hostfs::isFolder(host)) {
+    bool opened = false;
+    std::vector<hostfs::FolderEntry> entries;
+    if (!names.empty() && !host.empty())
+        entries = hostfs::listFolder(host, true, &opened);
+    if (!opened) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
     auto obj = std::make_shared<FindObject>();
-    for (const hostfs::FolderEntry &e : hostfs::listFolder(host)) {
+    for (const hostfs::FolderEntry &e : entries) {
         std::u16string name = utf16(e.name);
         if (name.size() >= MAX_PATH || !nameMatches(names, name))
             continue;

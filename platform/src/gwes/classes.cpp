@@ -22,6 +22,7 @@ CEAPI ATOM RegisterClassW(const WNDCLASSW *wc) {
     c.style = wc->style;
     c.wndExtra = wc->cbWndExtra;
     c.instance = wc->hInstance;
+    c.program = kern().self() ? kern().self()->program : nullptr;
     ws.classes[key] = c;
     return ATOM(0xC000 + ws.classes.size());
 }
@@ -54,3 +55,15 @@ CEAPI int GetClassNameW(HWND h, LPWSTR buf, int max) {
     buf[n] = 0;
     return int(n);
 }
+
+namespace emul {
+
+void WindowSystem::forgetClassesOf(const Program *program) {
+    if (!program)
+        return;
+    auto &classes = impl().classes;
+    for (auto it = classes.begin(); it != classes.end();)
+        it = it->second.program == program ? classes.erase(it) : std::next(it);
+}
+
+} // namespace emul

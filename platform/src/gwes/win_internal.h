@@ -44,6 +44,7 @@ struct WndClass {
     int wndExtra = 0;
     void *instance = nullptr;
     bool builtin = false;
+    const Program *program = nullptr; // who registered it; null: the platform or its host side
 };
 
 struct Window {
@@ -63,6 +64,7 @@ struct Window {
     std::shared_ptr<Thread> threadRecord; // keeps `thread` valid while the window is kept
     Program *program = nullptr;
     bool destroyed = false;
+    bool unlinked = false; // out of the tree: its destruction is complete
     bool topmost = false;
     std::shared_ptr<ControlData> control; // the state of a built-in control
     std::vector<MSG> received;            // what a window of no thread was sent or posted
@@ -117,15 +119,17 @@ struct Queue {
 };
 
 struct WindowSystem::Impl {
-    std::map<uintptr_t, Window *> windows;      // live windows by handle
-    std::vector<std::unique_ptr<Window>> store; // the windows of threads that have not ended
-    // The records of the last windows of ended threads, destroyed and owned by no thread: a
-    // caller still in the middle of a call with one finds a dead window rather than freed
-    // memory. Bounded; the oldest go first.
+    std::map<uintptr_t, Window *> windows; // live windows by handle
+    // The windows that are alive, or still being destroyed, of threads that have not ended.
+    std::vector<std::unique_ptr<Window>> store;
+    // The records of the last windows that were destroyed or whose thread ended, owned by no
+    // thread: a caller still in the middle of a call with one finds a dead window rather than
+    // freed memory. Bounded; the oldest go first.
     std::deque<std::unique_ptr<Window>> ended;
     static constexpr size_t kEndedKept = 64;
-    uint64_t reapedAt = 0;          // the kernel's count of ended threads at the last reap
-    std::vector<Window *> topLevel; // z-order, top first
+    uint64_t reapedAt = 0;                   // the kernel's count of ended threads at the last reap
+    uint64_t unlinks = 0, reapedUnlinks = 0; // windows taken out of the tree, and at the reap
+    std::vector<Window *> topLevel;          // z-order, top first
     std::map<std::u16string, WndClass> classes; // by folded name
     std::map<Thread *, Queue> queues;
     Window *desktop = nullptr;
@@ -163,7 +167,9 @@ struct WindowSystem::Impl {
     void activate(Window *w); // foreground + active window of its thread, no journal line
     void destroy(Window *w);  // DestroyWindow without its checks
     void unlink(Window *w);   // out of the tree, the queues and the foreground
-    void reap(); // unlinks the windows of threads that have ended, and lets their records go
+    // Unlinks the windows of threads that have ended, and lets their records go with those of
+    // destroyed windows (a running thread may make and destroy windows for ever).
+    void reap();
     Window *at(int x, int y);       // WindowFromPoint
     Window *pickForeground() const; // what becomes foreground when the foreground window goes
     LRESULT send(Window *w, UINT msg, WPARAM wp, LPARAM lp); // to any window, from any thread

@@ -108,6 +108,8 @@ void WindowSystem::Impl::destroy(Window *w) {
 
 void WindowSystem::Impl::unlink(Window *w) {
     w->destroyed = true;
+    w->unlinked = true;
+    ++unlinks;
     if (w->parent) {
         auto &sib = w->parent->children;
         sib.erase(std::remove(sib.begin(), sib.end(), w), sib.end());
@@ -132,19 +134,25 @@ void WindowSystem::Impl::unlink(Window *w) {
 }
 
 void WindowSystem::Impl::reap() {
-    // Only when a thread has ended since the last look.
+    // Only when a thread has ended or a window was destroyed since the last look.
     uint64_t endedNow = kern().endedThreads();
-    if (endedNow == reapedAt)
+    if (endedNow == reapedAt && unlinks == reapedUnlinks)
         return;
+    auto threadGone = [](const Window *w) { return w->thread && w->thread->exited; };
+    if (endedNow != reapedAt) {
+        // A thread's windows end with the thread, and so do the children other threads made
+        // in them.
+        std::vector<Window *> dead;
+        for (auto &e : windows)
+            if (threadGone(e.second) || (e.second->parent && threadGone(e.second->parent)))
+                dead.push_back(e.second);
+        for (Window *w : dead)
+            unlink(w);
+    }
     reapedAt = endedNow;
-    auto gone = [](const Window *w) { return w->thread && w->thread->exited; };
-    // A thread's windows end with the thread, and so do the children other threads made in them.
-    std::vector<Window *> dead;
-    for (auto &e : windows)
-        if (gone(e.second) || (e.second->parent && gone(e.second->parent)))
-            dead.push_back(e.second);
-    for (Window *w : dead)
-        unlink(w);
+    reapedUnlinks = unlinks;
+    // A window still being destroyed (its parent's WM_DESTROY running) keeps its record here.
+    auto gone = [&](const Window *w) { return threadGone(w) || w->unlinked; };
     for (auto it = queues.begin(); it != queues.end();)
         it = it->first->exited ? queues.erase(it) : std::next(it);
     // The records go to the bounded list of ended windows; nothing kept refers to them.

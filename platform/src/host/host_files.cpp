@@ -4,29 +4,33 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace emul::hostfs {
 
 namespace fs = std::filesystem;
 
+// The device's files are touched at every file call, so these are plain system calls: the
+// std::filesystem forms parse each path into pieces first.
 bool isRegularFile(const std::string &path) {
-    std::error_code ec;
-    return fs::is_regular_file(path, ec);
+    struct stat s;
+    return stat(path.c_str(), &s) == 0 && S_ISREG(s.st_mode);
 }
 
 bool isFolder(const std::string &path) {
-    std::error_code ec;
-    return fs::is_directory(path, ec);
+    struct stat s;
+    return stat(path.c_str(), &s) == 0 && S_ISDIR(s.st_mode);
 }
 
 bool exists(const std::string &path) {
-    std::error_code ec;
-    return fs::exists(path, ec);
+    struct stat s;
+    return stat(path.c_str(), &s) == 0;
 }
 
 std::string canonical(const std::string &path) {
@@ -64,41 +68,98 @@ bool parentExists(const std::string &path) {
     return fs::exists(fs::path(path).parent_path(), ec);
 }
 
-bool readWhole(const std::string &path, std::string *data) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+bool readWhole(const std::string &path, std::string *data, bool regularOnly) {
+    // Not blocking: a host pipe in the folder must not stall the device.
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
         return false;
-    data->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
+    struct stat s;
+    if (regularOnly && (fstat(fd, &s) != 0 || !S_ISREG(s.st_mode))) {
+        close(fd);
+        return false;
+    }
+    data->clear();
+    char buf[16384];
+    bool ok = true;
+    for (;;) {
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        data->append(buf, size_t(n));
+    }
+    close(fd);
+    return ok;
 }
 
 bool writeWhole(const std::string &path, const std::string &data) {
-    std::ofstream out(path, std::ios::binary);
-    out << data;
-    out.close();
-    return bool(out);
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    bool ok = true;
+    for (size_t done = 0; done < data.size();) {
+        ssize_t n = write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        done += size_t(n);
+    }
+    return close(fd) == 0 && ok;
 }
 
 bool removeFile(const std::string &path) {
-    std::error_code ec;
-    return fs::remove(path, ec);
+    if (unlink(path.c_str()) == 0)
+        return true;
+    return errno == EISDIR && rmdir(path.c_str()) == 0;
 }
 
 bool createFolder(const std::string &path) {
-    std::error_code ec;
-    return fs::create_directory(path, ec);
+    return mkdir(path.c_str(), 0777) == 0;
 }
 
-Kind kindOf(const std::string &path) {
-    std::error_code ec;
-    fs::file_status st = fs::symlink_status(path, ec);
-    if (!fs::exists(st))
-        return Kind::None;
-    if (fs::is_symlink(st))
+namespace {
+
+Kind kindOfMode(mode_t m) {
+    if (S_ISLNK(m))
         return Kind::Link;
-    if (fs::is_directory(st))
+    if (S_ISDIR(m))
         return Kind::Folder;
-    return fs::is_regular_file(st) ? Kind::File : Kind::Other;
+    return S_ISREG(m) ? Kind::File : Kind::Other;
+}
+
+} // namespace
+
+Kind kindOf(const std::string &path) {
+    struct stat s;
+    if (lstat(path.c_str(), &s) != 0)
+        return Kind::None;
+    return kindOfMode(s.st_mode);
+}
+
+Reach reachWithoutLinks(const std::string &path, bool folder) {
+#ifdef SYS_openat2
+    struct open_how how;
+    std::memset(&how, 0, sizeof how);
+    how.flags = O_PATH | O_CLOEXEC | (folder ? O_DIRECTORY : 0); // a link at the end fails too
+    how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+    int fd = int(syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how));
+    if (fd >= 0) {
+        close(fd);
+        return Reach::There;
+    }
+    if (errno == ENOENT)
+        return Reach::Missing;
+#else
+    (void)path;
+    (void)folder;
+#endif
+    return Reach::Unsure;
 }
 
 bool weaklyCanonical(const std::string &path, std::string *out) {
@@ -161,16 +222,32 @@ bool copyReadOnly(const std::string &src, const std::string &dst) {
     return true;
 }
 
-std::vector<FolderEntry> listFolder(const std::string &path) {
+std::vector<FolderEntry> listFolder(const std::string &path, bool sizes, bool *opened) {
     std::vector<FolderEntry> out;
-    std::error_code ec;
-    for (auto &e : fs::directory_iterator(path, ec)) {
+    DIR *d = opendir(path.c_str());
+    if (opened)
+        *opened = d != nullptr;
+    if (!d)
+        return out;
+    while (struct dirent *e = readdir(d)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
+            continue;
         FolderEntry f;
-        f.name = e.path().filename().string();
-        f.folder = e.is_directory(ec);
-        f.size = f.folder ? 0 : uint64_t(e.file_size(ec));
-        out.push_back(f);
+        f.name = e->d_name;
+        // Links are followed, as a listing of the files' kinds and sizes would.
+        struct stat s;
+        bool known = e->d_type != DT_UNKNOWN && e->d_type != DT_LNK;
+        if (!known || (sizes && e->d_type != DT_DIR)) {
+            if (fstatat(dirfd(d), e->d_name, &s, 0) == 0) {
+                f.folder = S_ISDIR(s.st_mode);
+                f.size = f.folder ? 0 : uint64_t(s.st_size);
+            }
+        } else {
+            f.folder = e->d_type == DT_DIR;
+        }
+        out.push_back(std::move(f));
     }
+    closedir(d);
     return out;
 }
 

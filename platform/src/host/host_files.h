@@ -22,8 +22,8 @@ bool createDirectories(const std::string &path, std::string *error = nullptr);
 void removeTree(const std::string &path); // best effort
 // Whether the folder that holds `path` exists.
 bool parentExists(const std::string &path);
-// A file's bytes, whole; false when it cannot be read.
-bool readWhole(const std::string &path, std::string *data);
+// A file's bytes, whole; false when it cannot be read (or, if asked, is not a regular file).
+bool readWhole(const std::string &path, std::string *data, bool regularOnly = false);
 // Replaces the file's bytes (making it when missing); false when it cannot be written.
 bool writeWhole(const std::string &path, const std::string &data);
 bool removeFile(const std::string &path); // false when nothing was removed
@@ -33,6 +33,11 @@ bool createFolder(const std::string &path);
 // What is at `path` itself, a link not followed.
 enum class Kind { None, File, Folder, Link, Other };
 Kind kindOf(const std::string &path);
+// In one call: whether `path` (a folder, if asked) is there with no link on the way, is
+// missing with no link on the way, or cannot be told at once (a link or a file on the way,
+// another kind than asked, or a host without the call).
+enum class Reach { There, Missing, Unsure };
+Reach reachWithoutLinks(const std::string &path, bool folder = false);
 // The absolute path with links and "." and ".." resolved as far as the path exists; false when
 // that fails.
 bool weaklyCanonical(const std::string &path, std::string *out);
@@ -51,6 +56,8 @@ struct FolderEntry {
     bool folder = false;
     uint64_t size = 0; // files only
 };
-std::vector<FolderEntry> listFolder(const std::string &path);
+// *opened (if given) tells an empty folder from one that cannot be read.
+std::vector<FolderEntry> listFolder(const std::string &path, bool sizes = true,
+                                    bool *opened = nullptr);
 
 } // namespace emul::hostfs

@@ -59,8 +59,11 @@ class SqliteStore : public RegStore {
     RegImage image() override {
         std::lock_guard<std::mutex> lock(m_);
         RegImage img;
-        // One read transaction, so the version and the content belong together.
-        sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr);
+        // One read transaction, so the version and the content belong together (inside a
+        // batch, the batch's own).
+        bool own = sqlite3_get_autocommit(db_) != 0;
+        if (own)
+            sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr);
         noteWalIndex();
         version_ = dataVersion();
         {
@@ -74,7 +77,8 @@ class SqliteStore : public RegStore {
                 img.values.push_back(RegImage::Value{q.integer(0), q.text(1),
                                                      RegValue{uint32_t(q.integer(2)), q.blob(3)}});
         }
-        sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+        if (own)
+            sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
         return img;
     }
 
@@ -200,6 +204,8 @@ class SqliteStore : public RegStore {
 
     RegStatus removeValue(RegKeyId key, const std::u16string &name) override {
         std::lock_guard<std::mutex> lock(m_);
+        if (batch_ && sqlite3_get_autocommit(db_))
+            return RegStatus::failed; // the batch is lost: see begin()
         Query q(this, "DELETE FROM reg_values WHERE key = ?1 AND name = ?2");
         q.bind(1, key).bind(2, name);
         if (!q.done())
@@ -215,6 +221,24 @@ class SqliteStore : public RegStore {
         while (q.row())
             out.emplace_back(q.text(0), RegValue{uint32_t(q.integer(1)), q.blob(2)});
         return out;
+    }
+
+    bool beginBatch() override {
+        std::lock_guard<std::mutex> lock(m_);
+        if (batch_ || !begin())
+            return false;
+        batch_ = true;
+        return true;
+    }
+
+    bool endBatch(bool commit) override {
+        std::lock_guard<std::mutex> lock(m_);
+        if (!batch_)
+            return false;
+        batch_ = false;
+        if (sqlite3_get_autocommit(db_))
+            return false; // SQLite rolled it back on an error
+        return this->commit(commit);
     }
 
     // Logs an unexpected SQLite failure; the operation then reports failure.
@@ -300,7 +324,12 @@ class SqliteStore : public RegStore {
 
     bool begin() {
         // IMMEDIATE takes the write lock up front, so the busy time-out covers the whole write.
-        if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK)
+        // In a batch a write is a savepoint of the batch's transaction; once SQLite has
+        // rolled that back on an error, nothing more is written.
+        if (batch_ && sqlite3_get_autocommit(db_))
+            return false;
+        if (sqlite3_exec(db_, batch_ ? "SAVEPOINT write" : "BEGIN IMMEDIATE", nullptr, nullptr,
+                         nullptr) == SQLITE_OK)
             return true;
         complain("begin");
         return false;
@@ -308,6 +337,12 @@ class SqliteStore : public RegStore {
 
     // Ends the transaction begun by begin(): commits when `ok`, else rolls back.
     bool commit(bool ok) {
+        if (batch_) {
+            if (ok && sqlite3_exec(db_, "RELEASE write", nullptr, nullptr, nullptr) == SQLITE_OK)
+                return true;
+            sqlite3_exec(db_, "ROLLBACK TO write; RELEASE write", nullptr, nullptr, nullptr);
+            return false;
+        }
         if (ok && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
             return true;
         if (ok)
@@ -380,6 +415,7 @@ class SqliteStore : public RegStore {
     volatile const unsigned char *walIndex_ = nullptr;
     unsigned char seen_[kWalIndexHeader] = {};
     int64_t version_ = -1;
+    bool batch_ = false; // between beginBatch and endBatch
     std::atomic<uint64_t> statements_{0};
     std::mutex m_; // each call atomic whoever makes it; see emul/kernel.h on locking
     std::map<const char *, sqlite3_stmt *> cache_; // keyed by the SQL literal's address

@@ -161,6 +161,9 @@ CEAPI HMODULE LoadLibraryW(LPCWSTR name) {
         SetLastError(error);
         return nullptr;
     }
+    // A program's loads are undone when it ends; the Device Manager's are its own.
+    if (Program *p = kern().self()->program)
+        p->libraries.push_back(m);
     return reinterpret_cast<HMODULE>(m->handle);
 }
 
@@ -169,6 +172,12 @@ CEAPI BOOL FreeLibrary(HMODULE h) {
     if (!m) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
+    }
+    if (Program *p = kern().self()->program) {
+        auto &mine = p->libraries;
+        auto it = std::find(mine.rbegin(), mine.rend(), m);
+        if (it != mine.rend())
+            mine.erase(std::next(it).base());
     }
     dev().modules().unload(m);
     return TRUE;

@@ -7,6 +7,7 @@
 #include "emul/modules.h"
 #include "emul/process.h"
 #include "emul/text.h"
+#include "emul/windows_sys.h"
 #include "host/host_files.h"
 
 #include <algorithm>
@@ -17,14 +18,37 @@ namespace {
 
 using ExeEntryFn = int (*)(HINSTANCE, HINSTANCE, LPWSTR, int);
 
-// Ends a program's other threads when its main thread ends, as process exit does.
+void killOthers(Program *program) {
+    Kernel &k = kern();
+    for (Thread *t : k.threads())
+        if (t != k.self() && t->program == program && !t->exited)
+            k.kill(t, 0);
+}
+
+// Ends a program's other threads when its main thread ends, as process exit does. On a normal
+// end the main thread waits for them and then lets go of the program's classes and modules; a
+// main thread that is itself being killed cannot wait, and the device lets go later (reap).
 struct ProcessExit {
     Program *program;
-    ~ProcessExit() {
+    bool finished = false;
+    void finish() {
+        finished = true;
+        killOthers(program);
         Kernel &k = kern();
-        for (Thread *t : k.threads())
-            if (t != k.self() && t->program == program && !t->exited)
-                k.kill(t, 0);
+        Thread *me = k.self();
+        auto alone = [&] {
+            for (Thread *t : k.threads())
+                if (t != me && t->program == program)
+                    return false;
+            return true;
+        };
+        if (!alone())
+            k.block(alone, kNever);
+        dev().processes().release(program);
+    }
+    ~ProcessExit() {
+        if (!finished)
+            killOthers(program);
     }
 };
 
@@ -59,7 +83,9 @@ std::shared_ptr<Program> Processes::start(const std::u16string &nameOrPath,
         program->name = builtinName;
         body = [raw, main = *fn] {
             ProcessExit exit{raw};
-            return uint32_t(main(raw->cmdLine));
+            uint32_t code = uint32_t(main(raw->cmdLine));
+            exit.finish();
+            return code;
         };
     } else {
         ModuleLoader &modules = dev().modules();
@@ -86,8 +112,9 @@ std::shared_ptr<Program> Processes::start(const std::u16string &nameOrPath,
                     [&] { code = uint32_t(entry(self, nullptr, &(*buffer)[0], SW_SHOW)); })) {
                 dev().journal().event("exception",
                                       Fields().str("program", utf8(raw->name)).num("code", fault));
-                return fault;
+                code = fault;
             }
+            exit.finish();
             return code;
         };
     }
@@ -115,7 +142,29 @@ void Processes::reap() {
                 return false; // a thread of it is still unwinding
         return true;
     };
-    programs_.erase(std::remove_if(programs_.begin(), programs_.end(), ended), programs_.end());
+    auto gone = std::stable_partition(programs_.begin(), programs_.end(),
+                                      [&](const std::shared_ptr<Program> &p) { return !ended(p); });
+    for (auto it = gone; it != programs_.end(); ++it)
+        release(it->get());
+    programs_.erase(gone, programs_.end());
+}
+
+void Processes::release(Program *program) {
+    if (program->released)
+        return;
+    program->released = true;
+    dev().windows().forgetClassesOf(program);
+    ModuleLoader &modules = dev().modules();
+    // Latest first, as they were loaded on top of each other.
+    while (!program->libraries.empty()) {
+        Module *m = program->libraries.back();
+        program->libraries.pop_back();
+        modules.unload(m);
+    }
+    if (Module *m = program->module) {
+        program->module = nullptr;
+        modules.unload(m);
+    }
 }
 
 void Processes::registerBuiltin(const std::u16string &exeName, BuiltinMain main) {

@@ -106,7 +106,7 @@ class Hive : public Registry {
     bool keyExists(const std::u16string &path) override { return find(path).has_value(); }
 
     void createKey(const std::u16string &path) override {
-        store_->create(roots_[kMachineRoot], splitLoose(path), nullptr);
+        wrote(store_->create(roots_[kMachineRoot], splitLoose(path), nullptr) != 0);
     }
 
     bool deleteKey(const std::u16string &path) override {
@@ -114,7 +114,11 @@ class Hive : public Registry {
         if (names.empty())
             return false; // the root itself stays
         auto id = store_->find(roots_[kMachineRoot], names);
-        return id && store_->remove(*id) == RegStatus::ok;
+        if (!id)
+            return false;
+        RegStatus s = store_->remove(*id);
+        wrote(s != RegStatus::failed);
+        return s == RegStatus::ok;
     }
 
     std::optional<RegValue> getValue(const std::u16string &path,
@@ -126,13 +130,25 @@ class Hive : public Registry {
     void setValue(const std::u16string &path, const std::u16string &name,
                   const RegValue &v) override {
         RegKeyId id = store_->create(roots_[kMachineRoot], splitLoose(path), nullptr);
-        if (id)
-            store_->setValue(id, name, v);
+        wrote(id && store_->setValue(id, name, v) == RegStatus::ok);
     }
 
     bool deleteValue(const std::u16string &path, const std::u16string &name) override {
         auto id = find(path);
-        return id && store_->removeValue(*id, name) == RegStatus::ok;
+        if (!id)
+            return false;
+        RegStatus s = store_->removeValue(*id, name);
+        wrote(s != RegStatus::failed);
+        return s == RegStatus::ok;
+    }
+
+    bool batch(const std::function<bool()> &changes) override {
+        if (inBatch_ || !store_->beginBatch())
+            return false;
+        inBatch_ = batchOk_ = true;
+        bool ok = changes();
+        inBatch_ = false;
+        return store_->endBatch(ok && batchOk_) && ok && batchOk_;
     }
 
     std::vector<std::pair<std::u16string, RegValue>> values(const std::u16string &path) override {
@@ -198,7 +214,14 @@ class Hive : public Registry {
         return store_->find(roots_[kMachineRoot], splitLoose(path));
     }
 
+    // Notes a write that failed, so the batch it is in is undone.
+    void wrote(bool ok) {
+        if (!ok)
+            batchOk_ = false;
+    }
+
     std::unique_ptr<RegStore> store_;
+    bool inBatch_ = false, batchOk_ = true;
     RegKeyId roots_[4] = {};
     std::u16string rootPaths_[4]; // a handle's path starts with its root's, but for HKLM
     std::map<uintptr_t, KeyHandle> handles_;

@@ -205,6 +205,20 @@ class CachedStore : public RegStore {
                                  : it->second.values;
     }
 
+    // The copy follows each write of a batch; a batch undone reloads it.
+    bool beginBatch() override {
+        std::lock_guard<std::mutex> lock(m_);
+        sync();
+        return backing_->beginBatch();
+    }
+    bool endBatch(bool commit) override {
+        std::lock_guard<std::mutex> lock(m_);
+        bool done = backing_->endBatch(commit);
+        if (!done)
+            load();
+        return done;
+    }
+
     RegImage image() override { return backing_->image(); }
     bool changedElsewhere() override { return backing_->changedElsewhere(); }
     uint64_t statements() const override { return backing_->statements(); }

@@ -71,6 +71,12 @@ class RegStore {
     virtual bool changedElsewhere() = 0;
     virtual uint64_t statements() const = 0; // SQL statements run so far
 
+    // A batch: the writes between these two calls are one transaction, so another process
+    // sees all of them or none, also when this one dies in between. Each write inside stays
+    // atomic on its own. endBatch(false) undoes them all; true when they were committed.
+    virtual bool beginBatch() = 0;
+    virtual bool endBatch(bool commit) = 0;
+
     // A store that answers reads from memory and writes through to `backing`.
     static std::unique_ptr<RegStore> cached(std::unique_ptr<RegStore> backing);
 };
