@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -436,6 +437,38 @@ TEST(RegistryCache, AnotherProcessWritingTheHiveWakesADeviceWatchingIt) {
                       device.registry().getValue(u"Drivers\\BuiltIn\\Norvel", u"Repeat Rate")),
                   7u);
         device.watchHostFiles({}, nullptr);
+    }
+    removeHive(path);
+}
+
+// Another process opening the hive must see this one hold its WAL index (SQLite's "dead man"
+// byte, 128 in the index file, held shared by every open connection): a process that seems
+// alone resets the index, and a device reading the hive meanwhile faults.
+TEST(RegistryCache, AnOpenHiveIsSeenHeldByOtherProcesses) {
+    std::string path = tempHive();
+    {
+        emul::DeviceOptions options;
+        options.hivePath = path;
+        emul::Device device(options);
+        device.registry().setValue(u"Drivers\\BuiltIn\\Norvel", u"Repeat Rate",
+                                   raw(REG_DWORD, {7, 0, 0, 0}));
+        EXPECT_TRUE(device.registry().getValue(u"Drivers\\BuiltIn\\Norvel", u"Repeat Rate"));
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            int fd = open((path + "-shm").c_str(), O_RDWR);
+            struct flock l {};
+            l.l_type = F_WRLCK;
+            l.l_whence = SEEK_SET;
+            l.l_start = 128;
+            l.l_len = 1;
+            bool held = fd >= 0 && fcntl(fd, F_GETLK, &l) == 0 && l.l_type != F_UNLCK;
+            _exit(held ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << "no process holds the hive's WAL index";
     }
     removeHive(path);
 }

@@ -54,6 +54,8 @@ class SqliteStore : public RegStore {
         for (auto &e : cache_)
             sqlite3_finalize(e.second);
         sqlite3_close(db_);
+        if (shmFd_ >= 0)
+            ::close(shmFd_); // only now: see mapWalIndex
     }
 
     RegImage image() override {
@@ -385,17 +387,18 @@ class SqliteStore : public RegStore {
     static constexpr size_t kWalIndexHeader = 48;
     static constexpr size_t kWalIndexMap = 4096;
 
+    // The descriptor stays open as long as SQLite's connection: closing any descriptor of a file
+    // drops every lock this process holds on it, SQLite's included, and a WAL index nobody
+    // seems to hold is truncated by the next process that opens the hive, under our feet.
     void mapWalIndex(const std::string &shm) {
         int fd = ::open(shm.c_str(), O_RDONLY | O_CLOEXEC);
         struct stat st;
         if (fd < 0)
             return;
-        if (fstat(fd, &st) != 0 || st.st_size < off_t(kWalIndexMap)) {
-            ::close(fd); // not a WAL index we know: every check asks SQLite
-            return;
-        }
+        shmFd_ = fd;
+        if (fstat(fd, &st) != 0 || st.st_size < off_t(kWalIndexMap))
+            return; // not a WAL index we know: every check asks SQLite
         void *p = mmap(nullptr, kWalIndexMap, PROT_READ, MAP_SHARED, fd, 0);
-        ::close(fd);
         if (p != MAP_FAILED)
             walIndex_ = static_cast<volatile const unsigned char *>(p);
     }
@@ -413,6 +416,7 @@ class SqliteStore : public RegStore {
     sqlite3 *db_;
     bool shared_;
     volatile const unsigned char *walIndex_ = nullptr;
+    int shmFd_ = -1;
     unsigned char seen_[kWalIndexHeader] = {};
     int64_t version_ = -1;
     bool batch_ = false; // between beginBatch and endBatch
