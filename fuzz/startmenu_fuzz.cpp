@@ -5,6 +5,8 @@
 // Every listed entry must fit the row's text, and the walk must leave no handle open. Input:
 // entries of [folder][name length][name...][content length][content...]; an input whose first
 // byte is odd lets the walk write its program values to the driver key (put back afterwards).
+// The tree stays between inputs and only the files that differ are written or removed; the
+// folders are always there, and no file takes a folder's name.
 #include <windows.h>
 
 #include "norvel_reg.h"
@@ -23,13 +25,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <set>
 #include <string>
 #include <string_view>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -138,11 +141,10 @@ struct Bench {
             auto [at, added] = next.try_emplace({folder, emul::foldCase(name)}, File{name, {}});
             at->second.content = std::move(content);
         }
-        std::error_code ec;
         for (auto &[key, file] : tree) {
             auto now = next.find(key);
             if ((now == next.end() || now->second.spelling != file.spelling) &&
-                !std::filesystem::remove(folders[key.first] + "/" + emul::utf8(file.spelling), ec))
+                unlink((folders[key.first] + "/" + emul::utf8(file.spelling)).c_str()) != 0)
                 Fail("a file of the last tree was not there");
         }
         for (auto &[key, file] : next) {
@@ -151,10 +153,12 @@ struct Bench {
                 was->second.content == file.content)
                 continue;
             // No other spelling is left in the folder, so the file goes straight to the host.
-            std::ofstream out(folders[key.first] + "/" + emul::utf8(file.spelling),
-                              std::ios::binary | std::ios::trunc);
-            if (!(out << file.content) || !out.flush())
+            std::string path = folders[key.first] + "/" + emul::utf8(file.spelling);
+            int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            if (fd < 0 ||
+                write(fd, file.content.data(), file.content.size()) != ssize_t(file.content.size()))
                 Fail("a file of the tree could not be written");
+            close(fd);
         }
         tree = std::move(next);
     }

@@ -130,17 +130,23 @@ int runCli(int argc, char **argv) {
                     "keyboard's bytes on a pseudo-terminal or serial device (^] ends)");
     KeyboardOptions kb;
     kbCmd
-        ->add_option("--port", kb.port, "the line: the device's pseudo-terminal or a serial device")
-        ->required()
+        ->add_option("--port", kb.port,
+                     "the line: the device's pseudo-terminal or a serial device (default: the "
+                     "running device's, the state folder's ir-line)")
         ->type_name("PATH");
+    kbCmd->fallthrough();
     kbCmd->add_option("--type", kb.text, "type this text and end");
-    kbCmd->add_flag("!--no-connect", kb.connect, "do not send the link handshake first");
+    kbCmd->add_flag_callback(
+        "--no-connect", [&kb] { kb.connect = false; }, "do not send the link handshake first");
     kbCmd->add_option("--build", kb.build, "driver build whose key table to use")
         ->check(CLI::IsMember({"ce420", "ce400", "ce300"}));
 
     auto *regCmd = app.add_subcommand(
-        "reg", "The registry of the device in the state folder (--state), also while it runs");
-    regCmd->require_subcommand(1);
+        "reg", "The registry of the device in the state folder (handheld --state DIR reg ...), "
+               "also while it runs: a running device sees each change on its next look, and "
+               "its recording (--record) gets it. Exit status 0 done, 1 no such key or value "
+               "or the hive refused the change, 2 a bad argument or file");
+    regCmd->require_subcommand(0, 1);
     regCmd->fallthrough();
     RegOptions reg;
     auto regKey = [&](CLI::App *c, bool required) {
@@ -167,10 +173,14 @@ int runCli(int argc, char **argv) {
         regCmd->add_subcommand("delete", "Remove a key with all below it, or one value");
     regKey(regDelete, true);
     regDelete->add_option("NAME", reg.name, "only this value");
-    auto *regExportCmd = regCmd->add_subcommand("export", "Write a key and all below it (the whole "
-                                                          "hive without KEY) as REGEDIT4 text");
+    auto *regExportCmd = regCmd->add_subcommand(
+        "export", "Write a key and all below it (the whole hive without KEY) as REGEDIT4 text on "
+                  "standard output, which import takes back");
     regKey(regExportCmd, false);
-    auto *regImportCmd = regCmd->add_subcommand("import", "Apply REGEDIT4 text to the hive");
+    auto *regImportCmd = regCmd->add_subcommand(
+        "import", "Apply REGEDIT4 text to the hive as one change: the whole file is checked "
+                  "first (a bad line is named and changes nothing), then all of its keys and "
+                  "values are written together, or none of them");
     regImportCmd->fallthrough();
     regImportCmd->add_option("FILE", reg.file, "REGEDIT4 file, - for standard input")->required();
 
@@ -188,9 +198,25 @@ int runCli(int argc, char **argv) {
         return runLive(live);
     if (*keysCmd)
         return printKeyMap(keysBuild);
-    if (*kbCmd)
+    if (*kbCmd) {
+        if (kb.port.empty()) {
+            kb.port = stateDir(state).irLine();
+            if (access(kb.port.c_str(), F_OK) != 0) {
+                std::fprintf(stderr,
+                             "handheld keyboard: no device runs from %s (give --port PATH, or "
+                             "start one with: handheld --state %s)\n",
+                             stateDir(state).dir.c_str(), stateDir(state).dir.c_str());
+                return 1;
+            }
+        }
         return runKeyboard(kb);
+    }
     if (*regCmd) {
+        if (regCmd->get_subcommands().empty()) {
+            std::fprintf(stderr, "handheld reg: which one: query, set, delete, export or import? "
+                                 "(handheld reg --help)\n");
+            return 2;
+        }
         for (CLI::App *c : {regQuery, regSet, regDelete, regExportCmd, regImportCmd})
             if (*c)
                 reg.action = c->get_name();

@@ -159,7 +159,8 @@ std::string classOf(const emul::harness::ControlState &st) {
 
 bool actionable(const emul::harness::ControlState &st) {
     std::string cls = classOf(st);
-    return st.checked || st.pos || st.items || cls == "button" || cls == "systabcontrol32";
+    return st.checked || st.pos || st.items || cls == "button" || cls == "systabcontrol32" ||
+           cls == "edit" || cls == "richink";
 }
 
 void collect(Screen &s, HWND parent, std::vector<Control> &out) {
@@ -243,6 +244,9 @@ void drawWindow(Screen &s, HWND w, bool top, const std::vector<Control> &control
             attron(A_REVERSE);
         // Text boxes wrap their text inside their rectangle; other controls take one line.
         if (cls == "edit" || cls == "richink") {
+            if (isSelected) // the whole box, so an empty one shows too
+                for (int y = 0; y < rows; ++y)
+                    mvhline(y0 + y, x0, ' ', cols);
             std::u16string all = emul::utf16(text), line;
             int y = 0;
             auto flush = [&] {
@@ -299,17 +303,17 @@ void draw(Screen &s) {
     HWND desktop = GetDesktopWindow();
     uintptr_t fg = s.device.windows().foreground();
     // The desktop in front (Fn with the fourth application key) is what the shell shows of it:
-    // its desktop window, with the task bar above it.
+    // its desktop window. The task bar stays above every program's window.
     HWND taskBar = nullptr;
-    if (fg == reinterpret_cast<uintptr_t>(desktop))
-        for (HWND w = GetWindow(desktop, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
-            WCHAR cls[32] = {0};
-            GetClassNameW(w, cls, 32);
-            if (std::u16string(cls) == u"DesktopExplorerWindow")
-                fg = reinterpret_cast<uintptr_t>(w);
-            else if (std::u16string(cls) == u"HHTaskBar")
-                taskBar = w;
-        }
+    for (HWND w = GetWindow(desktop, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        WCHAR cls[32] = {0};
+        GetClassNameW(w, cls, 32);
+        if (std::u16string(cls) == u"DesktopExplorerWindow" &&
+            fg == reinterpret_cast<uintptr_t>(desktop))
+            fg = reinterpret_cast<uintptr_t>(w);
+        else if (std::u16string(cls) == u"HHTaskBar")
+            taskBar = w;
+    }
     std::string title = fg ? emul::utf8(s.device.windows().text(fg)) : "";
     attron(A_BOLD);
     put(0, 0, "handheld  " + s.dir.dir + "  line " + s.linePath, W);
@@ -337,7 +341,7 @@ void draw(Screen &s) {
     };
     std::vector<HWND> below, owned;
     for (HWND w = GetWindow(desktop, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
-        if (!IsWindowVisible(w) || reinterpret_cast<uintptr_t>(w) == fg)
+        if (!IsWindowVisible(w) || reinterpret_cast<uintptr_t>(w) == fg || w == taskBar)
             continue;
         (fg && ownedByForeground(w) ? owned : below).push_back(w);
     }
@@ -354,8 +358,14 @@ void draw(Screen &s) {
         drawWindow(s, reinterpret_cast<HWND>(fg), true, s.controls);
     for (auto it = owned.rbegin(); it != owned.rend(); ++it)
         drawWindow(s, *it, true, s.controls);
-    if (taskBar && IsWindowVisible(taskBar))
+    if (taskBar && IsWindowVisible(taskBar)) {
         drawWindow(s, taskBar, true, s.controls);
+        // The bar names the program in front, after its Start button.
+        RECT bar{};
+        GetWindowRect(taskBar, &bar);
+        if (!title.empty() && fg != reinterpret_cast<uintptr_t>(taskBar))
+            put(s.originY + bar.top / 16, s.originX + 7, title, kScreenCols - 7);
+    }
     if (s.questions.pending())
         s.questions.draw(s.originX, s.originY, kScreenCols, kScreenRows);
 
@@ -485,6 +495,10 @@ void actOnControl(Screen &s, int step) {
                 at = i;
         at = (at + st.items->size() + size_t(step >= 0 ? 1 : -1)) % st.items->size();
         act(s, "tab " + std::to_string(at));
+    } else if (classOf(st) == "edit" || classOf(st) == "richink") {
+        // A tap on a text box puts the typing there: the keys go back to the keyboard.
+        act(s, "click " + id);
+        s.menu = false;
     } else {
         act(s, "click " + id);
     }
@@ -797,12 +811,15 @@ int runInteractive(const InteractiveOptions &options) {
     }
     emul::Kernel &k = device.kernel();
     if (recorder.active()) {
-        // What a replay must start from: this device's build, every value of the driver key
-        // (settings, hot keys, program names) and its shortcuts (the Start menu, what the file
+        // What a replay must start from: this device's build, its registry where it differs
+        // from a new installation's (settings, hot keys, program names, keys made by tools or
+        // programs, with values or without) and its shortcuts (the Start menu, what the file
         // dialog may offer).
         recorder.command(0, "driver " + build);
-        for (auto &[name, value] : device.registry().values(kDriverKey))
-            recorder.command(0, regScenarioSet(kDriverKey, name, value));
+        auto fresh = emul::Registry::open("");
+        installRegistry(*fresh);
+        for (const std::string &line : regScenarioDiff(*fresh, device.registry()))
+            recorder.command(0, line);
         recordShortcuts(device, u"", recorder);
         recorder.command(0, "boot");
     }

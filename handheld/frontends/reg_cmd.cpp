@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -24,6 +25,7 @@ namespace {
 
 constexpr uint32_t kSz = 1, kExpandSz = 2, kBinary = 3, kDword = 4, kMultiSz = 7;
 const char *const kRoot = "HKEY_LOCAL_MACHINE";
+constexpr size_t kMaxName = 255, kMaxDepth = 16;
 
 bool startsWithNoCase(const std::string &s, const std::string &prefix) {
     if (s.size() < prefix.size())
@@ -52,7 +54,29 @@ bool keyPath(const std::string &in, std::u16string *out, std::string *error) {
     while (!s.empty() && s.back() == '\\')
         s.pop_back();
     *out = emul::utf16(s);
+    // The limits of the device's own calls, so that its programs can open what the tool makes.
+    size_t levels = 0, start = 0;
+    while (start <= out->size()) {
+        size_t end = std::min(out->find(u'\\', start), out->size());
+        if (end - start > kMaxName) {
+            *error = "a key name longer than 255 characters in " + in;
+            return false;
+        }
+        levels += end > start;
+        start = end + 1;
+    }
+    if (levels > kMaxDepth) {
+        *error = "keys nest at most 16 levels: " + in;
+        return false;
+    }
     return true;
+}
+
+bool valueName(const std::string &name, std::string *error) {
+    if (emul::utf16(name).size() <= kMaxName)
+        return true;
+    *error = "a value name longer than 255 characters: " + name.substr(0, 40) + "...";
+    return false;
 }
 
 std::string fullName(const std::u16string &key) {
@@ -220,6 +244,29 @@ bool makeValue(const std::string &typeIn, const std::vector<std::string> &data, 
     return false;
 }
 
+// Text that a quoted string of REGEDIT4 or of a scenario holds on one line and gives back
+// exactly: no control characters, nothing that UTF-8 cannot carry (a lone surrogate).
+bool plainText(const std::u16string &s) {
+    for (char16_t c : s)
+        if (c < 0x20 || c == 0x7F)
+            return false;
+    return emul::utf16(emul::utf8(s)) == s;
+}
+
+// The data of a REG_SZ written with one terminating null: its text.
+std::optional<std::u16string> szText(const emul::RegValue &v) {
+    if (v.type != kSz)
+        return std::nullopt;
+    auto s = strings(v.data);
+    std::u16string text = s.empty() ? u"" : s[0];
+    auto b = utf16Bytes(text);
+    b.push_back(0);
+    b.push_back(0);
+    if (b != v.data || !plainText(text))
+        return std::nullopt;
+    return text;
+}
+
 std::string quoted(const std::string &s) {
     std::string out = "\"";
     for (char c : s) {
@@ -241,13 +288,13 @@ void exportKey(emul::Registry &reg, const std::u16string &key, std::string &out)
             char b[16];
             std::snprintf(b, sizeof b, "dword:%08x", d);
             out += b;
-        } else if (v.type == kSz && v.data.size() >= 2 && v.data.size() % 2 == 0 &&
-                   v.data[v.data.size() - 1] == 0 && v.data[v.data.size() - 2] == 0 &&
-                   strings(v.data).size() <= 1) {
-            auto s = strings(v.data);
-            out += quoted(s.empty() ? "" : emul::utf8(s[0]));
+        } else if (auto text = szText(v)) {
+            out += quoted(emul::utf8(*text));
         } else {
-            out += v.type == kBinary ? "hex:" : "hex(" + std::to_string(v.type) + "):";
+            // The type in hex(N) is hexadecimal, as import reads it.
+            char type[24];
+            std::snprintf(type, sizeof type, "hex(%x):", v.type);
+            out += v.type == kBinary ? "hex:" : type;
             out += hexBytes(v.data, ",");
         }
         out += "\n";
@@ -271,25 +318,33 @@ bool readQuoted(const std::string &s, size_t &i, std::string *out) {
     return false;
 }
 
+// Whether a line starts a hex value that goes on over the next line: its data starts with hex
+// and it ends in a backslash (a quoted string may end in one too).
+bool startsLongHex(const std::string &line) {
+    size_t i = line.find_first_not_of(" \t");
+    if (i == std::string::npos || line.back() != '\\')
+        return false;
+    std::string name;
+    if (line[i] == '@')
+        ++i;
+    else if (line[i] != '"' || !readQuoted(line, i, &name))
+        return false;
+    return line.compare(i, 4, "=hex") == 0;
+}
+
 } // namespace
 
 // The scenario commands that make the same change, for a running device's recording.
 std::string regScenarioSet(const std::u16string &key, const std::u16string &name,
                            const emul::RegValue &v) {
     std::string line = "set " + quoted(emul::utf8(key)) + " " + quoted(emul::utf8(name)) + " ";
-    auto s = strings(v.data);
     if (v.type == kDword && v.data.size() == 4) {
         uint32_t d;
         std::memcpy(&d, v.data.data(), 4);
         return line + "dword " + std::to_string(d);
     }
-    if (v.type == kSz && s.size() == 1 && v.data == [&] {
-            auto b = utf16Bytes(s[0]);
-            b.push_back(0);
-            b.push_back(0);
-            return b;
-        }())
-        return line + "sz " + quoted(emul::utf8(s[0]));
+    if (auto text = szText(v))
+        return line + "sz " + quoted(emul::utf8(*text));
     return line + "raw " + std::to_string(v.type) + (v.data.empty() ? "" : " ") +
            hexBytes(v.data, " ");
 }
@@ -305,6 +360,44 @@ std::string scenarioKey(const std::u16string &key) {
 }
 
 } // namespace
+
+namespace {
+
+void diffKey(emul::Registry &from, emul::Registry &to, const std::u16string &key,
+             std::vector<std::string> &out) {
+    auto join = [&](const std::u16string &sub) { return key.empty() ? sub : key + u"\\" + sub; };
+    auto subs = to.subkeys(key);
+    if (!key.empty()) {
+        auto values = to.values(key);
+        bool had = from.keyExists(key);
+        if (had) {
+            for (auto &[name, v] : from.values(key))
+                if (!to.getValue(key, name))
+                    out.push_back(scenarioDelete(key, &name));
+        } else if (values.empty() && subs.empty()) {
+            out.push_back(scenarioKey(key)); // a `set` below or in it would make it otherwise
+        }
+        for (auto &[name, v] : values) {
+            auto was = had ? from.getValue(key, name) : std::nullopt;
+            if (!was || was->type != v.type || was->data != v.data)
+                out.push_back(regScenarioSet(key, name, v));
+        }
+    }
+    if (from.keyExists(key))
+        for (auto &sub : from.subkeys(key))
+            if (!to.keyExists(join(sub)))
+                out.push_back(scenarioDelete(join(sub), nullptr));
+    for (auto &sub : subs)
+        diffKey(from, to, join(sub), out);
+}
+
+} // namespace
+
+std::vector<std::string> regScenarioDiff(emul::Registry &from, emul::Registry &to) {
+    std::vector<std::string> out;
+    diffKey(from, to, u"", out);
+    return out;
+}
 
 std::string regExport(emul::Registry &reg, const std::u16string &key) {
     std::string out = "REGEDIT4\n\n";
@@ -348,7 +441,7 @@ bool regImport(emul::Registry &reg, const std::string &text, std::string *error,
         if (logical.empty())
             start = lineNo;
         // Long hex values go on over lines that end in a backslash.
-        if (!line.empty() && line.back() == '\\' && line.find("=hex") != std::string::npos) {
+        if (!line.empty() && line.back() == '\\' && (!logical.empty() || startsLongHex(line))) {
             logical += line.substr(0, line.size() - 1);
             continue;
         }
@@ -398,6 +491,9 @@ bool regImport(emul::Registry &reg, const std::string &text, std::string *error,
         if (i >= line.size() || line[i] != '=')
             return fail("expected = after the value name");
         std::string data = line.substr(i + 1);
+        std::string nameError;
+        if (!valueName(name, &nameError))
+            return fail(nameError);
         std::u16string wname = emul::utf16(name);
         emul::RegValue v;
         if (data == "-") {
@@ -445,6 +541,10 @@ bool regImport(emul::Registry &reg, const std::string &text, std::string *error,
     }
     if (!logical.empty())
         return fail("the text ends inside a value");
+    if (first) {
+        *error = "empty: not REGEDIT4 text";
+        return false;
+    }
     // One transaction: a device reading the hive meanwhile, or a tool killed half-way, never
     // sees part of the file.
     std::vector<std::string> made;
@@ -522,7 +622,7 @@ int runReg(emul::Registry &reg, const RegOptions &o, std::string &out, std::stri
             return 2;
         }
         emul::RegValue v;
-        if (!makeValue(o.type, o.data, &v, &err)) {
+        if (!valueName(o.name, &err) || !makeValue(o.type, o.data, &v, &err)) {
             err += "\n";
             return 2;
         }
@@ -581,6 +681,11 @@ int runReg(emul::Registry &reg, const RegOptions &o, std::string &out, std::stri
         if (o.file == "-") {
             text << std::cin.rdbuf();
         } else {
+            std::error_code ec;
+            if (std::filesystem::is_directory(o.file, ec)) {
+                err = "cannot read " + o.file + ": it is a folder\n";
+                return 2;
+            }
             std::ifstream f(o.file, std::ios::binary);
             if (!f) {
                 err = "cannot read " + o.file + ": " + std::strerror(errno) + "\n";

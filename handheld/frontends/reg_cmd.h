@@ -31,6 +31,10 @@ int runRegOnHive(const StateDir &dir, const RegOptions &options);
 std::string regScenarioSet(const std::u16string &key, const std::u16string &name,
                            const emul::RegValue &v);
 
+// The scenario commands (`set`, `key`, `delete`) that turn the registry `from` into `to`,
+// keys in `to`'s order: what a recording starts with, so a replay starts from this device.
+std::vector<std::string> regScenarioDiff(emul::Registry &from, emul::Registry &to);
+
 // REGEDIT4 text of a key and everything below it ("" for the whole hive).
 std::string regExport(emul::Registry &reg, const std::u16string &key);
 // Applies REGEDIT4 text, all of it or (on a bad line) nothing; false with a message naming the

@@ -66,6 +66,10 @@ void writeDriverKey(emul::Registry &reg, const std::u16string &key) {
 
 } // namespace
 
+void installRegistry(emul::Registry &reg) {
+    writeDriverKey(reg, NORVEL_DRIVER_KEY);
+}
+
 void install(emul::Device &device, const InstallOptions &options) {
     emul::Registry &reg = device.registry();
     const std::u16string key = NORVEL_DRIVER_KEY;

@@ -15,6 +15,8 @@ struct InstallOptions {
                                        // hive holds already (files are linked afresh anyway)
 };
 
+// The registry of a new installation (the driver key with its values), on its own.
+void installRegistry(emul::Registry &reg);
 // Folder of the module builds (driver builds, programs).
 std::string moduleDir();
 void install(emul::Device &device, const InstallOptions &options = InstallOptions());

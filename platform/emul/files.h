@@ -17,6 +17,9 @@ class FileSystem {
     // ERROR_ACCESS_DENIED for a link out of the folder) when the path names nothing allowed.
     std::string resolve(const std::u16string &cePath, uint32_t *error) const;
     std::string hostPath(const std::u16string &cePath) const; // resolve() without the reason
+    // The host path of a valid CE path spelt as written, asking the host nothing (empty for an
+    // invalid path): what resolve() gives when every name is there as written, with no link.
+    std::string spelled(const std::u16string &cePath) const;
     bool exists(const std::u16string &cePath) const;
     // Puts a new file there, folders as needed; an existing file is replaced, never written
     // through (it may share its content with a module build). 0 or the CE error.

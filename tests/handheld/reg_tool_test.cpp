@@ -1,9 +1,11 @@
 // The registry tool's REGEDIT4 text: what export writes, import reads back, and the faults of
 // hand-written files that it names.
 #include "handheld/frontends/reg_cmd.h"
+#include "handheld/image/install.h"
 
 #include "handheld/scenario/scenario.h"
 
+#include "emul/device.h"
 #include "emul/registry.h"
 #include "emul/text.h"
 
@@ -94,6 +96,25 @@ TEST(RegTool, FaultsAreNamed) {
     q.name = "nothing";
     q.hasName = true;
     EXPECT_EQ(run(*reg, q, 1), "no value \"nothing\" in HKEY_LOCAL_MACHINE\\Keep\n");
+
+    // What the device's own calls could not open or read is refused: empty text, a name
+    // longer than 255 characters, keys deeper than 16 levels.
+    EXPECT_FALSE(handheld::regImport(*reg, "\n; only a comment\n", &error));
+    EXPECT_EQ(error, "empty: not REGEDIT4 text");
+    std::string longName(256, 'n');
+    EXPECT_FALSE(
+        handheld::regImport(*reg, "REGEDIT4\n[HKLM\\A]\n\"" + longName + "\"=\"x\"\n", &error));
+    EXPECT_EQ(error.find("line 3: a value name longer than 255"), 0u) << error;
+    EXPECT_NE(run(*reg, set("A\\" + longName, "x", "dword", {"1"}), 2).find("longer than 255"),
+              std::string::npos);
+    EXPECT_NE(run(*reg, set("A", longName, "dword", {"1"}), 2).find("longer than 255"),
+              std::string::npos);
+    std::string deep = "HKLM";
+    for (int i = 0; i < 17; ++i)
+        deep += "\\L";
+    EXPECT_NE(run(*reg, set(deep, "x", "dword", {"1"}), 2).find("16 levels"), std::string::npos);
+    run(*reg, set(deep.substr(0, deep.size() - 2), std::string(255, 'n'), "dword", {"1"}));
+    EXPECT_FALSE(reg->keyExists(u"A"));
 }
 
 // What the tool changes on a running device is recorded as scenario commands; played, each gives
@@ -136,4 +157,108 @@ TEST(RegTool, ChangesBecomeScenarioCommandsThatGiveTheSameValues) {
     EXPECT_EQ(handheld::runReg(*reg, d, out, err, &changes), 0);
     EXPECT_EQ(changes,
               (std::vector<std::string>{"delete \"K \\\"q\\\"\" \"n\"", "delete \"K \\\"q\\\"\""}));
+}
+
+namespace {
+
+// Every key and value below `key`, compared byte for byte, in order.
+void expectSameTree(emul::Registry &a, emul::Registry &b, const std::u16string &key) {
+    auto va = a.values(key), vb = b.values(key);
+    ASSERT_EQ(va.size(), vb.size()) << emul::utf8(key);
+    for (size_t i = 0; i < va.size(); ++i) {
+        EXPECT_EQ(va[i].first, vb[i].first) << emul::utf8(key);
+        EXPECT_EQ(va[i].second.type, vb[i].second.type) << emul::utf8(va[i].first);
+        EXPECT_EQ(va[i].second.data, vb[i].second.data) << emul::utf8(va[i].first);
+    }
+    auto sa = a.subkeys(key), sb = b.subkeys(key);
+    ASSERT_EQ(sa, sb) << emul::utf8(key);
+    for (auto &sub : sa)
+        expectSameTree(a, b, key.empty() ? sub : key + u"\\" + sub);
+}
+
+} // namespace
+
+// What export writes, import gives back exactly, whatever the names and data: quotes,
+// backslashes, brackets, text that looks like syntax, long and empty values, strings that a
+// quoted string cannot hold (line breaks, a lone surrogate, no terminator), odd sizes.
+TEST(RegTool, OddNamesAndValuesSurviveTheRoundTrip) {
+    auto a = emul::Registry::open("");
+    const std::u16string k = u"Software\\Odd \"key\" [x]\\C:\\\\";
+    std::vector<uint8_t> bytes(700);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = uint8_t(i * 7);
+    a->setValue(k, u"", emul::regSz(u"default"));
+    a->setValue(k, u"q\"uo\\te", emul::regSz(u"ends in a backslash\\"));
+    a->setValue(k, u"x\"=hex:01,\\", emul::regSz(u"=hex:02\\"));
+    a->setValue(k, u"@", emul::regSz(std::u16string(5000, u'L')));
+    a->setValue(k, u"empty sz", emul::regSz(u""));
+    a->setValue(k, u"lines", emul::regSz(u"one\ntwo\r\n\tthree"));
+    a->setValue(k, u"surrogate", emul::regSz(std::u16string(1, char16_t(0xD800))));
+    a->setValue(k, u"unterminated", emul::regSz(u"abc", false));
+    a->setValue(k, u"unicode", emul::regSz(u"Grüße \u20AC \U0001F600"));
+    a->setValue(k, u"multi", emul::regRaw(7, {'a', 0, 0, 0, 0, 0, 'b', 0, 0, 0, 0, 0}));
+    a->setValue(k, u"empty multi", emul::regRaw(7, {0, 0}));
+    a->setValue(k, u"binary", emul::regRaw(3, bytes));
+    a->setValue(k, u"empty binary", emul::regRaw(3, {}));
+    a->setValue(k, u"short dword", emul::regRaw(4, {1, 2}));
+    a->setValue(k, u"type 99", emul::regRaw(99, {9}));
+    a->createKey(u"Software\\Empty");
+    std::string text = handheld::regExport(*a, u"");
+
+    auto b = emul::Registry::open("");
+    std::string error;
+    ASSERT_TRUE(handheld::regImport(*b, text, &error)) << error;
+    expectSameTree(*a, *b, u"");
+    EXPECT_TRUE(handheld::regExport(*b, u"") == text);
+    EXPECT_NE(text.find("\"type 99\"=hex(63):09\n"), std::string::npos);
+
+    // Long hex values as other tools wrap them, over several lines.
+    ASSERT_TRUE(handheld::regImport(*b,
+                                    "REGEDIT4\n[HKLM\\W]\n\"h\"=hex(7):61,00,\\\n  00,00,\\\n"
+                                    "  62,00,00,00,\\\n  00,00\n\"s\"=\"C:\\\\\"\n",
+                                    &error))
+        << error;
+    EXPECT_EQ(b->getValue(u"W", u"h")->data,
+              (std::vector<uint8_t>{'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0}));
+    EXPECT_EQ(emul::regStringOf(b->getValue(u"W", u"s")), u"C:\\");
+}
+
+// A recording starts with the commands that turn a new installation's registry into the
+// device's: played on a new device, they give the same registry, keys without values included.
+TEST(RegTool, ARecordingsStartGivesTheDevicesRegistry) {
+    auto fresh = emul::Registry::open("");
+    handheld::installRegistry(*fresh);
+    auto device = emul::Registry::open("");
+    handheld::installRegistry(*device);
+    const std::u16string drv = u"Drivers\\BuiltIn\\Norvel";
+    device->deleteValue(drv, u"Order");
+    device->setValue(drv, u"Delay Time", emul::regDword(750));
+    device->setValue(drv, u"My Config", emul::regSz(u"\\Windows\\calc.lnk"));
+    device->createKey(drv + u"\\Empty");
+    device->createKey(u"Software\\A\\B\\C");
+    device->setValue(u"Software\\A", u"odd", emul::regRaw(2, {'x', 0}));
+    device->createKey(u"Software\\Last");
+
+    auto lines = handheld::regScenarioDiff(*fresh, *device);
+    std::string scenario;
+    for (auto &l : lines)
+        scenario += l + "\n";
+    EXPECT_NE(scenario.find(R"(delete "Drivers\\BuiltIn\\Norvel" "Order")"), std::string::npos)
+        << scenario;
+    EXPECT_NE(scenario.find(R"(key "Software\\A\\B\\C")"), std::string::npos) << scenario;
+    EXPECT_EQ(scenario.find("\"Dll\""), std::string::npos) << "unchanged values are left out";
+
+    emul::Device replay;
+    handheld::InstallOptions io;
+    io.withPort = false;
+    handheld::install(replay, io);
+    handheld::ScenarioRunner runner(replay);
+    handheld::ScnError err;
+    ASSERT_TRUE(runner.playText(scenario, &err)) << err.line << ": " << err.message;
+    expectSameTree(*device, replay.registry(), u"");
+
+    // A device whose driver key has gone: the replay deletes it too.
+    device->deleteKey(drv);
+    EXPECT_EQ(handheld::regScenarioDiff(*fresh, *device).front(),
+              R"(delete "Drivers\\BuiltIn\\Norvel")");
 }

@@ -113,6 +113,38 @@ TEST(ShellCalls, MenuBarSitsAtTheBottomAndLeavesTheForegroundAlone) {
     EXPECT_FALSE(SHCreateMenuBar(&mbi));
 }
 
+// A program's window of default size takes the work area below the task bar, menu bar's strip
+// included; only a program that asks for the full screen gets the task bar out of the way.
+TEST(ShellCalls, DefaultWindowsTakeTheWorkAreaAndFullScreenHidesTheTaskBar) {
+    emul::Device d;
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpszClassName = u"HHTaskBar";
+    ASSERT_TRUE(RegisterClassW(&wc));
+    HWND bar = CreateWindowExW(0, u"HHTaskBar", u"", WS_VISIBLE, 0, 0, 240, 26, nullptr, nullptr,
+                               nullptr, nullptr);
+    HWND main = CreateWindowExW(0, u"Static", u"Main", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
+    RECT work{}, r{};
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+    GetWindowRect(main, &r);
+    EXPECT_EQ(r.left, 0);
+    EXPECT_EQ(r.top, 26);
+    EXPECT_EQ(r.right, 240);
+    EXPECT_EQ(r.bottom, 320);
+    EXPECT_EQ(work.top, r.top);
+    EXPECT_EQ(work.bottom, r.bottom);
+
+    EXPECT_TRUE(SHFullScreen(main, SHFS_HIDETASKBAR | SHFS_HIDESIPBUTTON));
+    EXPECT_FALSE(IsWindowVisible(bar));
+    EXPECT_EQ(GetForegroundWindow(), main);
+    EXPECT_TRUE(SHFullScreen(main, SHFS_SHOWTASKBAR));
+    EXPECT_TRUE(IsWindowVisible(bar));
+    EXPECT_EQ(GetForegroundWindow(), main);
+    EXPECT_FALSE(SHFullScreen(nullptr, SHFS_HIDETASKBAR));
+    EXPECT_TRUE(IsWindowVisible(bar));
+}
+
 TEST(ShellCalls, InputPanelInfoFollowsThePanel) {
     emul::Device d;
     SIPINFO si{};

@@ -299,10 +299,18 @@ TEST(Windows, ShiftedKeysTypeIntoTheNotesEditBox) {
     HWND edit = GetDlgItem(main, 100);
     ASSERT_NE(edit, nullptr);
     EXPECT_EQ(d.windows().focus(), reinterpret_cast<uintptr_t>(edit));
-    RECT r{};
+    // Notes takes the work area, below the task bar; its document fills it.
+    RECT r{}, work{}, doc{};
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+    EXPECT_EQ(work.top, 26);
     GetWindowRect(main, &r);
-    EXPECT_EQ(r.right - r.left, 240);
-    EXPECT_EQ(r.bottom - r.top, 320);
+    GetWindowRect(edit, &doc);
+    for (const RECT &got : {r, doc}) {
+        EXPECT_EQ(got.left, work.left);
+        EXPECT_EQ(got.top, work.top);
+        EXPECT_EQ(got.right, work.right);
+        EXPECT_EQ(got.bottom, work.bottom);
+    }
 
     // The whole word is injected before Notes runs: each key keeps the Shift state it had.
     Key(VK_SHIFT);

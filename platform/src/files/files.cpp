@@ -38,24 +38,22 @@ FileSystem::FileSystem(std::string rootDir) {
         root_ = rootDir;
 }
 
-std::string FileSystem::resolve(const std::u16string &cePath, uint32_t *error) const {
-    uint32_t dummy;
-    if (!error)
-        error = &dummy;
-    *error = 0;
+// The names of a CE path, checked on the device's rules; false with *error set.
+static bool splitPath(const std::u16string &cePath, std::vector<std::u16string> *out,
+                      uint32_t *error) {
+    std::vector<std::u16string> &names = *out;
     if (cePath.size() > kMaxPath) {
         *error = ERROR_FILENAME_EXCED_RANGE;
-        return {};
+        return false;
     }
     // Every path starts at the root: the device has no current folder and no drive letters.
-    std::vector<std::u16string> names;
     std::u16string comp;
     for (size_t i = 0; i <= cePath.size(); ++i) {
         char16_t c = i < cePath.size() ? cePath[i] : u'\\';
         if (c != u'\\' && c != u'/') {
             if (!validChar(c)) {
                 *error = ERROR_INVALID_NAME;
-                return {};
+                return false;
             }
             comp += c;
             continue;
@@ -64,15 +62,37 @@ std::string FileSystem::resolve(const std::u16string &cePath, uint32_t *error) c
             continue;
         if (comp == u"." || comp == u"..") {
             *error = ERROR_INVALID_NAME;
-            return {};
+            return false;
         }
         if (comp.size() > kMaxName) {
             *error = ERROR_FILENAME_EXCED_RANGE;
-            return {};
+            return false;
         }
         names.push_back(comp);
         comp.clear();
     }
+    return true;
+}
+
+std::string FileSystem::spelled(const std::u16string &cePath) const {
+    std::vector<std::u16string> names;
+    uint32_t error = 0;
+    if (!splitPath(cePath, &names, &error))
+        return {};
+    std::string p = root_;
+    for (const std::u16string &name : names)
+        p = join(p, utf8(name));
+    return p;
+}
+
+std::string FileSystem::resolve(const std::u16string &cePath, uint32_t *error) const {
+    uint32_t dummy;
+    if (!error)
+        error = &dummy;
+    *error = 0;
+    std::vector<std::u16string> names;
+    if (!splitPath(cePath, &names, error))
+        return {};
     // Usually every name is spelt as on the host and no link stands on the way: one host call
     // tells, and a new name needs only its folder read for another spelling.
     std::string exact = root_, folder;

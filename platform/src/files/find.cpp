@@ -60,10 +60,14 @@ CEAPI HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW out) {
     size_t slash = pat.find_last_of(u"\\/");
     std::u16string folder = slash == std::u16string::npos ? u"" : pat.substr(0, slash);
     std::u16string names = slash == std::u16string::npos ? pat : pat.substr(slash + 1);
-    std::string host = dev().files().hostPath(folder.empty() ? u"\\" : folder);
+    const std::u16string cePath = folder.empty() ? u"\\" : folder;
     bool opened = false;
     std::vector<hostfs::FolderEntry> entries;
+    // The folder as written with no link on the way is the usual case: opened in one call.
+    std::string host = dev().files().spelled(cePath);
     if (!names.empty() && !host.empty())
+        entries = hostfs::listFolder(host, true, &opened, true);
+    if (!opened && !names.empty() && !(host = dev().files().hostPath(cePath)).empty())
         entries = hostfs::listFolder(host, true, &opened);
     if (!opened) {
         SetLastError(ERROR_PATH_NOT_FOUND);

@@ -21,6 +21,8 @@ struct ControlState;
 
 constexpr int kScreenWidth = 240;
 constexpr int kScreenHeight = 320;
+// The navigation bar (the shell's task bar) along the top; the work area is the screen below it.
+constexpr int kTaskBarHeight = 26;
 constexpr uint32_t kErrorCannotFindClass = 1407;
 constexpr uint32_t kErrorClassExists = 1410;
 constexpr uint32_t kErrorClassHasWindows = 1412;

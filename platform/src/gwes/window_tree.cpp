@@ -252,12 +252,13 @@ CEAPI HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWOR
         return nullptr;
     }
     if (x == CW_USEDEFAULT || cx == CW_USEDEFAULT) {
-        // The visible desktop between the navigation bar and the menu bar.
+        // The work area below the navigation bar. A program's menu bar is not taken off: a
+        // program that has one makes room for it itself.
         if (!parent) {
             if (x == CW_USEDEFAULT)
-                x = 0, y = 26;
+                x = 0, y = kTaskBarHeight;
             if (cx == CW_USEDEFAULT)
-                cx = kScreenWidth, cy = 268;
+                cx = kScreenWidth, cy = kScreenHeight - kTaskBarHeight;
         } else {
             if (x == CW_USEDEFAULT)
                 x = 0, y = 0;
@@ -266,9 +267,9 @@ CEAPI HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWOR
         }
     }
     if (y == CW_USEDEFAULT)
-        y = parent ? 0 : 26;
+        y = parent ? 0 : kTaskBarHeight;
     if (cy == CW_USEDEFAULT)
-        cy = parent ? 0 : 268;
+        cy = parent ? 0 : kScreenHeight - kTaskBarHeight;
     int ox = parent ? parent->left : 0, oy = parent ? parent->top : 0;
     Window *w = ws.make(cls->second.name, parent, ox + x, oy + y, ox + x + cx, oy + y + cy);
     w->text = str16(title);

@@ -222,9 +222,23 @@ bool copyReadOnly(const std::string &src, const std::string &dst) {
     return true;
 }
 
-std::vector<FolderEntry> listFolder(const std::string &path, bool sizes, bool *opened) {
+std::vector<FolderEntry> listFolder(const std::string &path, bool sizes, bool *opened,
+                                    bool noLinks) {
     std::vector<FolderEntry> out;
-    DIR *d = opendir(path.c_str());
+    DIR *d = nullptr;
+    if (noLinks) {
+#ifdef SYS_openat2
+        struct open_how how;
+        std::memset(&how, 0, sizeof how);
+        how.flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+        how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+        int fd = int(syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how));
+        if (fd >= 0 && !(d = fdopendir(fd)))
+            close(fd);
+#endif
+    } else {
+        d = opendir(path.c_str());
+    }
     if (opened)
         *opened = d != nullptr;
     if (!d)

@@ -56,8 +56,9 @@ struct FolderEntry {
     bool folder = false;
     uint64_t size = 0; // files only
 };
-// *opened (if given) tells an empty folder from one that cannot be read.
+// *opened (if given) tells an empty folder from one that cannot be read. With `noLinks` a
+// folder with a link on its way is not opened.
 std::vector<FolderEntry> listFolder(const std::string &path, bool sizes = true,
-                                    bool *opened = nullptr);
+                                    bool *opened = nullptr, bool noLinks = false);
 
 } // namespace emul::hostfs

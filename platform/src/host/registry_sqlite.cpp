@@ -14,7 +14,6 @@
 #include <fcntl.h>
 #include <map>
 #include <mutex>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,17 +44,13 @@ class SqliteStore : public RegStore {
   public:
     SqliteStore(sqlite3 *db, const std::string &path) : db_(db), shared_(!path.empty()) {
         if (shared_)
-            mapWalIndex(path + "-shm");
+            mapWalIndex();
         sqlite3_trace_v2(db_, SQLITE_TRACE_STMT, countStatement, &statements_);
     }
     ~SqliteStore() override {
-        if (walIndex_)
-            munmap(const_cast<unsigned char *>(walIndex_), kWalIndexMap);
         for (auto &e : cache_)
             sqlite3_finalize(e.second);
         sqlite3_close(db_);
-        if (shmFd_ >= 0)
-            ::close(shmFd_); // only now: see mapWalIndex
     }
 
     RegImage image() override {
@@ -385,21 +380,19 @@ class SqliteStore : public RegStore {
 
     // The first copy of the WAL index header: version, change counter, frame count, salts.
     static constexpr size_t kWalIndexHeader = 48;
-    static constexpr size_t kWalIndexMap = 4096;
+    static constexpr int kWalIndexPage = 32768; // the index's first region, as SQLite maps it
 
-    // The descriptor stays open as long as SQLite's connection: closing any descriptor of a file
-    // drops every lock this process holds on it, SQLite's included, and a WAL index nobody
-    // seems to hold is truncated by the next process that opens the hive, under our feet.
-    void mapWalIndex(const std::string &shm) {
-        int fd = ::open(shm.c_str(), O_RDONLY | O_CLOEXEC);
-        struct stat st;
-        if (fd < 0)
-            return;
-        shmFd_ = fd;
-        if (fstat(fd, &st) != 0 || st.st_size < off_t(kWalIndexMap))
-            return; // not a WAL index we know: every check asks SQLite
-        void *p = mmap(nullptr, kWalIndexMap, PROT_READ, MAP_SHARED, fd, 0);
-        if (p != MAP_FAILED)
+    // SQLite's own mapping of the WAL index, which lives as long as the connection. Opening the
+    // index file here instead would be wrong: closing any descriptor of a file drops every POSIX
+    // lock the process holds on it, SQLite's included, and the next process to open the hive
+    // would then take itself for the first and rebuild the index under this connection.
+    void mapWalIndex() {
+        sqlite3_file *file = nullptr;
+        if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+            !file || !file->pMethods || file->pMethods->iVersion < 2 || !file->pMethods->xShmMap)
+            return; // every check asks SQLite
+        volatile void *p = nullptr;
+        if (file->pMethods->xShmMap(file, 0, kWalIndexPage, 0, &p) == SQLITE_OK && p)
             walIndex_ = static_cast<volatile const unsigned char *>(p);
     }
 
@@ -416,7 +409,6 @@ class SqliteStore : public RegStore {
     sqlite3 *db_;
     bool shared_;
     volatile const unsigned char *walIndex_ = nullptr;
-    int shmFd_ = -1;
     unsigned char seen_[kWalIndexHeader] = {};
     int64_t version_ = -1;
     bool batch_ = false; // between beginBatch and endBatch

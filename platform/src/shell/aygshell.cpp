@@ -146,15 +146,24 @@ CEAPI BOOL SHDoneButton(HWND hwnd, DWORD state) {
     return TRUE;
 }
 
-CEAPI BOOL SHFullScreen(HWND hwnd, DWORD) {
-    return IsWindow(hwnd);
+CEAPI BOOL SHFullScreen(HWND hwnd, DWORD state) {
+    if (!IsWindow(hwnd)) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    // Hiding the task bar gives its strip to whoever covers it; the program sizes its own window.
+    // The input-panel button and the Start icon are drawn on the bar, so they go with it here.
+    if (state & (SHFS_HIDETASKBAR | SHFS_SHOWTASKBAR))
+        if (HWND bar = FindWindowW(u"HHTaskBar", nullptr))
+            ShowWindow(bar, (state & SHFS_SHOWTASKBAR) ? SW_SHOWNA : SW_HIDE);
+    return TRUE;
 }
 
 CEAPI BOOL SystemParametersInfoW(UINT action, UINT param, PVOID pv, UINT winIni) {
     if (action == SPI_GETSIPINFO || action == SPI_SETSIPINFO)
         return SHSipInfo(action, param, pv, winIni);
     if (action == SPI_GETWORKAREA && pv) {
-        *static_cast<RECT *>(pv) = RECT{0, 26, kScreenWidth, kScreenHeight};
+        *static_cast<RECT *>(pv) = RECT{0, kTaskBarHeight, kScreenWidth, kScreenHeight};
         return TRUE;
     }
     SetLastError(ERROR_INVALID_PARAMETER);

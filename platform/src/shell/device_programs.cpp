@@ -1,4 +1,4 @@
-// The platform's other programs, small ones: each is a full-screen window that shows its name
+// The platform's other programs, small ones: each is a window on the work area that shows its name
 // and the command line it got, and the text programs have a text box that shows what was typed.
 // The shell's desktop and task bar come with the shell program, "explorer.exe".
 #include <windows.h>
@@ -89,18 +89,21 @@ int runProgram(const ProgramInfo &info, const std::u16string &cmdLine, const cha
         return 0;
     }
     registerClass(className);
-    HWND main = CreateWindowExW(0, className, title, WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr,
-                                nullptr, nullptr);
+    // The work area below the task bar, as the platform gives a window of default size.
+    HWND main = CreateWindowExW(0, className, title, WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
     if (!main)
         return 1;
+    RECT client{};
+    GetClientRect(main, &client);
     std::u16string shown = std::u16string(title) + u": " +
                            (trimmed(cmdLine).empty() ? u"(no command line)" : trimmed(cmdLine));
-    CreateWindowExW(0, u"Static", shown.c_str(), WS_CHILD | WS_VISIBLE, 0, 0, 240, 16, main,
-                    reinterpret_cast<HMENU>(intptr_t(kCommandLineId)), nullptr, nullptr);
+    CreateWindowExW(0, u"Static", shown.c_str(), WS_CHILD | WS_VISIBLE, 0, 0, client.right, 16,
+                    main, reinterpret_cast<HMENU>(intptr_t(kCommandLineId)), nullptr, nullptr);
     if (info.text) {
-        HWND edit =
-            CreateWindowExW(0, u"Edit", u"", WS_CHILD | WS_VISIBLE | ES_MULTILINE, 0, 16, 240, 304,
-                            main, reinterpret_cast<HMENU>(intptr_t(kTextId)), nullptr, nullptr);
+        HWND edit = CreateWindowExW(0, u"Edit", u"", WS_CHILD | WS_VISIBLE | ES_MULTILINE, 0, 16,
+                                    client.right, client.bottom - 16, main,
+                                    reinterpret_cast<HMENU>(intptr_t(kTextId)), nullptr, nullptr);
         SetFocus(edit);
     }
     dev().windows().setForeground(reinterpret_cast<uintptr_t>(main));
@@ -124,10 +127,13 @@ int ExplorerMain(const std::u16string &) {
         return 0;
     registerClass(u"DesktopExplorerWindow");
     registerClass(u"HHTaskBar");
-    HWND desk = CreateWindowExW(0, u"DesktopExplorerWindow", u"Desktop", WS_VISIBLE, 0, 26, 240,
-                                294, nullptr, nullptr, nullptr, nullptr);
-    HWND bar = CreateWindowExW(0, u"HHTaskBar", u"Start", WS_VISIBLE, 0, 0, 240, 26, nullptr,
-                               nullptr, nullptr, nullptr);
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    HWND desk = CreateWindowExW(0, u"DesktopExplorerWindow", u"Desktop", WS_VISIBLE, work.left,
+                                work.top, work.right - work.left, work.bottom - work.top, nullptr,
+                                nullptr, nullptr, nullptr);
+    HWND bar = CreateWindowExW(0, u"HHTaskBar", u"Start", WS_VISIBLE, 0, 0, work.right, work.top,
+                               nullptr, nullptr, nullptr, nullptr);
     if (!desk || !bar)
         return 1;
     CreateWindowExW(0, u"Static", u"Start", WS_CHILD | WS_VISIBLE, 0, 5, 48, 16, bar, nullptr,

@@ -14,7 +14,7 @@ namespace {
 
 constexpr int kNotesDocumentId = 100;
 
-// Notes: a full-screen window whose document, an ink control, has the focus.
+// Notes: a window on the work area whose document, an ink control, has the focus.
 int NotesMain(const std::u16string &) {
     // A second start brings the running one forward.
     if (HWND running = FindWindowW(u"Notes", nullptr)) {
@@ -25,13 +25,15 @@ int NotesMain(const std::u16string &) {
     wc.lpfnWndProc = ProgramWindow;
     wc.lpszClassName = u"Notes";
     RegisterClassW(&wc);
-    HWND main = CreateWindowExW(0, u"Notes", u"Notes", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr,
-                                nullptr, nullptr);
+    HWND main = CreateWindowExW(0, u"Notes", u"Notes", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
     if (!main)
         return 1;
-    HWND document =
-        CreateWindowExW(0, u"richink", u"", WS_CHILD | WS_VISIBLE, 0, 0, 240, 320, main,
-                        reinterpret_cast<HMENU>(intptr_t(kNotesDocumentId)), nullptr, nullptr);
+    RECT client{};
+    GetClientRect(main, &client);
+    HWND document = CreateWindowExW(
+        0, u"richink", u"", WS_CHILD | WS_VISIBLE, 0, 0, client.right, client.bottom, main,
+        reinterpret_cast<HMENU>(intptr_t(kNotesDocumentId)), nullptr, nullptr);
     SetFocus(document);
     dev().windows().setForeground(reinterpret_cast<uintptr_t>(main));
     int code = programMessageLoop();
