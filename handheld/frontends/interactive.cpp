@@ -51,6 +51,7 @@ namespace {
 
 const std::u16string kDriverKey = NORVEL_DRIVER_KEY;
 constexpr int kScreenCols = 30, kScreenRows = 20; // 240 x 320 pixels in 8 x 16 cells
+constexpr int kTaskBarRows = 1; // questions stand in the work area, below the task bar
 
 std::atomic<bool> stopRequested{false};
 std::atomic<emul::Kernel *> signalled{nullptr}; // the device a signal wakes
@@ -272,8 +273,15 @@ void drawWindow(Screen &s, HWND w, bool top, const std::vector<Control> &control
         } else if (cls == "systabcontrol32" && (GetWindowLongW(w, GWL_STYLE) & TCS_BOTTOM)) {
             put(y0 + rows - 1, x0, text, cols); // the tabs along the bottom edge
         } else if (!text.empty()) {
-            // A label takes the cell its last letters reach into.
-            put(y0, x0, text, std::min(int(r.right - r.left + 7) / 8, kScreenCols - r.left / 8));
+            // A label takes the cell its last letters reach into; a right-aligned one ends there.
+            int width = std::min(int(r.right - r.left + 7) / 8, kScreenCols - r.left / 8);
+            int len = int(emul::utf16(text).size());
+            if (cls == "button" && !st->checked && len > width && text.size() > 4)
+                text = "[" + text.substr(2, text.size() - 4) + "]"; // "[ Help ]" in 7 cells
+            else if (cls == "static" && (GetWindowLongW(w, GWL_STYLE) & 0x1F) == SS_RIGHT &&
+                     len < width)
+                text = std::string(size_t(width - len), ' ') + text;
+            put(y0, x0, text, width);
         }
         if (isSelected)
             attroff(A_REVERSE);
@@ -367,7 +375,8 @@ void draw(Screen &s) {
             put(s.originY + bar.top / 16, s.originX + 7, title, kScreenCols - 7);
     }
     if (s.questions.pending())
-        s.questions.draw(s.originX, s.originY, kScreenCols, kScreenRows);
+        s.questions.draw(s.originX, s.originY + kTaskBarRows, kScreenCols,
+                         kScreenRows - kTaskBarRows);
 
     // The status at the right: link, keys, settings, then the journal.
     int x = s.originX + kScreenCols + 3, w = W - x;
@@ -684,7 +693,7 @@ void pump(Screen &s) {
             if (getmouse(&me) != OK)
                 continue;
             if (s.questions.pending()) {
-                s.questions.click(me.x - s.originX, me.y - s.originY);
+                s.questions.click(me.x - s.originX, me.y - s.originY - kTaskBarRows);
             } else {
                 s.menu = true;
                 draw(s);

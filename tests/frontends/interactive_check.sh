@@ -58,7 +58,10 @@ wait_screen "│Hello, World!"
 wait_screen "│Hello, World! Hi"
 
 # 2. The registry tool on the running device: it reads the installation and its change reaches
-#    the device (the status line shows the new delay).
+#    the device (the status line shows the new delay). An imported key without values goes into
+#    the recording too.
+printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Empty]\n' >"$work/empty.reg"
+"$HANDHELD" --state "$state" reg import "$work/empty.reg" || fail "reg import on the running device"
 "$HANDHELD" --state "$state" reg query 'HKEY_LOCAL_MACHINE\Drivers\BuiltIn\Norvel' "Delay Time" |
     grep -q "REG_DWORD    0x1f4 (500)" || fail "reg query on the running device"
 "$HANDHELD" --state "$state" reg set 'Drivers\BuiltIn\Norvel' "Delay Time" dword 300 ||
@@ -83,6 +86,9 @@ wait_gone
     fail "the recording does not play: $(cat "$work/screen")"
 grep -qF "|Dear you" "$work/screen" || fail "the replay's screen: $(cat "$work/screen")"
 grep -q '"ShellExecuteEx".*"file":"tmail.exe"' "$work/journal" || fail "the replay started no Mail"
+grep -q '^key "Software\\\\Empty"$' "$work/session.scn" || fail "the recording lacks the key without values"
+{ cat "$work/session.scn"; echo 'dump "Software\Empty"'; } | "$HANDHELD" play - |
+    grep -qF '"dump":"Software\\Empty","values":{}' || fail "the replay lacks the key without values"
 
 # 6. The settings program from the Start menu, worked from the keyboard alone: F1 gives the keys
 #    to the screen; the first control after the tabs is the page's test box, where Enter puts the
