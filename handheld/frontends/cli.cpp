@@ -130,11 +130,14 @@ int runCli(int argc, char **argv) {
                     "keyboard's bytes on a pseudo-terminal or serial device (^] ends)");
     KeyboardOptions kb;
     kbCmd
-        ->add_option("--port", kb.port, "the line: the device's pseudo-terminal or a serial device")
-        ->required()
+        ->add_option("--port", kb.port,
+                     "the line: the device's pseudo-terminal or a serial device (default: the "
+                     "running device's, the state folder's ir-line)")
         ->type_name("PATH");
+    kbCmd->fallthrough();
     kbCmd->add_option("--type", kb.text, "type this text and end");
-    kbCmd->add_flag("!--no-connect", kb.connect, "do not send the link handshake first");
+    kbCmd->add_flag_callback(
+        "--no-connect", [&kb] { kb.connect = false; }, "do not send the link handshake first");
     kbCmd->add_option("--build", kb.build, "driver build whose key table to use")
         ->check(CLI::IsMember({"ce420", "ce400", "ce300"}));
 
@@ -195,8 +198,19 @@ int runCli(int argc, char **argv) {
         return runLive(live);
     if (*keysCmd)
         return printKeyMap(keysBuild);
-    if (*kbCmd)
+    if (*kbCmd) {
+        if (kb.port.empty()) {
+            kb.port = stateDir(state).irLine();
+            if (access(kb.port.c_str(), F_OK) != 0) {
+                std::fprintf(stderr,
+                             "handheld keyboard: no device runs from %s (give --port PATH, or "
+                             "start one with: handheld --state %s)\n",
+                             stateDir(state).dir.c_str(), stateDir(state).dir.c_str());
+                return 1;
+            }
+        }
         return runKeyboard(kb);
+    }
     if (*regCmd) {
         if (regCmd->get_subcommands().empty()) {
             std::fprintf(stderr, "handheld reg: which one: query, set, delete, export or import? "

@@ -1,5 +1,6 @@
-// The interactive device. The runner thread owns the terminal: it lets the device run for a
-// few tens of milliseconds at a time, reads the host keys in between and redraws the screen.
+// The interactive device. The runner thread owns the terminal: it lets the device run until
+// something happens (a key, a journal line, a write to the hive), then reads the host keys and
+// redraws the screen.
 #include "frontends/interactive.h"
 
 #include "frontends/journal_view.h"
@@ -50,11 +51,15 @@ namespace {
 
 const std::u16string kDriverKey = NORVEL_DRIVER_KEY;
 constexpr int kScreenCols = 30, kScreenRows = 20; // 240 x 320 pixels in 8 x 16 cells
+constexpr int kTaskBarRows = 1; // questions stand in the work area, below the task bar
 
 std::atomic<bool> stopRequested{false};
+std::atomic<emul::Kernel *> signalled{nullptr}; // the device a signal wakes
 
 void onSignal(int) {
     stopRequested = true;
+    if (emul::Kernel *k = signalled.load())
+        k->wake();
 }
 
 // The platform's programs on the Start menu: shortcut name and command line.
@@ -90,9 +95,6 @@ void installStartMenu(emul::Device &device) {
 std::optional<uint32_t> dwordValue(emul::Registry &reg, const char16_t *name) {
     return emul::regDwordOf(reg.getValue(kDriverKey, name));
 }
-
-// The longest the screen goes without a redraw when nothing tells it of a change.
-constexpr uint64_t kRedrawMs = 200;
 
 // Collects the journal's lines as they are written, for the screen and the recording.
 class LineTap : public std::streambuf {
@@ -147,7 +149,8 @@ struct Screen {
     std::vector<Control> controls;
     int originX = 1, originY = 2; // where the device's screen starts on the terminal
     bool quit = false;            // the session ends
-    uint64_t lastDraw = 0;
+    bool redraw = true; // draw at the next step even with no key or journal line (at the start,
+                        // after another process wrote the hive)
     std::streamoff regChangesDone = 0; // how much of the registry changes file is recorded
 };
 
@@ -157,7 +160,8 @@ std::string classOf(const emul::harness::ControlState &st) {
 
 bool actionable(const emul::harness::ControlState &st) {
     std::string cls = classOf(st);
-    return st.checked || st.pos || st.items || cls == "button" || cls == "systabcontrol32";
+    return st.checked || st.pos || st.items || cls == "button" || cls == "systabcontrol32" ||
+           cls == "edit" || cls == "richink";
 }
 
 void collect(Screen &s, HWND parent, std::vector<Control> &out) {
@@ -241,6 +245,9 @@ void drawWindow(Screen &s, HWND w, bool top, const std::vector<Control> &control
             attron(A_REVERSE);
         // Text boxes wrap their text inside their rectangle; other controls take one line.
         if (cls == "edit" || cls == "richink") {
+            if (isSelected) // the whole box, so an empty one shows too
+                for (int y = 0; y < rows; ++y)
+                    mvhline(y0 + y, x0, ' ', cols);
             std::u16string all = emul::utf16(text), line;
             int y = 0;
             auto flush = [&] {
@@ -266,8 +273,15 @@ void drawWindow(Screen &s, HWND w, bool top, const std::vector<Control> &control
         } else if (cls == "systabcontrol32" && (GetWindowLongW(w, GWL_STYLE) & TCS_BOTTOM)) {
             put(y0 + rows - 1, x0, text, cols); // the tabs along the bottom edge
         } else if (!text.empty()) {
-            // A label takes the cell its last letters reach into.
-            put(y0, x0, text, std::min(int(r.right - r.left + 7) / 8, kScreenCols - r.left / 8));
+            // A label takes the cell its last letters reach into; a right-aligned one ends there.
+            int width = std::min(int(r.right - r.left + 7) / 8, kScreenCols - r.left / 8);
+            int len = int(emul::utf16(text).size());
+            if (cls == "button" && !st->checked && len > width && text.size() > 4)
+                text = "[" + text.substr(2, text.size() - 4) + "]"; // "[ Help ]" in 7 cells
+            else if (cls == "static" && (GetWindowLongW(w, GWL_STYLE) & 0x1F) == SS_RIGHT &&
+                     len < width)
+                text = std::string(size_t(width - len), ' ') + text;
+            put(y0, x0, text, width);
         }
         if (isSelected)
             attroff(A_REVERSE);
@@ -361,7 +375,8 @@ void draw(Screen &s) {
             put(s.originY + bar.top / 16, s.originX + 7, title, kScreenCols - 7);
     }
     if (s.questions.pending())
-        s.questions.draw(s.originX, s.originY, kScreenCols, kScreenRows);
+        s.questions.draw(s.originX, s.originY + kTaskBarRows, kScreenCols,
+                         kScreenRows - kTaskBarRows);
 
     // The status at the right: link, keys, settings, then the journal.
     int x = s.originX + kScreenCols + 3, w = W - x;
@@ -489,6 +504,10 @@ void actOnControl(Screen &s, int step) {
                 at = i;
         at = (at + st.items->size() + size_t(step >= 0 ? 1 : -1)) % st.items->size();
         act(s, "tab " + std::to_string(at));
+    } else if (classOf(st) == "edit" || classOf(st) == "richink") {
+        // A tap on a text box puts the typing there: the keys go back to the keyboard.
+        act(s, "click " + id);
+        s.menu = false;
     } else {
         act(s, "click " + id);
     }
@@ -674,7 +693,7 @@ void pump(Screen &s) {
             if (getmouse(&me) != OK)
                 continue;
             if (s.questions.pending()) {
-                s.questions.click(me.x - s.originX, me.y - s.originY);
+                s.questions.click(me.x - s.originX, me.y - s.originY - kTaskBarRows);
             } else {
                 s.menu = true;
                 draw(s);
@@ -715,12 +734,12 @@ void pump(Screen &s) {
         s.questions.dismiss();
     if (s.recorder.active())
         recordRegChanges(s, &s.regChangesDone);
-    // Redraw on a change, and a few times a second for what the device did by itself.
-    uint64_t now = s.device.kernel().now();
-    if (changed || now - s.lastDraw >= kRedrawMs) {
+    // Redraw on a change only: what the device does shows in its journal, what another
+    // process does shows in the hive's files.
+    if (changed || s.redraw) {
         s.tap.changed = false;
+        s.redraw = false;
         draw(s);
-        s.lastDraw = now;
     }
 }
 
@@ -849,6 +868,7 @@ int runInteractive(const InteractiveOptions &options) {
 
     std::setlocale(LC_ALL, "");
     stopRequested = false;
+    signalled = &k;
     auto oldInt = std::signal(SIGINT, onSignal);
     auto oldTerm = std::signal(SIGTERM, onSignal);
     auto oldHup = std::signal(SIGHUP, onSignal);
@@ -862,13 +882,18 @@ int runInteractive(const InteractiveOptions &options) {
     mousemask(BUTTON1_CLICKED | BUTTON1_PRESSED, nullptr);
     screen.message = startError;
 
-    // The screen's loop; a program waiting on a question runs the same steps meanwhile, as the
-    // screen's thread may itself be waiting on that program.
-    questions.whileWaiting = [&screen] { pump(screen); };
-    // The loop sleeps until a key arrives on the terminal (the device's host wait watches it),
-    // the journal has new lines, or a signal; what only the host sees (another process writing
-    // the hive) is looked at with each redraw, at the latest every kRedrawMs.
+    // The screen's loop sleeps until a key arrives on the terminal (the device's host wait
+    // watches it), the journal has new lines, the hive or the registry changes file is
+    // written (another process's `reg`), or a signal comes. A program waiting on a question
+    // runs the same steps meanwhile, as the screen's thread may itself be waiting on it.
     bool input = true;
+    auto work = [&] { return stopRequested.load() || input || tap.changed || screen.redraw; };
+    auto step = [&] {
+        input = false;
+        pump(screen);
+    };
+    questions.whileWaiting = step;
+    questions.workWaiting = work;
     k.watch(0, [&](short revents) {
         input = true;
         if (revents & (POLLHUP | POLLERR | POLLNVAL)) {
@@ -876,17 +901,19 @@ int runInteractive(const InteractiveOptions &options) {
             k.unwatch(0);
         }
     });
+    device.watchHostFiles({dir.hive(), dir.regChanges()}, [&] { screen.redraw = true; });
     while (!screen.quit) {
-        k.block([&] { return stopRequested.load() || input || tap.changed; }, k.now() + kRedrawMs);
-        input = false;
-        pump(screen);
+        k.block(work, emul::kNever);
+        step();
     }
+    device.watchHostFiles({}, nullptr);
     k.unwatch(0);
     kb.releaseAll();
     endwin();
     std::signal(SIGINT, oldInt);
     std::signal(SIGTERM, oldTerm);
     std::signal(SIGHUP, oldHup);
+    signalled = nullptr;
     recorder.close(k.now());
     fs::remove(dir.irLine(), ec);
     fs::remove(dir.regChanges(), ec);

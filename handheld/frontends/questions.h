@@ -30,9 +30,10 @@ class Questions {
     Questions &operator=(const Questions &) = delete;
 
     bool pending() const { return kind_ != None; }
-    // Draws the question over the device's screen (cols x rows cells from x0, y0).
+    // Draws the question over the part of the device's screen it may cover (cols x rows cells
+    // from x0, y0).
     void draw(int x0, int y0, int cols, int rows) const;
-    // A host key or a mouse click (a cell of the device's screen) while a question is pending.
+    // A host key or a mouse click (a cell of that part) while a question is pending.
     void key(const HostKey &k);
     void click(int col, int row);
     // What the screen's help line says while a question is up.
@@ -43,6 +44,9 @@ class Questions {
     // Run by the waiting program's thread while it waits: the screen's own step (keys, redraw),
     // since the screen's thread may be waiting on that program (a message it sent).
     std::function<void()> whileWaiting;
+    // True when the screen has something to do (a key, a journal line); the waiting program
+    // wakes for it or for the answer, and for nothing else.
+    std::function<bool()> workWaiting;
 
   private:
     enum Kind { None, Box, File };

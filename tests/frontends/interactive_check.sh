@@ -53,9 +53,15 @@ wait_screen "Notes"
 case $(readlink "$state/ir-line") in /dev/pts/*) ;; *) fail "ir-line is not a pseudo-terminal" ;; esac
 tmux -S "$sock" send-keys -t $T -l "Hello, World!"
 wait_screen "│Hello, World!"
+# The keyboard on its own, from another terminal, finds the running device's line by itself.
+"$HANDHELD" --state "$state" keyboard --no-connect --type " Hi" || fail "handheld keyboard"
+wait_screen "│Hello, World! Hi"
 
 # 2. The registry tool on the running device: it reads the installation and its change reaches
-#    the device (the status line shows the new delay).
+#    the device (the status line shows the new delay). An imported key without values goes into
+#    the recording too.
+printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Empty]\n' >"$work/empty.reg"
+"$HANDHELD" --state "$state" reg import "$work/empty.reg" || fail "reg import on the running device"
 "$HANDHELD" --state "$state" reg query 'HKEY_LOCAL_MACHINE\Drivers\BuiltIn\Norvel' "Delay Time" |
     grep -q "REG_DWORD    0x1f4 (500)" || fail "reg query on the running device"
 "$HANDHELD" --state "$state" reg set 'Drivers\BuiltIn\Norvel' "Delay Time" dword 300 ||
@@ -80,10 +86,13 @@ wait_gone
     fail "the recording does not play: $(cat "$work/screen")"
 grep -qF "|Dear you" "$work/screen" || fail "the replay's screen: $(cat "$work/screen")"
 grep -q '"ShellExecuteEx".*"file":"tmail.exe"' "$work/journal" || fail "the replay started no Mail"
+grep -q '^key "Software\\\\Empty"$' "$work/session.scn" || fail "the recording lacks the key without values"
+{ cat "$work/session.scn"; echo 'dump "Software\Empty"'; } | "$HANDHELD" play - |
+    grep -qF '"dump":"Software\\Empty","values":{}' || fail "the replay lacks the key without values"
 
 # 6. The settings program from the Start menu, worked from the keyboard alone: F1 gives the keys
-#    to the screen, the fourth control (after the tabs, the check box and the rate) is the delay
-#    slider, Right moves it one step.
+#    to the screen; the first control after the tabs is the page's test box, where Enter puts the
+#    typing; then come the check box, the rate and the delay slider, which Right moves one step.
 start
 tmux -S "$sock" send-keys -t $T F1
 wait_screen "SCREEN:"
@@ -92,7 +101,11 @@ wait_screen "Start: 1=Notes 2=Keyboard"
 tmux -S "$sock" send-keys -t $T 2
 wait_screen "Keyboard Settings"
 wait_screen "Key Repeat Del"
-tmux -S "$sock" send-keys -t $T Down Down Down Right
+tmux -S "$sock" send-keys -t $T Down Enter
+wait_screen "KEYBOARD:"
+tmux -S "$sock" send-keys -t $T -l "xyz"
+wait_screen "│ xyz_"
+tmux -S "$sock" send-keys -t $T F1 Down Down Down Right
 wait_screen "delay 350 ms"
 
 # 7. Killed in the middle of settings changes: more slider steps (each a registry write by the
@@ -130,7 +143,7 @@ start --record "$work/questions.scn"
 wait_screen "Enable Keyboard off"
 tmux -S "$sock" send-keys -t $T F1 s 2
 wait_screen "Key Repeat Del"
-tmux -S "$sock" send-keys -t $T Down Enter o
+tmux -S "$sock" send-keys -t $T Down Down Enter o
 wait_screen "reset your"
 wait_screen "[ Yes ] [ No ]"
 # The mouse as xterm reports it: a press of the first button at a cell (each coordinate 1-based,
