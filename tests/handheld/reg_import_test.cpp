@@ -28,7 +28,7 @@ const char *const kImport = "REGEDIT4\n\n"
                             "[HKEY_LOCAL_MACHINE\\Software\\New]\n"
                             "\"a\"=\"one\"\n\"b\"=hex:01,02\n"
                             "[HKEY_LOCAL_MACHINE\\Software\\Empty]\n";
-constexpr int kImportWrites = 6; // calls that write: 4 values, a key deleted, a key made
+constexpr int kImportWrites = 7; // calls that write: 4 values, a key deleted, 2 keys made
 
 std::string tempHive() {
     char tmpl[] = "/tmp/reg-import-XXXXXX";
@@ -148,6 +148,18 @@ TEST_F(RegImport, ARunningDriverTakesTheWholeFileOnItsNextPass) {
     EXPECT_EQ(device->registry().values(u"Software\\New").size(), 2u);
     // The key without values is a change of its own in the recording.
     EXPECT_EQ(changes.back(), "key \"Software\\\\Empty\"");
+
+    // A single value set by the tool: the driver opens its port again.
+    handheld::RegOptions on;
+    on.action = "set";
+    on.key = "Drivers\\BuiltIn\\Norvel";
+    on.name = "Enable Keyboard";
+    on.hasName = true;
+    on.type = "dword";
+    on.data = {"1"};
+    ASSERT_EQ(handheld::runReg(*tool, on, out, err), 0) << err;
+    Play("wait 1000\n");
+    EXPECT_TRUE(Port().isOpen());
 }
 
 // Killed after any of its writes, before the end, the importer leaves every value as it was:
