@@ -907,6 +907,10 @@ int runInteractive(const InteractiveOptions &options) {
         step();
     }
     device.watchHostFiles({}, nullptr);
+    // What the steps look at goes before the question's own end; a waiting program has its
+    // default answer by now.
+    questions.workWaiting = nullptr;
+    questions.whileWaiting = nullptr;
     k.unwatch(0);
     kb.releaseAll();
     endwin();
