@@ -1,5 +1,6 @@
-// The interactive device. The runner thread owns the terminal: it lets the device run for a
-// few tens of milliseconds at a time, reads the host keys in between and redraws the screen.
+// The interactive device. The runner thread owns the terminal: it lets the device run until
+// something happens (a key, a journal line, a write to the hive), then reads the host keys and
+// redraws the screen.
 #include "frontends/interactive.h"
 
 #include "frontends/journal_view.h"
@@ -53,9 +54,12 @@ constexpr int kScreenCols = 30, kScreenRows = 20; // 240 x 320 pixels in 8 x 16 
 constexpr int kTaskBarRows = 1; // questions stand in the work area, below the task bar
 
 std::atomic<bool> stopRequested{false};
+std::atomic<emul::Kernel *> signalled{nullptr}; // the device a signal wakes
 
 void onSignal(int) {
     stopRequested = true;
+    if (emul::Kernel *k = signalled.load())
+        k->wake();
 }
 
 // The platform's programs on the Start menu: shortcut name and command line.
@@ -91,9 +95,6 @@ void installStartMenu(emul::Device &device) {
 std::optional<uint32_t> dwordValue(emul::Registry &reg, const char16_t *name) {
     return emul::regDwordOf(reg.getValue(kDriverKey, name));
 }
-
-// The longest the screen goes without a redraw when nothing tells it of a change.
-constexpr uint64_t kRedrawMs = 200;
 
 // Collects the journal's lines as they are written, for the screen and the recording.
 class LineTap : public std::streambuf {
@@ -148,7 +149,8 @@ struct Screen {
     std::vector<Control> controls;
     int originX = 1, originY = 2; // where the device's screen starts on the terminal
     bool quit = false;            // the session ends
-    uint64_t lastDraw = 0;
+    bool redraw = true; // draw at the next step even with no key or journal line (at the start,
+                        // after another process wrote the hive)
     std::streamoff regChangesDone = 0; // how much of the registry changes file is recorded
 };
 
@@ -774,12 +776,12 @@ void pump(Screen &s) {
         s.questions.dismiss();
     if (s.recorder.active())
         recordRegChanges(s, &s.regChangesDone);
-    // Redraw on a change, and a few times a second for what the device did by itself.
-    uint64_t now = s.device.kernel().now();
-    if (changed || now - s.lastDraw >= kRedrawMs) {
+    // Redraw on a change only: what the device does shows in its journal, what another
+    // process does shows in the hive's files.
+    if (changed || s.redraw) {
         s.tap.changed = false;
+        s.redraw = false;
         draw(s);
-        s.lastDraw = now;
     }
 }
 
@@ -908,6 +910,7 @@ int runInteractive(const InteractiveOptions &options) {
 
     std::setlocale(LC_ALL, "");
     stopRequested = false;
+    signalled = &k;
     auto oldInt = std::signal(SIGINT, onSignal);
     auto oldTerm = std::signal(SIGTERM, onSignal);
     auto oldHup = std::signal(SIGHUP, onSignal);
@@ -921,13 +924,18 @@ int runInteractive(const InteractiveOptions &options) {
     mousemask(BUTTON1_CLICKED | BUTTON1_PRESSED, nullptr);
     screen.message = startError;
 
-    // The screen's loop; a program waiting on a question runs the same steps meanwhile, as the
-    // screen's thread may itself be waiting on that program.
-    questions.whileWaiting = [&screen] { pump(screen); };
-    // The loop sleeps until a key arrives on the terminal (the device's host wait watches it),
-    // the journal has new lines, or a signal; what only the host sees (another process writing
-    // the hive) is looked at with each redraw, at the latest every kRedrawMs.
+    // The screen's loop sleeps until a key arrives on the terminal (the device's host wait
+    // watches it), the journal has new lines, the hive or the registry changes file is
+    // written (another process's `reg`), or a signal comes. A program waiting on a question
+    // runs the same steps meanwhile, as the screen's thread may itself be waiting on it.
     bool input = true;
+    auto work = [&] { return stopRequested.load() || input || tap.changed || screen.redraw; };
+    auto step = [&] {
+        input = false;
+        pump(screen);
+    };
+    questions.whileWaiting = step;
+    questions.workWaiting = work;
     k.watch(0, [&](short revents) {
         input = true;
         if (revents & (POLLHUP | POLLERR | POLLNVAL)) {
@@ -935,17 +943,23 @@ int runInteractive(const InteractiveOptions &options) {
             k.unwatch(0);
         }
     });
+    device.watchHostFiles({dir.hive(), dir.regChanges()}, [&] { screen.redraw = true; });
     while (!screen.quit) {
-        k.block([&] { return stopRequested.load() || input || tap.changed; }, k.now() + kRedrawMs);
-        input = false;
-        pump(screen);
+        k.block(work, emul::kNever);
+        step();
     }
+    device.watchHostFiles({}, nullptr);
+    // What the steps look at goes before the question's own end; a waiting program has its
+    // default answer by now.
+    questions.workWaiting = nullptr;
+    questions.whileWaiting = nullptr;
     k.unwatch(0);
     kb.releaseAll();
     endwin();
     std::signal(SIGINT, oldInt);
     std::signal(SIGTERM, oldTerm);
     std::signal(SIGHUP, oldHup);
+    signalled = nullptr;
     recorder.close(k.now());
     fs::remove(dir.irLine(), ec);
     fs::remove(dir.regChanges(), ec);

@@ -110,11 +110,14 @@ int runLive(const LiveOptions &options) {
     // The edit box is looked up again only when the one found has gone: the check runs each
     // time the device's threads switch.
     uintptr_t edit = 0;
-    auto noteText = [&device, &edit] {
-        std::u16string text;
+    auto noteEdit = [&device, &edit] {
         if (!edit || !device.windows().isWindow(edit))
             edit = emul::harness::findControl(kNotesEdit);
-        return edit ? device.windows().text(edit) : text;
+        return edit;
+    };
+    auto noteText = [&device, &noteEdit] {
+        uintptr_t e = noteEdit();
+        return e ? device.windows().text(e) : std::u16string();
     };
     // The first note is shown once the device is ready for keys: Notes waits for input and
     // the driver has its port open (or has not opened it within a second: keyboard disabled).
@@ -144,7 +147,8 @@ int runLive(const LiveOptions &options) {
         // of input.
         k.block(
             [&] {
-                return liveStop || *inputDone || noteText() != shown || (notes && notes->exited());
+                return liveStop || *inputDone || !device.windows().textIs(noteEdit(), shown) ||
+                       (notes && notes->exited());
             },
             emul::kNever);
     }

@@ -106,6 +106,7 @@ Questions::~Questions() {
     shell.askUser = nullptr;
     shell.chooseFile = nullptr;
     whileWaiting = nullptr;
+    workWaiting = nullptr;
     // A program still waiting takes the default answer and leaves this object before it goes.
     if (pending()) {
         dismiss();
@@ -131,7 +132,7 @@ void Questions::waitForAnswer() {
         if (whileWaiting)
             whileWaiting();
         if (!answered_)
-            k.block([this] { return answered_; }, k.now() + 25);
+            k.block([this] { return answered_ || (workWaiting && workWaiting()); }, emul::kNever);
     }
 }
 

@@ -44,6 +44,9 @@ class Questions {
     // Run by the waiting program's thread while it waits: the screen's own step (keys, redraw),
     // since the screen's thread may be waiting on that program (a message it sent).
     std::function<void()> whileWaiting;
+    // True when the screen has something to do (a key, a journal line); the waiting program
+    // wakes for it or for the answer, and for nothing else.
+    std::function<bool()> workWaiting;
 
   private:
     enum Kind { None, Box, File };

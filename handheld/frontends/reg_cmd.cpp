@@ -421,6 +421,11 @@ struct ImportStep {
 
 } // namespace
 
+namespace {
+const char *const kImportNotTaken =
+    "the hive did not take the changes (see above); nothing was changed";
+} // namespace
+
 bool regImport(emul::Registry &reg, const std::string &text, std::string *error,
                std::vector<std::string> *changes) {
     // A file with a bad line changes nothing: every line is checked before the hive is touched.
@@ -574,7 +579,7 @@ bool regImport(emul::Registry &reg, const std::string &text, std::string *error,
         return true;
     });
     if (!done) {
-        *error = "the hive did not take the changes (see above); nothing was changed";
+        *error = kImportNotTaken;
         return false;
     }
     if (changes)
@@ -696,7 +701,7 @@ int runReg(emul::Registry &reg, const RegOptions &o, std::string &out, std::stri
         std::string e;
         if (!regImport(reg, text.str(), &e, changes)) {
             err = o.file + ": " + e + "\n";
-            return 2;
+            return e == kImportNotTaken ? 1 : 2; // the hive's fault, not the file's
         }
         return 0;
     }
@@ -740,6 +745,11 @@ int runRegOnHive(const StateDir &dir, const RegOptions &options) {
     std::fputs(out.c_str(), stdout);
     if (!err.empty())
         std::fprintf(stderr, "handheld reg: %s", err.c_str());
+    // An export that did not reach its file (a full disk, a closed pipe) is no success.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "handheld reg: cannot write the output: %s\n", std::strerror(errno));
+        return rc ? rc : 1;
+    }
     return rc;
 }
 

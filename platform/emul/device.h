@@ -8,6 +8,7 @@
 #include "emul/journal.h"
 #include "emul/kernel.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -102,6 +103,12 @@ class Device {
         return !failing_.empty() && failing_.find(call) != failing_.end();
     }
 
+    // Real time: `onChange` runs on the baton holder's stack when one of the host files at
+    // `paths` (or a file beside it whose name starts with its name, such as a SQLite file's
+    // journal) is written, by another process or this one. One watch per device: a new call
+    // replaces it, and no paths or no function stop it.
+    void watchHostFiles(std::vector<std::string> paths, std::function<void()> onChange);
+
     // KernelIoControl(IOCTL_HAL_REBOOT) requests so far.
     uint32_t rebootRequests() const { return reboots_; }
     void noteRebootRequest() { ++reboots_; }
@@ -137,6 +144,7 @@ class Device {
     std::set<std::string, std::less<>> failing_; // looked up without copying the name
     uint32_t buildNumber_;
     uint32_t reboots_ = 0;
+    int fileWatch_ = -1;
     std::vector<std::u16string> debugLog_;
 };
 

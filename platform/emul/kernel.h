@@ -4,9 +4,10 @@
 // platform call records what would wake its thread (a predicate and/or a deadline) and passes
 // the baton to the next runnable thread in a fixed round-robin order. When no thread can run,
 // virtual time jumps to the earliest deadline. In real time the device then makes one host
-// wait: a poll over the watched descriptors (the host lines) and a wake-up descriptor, with the
+// wait: over the watched descriptors (the host lines) and a wake-up descriptor, with the
 // earliest deadline as its time-out, made by the thread whose deadline is earliest, so that
-// the thread that runs next is the one the host wakes.
+// the thread that runs next is the one the host wakes. A wait that ends by its time-out with
+// nothing heard changed nothing a wake condition looks at: only the deadlines are checked then.
 //
 // Locking. The baton is the lock of the device: whoever holds it (current_) may touch every
 // field of the kernel, of its threads and of every other subsystem (handles, journal, window
@@ -33,6 +34,10 @@
 #include <vector>
 
 namespace emul {
+
+namespace hostwait {
+class WaitSet;
+}
 
 constexpr uint64_t kNever = UINT64_MAX;
 
@@ -131,7 +136,8 @@ class Kernel {
   private:
     void schedule(); // caller holds the baton and has set its own wake condition
     bool runnable(Thread *t) const;
-    void drainPosted();
+    bool due(Thread *t) const; // runnable without asking its wake condition
+    bool drainPosted();
     void threadMain(Thread *t, std::function<uint32_t()> body);
 
     bool realTime_;
@@ -140,13 +146,16 @@ class Kernel {
     uint64_t hostNow() const;
     std::chrono::steady_clock::time_point hostStart_;
 
-    void hostWait(uint64_t deadline); // real time: the one wait of an idle device
+    // Real time: the one wait of an idle device; true when it ended by its time-out with
+    // nothing heard, posted or flushed.
+    bool hostWait(uint64_t deadline);
     // Passes the baton; true when the caller got it back to run, false when only to wait.
     bool handOff(Thread *me, Thread *next);
-    void pollWatched(int timeoutMs);
+    bool pollWatched(int timeoutMs); // true when something was heard
 
     mutable std::mutex m_; // current_ at a handoff, and posted_ (see the top of this file)
     int wakeFd_ = -1;
+    std::unique_ptr<hostwait::WaitSet> waits_; // the wake-up descriptor and the watched ones
     uint64_t hostWaits_ = 0;
     struct Watch {
         int fd;

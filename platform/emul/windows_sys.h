@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace emul {
@@ -26,6 +27,7 @@ class WindowSystem {
     Program *foregroundProgram() const;
     // Text of a window (an edit box shows what was typed into it).
     std::u16string text(uintptr_t hwnd) const;
+    bool textIs(uintptr_t hwnd, std::u16string_view text) const; // without a copy
 
     // Host-side access for the scenario runner and tests; none of these is journaled.
     uintptr_t desktop() const; // the shell's desktop window

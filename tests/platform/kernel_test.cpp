@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -246,6 +248,43 @@ TEST(Kernel, EndedThreadsAreJoinedAndLeaveTheScheduler) {
     EXPECT_TRUE(GetExitCodeThread(kept, &code));
     EXPECT_EQ(code, 42u);
     CloseHandle(kept);
+}
+
+} // namespace
+
+namespace {
+
+// In real time the device's one host wait covers what is watched: a pipe or terminal, and
+// standard input redirected from a plain file, which counts as readable at once.
+TEST(Kernel, TheRealTimeWaitHearsWatchedPipesAndPlainFiles) {
+    emul::DeviceOptions o;
+    o.realTime = true;
+    emul::Device device(o);
+    emul::Kernel &k = device.kernel();
+    int p[2];
+    ASSERT_EQ(pipe(p), 0);
+    char path[] = "/tmp/kernel-watch-XXXXXX";
+    int file = mkstemp(path);
+    ASSERT_GE(file, 0);
+    int heard = 0;
+    short fileEvents = 0;
+    k.watch(p[0], [&](short) {
+        char c;
+        if (read(p[0], &c, 1) == 1)
+            ++heard;
+    });
+    k.watch(file, [&](short events) {
+        fileEvents = events;
+        k.unwatch(file);
+    });
+    EXPECT_TRUE(k.block([&] { return fileEvents != 0; }, emul::kNever));
+    ASSERT_EQ(write(p[1], "x", 1), 1);
+    EXPECT_TRUE(k.block([&] { return heard == 1; }, emul::kNever));
+    k.unwatch(p[0]);
+    close(p[0]);
+    close(p[1]);
+    close(file);
+    unlink(path);
 }
 
 } // namespace

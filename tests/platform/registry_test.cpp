@@ -460,3 +460,26 @@ TEST(RegistryCache, InMemoryHiveReadsRunNoStatement) {
         readerPass();
     EXPECT_EQ(device.registry().hiveStatements(), before);
 }
+
+// A screen that waits for nothing but a change: another process's write to the hive wakes it,
+// with no time-out to fall back on.
+TEST(RegistryCache, AnotherProcessWritingTheHiveWakesADeviceWatchingIt) {
+    std::string path = tempHive();
+    {
+        emul::DeviceOptions options;
+        options.hivePath = path;
+        options.realTime = true;
+        emul::Device device(options);
+        emul::Kernel &k = device.kernel();
+        int changes = 0;
+        device.watchHostFiles({path}, [&] { ++changes; });
+        auto other = emul::Registry::open(path);
+        other->setValue(u"Drivers\\BuiltIn\\Norvel", u"Repeat Rate", raw(REG_DWORD, {7, 0, 0, 0}));
+        ASSERT_TRUE(k.block([&] { return changes > 0; }, emul::kNever));
+        EXPECT_EQ(emul::regDwordOf(
+                      device.registry().getValue(u"Drivers\\BuiltIn\\Norvel", u"Repeat Rate")),
+                  7u);
+        device.watchHostFiles({}, nullptr);
+    }
+    removeHive(path);
+}

@@ -179,13 +179,20 @@ bool SerialFile::read(void *buf, uint32_t n, uint32_t *got, uint32_t *error) {
         uint64_t interval = (I != 0 && haveByte) ? lastByte + I : kNever;
         if (now >= total || now >= interval)
             return true;
-        uint32_t need = n - *got;
+        // What the wait looks at, kept here so that the wake condition is small enough for the
+        // kernel to hold without an allocation.
+        struct Wait {
+            SerialFile *f;
+            uint32_t need, abortCount;
+            long handleRefs;
+        } w{this, n - *got, abortCount, handleRefs};
         k.block(
-            [this, need, abortCount, handleRefs] {
-                if (!port || otherRefs() < handleRefs || port->abortCount_ != abortCount)
+            [&w] {
+                SerialPort *port = w.f->port;
+                if (!port || w.f->otherRefs() < w.handleRefs || port->abortCount_ != w.abortCount)
                     return true;
                 port->settle();
-                return port->rx_.size() >= need;
+                return port->rx_.size() >= w.need;
             },
             std::min({total, interval, p.nextArrival()}));
     }

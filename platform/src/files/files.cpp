@@ -155,7 +155,11 @@ std::string FileSystem::hostPath(const std::u16string &cePath) const {
 }
 
 bool FileSystem::readFile(const std::u16string &cePath, std::string *content) const {
-    std::string p = hostPath(cePath);
+    // The file as written with no link on the way is the usual case: read in one open.
+    std::string p = spelled(cePath);
+    if (!p.empty() && hostfs::readWhole(p, content, true, true))
+        return true;
+    p = hostPath(cePath);
     return !p.empty() && hostfs::readWhole(p, content, true);
 }
 

@@ -31,6 +31,11 @@ std::u16string WindowSystem::text(uintptr_t hwnd) const {
     return w ? w->text : std::u16string();
 }
 
+bool WindowSystem::textIs(uintptr_t hwnd, std::u16string_view text) const {
+    Window *w = impl_->get(hwnd);
+    return w ? w->text == text : text.empty();
+}
+
 uintptr_t WindowSystem::focus() const {
     return impl_->focusOfForeground();
 }

@@ -147,6 +147,8 @@ bool hasMessage(const Queue &q, HWND filter, UINT lo, UINT hi) {
     for (const QueuedMessage &m : q.posted)
         if (matches(m.m, filter, lo, hi))
             return true;
+    if (q.timers.empty())
+        return false; // no clock to read
     uint64_t now = kern().now();
     for (const Timer &t : q.timers)
         if (t.due <= now)

@@ -68,9 +68,29 @@ bool parentExists(const std::string &path) {
     return fs::exists(fs::path(path).parent_path(), ec);
 }
 
-bool readWhole(const std::string &path, std::string *data, bool regularOnly) {
+namespace {
+
+// open() for reading, with no link on the way when asked (-1 then as for any failure).
+int openForReading(const std::string &path, bool noLinks) {
     // Not blocking: a host pipe in the folder must not stall the device.
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
+    if (!noLinks)
+        return open(path.c_str(), flags);
+#ifdef SYS_openat2
+    struct open_how how;
+    std::memset(&how, 0, sizeof how);
+    how.flags = uint64_t(flags);
+    how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+    return int(syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how));
+#else
+    return -1;
+#endif
+}
+
+} // namespace
+
+bool readWhole(const std::string &path, std::string *data, bool regularOnly, bool noLinks) {
+    int fd = openForReading(path, noLinks);
     if (fd < 0)
         return false;
     struct stat s;

@@ -22,8 +22,10 @@ bool createDirectories(const std::string &path, std::string *error = nullptr);
 void removeTree(const std::string &path); // best effort
 // Whether the folder that holds `path` exists.
 bool parentExists(const std::string &path);
-// A file's bytes, whole; false when it cannot be read (or, if asked, is not a regular file).
-bool readWhole(const std::string &path, std::string *data, bool regularOnly = false);
+// A file's bytes, whole; false when it cannot be read (or, if asked, is not a regular file or
+// has a link on its way).
+bool readWhole(const std::string &path, std::string *data, bool regularOnly = false,
+               bool noLinks = false);
 // Replaces the file's bytes (making it when missing); false when it cannot be written.
 bool writeWhole(const std::string &path, const std::string &data);
 bool removeFile(const std::string &path); // false when nothing was removed

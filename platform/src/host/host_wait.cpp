@@ -1,7 +1,10 @@
 #include "host/host_wait.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -30,15 +33,46 @@ void drain(int fd) {
     (void)ignored;
 }
 
-int waitAny(std::vector<Watched> &fds, int timeoutMs) {
-    std::vector<pollfd> p;
-    p.reserve(fds.size());
-    for (auto &w : fds)
-        p.push_back(pollfd{w.fd, POLLIN, 0});
-    int r = poll(p.data(), p.size(), timeoutMs);
-    for (size_t i = 0; i < fds.size(); ++i)
-        fds[i].ready = r > 0 ? p[i].revents : 0;
-    return r > 0 ? r : 0;
+WaitSet::WaitSet() : epoll_(epoll_create1(EPOLL_CLOEXEC)) {}
+
+WaitSet::~WaitSet() {
+    if (epoll_ >= 0)
+        close(epoll_);
+}
+
+void WaitSet::add(int fd) {
+    remove(fd);
+    epoll_event e{};
+    e.events = EPOLLIN;
+    e.data.fd = fd;
+    if (epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &e) != 0 && errno == EPERM)
+        always_.push_back(fd); // a plain file: poll calls it readable at once
+}
+
+void WaitSet::remove(int fd) {
+    // A descriptor closed before it was removed has left the set by itself.
+    epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr);
+    always_.erase(std::remove(always_.begin(), always_.end(), fd), always_.end());
+}
+
+const std::vector<WaitSet::Ready> &WaitSet::wait(int timeoutMs) {
+    std::vector<Ready> &ready = ready_;
+    ready.clear();
+    for (int fd : always_)
+        ready.push_back(Ready{fd, POLLIN});
+    epoll_event events[16];
+    int n = epoll_wait(epoll_, events, 16, ready.empty() ? timeoutMs : 0);
+    for (int i = 0; i < n; ++i) {
+        short r = 0;
+        if (events[i].events & EPOLLIN)
+            r |= POLLIN;
+        if (events[i].events & EPOLLHUP)
+            r |= POLLHUP;
+        if (events[i].events & EPOLLERR)
+            r |= POLLERR;
+        ready.push_back(Ready{events[i].data.fd, r});
+    }
+    return ready;
 }
 
 } // namespace emul::hostwait

@@ -9,6 +9,7 @@
 #include "emul/serial.h"
 #include "emul/shell.h"
 #include "emul/windows_sys.h"
+#include "host/file_watch.h"
 #include "host/host_files.h"
 
 #include <cstdio>
@@ -114,6 +115,7 @@ Device::Device(const DeviceOptions &options)
 Device::~Device() {
     // Threads first: they may still be inside any subsystem.
     kernel_->shutdown();
+    watchHostFiles({}, nullptr);
     devices_.reset();
     processes_.reset();
     modules_.reset();
@@ -126,6 +128,24 @@ Device::~Device() {
     if (ownsRoot_)
         hostfs::removeTree(rootDir_);
     theDevice = nullptr;
+}
+
+void Device::watchHostFiles(std::vector<std::string> paths, std::function<void()> onChange) {
+    if (fileWatch_ >= 0) {
+        kernel_->unwatch(fileWatch_);
+        filewatch::close(fileWatch_);
+        fileWatch_ = -1;
+    }
+    if (!onChange || paths.empty() || !kernel_->realTime())
+        return;
+    fileWatch_ = filewatch::open(paths);
+    if (fileWatch_ < 0)
+        return;
+    kernel_->watch(fileWatch_,
+                   [this, paths = std::move(paths), onChange = std::move(onChange)](short) {
+                       if (filewatch::take(fileWatch_, paths))
+                           onChange();
+                   });
 }
 
 Device &Device::current() {

@@ -23,8 +23,11 @@ Kernel::Kernel(bool realTime, uint32_t tickStart)
     current_ = main.get();
     main_ = main.get();
     threads_.push_back(std::move(main));
-    if (realTime_)
+    if (realTime_) {
         wakeFd_ = hostwait::openWaker();
+        waits_ = std::make_unique<hostwait::WaitSet>();
+        waits_->add(wakeFd_);
+    }
 }
 
 Kernel::~Kernel() {
@@ -40,45 +43,48 @@ void Kernel::wake() {
 void Kernel::watch(int fd, std::function<void(short)> onReady) {
     unwatch(fd);
     watches_.push_back(Watch{fd, std::move(onReady)});
+    if (waits_)
+        waits_->add(fd);
 }
 
 void Kernel::unwatch(int fd) {
     for (size_t i = 0; i < watches_.size(); ++i)
         if (watches_[i].fd == fd) {
             watches_.erase(watches_.begin() + long(i));
+            if (waits_)
+                waits_->remove(fd);
             return;
         }
 }
 
-void Kernel::pollWatched(int timeoutMs) {
-    std::vector<hostwait::Watched> fds;
-    fds.reserve(watches_.size() + 1);
-    fds.push_back(hostwait::Watched{wakeFd_, 0});
-    for (auto &w : watches_)
-        fds.push_back(hostwait::Watched{w.fd, 0});
-    int r = hostwait::waitAny(fds, timeoutMs);
+bool Kernel::pollWatched(int timeoutMs) {
+    if (!waits_)
+        return false;
+    const auto &ready = waits_->wait(timeoutMs);
     lastPoll_ = std::chrono::steady_clock::now();
-    if (r <= 0)
-        return;
-    if (fds[0].ready)
-        hostwait::drain(wakeFd_);
-    for (size_t i = 1; i < fds.size(); ++i)
-        if (fds[i].ready)
-            for (auto &w : watches_)
-                if (w.fd == fds[i].fd) {
-                    auto fn = w.onReady; // it may unwatch
-                    fn(fds[i].ready);
-                    break;
-                }
+    // The list stays as it is while the handlers run: they may watch and unwatch, not wait.
+    for (const auto &r : ready) {
+        if (r.fd == wakeFd_) {
+            hostwait::drain(wakeFd_);
+            continue;
+        }
+        for (auto &w : watches_)
+            if (w.fd == r.fd) {
+                auto fn = w.onReady; // it may unwatch
+                fn(r.events);
+                break;
+            }
+    }
+    return !ready.empty();
 }
 
-void Kernel::hostWait(uint64_t deadline) {
+bool Kernel::hostWait(uint64_t deadline) {
     if (beforeHostWait && beforeHostWait())
-        return; // the caller looks at the threads again
+        return false; // the caller looks at the threads again
     {
         std::lock_guard<std::mutex> l(m_);
         if (!posted_.empty())
-            return;
+            return false;
     }
     int timeout = -1;
     if (deadline != kNever) {
@@ -88,7 +94,7 @@ void Kernel::hostWait(uint64_t deadline) {
         timeout = us <= 0 ? 0 : int((us + 999) / 1000);
     }
     ++hostWaits_;
-    pollWatched(timeout);
+    return !pollWatched(timeout);
 }
 
 uint64_t Kernel::hostNow() const {
@@ -121,16 +127,25 @@ bool Kernel::runnable(Thread *t) const {
     return t->ready && t->ready();
 }
 
-void Kernel::drainPosted() {
+bool Kernel::due(Thread *t) const {
+    if (t->exited)
+        return false;
+    if (!t->blocked || t->killed)
+        return true;
+    return t->deadline != kNever && now() >= t->deadline;
+}
+
+bool Kernel::drainPosted() {
     // Runs at every switch: nothing is made unless work is waiting.
     std::unique_lock<std::mutex> l(m_);
     if (posted_.empty())
-        return;
+        return false;
     std::deque<std::function<void()>> work;
     work.swap(posted_);
     l.unlock();
     for (auto &fn : work)
         fn();
+    return true;
 }
 
 void Kernel::post(std::function<void()> fn) {
@@ -187,21 +202,25 @@ void Kernel::schedule() {
             break;
         }
     scheduling_ = true;
+    bool quiet = false; // the host wait just ended by its time-out, nothing heard
     for (;;) {
-        drainPosted();
+        if (drainPosted())
+            quiet = false;
         if (!me->exited)
             reap(); // an ended thread cannot join itself; the next one to run does
         // A device that is never idle still hears its lines, once a millisecond.
         if (realTime_ && !watches_.empty() &&
-            std::chrono::steady_clock::now() - lastPoll_ >= std::chrono::milliseconds(1))
-            pollWatched(0);
+            std::chrono::steady_clock::now() - lastPoll_ >= std::chrono::milliseconds(1) &&
+            pollWatched(0))
+            quiet = false;
         size_t n = threads_.size();
         Thread *next = nullptr;
         for (size_t k = 0; k < n && !next; ++k) {
             Thread *t = threads_[(start + k) % n].get();
-            if (runnable(t))
+            if (quiet ? due(t) : runnable(t))
                 next = t;
         }
+        quiet = false;
         if (next) {
             scheduling_ = false;
             if (next == me)
@@ -243,7 +262,7 @@ void Kernel::schedule() {
                 return;
             continue;
         }
-        hostWait(earliest);
+        quiet = hostWait(earliest);
     }
 }
 

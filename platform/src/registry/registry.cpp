@@ -181,7 +181,8 @@ class Hive : public Registry {
     // The key behind `h` and the path it was opened as (valid until the handle closes; null for
     // an unknown handle). ERROR_INVALID_HANDLE for an unknown handle, ERROR_KEY_DELETED when
     // the key has gone since the handle was opened.
-    LONG resolve(HKEY h, RegKeyId *key, const std::u16string **path) {
+    // `check` false: the caller finds out itself whether the key still exists.
+    LONG resolve(HKEY h, RegKeyId *key, const std::u16string **path, bool check = true) {
         if (isRoot(h)) {
             int i = int(reinterpret_cast<uintptr_t>(h) - kFirstRoot);
             *key = roots_[i];
@@ -194,7 +195,7 @@ class Hive : public Registry {
             return ERROR_INVALID_HANDLE;
         *key = it->second.key;
         *path = &it->second.path;
-        return store_->exists(*key) ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+        return !check || store_->exists(*key) ? ERROR_SUCCESS : ERROR_KEY_DELETED;
     }
 
     bool isTree(RegKeyId key) const {
@@ -243,7 +244,9 @@ struct OpenedKey {
     RegKeyId key = 0;
     const std::u16string *path = nullptr;
     LONG err = ERROR_SUCCESS;
-    explicit OpenedKey(HKEY h) : hive(emul::hive()) { err = hive.resolve(h, &key, &path); }
+    explicit OpenedKey(HKEY h, bool check = true) : hive(emul::hive()) {
+        err = hive.resolve(h, &key, &path, check);
+    }
 };
 
 // Copies a name with its terminating null if `*cch` characters have room for it.
@@ -337,11 +340,12 @@ static LONG copyValue(const RegValue &v, LPDWORD lpType, LPBYTE lpData, LPDWORD 
 
 CEAPI LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                             LPBYTE lpData, LPDWORD lpcbData) {
-    OpenedKey k(hKey);
+    // A value found is in a key that exists: the reader's settings cost one look each.
+    OpenedKey k(hKey, false);
     if (k.err != ERROR_SUCCESS)
         return k.err;
     if (lpReserved || (lpData && !lpcbData))
-        return ERROR_INVALID_PARAMETER;
+        return k.hive.store().exists(k.key) ? ERROR_INVALID_PARAMETER : ERROR_KEY_DELETED;
     // The value is copied out where the hive keeps it: a reader polling its settings makes
     // no copy of its own.
     struct Out {
@@ -355,7 +359,7 @@ CEAPI LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, 
         out->result = copyValue(v, out->type, out->data, out->cb);
     };
     if (!k.hive.store().readValue(k.key, lpValueName ? lpValueName : u"", copy, &out))
-        return ERROR_FILE_NOT_FOUND;
+        return k.hive.store().exists(k.key) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
     return out.result;
 }
 
