@@ -152,6 +152,7 @@ struct Screen {
     bool redraw = true; // draw at the next step even with no key or journal line (at the start,
                         // after another process wrote the hive)
     std::streamoff regChangesDone = 0; // how much of the registry changes file is recorded
+    bool questionShown = false;        // whether the last drawing had a question on it
 };
 
 std::string classOf(const emul::harness::ControlState &st) {
@@ -416,6 +417,7 @@ void draw(Screen &s) {
         if (!title.empty() && fg != reinterpret_cast<uintptr_t>(taskBar))
             put(s.originY + bar.top / 16, s.originX + 7, title, kScreenCols - 7);
     }
+    s.questionShown = s.questions.pending();
     if (s.questions.pending())
         s.questions.draw(s.originX, s.originY + kTaskBarRows, kScreenCols,
                          kScreenRows - kTaskBarRows);
@@ -778,7 +780,9 @@ void pump(Screen &s) {
         recordRegChanges(s, &s.regChangesDone);
     // Redraw on a change only: what the device does shows in its journal, what another
     // process does shows in the hive's files.
-    if (changed || s.redraw) {
+    // A question that came or went is a change too: the program that asks waits for the person
+    // until the screen shows it, and writes nothing meanwhile.
+    if (changed || s.redraw || s.questions.pending() != s.questionShown) {
         s.tap.changed = false;
         s.redraw = false;
         draw(s);
@@ -929,7 +933,10 @@ int runInteractive(const InteractiveOptions &options) {
     // written (another process's `reg`), or a signal comes. A program waiting on a question
     // runs the same steps meanwhile, as the screen's thread may itself be waiting on it.
     bool input = true;
-    auto work = [&] { return stopRequested.load() || input || tap.changed || screen.redraw; };
+    auto work = [&] {
+        return stopRequested.load() || input || tap.changed || screen.redraw ||
+               questions.pending() != screen.questionShown;
+    };
     auto step = [&] {
         input = false;
         pump(screen);
