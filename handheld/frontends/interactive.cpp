@@ -223,6 +223,25 @@ std::string controlText(const emul::harness::ControlState &st) {
     return st.text;
 }
 
+// How many cells a label at `r` may fill: up to the nearest window beside it on its first row,
+// or to its parent's right edge.
+int freeCellsRight(HWND w, const RECT &r) {
+    HWND parent = GetParent(w);
+    RECT limit{0, 0, 240, 320};
+    if (parent)
+        GetWindowRect(parent, &limit);
+    LONG edge = limit.right;
+    for (HWND c = parent ? GetWindow(parent, GW_CHILD) : nullptr; c;
+         c = GetWindow(c, GW_HWNDNEXT)) {
+        RECT rc{};
+        if (c == w || !IsWindowVisible(c) || !GetWindowRect(c, &rc))
+            continue;
+        if (rc.left >= r.left + 8 && rc.top < r.top + 16 && rc.bottom > r.top)
+            edge = std::min(edge, rc.left);
+    }
+    return std::max(0, std::min(int(edge - r.left) / 8, kScreenCols - int(r.left) / 8));
+}
+
 // Draws one window and its children, each at its place on the device's screen.
 void drawWindow(Screen &s, HWND w, bool top, const std::vector<Control> &controls) {
     RECT r{};
@@ -276,12 +295,35 @@ void drawWindow(Screen &s, HWND w, bool top, const std::vector<Control> &control
             // A label takes the cell its last letters reach into; a right-aligned one ends there.
             int width = std::min(int(r.right - r.left + 7) / 8, kScreenCols - r.left / 8);
             int len = int(emul::utf16(text).size());
-            if (cls == "button" && !st->checked && len > width && text.size() > 4)
+            bool pushButton = cls == "button" && !st->checked;
+            bool right = cls == "static" && (GetWindowLongW(w, GWL_STYLE) & 0x1F) == SS_RIGHT;
+            if (pushButton && len > width && text.size() > 4) {
                 text = "[" + text.substr(2, text.size() - 4) + "]"; // "[ Help ]" in 7 cells
-            else if (cls == "static" && (GetWindowLongW(w, GWL_STYLE) & 0x1F) == SS_RIGHT &&
-                     len < width)
+            } else if (right && len < width) {
                 text = std::string(size_t(width - len), ' ') + text;
-            put(y0, x0, text, width);
+            } else if (!pushButton && !right && len > width) {
+                // Cells are wider than the device's letters: a left-aligned label runs on into
+                // free cells to its right, and down its rectangle's rows.
+                width = std::max(width, freeCellsRight(w, r));
+                int lines = std::max(1, int(r.bottom - r.top + 8) / 16);
+                std::u16string all = emul::utf16(text);
+                for (int line = 0; line < lines && !all.empty(); ++line) {
+                    // Whole words on each line but the last, which is cut like any label.
+                    size_t cut = all.size() <= size_t(width) || line == lines - 1
+                                     ? all.size()
+                                     : all.find_last_of(u' ', size_t(width));
+                    if (cut == std::u16string::npos || cut == 0) {
+                        if (line == 0)
+                            put(y0, x0, emul::utf8(all), width);
+                        break;
+                    }
+                    put(y0 + line, x0, emul::utf8(all.substr(0, cut)), width);
+                    all = all.substr(std::min(all.size(), cut + 1));
+                }
+                text.clear();
+            }
+            if (!text.empty())
+                put(y0, x0, text, width);
         }
         if (isSelected)
             attroff(A_REVERSE);
@@ -907,6 +949,10 @@ int runInteractive(const InteractiveOptions &options) {
         step();
     }
     device.watchHostFiles({}, nullptr);
+    // What the steps look at goes before the question's own end; a waiting program has its
+    // default answer by now.
+    questions.workWaiting = nullptr;
+    questions.whileWaiting = nullptr;
     k.unwatch(0);
     kb.releaseAll();
     endwin();

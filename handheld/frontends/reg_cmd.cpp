@@ -745,6 +745,11 @@ int runRegOnHive(const StateDir &dir, const RegOptions &options) {
     std::fputs(out.c_str(), stdout);
     if (!err.empty())
         std::fprintf(stderr, "handheld reg: %s", err.c_str());
+    // An export that did not reach its file (a full disk, a closed pipe) is no success.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "handheld reg: cannot write the output: %s\n", std::strerror(errno));
+        return rc ? rc : 1;
+    }
     return rc;
 }
 

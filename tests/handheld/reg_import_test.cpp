@@ -1,5 +1,5 @@
-// `handheld reg import` on a hive that a device uses: the file is one change, seen whole by the
-// running driver, and an importer killed half-way leaves the hive as it was.
+// `handheld reg` on a hive that a device uses: an import is one change, seen whole by the running
+// driver, and an importer killed half-way leaves the hive as it was; the command's faults.
 #include "handheld/frontends/reg_cmd.h"
 #include "handheld/image/install.h"
 #include "handheld/scenario/scenario.h"
@@ -12,6 +12,10 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -219,4 +223,64 @@ TEST_F(RegImport, ABatchThatGivesUpLeavesNothing) {
         return true;
     }));
     EXPECT_TRUE(reg->keyExists(u"Software\\Made"));
+}
+
+namespace {
+
+// `handheld --state DIR reg ARGS` with standard output to `out`: exit status and what it said.
+std::pair<int, std::string> regCommand(const std::string &dir, const std::string &args,
+                                       const std::string &out = "/dev/null") {
+    std::string errFile = dir + "/stderr";
+    std::string cmd = std::string(HANDHELD_EXE) + " --state " + dir + " reg " + args + " >" + out +
+                      " 2>" + errFile;
+    int status = std::system(cmd.c_str());
+    std::ifstream in(errFile);
+    std::string said((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, said};
+}
+
+} // namespace
+
+// Every fault of the command line is named, with status 2 for a bad argument or file and 1 for
+// what is missing or could not be written; nothing aborts.
+TEST(RegCommand, FaultsAreNamedWithTheirExitStatus) {
+    char tmpl[] = "/tmp/reg-cmd-XXXXXX";
+    ASSERT_TRUE(mkdtemp(tmpl));
+    std::string dir = tmpl;
+    emul::Registry::open(dir + "/registry.db")->setValue(kKey, u"Dll", emul::regSz(u"x.dll"));
+    std::ofstream(dir + "/bad.reg") << "REGEDIT4\n[HKLM\\A]\n\"x\"=dword:zz\n";
+    std::ofstream(dir + "/empty.reg");
+
+    struct Case {
+        const char *args;
+        int status;
+        const char *said;
+    } cases[] = {
+        {"", 2, "query, set, delete, export or import"},
+        {"frob", 2, "frob"},
+        {"query", 2, "KEY is required"},
+        {"query Nowhere", 1, "no such key: HKEY_LOCAL_MACHINE\\Nowhere"},
+        {"query 'HKCU\\X'", 2, "only keys under HKEY_LOCAL_MACHINE"},
+        {"set A v dword 12x", 2, "not a 32-bit number: 12x"},
+        {"set A v float 1", 2, "unknown type float"},
+        {"delete ''", 2, "the root itself cannot be deleted"},
+        {"delete A v", 1, "no value \"v\" in HKEY_LOCAL_MACHINE\\A"},
+        {"import /nonexistent/x.reg", 2, "cannot read /nonexistent/x.reg"},
+        {"import /tmp", 2, "/tmp: it is a folder"},
+        {"import bad.reg", 2, "line 3: not a dword: dword:zz"},
+        {"import empty.reg", 2, "empty: not REGEDIT4 text"},
+    };
+    for (const Case &c : cases) {
+        std::string args = c.args;
+        for (const char *f : {"bad.reg", "empty.reg"})
+            if (args.find(f) != std::string::npos)
+                args.replace(args.find(f), std::strlen(f), dir + "/" + f);
+        auto [status, said] = regCommand(dir, args);
+        EXPECT_EQ(status, c.status) << c.args << ": " << said;
+        EXPECT_NE(said.find(c.said), std::string::npos) << c.args << ": " << said;
+    }
+    auto [status, said] = regCommand(dir, "export", "/dev/full");
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(said.find("cannot write the output"), std::string::npos) << said;
+    std::filesystem::remove_all(dir);
 }
