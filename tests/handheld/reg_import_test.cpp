@@ -7,6 +7,7 @@
 #include "emul/device.h"
 #include "emul/registry.h"
 #include "emul/serial.h"
+#include "support/temp_hive.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +22,9 @@
 
 namespace {
 
+using testing_support::RemoveHive;
+using testing_support::TempHivePath;
+
 const std::u16string kKey = u"Drivers\\BuiltIn\\Norvel";
 
 // Switches the keyboard off and the delay to 900, replaces a key, adds a key without values.
@@ -33,20 +37,6 @@ const char *const kImport = "REGEDIT4\n\n"
                             "\"a\"=\"one\"\n\"b\"=hex:01,02\n"
                             "[HKEY_LOCAL_MACHINE\\Software\\Empty]\n";
 constexpr int kImportWrites = 7; // calls that write: 4 values, a key deleted, 2 keys made
-
-std::string tempHive() {
-    char tmpl[] = "/tmp/reg-import-XXXXXX";
-    int fd = mkstemp(tmpl);
-    EXPECT_GE(fd, 0);
-    close(fd);
-    std::remove(tmpl); // SQLite creates it
-    return tmpl;
-}
-
-void removeHive(const std::string &path) {
-    for (const char *suffix : {"", "-wal", "-shm"})
-        std::remove((path + suffix).c_str());
-}
 
 // A hive connection whose process dies (SIGKILL) right after its `n`th write.
 class KilledAfter : public emul::Registry {
@@ -91,11 +81,11 @@ class KilledAfter : public emul::Registry {
 
 class RegImport : public ::testing::Test {
   protected:
-    RegImport() : hive(tempHive()) {}
+    RegImport() : hive(TempHivePath("reg-import")) {}
     ~RegImport() override {
         runner.reset();
         device.reset();
-        removeHive(hive);
+        RemoveHive(hive);
     }
 
     // A device on the hive, installed, its driver running with the port open.

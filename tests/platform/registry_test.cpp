@@ -3,6 +3,7 @@
 
 #include "emul/device.h"
 #include "emul/registry.h"
+#include "support/temp_hive.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,9 @@
 #include <unistd.h>
 
 namespace {
+
+using testing_support::RemoveHive;
+using testing_support::TempHivePath;
 
 const BYTE *bytesOf(const WCHAR *s) {
     return reinterpret_cast<const BYTE *>(s);
@@ -44,20 +48,6 @@ HKEY create(HKEY root, const WCHAR *sub, DWORD *disposition = nullptr) {
     if (disposition)
         *disposition = d;
     return k;
-}
-
-std::string tempHive() {
-    char tmpl[] = "/tmp/reg-hive-XXXXXX";
-    int fd = mkstemp(tmpl);
-    EXPECT_GE(fd, 0);
-    close(fd);
-    std::remove(tmpl); // SQLite creates it
-    return tmpl;
-}
-
-void removeHive(const std::string &path) {
-    for (const char *suffix : {"", "-wal", "-shm"})
-        std::remove((path + suffix).c_str());
 }
 
 TEST(Registry, NamesIgnoreAsciiCaseButKeepTheirSpelling) {
@@ -232,7 +222,7 @@ TEST(Registry, OpenHandlesAreCountedUntilClosed) {
 }
 
 TEST(Registry, FileHiveKeepsItsDataAcrossDevicesAndKilledWriters) {
-    std::string path = tempHive();
+    std::string path = TempHivePath("reg-hive");
     emul::DeviceOptions options;
     options.hivePath = path;
     {
@@ -273,7 +263,7 @@ TEST(Registry, FileHiveKeepsItsDataAcrossDevicesAndKilledWriters) {
     EXPECT_TRUE(reg->getValue(u"shared", u"x"));
     reg.reset();
     other.reset();
-    removeHive(path);
+    RemoveHive(path);
 }
 
 // The journal spells a key as its handle was opened, whatever case the hive stores.
@@ -351,7 +341,7 @@ void readerPass() {
 } // namespace
 
 TEST(RegistryCache, ReadsRunNoStatementUntilAnotherProcessWrites) {
-    std::string path = tempHive();
+    std::string path = TempHivePath("reg-hive");
     {
         emul::DeviceOptions options;
         options.hivePath = path;
@@ -402,14 +392,14 @@ TEST(RegistryCache, ReadsRunNoStatementUntilAnotherProcessWrites) {
         EXPECT_EQ(reg.subkeys(u"Drivers\\BuiltIn\\Norvel"), std::vector<std::u16string>{u"A"});
         RegCloseKey(k);
     }
-    removeHive(path);
+    RemoveHive(path);
 }
 
 // While a device has its hive open, another process (`handheld reg`) must find the hive's WAL
 // index in use (SQLite's lock on byte 128 of the "-shm" file), or it rebuilds the index under
 // the device. The device's own look at the index must not let go of that lock.
 TEST(RegistryCache, AnotherProcessFindsTheWalIndexInUseWhileTheDeviceRuns) {
-    std::string path = tempHive();
+    std::string path = TempHivePath("reg-hive");
     {
         emul::DeviceOptions options;
         options.hivePath = path;
@@ -445,7 +435,7 @@ TEST(RegistryCache, AnotherProcessFindsTheWalIndexInUseWhileTheDeviceRuns) {
         EXPECT_EQ(queryDword(k, u"Enable Keyboard"), 0u);
         RegCloseKey(k);
     }
-    removeHive(path);
+    RemoveHive(path);
 }
 
 TEST(RegistryCache, InMemoryHiveReadsRunNoStatement) {
@@ -464,7 +454,7 @@ TEST(RegistryCache, InMemoryHiveReadsRunNoStatement) {
 // A screen that waits for nothing but a change: another process's write to the hive wakes it,
 // with no time-out to fall back on.
 TEST(RegistryCache, AnotherProcessWritingTheHiveWakesADeviceWatchingIt) {
-    std::string path = tempHive();
+    std::string path = TempHivePath("reg-hive");
     {
         emul::DeviceOptions options;
         options.hivePath = path;
@@ -481,5 +471,5 @@ TEST(RegistryCache, AnotherProcessWritingTheHiveWakesADeviceWatchingIt) {
                   7u);
         device.watchHostFiles({}, nullptr);
     }
-    removeHive(path);
+    RemoveHive(path);
 }
