@@ -1,7 +1,8 @@
 // A program that faults: with "null" on its command line it writes through a null pointer,
 // with "div" it divides by zero, with "thread" a thread it starts writes through a null
 // pointer while the program waits for it; with "wait" it ends after a second of device time,
-// with "lib" it loads "fakedrv.dll" and ends without freeing it; otherwise it exits with 7.
+// with "lib" it loads "fakedrv.dll" and ends without freeing it; with "reg" it asks the registry
+// to copy a value to an address that is not there; otherwise it exits with 7.
 #include <windows.h>
 
 static DWORD WINAPI FaultingThread(LPVOID arg) {
@@ -23,6 +24,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPWSTR cmdLine, int) {
     }
     if (cmdLine && cmdLine[0] == 'l')
         return LoadLibraryW(TEXT("fakedrv.dll")) ? 10 : 11;
+    if (cmdLine && cmdLine[0] == 'r') {
+        HKEY key = NULL;
+        DWORD value = 1, size = sizeof value;
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, TEXT("Software\\Fault"), 0, NULL, 0, 0, NULL, &key,
+                        NULL);
+        RegSetValueExW(key, TEXT("v"), 0, REG_DWORD, (const BYTE *)&value, sizeof value);
+        RegQueryValueExW(key, TEXT("v"), NULL, NULL, (LPBYTE)16, &size);
+        return 12;
+    }
     if (cmdLine && cmdLine[0] == 't') {
         HANDLE thread = CreateThread(NULL, 0, FaultingThread, NULL, 0, NULL);
         WaitForSingleObject(thread, INFINITE);

@@ -89,6 +89,28 @@ TEST(ProgramFault, AFaultInAProgramsThreadEndsTheProgram) {
     EXPECT_EQ(emul::kern().threads().size(), 1u);
 }
 
+// A bad buffer handed to the registry faults the program, not the hive: the registry goes on
+// answering everyone else.
+TEST(ProgramFault, ABadBufferGivenToTheRegistryEndsOnlyTheProgram) {
+    emul::Device device;
+    handheld::install(device);
+    device.files().linkFile(u"\\Windows\\fault.exe", handheld::moduleDir() + "/fault_prog.so");
+    uint32_t error = 0;
+    std::shared_ptr<emul::Program> p = device.processes().start(u"fault.exe", u"reg", &error);
+    ASSERT_NE(p, nullptr);
+    Sleep(10);
+    ASSERT_TRUE(p->exited());
+    EXPECT_EQ(p->exitCode(), 0xC0000005u);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Fault", 0, 0, &key), ERROR_SUCCESS);
+    DWORD value = 0, size = sizeof value;
+    EXPECT_EQ(
+        RegQueryValueExW(key, u"v", nullptr, nullptr, reinterpret_cast<BYTE *>(&value), &size),
+        ERROR_SUCCESS);
+    EXPECT_EQ(value, 1u);
+    RegCloseKey(key);
+}
+
 // A driver whose entry points fault on request (FLT), activated under its own key, with a
 // client open.
 class DriverFaults : public ::testing::Test {

@@ -346,21 +346,18 @@ CEAPI LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, 
         return k.err;
     if (lpReserved || (lpData && !lpcbData))
         return k.hive.store().exists(k.key) ? ERROR_INVALID_PARAMETER : ERROR_KEY_DELETED;
-    // The value is copied out where the hive keeps it: a reader polling its settings makes
-    // no copy of its own.
-    struct Out {
-        LPDWORD type;
-        LPBYTE data;
-        LPDWORD cb;
-        LONG result;
-    } out{lpType, lpData, lpcbData, ERROR_SUCCESS};
-    auto copy = [](const RegValue &v, void *o) {
-        auto *out = static_cast<Out *>(o);
-        out->result = copyValue(v, out->type, out->data, out->cb);
+    // The value is taken into this thread's scratch copy under the hive's lock and handed out
+    // after it: a caller's bad buffer faults with no lock held. The scratch keeps its room, so a
+    // reader polling its settings allocates nothing.
+    thread_local RegValue scratch;
+    auto take = [](const RegValue &v, void *o) {
+        auto *to = static_cast<RegValue *>(o);
+        to->type = v.type;
+        to->data.assign(v.data.begin(), v.data.end());
     };
-    if (!k.hive.store().readValue(k.key, lpValueName ? lpValueName : u"", copy, &out))
+    if (!k.hive.store().readValue(k.key, lpValueName ? lpValueName : u"", take, &scratch))
         return k.hive.store().exists(k.key) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
-    return out.result;
+    return copyValue(scratch, lpType, lpData, lpcbData);
 }
 
 CEAPI LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, const BYTE *lpData,
