@@ -49,6 +49,32 @@ namespace handheld {
 
 namespace {
 
+// The infrared line as the device hears it, with what it hears written to the recording: the
+// built-in keyboard's bytes and those of any other program on the line (`handheld keyboard`
+// from another terminal) alike, at the device time they arrive.
+class RecordedLine : public emul::SerialLine {
+  public:
+    RecordedLine(std::unique_ptr<emul::SerialLine> line, SessionRecorder &recorder,
+                 emul::Kernel &kernel)
+        : line_(std::move(line)), recorder_(recorder), kernel_(kernel) {}
+    void attached(emul::SerialPort &port) override { line_->attached(port); }
+    int waitFd() const override { return line_->waitFd(); }
+    void service(std::vector<uint8_t> *heard) override {
+        size_t from = heard->size();
+        line_->service(heard);
+        if (heard->size() > from)
+            recorder_.bytes(kernel_.now(),
+                            std::vector<uint8_t>(heard->begin() + long(from), heard->end()));
+    }
+    void transmit(const uint8_t *bytes, size_t n) override { line_->transmit(bytes, n); }
+    bool carrier() const override { return line_->carrier(); }
+
+  private:
+    std::unique_ptr<emul::SerialLine> line_;
+    SessionRecorder &recorder_;
+    emul::Kernel &kernel_;
+};
+
 const std::u16string kDriverKey = NORVEL_DRIVER_KEY;
 constexpr int kScreenCols = 30, kScreenRows = 20; // 240 x 320 pixels in 8 x 16 cells
 constexpr int kTaskBarRows = 1; // questions stand in the work area, below the task bar
@@ -839,6 +865,13 @@ int runInteractive(const InteractiveOptions &options) {
     if (fresh)
         installStartMenu(device);
 
+    SessionRecorder recorder;
+    std::ofstream(dir.regChanges(), std::ios::trunc); // this run's changes only
+    if (!options.record.empty() && !recorder.open(options.record)) {
+        std::fprintf(stderr, "handheld: cannot write %s: %s\n", options.record.c_str(),
+                     std::strerror(errno));
+        return 1;
+    }
     emul::SerialPort &port = device.serial().addPort(u"COM2:", true);
     std::string error;
     std::string linePath;
@@ -848,6 +881,8 @@ int runInteractive(const InteractiveOptions &options) {
                      error.c_str());
         return 1;
     }
+    if (recorder.active())
+        line = std::make_unique<RecordedLine>(std::move(line), recorder, device.kernel());
     port.connect(std::move(line));
     fs::remove(dir.irLine(), ec);
     fs::create_symlink(linePath, dir.irLine(), ec);
@@ -857,13 +892,6 @@ int runInteractive(const InteractiveOptions &options) {
         return 1;
     }
 
-    SessionRecorder recorder;
-    std::ofstream(dir.regChanges(), std::ios::trunc); // this run's changes only
-    if (!options.record.empty() && !recorder.open(options.record)) {
-        std::fprintf(stderr, "handheld: cannot write %s: %s\n", options.record.c_str(),
-                     std::strerror(errno));
-        return 1;
-    }
     emul::Kernel &k = device.kernel();
     if (recorder.active()) {
         // What a replay must start from: this device's build, its registry where it differs
@@ -884,7 +912,6 @@ int runInteractive(const InteractiveOptions &options) {
         tap.lines.push_back("the keyboard driver did not start");
     KeyMap map(build);
     VirtualKeyboard kb(map, [&](const std::vector<uint8_t> &bytes) {
-        recorder.bytes(k.now(), bytes);
         size_t done = 0;
         while (done < bytes.size()) {
             ssize_t n = write(kbFd, bytes.data() + done, bytes.size() - done);

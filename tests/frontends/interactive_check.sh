@@ -86,6 +86,10 @@ wait_gone
     fail "the recording does not play: $(cat "$work/screen")"
 grep -qF "|Dear you" "$work/screen" || fail "the replay's screen: $(cat "$work/screen")"
 grep -q '"ShellExecuteEx".*"file":"tmail.exe"' "$work/journal" || fail "the replay started no Mail"
+# What the other keyboard typed is on the line, so in the recording: the "i" of " Hi" (make C2,
+# break 42) is typed nowhere else.
+grep '^rx ' "$work/session.scn" | cut -c4- | tr '\n' ' ' | grep -q "C2 42" ||
+    fail "the recording lacks the bytes of the other keyboard: $(cat "$work/session.scn")"
 grep -q '^key "Software\\\\Empty"$' "$work/session.scn" || fail "the recording lacks the key without values"
 { cat "$work/session.scn"; echo 'dump "Software\Empty"'; } | "$HANDHELD" play - |
     grep -qF '"dump":"Software\\Empty","values":{}' || fail "the replay lacks the key without values"
