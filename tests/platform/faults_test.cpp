@@ -54,14 +54,24 @@ TEST_P(ContextValue, FaultingInitFailsTheActivationAndTheDeviceGoesOn) {
 
 INSTANTIATE_TEST_SUITE_P(OlderBuilds, ContextValue, ::testing::Values("ce400", "ce300"));
 
-TEST(ProgramFault, AFaultingProgramEndsWithTheExceptionCode) {
+// A device with the faulting program installed as "fault.exe".
+class ProgramFault : public ::testing::Test {
+  protected:
+    ProgramFault() {
+        handheld::install(device);
+        device.files().linkFile(u"\\Windows\\fault.exe", handheld::moduleDir() + "/fault_prog.so");
+    }
+    std::shared_ptr<emul::Program> start(const char16_t *commandLine) {
+        uint32_t error = 0;
+        return device.processes().start(u"fault.exe", commandLine, &error);
+    }
     emul::Device device;
-    handheld::install(device);
-    device.files().linkFile(u"\\Windows\\fault.exe", handheld::moduleDir() + "/fault_prog.so");
-    uint32_t error = 0;
-    std::shared_ptr<emul::Program> null = device.processes().start(u"fault.exe", u"null", &error);
-    std::shared_ptr<emul::Program> div = device.processes().start(u"fault.exe", u"div", &error);
-    std::shared_ptr<emul::Program> fine = device.processes().start(u"fault.exe", u"", &error);
+};
+
+TEST_F(ProgramFault, AFaultingProgramEndsWithTheExceptionCode) {
+    std::shared_ptr<emul::Program> null = start(u"null");
+    std::shared_ptr<emul::Program> div = start(u"div");
+    std::shared_ptr<emul::Program> fine = start(u"");
     ASSERT_TRUE(null && div && fine);
     Sleep(10);
     ASSERT_TRUE(null->exited() && div->exited() && fine->exited());
@@ -72,12 +82,8 @@ TEST(ProgramFault, AFaultingProgramEndsWithTheExceptionCode) {
               2u);
 }
 
-TEST(ProgramFault, AFaultInAProgramsThreadEndsTheProgram) {
-    emul::Device device;
-    handheld::install(device);
-    device.files().linkFile(u"\\Windows\\fault.exe", handheld::moduleDir() + "/fault_prog.so");
-    uint32_t error = 0;
-    std::shared_ptr<emul::Program> p = device.processes().start(u"fault.exe", u"thread", &error);
+TEST_F(ProgramFault, AFaultInAProgramsThreadEndsTheProgram) {
+    std::shared_ptr<emul::Program> p = start(u"thread");
     ASSERT_NE(p, nullptr);
     Sleep(10);
     ASSERT_TRUE(p->exited());
@@ -91,12 +97,8 @@ TEST(ProgramFault, AFaultInAProgramsThreadEndsTheProgram) {
 
 // A bad buffer handed to the registry faults the program, not the hive: the registry goes on
 // answering everyone else.
-TEST(ProgramFault, ABadBufferGivenToTheRegistryEndsOnlyTheProgram) {
-    emul::Device device;
-    handheld::install(device);
-    device.files().linkFile(u"\\Windows\\fault.exe", handheld::moduleDir() + "/fault_prog.so");
-    uint32_t error = 0;
-    std::shared_ptr<emul::Program> p = device.processes().start(u"fault.exe", u"reg", &error);
+TEST_F(ProgramFault, ABadBufferGivenToTheRegistryEndsOnlyTheProgram) {
+    std::shared_ptr<emul::Program> p = start(u"reg");
     ASSERT_NE(p, nullptr);
     Sleep(10);
     ASSERT_TRUE(p->exited());
