@@ -121,9 +121,3 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     return 0;
 }
-
-#ifndef FUZZ_WITH_LIBFUZZER
-int main(int argc, char **argv) {
-    return fuzzmain::Main(argc, argv, "fuzz_registry", FUZZ_CORPUS_DIR);
-}
-#endif
