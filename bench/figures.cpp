@@ -9,6 +9,7 @@
 // exact to the nanosecond; the machine's load average is printed before and after, and a
 // figure taken while it was above the number of cores is marked as not to be judged.
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -469,8 +470,34 @@ void decoder(int rounds) {
 
 } // namespace
 
+const char *const kFigures[] = {"hour", "launches", "decoder", "latency", "idle"};
+
+int usage(FILE *to) {
+    std::fprintf(to, "usage: bench_figures [ROUNDS] [FIGURE...]\n"
+                     "  ROUNDS  rounds of each figure, 1 or more (default 3)\n"
+                     "  FIGURE  hour, launches, decoder, latency or idle (default all)\n");
+    return to == stdout ? 0 : 2;
+}
+
 int main(int argc, char **argv) {
-    int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0)
+            return usage(stdout);
+        bool known = false;
+        for (const char *f : kFigures)
+            known = known || std::strcmp(argv[i], f) == 0;
+        char *end = nullptr;
+        long n = std::strtol(argv[i], &end, 10);
+        bool count = i == 1 && *argv[i] && *end == 0 && n >= 1;
+        if (!known && !count) {
+            std::fprintf(stderr, "bench_figures: not a round count or a figure: %s\n", argv[i]);
+            return usage(stderr);
+        }
+    }
+    // A first argument that is a number is the round count; the figures follow it.
+    bool counted = argc > 1 && std::isdigit(static_cast<unsigned char>(argv[1][0]));
+    int rounds = counted ? int(std::min(100L, std::strtol(argv[1], nullptr, 10))) : 3;
+    int firstFigure = counted ? 2 : 1;
     double before = loadAverage();
     std::printf("bench_figures: %d rounds, %d cores, load average %.2f at the start\n\n", rounds,
                 cores(), before);
@@ -478,9 +505,9 @@ int main(int argc, char **argv) {
         "| figure | now (min/median/max) | floor | ratio | goal |\n|---|---|---|---|---|\n");
     std::fflush(stdout);
     auto want = [&](const char *figure) {
-        if (argc <= 2)
+        if (argc <= firstFigure)
             return true;
-        for (int i = 2; i < argc; ++i)
+        for (int i = firstFigure; i < argc; ++i)
             if (std::strcmp(argv[i], figure) == 0)
                 return true;
         return false;

@@ -29,7 +29,9 @@ namespace {
 // screen afterwards goes to `screen` when given.
 int play(std::istream &in, const std::string &source, std::ostream *screen) {
     TempFolderOnSignals cleanup;
-    emul::Device device;
+    emul::DeviceOptions dopt;
+    dopt.oneCore = true;
+    emul::Device device(dopt);
     cleanup.watch(device);
     InstallOptions options;
     options.withPort = false; // the runner puts the line where the scenario wants it

@@ -851,6 +851,7 @@ int runInteractive(const InteractiveOptions &options) {
     dopt.realTime = true;
     dopt.hivePath = dir.hive();
     dopt.stateDir = dir.root();
+    dopt.oneCore = true;
     emul::Device device(dopt);
     LineTap tap;
     std::ostream tapStream(&tap);

@@ -45,6 +45,7 @@ int runLive(const LiveOptions &options) {
     dopt.realTime = true;
     dopt.hivePath = options.hive;
     dopt.stateDir = options.state;
+    dopt.oneCore = true;
     TempFolderOnSignals cleanup;
     emul::Device device(dopt);
     cleanup.watch(device);

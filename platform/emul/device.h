@@ -42,6 +42,10 @@ struct DeviceOptions {
                                  // fresh temporary folder, removed with the device
     uint32_t buildNumber = 1081; // dwBuildNumber of GetVersionExW
     uint32_t majorVersion = 4, minorVersion = 20;
+    // Keep the device's threads on the host core it starts on. They run one at a time, so
+    // nothing is lost, and a handoff becomes a switch on one core instead of waking another
+    // (on a virtual machine that wake-up is the bulk of a handoff's cost).
+    bool oneCore = false;
 };
 
 // A kernel object behind a HANDLE. Subsystems derive their own kinds.

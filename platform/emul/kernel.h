@@ -67,8 +67,10 @@ struct Thread : std::enable_shared_from_this<Thread> {
 
 class Kernel {
   public:
-    // `tickStart` is what GetTickCount returns at device time 0.
-    Kernel(bool realTime, uint32_t tickStart);
+    // `tickStart` is what GetTickCount returns at device time 0. `oneCore`: the calling host
+    // thread, and so every thread spawned from the device, keeps to the core it runs on now,
+    // until the kernel ends.
+    Kernel(bool realTime, uint32_t tickStart, bool oneCore = false);
     ~Kernel();
     Kernel(const Kernel &) = delete;
     Kernel &operator=(const Kernel &) = delete;
@@ -142,6 +144,7 @@ class Kernel {
 
     bool realTime_;
     uint32_t tickStart_;
+    std::vector<unsigned char> coresBefore_; // the caller's affinity mask before `oneCore`
     uint64_t virtualNow_ = 0;
     uint64_t hostNow() const;
     std::chrono::steady_clock::time_point hostStart_;

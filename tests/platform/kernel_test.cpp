@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sched.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -288,3 +289,33 @@ TEST(Kernel, TheRealTimeWaitHearsWatchedPipesAndPlainFiles) {
 }
 
 } // namespace
+
+// A device kept to one core: its threads, made later, are there too; the host thread that
+// made it gets its cores back when it ends.
+DWORD WINAPI CoresOfThread(LPVOID arg) {
+    cpu_set_t s;
+    sched_getaffinity(0, sizeof s, &s);
+    *static_cast<int *>(arg) = CPU_COUNT(&s);
+    return 0;
+}
+
+TEST(Kernel, OneCoreDeviceKeepsItsThreadsTogetherAndGivesTheCoresBack) {
+    cpu_set_t before;
+    ASSERT_EQ(sched_getaffinity(0, sizeof before, &before), 0);
+    if (CPU_COUNT(&before) < 2)
+        GTEST_SKIP() << "one core only";
+    {
+        emul::DeviceOptions o;
+        o.oneCore = true;
+        emul::Device device(o);
+        int cores = 0;
+        HANDLE t = CreateThread(nullptr, 0, CoresOfThread, &cores, 0, nullptr);
+        ASSERT_NE(t, nullptr);
+        EXPECT_EQ(WaitForSingleObject(t, INFINITE), WAIT_OBJECT_0);
+        CloseHandle(t);
+        EXPECT_EQ(cores, 1);
+    }
+    cpu_set_t after;
+    ASSERT_EQ(sched_getaffinity(0, sizeof after, &after), 0);
+    EXPECT_TRUE(CPU_EQUAL(&before, &after));
+}

@@ -98,7 +98,7 @@ Device::Device(const DeviceOptions &options)
         throw;
     }
     theDevice = this;
-    kernel_ = std::make_unique<Kernel>(options.realTime, options.tickStart);
+    kernel_ = std::make_unique<Kernel>(options.realTime, options.tickStart, options.oneCore);
     journal_.clock = kernel_.get();
     kernel_->beforeHostWait = [this] { return journal_.flush(); };
     files_ = std::make_unique<FileSystem>(rootDir_);

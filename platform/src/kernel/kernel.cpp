@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <exception>
 
+#include "host/host_cpu.h"
 #include "host/host_wait.h"
 
 namespace emul {
@@ -14,8 +15,10 @@ namespace {
 thread_local Thread *tlsSelf = nullptr;
 }
 
-Kernel::Kernel(bool realTime, uint32_t tickStart)
+Kernel::Kernel(bool realTime, uint32_t tickStart, bool oneCore)
     : realTime_(realTime), tickStart_(tickStart), hostStart_(std::chrono::steady_clock::now()) {
+    if (oneCore)
+        coresBefore_ = hostcpu::keepToThisCore();
     auto main = std::make_shared<Thread>();
     main->id = nextId_++;
     main->name = "main";
@@ -34,6 +37,7 @@ Kernel::~Kernel() {
     shutdown();
     tlsSelf = nullptr;
     hostwait::closeWaker(wakeFd_);
+    hostcpu::restoreCores(coresBefore_);
 }
 
 void Kernel::wake() {
