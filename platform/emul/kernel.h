@@ -110,6 +110,9 @@ class Kernel {
     uint64_t endedThreads() const { return endedCount_; }
     size_t hostThreads() const;                       // host threads not yet joined (for tests)
     uint64_t hostWaits() const { return hostWaits_; } // real time: host waits made (for tests)
+    // Moves whenever a thread blocks, yields or ends. While it stands still the caller has run
+    // alone since it last looked, with no other thread and no host wait in between.
+    uint64_t steps() const { return steps_; }
 
     // A preemption point, called on entry to platform calls. A real device preempts a thread
     // that never blocks; here a thread (other than the device's first) that makes kCallBudget
@@ -172,6 +175,7 @@ class Kernel {
     int wakeFd_ = -1;
     std::unique_ptr<hostwait::WaitSet> waits_; // the wake-up descriptor and the watched ones
     uint64_t hostWaits_ = 0;
+    uint64_t steps_ = 0;
     struct Watch {
         int fd;
         std::function<void(short)> onReady;

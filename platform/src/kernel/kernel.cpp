@@ -221,6 +221,7 @@ void Kernel::reap() {
 
 [[gnu::hot]] void Kernel::schedule() {
     Thread *me = tlsSelf;
+    ++steps_;
     // Round robin: the threads after me first, then me, so a yielding thread goes last. An
     // ended thread leaves the order here.
     size_t start = 0;
