@@ -107,8 +107,13 @@ class Device {
     Device(const Device &) = delete;
     Device &operator=(const Device &) = delete;
 
-    static Device &current(); // aborts when no device exists
-    static Device *currentOrNull();
+    // Every CE call asks for the device: inline, one load.
+    static Device &current() { // aborts when no device exists
+        if (!current_)
+            noDevice();
+        return *current_;
+    }
+    static Device *currentOrNull() { return current_; }
 
     const DeviceOptions &options() const { return options_; }
     Kernel &kernel() { return *kernel_; }
@@ -154,6 +159,8 @@ class Device {
     bool ownsRoot() const { return ownsRoot_; } // a temporary folder, removed with the device
 
   private:
+    static Device *current_;
+    [[noreturn]] static void noDevice();
     DeviceOptions options_;
     std::unique_ptr<Kernel> kernel_;
     HandleTable handles_;

@@ -94,7 +94,14 @@ class Kernel {
 
     // Blocks the caller until `ready()` holds (checked at scheduling points) or the deadline
     // passes. Returns true when woken by the predicate. An empty predicate means sleep.
-    bool block(std::function<bool()> ready, uint64_t deadline);
+    bool block(std::function<bool()> ready, uint64_t deadline) {
+        return suspend(std::move(ready), deadline, true);
+    }
+    // The same, for a caller that looks for itself at what it waited for: the condition is not
+    // asked once more for an answer.
+    void waitFor(std::function<bool()> ready, uint64_t deadline) {
+        suspend(std::move(ready), deadline, false);
+    }
     void sleep(uint64_t ms);
     void yield();
 
@@ -147,6 +154,7 @@ class Kernel {
     // The caller holds the baton and has set its own wake condition. Returns with the clock
     // frozen at the instant the caller was found runnable (real time); block() thaws it.
     void schedule();
+    bool suspend(std::function<bool()> &&ready, uint64_t deadline, bool answer);
     bool runnable(Thread *t) const;
     bool due(Thread *t) const; // runnable without asking its wake condition
     bool drainPosted();

@@ -191,7 +191,7 @@ template <> struct HandleTag<SerialFile> {
             uint32_t need, abortCount;
             long handleRefs;
         } w{this, &k, n - *got, abortCount, handleRefs};
-        k.block(
+        k.waitFor(
             [&w] {
                 SerialPort *port = w.f->port;
                 if (!port || w.f->otherRefs() < w.handleRefs || port->abortCount_ != w.abortCount)

@@ -19,8 +19,9 @@
 
 namespace emul {
 
+Device *Device::current_ = nullptr;
+
 namespace {
-Device *theDevice = nullptr;
 
 std::string makeTempRoot() {
     std::string dir, reason;
@@ -52,8 +53,8 @@ void *HandleTable::add(std::shared_ptr<KObject> obj) {
 [[gnu::hot]] const std::shared_ptr<KObject> *HandleTable::find(void *h) const {
     // Every call on a handle looks it up first: the point where a thread that never blocks
     // is preempted.
-    if (theDevice)
-        theDevice->kernel().preemptionPoint();
+    if (Device *d = Device::currentOrNull())
+        d->kernel().preemptionPoint();
     uintptr_t key = reinterpret_cast<uintptr_t>(h);
     if (last_ < table_.size() && table_[last_].handle == key)
         return &table_[last_].obj;
@@ -93,7 +94,7 @@ size_t HandleTable::count(const std::string &kind) const {
 
 Device::Device(const DeviceOptions &options)
     : options_(options), buildNumber_(options.buildNumber) {
-    if (theDevice) {
+    if (current_) {
         std::fprintf(stderr, "only one device may exist at a time\n");
         std::abort();
     }
@@ -112,7 +113,7 @@ Device::Device(const DeviceOptions &options)
             hostfs::removeTree(rootDir_);
         throw;
     }
-    theDevice = this;
+    current_ = this;
     kernel_ = std::make_unique<Kernel>(options.realTime, options.tickStart, options.oneCore);
     journal_.clock = kernel_.get();
     kernel_->flushBeforeWait = &journal_;
@@ -142,7 +143,7 @@ Device::~Device() {
     kernel_.reset();
     if (ownsRoot_)
         hostfs::removeTree(rootDir_);
-    theDevice = nullptr;
+    current_ = nullptr;
 }
 
 void Device::watchHostFiles(std::vector<std::string> paths, std::function<void()> onChange) {
@@ -163,16 +164,9 @@ void Device::watchHostFiles(std::vector<std::string> paths, std::function<void()
                    });
 }
 
-Device &Device::current() {
-    if (!theDevice) {
-        std::fprintf(stderr, "no device: a CE call was made outside a device\n");
-        std::abort();
-    }
-    return *theDevice;
-}
-
-Device *Device::currentOrNull() {
-    return theDevice;
+void Device::noDevice() {
+    std::fprintf(stderr, "no device: a CE call was made outside a device\n");
+    std::abort();
 }
 
 void setLastError(uint32_t e) {

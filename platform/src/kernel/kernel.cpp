@@ -333,7 +333,7 @@ void Kernel::reap() {
     return false;
 }
 
-[[gnu::hot]] bool Kernel::block(std::function<bool()> ready, uint64_t deadline) {
+[[gnu::hot]] bool Kernel::suspend(std::function<bool()> &&ready, uint64_t deadline, bool answer) {
     Thread *me = tlsSelf;
     if (me->killed)
         throw ThreadKilled{};
@@ -348,7 +348,7 @@ void Kernel::reap() {
         frozen_ = false;
         throw ThreadKilled{};
     }
-    bool ok = me->ready && me->ready();
+    bool ok = answer && me->ready && me->ready();
     frozen_ = false;
     me->ready = nullptr;
     me->deadline = kNever;
