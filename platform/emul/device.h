@@ -51,6 +51,10 @@ struct DeviceOptions {
 // A kernel object behind a HANDLE. Subsystems derive their own kinds.
 struct KObject {
     virtual ~KObject() = default;
+    // What the object can be used as, for the kinds that HandleTag names: the handle lookup on
+    // every read and write checks a bit instead of asking the C++ runtime for a dynamic_cast.
+    enum : unsigned { kIsFile = 1, kIsSerialFile = 2 };
+    unsigned is = 0;
     virtual const char *kind() const = 0;
     // Waitable objects: signalled state, and what a satisfied wait does (auto-reset).
     virtual bool signalled() const { return false; }
@@ -59,12 +63,22 @@ struct KObject {
     std::string journalName;  // non-empty: CloseHandle of it is journaled with this name
 };
 
+// The KObject::is bit of a kind (exactly that class), or 0: its objects are told by dynamic_cast.
+template <class T> struct HandleTag { static constexpr unsigned bit = 0; };
+
 class HandleTable {
   public:
     void *add(std::shared_ptr<KObject> obj);
     std::shared_ptr<KObject> get(void *h) const;
     template <class T> std::shared_ptr<T> getAs(void *h) const {
-        return std::dynamic_pointer_cast<T>(get(h));
+        if constexpr (HandleTag<T>::bit != 0) {
+            const std::shared_ptr<KObject> *obj = find(h);
+            if (!obj || !((*obj)->is & HandleTag<T>::bit))
+                return nullptr;
+            return std::shared_ptr<T>(*obj, static_cast<T *>(obj->get()));
+        } else {
+            return std::dynamic_pointer_cast<T>(get(h));
+        }
     }
     bool close(void *h);
     // Open handles, for leak checks: all of them, or of one kind.
@@ -72,7 +86,16 @@ class HandleTable {
     size_t count(const std::string &kind) const;
 
   private:
-    std::map<uintptr_t, std::shared_ptr<KObject>> table_;
+    // The object behind a handle (null when none); a preemption point.
+    const std::shared_ptr<KObject> *find(void *h) const;
+    struct Entry {
+        uintptr_t handle;
+        std::shared_ptr<KObject> obj;
+    };
+    // In handle order: handles only grow, so a new one goes at the end. A lookup tries the
+    // entry found last, then searches.
+    std::vector<Entry> table_;
+    mutable size_t last_ = 0;
     uintptr_t next_ = 0x1000;
 };
 
@@ -84,8 +107,13 @@ class Device {
     Device(const Device &) = delete;
     Device &operator=(const Device &) = delete;
 
-    static Device &current(); // aborts when no device exists
-    static Device *currentOrNull();
+    // Every CE call asks for the device: inline, one load.
+    static Device &current() { // aborts when no device exists
+        if (!current_)
+            noDevice();
+        return *current_;
+    }
+    static Device *currentOrNull() { return current_; }
 
     const DeviceOptions &options() const { return options_; }
     Kernel &kernel() { return *kernel_; }
@@ -131,6 +159,8 @@ class Device {
     bool ownsRoot() const { return ownsRoot_; } // a temporary folder, removed with the device
 
   private:
+    static Device *current_;
+    [[noreturn]] static void noDevice();
     DeviceOptions options_;
     std::unique_ptr<Kernel> kernel_;
     HandleTable handles_;

@@ -10,6 +10,7 @@
 namespace emul {
 
 struct FileObject : KObject {
+    FileObject() { is |= kIsFile; }
     // Each returns false with *error set on failure, as ReadFile/WriteFile report it.
     virtual bool read(void *buf, uint32_t n, uint32_t *got, uint32_t *error) = 0;
     virtual bool write(const void *, uint32_t, uint32_t *put, uint32_t *error) {
@@ -27,6 +28,8 @@ struct FileObject : KObject {
     }
     virtual int64_t size() const { return -1; }
 };
+
+template <> struct HandleTag<FileObject> { static constexpr unsigned bit = KObject::kIsFile; };
 
 // What CreateFileW opens, without the journal line (for host-side clients such as the
 // scenario runner): a serial port, a stream device or a plain file; null with *error set.

@@ -132,12 +132,15 @@ class Journal {
     // Whatever is buffered goes out when the buffer fills, on flush(), and before the stream
     // is replaced; the device flushes before it waits in real time and at its end.
     void tee(std::ostream *out);
-    bool flush();                                 // true when something went to the stream
+    // True when something went to the stream. Asked before every idle wait: with nothing
+    // buffered it returns at once.
+    bool flush() { return used_ != 0 && flushBuffered(); }
     uint64_t written() const { return written_; } // lines journaled since the start
     // Only lines that contain `needle` (test helper).
     std::vector<std::string> grep(const std::string &needle) const;
 
   private:
+    bool flushBuffered();
     void named(const char *kind, size_t kindLen, const char *name, size_t nameLen, const Fields &f);
     // Starts a line: `{"t":..,"kind":` with room for `more` bytes after it.
     char *begin(const char *kind, size_t kindLen, size_t more);

@@ -23,6 +23,7 @@
 // writing the same hive is not a locking matter: SQLite's own locks and the WAL index see to it.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -45,22 +46,26 @@ constexpr uint64_t kNever = UINT64_MAX;
 struct ThreadKilled {};
 
 struct Program;
+class Journal;
 
 struct Thread : std::enable_shared_from_this<Thread> {
-    uint32_t id = 0;
-    std::string name;
-    uint32_t lastError = 0;
+    // What a switch looks at comes first, so that a scan of the threads reads one line of each.
     bool exited = false;
     bool killed = false;
-    uint32_t exitCode = 0;
     // Wake condition while blocked: predicate and absolute deadline in device ms.
     bool blocked = false;
-    std::function<bool()> ready;
     uint64_t deadline = kNever;
-    Program *program = nullptr; // the process this thread belongs to; null: the platform's own
+    std::function<bool()> ready;
     // Preemption: platform calls made since device time last moved (see Kernel).
     uint32_t calls = 0;
     uint64_t callsSince = 0;
+    // The C++ runtime's exception state of this host thread, read at every preemption point.
+    const void *ehGlobals = nullptr;
+    uint32_t id = 0;
+    uint32_t lastError = 0;
+    uint32_t exitCode = 0;
+    std::string name;
+    Program *program = nullptr; // the process this thread belongs to; null: the platform's own
     std::condition_variable cv;
     std::thread host;
 };
@@ -76,8 +81,9 @@ class Kernel {
     Kernel &operator=(const Kernel &) = delete;
 
     bool realTime() const { return realTime_; }
-    // Device milliseconds since boot.
-    uint64_t now() const { return realTime_ ? hostNow() : virtualNow_; }
+    // Device milliseconds since boot. In real time the clock stands still while the kernel
+    // decides who runs next: every wake condition is asked at one instant, read once.
+    uint64_t now() const { return !realTime_ ? virtualNow_ : frozen_ ? frozenNow_ : hostNow(); }
     uint32_t tick() const { return uint32_t(tickStart_ + now()); }
 
     Thread *self() const; // the calling emulated thread (the baton holder)
@@ -88,7 +94,14 @@ class Kernel {
 
     // Blocks the caller until `ready()` holds (checked at scheduling points) or the deadline
     // passes. Returns true when woken by the predicate. An empty predicate means sleep.
-    bool block(std::function<bool()> ready, uint64_t deadline);
+    bool block(std::function<bool()> ready, uint64_t deadline) {
+        return suspend(std::move(ready), deadline, true);
+    }
+    // The same, for a caller that looks for itself at what it waited for: the condition is not
+    // asked once more for an answer.
+    void waitFor(std::function<bool()> ready, uint64_t deadline) {
+        suspend(std::move(ready), deadline, false);
+    }
     void sleep(uint64_t ms);
     void yield();
 
@@ -129,37 +142,44 @@ class Kernel {
     void watch(int fd, std::function<void(short revents)> onReady);
     void unwatch(int fd);
 
-    // Called on the baton holder's stack before the device waits on the host clock or for a
-    // host event (real time): the journal is flushed there. True when it did something a
-    // blocked thread may be waiting for (a reader of the journal's stream): the threads are
-    // looked at again before the wait.
-    std::function<bool()> beforeHostWait;
+    // Flushed on the baton holder's stack before the device waits on the host clock or for a
+    // host event (real time). When that wrote something, a blocked thread may be waiting for
+    // it (a reader of the journal's stream): the threads are looked at again before the wait.
+    Journal *flushBeforeWait = nullptr;
 
     // Ends every other thread (killing the ones still running) and joins them.
     void shutdown();
 
   private:
-    void schedule(); // caller holds the baton and has set its own wake condition
+    // The caller holds the baton and has set its own wake condition. Returns with the clock
+    // frozen at the instant the caller was found runnable (real time); block() thaws it.
+    void schedule();
+    bool suspend(std::function<bool()> &&ready, uint64_t deadline, bool answer);
     bool runnable(Thread *t) const;
     bool due(Thread *t) const; // runnable without asking its wake condition
     bool drainPosted();
+    // Reads the host clock once: the device's ms stand at it until thawed; host ns returned.
+    int64_t freezeClock();
     void threadMain(Thread *t, std::function<uint32_t()> body);
 
     bool realTime_;
     uint32_t tickStart_;
     std::vector<unsigned char> coresBefore_; // the caller's affinity mask before `oneCore`
     uint64_t virtualNow_ = 0;
-    uint64_t hostNow() const;
-    std::chrono::steady_clock::time_point hostStart_;
+    uint64_t hostNow() const; // device ms on the host clock
+    int64_t hostStartNs_;     // the host's monotonic clock at device time 0
+    bool frozen_ = false;     // real time: now() answers frozenNow_
+    uint64_t frozenNow_ = 0;
 
     // Real time: the one wait of an idle device; true when it ended by its time-out with
     // nothing heard, posted or flushed.
-    bool hostWait(uint64_t deadline);
+    bool hostWait(uint64_t deadline, int64_t nowNs);
     // Passes the baton; true when the caller got it back to run, false when only to wait.
     bool handOff(Thread *me, Thread *next);
     bool pollWatched(int timeoutMs); // true when something was heard
 
     mutable std::mutex m_; // current_ at a handoff, and posted_ (see the top of this file)
+    std::atomic<bool> postedAny_{false}; // set with posted_: a switch looks at it without m_
     int wakeFd_ = -1;
     std::unique_ptr<hostwait::WaitSet> waits_; // the wake-up descriptor and the watched ones
     uint64_t hostWaits_ = 0;
@@ -169,8 +189,8 @@ class Kernel {
         std::function<void(short)> onReady;
     };
     std::vector<Watch> watches_;
-    std::chrono::steady_clock::time_point lastPoll_;
-    void reap();                                   // joins the host threads of ended threads
+    int64_t lastPollNs_ = 0; // host clock of the last look at the watched descriptors
+    void reap();             // joins the host threads of ended threads
     std::vector<std::shared_ptr<Thread>> threads_; // scheduling order; ended threads leave it
     uint64_t endedCount_ = 0;
     std::vector<std::thread> ended_; // host threads to join

@@ -116,6 +116,7 @@ class SerialPort {
     // Moves the line's bytes that have arrived by now into the receive buffer (or drops them
     // when the port is closed). Called before every change of state.
     void settle();
+    void settle(uint64_t now); // the same, at a time the caller has read
     uint64_t nextArrival() const;
     void startReceiving();
     void stopReceiving();

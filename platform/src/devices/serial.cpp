@@ -82,12 +82,13 @@ bool dcbValid(const DCB &d, bool offers9600) {
 
 // ---- the file object of one open ----
 
-struct SerialFile : FileObject, std::enable_shared_from_this<SerialFile> {
+struct SerialFile : FileObject {
     SerialPort *port;
     uint32_t access;
     long activeReads = 0;
+    std::weak_ptr<SerialFile> self; // its references are counted without taking one
 
-    SerialFile(SerialPort *p, uint32_t a) : port(p), access(a) {}
+    SerialFile(SerialPort *p, uint32_t a) : port(p), access(a) { is |= kIsSerialFile; }
     ~SerialFile() override { release(); }
     const char *kind() const override { return "serial"; }
     void onClose() override { release(); }
@@ -105,13 +106,17 @@ struct SerialFile : FileObject, std::enable_shared_from_this<SerialFile> {
 
     // A ReadFile in progress holds a reference of its own, so closing the handle meanwhile does
     // not reach onClose: the read sees the reference of the handle table go away instead.
-    long otherRefs() const { return weak_from_this().use_count() - activeReads; }
+    long otherRefs() const { return self.use_count() - activeReads; }
 
     bool read(void *buf, uint32_t n, uint32_t *got, uint32_t *error) override;
     bool write(const void *buf, uint32_t n, uint32_t *put, uint32_t *error) override;
 };
 
-bool SerialFile::read(void *buf, uint32_t n, uint32_t *got, uint32_t *error) {
+template <> struct HandleTag<SerialFile> {
+    static constexpr unsigned bit = KObject::kIsSerialFile;
+};
+
+[[gnu::hot]] bool SerialFile::read(void *buf, uint32_t n, uint32_t *got, uint32_t *error) {
     *got = 0;
     if (!port) {
         *error = ERROR_GEN_FAILURE;
@@ -134,11 +139,11 @@ bool SerialFile::read(void *buf, uint32_t n, uint32_t *got, uint32_t *error) {
         ~ReadCount() { --n; }
     } counting(activeReads);
     const long handleRefs = otherRefs();
-    auto handleClosed = [this, handleRefs] { return otherRefs() < handleRefs; };
 
     Kernel &k = kern();
     const COMMTIMEOUTS t = port->state_.timeouts;
     const uint64_t start = k.now();
+    uint64_t now = start;
     const uint32_t abortCount = port->abortCount_;
     const DWORD I = t.ReadIntervalTimeout, M = t.ReadTotalTimeoutMultiplier,
                 C = t.ReadTotalTimeoutConstant;
@@ -160,13 +165,13 @@ bool SerialFile::read(void *buf, uint32_t n, uint32_t *got, uint32_t *error) {
             *error = ERROR_GEN_FAILURE; // the port was removed from the device
             return false;
         }
-        if (handleClosed()) {
+        if (otherRefs() < handleRefs) { // the handle was closed meanwhile
             release();
             *error = ERROR_INVALID_HANDLE;
             return false;
         }
         SerialPort &p = *port;
-        p.settle();
+        p.settle(now);
         while (*got < n && !p.rx_.empty()) {
             out[(*got)++] = p.rx_.front().value;
             lastByte = std::max(p.rx_.front().at, start);
@@ -175,7 +180,6 @@ bool SerialFile::read(void *buf, uint32_t n, uint32_t *got, uint32_t *error) {
         }
         if (*got == n || immediate || (firstByte && haveByte) || p.abortCount_ != abortCount)
             return true;
-        uint64_t now = k.now();
         uint64_t interval = (I != 0 && haveByte) ? lastByte + I : kNever;
         if (now >= total || now >= interval)
             return true;
@@ -183,18 +187,20 @@ bool SerialFile::read(void *buf, uint32_t n, uint32_t *got, uint32_t *error) {
         // kernel to hold without an allocation.
         struct Wait {
             SerialFile *f;
+            Kernel *k;
             uint32_t need, abortCount;
             long handleRefs;
-        } w{this, n - *got, abortCount, handleRefs};
-        k.block(
+        } w{this, &k, n - *got, abortCount, handleRefs};
+        k.waitFor(
             [&w] {
                 SerialPort *port = w.f->port;
                 if (!port || w.f->otherRefs() < w.handleRefs || port->abortCount_ != w.abortCount)
                     return true;
-                port->settle();
+                port->settle(w.k->now());
                 return port->rx_.size() >= w.need;
             },
             std::min({total, interval, p.nextArrival()}));
+        now = k.now();
     }
 }
 
@@ -237,7 +243,10 @@ SerialPort::~SerialPort() {
 }
 
 void SerialPort::settle() {
-    uint64_t now = kern().now();
+    settle(kern().now());
+}
+
+[[gnu::hot]] void SerialPort::settle(uint64_t now) {
     while (!line_.empty() && line_.front().at <= now) {
         if (owner_ && rx_.size() < state_.rxQueue) {
             rx_.push_back(line_.front());
@@ -294,6 +303,7 @@ std::shared_ptr<FileObject> SerialPort::openFile(uint32_t access, uint32_t *erro
         return nullptr;
     }
     auto f = std::make_shared<SerialFile>(this, access);
+    f->self = f;
     files_.push_back(f.get());
     if (wantsLine) {
         startReceiving();
@@ -390,8 +400,7 @@ void SerialHub::removeAll() {
 struct SerialAccess {
     // The open behind a handle; null with the last error set when it is not a live serial port.
     static std::shared_ptr<SerialFile> file(HANDLE h) {
-        auto obj = dev().handles().get(h);
-        auto f = std::dynamic_pointer_cast<SerialFile>(obj);
+        auto f = dev().handles().getAs<SerialFile>(h);
         if (!f) {
             setLastError(ERROR_INVALID_HANDLE);
             return nullptr;

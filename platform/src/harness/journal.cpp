@@ -126,7 +126,7 @@ void Journal::tee(std::ostream *out) {
     out_ = out;
 }
 
-bool Journal::flush() {
+bool Journal::flushBuffered() {
     bool wrote = out_ && used_;
     if (wrote) {
         out_->write(buf_.get(), std::streamsize(used_));

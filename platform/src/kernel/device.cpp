@@ -12,14 +12,16 @@
 #include "host/file_watch.h"
 #include "host/host_files.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
 
 namespace emul {
 
+Device *Device::current_ = nullptr;
+
 namespace {
-Device *theDevice = nullptr;
 
 std::string makeTempRoot() {
     std::string dir, reason;
@@ -44,24 +46,38 @@ void useStateDir(const std::string &dir) {
 void *HandleTable::add(std::shared_ptr<KObject> obj) {
     uintptr_t h = next_;
     next_ += 4;
-    table_[h] = std::move(obj);
+    table_.push_back(Entry{h, std::move(obj)});
     return reinterpret_cast<void *>(h);
 }
 
-std::shared_ptr<KObject> HandleTable::get(void *h) const {
+[[gnu::hot]] const std::shared_ptr<KObject> *HandleTable::find(void *h) const {
     // Every call on a handle looks it up first: the point where a thread that never blocks
     // is preempted.
     if (Device *d = Device::currentOrNull())
         d->kernel().preemptionPoint();
-    auto it = table_.find(reinterpret_cast<uintptr_t>(h));
-    return it == table_.end() ? nullptr : it->second;
+    uintptr_t key = reinterpret_cast<uintptr_t>(h);
+    if (last_ < table_.size() && table_[last_].handle == key)
+        return &table_[last_].obj;
+    auto it = std::lower_bound(table_.begin(), table_.end(), key,
+                               [](const Entry &e, uintptr_t k) { return e.handle < k; });
+    if (it == table_.end() || it->handle != key)
+        return nullptr;
+    last_ = size_t(it - table_.begin());
+    return &it->obj;
+}
+
+std::shared_ptr<KObject> HandleTable::get(void *h) const {
+    const std::shared_ptr<KObject> *obj = find(h);
+    return obj ? *obj : nullptr;
 }
 
 bool HandleTable::close(void *h) {
-    auto it = table_.find(reinterpret_cast<uintptr_t>(h));
-    if (it == table_.end())
+    uintptr_t key = reinterpret_cast<uintptr_t>(h);
+    auto it = std::lower_bound(table_.begin(), table_.end(), key,
+                               [](const Entry &e, uintptr_t k) { return e.handle < k; });
+    if (it == table_.end() || it->handle != key)
         return false;
-    std::shared_ptr<KObject> obj = it->second;
+    std::shared_ptr<KObject> obj = std::move(it->obj);
     table_.erase(it);
     if (obj.use_count() == 1)
         obj->onClose();
@@ -71,14 +87,14 @@ bool HandleTable::close(void *h) {
 size_t HandleTable::count(const std::string &kind) const {
     size_t n = 0;
     for (auto &e : table_)
-        if (kind == e.second->kind())
+        if (kind == e.obj->kind())
             ++n;
     return n;
 }
 
 Device::Device(const DeviceOptions &options)
     : options_(options), buildNumber_(options.buildNumber) {
-    if (theDevice) {
+    if (current_) {
         std::fprintf(stderr, "only one device may exist at a time\n");
         std::abort();
     }
@@ -97,10 +113,10 @@ Device::Device(const DeviceOptions &options)
             hostfs::removeTree(rootDir_);
         throw;
     }
-    theDevice = this;
+    current_ = this;
     kernel_ = std::make_unique<Kernel>(options.realTime, options.tickStart, options.oneCore);
     journal_.clock = kernel_.get();
-    kernel_->beforeHostWait = [this] { return journal_.flush(); };
+    kernel_->flushBeforeWait = &journal_;
     files_ = std::make_unique<FileSystem>(rootDir_);
     serial_ = std::make_unique<SerialHub>();
     windows_ = std::make_unique<WindowSystem>();
@@ -127,7 +143,7 @@ Device::~Device() {
     kernel_.reset();
     if (ownsRoot_)
         hostfs::removeTree(rootDir_);
-    theDevice = nullptr;
+    current_ = nullptr;
 }
 
 void Device::watchHostFiles(std::vector<std::string> paths, std::function<void()> onChange) {
@@ -148,16 +164,9 @@ void Device::watchHostFiles(std::vector<std::string> paths, std::function<void()
                    });
 }
 
-Device &Device::current() {
-    if (!theDevice) {
-        std::fprintf(stderr, "no device: a CE call was made outside a device\n");
-        std::abort();
-    }
-    return *theDevice;
-}
-
-Device *Device::currentOrNull() {
-    return theDevice;
+void Device::noDevice() {
+    std::fprintf(stderr, "no device: a CE call was made outside a device\n");
+    std::abort();
 }
 
 void setLastError(uint32_t e) {

@@ -2,10 +2,14 @@
 #include "emul/kernel.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <cxxabi.h>
 #include <exception>
 
+#include "emul/journal.h"
 #include "host/host_cpu.h"
 #include "host/host_wait.h"
 
@@ -13,10 +17,32 @@ namespace emul {
 
 namespace {
 thread_local Thread *tlsSelf = nullptr;
+
+// The C++ runtime's exception state of a thread as the Itanium C++ ABI lays it out: the count
+// that std::uncaught_exceptions() returns, read here without a call into the runtime.
+struct EhGlobals {
+    void *caughtExceptions;
+    unsigned int uncaughtExceptions;
+};
+
+bool unwinding(const Thread *t) {
+    if (!t->ehGlobals)
+        return std::uncaught_exceptions() != 0;
+    return static_cast<const EhGlobals *>(t->ehGlobals)->uncaughtExceptions != 0;
 }
 
+// The host's monotonic clock (what std::chrono::steady_clock reads), in ns.
+int64_t hostNs() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+constexpr int64_t kNsPerMs = 1000000;
+} // namespace
+
 Kernel::Kernel(bool realTime, uint32_t tickStart, bool oneCore)
-    : realTime_(realTime), tickStart_(tickStart), hostStart_(std::chrono::steady_clock::now()) {
+    : realTime_(realTime), tickStart_(tickStart), hostStartNs_(hostNs()) {
     if (oneCore)
         coresBefore_ = hostcpu::keepToThisCore();
     auto main = std::make_shared<Thread>();
@@ -61,11 +87,10 @@ void Kernel::unwatch(int fd) {
         }
 }
 
-bool Kernel::pollWatched(int timeoutMs) {
+[[gnu::hot]] bool Kernel::pollWatched(int timeoutMs) {
     if (!waits_)
         return false;
     const auto &ready = waits_->wait(timeoutMs);
-    lastPoll_ = std::chrono::steady_clock::now();
     // The list stays as it is while the handlers run: they may watch and unwatch, not wait.
     for (const auto &r : ready) {
         if (r.fd == wakeFd_) {
@@ -82,28 +107,28 @@ bool Kernel::pollWatched(int timeoutMs) {
     return !ready.empty();
 }
 
-bool Kernel::hostWait(uint64_t deadline) {
-    if (beforeHostWait && beforeHostWait())
+[[gnu::hot]] bool Kernel::hostWait(uint64_t deadline, int64_t nowNs) {
+    frozen_ = false; // what the wait hears arrives at the time it is heard
+    if (postedAny_.load(std::memory_order_acquire))
         return false; // the caller looks at the threads again
-    {
-        std::lock_guard<std::mutex> l(m_);
-        if (!posted_.empty())
-            return false;
-    }
     int timeout = -1;
     if (deadline != kNever) {
-        auto left =
-            hostStart_ + std::chrono::milliseconds(deadline) - std::chrono::steady_clock::now();
-        auto us = std::chrono::duration_cast<std::chrono::microseconds>(left).count();
-        timeout = us <= 0 ? 0 : int((us + 999) / 1000);
+        int64_t us = (hostStartNs_ + int64_t(deadline) * kNsPerMs - nowNs) / 1000;
+        timeout = us <= 0 ? 0 : us >= int64_t(INT_MAX) * 1000 ? INT_MAX : int((us + 999) / 1000);
     }
     ++hostWaits_;
     return !pollWatched(timeout);
 }
 
 uint64_t Kernel::hostNow() const {
-    auto d = std::chrono::steady_clock::now() - hostStart_;
-    return uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
+    return uint64_t((hostNs() - hostStartNs_) / kNsPerMs);
+}
+
+int64_t Kernel::freezeClock() {
+    int64_t ns = hostNs();
+    frozenNow_ = uint64_t((ns - hostStartNs_) / kNsPerMs);
+    frozen_ = true;
+    return ns;
 }
 
 Thread *Kernel::self() const {
@@ -121,7 +146,7 @@ std::vector<Thread *> Kernel::threads() const {
     return out;
 }
 
-bool Kernel::runnable(Thread *t) const {
+[[gnu::hot]] bool Kernel::runnable(Thread *t) const {
     if (t->exited)
         return false;
     if (!t->blocked || t->killed)
@@ -131,7 +156,7 @@ bool Kernel::runnable(Thread *t) const {
     return t->ready && t->ready();
 }
 
-bool Kernel::due(Thread *t) const {
+[[gnu::hot]] bool Kernel::due(Thread *t) const {
     if (t->exited)
         return false;
     if (!t->blocked || t->killed)
@@ -139,9 +164,12 @@ bool Kernel::due(Thread *t) const {
     return t->deadline != kNever && now() >= t->deadline;
 }
 
-bool Kernel::drainPosted() {
-    // Runs at every switch: nothing is made unless work is waiting.
+[[gnu::hot]] bool Kernel::drainPosted() {
+    // Runs at every switch: nothing is locked or made unless work is waiting.
+    if (!postedAny_.load(std::memory_order_acquire))
+        return false;
     std::unique_lock<std::mutex> l(m_);
+    postedAny_.store(false, std::memory_order_relaxed);
     if (posted_.empty())
         return false;
     std::deque<std::function<void()>> work;
@@ -156,6 +184,7 @@ void Kernel::post(std::function<void()> fn) {
     {
         std::lock_guard<std::mutex> l(m_);
         posted_.push_back(std::move(fn));
+        postedAny_.store(true, std::memory_order_release);
     }
     wake();
 }
@@ -176,9 +205,9 @@ void Kernel::reap() {
     }
 }
 
-void Kernel::preemptionPoint() {
+[[gnu::hot]] void Kernel::preemptionPoint() {
     Thread *me = tlsSelf;
-    if (!me || me == main_ || scheduling_ || me->killed || std::uncaught_exceptions())
+    if (!me || me == main_ || scheduling_ || me->killed || unwinding(me))
         return;
     if (!realTime_ && me->callsSince != virtualNow_) {
         me->callsSince = virtualNow_;
@@ -190,7 +219,7 @@ void Kernel::preemptionPoint() {
     sleep(kQuantumMs);
 }
 
-void Kernel::schedule() {
+[[gnu::hot]] void Kernel::schedule() {
     Thread *me = tlsSelf;
     ++steps_;
     // Round robin: the threads after me first, then me, so a yielding thread goes last. An
@@ -207,37 +236,55 @@ void Kernel::schedule() {
             break;
         }
     scheduling_ = true;
-    bool quiet = false; // the host wait just ended by its time-out, nothing heard
+    bool quiet = false;  // the host wait just ended by its time-out, nothing heard
+    bool waited = false; // the host wait just ended: the clock read next is when it did
     for (;;) {
         if (drainPosted())
             quiet = false;
         if (!me->exited)
             reap(); // an ended thread cannot join itself; the next one to run does
-        // A device that is never idle still hears its lines, once a millisecond.
-        if (realTime_ && !watches_.empty() &&
-            std::chrono::steady_clock::now() - lastPoll_ >= std::chrono::milliseconds(1) &&
-            pollWatched(0))
-            quiet = false;
+        int64_t ns = 0;
+        if (realTime_) {
+            ns = freezeClock();
+            if (waited)
+                lastPollNs_ = ns;
+            waited = false;
+            // A device that is never idle still hears its lines, once a millisecond.
+            if (!watches_.empty() && ns - lastPollNs_ >= kNsPerMs) {
+                lastPollNs_ = ns;
+                if (pollWatched(0))
+                    quiet = false;
+            }
+        }
+        // One look at each thread: the first that can run in round-robin order and, when none
+        // can, the earliest deadline and the first thread (in the list) that waits for it.
         size_t n = threads_.size();
         Thread *next = nullptr;
-        for (size_t k = 0; k < n && !next; ++k) {
-            Thread *t = threads_[(start + k) % n].get();
-            if (quiet ? due(t) : runnable(t))
+        uint64_t earliest = kNever;
+        size_t waiterAt = n;
+        for (size_t k = 0; k < n; ++k) {
+            size_t i = (start + k) % n;
+            Thread *t = threads_[i].get();
+            if (quiet ? due(t) : runnable(t)) {
                 next = t;
+                break;
+            }
+            if (!t->exited && t->blocked &&
+                (t->deadline < earliest || (t->deadline == earliest && i < waiterAt))) {
+                earliest = t->deadline;
+                waiterAt = i;
+            }
         }
         quiet = false;
         if (next) {
             scheduling_ = false;
             if (next == me)
-                return;
+                return; // block() asks the caller's condition at the same instant
+            frozen_ = false;
             if (handOff(me, next))
                 return;
             continue; // woken to make the host wait
         }
-        uint64_t earliest = kNever;
-        for (auto &t : threads_)
-            if (!t->exited && t->blocked && t->deadline < earliest)
-                earliest = t->deadline;
         if (!realTime_) {
             if (earliest == kNever) {
                 std::lock_guard<std::mutex> l(m_);
@@ -250,28 +297,25 @@ void Kernel::schedule() {
                 virtualNow_ = earliest;
             continue;
         }
-        if (beforeHostWait && beforeHostWait())
+        if (flushBeforeWait && flushBeforeWait->flush())
             continue; // what was flushed may be what a thread waits for
         // The thread whose deadline comes first waits, so the host wakes the one to run.
-        Thread *waiter = nullptr;
-        for (auto &t : threads_)
-            if (t->blocked && !t->exited && t->deadline == earliest && earliest != kNever) {
-                waiter = t.get();
-                break;
-            }
+        Thread *waiter = earliest != kNever ? threads_[waiterAt].get() : nullptr;
         if (!waiter)
             waiter = me->exited ? threads_[start % threads_.size()].get() : me;
         if (waiter != me) {
             scheduling_ = false;
+            frozen_ = false;
             if (handOff(me, waiter))
                 return;
             continue;
         }
-        quiet = hostWait(earliest);
+        quiet = hostWait(earliest, ns);
+        waited = true;
     }
 }
 
-bool Kernel::handOff(Thread *me, Thread *next) {
+[[gnu::hot]] bool Kernel::handOff(Thread *me, Thread *next) {
     std::unique_lock<std::mutex> l(m_);
     current_ = next;
     next->cv.notify_one();
@@ -280,13 +324,16 @@ bool Kernel::handOff(Thread *me, Thread *next) {
     me->cv.wait(l, [&] { return current_ == me; });
     l.unlock();
     // In real time a thread may get the baton only to make the host wait.
-    if (!realTime_ || runnable(me))
+    if (!realTime_)
+        return true;
+    freezeClock();
+    if (runnable(me))
         return true;
     scheduling_ = true;
     return false;
 }
 
-bool Kernel::block(std::function<bool()> ready, uint64_t deadline) {
+[[gnu::hot]] bool Kernel::suspend(std::function<bool()> &&ready, uint64_t deadline, bool answer) {
     Thread *me = tlsSelf;
     if (me->killed)
         throw ThreadKilled{};
@@ -297,9 +344,12 @@ bool Kernel::block(std::function<bool()> ready, uint64_t deadline) {
     me->blocked = false;
     if (realTime_)
         me->calls = 0;
-    if (me->killed && me != main_)
+    if (me->killed && me != main_) {
+        frozen_ = false;
         throw ThreadKilled{};
-    bool ok = me->ready && me->ready();
+    }
+    bool ok = answer && me->ready && me->ready();
+    frozen_ = false;
     me->ready = nullptr;
     me->deadline = kNever;
     return ok;
@@ -319,6 +369,7 @@ void Kernel::threadMain(Thread *t, std::function<uint32_t()> body) {
         t->cv.wait(l, [&] { return current_ == t; });
     }
     tlsSelf = t;
+    t->ehGlobals = abi::__cxa_get_globals();
     if (!t->killed) {
         try {
             t->exitCode = body();
