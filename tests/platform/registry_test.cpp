@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -122,6 +123,23 @@ TEST(Registry, QueryReportsSizesAndLeavesShortBuffersUntouched) {
     // The unnamed value is separate and absent until set.
     EXPECT_EQ(RegQueryValueExW(k, nullptr, nullptr, nullptr, nullptr, nullptr),
               ERROR_FILE_NOT_FOUND);
+
+    // A large value as a small one.
+    std::vector<BYTE> large(3000), back(3001, 0xAB);
+    for (size_t i = 0; i < large.size(); ++i)
+        large[i] = BYTE(i * 7);
+    ASSERT_EQ(RegSetValueExW(k, u"Large", 0, REG_BINARY, large.data(), DWORD(large.size())),
+              ERROR_SUCCESS);
+    size = 2999;
+    EXPECT_EQ(RegQueryValueExW(k, u"large", nullptr, &type, back.data(), &size), ERROR_MORE_DATA);
+    EXPECT_EQ(size, 3000u);
+    EXPECT_EQ(back[0], 0xAB);
+    size = DWORD(back.size());
+    EXPECT_EQ(RegQueryValueExW(k, u"Large", nullptr, &type, back.data(), &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, DWORD(REG_BINARY));
+    EXPECT_EQ(size, 3000u);
+    EXPECT_TRUE(std::equal(large.begin(), large.end(), back.begin()));
+    EXPECT_EQ(back[3000], 0xAB);
     RegCloseKey(k);
 }
 
@@ -433,6 +451,36 @@ TEST(RegistryCache, AnotherProcessFindsTheWalIndexInUseWhileTheDeviceRuns) {
         }
         ASSERT_EQ(waitpid(child, &status, 0), child);
         EXPECT_EQ(queryDword(k, u"Enable Keyboard"), 0u);
+        RegCloseKey(k);
+    }
+    RemoveHive(path);
+}
+
+// A thread of the device (the driver's reader) looks for other processes' writes once between
+// two waits, and still gets a write that landed while it slept on its very next read.
+TEST(RegistryCache, AnotherProcessesWriteReachesAThreadOnItsNextPass) {
+    std::string path = TempHivePath("reg-hive");
+    {
+        emul::DeviceOptions options;
+        options.hivePath = path;
+        emul::Device device(options);
+        HKEY k = create(HKEY_LOCAL_MACHINE, u"Drivers\\BuiltIn\\Norvel");
+        DWORD one = 1;
+        RegSetValueExW(k, u"Repeat Rate", 0, REG_DWORD, (BYTE *)&one, 4);
+        std::vector<DWORD> seen;
+        device.kernel().spawn("reader", [&] {
+            for (int pass = 0; pass < 2; ++pass) {
+                seen.push_back(queryDword(k, u"Repeat Rate"));
+                seen.push_back(queryDword(k, u"repeat rate"));
+                Sleep(20);
+            }
+            return 0u;
+        });
+        Sleep(10);
+        auto other = emul::Registry::open(path);
+        other->setValue(u"Drivers\\BuiltIn\\Norvel", u"Repeat Rate", raw(REG_DWORD, {7, 0, 0, 0}));
+        ASSERT_TRUE(device.kernel().block([&] { return seen.size() == 4; }, emul::kNever));
+        EXPECT_EQ(seen, (std::vector<DWORD>{1, 1, 7, 7}));
         RegCloseKey(k);
     }
     RemoveHive(path);

@@ -4,13 +4,13 @@
 #include "registry/registry_store.h"
 
 #include "emul/device.h"
+#include "host/host_lock.h"
 
 #include <sqlite3.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <map>
 #include <mutex>
@@ -54,7 +54,7 @@ class SqliteStore : public RegStore {
     }
 
     RegImage image() override {
-        std::lock_guard<std::mutex> lock(m_);
+        std::lock_guard<HostLock> lock(m_);
         RegImage img;
         // One read transaction, so the version and the content belong together (inside a
         // batch, the batch's own).
@@ -79,28 +79,20 @@ class SqliteStore : public RegStore {
         return img;
     }
 
+    uint64_t statements() const override { return statements_; }
+
     // Other processes' commits show first in the WAL index's header (shared memory that every
     // connection maps): while its bytes stay the same, nothing was committed and no SQL runs.
     // When they move, the data version tells another connection's commit from our own.
-    uint64_t statements() const override { return statements_; }
-
-    bool changedElsewhere() override {
+    [[gnu::hot]] bool changedElsewhere() override {
         if (!shared_)
             return false; // an in-memory hive has no other connection
-        std::lock_guard<std::mutex> lock(m_);
-        if (walIndex_ &&
-            std::memcmp(seen_, const_cast<const unsigned char *>(walIndex_), sizeof seen_) == 0)
-            return false;
-        noteWalIndex();
-        int64_t v = dataVersion();
-        if (v == version_)
-            return false;
-        version_ = v;
-        return true;
+        std::lock_guard<HostLock> lock(m_);
+        return !(walIndex_ && sameWalIndex()) && versionMoved();
     }
 
     RegKeyId tree(const std::u16string &name) override {
-        std::lock_guard<std::mutex> lock(m_);
+        std::lock_guard<HostLock> lock(m_);
         if (!begin())
             return 0;
         RegKeyId id = childOf(0, name);
@@ -110,12 +102,12 @@ class SqliteStore : public RegStore {
     }
 
     bool exists(RegKeyId key) override {
-        std::lock_guard<std::mutex> lock(m_);
+        std::lock_guard<HostLock> lock(m_);
         return keyExists(key);
     }
 
     std::optional<RegKeyId> find(RegKeyId from, const std::vector<std::u16string> &names) override {
-        std::lock_guard<std::mutex> lock(m_);
+        std::lock_guard<HostLock> lock(m_);
         if (names.empty())
             return keyExists(from) ? std::optional<RegKeyId>(from) : std::nullopt;
         RegKeyId id = from;
@@ -127,7 +119,7 @@ class SqliteStore : public RegStore {
 
     RegKeyId create(RegKeyId from, const std::vector<std::u16string> &names,
                     bool *created) override {
-        std::lock_guard<std::mutex> lock(m_);
+        std::lock_guard<HostLock> lock(m_);
         if (created)
             *created = false;
         if (!begin())
@@ -147,7 +139,7 @@ class SqliteStore : public RegStore {
     }
 
     RegStatus remove(RegKeyId key) override {
-        std::lock_guard<std::mutex> lock(m_);
+        std::lock_guard<HostLock> lock(m_);
         if (!begin())
             return RegStatus::failed;
         if (!keyExists(key)) {
@@ -164,7 +156,7 @@ class SqliteStore : public RegStore {
     }
 
     std::vector<std::u16string> children(RegKeyId key) override {
-        std::lock_guard<std::mutex> lock(m_);
+        std::lock_guard<HostLock> lock(m_);
         std::vector<std::u16string> out;
         Query q(this, "SELECT name FROM reg_keys WHERE parent = ?1 ORDER BY id");
         q.bind(1, key);
@@ -174,7 +166,7 @@ class SqliteStore : public RegStore {
     }
 
     std::optional<RegValue> value(RegKeyId key, const std::u16string &name) override {
-        std::lock_guard<std::mutex> lock(m_);
+        std::lock_guard<HostLock> lock(m_);
         Query q(this, "SELECT type, data FROM reg_values WHERE key = ?1 AND name = ?2");
         q.bind(1, key).bind(2, name);
         if (!q.row())
@@ -183,7 +175,7 @@ class SqliteStore : public RegStore {
     }
 
     RegStatus setValue(RegKeyId key, const std::u16string &name, const RegValue &v) override {
-        std::lock_guard<std::mutex> lock(m_);
+        std::lock_guard<HostLock> lock(m_);
         if (!begin())
             return RegStatus::failed;
         if (!keyExists(key)) {
@@ -200,7 +192,7 @@ class SqliteStore : public RegStore {
     }
 
     RegStatus removeValue(RegKeyId key, const std::u16string &name) override {
-        std::lock_guard<std::mutex> lock(m_);
+        std::lock_guard<HostLock> lock(m_);
         if (batch_ && sqlite3_get_autocommit(db_))
             return RegStatus::failed; // the batch is lost: see begin()
         Query q(this, "DELETE FROM reg_values WHERE key = ?1 AND name = ?2");
@@ -211,7 +203,7 @@ class SqliteStore : public RegStore {
     }
 
     std::vector<std::pair<std::u16string, RegValue>> values(RegKeyId key) override {
-        std::lock_guard<std::mutex> lock(m_);
+        std::lock_guard<HostLock> lock(m_);
         std::vector<std::pair<std::u16string, RegValue>> out;
         Query q(this, "SELECT name, type, data FROM reg_values WHERE key = ?1 ORDER BY id");
         q.bind(1, key);
@@ -221,7 +213,7 @@ class SqliteStore : public RegStore {
     }
 
     bool beginBatch() override {
-        std::lock_guard<std::mutex> lock(m_);
+        std::lock_guard<HostLock> lock(m_);
         if (batch_ || !begin())
             return false;
         batch_ = true;
@@ -229,7 +221,7 @@ class SqliteStore : public RegStore {
     }
 
     bool endBatch(bool commit) override {
-        std::lock_guard<std::mutex> lock(m_);
+        std::lock_guard<HostLock> lock(m_);
         if (!batch_)
             return false;
         batch_ = false;
@@ -379,7 +371,7 @@ class SqliteStore : public RegStore {
     }
 
     // The first copy of the WAL index header: version, change counter, frame count, salts.
-    static constexpr size_t kWalIndexHeader = 48;
+    static constexpr size_t kWalIndexWords = 48 / 8;
     static constexpr int kWalIndexPage = 32768; // the index's first region, as SQLite maps it
 
     // SQLite's own mapping of the WAL index, which lives as long as the connection. Opening the
@@ -393,12 +385,29 @@ class SqliteStore : public RegStore {
             return; // every check asks SQLite
         volatile void *p = nullptr;
         if (file->pMethods->xShmMap(file, 0, kWalIndexPage, 0, &p) == SQLITE_OK && p)
-            walIndex_ = static_cast<volatile const unsigned char *>(p);
+            walIndex_ = static_cast<volatile const uint64_t *>(p);
     }
 
+    [[gnu::noinline]] bool versionMoved() {
+        noteWalIndex();
+        int64_t v = dataVersion();
+        if (v == version_)
+            return false;
+        version_ = v;
+        return true;
+    }
+
+    // Word by word, in line: this runs on every idle pass.
     void noteWalIndex() {
         if (walIndex_)
-            std::memcpy(seen_, const_cast<const unsigned char *>(walIndex_), sizeof seen_);
+            for (size_t i = 0; i < kWalIndexWords; ++i)
+                seen_[i] = walIndex_[i];
+    }
+    [[gnu::hot]] bool sameWalIndex() const {
+        uint64_t diff = 0;
+        for (size_t i = 0; i < kWalIndexWords; ++i)
+            diff |= seen_[i] ^ walIndex_[i];
+        return diff == 0;
     }
 
     int64_t dataVersion() {
@@ -408,12 +417,12 @@ class SqliteStore : public RegStore {
 
     sqlite3 *db_;
     bool shared_;
-    volatile const unsigned char *walIndex_ = nullptr;
-    unsigned char seen_[kWalIndexHeader] = {};
+    volatile const uint64_t *walIndex_ = nullptr; // page-aligned
+    uint64_t seen_[kWalIndexWords] = {};
     int64_t version_ = -1;
     bool batch_ = false; // between beginBatch and endBatch
     std::atomic<uint64_t> statements_{0};
-    std::mutex m_; // each call atomic whoever makes it; see emul/kernel.h on locking
+    HostLock m_; // each call atomic whoever makes it; see emul/kernel.h on locking
     std::map<const char *, sqlite3_stmt *> cache_; // keyed by the SQL literal's address
 };
 

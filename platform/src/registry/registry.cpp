@@ -7,12 +7,13 @@
 #include <windows.h>
 
 #include "emul/device.h"
+#include "emul/kernel.h"
 #include "emul/registry.h"
 #include "emul/text.h"
 #include "registry/registry_store.h"
 
+#include <algorithm>
 #include <cstring>
-#include <map>
 
 namespace emul {
 
@@ -88,8 +89,9 @@ std::u16string joinPath(const std::u16string &base, const std::u16string &sub) {
 }
 
 struct KeyHandle {
+    uintptr_t handle;
     RegKeyId key;
-    std::u16string path; // as the caller spelled it, relative to HKEY_LOCAL_MACHINE
+    std::unique_ptr<std::u16string> path; // as the caller spelled it, relative to HKLM
 };
 
 class Hive : public Registry {
@@ -168,14 +170,20 @@ class Hive : public Registry {
     HKEY addHandle(RegKeyId key, std::u16string path) {
         uintptr_t h = next_;
         next_ += 4;
-        handles_[h] = KeyHandle{key, std::move(path)};
+        handles_.push_back(KeyHandle{h, key, std::make_unique<std::u16string>(std::move(path))});
         return reinterpret_cast<HKEY>(h);
     }
 
     bool closeHandle(HKEY h) {
         if (isRoot(h))
             return true;
-        return handles_.erase(reinterpret_cast<uintptr_t>(h)) != 0;
+        KeyHandle *k = handle(h);
+        if (!k)
+            return false;
+        if (k->handle == lastHandle_)
+            lastHandle_ = 0;
+        handles_.erase(handles_.begin() + (k - handles_.data()));
+        return true;
     }
 
     // The key behind `h` and the path it was opened as (valid until the handle closes; null for
@@ -190,12 +198,33 @@ class Hive : public Registry {
             return ERROR_SUCCESS;
         }
         *path = nullptr;
-        auto it = handles_.find(reinterpret_cast<uintptr_t>(h));
-        if (it == handles_.end())
+        KeyHandle *k = handle(h);
+        if (!k)
             return ERROR_INVALID_HANDLE;
-        *key = it->second.key;
-        *path = &it->second.path;
+        *key = k->key;
+        *path = k->path.get();
         return !check || store_->exists(*key) ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+    }
+
+    // The key behind `h`, for a read that finds out itself whether the key still exists. The
+    // last handle looked up is kept: a reader reads its settings through one.
+    [[gnu::hot]] bool keyOf(HKEY h, RegKeyId *key) {
+        if (reinterpret_cast<uintptr_t>(h) != lastHandle_ || !lastHandle_)
+            return findHandle(h, key);
+        *key = lastKey_;
+        return true;
+    }
+
+    // Whether a read must look for another process's writes: not when the calling thread has
+    // run alone since the last look. The device's first thread always looks: it is the host's
+    // (a front end, a test), which may have done anything between two calls.
+    [[gnu::hot]] bool mustCheck(Kernel &k) {
+        Thread *me = k.self();
+        uint64_t step = k.steps();
+        if (me && me != k.mainThread() && step == checkedAt_)
+            return false;
+        checkedAt_ = step;
+        return true;
     }
 
     bool isTree(RegKeyId key) const {
@@ -206,6 +235,26 @@ class Hive : public Registry {
     }
 
   private:
+    [[gnu::noinline]] bool findHandle(HKEY h, RegKeyId *key) {
+        if (isRoot(h))
+            lastKey_ = roots_[reinterpret_cast<uintptr_t>(h) - kFirstRoot];
+        else if (KeyHandle *k = handle(h))
+            lastKey_ = k->key;
+        else
+            return false;
+        lastHandle_ = reinterpret_cast<uintptr_t>(h);
+        *key = lastKey_;
+        return true;
+    }
+
+    // Handles only grow, so the table stays in handle order.
+    [[gnu::hot]] KeyHandle *handle(HKEY h) {
+        uintptr_t v = reinterpret_cast<uintptr_t>(h);
+        auto it = std::lower_bound(handles_.begin(), handles_.end(), v,
+                                   [](const KeyHandle &e, uintptr_t x) { return e.handle < x; });
+        return it != handles_.end() && it->handle == v ? &*it : nullptr;
+    }
+
     static bool isRoot(HKEY h) {
         uintptr_t v = reinterpret_cast<uintptr_t>(h);
         return v >= kFirstRoot && v < kFirstRoot + 4;
@@ -225,8 +274,11 @@ class Hive : public Registry {
     bool inBatch_ = false, batchOk_ = true;
     RegKeyId roots_[4] = {};
     std::u16string rootPaths_[4]; // a handle's path starts with its root's, but for HKLM
-    std::map<uintptr_t, KeyHandle> handles_;
+    std::vector<KeyHandle> handles_;
     uintptr_t next_ = 0x40000000u; // apart from kernel handles and the predefined roots
+    uintptr_t lastHandle_ = 0;     // the handle keyOf found last (0: none), and its key
+    RegKeyId lastKey_ = 0;
+    uint64_t checkedAt_ = kNever; // the kernel's step at the last look for others' writes
 };
 
 // Every registry call starts here, and is a point where a thread that never blocks is preempted,
@@ -322,42 +374,61 @@ CEAPI LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, LPWSTR, DWORD, RE
 
 // Type, size and data of a value as RegQueryValueExW and RegEnumValueW hand them out: a size
 // query without a buffer, and a buffer that is too small left exactly as it was.
-static LONG copyValue(const RegValue &v, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+static LONG copyValue(DWORD type, const uint8_t *data, DWORD size, LPDWORD lpType, LPBYTE lpData,
+                      LPDWORD lpcbData) {
     if (lpType)
-        *lpType = v.type;
+        *lpType = type;
     if (!lpcbData)
         return ERROR_SUCCESS;
     DWORD room = *lpcbData;
-    *lpcbData = DWORD(v.data.size());
+    *lpcbData = size;
     if (!lpData)
         return ERROR_SUCCESS;
-    if (room < v.data.size())
+    if (room < size)
         return ERROR_MORE_DATA;
-    if (!v.data.empty())
-        std::memcpy(lpData, v.data.data(), v.data.size());
+    copyData(lpData, data, size);
     return ERROR_SUCCESS;
 }
 
-CEAPI LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
-                            LPBYTE lpData, LPDWORD lpcbData) {
+[[gnu::noinline]] static LONG invalidQuery(Hive &h, RegKeyId key) {
+    return h.store().exists(key) ? ERROR_INVALID_PARAMETER : ERROR_KEY_DELETED;
+}
+
+// A value too large for a RegCopy, taken whole. It may have changed since it was measured: what
+// is handed out is this look's.
+[[gnu::noinline]] static LONG queryLarge(Hive &h, RegKeyId key, LPCWSTR name, LPDWORD lpType,
+                                         LPBYTE lpData, LPDWORD lpcbData) {
+    auto v = h.store().value(key, name ? name : u"");
+    if (!v)
+        return h.store().exists(key) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+    return copyValue(v->type, v->data.data(), DWORD(v->data.size()), lpType, lpData, lpcbData);
+}
+
+CEAPI __attribute__((hot)) LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved,
+                                                 LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+    Device &d = dev();
+    Kernel &kernel = d.kernel();
+    kernel.preemptionPoint();
+    Hive &h = static_cast<Hive &>(d.registry());
     // A value found is in a key that exists: the reader's settings cost one look each.
-    OpenedKey k(hKey, false);
-    if (k.err != ERROR_SUCCESS)
-        return k.err;
+    RegKeyId key;
+    if (!h.keyOf(hKey, &key))
+        return ERROR_INVALID_HANDLE;
     if (lpReserved || (lpData && !lpcbData))
-        return k.hive.store().exists(k.key) ? ERROR_INVALID_PARAMETER : ERROR_KEY_DELETED;
-    // The value is taken into this thread's scratch copy under the hive's lock and handed out
-    // after it: a caller's bad buffer faults with no lock held. The scratch keeps its room, so a
-    // reader polling its settings allocates nothing.
-    thread_local RegValue scratch;
-    auto take = [](const RegValue &v, void *o) {
-        auto *to = static_cast<RegValue *>(o);
-        to->type = v.type;
-        to->data.assign(v.data.begin(), v.data.end());
-    };
-    if (!k.hive.store().readValue(k.key, lpValueName ? lpValueName : u"", take, &scratch))
-        return k.hive.store().exists(k.key) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
-    return copyValue(scratch, lpType, lpData, lpcbData);
+        return invalidQuery(h, key);
+    // The value is copied out under the hive's lock and handed out after it: a caller's bad
+    // buffer faults with no lock held.
+    RegCopy v;
+    switch (h.store().copyValue(key, lpValueName ? lpValueName : u"", h.mustCheck(kernel), &v)) {
+    case RegFound::value:
+        if (v.size > RegCopy::kSmall)
+            return queryLarge(h, key, lpValueName, lpType, lpData, lpcbData);
+        return copyValue(v.type, v.data, v.size, lpType, lpData, lpcbData);
+    case RegFound::noValue:
+        return ERROR_FILE_NOT_FOUND;
+    default:
+        return ERROR_KEY_DELETED;
+    }
 }
 
 CEAPI LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, const BYTE *lpData,
@@ -453,7 +524,8 @@ CEAPI LONG RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD l
     const auto &e = values[dwIndex];
     if (!copyName(e.first, lpValueName, lpcchValueName))
         return ERROR_MORE_DATA;
-    return copyValue(e.second, lpType, lpData, lpcbData);
+    return copyValue(e.second.type, e.second.data.data(), DWORD(e.second.data.size()), lpType,
+                     lpData, lpcbData);
 }
 
 CEAPI LONG RegCloseKey(HKEY hKey) {

@@ -4,6 +4,9 @@
 // writes from elsewhere are rare next to the reader's passes.
 #include "registry/registry_store.h"
 
+#include "host/host_lock.h"
+
+#include <cstring>
 #include <mutex>
 #include <unordered_map>
 
@@ -12,19 +15,55 @@ namespace emul {
 namespace {
 
 // SQLite's NOCASE: ASCII letters fold, every other unit compares as is.
+[[gnu::hot]] inline char16_t fold(char16_t c) {
+    return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
+}
+
 bool sameName(std::u16string_view a, std::u16string_view b) {
     if (a.size() != b.size())
         return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char16_t x = a[i], y = b[i];
-        if (x >= u'A' && x <= u'Z')
-            x = char16_t(x + 32);
-        if (y >= u'A' && y <= u'Z')
-            y = char16_t(y + 32);
+    // Four units at a time while they are spelled alike, as they mostly are.
+    size_t i = 0;
+    for (; i + 4 <= a.size(); i += 4) {
+        uint64_t x, y;
+        std::memcpy(&x, a.data() + i, 8);
+        std::memcpy(&y, b.data() + i, 8);
         if (x != y)
-            return false;
+            break;
     }
+    for (; i < a.size(); ++i)
+        if (a[i] != b[i] && fold(a[i]) != fold(b[i]))
+            return false;
     return true;
+}
+
+// Whether the null-terminated `name` is `stored`, unit for unit. Stops at the first difference,
+// so it reads no further than the end of either.
+[[gnu::hot]] bool spelledAs(std::u16string_view stored, const char16_t *name) {
+    for (char16_t c : stored)
+        if (*name != c || !*name++)
+            return false;
+    return *name == 0;
+}
+
+// A name hashed with its letters folded, and its length: names that compare equal have equal
+// tags, so a look-up compares whole names only where the tags agree. Setting bit 5 folds a
+// letter and merges a few other pairs of units, which only costs such a comparison.
+uint64_t tagOf(std::u16string_view name) {
+    uint32_t h = 2166136261u;
+    for (char16_t c : name)
+        h = (h ^ (c | 0x20u)) * 16777619u;
+    return uint64_t(h) << 32 | uint32_t(name.size());
+}
+
+// The same of a name with a terminating null, measured on the way.
+uint64_t tagOf(const char16_t *name, size_t *length) {
+    uint32_t h = 2166136261u;
+    size_t n = 0;
+    for (; name[n]; ++n)
+        h = (h ^ (name[n] | 0x20u)) * 16777619u;
+    *length = n;
+    return uint64_t(h) << 32 | uint32_t(n);
 }
 
 class CachedStore : public RegStore {
@@ -34,27 +73,27 @@ class CachedStore : public RegStore {
     }
 
     RegKeyId tree(const std::u16string &name) override {
-        std::lock_guard<std::mutex> lock(m_);
+        std::lock_guard<HostLock> lock(m_);
         sync();
         for (RegKeyId id : trees_)
             if (sameName(keys_[id].name, name))
                 return id;
         RegKeyId id = backing_->tree(name);
         if (id && !keys_.count(id)) {
-            keys_[id] = Key{0, name, {}, {}};
+            keys_[id] = Key{0, name, {}, {}, {}};
             trees_.push_back(id);
         }
         return id;
     }
 
     bool exists(RegKeyId key) override {
-        std::lock_guard<std::mutex> lock(m_);
+        std::lock_guard<HostLock> lock(m_);
         sync();
         return keys_.count(key) != 0;
     }
 
     std::optional<RegKeyId> find(RegKeyId from, const std::vector<std::u16string> &names) override {
-        std::lock_guard<std::mutex> lock(m_);
+        std::lock_guard<HostLock> lock(m_);
         sync();
         size_t done = 0;
         RegKeyId id = walk(from, names, &done);
@@ -65,7 +104,7 @@ class CachedStore : public RegStore {
 
     RegKeyId create(RegKeyId from, const std::vector<std::u16string> &names,
                     bool *created) override {
-        std::lock_guard<std::mutex> lock(m_);
+        std::lock_guard<HostLock> lock(m_);
         sync();
         if (created)
             *created = false;
@@ -93,7 +132,7 @@ class CachedStore : public RegStore {
                 }
                 next = *step;
             }
-            keys_[next] = Key{id, names[i], {}, {}};
+            keys_[next] = Key{id, names[i], {}, {}, {}};
             keys_[id].children.push_back(next);
             id = next;
         }
@@ -103,7 +142,7 @@ class CachedStore : public RegStore {
     }
 
     RegStatus remove(RegKeyId key) override {
-        std::lock_guard<std::mutex> lock(m_);
+        std::lock_guard<HostLock> lock(m_);
         sync();
         RegStatus s = backing_->remove(key);
         if (s != RegStatus::ok || !keys_.count(key)) {
@@ -124,7 +163,7 @@ class CachedStore : public RegStore {
     }
 
     std::vector<std::u16string> children(RegKeyId key) override {
-        std::lock_guard<std::mutex> lock(m_);
+        std::lock_guard<HostLock> lock(m_);
         sync();
         std::vector<std::u16string> out;
         auto it = keys_.find(key);
@@ -135,70 +174,81 @@ class CachedStore : public RegStore {
     }
 
     std::optional<RegValue> value(RegKeyId key, const std::u16string &name) override {
-        std::optional<RegValue> out;
-        readValue(
-            key, name,
-            [](const RegValue &v, void *o) { *static_cast<std::optional<RegValue> *>(o) = v; },
-            &out);
-        return out;
+        std::lock_guard<HostLock> lock(m_);
+        sync();
+        Key *k = keyOf(key);
+        int i = k ? k->find(name, tagOf(name)) : -1;
+        if (i < 0)
+            return std::nullopt;
+        return k->values[size_t(i)].second;
     }
 
-    bool readValue(RegKeyId key, std::u16string_view name, void (*use)(const RegValue &, void *),
-                   void *context) override {
-        std::lock_guard<std::mutex> lock(m_);
-        sync();
-        auto it = keys_.find(key);
-        if (it == keys_.end())
-            return false;
-        for (auto &v : it->second.values)
-            if (sameName(v.first, name)) {
-                use(v.second, context);
-                return true;
-            }
-        return false;
+    [[gnu::hot]] RegFound copyValue(RegKeyId key, const char16_t *name, bool check,
+                                    RegCopy *out) override {
+        std::lock_guard<HostLock> lock(m_);
+        if (check)
+            sync();
+        Key *k = keyOf(key);
+        if (!k)
+            return RegFound::noKey;
+        // A reader asks for the same names from the same strings pass after pass: the value
+        // found last for a name at this address is tried first. Its name spelled exactly as
+        // asked makes it the one, however the values have changed since.
+        const Recent *r = recent_;
+        while (r != recent_ + kRecent && !(r->name == name && r->key == key))
+            ++r;
+        size_t i;
+        if (r != recent_ + kRecent && r->index < k->values.size() &&
+            spelledAs(k->values[r->index].first, name))
+            i = r->index;
+        else if ((i = lookUp(k, key, name)) == kNone)
+            return RegFound::noValue;
+        const RegValue &v = k->values[i].second;
+        out->set(v.type, v.data.data(), v.data.size());
+        return RegFound::value;
     }
 
     RegStatus setValue(RegKeyId key, const std::u16string &name, const RegValue &v) override {
-        std::lock_guard<std::mutex> lock(m_);
+        std::lock_guard<HostLock> lock(m_);
         sync();
         RegStatus s = backing_->setValue(key, name, v);
-        auto it = keys_.find(key);
-        if (s != RegStatus::ok || it == keys_.end()) {
+        Key *k = keyOf(key);
+        if (s != RegStatus::ok || !k) {
             load();
             return s;
         }
         // An existing value keeps its place and its spelling.
-        for (auto &e : it->second.values)
-            if (sameName(e.first, name)) {
-                e.second = v;
-                return s;
-            }
-        it->second.values.emplace_back(name, v);
+        uint64_t tag = tagOf(name);
+        int i = k->find(name, tag);
+        if (i >= 0)
+            k->values[size_t(i)].second = v;
+        else
+            k->add(name, tag, v);
         return s;
     }
 
     RegStatus removeValue(RegKeyId key, const std::u16string &name) override {
-        std::lock_guard<std::mutex> lock(m_);
+        std::lock_guard<HostLock> lock(m_);
         sync();
         RegStatus s = backing_->removeValue(key, name);
-        auto it = keys_.find(key);
-        if (s == RegStatus::failed || it == keys_.end()) {
+        Key *k = keyOf(key);
+        if (s == RegStatus::failed || !k) {
             load();
             return s;
         }
-        auto &vals = it->second.values;
-        for (size_t i = 0; i < vals.size(); ++i)
-            if (sameName(vals[i].first, name)) {
-                vals.erase(vals.begin() + long(i));
-                return s;
-            }
+        int i = k->find(name, tagOf(name));
+        if (i >= 0) {
+            k->values.erase(k->values.begin() + i);
+            k->tags.erase(k->tags.begin() + i);
+            return s;
+        }
         if (s == RegStatus::ok)
             load(); // the store had a value the copy did not
         return s;
     }
 
     std::vector<std::pair<std::u16string, RegValue>> values(RegKeyId key) override {
-        std::lock_guard<std::mutex> lock(m_);
+        std::lock_guard<HostLock> lock(m_);
         sync();
         auto it = keys_.find(key);
         return it == keys_.end() ? std::vector<std::pair<std::u16string, RegValue>>()
@@ -207,12 +257,12 @@ class CachedStore : public RegStore {
 
     // The copy follows each write of a batch; a batch undone reloads it.
     bool beginBatch() override {
-        std::lock_guard<std::mutex> lock(m_);
+        std::lock_guard<HostLock> lock(m_);
         sync();
         return backing_->beginBatch();
     }
     bool endBatch(bool commit) override {
-        std::lock_guard<std::mutex> lock(m_);
+        std::lock_guard<HostLock> lock(m_);
         bool done = backing_->endBatch(commit);
         if (!done)
             load();
@@ -220,7 +270,8 @@ class CachedStore : public RegStore {
     }
 
     RegImage image() override { return backing_->image(); }
-    bool changedElsewhere() override { return backing_->changedElsewhere(); }
+    // Not in line: where the copy asks its store, the compiler would otherwise try this first.
+    [[gnu::noinline]] bool changedElsewhere() override { return backing_->changedElsewhere(); }
     uint64_t statements() const override { return backing_->statements(); }
 
   private:
@@ -229,19 +280,62 @@ class CachedStore : public RegStore {
         std::u16string name;
         std::vector<RegKeyId> children;                          // in creation order
         std::vector<std::pair<std::u16string, RegValue>> values; // in creation order
+        std::vector<uint64_t> tags;                              // of the values' names
+
+        // The index of the value called `name` (whose tag is `tag`), or -1.
+        int find(std::u16string_view name, uint64_t tag) const {
+            for (size_t i = 0; i < tags.size(); ++i)
+                if (tags[i] == tag && sameName(values[i].first, name))
+                    return int(i);
+            return -1;
+        }
+        void add(std::u16string name, uint64_t tag, RegValue v) {
+            values.emplace_back(std::move(name), std::move(v));
+            tags.push_back(tag);
+        }
     };
+
+    // The copy's key `id`, or null. The last one found is kept: a reader asks for several
+    // values of one key in a row.
+    [[gnu::hot]] Key *keyOf(RegKeyId id) { return id == lastId_ && last_ ? last_ : findKey(id); }
+    [[gnu::noinline]] Key *findKey(RegKeyId id) {
+        auto it = keys_.find(id);
+        if (it == keys_.end())
+            return nullptr;
+        lastId_ = id;
+        return last_ = &it->second;
+    }
+
+    // The index of the value `name` in `k` (kNone when there is none), remembered for the
+    // next read of it from the same string.
+    static constexpr size_t kNone = SIZE_MAX;
+    [[gnu::noinline]] size_t lookUp(Key *k, RegKeyId key, const char16_t *name) {
+        size_t length;
+        uint64_t tag = tagOf(name, &length);
+        int found = k->find(std::u16string_view(name, length), tag);
+        if (found < 0)
+            return kNone;
+        Recent *r = recent_;
+        while (r != recent_ + kRecent && !(r->name == name && r->key == key))
+            ++r;
+        if (r == recent_ + kRecent)
+            r = &recent_[nextRecent_++ % kRecent];
+        *r = Recent{name, key, size_t(found)};
+        return size_t(found);
+    }
 
     void sync() {
         if (backing_->changedElsewhere())
             load();
     }
 
-    void load() {
+    [[gnu::noinline]] void load() {
         RegImage img = backing_->image();
+        last_ = nullptr;
         keys_.clear();
         trees_.clear();
         for (auto &k : img.keys) {
-            keys_[k.id] = Key{k.parent, std::move(k.name), {}, {}};
+            keys_[k.id] = Key{k.parent, std::move(k.name), {}, {}, {}};
             if (!k.parent)
                 trees_.push_back(k.id);
         }
@@ -253,8 +347,10 @@ class CachedStore : public RegStore {
         }
         for (auto &v : img.values) {
             auto it = keys_.find(v.key);
-            if (it != keys_.end())
-                it->second.values.emplace_back(std::move(v.name), std::move(v.v));
+            if (it != keys_.end()) {
+                uint64_t tag = tagOf(v.name);
+                it->second.add(std::move(v.name), tag, std::move(v.v));
+            }
         }
     }
 
@@ -286,15 +382,27 @@ class CachedStore : public RegStore {
         if (it == keys_.end())
             return;
         std::vector<RegKeyId> kids = std::move(it->second.children);
+        if (last_ == &it->second)
+            last_ = nullptr;
         keys_.erase(it);
         for (RegKeyId c : kids)
             forget(c);
     }
 
     std::unique_ptr<RegStore> backing_;
-    std::mutex m_; // each call atomic whoever makes it; see emul/kernel.h on locking
+    HostLock m_; // each call atomic whoever makes it; see emul/kernel.h on locking
     std::unordered_map<RegKeyId, Key> keys_;
     std::vector<RegKeyId> trees_;
+    RegKeyId lastId_ = 0;
+    Key *last_ = nullptr;
+    struct Recent {
+        const char16_t *name; // where a reader's name was
+        RegKeyId key;
+        size_t index; // of its value in the key, when last found
+    };
+    static constexpr size_t kRecent = 4;
+    Recent recent_[kRecent] = {};
+    size_t nextRecent_ = 0;
 };
 
 } // namespace

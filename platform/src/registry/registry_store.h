@@ -5,6 +5,7 @@
 #include "emul/registry.h"
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,6 +18,36 @@ namespace emul {
 using RegKeyId = int64_t; // never reused, so a stale id means a deleted key
 
 enum class RegStatus { ok, missing, failed };
+
+enum class RegFound { value, noValue, noKey };
+
+// Copies a value's bytes; a DWORD, what a reader mostly asks for, in line.
+[[gnu::noinline]] inline void copyBytes(void *to, const void *from, size_t n) {
+    if (n)
+        std::memcpy(to, from, n);
+}
+inline void copyData(void *to, const void *from, size_t n) {
+    if (n == 4)
+        std::memcpy(to, from, 4);
+    else
+        copyBytes(to, from, n);
+}
+
+// A value's type and size as a reader takes them, and its data when it has at most kSmall
+// bytes, as the settings a reader polls have: copying them allocates nothing.
+struct RegCopy {
+    static constexpr size_t kSmall = 512;
+    uint32_t type = 0;
+    uint32_t size = 0;
+    uint8_t data[kSmall];
+
+    void set(uint32_t t, const uint8_t *d, size_t n) {
+        type = t;
+        size = uint32_t(n);
+        if (n <= kSmall)
+            copyData(data, d, n);
+    }
+};
 
 // Every key and value of a store, each list in creation order: what a cache loads.
 struct RegImage {
@@ -52,14 +83,17 @@ class RegStore {
     virtual std::vector<std::u16string> children(RegKeyId key) = 0;
 
     virtual std::optional<RegValue> value(RegKeyId key, const std::u16string &name) = 0;
-    // Reads a value where the store keeps it: `use` sees it, with `context`, while the store
-    // holds it. False when there is no such value.
-    virtual bool readValue(RegKeyId key, std::u16string_view name,
-                           void (*use)(const RegValue &, void *context), void *context) {
-        auto v = value(key, std::u16string(name));
-        if (v)
-            use(*v, context);
-        return v.has_value();
+    // Copies a value out where the store keeps it (all but its data when that is larger than
+    // RegCopy::kSmall), so that a caller's bad buffer faults later with nothing held. `check`
+    // false: the caller knows that nothing else has run since it last asked, so another process's
+    // write need not be looked for.
+    virtual RegFound copyValue(RegKeyId key, const char16_t *name, bool check, RegCopy *out) {
+        (void)check;
+        auto v = value(key, name);
+        if (!v)
+            return exists(key) ? RegFound::noValue : RegFound::noKey;
+        out->set(v->type, v->data.data(), v->data.size());
+        return RegFound::value;
     }
     virtual RegStatus setValue(RegKeyId key, const std::u16string &name, const RegValue &v) = 0;
     virtual RegStatus removeValue(RegKeyId key, const std::u16string &name) = 0;
