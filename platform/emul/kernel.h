@@ -49,23 +49,25 @@ struct Program;
 class Journal;
 
 struct Thread : std::enable_shared_from_this<Thread> {
-    // What a switch looks at comes first, so that a scan of the threads reads one line of each.
+    // What a switch and a preemption point look at comes first, so that they read one line of
+    // each thread.
     bool exited = false;
     bool killed = false;
     // Wake condition while blocked: predicate and absolute deadline in device ms.
     bool blocked = false;
-    uint64_t deadline = kNever;
-    std::function<bool()> ready;
     // A condition that said no is asked again only when *changes or the kernel's own count of
-    // what it sees change (see Kernel::block); null: at every switch.
-    const uint64_t *changes = nullptr;
+    // what it sees have moved (see Kernel::block): `seen` is their sum then, and both only grow.
+    // Null changes: asked at every switch.
     bool saidNo = false;
-    uint64_t seenChanges = 0, seenStirs = 0;
     // Preemption: platform calls made since device time last moved (see Kernel).
     uint32_t calls = 0;
-    uint64_t callsSince = 0;
+    uint64_t deadline = kNever;
+    const uint64_t *changes = nullptr;
+    uint64_t seen = 0;
     // The C++ runtime's exception state of this host thread, read at every preemption point.
     const void *ehGlobals = nullptr;
+    uint64_t callsSince = 0;
+    std::function<bool()> ready;
     uint32_t id = 0;
     uint32_t lastError = 0;
     uint32_t exitCode = 0;
@@ -116,6 +118,12 @@ class Kernel {
     }
     void sleep(uint64_t ms);
     void yield();
+    // Brings the deadline of a blocked thread forward to `at` (device ms): what it waits for
+    // has just been given a time by another thread (a timer set on its window).
+    void wakeBy(Thread *t, uint64_t at) {
+        if (t->blocked && at < t->deadline)
+            t->deadline = at;
+    }
 
     // Starts a new emulated thread; it first runs when the caller next blocks. When it ends,
     // its host thread is joined at the next switch and its record lives on only while someone

@@ -164,6 +164,7 @@ struct Worker {
     HWND hwnd = nullptr;
     DWORD handledOn = 0;
     int settingChanges = 0;
+    std::vector<DWORD> timerTicks;
     std::shared_ptr<emul::Thread> thread;
     emul::Program program; // stands for the program that owns the worker's windows
 
@@ -176,6 +177,8 @@ struct Worker {
         }
         if (msg == WM_SETTINGCHANGE && wp == 0xE0)
             ++self->settingChanges;
+        if (msg == WM_TIMER)
+            self->timerTicks.push_back(GetTickCount());
         if (msg == WM_DESTROY)
             PostQuitMessage(3);
         return DefWindowProcW(h, msg, wp, lp);
@@ -219,6 +222,19 @@ TEST(Windows, SendMessageToAnotherThreadWaitsForItsHandler) {
     EXPECT_FALSE(IsWindow(w.hwnd));
     EXPECT_EQ(SendMessageW(w.hwnd, WM_USER, 1, 1), 0);
     EXPECT_EQ(SendMessageW(nullptr, WM_USER, 1, 1), 0);
+}
+
+// The thread already waits for messages when the timer is set: it still hears it on time.
+TEST(Windows, ATimerSetOnAnotherThreadsWindowFiresWhenDue) {
+    emul::Device d;
+    Worker w;
+    w.start();
+    EXPECT_EQ(SetTimer(w.hwnd, 5, 300, nullptr), 5u);
+    Sleep(1000);
+    EXPECT_EQ(w.timerTicks, (std::vector<DWORD>{300, 600, 900}));
+    EXPECT_TRUE(KillTimer(w.hwnd, 5));
+    EXPECT_TRUE(PostMessageW(w.hwnd, WM_CLOSE, 0, 0));
+    kern().block([&] { return w.thread->exited; }, emul::kNever);
 }
 
 TEST(Windows, ProgramsHearWhenTheInputPanelComesOrGoes) {

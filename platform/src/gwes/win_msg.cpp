@@ -69,6 +69,7 @@ LRESULT WindowSystem::Impl::send(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
     sm->lp = lp;
     Queue &targetQueue = queue(target.get());
     targetQueue.sent.push_back(sm);
+    ++changes;
     targetQueue.waitingForInput = false; // it has something to do now
     Queue &mine = queue(self);
     for (;;) {
@@ -103,6 +104,7 @@ bool WindowSystem::Impl::post(Window *w, UINT msg, WPARAM wp, LPARAM lp, bool tr
     q.mods = mods;
     Queue &theirs = queue(w->thread);
     theirs.posted.push_back(q);
+    ++changes;
     theirs.waitingForInput = false; // it has something to do now
     return true;
 }
@@ -215,7 +217,9 @@ CEAPI BOOL GetMessageW(LPMSG msg, HWND h, UINT lo, UINT hi) {
         if (takeMessage(q, msg, h, lo, hi, true))
             return msg->message != WM_QUIT;
         InputWait waiting(q);
-        kern().block([&] { return hasMessage(q, h, lo, hi); }, earliestTimer(q));
+        // Asked again only when the window system changed: a timer that comes due meanwhile
+        // wakes the thread through its deadline.
+        kern().block([&] { return hasMessage(q, h, lo, hi); }, earliestTimer(q), &ws.changes);
     }
 }
 
@@ -259,6 +263,7 @@ CEAPI BOOL TranslateMessage(const MSG *m) {
         c.translate = false;
         c.mods = mods;
         q.posted.push_front(c); // the character comes before anything queued after the key
+        ++wins().changes;
     }
     return TRUE;
 }
@@ -288,6 +293,7 @@ CEAPI void PostQuitMessage(int code) {
     Queue &q = wins().queue(kern().self());
     q.quit = true;
     q.quitCode = code;
+    ++wins().changes;
 }
 
 CEAPI BOOL PostThreadMessageW(DWORD id, UINT msg, WPARAM wp, LPARAM lp) {
@@ -302,6 +308,7 @@ CEAPI BOOL PostThreadMessageW(DWORD id, UINT msg, WPARAM wp, LPARAM lp) {
         q.m.time = kern().tick();
         Queue &theirs = wins().queue(t);
         theirs.posted.push_back(q);
+        ++wins().changes;
         theirs.waitingForInput = false;
         return TRUE;
     }
@@ -375,6 +382,10 @@ CEAPI UINT_PTR SetTimer(HWND h, UINT_PTR id, UINT elapse, TIMERPROC proc) {
     t.elapse = elapse;
     t.due = kern().now() + std::max<UINT>(elapse, 1);
     t.proc = proc;
+    ++ws.changes;
+    // A thread that waits for messages meanwhile wakes when this timer is due.
+    if (owner != kern().self())
+        kern().wakeBy(owner, t.due);
     for (Timer &x : q.timers)
         if (x.hwnd == t.hwnd && x.id == id) {
             x = t;

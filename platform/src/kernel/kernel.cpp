@@ -122,11 +122,11 @@ void Kernel::unwatch(int fd) {
     return !pollWatched(timeout);
 }
 
-uint64_t Kernel::hostNow() const {
+[[gnu::hot]] uint64_t Kernel::hostNow() const {
     return uint64_t((hostNs() - hostStartNs_) / kNsPerMs);
 }
 
-int64_t Kernel::freezeClock() {
+[[gnu::hot]] int64_t Kernel::freezeClock() {
     int64_t ns = hostNs();
     frozenNow_ = uint64_t((ns - hostStartNs_) / kNsPerMs);
     frozen_ = true;
@@ -155,16 +155,15 @@ std::vector<Thread *> Kernel::threads() const {
         return true;
     if (t->deadline != kNever && now() >= t->deadline)
         return true;
+    if (t->saidNo && t->seen == *t->changes + stirs_)
+        return false; // nothing it looks at has moved
     if (!t->ready)
         return false;
-    if (t->saidNo && *t->changes == t->seenChanges && stirs_ == t->seenStirs)
-        return false; // nothing it looks at has moved
     if (t->ready())
         return true;
     if (t->changes) {
         t->saidNo = true;
-        t->seenChanges = *t->changes;
-        t->seenStirs = stirs_;
+        t->seen = *t->changes + stirs_;
     }
     return false;
 }
@@ -210,7 +209,7 @@ size_t Kernel::hostThreads() const {
     return n;
 }
 
-void Kernel::reap() {
+[[gnu::hot]] void Kernel::reap() {
     while (!ended_.empty()) {
         std::thread t = std::move(ended_.back());
         ended_.pop_back();
