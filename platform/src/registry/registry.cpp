@@ -270,7 +270,7 @@ class Hive : public Registry {
             batchOk_ = false;
     }
 
-    std::unique_ptr<RegStore> store_;
+    std::unique_ptr<RegStore> store_; // always a cache (Registry::open)
     bool inBatch_ = false, batchOk_ = true;
     RegKeyId roots_[4] = {};
     std::u16string rootPaths_[4]; // a handle's path starts with its root's, but for HKLM
@@ -419,7 +419,8 @@ CEAPI __attribute__((hot)) LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName,
     // The value is copied out under the hive's lock and handed out after it: a caller's bad
     // buffer faults with no lock held.
     RegCopy v;
-    switch (h.store().copyValue(key, lpValueName ? lpValueName : u"", h.mustCheck(kernel), &v)) {
+    switch (
+        copyCachedValue(h.store(), key, lpValueName ? lpValueName : u"", h.mustCheck(kernel), &v)) {
     case RegFound::value:
         if (v.size > RegCopy::kSmall)
             return queryLarge(h, key, lpValueName, lpType, lpData, lpcbData);
