@@ -191,17 +191,18 @@ class CachedStore final : public RegStore {
         if (check)
             sync();
         // A reader asks for the same names from the same strings pass after pass: the values
-        // found last are tried first, while the copy stays as it was then. A name spelled
-        // exactly as asked is the one.
-        const Value *v = nullptr;
+        // found last are kept with their names, and tried first while the copy stays as it
+        // was. A name spelled exactly as asked is the one.
         if (recentAt_ == changes_)
             for (const Recent &r : recent_)
-                if (r.name == name && r.key == key && spelledAs(r.value->first, name)) {
-                    v = r.value;
-                    break;
+                if (r.name == name && r.key == key &&
+                    spelledAs(std::u16string_view(r.spelled, r.length), name)) {
+                    out->set(r.type, r.data, r.size);
+                    return RegFound::value;
                 }
         RegFound found = RegFound::value;
-        if (!v && !(v = lookUp(key, name, &found)))
+        const Value *v = lookUp(key, name, &found);
+        if (!v)
             return found;
         out->set(v->second.type, v->second.data.data(), v->second.data.size());
         return RegFound::value;
@@ -325,11 +326,20 @@ class CachedStore final : public RegStore {
         }
         if (recentAt_ != changes_) {
             for (Recent &r : recent_)
-                r = Recent{};
+                r.name = nullptr;
             recentAt_ = changes_;
         }
         const Value *v = &k->values[size_t(i)];
-        recent_[nextRecent_++ % kRecent] = Recent{name, key, v};
+        if (v->first.size() <= Recent::kName && v->second.data.size() <= Recent::kData) {
+            Recent &r = recent_[nextRecent_++ % kRecent];
+            r.name = name;
+            r.key = key;
+            r.type = v->second.type;
+            r.size = uint32_t(v->second.data.size());
+            copyBytes(r.data, v->second.data.data(), r.size);
+            r.length = uint16_t(v->first.size());
+            copyBytes(r.spelled, v->first.data(), r.length * sizeof(char16_t));
+        }
         return v;
     }
 
@@ -400,23 +410,28 @@ class CachedStore final : public RegStore {
     }
 
     std::unique_ptr<RegStore> backing_;
-    HostLock m_; // each call atomic whoever makes it; see emul/kernel.h on locking
+    HostLock m_;           // each call atomic whoever makes it; see emul/kernel.h on locking
+    uint64_t changes_ = 0; // moves with every change of the copy
+    uint64_t recentAt_ = 0;
+    size_t nextRecent_ = 0;
     std::unordered_map<RegKeyId, Key> keys_;
     std::vector<RegKeyId> trees_;
     RegKeyId lastId_ = 0;
     Key *last_ = nullptr;
-    // Values read lately, valid while changes_ is still recentAt_. Their names have no null
-    // unit: each was found under a name that has none.
-    struct Recent {
+    // Small values read lately, each on a cache line of its own with its name as stored, valid
+    // while changes_ is still recentAt_. Their names have no null unit: each was found under a
+    // name that has none.
+    struct alignas(64) Recent {
+        static constexpr size_t kData = 8, kName = 15;
         const char16_t *name; // where a reader's name was
         RegKeyId key;
-        const Value *value;
+        uint32_t type, size;
+        uint8_t data[kData];
+        uint16_t length;
+        char16_t spelled[kName];
     };
     static constexpr size_t kRecent = 4;
     Recent recent_[kRecent] = {};
-    size_t nextRecent_ = 0;
-    uint64_t changes_ = 0; // moves with every change of the copy
-    uint64_t recentAt_ = 0;
 };
 
 } // namespace

@@ -22,7 +22,8 @@ enum class RegStatus { ok, missing, failed };
 enum class RegFound { value, noValue, noKey };
 
 // Copies a value's bytes; a DWORD, what a reader mostly asks for, in line.
-[[gnu::noinline]] inline void copyBytes(void *to, const void *from, size_t n) {
+[[gnu::noinline, gnu::visibility("hidden")]] inline void copyBytes(void *to, const void *from,
+                                                                   size_t n) {
     if (n)
         std::memcpy(to, from, n);
 }
