@@ -145,13 +145,13 @@ int runLive(const LiveOptions &options) {
             break;
         }
         // Nothing polls: this thread sleeps until the note changes, Notes ends, ^C or the end
-        // of input.
+        // of input; the note is looked at again only when some window's text has changed.
         k.block(
             [&] {
                 return liveStop || *inputDone || !device.windows().textIs(noteEdit(), shown) ||
                        (notes && notes->exited());
             },
-            emul::kNever);
+            emul::kNever, device.windows().textChanges());
     }
     liveKernel = nullptr;
     std::signal(SIGINT, previous);

@@ -56,6 +56,11 @@ struct Thread : std::enable_shared_from_this<Thread> {
     bool blocked = false;
     uint64_t deadline = kNever;
     std::function<bool()> ready;
+    // A condition that said no is asked again only when *changes or the kernel's own count of
+    // what it sees change (see Kernel::block); null: at every switch.
+    const uint64_t *changes = nullptr;
+    bool saidNo = false;
+    uint64_t seenChanges = 0, seenStirs = 0;
     // Preemption: platform calls made since device time last moved (see Kernel).
     uint32_t calls = 0;
     uint64_t callsSince = 0;
@@ -95,12 +100,19 @@ class Kernel {
     // Blocks the caller until `ready()` holds (checked at scheduling points) or the deadline
     // passes. Returns true when woken by the predicate. An empty predicate means sleep.
     bool block(std::function<bool()> ready, uint64_t deadline) {
-        return suspend(std::move(ready), deadline, true);
+        return suspend(std::move(ready), deadline, true, nullptr);
+    }
+    // The same for a condition that looks only at state whose every change that can make it
+    // hold moves `*changes`, besides what the kernel sees itself (work posted, the host's
+    // events, threads that start, end or are killed): once it said no, it is asked again only
+    // after one of those moved, not at every switch. It must not depend on the clock.
+    bool block(std::function<bool()> ready, uint64_t deadline, const uint64_t *changes) {
+        return suspend(std::move(ready), deadline, true, changes);
     }
     // The same, for a caller that looks for itself at what it waited for: the condition is not
     // asked once more for an answer.
     void waitFor(std::function<bool()> ready, uint64_t deadline) {
-        suspend(std::move(ready), deadline, false);
+        suspend(std::move(ready), deadline, false, nullptr);
     }
     void sleep(uint64_t ms);
     void yield();
@@ -154,7 +166,8 @@ class Kernel {
     // The caller holds the baton and has set its own wake condition. Returns with the clock
     // frozen at the instant the caller was found runnable (real time); block() thaws it.
     void schedule();
-    bool suspend(std::function<bool()> &&ready, uint64_t deadline, bool answer);
+    bool suspend(std::function<bool()> &&ready, uint64_t deadline, bool answer,
+                 const uint64_t *changes);
     bool runnable(Thread *t) const;
     bool due(Thread *t) const; // runnable without asking its wake condition
     bool drainPosted();
@@ -193,6 +206,7 @@ class Kernel {
     void reap();             // joins the host threads of ended threads
     std::vector<std::shared_ptr<Thread>> threads_; // scheduling order; ended threads leave it
     uint64_t endedCount_ = 0;
+    uint64_t stirs_ = 0; // what the kernel sees that a condition may look at (see block)
     std::vector<std::thread> ended_; // host threads to join
     bool scheduling_ = false;
     Thread *current_ = nullptr;

@@ -28,6 +28,9 @@ class WindowSystem {
     // Text of a window (an edit box shows what was typed into it).
     std::u16string text(uintptr_t hwnd) const;
     bool textIs(uintptr_t hwnd, std::u16string_view text) const; // without a copy
+    // Moves whenever a window is made or destroyed or its text changes: a wait for a change of
+    // text (Kernel::block) is asked again only then.
+    const uint64_t *textChanges() const;
 
     // Host-side access for the scenario runner and tests; none of these is journaled.
     uintptr_t desktop() const; // the shell's desktop window

@@ -251,6 +251,41 @@ TEST(Kernel, EndedThreadsAreJoinedAndLeaveTheScheduler) {
     CloseHandle(kept);
 }
 
+// A condition that names what it looks at is not asked at every switch: only when that count
+// moves, or when the kernel sees something itself (here a thread that starts and ends).
+TEST(Kernel, AConditionOnAChangeCountIsAskedWhenTheCountMoves) {
+    emul::Device device;
+    emul::Kernel &k = device.kernel();
+    uint64_t changes = 0;
+    int asks = 0;
+    bool go = false, woke = false;
+    auto waiter = k.spawn("waiter", [&]() -> uint32_t {
+        woke = k.block(
+            [&] {
+                ++asks;
+                return go;
+            },
+            emul::kNever, &changes);
+        return 0;
+    });
+    Sleep(1);
+    EXPECT_EQ(asks, 1); // when it blocked
+    for (int i = 0; i < 5; ++i)
+        Sleep(1);
+    EXPECT_EQ(asks, 1);
+    HANDLE quick = CreateThread(nullptr, 0, Quick, nullptr, 0, nullptr);
+    WaitForSingleObject(quick, INFINITE);
+    CloseHandle(quick);
+    Sleep(1);
+    EXPECT_GT(asks, 1); // a thread started and ended
+    go = true;
+    Sleep(1);
+    EXPECT_FALSE(woke); // the count has not moved
+    ++changes;
+    Sleep(1);
+    EXPECT_TRUE(woke);
+}
+
 } // namespace
 
 namespace {

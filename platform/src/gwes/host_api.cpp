@@ -40,6 +40,10 @@ uintptr_t WindowSystem::focus() const {
     return impl_->focusOfForeground();
 }
 
+const uint64_t *WindowSystem::textChanges() const {
+    return &impl_->textChanges;
+}
+
 bool WindowSystem::isWindow(uintptr_t hwnd) const {
     return impl_->get(hwnd) != nullptr;
 }

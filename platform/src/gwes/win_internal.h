@@ -131,7 +131,8 @@ struct WindowSystem::Impl {
     static constexpr size_t kEndedKept = 64;
     uint64_t reapedAt = 0;                   // the kernel's count of ended threads at the last reap
     uint64_t unlinks = 0, reapedUnlinks = 0; // windows taken out of the tree, and at the reap
-    std::vector<Window *> topLevel;          // z-order, top first
+    uint64_t textChanges = 0; // windows made, destroyed or given another text (see textChanges())
+    std::vector<Window *> topLevel;             // z-order, top first
     std::map<std::u16string, WndClass> classes; // by folded name
     std::map<Thread *, Queue> queues;
     Window *desktop = nullptr;

@@ -34,6 +34,7 @@ WindowSystem::~WindowSystem() {
 
 Window *WindowSystem::Impl::make(const std::u16string &className, Window *parent, int l, int t,
                                  int r, int b) {
+    ++textChanges;
     auto w = std::make_unique<Window>();
     w->h = nextHandle;
     nextHandle += 4;
@@ -89,6 +90,7 @@ Window *WindowSystem::Impl::pickForeground() const {
 void WindowSystem::Impl::destroy(Window *w) {
     if (w->destroyed)
         return;
+    ++textChanges;
     w->destroyed = true;
     if (w->thread && !w->thread->exited)
         call(w, WM_DESTROY, 0, 0);
@@ -107,6 +109,7 @@ void WindowSystem::Impl::destroy(Window *w) {
 }
 
 void WindowSystem::Impl::unlink(Window *w) {
+    ++textChanges;
     w->destroyed = true;
     w->unlinked = true;
     ++unlinks;

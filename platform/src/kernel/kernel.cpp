@@ -91,6 +91,8 @@ void Kernel::unwatch(int fd) {
     if (!waits_)
         return false;
     const auto &ready = waits_->wait(timeoutMs);
+    if (!ready.empty())
+        ++stirs_;
     // The list stays as it is while the handlers run: they may watch and unwatch, not wait.
     for (const auto &r : ready) {
         if (r.fd == wakeFd_) {
@@ -153,7 +155,18 @@ std::vector<Thread *> Kernel::threads() const {
         return true;
     if (t->deadline != kNever && now() >= t->deadline)
         return true;
-    return t->ready && t->ready();
+    if (!t->ready)
+        return false;
+    if (t->saidNo && *t->changes == t->seenChanges && stirs_ == t->seenStirs)
+        return false; // nothing it looks at has moved
+    if (t->ready())
+        return true;
+    if (t->changes) {
+        t->saidNo = true;
+        t->seenChanges = *t->changes;
+        t->seenStirs = stirs_;
+    }
+    return false;
 }
 
 [[gnu::hot]] bool Kernel::due(Thread *t) const {
@@ -175,6 +188,7 @@ std::vector<Thread *> Kernel::threads() const {
     std::deque<std::function<void()>> work;
     work.swap(posted_);
     l.unlock();
+    ++stirs_;
     for (auto &fn : work)
         fn();
     return true;
@@ -230,6 +244,7 @@ void Kernel::reap() {
             start = i + 1;
             if (me->exited) {
                 ++endedCount_;
+                ++stirs_;
                 threads_.erase(threads_.begin() + long(i));
                 start = i;
             }
@@ -333,11 +348,14 @@ void Kernel::reap() {
     return false;
 }
 
-[[gnu::hot]] bool Kernel::suspend(std::function<bool()> &&ready, uint64_t deadline, bool answer) {
+[[gnu::hot]] bool Kernel::suspend(std::function<bool()> &&ready, uint64_t deadline, bool answer,
+                                  const uint64_t *changes) {
     Thread *me = tlsSelf;
     if (me->killed)
         throw ThreadKilled{};
     me->ready = std::move(ready);
+    me->changes = changes;
+    me->saidNo = false;
     me->deadline = deadline;
     me->blocked = true;
     schedule();
@@ -390,6 +408,7 @@ std::shared_ptr<Thread> Kernel::spawn(std::string name, std::function<uint32_t()
     t->name = std::move(name);
     t->exitCode = 259; // STILL_ACTIVE
     threads_.push_back(t);
+    ++stirs_;
     // The host thread holds the record until it returns.
     t->host = std::thread(
         [this, t, body = std::move(body)]() mutable { threadMain(t.get(), std::move(body)); });
@@ -401,6 +420,7 @@ void Kernel::kill(Thread *t, uint32_t exitCode) {
         return;
     t->killed = true;
     t->exitCode = exitCode;
+    ++stirs_;
     if (t == tlsSelf)
         throw ThreadKilled{};
 }
@@ -413,6 +433,7 @@ void Kernel::shutdown() {
     for (auto &t : threads_)
         if (t.get() != me && !t->exited)
             t->killed = true;
+    ++stirs_;
     block(
         [this, me] {
             for (auto &t : threads_)

@@ -31,6 +31,7 @@ LRESULT textProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, bool alwaysMulti) {
         } else {
             return 0;
         }
+        ++wins().textChanges;
         notifyParent(w, kEnChange);
         return 0;
     }
