@@ -440,8 +440,8 @@ std::unique_ptr<RegStore> RegStore::cached(std::unique_ptr<RegStore> backing) {
     return std::make_unique<CachedStore>(std::move(backing));
 }
 
-[[gnu::hot]] RegFound copyCachedValue(RegStore &cache, RegKeyId key, const char16_t *name,
-                                      bool check, RegCopy *out) {
+[[gnu::hot, gnu::aligned(64)]] RegFound
+copyCachedValue(RegStore &cache, RegKeyId key, const char16_t *name, bool check, RegCopy *out) {
     return static_cast<CachedStore &>(cache).copyValue(key, name, check, out);
 }
 
