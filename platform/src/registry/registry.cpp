@@ -270,15 +270,16 @@ class Hive : public Registry {
             batchOk_ = false;
     }
 
-    std::unique_ptr<RegStore> store_;
+    // What a read uses first, together.
+    std::unique_ptr<RegStore> store_; // always a cache (Registry::open)
+    uintptr_t lastHandle_ = 0;        // the handle keyOf found last (0: none), and its key
+    RegKeyId lastKey_ = 0;
+    uint64_t checkedAt_ = kNever; // the kernel's step at the last look for others' writes
     bool inBatch_ = false, batchOk_ = true;
     RegKeyId roots_[4] = {};
     std::u16string rootPaths_[4]; // a handle's path starts with its root's, but for HKLM
     std::vector<KeyHandle> handles_;
     uintptr_t next_ = 0x40000000u; // apart from kernel handles and the predefined roots
-    uintptr_t lastHandle_ = 0;     // the handle keyOf found last (0: none), and its key
-    RegKeyId lastKey_ = 0;
-    uint64_t checkedAt_ = kNever; // the kernel's step at the last look for others' writes
 };
 
 // Every registry call starts here, and is a point where a thread that never blocks is preempted,
@@ -404,8 +405,9 @@ static LONG copyValue(DWORD type, const uint8_t *data, DWORD size, LPDWORD lpTyp
     return copyValue(v->type, v->data.data(), DWORD(v->data.size()), lpType, lpData, lpcbData);
 }
 
-CEAPI __attribute__((hot)) LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved,
-                                                 LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+CEAPI __attribute__((hot, aligned(64))) LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName,
+                                                              LPDWORD lpReserved, LPDWORD lpType,
+                                                              LPBYTE lpData, LPDWORD lpcbData) {
     Device &d = dev();
     Kernel &kernel = d.kernel();
     kernel.preemptionPoint();
@@ -419,7 +421,8 @@ CEAPI __attribute__((hot)) LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName,
     // The value is copied out under the hive's lock and handed out after it: a caller's bad
     // buffer faults with no lock held.
     RegCopy v;
-    switch (h.store().copyValue(key, lpValueName ? lpValueName : u"", h.mustCheck(kernel), &v)) {
+    switch (
+        copyCachedValue(h.store(), key, lpValueName ? lpValueName : u"", h.mustCheck(kernel), &v)) {
     case RegFound::value:
         if (v.size > RegCopy::kSmall)
             return queryLarge(h, key, lpValueName, lpType, lpData, lpcbData);

@@ -37,13 +37,13 @@ bool sameName(std::u16string_view a, std::u16string_view b) {
     return true;
 }
 
-// Whether the null-terminated `name` is `stored`, unit for unit. Stops at the first difference,
-// so it reads no further than the end of either.
+// Whether the null-terminated `name` is `stored`, unit for unit, where `stored` has no null unit:
+// a shorter name differs at its terminator, so no unit past it is read.
 [[gnu::hot]] bool spelledAs(std::u16string_view stored, const char16_t *name) {
-    for (char16_t c : stored)
-        if (*name != c || !*name++)
+    for (size_t i = 0; i < stored.size(); ++i)
+        if (name[i] != stored[i])
             return false;
-    return *name == 0;
+    return name[stored.size()] == 0;
 }
 
 // A name hashed with its letters folded, and its length: names that compare equal have equal
@@ -66,7 +66,7 @@ uint64_t tagOf(const char16_t *name, size_t *length) {
     return uint64_t(h) << 32 | uint32_t(n);
 }
 
-class CachedStore : public RegStore {
+class CachedStore final : public RegStore {
   public:
     explicit CachedStore(std::unique_ptr<RegStore> backing) : backing_(std::move(backing)) {
         load();
@@ -74,6 +74,7 @@ class CachedStore : public RegStore {
 
     RegKeyId tree(const std::u16string &name) override {
         std::lock_guard<HostLock> lock(m_);
+        ++changes_;
         sync();
         for (RegKeyId id : trees_)
             if (sameName(keys_[id].name, name))
@@ -105,6 +106,7 @@ class CachedStore : public RegStore {
     RegKeyId create(RegKeyId from, const std::vector<std::u16string> &names,
                     bool *created) override {
         std::lock_guard<HostLock> lock(m_);
+        ++changes_;
         sync();
         if (created)
             *created = false;
@@ -143,6 +145,7 @@ class CachedStore : public RegStore {
 
     RegStatus remove(RegKeyId key) override {
         std::lock_guard<HostLock> lock(m_);
+        ++changes_;
         sync();
         RegStatus s = backing_->remove(key);
         if (s != RegStatus::ok || !keys_.count(key)) {
@@ -183,33 +186,31 @@ class CachedStore : public RegStore {
         return k->values[size_t(i)].second;
     }
 
-    [[gnu::hot]] RegFound copyValue(RegKeyId key, const char16_t *name, bool check,
-                                    RegCopy *out) override {
+    [[gnu::hot]] RegFound copyValue(RegKeyId key, const char16_t *name, bool check, RegCopy *out) {
         std::lock_guard<HostLock> lock(m_);
         if (check)
             sync();
-        Key *k = keyOf(key);
-        if (!k)
-            return RegFound::noKey;
-        // A reader asks for the same names from the same strings pass after pass: the value
-        // found last for a name at this address is tried first. Its name spelled exactly as
-        // asked makes it the one, however the values have changed since.
-        const Recent *r = recent_;
-        while (r != recent_ + kRecent && !(r->name == name && r->key == key))
-            ++r;
-        size_t i;
-        if (r != recent_ + kRecent && r->index < k->values.size() &&
-            spelledAs(k->values[r->index].first, name))
-            i = r->index;
-        else if ((i = lookUp(k, key, name)) == kNone)
-            return RegFound::noValue;
-        const RegValue &v = k->values[i].second;
-        out->set(v.type, v.data.data(), v.data.size());
+        // A reader asks for the same names from the same strings pass after pass: the values
+        // found last are kept with their names, and tried first while the copy stays as it
+        // was. A name spelled exactly as asked is the one.
+        if (recentAt_ == changes_)
+            for (const Recent &r : recent_)
+                if (r.name == name && r.key == key &&
+                    spelledAs(std::u16string_view(r.spelled, r.length), name)) {
+                    out->set(r.type, r.data, r.size);
+                    return RegFound::value;
+                }
+        RegFound found = RegFound::value;
+        const Value *v = lookUp(key, name, &found);
+        if (!v)
+            return found;
+        out->set(v->second.type, v->second.data.data(), v->second.data.size());
         return RegFound::value;
     }
 
     RegStatus setValue(RegKeyId key, const std::u16string &name, const RegValue &v) override {
         std::lock_guard<HostLock> lock(m_);
+        ++changes_;
         sync();
         RegStatus s = backing_->setValue(key, name, v);
         Key *k = keyOf(key);
@@ -229,6 +230,7 @@ class CachedStore : public RegStore {
 
     RegStatus removeValue(RegKeyId key, const std::u16string &name) override {
         std::lock_guard<HostLock> lock(m_);
+        ++changes_;
         sync();
         RegStatus s = backing_->removeValue(key, name);
         Key *k = keyOf(key);
@@ -275,6 +277,7 @@ class CachedStore : public RegStore {
     uint64_t statements() const override { return backing_->statements(); }
 
   private:
+    using Value = std::pair<std::u16string, RegValue>;
     struct Key {
         RegKeyId parent;
         std::u16string name;
@@ -306,22 +309,38 @@ class CachedStore : public RegStore {
         return last_ = &it->second;
     }
 
-    // The index of the value `name` in `k` (kNone when there is none), remembered for the
-    // next read of it from the same string.
-    static constexpr size_t kNone = SIZE_MAX;
-    [[gnu::noinline]] size_t lookUp(Key *k, RegKeyId key, const char16_t *name) {
+    // The value `name` of `key` (null, and why, when there is none), remembered for the next
+    // read of it from the same string.
+    [[gnu::noinline]] const Value *lookUp(RegKeyId key, const char16_t *name, RegFound *why) {
+        Key *k = keyOf(key);
+        if (!k) {
+            *why = RegFound::noKey;
+            return nullptr;
+        }
         size_t length;
         uint64_t tag = tagOf(name, &length);
-        int found = k->find(std::u16string_view(name, length), tag);
-        if (found < 0)
-            return kNone;
-        Recent *r = recent_;
-        while (r != recent_ + kRecent && !(r->name == name && r->key == key))
-            ++r;
-        if (r == recent_ + kRecent)
-            r = &recent_[nextRecent_++ % kRecent];
-        *r = Recent{name, key, size_t(found)};
-        return size_t(found);
+        int i = k->find(std::u16string_view(name, length), tag);
+        if (i < 0) {
+            *why = RegFound::noValue;
+            return nullptr;
+        }
+        if (recentAt_ != changes_) {
+            for (Recent &r : recent_)
+                r.name = nullptr;
+            recentAt_ = changes_;
+        }
+        const Value *v = &k->values[size_t(i)];
+        if (v->first.size() <= Recent::kName && v->second.data.size() <= Recent::kData) {
+            Recent &r = recent_[nextRecent_++ % kRecent];
+            r.name = name;
+            r.key = key;
+            r.type = v->second.type;
+            r.size = uint32_t(v->second.data.size());
+            copyBytes(r.data, v->second.data.data(), r.size);
+            r.length = uint16_t(v->first.size());
+            copyBytes(r.spelled, v->first.data(), r.length * sizeof(char16_t));
+        }
+        return v;
     }
 
     void sync() {
@@ -331,6 +350,7 @@ class CachedStore : public RegStore {
 
     [[gnu::noinline]] void load() {
         RegImage img = backing_->image();
+        ++changes_;
         last_ = nullptr;
         keys_.clear();
         trees_.clear();
@@ -390,25 +410,39 @@ class CachedStore : public RegStore {
     }
 
     std::unique_ptr<RegStore> backing_;
-    HostLock m_; // each call atomic whoever makes it; see emul/kernel.h on locking
+    HostLock m_;           // each call atomic whoever makes it; see emul/kernel.h on locking
+    uint64_t changes_ = 0; // moves with every change of the copy
+    uint64_t recentAt_ = 0;
+    size_t nextRecent_ = 0;
     std::unordered_map<RegKeyId, Key> keys_;
     std::vector<RegKeyId> trees_;
     RegKeyId lastId_ = 0;
     Key *last_ = nullptr;
-    struct Recent {
+    // Small values read lately, each on a cache line of its own with its name as stored, valid
+    // while changes_ is still recentAt_. Their names have no null unit: each was found under a
+    // name that has none.
+    struct alignas(64) Recent {
+        static constexpr size_t kData = 8, kName = 15;
         const char16_t *name; // where a reader's name was
         RegKeyId key;
-        size_t index; // of its value in the key, when last found
+        uint32_t type, size;
+        uint8_t data[kData];
+        uint16_t length;
+        char16_t spelled[kName];
     };
     static constexpr size_t kRecent = 4;
     Recent recent_[kRecent] = {};
-    size_t nextRecent_ = 0;
 };
 
 } // namespace
 
 std::unique_ptr<RegStore> RegStore::cached(std::unique_ptr<RegStore> backing) {
     return std::make_unique<CachedStore>(std::move(backing));
+}
+
+[[gnu::hot, gnu::aligned(64)]] RegFound
+copyCachedValue(RegStore &cache, RegKeyId key, const char16_t *name, bool check, RegCopy *out) {
+    return static_cast<CachedStore &>(cache).copyValue(key, name, check, out);
 }
 
 } // namespace emul

@@ -22,7 +22,8 @@ enum class RegStatus { ok, missing, failed };
 enum class RegFound { value, noValue, noKey };
 
 // Copies a value's bytes; a DWORD, what a reader mostly asks for, in line.
-[[gnu::noinline]] inline void copyBytes(void *to, const void *from, size_t n) {
+[[gnu::noinline, gnu::visibility("hidden")]] inline void copyBytes(void *to, const void *from,
+                                                                   size_t n) {
     if (n)
         std::memcpy(to, from, n);
 }
@@ -83,18 +84,6 @@ class RegStore {
     virtual std::vector<std::u16string> children(RegKeyId key) = 0;
 
     virtual std::optional<RegValue> value(RegKeyId key, const std::u16string &name) = 0;
-    // Copies a value out where the store keeps it (all but its data when that is larger than
-    // RegCopy::kSmall), so that a caller's bad buffer faults later with nothing held. `check`
-    // false: the caller knows that nothing else has run since it last asked, so another process's
-    // write need not be looked for.
-    virtual RegFound copyValue(RegKeyId key, const char16_t *name, bool check, RegCopy *out) {
-        (void)check;
-        auto v = value(key, name);
-        if (!v)
-            return exists(key) ? RegFound::noValue : RegFound::noKey;
-        out->set(v->type, v->data.data(), v->data.size());
-        return RegFound::value;
-    }
     virtual RegStatus setValue(RegKeyId key, const std::u16string &name, const RegValue &v) = 0;
     virtual RegStatus removeValue(RegKeyId key, const std::u16string &name) = 0;
     virtual std::vector<std::pair<std::u16string, RegValue>> values(RegKeyId key) = 0;
@@ -114,5 +103,13 @@ class RegStore {
     // A store that answers reads from memory and writes through to `backing`.
     static std::unique_ptr<RegStore> cached(std::unique_ptr<RegStore> backing);
 };
+
+// Reads a value from a store made by RegStore::cached, where it keeps it, called directly: the
+// copy (all but data larger than RegCopy::kSmall) is taken under its lock, so that a caller's bad
+// buffer faults later with nothing held. `check` false: the caller knows that nothing else has
+// run since it last asked, so another process's write need not be looked for. Hidden: called
+// straight, not through the library's PLT.
+[[gnu::visibility("hidden")]] RegFound
+copyCachedValue(RegStore &cache, RegKeyId key, const char16_t *name, bool check, RegCopy *out);
 
 } // namespace emul
