@@ -51,6 +51,21 @@ HKEY create(HKEY root, const WCHAR *sub, DWORD *disposition = nullptr) {
     return k;
 }
 
+// The driver's key, where the tests keep their values.
+HKEY driverKey() {
+    return create(HKEY_LOCAL_MACHINE, u"Drivers\\BuiltIn\\Norvel");
+}
+
+emul::DeviceOptions onHive(const std::string &path) {
+    emul::DeviceOptions options;
+    options.hivePath = path;
+    return options;
+}
+
+LONG setDword(HKEY k, const WCHAR *name, DWORD v) {
+    return RegSetValueExW(k, name, 0, REG_DWORD, reinterpret_cast<BYTE *>(&v), sizeof v);
+}
+
 TEST(Registry, NamesIgnoreAsciiCaseButKeepTheirSpelling) {
     emul::Device device;
     DWORD disposition = 0;
@@ -241,13 +256,11 @@ TEST(Registry, OpenHandlesAreCountedUntilClosed) {
 
 TEST(Registry, FileHiveKeepsItsDataAcrossDevicesAndKilledWriters) {
     std::string path = TempHivePath("reg-hive");
-    emul::DeviceOptions options;
-    options.hivePath = path;
+    emul::DeviceOptions options = onHive(path);
     {
         emul::Device device(options);
-        HKEY k = create(HKEY_LOCAL_MACHINE, u"Drivers\\BuiltIn\\Norvel");
-        DWORD rate = 100;
-        RegSetValueExW(k, u"Repeat Rate", 0, REG_DWORD, (BYTE *)&rate, 4);
+        HKEY k = driverKey();
+        setDword(k, u"Repeat Rate", 100);
         RegCloseKey(k);
     }
     {
@@ -361,10 +374,8 @@ void readerPass() {
 TEST(RegistryCache, ReadsRunNoStatementUntilAnotherProcessWrites) {
     std::string path = TempHivePath("reg-hive");
     {
-        emul::DeviceOptions options;
-        options.hivePath = path;
-        emul::Device device(options);
-        HKEY k = create(HKEY_LOCAL_MACHINE, u"Drivers\\BuiltIn\\Norvel");
+        emul::Device device(onHive(path));
+        HKEY k = driverKey();
         DWORD one = 1;
         for (const WCHAR *name : {u"Enable Keyboard", u"Repeat Rate", u"Delay Time"})
             RegSetValueExW(k, name, 0, REG_DWORD, (BYTE *)&one, 4);
@@ -399,8 +410,7 @@ TEST(RegistryCache, ReadsRunNoStatementUntilAnotherProcessWrites) {
         EXPECT_EQ(reg.hiveStatements(), before);
 
         // Our own writes go through to the file at once.
-        DWORD nine = 9;
-        ASSERT_EQ(RegSetValueExW(k, u"Delay Time", 0, REG_DWORD, (BYTE *)&nine, 4), ERROR_SUCCESS);
+        ASSERT_EQ(setDword(k, u"Delay Time", 9), ERROR_SUCCESS);
         ASSERT_EQ(RegCreateKeyExW(k, u"A\\B", 0, nullptr, 0, 0, nullptr, &sub, nullptr),
                   ERROR_SUCCESS);
         RegCloseKey(sub);
@@ -419,12 +429,9 @@ TEST(RegistryCache, ReadsRunNoStatementUntilAnotherProcessWrites) {
 TEST(RegistryCache, AnotherProcessFindsTheWalIndexInUseWhileTheDeviceRuns) {
     std::string path = TempHivePath("reg-hive");
     {
-        emul::DeviceOptions options;
-        options.hivePath = path;
-        emul::Device device(options);
-        HKEY k = create(HKEY_LOCAL_MACHINE, u"Drivers\\BuiltIn\\Norvel");
-        DWORD one = 1;
-        RegSetValueExW(k, u"Enable Keyboard", 0, REG_DWORD, (BYTE *)&one, 4);
+        emul::Device device(onHive(path));
+        HKEY k = driverKey();
+        setDword(k, u"Enable Keyboard", 1);
         EXPECT_EQ(queryDword(k, u"Enable Keyboard"), 1u);
         pid_t child = fork();
         ASSERT_GE(child, 0);
@@ -461,12 +468,9 @@ TEST(RegistryCache, AnotherProcessFindsTheWalIndexInUseWhileTheDeviceRuns) {
 TEST(RegistryCache, AnotherProcessesWriteReachesAThreadOnItsNextPass) {
     std::string path = TempHivePath("reg-hive");
     {
-        emul::DeviceOptions options;
-        options.hivePath = path;
-        emul::Device device(options);
-        HKEY k = create(HKEY_LOCAL_MACHINE, u"Drivers\\BuiltIn\\Norvel");
-        DWORD one = 1;
-        RegSetValueExW(k, u"Repeat Rate", 0, REG_DWORD, (BYTE *)&one, 4);
+        emul::Device device(onHive(path));
+        HKEY k = driverKey();
+        setDword(k, u"Repeat Rate", 1);
         std::vector<DWORD> seen;
         device.kernel().spawn("reader", [&] {
             for (int pass = 0; pass < 2; ++pass) {
@@ -488,7 +492,7 @@ TEST(RegistryCache, AnotherProcessesWriteReachesAThreadOnItsNextPass) {
 
 TEST(RegistryCache, InMemoryHiveReadsRunNoStatement) {
     emul::Device device;
-    HKEY k = create(HKEY_LOCAL_MACHINE, u"Drivers\\BuiltIn\\Norvel");
+    HKEY k = driverKey();
     DWORD one = 1;
     for (const WCHAR *name : {u"Enable Keyboard", u"Repeat Rate", u"Delay Time"})
         RegSetValueExW(k, name, 0, REG_DWORD, (BYTE *)&one, 4);
@@ -504,8 +508,7 @@ TEST(RegistryCache, InMemoryHiveReadsRunNoStatement) {
 TEST(RegistryCache, AnotherProcessWritingTheHiveWakesADeviceWatchingIt) {
     std::string path = TempHivePath("reg-hive");
     {
-        emul::DeviceOptions options;
-        options.hivePath = path;
+        emul::DeviceOptions options = onHive(path);
         options.realTime = true;
         emul::Device device(options);
         emul::Kernel &k = device.kernel();
