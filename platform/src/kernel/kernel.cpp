@@ -148,13 +148,19 @@ std::vector<Thread *> Kernel::threads() const {
     return out;
 }
 
-[[gnu::hot]] bool Kernel::runnable(Thread *t) const {
+[[gnu::hot]] bool Kernel::due(Thread *t) const {
     if (t->exited)
         return false;
     if (!t->blocked || t->killed)
         return true;
-    if (t->deadline != kNever && now() >= t->deadline)
+    return t->deadline != kNever && now() >= t->deadline;
+}
+
+[[gnu::hot]] bool Kernel::runnable(Thread *t) const {
+    if (due(t))
         return true;
+    if (t->exited)
+        return false;
     if (t->saidNo && t->seen == *t->changes + stirs_)
         return false; // nothing it looks at has moved
     if (!t->ready)
@@ -166,14 +172,6 @@ std::vector<Thread *> Kernel::threads() const {
         t->seen = *t->changes + stirs_;
     }
     return false;
-}
-
-[[gnu::hot]] bool Kernel::due(Thread *t) const {
-    if (t->exited)
-        return false;
-    if (!t->blocked || t->killed)
-        return true;
-    return t->deadline != kNever && now() >= t->deadline;
 }
 
 [[gnu::hot]] bool Kernel::drainPosted() {
