@@ -22,6 +22,10 @@ file(READ ${CMAKE_CURRENT_LIST_DIR}/../setup _dependency_setup_script)
 macro(dependency _dep_what)
   cmake_parse_arguments(_dep "FOR_TESTS" "DEBIAN" "FIND_PACKAGE;PROGRAM;HEADER;PKG_CONFIG;FILE"
     ${ARGN})
+  if(_dep_UNPARSED_ARGUMENTS)
+    message(FATAL_ERROR "dependency(${_dep_what}): unexpected ${_dep_UNPARSED_ARGUMENTS} (a name of "
+      "several words goes in quotes)")
+  endif()
   if(NOT _dep_DEBIAN)
     message(FATAL_ERROR "dependency(${_dep_what}): no DEBIAN package named")
   endif()
