@@ -43,9 +43,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPWSTR cmdLine, int) {
         RegCreateKeyExW(HKEY_LOCAL_MACHINE, TEXT("Software\\Fault"), 0, NULL, 0, 0, NULL, &key,
                         NULL);
         RegSetValueExW(key, TEXT("v"), 0, REG_DWORD, (const BYTE *)&value, sizeof value);
-        // Above the reserved low region, so the call tries the copy: the top page is the
-        // host kernel's.
-        RegQueryValueExW(key, TEXT("v"), NULL, NULL, (LPBYTE)(~(UINT_PTR)0 - 4095), &size);
+        // The first address above the reserved low region: a pointer the call cannot refuse,
+        // with nothing behind it.
+        RegQueryValueExW(key, TEXT("v"), NULL, NULL, (LPBYTE)0x10000, &size);
         return 12;
     }
     if (cmdLine && cmdLine[0] == 't') {
