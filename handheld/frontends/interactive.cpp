@@ -854,20 +854,9 @@ int runInteractive(const InteractiveOptions &options) {
             fs::remove(p, ec);
         fs::remove_all(dir.root(), ec);
     }
-    fs::create_directories(dir.root(), ec);
-    if (ec) {
-        // Name what stands in the way: the state folder, or the device's folder inside it.
-        std::error_code ignored;
-        std::string where = dir.root(), why = ec.message();
-        fs::file_status top = fs::status(dir.dir, ignored),
-                        own = fs::symlink_status(where, ignored);
-        if (fs::exists(top) && !fs::is_directory(top))
-            where = dir.dir, why = "not a folder";
-        else if (fs::is_symlink(own) && !fs::exists(fs::status(where, ignored)))
-            why = "a link to nothing, not a folder";
-        else if (fs::exists(own))
-            why = "not a folder";
-        std::fprintf(stderr, "handheld: %s: %s\n", where.c_str(), why.c_str());
+    std::string problem;
+    if (!makeStateDir(dir, &problem)) {
+        std::fprintf(stderr, "handheld: %s\n", problem.c_str());
         return 1;
     }
     // One device per state folder.
