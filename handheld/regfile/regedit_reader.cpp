@@ -235,8 +235,9 @@ bool Reader::keyLine(std::string_view line) {
         return fail(err);
     if (key_.empty())
         return fail("the root itself cannot be " + std::string(remove ? "deleted" : "set"));
+    // Values under a deleted key have no key to go to: the editor passes over them.
     haveKey_ = !remove;
-    skipping_ = false;
+    skipping_ = remove;
     return emit(remove ? RegFileStep::deleteKey : RegFileStep::createKey);
 }
 

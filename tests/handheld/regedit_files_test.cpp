@@ -88,6 +88,8 @@ std::vector<Case> cases() {
         value("ignored key", regedit4("\"v\"=\"x\"\n[ HKEY_LOCAL_MACHINE\\T]\n\"v\"=\"y\"\n"), 1,
               x),
         value("ignored deletion", regedit4("\"v\"=\"x\"\n[ -HKEY_LOCAL_MACHINE\\T]\n"), 1, x),
+        value("values of a deleted key",
+              regedit4("\"v\"=\"x\"\n[-HKEY_LOCAL_MACHINE\\U]\n\"v\"=\"y\"\n"), 1, x),
         // Windows' own format: UTF-16, text in hex form as UTF-16, any line ends.
         value("version 5", version5("\"v\"=hex(2):25,00,50,00,00,00\n"), 2, sz(u"%P")),
         value("version 5 unicode", version5("\"v\"=\"Grüße \u20AC\"\n"), 1, sz(u"Grüße \u20AC")),
