@@ -118,11 +118,12 @@ void ScenarioRunner::runUntil(std::function<bool()> until, uint64_t deadline) {
     emul::Kernel &k = dev_.kernel();
     reportExits();
     // Always block at least once, so even `wait 0` lets the device's other threads take a turn.
+    auto stop = [this] { return interrupted && interrupted(); };
     do {
         k.block(
             [&] {
-                return (until && until()) || exitPending() || dev_.restartRequested() ||
-                       dev_.suspendRequested();
+                return (until && until()) || exitPending() || stop() ||
+                       dev_.restartRequested() || dev_.suspendRequested();
             },
             deadline);
         reportExits();
@@ -130,7 +131,7 @@ void ScenarioRunner::runUntil(std::function<bool()> until, uint64_t deadline) {
             dev_.suspend();
         if (dev_.restartRequested())
             restartDevice();
-    } while (!(until && until()) && k.now() < deadline);
+    } while (!(until && until()) && k.now() < deadline && !stop());
 }
 
 void ScenarioRunner::restartDevice() {
