@@ -47,9 +47,9 @@ void Device::closePrograms(uint64_t ms) {
         if (p->exited() || (p->thread && p->thread.get() == rebootCaller_))
             continue;
         running.push_back(p);
-        for (uintptr_t w : windows_->windowsOf(p.get()))
-            if (!(GetWindowLongW(reinterpret_cast<HWND>(w), GWL_STYLE) & WS_CHILD))
-                windows_->post(w, WM_CLOSE, 0, 0);
+        for (const WindowInfo &w : windows_->view().windowsOf(p.get()))
+            if (!w.parent && !w.owner)
+                windows_->post(w.hwnd, WM_CLOSE, 0, 0);
     }
     if (!running.empty())
         kernel_->block(
@@ -88,7 +88,6 @@ void Device::restart() {
     processes_ = std::make_unique<Processes>();
     devices_ = std::make_unique<DeviceManager>();
     registerPlatformPrograms(*processes_);
-    shell_->sipOn = false;
     suspendPending_ = suspended_ = false;
     ++restarts_;
 }
