@@ -527,7 +527,7 @@ void registryFiles(int rounds) {
         inWall.push_back(w), inCpu.push_back(c), inMb.push_back(mb);
         outWall.push_back(w2), outCpu.push_back(c2), outMb.push_back(mb2);
         if (std::system(fresh.c_str()) != 0 ||
-            !runTool({"--state", state, "reg", "query", "Software"}, "/dev/null", &w, &c, &mb) ||
+            !runTool({"--state", state, "reg", "query", "Drivers"}, "/dev/null", &w, &c, &mb) ||
             !runTool({"--state", state, "reg", "import", line}, "/dev/null", &w2, &c2, &mb2)) {
             std::printf("registry files: the tool failed on the long line\n");
             return;
