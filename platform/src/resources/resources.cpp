@@ -1,5 +1,5 @@
-// Resources of modules: FindResourceW, LoadResource, LockResource, SizeofResource, LoadStringW and
-// LoadIconW over the standard .res format that the resource compiler writes.
+// Resources of modules: FindResourceW, LoadResource, LockResource, SizeofResource and LoadStringW
+// over the standard .res format that the resource compiler writes.
 #include "resources/resources.h"
 
 #include "emul/device.h"
@@ -157,16 +157,6 @@ const ResourceEntry *findResource(HMODULE module, LPCWSTR name, LPCWSTR type) {
     return found;
 }
 
-const ResourceEntry *iconResource(HICON icon) {
-    // An icon handle is its group's entry; only handles that LoadIconW gave out are accepted.
-    std::lock_guard<std::mutex> g(tablesLock);
-    for (auto &t : tables)
-        for (const ResourceEntry &e : t.second->entries)
-            if (reinterpret_cast<HICON>(const_cast<ResourceEntry *>(&e)) == icon)
-                return &e;
-    return nullptr;
-}
-
 } // namespace emul
 
 using namespace emul;
@@ -225,14 +215,4 @@ CEAPI int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buf, int max) {
     std::memcpy(buf, e->data + at + 2, n * 2);
     buf[n] = 0;
     return int(n);
-}
-
-CEAPI HICON LoadIconW(HINSTANCE instance, LPCWSTR name) {
-    const ResourceEntry *e = findResource(instance, name, MAKEINTRESOURCEW(14));
-    return reinterpret_cast<HICON>(const_cast<ResourceEntry *>(e));
-}
-
-CEAPI BOOL DestroyIcon(HICON icon) {
-    // Icons from resources are shared with the module; there is nothing to free.
-    return icon != nullptr;
 }
