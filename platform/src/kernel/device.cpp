@@ -122,6 +122,7 @@ Device::Device(const DeviceOptions &options)
     serial_ = std::make_unique<SerialHub>();
     windows_ = std::make_unique<WindowSystem>();
     graphics_ = std::make_unique<Graphics>();
+    kernel_->threadEnded = [this](Thread *t) { windows_->threadEnded(t); };
     journal_.windowName = [this](uintptr_t h) { return windows_->journalName(h); };
     shell_ = std::make_unique<Shell>();
     modules_ = std::make_unique<ModuleLoader>();
@@ -133,6 +134,7 @@ Device::Device(const DeviceOptions &options)
 Device::~Device() {
     // Threads first: they may still be inside any subsystem.
     kernel_->shutdown();
+    kernel_->threadEnded = nullptr;
     watchHostFiles({}, nullptr);
     devices_.reset();
     processes_.reset();
