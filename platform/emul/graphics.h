@@ -53,6 +53,8 @@ class Graphics {
     uint64_t drawCount() const;
     // Null: the default source, which asks the window calls.
     void setWindowSource(WindowDcSource *source);
+    // The screen as 8-bit R, G, B bytes, top row first.
+    std::vector<uint8_t> rgb() const;
     // Writes the screen as a PNG file; false with `error` set when it cannot be written.
     bool savePng(const std::string &path, std::string *error) const;
 
@@ -62,6 +64,14 @@ class Graphics {
   private:
     Impl *impl_;
 };
+
+// A bitmap (an HBITMAP) as a PNG file, for tests and tools.
+bool saveBitmapPng(void *bitmap, const std::string &path, std::string *error);
+// PNG files of 8-bit R, G, B bytes, top row first: what golden-image comparisons read and write.
+bool readPng(const std::string &path, int *width, int *height, std::vector<uint8_t> *rgb,
+             std::string *error);
+bool writePng(const std::string &path, int width, int height, const std::vector<uint8_t> &rgb,
+              std::string *error);
 
 // One line naming the Debian package of a missing font file; empty when every font is there.
 // The device's start calls it and stops with that line.
