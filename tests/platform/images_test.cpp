@@ -7,7 +7,7 @@
 #include "emul/files.h"
 #include "emul/graphics.h"
 #include "handheld/image/install.h"
-#include "platform/resources/resource.h"
+#include "platform/resources/images.h"
 #include "support/gdi_canvas.h"
 #include "support/golden.h"
 
@@ -22,8 +22,8 @@ using testgdi::Canvas;
 class ImagesTest : public ::testing::Test {
   protected:
     ImagesTest() {
-        device.files().linkFile(u"\\Windows\\restest.dll", handheld::moduleDir() + "/restest.so");
-        inst = LoadLibraryW(u"restest.dll");
+        device.files().linkFile(u"\\Windows\\imgtest.dll", handheld::moduleDir() + "/imgtest.so");
+        inst = LoadLibraryW(u"imgtest.dll");
     }
     ~ImagesTest() override { FreeLibrary(inst); }
 

@@ -13,9 +13,3 @@
 #define IDS_HELLO 200
 #define IDS_EMPTY 201
 #define IDS_OTHER 217
-#define IDI_MASKED 103
-#define IDB_TEST 300
-#define IDB_SHORT 310
-#define IDI_BADGROUP 311
-#define IDI_ODDGROUP 312
-#define IDI_ODDIMAGE 313
