@@ -27,6 +27,7 @@ class Processes;
 class FileSystem;
 class WindowSystem;
 class Shell;
+class Graphics;
 
 // A device that cannot start (its hive or its folder is unusable): the message names the path
 // and the reason, in one line.
@@ -127,6 +128,7 @@ class Device {
     Processes &processes() { return *processes_; }
     DeviceManager &devices() { return *devices_; }
     WindowSystem &windows() { return *windows_; }
+    Graphics &graphics() { return *graphics_; }
     Shell &shell() { return *shell_; }
 
     // Failure injection: every call of the named platform function fails while set.
@@ -196,6 +198,7 @@ class Device {
     std::unique_ptr<FileSystem> files_;
     std::unique_ptr<SerialHub> serial_;
     std::unique_ptr<WindowSystem> windows_;
+    std::unique_ptr<Graphics> graphics_;
     std::unique_ptr<Shell> shell_;
     std::unique_ptr<ModuleLoader> modules_;
     std::unique_ptr<Processes> processes_;

@@ -9,6 +9,7 @@
 #include "emul/serial.h"
 #include "emul/shell.h"
 #include "emul/windows_sys.h"
+#include "emul/graphics.h"
 #include "host/file_watch.h"
 #include "host/host_files.h"
 
@@ -120,6 +121,7 @@ Device::Device(const DeviceOptions &options)
     files_ = std::make_unique<FileSystem>(rootDir_);
     serial_ = std::make_unique<SerialHub>();
     windows_ = std::make_unique<WindowSystem>();
+    graphics_ = std::make_unique<Graphics>();
     kernel_->threadEnded = [this](Thread *t) { windows_->threadEnded(t); };
     journal_.windowName = [this](uintptr_t h) { return windows_->journalName(h); };
     shell_ = std::make_unique<Shell>();
@@ -138,6 +140,7 @@ Device::~Device() {
     processes_.reset();
     modules_.reset();
     shell_.reset();
+    graphics_.reset();
     windows_.reset();
     serial_.reset();
     files_.reset();
