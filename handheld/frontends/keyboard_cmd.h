@@ -6,7 +6,8 @@
 
 namespace handheld {
 
-int printKeyMap(const std::string &build);
+// The table fits 80 columns; `wide` adds the break codes and the wire bytes.
+int printKeyMap(const std::string &build, bool wide);
 
 struct KeyboardOptions {
     std::string port;    // pseudo-terminal or serial device the keyboard's bytes go to

@@ -41,7 +41,7 @@ class KeyMap {
     std::optional<Stroke> strokeFor(char16_t c, bool capsLock) const;
 
     // The whole map as text, one key per line, with a heading.
-    std::string describe() const;
+    std::string describe(bool wide = false) const; // wide: with the break codes and wire bytes
 
   private:
     std::string build_;

@@ -2,6 +2,8 @@
 // device while its journal records what happened.
 #pragma once
 
+#include "image/boot.h"
+
 #include "emul/device.h"
 #include "emul/registry.h"
 #include "emul/screen_layout.h"
@@ -80,6 +82,11 @@ class ScenarioRunner {
     // The serial port that carries the infrared line (created on demand).
     emul::SerialPort &line();
 
+    // A reboot request while the runner waits restarts the device (every program it started
+    // ends without an exit line, clients' handles are gone) and the installation's start-up
+    // runs; the scenario goes on on the restarted device. Told to the front end here.
+    std::function<void(const StartUp &)> restarted;
+
     // Asked while a command waits for the device: once it holds, the wait ends at once, so a
     // front end that is told to end is not held by a program that never waits for input.
     std::function<bool()> interrupted;
@@ -103,6 +110,7 @@ class ScenarioRunner {
     void runUntil(std::function<bool()> until, uint64_t deadline);
     bool exitPending() const;
     void reportExits();
+    void restartDevice();
     bool activateKey(const std::string &path);
 
     emul::Device &dev_;

@@ -81,6 +81,7 @@ class HandleTable {
         }
     }
     bool close(void *h);
+    void clear(); // closes every handle, as when the kernel starts again
     // Open handles, for leak checks: all of them, or of one kind.
     size_t count() const { return table_.size(); }
     size_t count(const std::string &kind) const;
@@ -141,9 +142,33 @@ class Device {
     // replaces it, and no paths or no function stop it.
     void watchHostFiles(std::vector<std::string> paths, std::function<void()> onChange);
 
-    // KernelIoControl(IOCTL_HAL_REBOOT) requests so far.
+    // KernelIoControl(IOCTL_HAL_REBOOT) requests so far, and whether one waits for the restart
+    // that whoever runs the device makes (restart()).
     uint32_t rebootRequests() const { return reboots_; }
-    void noteRebootRequest() { ++reboots_; }
+    bool restartRequested() const { return restartPending_; }
+    void noteRebootRequest();
+    // A warm boot, on the device's first thread: every program ends (asked to close first, as
+    // closePrograms does), the Device Manager unloads the drivers, every other thread ends and
+    // the kernel's handles, windows, modules and processes start afresh. The registry, the
+    // files, the serial ports and device time are kept; nothing is started (the installation's
+    // start-up is the host's). Journaled as the event "restart".
+    void restart();
+    uint32_t restarts() const { return restarts_; }
+    // Posts WM_CLOSE to every program's top-level windows, as the shell does before the power
+    // goes, and lets the device run until they have all ended or `ms` of device time have
+    // passed; the programs still running then are ended. A thread inside a reboot request is
+    // not waited for.
+    void closePrograms(uint64_t ms);
+
+    // Power. The power key (VK_OFF going down) asks for a suspend, which whoever runs the device
+    // makes (suspend()): programs are told (WM_POWERBROADCAST, PBT_APMSUSPEND) and the Device
+    // Manager powers the drivers down; resume() powers them up again. Journaled as the events
+    // "suspend" and "resume".
+    bool suspendRequested() const { return suspendPending_; }
+    void requestSuspend();
+    bool suspended() const { return suspended_; }
+    void suspend();
+    void resume();
 
     uint32_t buildNumber() const { return buildNumber_; }
     void setBuildNumber(uint32_t n) { buildNumber_ = n; }
@@ -178,6 +203,10 @@ class Device {
     std::set<std::string, std::less<>> failing_; // looked up without copying the name
     uint32_t buildNumber_;
     uint32_t reboots_ = 0;
+    uint32_t restarts_ = 0;
+    bool restartPending_ = false;
+    bool suspendPending_ = false, suspended_ = false;
+    Thread *rebootCaller_ = nullptr; // the thread inside the pending reboot request
     int fileWatch_ = -1;
     std::vector<std::u16string> debugLog_;
 };

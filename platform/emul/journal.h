@@ -132,6 +132,7 @@ class Journal {
     // Whatever is buffered goes out when the buffer fills, on flush(), and before the stream
     // is replaced; the device flushes before it waits in real time and at its end.
     void tee(std::ostream *out);
+    std::ostream *stream() const { return out_; }
     // True when something went to the stream. Asked before every idle wait: with nothing
     // buffered it returns at once.
     bool flush() { return used_ != 0 && flushBuffered(); }

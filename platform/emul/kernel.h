@@ -172,6 +172,9 @@ class Kernel {
 
     // Ends every other thread (killing the ones still running) and joins them.
     void shutdown();
+    // Kills the threads, other than the caller and the device's first, for which `which` holds,
+    // and waits until they have ended; the kernel runs on (a restart of the device).
+    void endThreads(const std::function<bool(const Thread &)> &which);
 
   private:
     // The caller holds the baton and has set its own wake condition. Returns with the clock

@@ -182,7 +182,7 @@ TEST(KeyMap, EveryKeyOfTheDriversTableAndNoWireByteThatIsDropped) {
             }
         }
     }
-    std::string text = KeyMap().describe();
+    std::string text = KeyMap().describe(true);
     EXPECT_NE(text.find("A            17   145   EE   6E  a           A           Ctrl+A"),
               std::string::npos);
 }

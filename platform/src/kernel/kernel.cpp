@@ -451,4 +451,24 @@ void Kernel::shutdown() {
             t->host.join();
 }
 
+void Kernel::endThreads(const std::function<bool(const Thread &)> &which) {
+    Thread *me = tlsSelf;
+    std::vector<std::shared_ptr<Thread>> ending;
+    for (auto &t : threads_)
+        if (t.get() != me && t.get() != main_ && !t->exited && which(*t)) {
+            t->killed = true;
+            ending.push_back(t);
+        }
+    ++stirs_;
+    block(
+        [&ending] {
+            for (auto &t : ending)
+                if (!t->exited)
+                    return false;
+            return true;
+        },
+        kNever);
+    reap();
+}
+
 } // namespace emul
