@@ -25,6 +25,7 @@
 #include "emul/files.h"
 #include "emul/harness.h"
 #include "emul/registry.h"
+#include "emul/screen_layout.h"
 #include "emul/serial.h"
 #include "emul/serial_line.h"
 #include "emul/text.h"
@@ -78,7 +79,8 @@ class RecordedLine : public emul::SerialLine {
 };
 
 const std::u16string kDriverKey = NORVEL_DRIVER_KEY;
-constexpr int kScreenCols = 30, kScreenRows = 20; // 240 x 320 pixels in 8 x 16 cells
+// The device's pixels in cells of 8 x 16.
+constexpr int kScreenCols = emul::screen::kWidth / 8, kScreenRows = emul::screen::kHeight / 16;
 constexpr int kTaskBarRows = 1; // questions stand in the work area, below the task bar
 
 std::atomic<bool> stopRequested{false};
@@ -318,7 +320,7 @@ std::string controlText(const emul::harness::ControlState &st) {
 // or to its parent's right edge.
 int freeCellsRight(HWND w, const RECT &r) {
     HWND parent = GetParent(w);
-    RECT limit{0, 0, 240, 320};
+    RECT limit{0, 0, emul::screen::kWidth, emul::screen::kHeight};
     if (parent)
         GetWindowRect(parent, &limit);
     LONG edge = limit.right;

@@ -6,6 +6,7 @@
 
 #include "emul/device.h"
 #include "emul/registry.h"
+#include "emul/screen_layout.h"
 
 #include <cstdint>
 #include <functional>
@@ -37,14 +38,14 @@ struct ScnCommand {
     std::string text;                     // file PATH [TEXT], select ID TEXT
     std::optional<std::string> parent;    // window ... [parent NAME]
     bool hasRect = false;                 // window ... [rect L T R B]
-    int rect[4] = {0, 0, 240, 320};       // without one, the whole screen
-    std::vector<std::string> args;        // run PROGRAM ARGS
-    emul::RegValue value;                 // set
-    std::vector<uint8_t> bytes;           // rx
-    uint32_t num = 0, num2 = 0;           // MS, N, ID, POS, build, access; slide's POS
-    bool baud9600 = true;                 // port: false with nobaud9600
-    bool yes = false;                     // sip on, answer yes
-    bool cancel = false;                  // choose cancel
+    int rect[4] = {0, 0, emul::screen::kWidth, emul::screen::kHeight}; // without one, the screen
+    std::vector<std::string> args;                                     // run PROGRAM ARGS
+    emul::RegValue value;                                              // set
+    std::vector<uint8_t> bytes;                                        // rx
+    uint32_t num = 0, num2 = 0; // MS, N, ID, POS, build, access; slide's POS
+    bool baud9600 = true;       // port: false with nobaud9600
+    bool yes = false;           // sip on, answer yes
+    bool cancel = false;        // choose cancel
 };
 
 // Splits a line into tokens: blanks separate, `#` outside quotes ends the line, a quoted token
