@@ -80,8 +80,8 @@ TEST_F(Instance, DeinitStopsTheReaderAndReleasesEverything) {
     DWORD asked = GetTickCount();
     ASSERT_TRUE(device.devices().deactivate(hnd));
     EXPECT_LT(GetTickCount() - asked, 20u); // the pause is cut short, not waited out
-    EXPECT_TRUE(reader->exited);
-    EXPECT_FALSE(reader->killed);
+    EXPECT_TRUE(reader->exited());
+    EXPECT_FALSE(reader->terminated());
     EXPECT_EQ(device.handles().count(), handles);
     EXPECT_EQ(device.registry().openHandles(), 0u);
 

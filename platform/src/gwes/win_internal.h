@@ -133,7 +133,8 @@ struct WindowSystem::Impl {
     uint64_t unlinks = 0, reapedUnlinks = 0; // windows taken out of the tree, and at the reap
     // Windows made, destroyed or given another text, and messages, quits and timers queued
     // (see WindowSystem::changes()).
-    uint64_t changes = 0;
+    OwnedChangeCount<Impl> changes;
+    void changed() { changes.bump(); }
     std::vector<Window *> topLevel;             // z-order, top first
     std::map<std::u16string, WndClass> classes; // by folded name
     std::map<Thread *, Queue> queues;
@@ -151,7 +152,7 @@ struct WindowSystem::Impl {
     // A live window; the windows of a thread that has ended are gone with it.
     Window *get(uintptr_t h) const {
         auto it = windows.find(h);
-        if (it == windows.end() || (it->second->thread && it->second->thread->exited))
+        if (it == windows.end() || (it->second->thread && it->second->thread->exited()))
             return nullptr;
         return it->second;
     }

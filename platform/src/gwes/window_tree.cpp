@@ -34,7 +34,7 @@ WindowSystem::~WindowSystem() {
 
 Window *WindowSystem::Impl::make(const std::u16string &className, Window *parent, int l, int t,
                                  int r, int b) {
-    ++changes;
+    changed();
     auto w = std::make_unique<Window>();
     w->h = nextHandle;
     nextHandle += 4;
@@ -82,7 +82,7 @@ void WindowSystem::Impl::activate(Window *w) {
 
 Window *WindowSystem::Impl::pickForeground() const {
     for (Window *w : topLevel)
-        if (w->thread && !w->thread->exited && (w->style & WS_VISIBLE))
+        if (w->thread && !w->thread->exited() && (w->style & WS_VISIBLE))
             return w;
     return nullptr;
 }
@@ -90,9 +90,9 @@ Window *WindowSystem::Impl::pickForeground() const {
 void WindowSystem::Impl::destroy(Window *w) {
     if (w->destroyed)
         return;
-    ++changes;
+    changed();
     w->destroyed = true;
-    if (w->thread && !w->thread->exited)
+    if (w->thread && !w->thread->exited())
         call(w, WM_DESTROY, 0, 0);
     // Children go after their parent has heard WM_DESTROY, the last one first.
     std::vector<Window *> kids = w->children;
@@ -109,7 +109,7 @@ void WindowSystem::Impl::destroy(Window *w) {
 }
 
 void WindowSystem::Impl::unlink(Window *w) {
-    ++changes;
+    changed();
     w->destroyed = true;
     w->unlinked = true;
     ++unlinks;
@@ -141,7 +141,7 @@ void WindowSystem::Impl::reap() {
     uint64_t endedNow = kern().endedThreads();
     if (endedNow == reapedAt && unlinks == reapedUnlinks)
         return;
-    auto threadGone = [](const Window *w) { return w->thread && w->thread->exited; };
+    auto threadGone = [](const Window *w) { return w->thread && w->thread->exited(); };
     if (endedNow != reapedAt) {
         // A thread's windows end with the thread, and so do the children other threads made
         // in them.
@@ -157,7 +157,7 @@ void WindowSystem::Impl::reap() {
     // A window still being destroyed (its parent's WM_DESTROY running) keeps its record here.
     auto gone = [&](const Window *w) { return threadGone(w) || w->unlinked; };
     for (auto it = queues.begin(); it != queues.end();)
-        it = it->first->exited ? queues.erase(it) : std::next(it);
+        it = it->first->exited() ? queues.erase(it) : std::next(it);
     // The records go to the bounded list of ended windows; nothing kept refers to them.
     auto firstGone =
         std::stable_partition(store.begin(), store.end(),
