@@ -16,11 +16,11 @@
 // each Thread::cv), and posted_, filled by host threads through post(). wake() writes an
 // eventfd and is safe from a signal handler.
 //
-// The registry's store (registry/registry_cache.cpp, host/registry_sqlite.cpp) keeps a mutex of
-// its own, the one exception: the host-side Registry API (emul/registry.h) does not ask for the
-// baton, so each store call is atomic whoever makes it, and its SQLite statements are never
-// used by two threads at once. Inside the device it is never contended. Another process
-// writing the same hive is not a locking matter: SQLite's own locks and the WAL index see to it.
+// The registry takes no lock either: its host-side API (emul/registry.h) is called by the baton
+// holder too (the device's first thread is a front end, a test or the scenario runner), or by a
+// program that has no device (the reg tool); a debug or wake-checking build asserts it. Another
+// process writing the same hive is not a locking matter: SQLite's own locks see to it, and the
+// hive's copy looks at SQLite's data version after every switch.
 #pragma once
 
 #include <atomic>

@@ -145,7 +145,7 @@ CEAPI HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATT
     return h;
 }
 
-CEAPI __attribute__((hot)) BOOL ReadFile(HANDLE h, LPVOID buf, DWORD n, LPDWORD got, LPOVERLAPPED) {
+CEAPI BOOL ReadFile(HANDLE h, LPVOID buf, DWORD n, LPDWORD got, LPOVERLAPPED) {
     auto f = dev().handles().getAs<FileObject>(h);
     DWORD dummy;
     if (!got)

@@ -50,7 +50,7 @@ void *HandleTable::add(std::shared_ptr<KObject> obj) {
     return reinterpret_cast<void *>(h);
 }
 
-[[gnu::hot]] const std::shared_ptr<KObject> *HandleTable::find(void *h) const {
+const std::shared_ptr<KObject> *HandleTable::find(void *h) const {
     // Every call on a handle looks it up first: the point where a thread that never blocks
     // is preempted.
     if (Device *d = Device::currentOrNull())
