@@ -3,7 +3,10 @@
 // foreground program's controls as `show` reports them. Acts on the current device.
 #pragma once
 
+#include "emul/answers.h"
+
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,7 +19,8 @@ uintptr_t createSceneWindow(const std::string &name, const std::u16string &class
                             uintptr_t parent, int left, int top, int right, int bottom);
 uintptr_t findSceneWindow(const std::string &name); // by NAME; 0 if none
 
-// What a window of no program (a scene window) was sent or posted, in order.
+// What a window of no program (a scene window, the desktop) was sent or posted, in order, from
+// the device's first scene window on.
 struct Received {
     uint32_t msg;
     uintptr_t wparam;
@@ -24,7 +28,8 @@ struct Received {
 };
 std::vector<Received> received(uintptr_t hwnd);
 
-// What `show ID` journals about a control.
+// What `show ID` journals about a control: the window system's look at it (WindowView) in the
+// journal's terms.
 struct ControlState {
     int id = 0;
     std::string className, text;
@@ -38,7 +43,30 @@ struct ControlState {
 
 // Control with this id among the windows of the foreground program, in the look-up order of
 // the scenario contract (the page its tab control shows, other pages, the rest); 0 if none.
+// Sends no message (see WindowView::findControl).
 uintptr_t findControl(int id);
 std::optional<ControlState> controlState(uintptr_t hwnd);
+
+// A scenario's answers (`answer`, `choose`), taken in order by the next message boxes and file
+// dialogs. What the script leaves open goes to `otherwise` (the interactive device's screen), or
+// gets the default (the box's default button, a cancelled dialog).
+class ScriptedAnswers : public Answers {
+  public:
+    // "yes" presses the box's affirmative button; "no" its No button, else the last one.
+    void answer(bool yes) { answers_.push_back(yes); }
+    void choose(std::optional<std::u16string> path) { choices_.push_back(std::move(path)); }
+    Answers *otherwise = nullptr;
+
+    int messageBox(const std::u16string &text, const std::u16string &caption,
+                   uint32_t type) override;
+    std::optional<std::u16string> openFile(const std::u16string &initialDir) override;
+
+  private:
+    std::deque<bool> answers_;
+    std::deque<std::optional<std::u16string>> choices_;
+};
+
+// The current device's scripted answers, given to its shell on first use.
+ScriptedAnswers &scriptedAnswers();
 
 } // namespace emul::harness

@@ -1,6 +1,8 @@
 // The comm configuration calls on a serial port's handle.
 #include "emul/serial.h"
 
+#include "devices/serial_file.h"
+
 #include "emul/device.h"
 #include "emul/fileobj.h"
 #include "emul/journal.h"
