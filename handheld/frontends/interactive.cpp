@@ -478,7 +478,7 @@ void draw(Screen &s) {
 
     // The status at the right: link, keys, settings, then the journal.
     int x = s.originX + kScreenCols + 3, w = W - x;
-    emul::SerialPort *port = s.device.serial().find(u"COM2:");
+    emul::SerialPort *port = s.device.serial().find(handheld::kInfraredPort);
     bool up = port && port->isOpen();
     put(2, x, std::string("keyboard link ") + (up ? "up" : "down (port closed)"), w);
     std::string keys = s.driver.status();
@@ -880,8 +880,8 @@ int runInteractive(const InteractiveOptions &options) {
     if (build.empty()) {
         std::ifstream in(dir.dir + "/driver-build");
         std::getline(in, build);
-        if (build != "ce420" && build != "ce400" && build != "ce300")
-            build = "ce420";
+        if (!findDriverBuild(build))
+            build = kBaselineBuild.name;
     }
     std::ofstream(dir.dir + "/driver-build") << build << "\n";
 
@@ -914,7 +914,7 @@ int runInteractive(const InteractiveOptions &options) {
                      std::strerror(errno));
         return 1;
     }
-    emul::SerialPort &port = device.serial().addPort(u"COM2:", true);
+    emul::SerialPort &port = device.serial().addPort(handheld::kInfraredPort, true);
     std::string error;
     std::string linePath;
     auto line = emul::openPtyLine(&linePath, &error);

@@ -155,7 +155,7 @@ TEST_F(Instance, ClientReadFailsWhenThePortsOwnReadFails) {
 // Every build closes each registry key it opened once its instance is gone, the OBEX key of the
 // baseline and the active key of the older builds included.
 TEST(InstanceKeys, NoRegistryHandleOutlivesDeactivationInAnyBuild) {
-    for (const char *build : {"ce420", "ce400", "ce300"}) {
+    for (const std::string &build : handheld::driverBuildNames()) {
         SCOPED_TRACE(build);
         emul::Device device;
         handheld::InstallOptions io;
