@@ -145,6 +145,7 @@ RegKeyId RegCache::create(RegKeyId from, const std::vector<std::u16string> &name
         }
         keys_[next] = Key{id, names[i], {}, {}, {}};
         keys_[id].children.push_back(next);
+        byName_.emplace(childSlot(id, names[i]), next);
         id = next;
     }
     if (created)
@@ -275,6 +276,10 @@ bool RegCache::endBatch(bool commit) {
     return done;
 }
 
+uint64_t RegCache::childSlot(RegKeyId parent, std::u16string_view name) {
+    return tagOf(name) ^ uint64_t(parent) * 0x9E3779B97F4A7C15ull;
+}
+
 RegCache::Key *RegCache::keyOf(RegKeyId id) {
     auto it = keys_.find(id);
     return it == keys_.end() ? nullptr : &it->second;
@@ -288,6 +293,7 @@ void RegCache::sync() {
 void RegCache::load() {
     RegImage img = store_->image();
     keys_.clear();
+    byName_.clear();
     trees_.clear();
     for (auto &k : img.keys) {
         keys_[k.id] = Key{k.parent, std::move(k.name), {}, {}, {}};
@@ -297,8 +303,10 @@ void RegCache::load() {
     // Ids grow, so a parent is listed before its children and siblings come in order.
     for (auto &k : img.keys) {
         auto p = keys_.find(k.parent);
-        if (k.parent && p != keys_.end())
+        if (k.parent && p != keys_.end()) {
             p->second.children.push_back(k.id);
+            byName_.emplace(childSlot(k.parent, keys_[k.id].name), k.id);
+        }
     }
     for (auto &v : img.values) {
         auto it = keys_.find(v.key);
@@ -319,11 +327,14 @@ RegKeyId RegCache::walk(RegKeyId from, const std::vector<std::u16string> &names,
     RegKeyId id = from;
     for (auto &n : names) {
         RegKeyId next = 0;
-        for (RegKeyId c : keys_[id].children)
-            if (sameName(keys_[c].name, n)) {
-                next = c;
+        auto [at, end] = byName_.equal_range(childSlot(id, n));
+        for (; at != end; ++at) {
+            const Key &c = keys_[at->second];
+            if (c.parent == id && sameName(c.name, n)) {
+                next = at->second;
                 break;
             }
+        }
         if (!next)
             break;
         id = next;
@@ -337,6 +348,12 @@ void RegCache::forget(RegKeyId key) {
     if (it == keys_.end())
         return;
     std::vector<RegKeyId> kids = std::move(it->second.children);
+    auto [at, end] = byName_.equal_range(childSlot(it->second.parent, it->second.name));
+    for (; at != end; ++at)
+        if (at->second == key) {
+            byName_.erase(at);
+            break;
+        }
     keys_.erase(it);
     for (RegKeyId c : kids)
         forget(c);

@@ -43,6 +43,7 @@ class RegCache {
     bool beginBatch();
     bool endBatch(bool commit);
     uint64_t statements() const { return store_->statements(); }
+    std::string fault() const { return store_->fault(); } // see RegStore::fault
 
     // A reader's look at one value: its copy (all but data larger than RegCopy::kSmall) is
     // taken here, so that a caller's bad buffer faults later, outside the registry. `check`
@@ -71,6 +72,9 @@ class RegCache {
 
     std::unique_ptr<RegStore> store_;
     std::unordered_map<RegKeyId, Key> keys_;
+    // Keys by parent and folded name: a walk takes one look a step, however many siblings.
+    std::unordered_multimap<uint64_t, RegKeyId> byName_;
+    static uint64_t childSlot(RegKeyId parent, std::u16string_view name);
     std::vector<RegKeyId> trees_;
 };
 
