@@ -522,7 +522,7 @@ void draw(Screen &s) {
 
     // The status at the right: link, keys, settings, then the journal.
     int x = s.originX + kScreenCols + 3, w = W - x;
-    emul::SerialPort *port = s.device.serial().find(u"COM2:");
+    emul::SerialPort *port = s.device.serial().find(handheld::kInfraredPort);
     bool up = port && port->isOpen();
     put(2, x,
         std::string("keyboard link ") + (up ? "up" : "down (port closed)") + "  driver " + s.build +
@@ -929,8 +929,8 @@ int runInteractive(const InteractiveOptions &options) {
     {
         std::ifstream in(dir.dir + "/driver-build");
         std::getline(in, installed);
-        if (installed != "ce420" && installed != "ce400" && installed != "ce300")
-            installed = fs::exists(dir.hive()) ? "ce420" : "";
+        if (!findDriverBuild(installed))
+            installed = fs::exists(dir.hive()) ? kBaselineBuild.name : "";
     }
     // A build is chosen when the device is installed: another one on the same registry and
     // files would run with settings the installer never wrote for it.
@@ -942,7 +942,9 @@ int runInteractive(const InteractiveOptions &options) {
                      dir.dir.c_str(), installed.c_str(), options.build.c_str());
         return 1;
     }
-    build = !options.build.empty() ? options.build : !installed.empty() ? installed : "ce420";
+    build = !options.build.empty() ? options.build
+            : !installed.empty()   ? installed
+                                   : std::string(kBaselineBuild.name);
     std::ofstream(dir.dir + "/driver-build") << build << "\n";
 
     emul::DeviceOptions dopt;
@@ -974,7 +976,7 @@ int runInteractive(const InteractiveOptions &options) {
                      std::strerror(errno));
         return 1;
     }
-    emul::SerialPort &port = device.serial().addPort(u"COM2:", true);
+    emul::SerialPort &port = device.serial().addPort(handheld::kInfraredPort, true);
     std::string error;
     std::string linePath;
     auto line = emul::openPtyLine(&linePath, &error);

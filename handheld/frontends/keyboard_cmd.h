@@ -2,6 +2,8 @@
 // serial line from this terminal.
 #pragma once
 
+#include "image/driver_builds.h"
+
 #include <string>
 
 namespace handheld {
@@ -13,7 +15,7 @@ struct KeyboardOptions {
     std::string port;    // pseudo-terminal or serial device the keyboard's bytes go to
     std::string text;    // type this and end; empty: type what comes on standard input
     bool connect = true; // send the handshake first
-    std::string build = "ce420";
+    std::string build = kBaselineBuild.name;
 };
 int runKeyboard(const KeyboardOptions &options);
 

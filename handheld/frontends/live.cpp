@@ -60,7 +60,7 @@ int runLive(const LiveOptions &options) {
     inst.settings = !device.registry().keyExists(NORVEL_DRIVER_KEY);
     install(device, inst);
 
-    emul::SerialPort &port = device.serial().addPort(u"COM2:", true);
+    emul::SerialPort &port = device.serial().addPort(handheld::kInfraredPort, true);
     // With the journal on standard output, what is for people goes to standard error.
     FILE *human = options.journal ? stderr : stdout;
     std::string error;

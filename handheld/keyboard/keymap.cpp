@@ -3,6 +3,7 @@
 
 #include "emul/text.h"
 #include "emul/windows_sys.h"
+#include "image/driver_builds.h"
 
 #include <cstdio>
 
@@ -106,7 +107,7 @@ std::string launchName(int code) {
 
 KeyMap::KeyMap(const std::string &build) : build_(build), rows_(driverKeyTable(build)) {
     if (rows_.empty()) {
-        build_ = "ce420";
+        build_ = kBaselineBuild.name;
         rows_ = driverKeyTable(build_);
     }
     for (const KeyRow &r : rows_)

@@ -2,6 +2,7 @@
 // reverse look-up from a character to the keys that type it.
 #pragma once
 
+#include "image/driver_builds.h"
 #include "keyboard/keyrows.h"
 
 #include <optional>
@@ -19,7 +20,7 @@ struct Stroke {
 
 class KeyMap {
   public:
-    explicit KeyMap(const std::string &build = "ce420");
+    explicit KeyMap(const std::string &build = kBaselineBuild.name);
 
     const std::string &build() const { return build_; }
     const KeyRow &row(int make) const { return rows_[size_t(make)]; }

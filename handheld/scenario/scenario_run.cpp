@@ -29,7 +29,7 @@ namespace handheld {
 
 namespace {
 
-const char16_t *const kDefaultLine = u"COM2:";
+const char16_t *const kDefaultLine = handheld::kInfraredPort;
 constexpr uint32_t kOpenExisting = 3;
 
 std::string jsonStrings(const std::vector<std::string> &v) {

@@ -225,8 +225,14 @@ inline Kernel &kern() {
 // main thread of CreateProcessW alike.
 void *newThreadHandle(Thread *t);
 void setLastError(uint32_t e);
+// The platform functions whose failure a scenario or a test can inject (Device::fail): each
+// passes its name to failing(), which accepts no other name.
+inline constexpr const char *kFaultPoints[] = {
+    "ClearCommError",     "CreateEventW",      "CreateProcessW",  "CreateThread",
+    "EscapeCommFunction", "GetCommProperties", "LocalAlloc",      "PurgeComm",
+    "SetCommMask",        "SetCommState",      "SetCommTimeouts", "ShellExecuteEx"};
+// True while the named call is made to fail.
 bool failing(const char *call);
-// True for the platform functions whose failure can be injected (Device::fail), by name.
-bool canFail(const std::string &call);
+bool canFail(std::string_view call); // a name of kFaultPoints
 
 } // namespace emul

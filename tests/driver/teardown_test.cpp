@@ -45,13 +45,13 @@ TEST(Teardown, AReaderStuckInAWindowMessageIsEndedByForce) {
 
     emul::Thread *reader = nullptr;
     for (auto *t : device.kernel().threads())
-        if (!t->exited && t->program == nullptr && t->id != 1 && t->blocked)
+        if (!t->exited() && t->program == nullptr && t != device.kernel().mainThread())
             reader = t;
     ASSERT_NE(reader, nullptr);
     DWORD asked = GetTickCount();
     EXPECT_TRUE(device.devices().deactivate(hnd));
     EXPECT_GE(GetTickCount() - asked, 5000u);
-    EXPECT_TRUE(reader->exited);
+    EXPECT_TRUE(reader->terminated());
     EXPECT_FALSE(line.isOpen());
 
     SetEvent(frozen.release);
