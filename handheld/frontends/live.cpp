@@ -144,7 +144,7 @@ int runLive(const LiveOptions &options) {
         return first || liveStop || *inputDone || !device.windows().textIs(noteEdit(), shown) ||
                (notes && notes->exited());
     };
-    loop.changes = [&device] { return device.windows().changes(); };
+    loop.changes = [&device] { return &device.windows().changes(); };
     loop.step = [&] {
         if (liveStop || *inputDone)
             return false;

@@ -54,7 +54,7 @@ void runDevice(emul::Device &device, const DeviceLoop &loop) {
         };
         uint64_t deadline = loop.wakeAt ? loop.wakeAt() : emul::kNever;
         if (loop.changes)
-            k.block(ready, deadline, loop.changes());
+            k.block(ready, deadline, *loop.changes());
         else
             k.block(ready, deadline);
         if (device.suspendRequested()) {

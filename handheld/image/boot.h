@@ -33,7 +33,7 @@ struct DeviceLoop {
     // its user presses a button. Without this the device resumes at once.
     std::function<void()> suspended;
     // Optional: a count that every change `work` looks at moves (see Kernel::block).
-    std::function<const uint64_t *()> changes;
+    std::function<const emul::ChangeCount *()> changes;
     // Optional: the device time at which to step even without work.
     std::function<uint64_t()> wakeAt;
 };

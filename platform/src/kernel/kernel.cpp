@@ -494,15 +494,15 @@ void Kernel::endThreads(const std::function<bool(const Thread &)> &which) {
     Thread *me = tlsSelf;
     std::vector<std::shared_ptr<Thread>> ending;
     for (auto &t : threads_)
-        if (t.get() != me && t.get() != main_ && !t->exited && which(*t)) {
-            t->killed = true;
+        if (t.get() != me && t.get() != main_ && !t->sched_.exited && which(*t)) {
+            t->sched_.killed = true;
             ending.push_back(t);
         }
     ++stirs_;
     block(
         [&ending] {
             for (auto &t : ending)
-                if (!t->exited)
+                if (!t->sched_.exited)
                     return false;
             return true;
         },
