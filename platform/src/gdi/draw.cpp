@@ -167,13 +167,6 @@ using namespace emul::gdi;
 
 namespace {
 
-Dc *needDc(HDC h) {
-    Dc *dc = state().dc(h);
-    if (!dc)
-        SetLastError(ERROR_INVALID_HANDLE);
-    return dc;
-}
-
 // Lines are drawn from logical points far beyond the surface without overflowing.
 int keep(LONG v) {
     return std::clamp<LONG>(v, -(1 << 20), 1 << 20);

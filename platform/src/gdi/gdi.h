@@ -218,6 +218,14 @@ struct State {
 
 State &state(); // of the current device
 
+// The DC behind a handle of a drawing call; null, with ERROR_INVALID_HANDLE set, for none.
+inline Dc *needDc(HDC h) {
+    Dc *dc = state().dc(h);
+    if (!dc)
+        SetLastError(ERROR_INVALID_HANDLE);
+    return dc;
+}
+
 // The DC's surface and clip: the selected bitmap's or the screen's.
 Surface &surfaceOf(Dc &dc);
 const Region &clipOf(Dc &dc);

@@ -280,17 +280,6 @@ void underlineChar(Dc &dc, int x, int y, const char16_t *s, int n, int index, co
 using namespace emul;
 using namespace emul::gdi;
 
-namespace {
-
-Dc *needDc(HDC h) {
-    Dc *dc = state().dc(h);
-    if (!dc)
-        SetLastError(ERROR_INVALID_HANDLE);
-    return dc;
-}
-
-} // namespace
-
 CEAPI HFONT CreateFontIndirectW(const LOGFONTW *lf) {
     if (!lf) {
         SetLastError(ERROR_INVALID_PARAMETER);
