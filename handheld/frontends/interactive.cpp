@@ -5,6 +5,7 @@
 
 #include "frontends/journal_view.h"
 #include "frontends/keyboard_cmd.h"
+#include "frontends/monitor.h"
 #include "frontends/questions.h"
 #include "frontends/recorder.h"
 #include "frontends/reg_cmd.h"
@@ -1065,13 +1066,18 @@ int runInteractive(const InteractiveOptions &options) {
     // written (another process's `reg`), or a signal comes. A program waiting on a question
     // runs the same steps meanwhile, as the screen's thread may itself be waiting on it.
     bool input = true;
+    Monitor monitor(device, dir.monitor());
+    if (!monitor.listening())
+        screen.message = monitor.error();
     auto work = [&] {
         return stopRequested.load() || input || tap.changed || screen.redraw ||
-               questions.pending() != screen.questionShown;
+               questions.pending() != screen.questionShown || monitor.pending();
     };
     auto step = [&] {
         input = false;
         pump(screen);
+        if (monitor.pending())
+            monitor.serve();
     };
     questions.whileWaiting = step;
     questions.workWaiting = work;
