@@ -906,6 +906,10 @@ void pump(Screen &s) {
 
 } // namespace
 
+void installStartMenuShortcuts(emul::Device &device) {
+    installStartMenu(device);
+}
+
 int runInteractive(const InteractiveOptions &options) {
     StateDir dir = stateDir(options.state);
     std::error_code ec;
