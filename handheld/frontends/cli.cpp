@@ -4,6 +4,7 @@
 #include "frontends/interactive.h"
 #include "frontends/keyboard_cmd.h"
 #include "frontends/live.h"
+#include "frontends/monitor.h"
 #include "frontends/reg_cmd.h"
 #include "frontends/screen.h"
 #include "frontends/signals.h"
@@ -200,6 +201,12 @@ int runCli(int argc, char **argv) {
                      "standard input; at most 64 MB")
         ->required();
 
+    auto *shotCmd = app.add_subcommand(
+        "screenshot", "Write the running device's screen (handheld --state DIR for another "
+                      "one than the default) as a PNG file of 240 x 320 pixels");
+    std::string shotFile;
+    shotCmd->add_option("FILE", shotFile, "the PNG file to write")->required();
+
     // Set last: subcommands take their parent's footer when they are made.
     app.footer("Without a command, on a terminal: the interactive device from the state folder "
                "(its screen, and a keyboard on this terminal). Off a terminal: the demonstration.");
@@ -218,6 +225,10 @@ int runCli(int argc, char **argv) {
         return playFile(scenarioFile, playScreen);
     if (*liveCmd)
         return runLive(live);
+    if (*shotCmd) {
+        StateDir dir = stateDir(state);
+        return requestScreenshot(dir.monitor(), dir.dir, shotFile);
+    }
     if (*keysCmd)
         return printKeyMap(keysBuild, keysWide);
     if (*kbCmd) {

@@ -5,6 +5,7 @@
 
 #include "frontends/journal_view.h"
 #include "frontends/keyboard_cmd.h"
+#include "frontends/monitor.h"
 #include "frontends/questions.h"
 #include "frontends/recorder.h"
 #include "frontends/reg_cmd.h"
@@ -900,16 +901,18 @@ void pump(Screen &s) {
 // meanwhile, as the screen's thread may itself be waiting on it.
 class InteractiveFrontEnd : public FrontEnd {
   public:
-    explicit InteractiveFrontEnd(Screen &s) : s_(s) {}
+    InteractiveFrontEnd(Screen &s, Monitor &monitor) : s_(s), monitor_(monitor) {}
     bool input = true; // the terminal has something to read
 
     bool work() override {
         return RealTimeRunner::stopping() || input || s_.tap.changed || s_.redraw ||
-               s_.questions.pending() != s_.questionShown;
+               s_.questions.pending() != s_.questionShown || monitor_.pending();
     }
     void pumpOnce() {
         input = false;
         pump(s_);
+        if (monitor_.pending())
+            monitor_.serve();
     }
     bool step() override {
         if (!work()) // woken by the clock: a held key's repeat has ended
@@ -939,6 +942,7 @@ class InteractiveFrontEnd : public FrontEnd {
 
   private:
     Screen &s_;
+    Monitor &monitor_;
 };
 
 } // namespace
@@ -1079,7 +1083,10 @@ int runInteractive(const InteractiveOptions &options) {
     curs_set(0);
     mousemask(BUTTON1_CLICKED | BUTTON1_PRESSED, nullptr);
 
-    InteractiveFrontEnd frontEnd(screen);
+    Monitor monitor(device, dir.monitor());
+    if (!monitor.listening())
+        screen.message = monitor.error();
+    InteractiveFrontEnd frontEnd(screen, monitor);
     questions.whileWaiting = [&frontEnd] { frontEnd.pumpOnce(); };
     questions.workWaiting = [&frontEnd] { return frontEnd.work(); };
     runner.interrupted = [&frontEnd] {

@@ -13,6 +13,8 @@ struct StateDir {
     std::string irLine() const { return dir + "/ir-line"; }
     // While the device runs: what `handheld reg` changed, as scenario commands, for its recording.
     std::string regChanges() const { return dir + "/reg-changes"; }
+    // While the device runs: the socket on which it takes requests (`handheld screenshot`).
+    std::string monitor() const { return dir + "/monitor"; }
 };
 
 // $XDG_STATE_HOME/handheld, else ~/.local/state/handheld.
