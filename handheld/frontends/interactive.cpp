@@ -954,44 +954,9 @@ void installStartMenuShortcuts(emul::Device &device) {
 int runInteractive(const InteractiveOptions &options) {
     StateDir dir = stateDir(options.state);
     std::error_code ec;
-    if (options.reset) {
-        for (const std::string &p :
-             {dir.hive(), dir.hive() + "-wal", dir.hive() + "-shm", dir.dir + "/driver-build"})
-            fs::remove(p, ec);
-        fs::remove_all(dir.root(), ec);
-    }
-    std::string problem;
-    if (!makeStateDir(dir, &problem)) {
-        std::fprintf(stderr, "handheld: %s\n", problem.c_str());
+    std::string build;
+    if (!openStateFolder(dir, options.reset, options.build, &build))
         return 1;
-    }
-    // One device per state folder.
-    int lock = open((dir.dir + "/lock").c_str(), O_RDWR | O_CREAT, 0644);
-    if (lock < 0 || flock(lock, LOCK_EX | LOCK_NB) != 0) {
-        std::fprintf(stderr, "handheld: a device is running from %s already\n", dir.dir.c_str());
-        return 1;
-    }
-    std::string build, installed;
-    {
-        std::ifstream in(dir.dir + "/driver-build");
-        std::getline(in, installed);
-        if (!findDriverBuild(installed))
-            installed = fs::exists(dir.hive()) ? kBaselineBuild.name : "";
-    }
-    // A build is chosen when the device is installed: another one on the same registry and
-    // files would run with settings the installer never wrote for it.
-    if (!options.build.empty() && !installed.empty() && options.build != installed) {
-        std::fprintf(stderr,
-                     "handheld: the device in %s has the %s driver; --build chooses the driver "
-                     "of a new device: add --reset to start over with a %s device (its registry "
-                     "and files are lost), or leave --build out\n",
-                     dir.dir.c_str(), installed.c_str(), options.build.c_str());
-        return 1;
-    }
-    build = !options.build.empty() ? options.build
-            : !installed.empty()   ? installed
-                                   : std::string(kBaselineBuild.name);
-    std::ofstream(dir.dir + "/driver-build") << build << "\n";
 
     SessionRecorder recorder;
     if (!options.record.empty() && !recorder.open(options.record)) {

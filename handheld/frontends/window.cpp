@@ -6,7 +6,7 @@
 
 #include "frontends/keyboard_cmd.h"
 #include "frontends/monitor.h"
-#include "frontends/signals.h"
+#include "frontends/runner.h"
 #include "frontends/state_dir.h"
 #include "frontends/window_view.h"
 #include "image/boot.h"
@@ -25,14 +25,10 @@
 
 #include <SDL_syswm.h>
 
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sys/file.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -40,55 +36,6 @@ namespace fs = std::filesystem;
 namespace handheld {
 
 namespace {
-
-std::atomic<bool> stopRequested{false};
-std::atomic<emul::Kernel *> signalled{nullptr};
-
-void onSignal(int sig) {
-    stopRequested = true;
-    SignalDeadline::started(sig);
-    if (emul::Kernel *k = signalled.load())
-        k->wake();
-}
-
-// The state folder made and locked for this device, and the driver build it runs; false with
-// the reason said.
-bool openStateFolder(const InteractiveOptions &o, const StateDir &dir, std::string *build) {
-    std::error_code ec;
-    if (o.reset) {
-        for (const std::string &p :
-             {dir.hive(), dir.hive() + "-wal", dir.hive() + "-shm", dir.dir + "/driver-build"})
-            fs::remove(p, ec);
-        fs::remove_all(dir.root(), ec);
-    }
-    std::string problem;
-    if (!makeStateDir(dir, &problem)) {
-        std::fprintf(stderr, "handheld: %s\n", problem.c_str());
-        return false;
-    }
-    // One device per state folder; the lock goes with the process.
-    int lock = open((dir.dir + "/lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (lock < 0 || flock(lock, LOCK_EX | LOCK_NB) != 0) {
-        std::fprintf(stderr, "handheld: a device is running from %s already\n", dir.dir.c_str());
-        return false;
-    }
-    std::string installed;
-    std::ifstream in(dir.dir + "/driver-build");
-    std::getline(in, installed);
-    if (!findDriverBuild(installed))
-        installed = fs::exists(dir.hive()) ? kBaselineBuild.name : "";
-    if (!o.build.empty() && !installed.empty() && o.build != installed) {
-        std::fprintf(stderr,
-                     "handheld: the device in %s has the %s driver; --build chooses the driver "
-                     "of a new device: add --reset to start over with a %s device (its registry "
-                     "and files are lost), or leave --build out\n",
-                     dir.dir.c_str(), installed.c_str(), o.build.c_str());
-        return false;
-    }
-    *build = !o.build.empty() ? o.build : !installed.empty() ? installed : kBaselineBuild.name;
-    std::ofstream(dir.dir + "/driver-build") << *build << "\n";
-    return true;
-}
 
 // The X connection's descriptor, which the device's host wait watches; -1 on another kind of
 // display, which is then looked at on a short clock.
@@ -376,37 +323,42 @@ void step(Front &f) {
     }
 }
 
-// The installation's files and programs; a new device's registry and Start menu too.
-void installDevice(emul::Device &device, const std::string &build) {
-    bool fresh = !device.registry().keyExists(NORVEL_DRIVER_KEY);
-    InstallOptions inst;
-    inst.withPort = false;
-    inst.settings = fresh;
-    inst.driverBuild = build;
-    install(device, inst);
-    if (fresh)
-        installStartMenuShortcuts(device);
-}
-
-// The infrared line on a new pseudo-terminal, linked from the state folder for other programs;
-// the built-in keyboard's end of it, or -1 with the reason said.
-int connectLine(emul::SerialPort &port, const StateDir &dir) {
-    std::string error, linePath;
-    auto line = emul::openPtyLine(&linePath, &error);
-    if (!line) {
-        std::fprintf(stderr, "handheld: no pseudo-terminal for the infrared line: %s\n",
-                     error.c_str());
-        return -1;
+// The window's part in the device's run: the device wakes it for the display's events and for
+// what the window shows.
+class WindowFrontEnd : public FrontEnd {
+  public:
+    WindowFrontEnd(Front &f, int xfd) : f_(f), xfd_(xfd) {}
+    bool work() override {
+        emul::Device &d = f_.device;
+        return f_.input || f_.settings || f_.exposed || f_.monitor.pending() ||
+               d.graphics().drawCount() != f_.drawn || f_.port.isOpen() != f_.linkShown ||
+               d.suspended() != f_.offShown;
     }
-    port.connect(std::move(line));
-    std::error_code ec;
-    fs::remove(dir.irLine(), ec);
-    fs::create_symlink(linePath, dir.irLine(), ec);
-    int fd = openKeyboardLine(linePath, &error);
-    if (fd < 0)
-        std::fprintf(stderr, "handheld: %s: %s\n", linePath.c_str(), error.c_str());
-    return fd;
-}
+    bool step() override {
+        handheld::step(f_);
+        return !f_.quit;
+    }
+    void restarted(const StartUp &) override {
+        f_.wholeFrame = true;
+        f_.kb.connect();
+    }
+    // Off until a key or a click; the screen says so.
+    void suspended(emul::Device &) override { f_.input = true; }
+    // Without a descriptor to wait on, the display is looked at five times a second.
+    uint64_t wakeAt() override {
+        return xfd_ >= 0 ? f_.lookAgainAt : f_.device.kernel().now() + 200;
+    }
+    void ending() override {
+        f_.device.watchHostFiles({}, nullptr);
+        if (xfd_ >= 0)
+            f_.device.kernel().unwatch(xfd_);
+        f_.kb.releaseAll();
+    }
+
+  private:
+    Front &f_;
+    int xfd_;
+};
 
 } // namespace
 
@@ -430,22 +382,29 @@ int runWindow(const WindowOptions &options, std::string *why) {
         return kNoWindow;
     }
     std::string build;
-    if (!openStateFolder(options.device, dir, &build))
+    if (!openStateFolder(dir, options.device.reset, options.device.build, &build))
         return 1;
-
-    emul::DeviceOptions dopt;
-    dopt.realTime = true;
-    dopt.hivePath = dir.hive();
-    dopt.stateDir = dir.root();
-    dopt.oneCore = true;
-    SignalDeadline deadline;
-    emul::Device device(dopt);
-    installDevice(device, build);
-
-    emul::SerialPort &port = device.serial().addPort(kInfraredPort, true);
-    int kbFd = connectLine(port, dir);
-    if (kbFd < 0)
+    RunnerOptions ropt;
+    ropt.hive = dir.hive();
+    ropt.state = dir.root();
+    ropt.build = build;
+    RealTimeRunner rt(ropt);
+    emul::Device &device = rt.device();
+    if (rt.fresh())
+        installStartMenuShortcuts(device);
+    std::string error;
+    if (!rt.connectLine(&error)) {
+        std::fprintf(stderr, "handheld: %s\n", error.c_str());
         return 1;
+    }
+    std::error_code ec;
+    fs::remove(dir.irLine(), ec);
+    fs::create_symlink(rt.linePath(), dir.irLine(), ec);
+    int kbFd = openKeyboardLine(rt.linePath(), &error);
+    if (kbFd < 0) {
+        std::fprintf(stderr, "handheld: %s: %s\n", rt.linePath().c_str(), error.c_str());
+        return 1;
+    }
     KeyMap map(build);
     VirtualKeyboard kb(map, [kbFd](const std::vector<uint8_t> &bytes) {
         size_t done = 0;
@@ -460,56 +419,21 @@ int runWindow(const WindowOptions &options, std::string *why) {
     Monitor monitor(device, dir.monitor());
     if (!monitor.listening())
         std::fprintf(stderr, "handheld: %s\n", monitor.error().c_str());
-
-    StartUp up = startUp(device);
+    StartUp up = rt.start();
     if (!up.driver)
         std::fprintf(stderr, "handheld: the keyboard driver did not start\n");
     kb.connect();
 
-    Front f(device, *view, kb, driver, monitor, port, build);
+    Front f(device, *view, kb, driver, monitor, rt.port(), build);
     f.traceFrames = options.traceFrames;
-    emul::Kernel &k = device.kernel();
     int xfd = displayFd(view->window());
     if (xfd >= 0)
-        k.watch(xfd, [&f](short) { f.input = true; });
+        device.kernel().watch(xfd, [&f](short) { f.input = true; });
     device.watchHostFiles({dir.hive()}, [&f] { f.settings = true; });
-    stopRequested = false;
-    signalled = &k;
-    auto oldInt = std::signal(SIGINT, onSignal);
-    auto oldTerm = std::signal(SIGTERM, onSignal);
-    auto oldHup = std::signal(SIGHUP, onSignal);
     SDL_StartTextInput();
+    WindowFrontEnd frontEnd(f, xfd);
+    rt.run(frontEnd);
 
-    DeviceLoop loop;
-    emul::Graphics &g = device.graphics();
-    loop.work = [&] {
-        return stopRequested.load() || f.input || f.settings || f.exposed || monitor.pending() ||
-               g.drawCount() != f.drawn || port.isOpen() != f.linkShown ||
-               device.suspended() != f.offShown;
-    };
-    loop.step = [&] {
-        step(f);
-        return !f.quit && !stopRequested;
-    };
-    // Without a descriptor to wait on, the display is looked at five times a second.
-    loop.wakeAt = [&] { return xfd >= 0 ? f.lookAgainAt : k.now() + 200; };
-    loop.suspended = [&] { f.input = true; };
-    loop.restarted = [&](const StartUp &) {
-        f.wholeFrame = true;
-        kb.connect();
-    };
-    runDevice(device, loop);
-
-    device.watchHostFiles({}, nullptr);
-    if (xfd >= 0)
-        k.unwatch(xfd);
-    kb.releaseAll();
-    device.closePrograms(1000);
-    std::signal(SIGINT, oldInt);
-    std::signal(SIGTERM, oldTerm);
-    std::signal(SIGHUP, oldHup);
-    signalled = nullptr;
-    std::error_code ec;
     fs::remove(dir.irLine(), ec);
     close(kbFd);
     view.reset();
