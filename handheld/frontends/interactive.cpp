@@ -5,9 +5,11 @@
 
 #include "frontends/journal_view.h"
 #include "frontends/keyboard_cmd.h"
+#include "frontends/monitor.h"
 #include "frontends/questions.h"
 #include "frontends/recorder.h"
 #include "frontends/reg_cmd.h"
+#include "frontends/runner.h"
 #include "frontends/signals.h"
 #include "frontends/state_dir.h"
 #include "image/boot.h"
@@ -83,16 +85,6 @@ const std::u16string kDriverKey = NORVEL_DRIVER_KEY;
 constexpr int kScreenCols = emul::screen::kWidth / 8, kScreenRows = emul::screen::kHeight / 16;
 constexpr int kTaskBarRows = 1; // questions stand in the work area, below the task bar
 
-std::atomic<bool> stopRequested{false};
-std::atomic<emul::Kernel *> signalled{nullptr}; // the device a signal wakes
-
-void onSignal(int sig) {
-    stopRequested = true;
-    SignalDeadline::started(sig);
-    if (emul::Kernel *k = signalled.load())
-        k->wake();
-}
-
 // Keys read while a command waits for the device, to see a ^] meanwhile; the next step
 // handles the rest in order.
 std::deque<std::pair<int, wint_t>> typedAhead;
@@ -110,13 +102,13 @@ int nextKey(wint_t *c) {
 bool quitTyped() {
     wint_t c;
     int r;
-    while (!stopRequested && (r = get_wch(&c)) != ERR) {
+    while (!RealTimeRunner::stopping() && (r = get_wch(&c)) != ERR) {
         if (r == OK && c == 0x1D)
-            stopRequested = true;
+            RealTimeRunner::requestStop();
         else
             typedAhead.emplace_back(r, c);
     }
-    return stopRequested;
+    return RealTimeRunner::stopping();
 }
 
 // The platform's programs on the Start menu: shortcut name and command line.
@@ -885,7 +877,7 @@ void pump(Screen &s) {
         else
             s.message.clear();
     }
-    if (stopRequested)
+    if (RealTimeRunner::stopping())
         s.quit = true;
     // Leaving: a program still waiting on a question gets its default answer.
     if (s.quit && s.questions.pending())
@@ -903,91 +895,103 @@ void pump(Screen &s) {
     }
 }
 
+// The screen's loop sleeps until a key arrives on the terminal (the device's host wait watches
+// it), the journal has new lines, the hive or the registry changes file is written (another
+// process's `reg`), or a signal comes. A program waiting on a question runs the same steps
+// meanwhile, as the screen's thread may itself be waiting on it.
+class InteractiveFrontEnd : public FrontEnd {
+  public:
+    InteractiveFrontEnd(Screen &s, Monitor &monitor) : s_(s), monitor_(monitor) {}
+    bool input = true; // the terminal has something to read
+
+    bool work() override {
+        return RealTimeRunner::stopping() || input || s_.tap.changed || s_.redraw ||
+               s_.questions.pending() != s_.questionShown || monitor_.pending();
+    }
+    void pumpOnce() {
+        input = false;
+        pump(s_);
+        if (monitor_.pending())
+            monitor_.serve();
+    }
+    bool step() override {
+        if (!work()) // woken by the clock: a held key's repeat has ended
+            s_.redraw = true;
+        pumpOnce();
+        return !s_.quit;
+    }
+    // A restart brings the installation's start-up; the keyboard connects again.
+    void restarted(const StartUp &up) override {
+        s_.message =
+            up.driver ? "the device restarted" : "the device restarted without its keyboard driver";
+        s_.redraw = true;
+        s_.kb.connect();
+    }
+    void suspended(emul::Device &) override { s_.redraw = true; }
+    uint64_t wakeAt() override { return repeatEnds(s_); }
+    // What the steps look at goes before the questions' own end; a waiting program has its
+    // default answer by now.
+    void ending() override {
+        s_.device.watchHostFiles({}, nullptr);
+        s_.questions.workWaiting = nullptr;
+        s_.questions.whileWaiting = nullptr;
+        s_.runner.interrupted = nullptr;
+        typedAhead.clear();
+        s_.kb.releaseAll();
+    }
+
+  private:
+    Screen &s_;
+    Monitor &monitor_;
+};
+
 } // namespace
+
+void installStartMenuShortcuts(emul::Device &device) {
+    installStartMenu(device);
+}
 
 int runInteractive(const InteractiveOptions &options) {
     StateDir dir = stateDir(options.state);
     std::error_code ec;
-    if (options.reset) {
-        for (const std::string &p :
-             {dir.hive(), dir.hive() + "-wal", dir.hive() + "-shm", dir.dir + "/driver-build"})
-            fs::remove(p, ec);
-        fs::remove_all(dir.root(), ec);
-    }
-    std::string problem;
-    if (!makeStateDir(dir, &problem)) {
-        std::fprintf(stderr, "handheld: %s\n", problem.c_str());
+    std::string build;
+    if (!openStateFolder(dir, options.reset, options.build, &build))
         return 1;
-    }
-    // One device per state folder.
-    int lock = open((dir.dir + "/lock").c_str(), O_RDWR | O_CREAT, 0644);
-    if (lock < 0 || flock(lock, LOCK_EX | LOCK_NB) != 0) {
-        std::fprintf(stderr, "handheld: a device is running from %s already\n", dir.dir.c_str());
-        return 1;
-    }
-    std::string build, installed;
-    {
-        std::ifstream in(dir.dir + "/driver-build");
-        std::getline(in, installed);
-        if (!findDriverBuild(installed))
-            installed = fs::exists(dir.hive()) ? kBaselineBuild.name : "";
-    }
-    // A build is chosen when the device is installed: another one on the same registry and
-    // files would run with settings the installer never wrote for it.
-    if (!options.build.empty() && !installed.empty() && options.build != installed) {
-        std::fprintf(stderr,
-                     "handheld: the device in %s has the %s driver; --build chooses the driver "
-                     "of a new device: add --reset to start over with a %s device (its registry "
-                     "and files are lost), or leave --build out\n",
-                     dir.dir.c_str(), installed.c_str(), options.build.c_str());
-        return 1;
-    }
-    build = !options.build.empty() ? options.build
-            : !installed.empty()   ? installed
-                                   : std::string(kBaselineBuild.name);
-    std::ofstream(dir.dir + "/driver-build") << build << "\n";
-
-    emul::DeviceOptions dopt;
-    dopt.realTime = true;
-    dopt.hivePath = dir.hive();
-    dopt.stateDir = dir.root();
-    dopt.oneCore = true;
-    // A program that spins without calling the platform keeps this thread from running: a
-    // signal still ends the session within a second.
-    SignalDeadline deadline([] { endwin(); });
-    emul::Device device(dopt);
-    LineTap tap;
-    std::ostream tapStream(&tap);
-    device.journal().tee(&tapStream);
-
-    bool fresh = !device.registry().keyExists(kDriverKey);
-    InstallOptions inst;
-    inst.withPort = false;
-    inst.settings = fresh;
-    inst.driverBuild = build;
-    install(device, inst);
-    if (fresh)
-        installStartMenu(device);
 
     SessionRecorder recorder;
-    std::ofstream(dir.regChanges(), std::ios::trunc); // this run's changes only
     if (!options.record.empty() && !recorder.open(options.record)) {
         std::fprintf(stderr, "handheld: cannot write %s: %s\n", options.record.c_str(),
                      std::strerror(errno));
         return 1;
     }
-    emul::SerialPort &port = device.serial().addPort(handheld::kInfraredPort, true);
+    RunnerOptions ropt;
+    ropt.hive = dir.hive();
+    ropt.state = dir.root();
+    ropt.build = build;
+    // A program that spins without calling the platform keeps this thread from running: a
+    // signal still ends the session within a second.
+    ropt.beforeSignalEnd = [] { endwin(); };
+    RealTimeRunner rt(ropt);
+    emul::Device &device = rt.device();
+    emul::Kernel &k = device.kernel();
+    LineTap tap;
+    std::ostream tapStream(&tap);
+    device.journal().tee(&tapStream);
+    if (rt.fresh())
+        installStartMenu(device);
+
+    std::ofstream(dir.regChanges(), std::ios::trunc); // this run's changes only
     std::string error;
-    std::string linePath;
-    auto line = emul::openPtyLine(&linePath, &error);
-    if (!line) {
-        std::fprintf(stderr, "handheld: no pseudo-terminal for the infrared line: %s\n",
-                     error.c_str());
+    LineWrapper wrap;
+    if (recorder.active())
+        wrap = [&](std::unique_ptr<emul::SerialLine> line) -> std::unique_ptr<emul::SerialLine> {
+            return std::make_unique<RecordedLine>(std::move(line), recorder, k);
+        };
+    if (!rt.connectLine(&error, wrap)) {
+        std::fprintf(stderr, "handheld: %s\n", error.c_str());
         return 1;
     }
-    if (recorder.active())
-        line = std::make_unique<RecordedLine>(std::move(line), recorder, device.kernel());
-    port.connect(std::move(line));
+    const std::string &linePath = rt.linePath();
     fs::remove(dir.irLine(), ec);
     fs::create_symlink(linePath, dir.irLine(), ec);
     int kbFd = openKeyboardLine(linePath, &error);
@@ -996,7 +1000,6 @@ int runInteractive(const InteractiveOptions &options) {
         return 1;
     }
 
-    emul::Kernel &k = device.kernel();
     if (recorder.active()) {
         // What a replay must start from: this device's build, its registry where it differs
         // from a new installation's (settings, hot keys, program names, keys made by tools or
@@ -1012,8 +1015,6 @@ int runInteractive(const InteractiveOptions &options) {
     }
 
     ScenarioRunner runner(device);
-    if (!device.devices().activate(kDriverKey, 0))
-        tap.lines.push_back("the keyboard driver did not start");
     KeyMap map(build);
     VirtualKeyboard kb(map, [&](const std::vector<uint8_t> &bytes) {
         size_t done = 0;
@@ -1030,26 +1031,18 @@ int runInteractive(const InteractiveOptions &options) {
                   linePath, false,     0,      "", {},     1,        2};
     screen.build = build;
 
-    // The shell's desktop and task bar, then Notes in front, as the device comes up; the
-    // keyboard connects.
-    std::string startError;
-    for (const char *command : {"run explorer", "run notes"}) {
-        ScnCommand cmd;
-        bool empty = false;
-        std::string e;
-        scnParseLine(command, 0, &cmd, &empty, &e);
+    // The installation's start-up: the driver, the shell's desktop and task bar, then Notes in
+    // front, as a replay starts them; the keyboard connects.
+    StartUp up = rt.start();
+    if (!up.driver)
+        tap.lines.push_back("the keyboard driver did not start");
+    if (!up.notes)
+        screen.message = "Notes did not start";
+    for (const char *command : {"run explorer", "run notes"})
         recorder.command(k.now(), command);
-        if (!runner.execute(cmd, &e))
-            startError = e;
-    }
     kb.connect();
 
     std::setlocale(LC_ALL, "");
-    stopRequested = false;
-    signalled = &k;
-    auto oldInt = std::signal(SIGINT, onSignal);
-    auto oldTerm = std::signal(SIGTERM, onSignal);
-    auto oldHup = std::signal(SIGHUP, onSignal);
     initscr();
     raw();
     noecho();
@@ -1058,68 +1051,29 @@ int runInteractive(const InteractiveOptions &options) {
     set_escdelay(25);
     curs_set(0);
     mousemask(BUTTON1_CLICKED | BUTTON1_PRESSED, nullptr);
-    screen.message = startError;
 
-    // The screen's loop sleeps until a key arrives on the terminal (the device's host wait
-    // watches it), the journal has new lines, the hive or the registry changes file is
-    // written (another process's `reg`), or a signal comes. A program waiting on a question
-    // runs the same steps meanwhile, as the screen's thread may itself be waiting on it.
-    bool input = true;
-    auto work = [&] {
-        return stopRequested.load() || input || tap.changed || screen.redraw ||
-               questions.pending() != screen.questionShown;
+    Monitor monitor(device, dir.monitor());
+    if (!monitor.listening())
+        screen.message = monitor.error();
+    InteractiveFrontEnd frontEnd(screen, monitor);
+    questions.whileWaiting = [&frontEnd] { frontEnd.pumpOnce(); };
+    questions.workWaiting = [&frontEnd] { return frontEnd.work(); };
+    runner.interrupted = [&frontEnd] {
+        return frontEnd.input ? quitTyped() : RealTimeRunner::stopping();
     };
-    auto step = [&] {
-        input = false;
-        pump(screen);
-    };
-    questions.whileWaiting = step;
-    questions.workWaiting = work;
-    runner.interrupted = [&input] { return input ? quitTyped() : stopRequested.load(); };
+    runner.restarted = [&frontEnd](const StartUp &again) { frontEnd.restarted(again); };
     k.watch(0, [&](short revents) {
-        input = true;
+        frontEnd.input = true;
         if (revents & (POLLHUP | POLLERR | POLLNVAL)) {
-            stopRequested = true; // the terminal has gone
+            RealTimeRunner::requestStop(); // the terminal has gone
             k.unwatch(0);
         }
     });
     device.watchHostFiles({dir.hive(), dir.regChanges()}, [&] { screen.redraw = true; });
-    // A restart brings the installation's start-up; the keyboard connects again.
-    auto restarted = [&](const StartUp &up) {
-        screen.message = up.driver ? "the device restarted"
-                                   : "the device restarted without "
-                                     "its keyboard driver";
-        screen.redraw = true;
-        kb.connect();
-    };
-    runner.restarted = restarted;
-    DeviceLoop loop;
-    loop.work = work;
-    loop.step = [&] {
-        if (!work()) // woken by the clock: a held key's repeat has ended
-            screen.redraw = true;
-        step();
-        return !screen.quit;
-    };
-    loop.wakeAt = [&] { return repeatEnds(screen); };
-    loop.suspended = [&] { screen.redraw = true; };
-    loop.restarted = restarted;
-    runDevice(device, loop);
-    device.watchHostFiles({}, nullptr);
-    // What the steps look at goes before the question's own end; a waiting program has its
-    // default answer by now.
-    questions.workWaiting = nullptr;
-    questions.whileWaiting = nullptr;
-    runner.interrupted = nullptr;
-    typedAhead.clear();
+    rt.run(frontEnd);
     k.unwatch(0);
-    kb.releaseAll();
-    device.closePrograms(1000); // the text programs keep their documents
+    runner.restarted = nullptr;
     endwin();
-    std::signal(SIGINT, oldInt);
-    std::signal(SIGTERM, oldTerm);
-    std::signal(SIGHUP, oldHup);
-    signalled = nullptr;
     recorder.close(k.now());
     fs::remove(dir.irLine(), ec);
     fs::remove(dir.regChanges(), ec);

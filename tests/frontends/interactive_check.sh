@@ -42,7 +42,7 @@ wait_gone() {
 }
 
 start() {
-    tmux -S "$sock" new-session -d -s $T -x 110 -y 30 "$HANDHELD --state $state $*" ||
+    tmux -S "$sock" new-session -d -s $T -x 110 -y 30 "$HANDHELD --terminal --state $state $*" ||
         fail "tmux could not start the device"
     wait_screen "keyboard link up"
 }
@@ -57,6 +57,10 @@ wait_screen "│Hello, World!"
 # The keyboard on its own, from another terminal, finds the running device's line by itself.
 "$HANDHELD" --state "$state" keyboard --no-connect --type " Hi" || fail "handheld keyboard"
 wait_screen "│Hello, World! Hi"
+# Its screen as a picture, asked for from another terminal.
+"$HANDHELD" --state "$state" screenshot "$work/shot.png" || fail "handheld screenshot"
+[ "$(head -c 8 "$work/shot.png" | od -An -c | tr -d ' ')" = '211PNG\r\n032\n' ] ||
+    fail "the screenshot is no PNG"
 
 # 2. The registry tool on the running device: it reads the installation and its change reaches
 #    the device (the status line shows the new delay). An imported key without values goes into
