@@ -66,6 +66,8 @@ struct Front {
     bool wholeFrame = true; // the whole screen is copied again
     bool skipText = false;  // the text of a key already typed with Alt
     bool penDown = false;
+    SDL_Scancode textScancode = SDL_SCANCODE_UNKNOWN; // the key whose text comes next
+    SDL_Scancode heldScancode = SDL_SCANCODE_UNKNOWN; // the key the keyboard holds down
     bool linkShown = false, offShown = false;
     uint64_t drawn = ~uint64_t(0), frames = 0;
     uint64_t lookAgainAt = emul::kNever; // a key's text from an input method comes late
@@ -204,20 +206,60 @@ void press(Front &f, Button b) {
         }
 }
 
+// A host key held down holds the keyboard's key down, so the driver repeats it as the device
+// does (its delay, its rate, its limit); the host's own repeats are dropped. A key held with F2
+// first stays down until F2 again, as on the terminal.
+void holdKey(Front &f, const HostKey &h, SDL_Scancode scancode) {
+    HostKey f2;
+    f2.type = HostKey::Function;
+    f2.function = kFnHold;
+    bool manual = f.driver.holdArmed();
+    if (!manual) {
+        if (f.kb.heldKey())
+            f.driver.handle(f2); // the key held before comes up
+        f.driver.handle(f2);
+    }
+    f.driver.handle(h);
+    if (f.driver.holdArmed())
+        f.driver.handle(f2); // no key took the hold
+    f.heldScancode = !manual && f.kb.heldKey() ? scancode : SDL_SCANCODE_UNKNOWN;
+}
+
+void releaseKey(Front &f) {
+    if (f.heldScancode != SDL_SCANCODE_UNKNOWN && f.kb.heldKey())
+        f.kb.releaseHeld();
+    f.heldScancode = SDL_SCANCODE_UNKNOWN;
+}
+
 void keyDown(Front &f, const SDL_KeyboardEvent &e) {
     f.skipText = false;
+    f.textScancode = SDL_SCANCODE_UNKNOWN;
     f.lookAgainAt = f.device.kernel().now() + 10;
+    if (e.repeat) {
+        f.skipText = true; // the host's repeat: the driver repeats the key itself
+        return;
+    }
     if (f.device.suspended()) {
         f.device.resume(); // the key wakes the device and types nothing
         f.skipText = true;
         return;
     }
     HostKey h = hostKeyOf(e.keysym);
-    if (h.type == HostKey::Char && h.ch == 0)
-        return; // its text follows
-    f.driver.handle(h);
+    if (h.type == HostKey::Char && h.ch == 0) {
+        f.textScancode = e.keysym.scancode; // its text follows
+        return;
+    }
+    if (h.type == HostKey::Function)
+        f.driver.handle(h);
+    else
+        holdKey(f, h, e.keysym.scancode);
     // Alt with a letter also comes as text on some displays: typed once.
     f.skipText = h.type == HostKey::Char && h.alt;
+}
+
+void keyUp(Front &f, const SDL_KeyboardEvent &e) {
+    if (e.keysym.scancode == f.heldScancode)
+        releaseKey(f);
 }
 
 void text(Front &f, const char *utf8) {
@@ -229,8 +271,13 @@ void text(Front &f, const char *utf8) {
     for (char16_t c : typed) {
         HostKey h;
         h.ch = c;
-        f.driver.handle(h);
+        // One key's text is held with it; text from an input method is typed.
+        if (f.textScancode != SDL_SCANCODE_UNKNOWN && typed.size() == 1)
+            holdKey(f, h, f.textScancode);
+        else
+            f.driver.handle(h);
     }
+    f.textScancode = SDL_SCANCODE_UNKNOWN;
 }
 
 void handle(Front &f, const SDL_Event &e) {
@@ -241,9 +288,14 @@ void handle(Front &f, const SDL_Event &e) {
     case SDL_WINDOWEVENT:
         if (e.window.event == SDL_WINDOWEVENT_EXPOSED)
             f.exposed = true;
+        else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST)
+            releaseKey(f); // its key-up goes elsewhere
         break;
     case SDL_KEYDOWN:
         keyDown(f, e.key);
+        break;
+    case SDL_KEYUP:
+        keyUp(f, e.key);
         break;
     case SDL_TEXTINPUT:
         text(f, e.text.text);

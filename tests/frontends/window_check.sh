@@ -108,6 +108,13 @@ wait_for "the screen went dark at the Power key again" off
 xdotool key x
 wait_for "the device came on again at a key" same_as_screenshot
 
+# A host key held down is the keyboard's key held down: the driver repeats it after its delay and
+# stops after its eleven repeats, and the display's own repeats type nothing. The hold lasts two
+# seconds, well past the delay, the repeats and the limit.
+xdotool key Return keydown a
+sleep 2
+xdotool keyup a
+
 # Ended as a session ends: Notes keeps what was typed.
 kill -TERM $device
 wait $device
@@ -115,5 +122,7 @@ status=$?
 device=
 [ $status = 0 ] || fail "the device ended with status $status"
 note=$(cat "$state/device/My Documents/Notes.txt" 2>/dev/null | tr -d '\r')
-[ "$note" = $'Hello, World!\nok' ] || fail "Notes holds: $note"
-echo "ok: the window at ${SCALE}x shows the device's screen pixel for pixel"
+held=${note##*$'\n'}
+[ "${note%$'\n'*}" = $'Hello, World!\nok' ] || fail "Notes holds: $note"
+[[ "$held" =~ ^a{2,12}$ ]] || fail "a key held for two seconds typed '$held' (a key, up to 11 repeats)"
+echo "ok: the window at ${SCALE}x shows the device's screen pixel for pixel; a key held 2 s typed ${#held}"
