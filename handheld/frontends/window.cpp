@@ -6,6 +6,8 @@
 
 #include "frontends/keyboard_cmd.h"
 #include "frontends/monitor.h"
+#include "frontends/questions.h"
+#include "frontends/recorder.h"
 #include "frontends/runner.h"
 #include "frontends/state_dir.h"
 #include "frontends/window_view.h"
@@ -49,13 +51,15 @@ int displayFd(SDL_Window *window) {
 
 struct Front {
     Front(emul::Device &d, WindowView &v, VirtualKeyboard &k, KeyboardDriver &kd, Monitor &m,
-          emul::SerialPort &p, std::string b)
-        : device(d), view(v), kb(k), driver(kd), monitor(m), port(p), build(std::move(b)) {}
+          Questions &q, emul::SerialPort &p, std::string b)
+        : device(d), view(v), kb(k), driver(kd), monitor(m), questions(q), port(p),
+          build(std::move(b)) {}
     emul::Device &device;
     WindowView &view;
     VirtualKeyboard &kb;
     KeyboardDriver &driver;
     Monitor &monitor;
+    Questions &questions;
     emul::SerialPort &port;
     std::string build;
     bool traceFrames = false;
@@ -68,7 +72,7 @@ struct Front {
     bool penDown = false;
     SDL_Scancode textScancode = SDL_SCANCODE_UNKNOWN; // the key whose text comes next
     SDL_Scancode heldScancode = SDL_SCANCODE_UNKNOWN; // the key the keyboard holds down
-    bool linkShown = false, offShown = false;
+    bool linkShown = false, offShown = false, questionShown = false;
     uint64_t drawn = ~uint64_t(0), frames = 0;
     uint64_t lookAgainAt = emul::kNever; // a key's text from an input method comes late
     std::vector<std::string> settingsLines;
@@ -89,6 +93,14 @@ std::vector<std::string> statusLines(Front &f) {
         f.settings = false;
     }
     std::vector<std::string> lines;
+    f.questionShown = f.questions.pending();
+    if (f.questionShown) {
+        // A program waits for the person: the question, and the keys that answer it.
+        lines = f.questions.lines();
+        lines.push_back("");
+        lines.push_back(f.questions.help());
+        return lines;
+    }
     f.linkShown = f.port.isOpen();
     lines.push_back(std::string("keyboard link ") + (f.linkShown ? "up" : "down (port closed)"));
     lines.push_back("driver " + f.build);
@@ -249,6 +261,10 @@ void keyDown(Front &f, const SDL_KeyboardEvent &e) {
         f.textScancode = e.keysym.scancode; // its text follows
         return;
     }
+    if (f.questions.pending()) {
+        f.questions.key(h); // the keys answer the question while it is up
+        return;
+    }
     if (h.type == HostKey::Function)
         f.driver.handle(h);
     else
@@ -271,6 +287,10 @@ void text(Front &f, const char *utf8) {
     for (char16_t c : typed) {
         HostKey h;
         h.ch = c;
+        if (f.questions.pending()) {
+            f.questions.key(h);
+            continue;
+        }
         // One key's text is held with it; text from an input method is typed.
         if (f.textScancode != SDL_SCANCODE_UNKNOWN && typed.size() == 1)
             holdKey(f, h, f.textScancode);
@@ -309,7 +329,7 @@ void handle(Front &f, const SDL_Event &e) {
             press(f, f.view.buttonAt(p.x, p.y));
         } else if (f.device.suspended()) {
             f.device.resume();
-        } else {
+        } else if (!f.questions.pending()) {
             f.penDown = true;
             pen(f, MOUSEEVENTF_LEFTDOWN, p.x, p.y);
         }
@@ -383,8 +403,8 @@ class WindowFrontEnd : public FrontEnd {
     bool work() override {
         emul::Device &d = f_.device;
         return f_.input || f_.settings || f_.exposed || f_.monitor.pending() ||
-               d.graphics().drawCount() != f_.drawn || f_.port.isOpen() != f_.linkShown ||
-               d.suspended() != f_.offShown;
+               f_.questions.pending() != f_.questionShown || d.graphics().drawCount() != f_.drawn ||
+               f_.port.isOpen() != f_.linkShown || d.suspended() != f_.offShown;
     }
     bool step() override {
         handheld::step(f_);
@@ -401,6 +421,8 @@ class WindowFrontEnd : public FrontEnd {
         return xfd_ >= 0 ? f_.lookAgainAt : f_.device.kernel().now() + 200;
     }
     void ending() override {
+        f_.questions.whileWaiting = nullptr;
+        f_.questions.workWaiting = nullptr;
         f_.device.watchHostFiles({}, nullptr);
         if (xfd_ >= 0)
             f_.device.kernel().unwatch(xfd_);
@@ -476,7 +498,10 @@ int runWindow(const WindowOptions &options, std::string *why) {
         std::fprintf(stderr, "handheld: the keyboard driver did not start\n");
     kb.connect();
 
-    Front f(device, *view, kb, driver, monitor, rt.port(), build);
+    // Message boxes and file dialogs wait for the person at the window.
+    SessionRecorder noRecording;
+    Questions questions(device, noRecording);
+    Front f(device, *view, kb, driver, monitor, questions, rt.port(), build);
     f.traceFrames = options.traceFrames;
     int xfd = displayFd(view->window());
     if (xfd >= 0)
@@ -484,6 +509,8 @@ int runWindow(const WindowOptions &options, std::string *why) {
     device.watchHostFiles({dir.hive()}, [&f] { f.settings = true; });
     SDL_StartTextInput();
     WindowFrontEnd frontEnd(f, xfd);
+    questions.whileWaiting = [&f] { step(f); };
+    questions.workWaiting = [&frontEnd] { return frontEnd.work(); };
     rt.run(frontEnd);
 
     fs::remove(dir.irLine(), ec);
