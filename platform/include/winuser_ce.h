@@ -332,6 +332,7 @@ CEAPI void SystemIdleTimerReset(void);
 #define VK_RIGHT 0x27
 #define VK_DOWN 0x28
 #define VK_DELETE 0x2E
+#define VK_F4 0x73
 #define VK_F7 0x76
 #define VK_SEMICOLON 0xBA
 #define VK_EQUAL 0xBB
