@@ -131,50 +131,6 @@ class InteractiveFrontEnd : public FrontEnd {
     Monitor &monitor_;
 };
 
-// Makes the state folder ready and locks it for this device; the driver build to run in *build.
-bool openState(const InteractiveOptions &options, const StateDir &dir, std::string *build) {
-    std::error_code ec;
-    if (options.reset) {
-        for (const std::string &p :
-             {dir.hive(), dir.hive() + "-wal", dir.hive() + "-shm", dir.dir + "/driver-build"})
-            fs::remove(p, ec);
-        fs::remove_all(dir.root(), ec);
-    }
-    std::string problem;
-    if (!makeStateDir(dir, &problem)) {
-        std::fprintf(stderr, "handheld: %s\n", problem.c_str());
-        return false;
-    }
-    // One device per state folder; the lock goes with the process.
-    int lock = open((dir.dir + "/lock").c_str(), O_RDWR | O_CREAT, 0644);
-    if (lock < 0 || flock(lock, LOCK_EX | LOCK_NB) != 0) {
-        std::fprintf(stderr, "handheld: a device is running from %s already\n", dir.dir.c_str());
-        return false;
-    }
-    std::string installed;
-    {
-        std::ifstream in(dir.dir + "/driver-build");
-        std::getline(in, installed);
-        if (!findDriverBuild(installed))
-            installed = fs::exists(dir.hive()) ? kBaselineBuild.name : "";
-    }
-    // A build is chosen when the device is installed: another one on the same registry and
-    // files would run with settings the installer never wrote for it.
-    if (!options.build.empty() && !installed.empty() && options.build != installed) {
-        std::fprintf(stderr,
-                     "handheld: the device in %s has the %s driver; --build chooses the driver "
-                     "of a new device: add --reset to start over with a %s device (its registry "
-                     "and files are lost), or leave --build out\n",
-                     dir.dir.c_str(), installed.c_str(), options.build.c_str());
-        return false;
-    }
-    *build = !options.build.empty() ? options.build
-             : !installed.empty()   ? installed
-                                    : std::string(kBaselineBuild.name);
-    std::ofstream(dir.dir + "/driver-build") << *build << "\n";
-    return true;
-}
-
 // What a replay must start from: this device's build, its registry where it differs from a
 // new installation's (settings, hot keys, program names, keys made by tools or programs, with
 // values or without) and its shortcuts (the Start menu, what the file dialog may offer).
@@ -212,11 +168,15 @@ void startCurses() {
 
 } // namespace
 
+void installStartMenuShortcuts(emul::Device &device) {
+    installStartMenu(device);
+}
+
 int runInteractive(const InteractiveOptions &options) {
     StateDir dir = stateDir(options.state);
     std::error_code ec;
     std::string build;
-    if (!openState(options, dir, &build))
+    if (!openStateFolder(dir, options.reset, options.build, &build))
         return 1;
 
     SessionRecorder recorder;

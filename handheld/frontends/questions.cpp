@@ -206,6 +206,27 @@ std::string Questions::help() const {
            "Escape cancels";
 }
 
+std::vector<std::string> Questions::lines() const {
+    std::vector<std::string> out;
+    if (kind_ == Box) {
+        out.push_back(emul::utf8(caption_));
+        for (const std::u16string &l : wrap(text_, 40))
+            out.push_back(emul::utf8(l));
+        std::string row;
+        for (size_t i = 0; i < buttons_.size(); ++i)
+            row += std::string(i ? "  " : "") + (i == focus_ ? "[ " : "  ") +
+                   buttonName(buttons_[i]) + (i == focus_ ? " ]" : "  ");
+        out.push_back(row);
+    } else if (kind_ == File) {
+        out.push_back("Open: " + emul::utf8(folder_));
+        size_t from = at_ > 3 ? at_ - 3 : 0;
+        for (size_t n = from; n < entries_.size() && n < from + 8; ++n)
+            out.push_back((n == at_ ? "> " : "  ") + emul::utf8(entries_[n].name) +
+                          (entries_[n].folder && entries_[n].name != u".." ? "\\" : ""));
+    }
+    return out;
+}
+
 void Questions::draw(Picture &p, int top) const {
     int cols = p.cols(), rows = p.rows() - top;
     int w = std::min(kBoxWidth, cols), x = (cols - w) / 2;

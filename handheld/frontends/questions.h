@@ -42,6 +42,10 @@ class Questions : public emul::Answers {
     std::vector<CellRect> clickable() const;
     // What the screen's help line says while a question is up.
     std::string help() const;
+    // The question as lines of text, for a front end that shows it beside the screen: the
+    // caption, the text and the buttons (the focused one in brackets), or the folder and the
+    // entries around the one the person is at (marked with ">").
+    std::vector<std::string> lines() const;
     // The session ends: the waiting program gets the default answer (not recorded).
     void dismiss();
 

@@ -1,14 +1,8 @@
-// A click becomes the command of the control it reaches: a tab label picks that tab, a slider
-// goes to the position under the pen, a text box takes the typing.
+// A click is a tap of the pen where the cell stands, on a control the window system finds there;
+// the task bar's Start button is the screen's own Start menu.
 #include "frontends/screen_actions.h"
 
-#include "frontends/recorder.h"
-
 #include <windows.h>
-
-#include "emul/text.h"
-
-#include <algorithm>
 
 namespace handheld {
 
@@ -30,35 +24,9 @@ ClickResult clickAt(const ScreenModel &model, int col, int row) {
     }
     if (!d->actionable())
         return r;
-    std::string id = std::to_string(d->id);
-    switch (d->kind) {
-    case ControlKind::Tabs:
-        for (size_t i = 0; i < d->itemBoxes.size(); ++i)
-            if (d->itemBoxes[i].contains(p.x, p.y))
-                r.command = "tab " + std::to_string(i);
-        break;
-    case ControlKind::Trackbar:
-        if (d->pos && d->min && d->max) {
-            int width = std::max(1, d->px.right - d->px.left - 1);
-            int to = *d->min + (p.x - d->px.left) * (*d->max - *d->min) / width;
-            r.command = "slide " + id + " " + std::to_string(std::clamp(to, *d->min, *d->max));
-        }
-        break;
-    case ControlKind::ComboBox:
-        // The next entry: what a tap does until the list drops down.
-        if (!d->items.empty()) {
-            size_t at = d->selected < 0 ? 0 : (size_t(d->selected) + 1) % d->items.size();
-            r.command = "select " + id + " " + scenarioWord(emul::utf8(d->items[at]));
-        }
-        break;
-    case ControlKind::Edit:
-    case ControlKind::Ink:
-        r.typing = true;
-        r.command = "click " + id;
-        break;
-    default:
-        r.command = "click " + id;
-    }
+    // The pen on the glass: the control does with it what it does with a tap.
+    r.command = "tap " + std::to_string(p.x) + " " + std::to_string(p.y);
+    r.typing = d->kind == ControlKind::Edit || d->kind == ControlKind::Ink;
     return r;
 }
 

@@ -24,5 +24,11 @@ StateDir stateDir(const std::string &dir);
 // Makes the state folder and the device's folder in it; false with a message that names what
 // stands in the way, the state folder or its device folder.
 bool makeStateDir(const StateDir &dir, std::string *problem);
+// Readies the folder for one running device: starts it over with `reset`, makes it, locks it
+// for this process and settles the driver build: `wanted` (or the baseline) for a new device,
+// else the one it was installed with. False, with one line on standard error, when another
+// device runs from it, it cannot be made, or `wanted` is not the installed build.
+bool openStateFolder(const StateDir &dir, bool reset, const std::string &wanted,
+                     std::string *build);
 
 } // namespace handheld

@@ -42,7 +42,7 @@ wait_gone() {
 }
 
 start() {
-    tmux -S "$sock" new-session -d -s $T -x 80 -y 24 "$HANDHELD --state $state $*" ||
+    tmux -S "$sock" new-session -d -s $T -x 80 -y 24 "$HANDHELD --terminal --state $state $*" ||
         fail "tmux could not start the device"
     wait_screen "keyboard link up"
 }

@@ -64,7 +64,7 @@ void expectEveryControlHitAtItsCentre(const ScreenModel &m, const std::string &p
 
 TEST_F(SettingsScreen, AClickAtTheCentreOfEveryDrawnControlReachesThatControl) {
     const char *pages[] = {"Config", "Hot-Key", "About"};
-    for (int page : {0, 2}) {
+    for (int page = 0; page < 3; ++page) {
         play("tab " + std::to_string(page) + "\n");
         expectEveryControlHitAtItsCentre(model(), pages[page]);
     }
@@ -85,7 +85,7 @@ TEST_F(SettingsScreen, AClickOnATabLabelPicksThatTab) {
             ASSERT_EQ(tabs->itemBoxes.size(), 3u);
             CellRect c = handheld::cellsOf(tabs->itemBoxes[size_t(to)]);
             handheld::ClickResult r = handheld::clickAt(m, c.col + c.cols / 2, c.row);
-            ASSERT_EQ(r.command, "tab " + std::to_string(to));
+            ASSERT_EQ(r.hwnd, tabs->hwnd);
             play(r.command + "\n");
             for (const handheld::Drawn &d : model().drawn) {
                 if (d.kind == emul::ControlKind::Tabs) {
@@ -107,7 +107,7 @@ TEST_F(SettingsScreen, EmptySpaceAndLabelsReachNothing) {
             if (p.at(col, row).ch == u' ' && r.command.empty())
                 ++blank;
             // Whatever a click acts on is drawn where it was clicked.
-            if (!r.command.empty() && r.command.rfind("tab ", 0) != 0) {
+            if (!r.command.empty() && m.find(r.hwnd)->kind != emul::ControlKind::Tabs) {
                 const handheld::Drawn *d = m.find(r.hwnd);
                 ASSERT_TRUE(d);
                 EXPECT_TRUE(handheld::cellsOf(d->px).contains(col, row)) << col << "," << row;
