@@ -445,6 +445,9 @@ int runWindow(const WindowOptions &options, std::string *why) {
     // X11 also under a Wayland session: its connection is a descriptor the device can wait on.
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // The window's own surface sent to the display as it is (shared memory where there is
+    // some), never through a GL texture: only the changed rectangles travel.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         *why = SDL_GetError();
         return kNoWindow;
@@ -464,6 +467,7 @@ int runWindow(const WindowOptions &options, std::string *why) {
     ropt.build = build;
     RealTimeRunner rt(ropt);
     emul::Device &device = rt.device();
+    device.journal().keepLast(0); // nothing here reads it: a long session stays flat
     if (rt.fresh())
         installStartMenuShortcuts(device);
     std::string error;
