@@ -39,6 +39,8 @@ const std::vector<ScnVerb> &scnVerbs() {
         {"click", "click ID", p::number, ScnRun::click},
         {"slide", "slide ID POS", p::slide, ScnRun::slide},
         {"select", "select ID TEXT", p::select, ScnRun::select},
+        {"tap", "tap X Y", p::tap, ScnRun::tap},
+        {"drag", "drag X1 Y1 X2 Y2", p::drag, ScnRun::drag},
         {"ok", "ok", p::none, ScnRun::ok},
         {"cancel", "cancel", p::none, ScnRun::cancel},
         {"answer", "answer yes|no", p::answer, ScnRun::answer},
