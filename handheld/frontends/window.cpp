@@ -24,6 +24,7 @@
 #include "emul/serial.h"
 #include "emul/serial_line.h"
 #include "emul/text.h"
+#include "emul/windows_sys.h"
 
 #include <SDL_syswm.h>
 
@@ -185,14 +186,11 @@ HostKey hostKeyOf(const SDL_Keysym &k) {
     return h;
 }
 
-void pen(Front &f, uint32_t flags, int x, int y) {
+// The pen at the device pixel under the mouse; off the screen, its nearest edge.
+void pen(Front &f, emul::WindowSystem::Pen what, int x, int y) {
     SDL_Rect s = f.view.screenRect();
-    int px = std::max(0, std::min(WindowView::kScreenW - 1, (x - s.x) / f.view.scale()));
-    int py = std::max(0, std::min(WindowView::kScreenH - 1, (y - s.y) / f.view.scale()));
-    // The middle of the pixel's share of the absolute range, so it maps back to that pixel.
-    DWORD dx = DWORD((2 * px + 1) * 65536 / (2 * WindowView::kScreenW));
-    DWORD dy = DWORD((2 * py + 1) * 65536 / (2 * WindowView::kScreenH));
-    mouse_event(flags | MOUSEEVENTF_ABSOLUTE, dx, dy, 0, 0);
+    int px = (x - s.x) / f.view.scale(), py = (y - s.y) / f.view.scale();
+    f.device.windows().pen(what, x < s.x ? -1 : px, y < s.y ? -1 : py);
 }
 
 void press(Front &f, Button b) {
@@ -331,18 +329,18 @@ void handle(Front &f, const SDL_Event &e) {
             f.device.resume();
         } else if (!f.questions.pending()) {
             f.penDown = true;
-            pen(f, MOUSEEVENTF_LEFTDOWN, p.x, p.y);
+            pen(f, emul::WindowSystem::Pen::Down, p.x, p.y);
         }
         break;
     }
     case SDL_MOUSEMOTION:
         if (f.penDown)
-            pen(f, MOUSEEVENTF_MOVE, e.motion.x, e.motion.y);
+            pen(f, emul::WindowSystem::Pen::Move, e.motion.x, e.motion.y);
         break;
     case SDL_MOUSEBUTTONUP:
         if (e.button.button == SDL_BUTTON_LEFT && f.penDown) {
             f.penDown = false;
-            pen(f, MOUSEEVENTF_LEFTUP, e.button.x, e.button.y);
+            pen(f, emul::WindowSystem::Pen::Up, e.button.x, e.button.y);
         }
         break;
     }
