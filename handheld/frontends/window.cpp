@@ -76,11 +76,47 @@ struct Front {
     bool linkShown = false, offShown = false, questionShown = false;
     uint64_t drawn = ~uint64_t(0), frames = 0;
     uint64_t lookAgainAt = emul::kNever; // a key's text from an input method comes late
+    int heldKey = 0;                     // the key the keyboard holds down, and since when
+    uint64_t heldSince = 0;
     std::vector<std::string> settingsLines;
 };
 
 std::optional<uint32_t> dwordValue(emul::Registry &reg, const char16_t *name) {
     return emul::regDwordOf(reg.getValue(NORVEL_DRIVER_KEY, name));
+}
+
+// The held key and what the driver makes of it: a repeat after "Delay Time", then every
+// "Repeat Rate", which the driver ends 11 x "Repeat Rate" after the first repeat.
+std::string keyStatus(Front &f) {
+    uint64_t now = f.device.kernel().now();
+    if (f.kb.heldKey() != f.heldKey) {
+        f.heldKey = f.kb.heldKey();
+        f.heldSince = now;
+    }
+    std::string keys = f.driver.status();
+    if (keys.empty())
+        return "no key held";
+    auto delay = dwordValue(f.device.registry(), NORVEL_DELAY_TIME);
+    auto rate = dwordValue(f.device.registry(), NORVEL_REPEAT_RATE);
+    if (!f.heldKey || !delay || !rate || keys.rfind("held: ", 0) != 0)
+        return keys;
+    uint64_t held = now - f.heldSince, first = uint16_t(*delay), span = 11u * uint16_t(*rate);
+    std::string phase = held <= first         ? ""
+                        : held < first + span ? ", repeating"
+                                              : ", repeat ended (11 repeats at most)";
+    size_t end = keys.find("  ");
+    return keys.insert(end == std::string::npos ? keys.size() : end, phase);
+}
+
+// When the held key's status changes by time alone: its repeat starts, and ends.
+uint64_t repeatChanges(Front &f) {
+    auto delay = dwordValue(f.device.registry(), NORVEL_DELAY_TIME);
+    auto rate = dwordValue(f.device.registry(), NORVEL_REPEAT_RATE);
+    if (!f.heldKey || !delay || !rate)
+        return emul::kNever;
+    uint64_t now = f.device.kernel().now(), start = f.heldSince + uint16_t(*delay) + 1;
+    uint64_t end = start - 1 + 11u * uint16_t(*rate);
+    return start > now ? start : end > now ? end : emul::kNever;
 }
 
 std::vector<std::string> statusLines(Front &f) {
@@ -105,8 +141,7 @@ std::vector<std::string> statusLines(Front &f) {
     f.linkShown = f.port.isOpen();
     lines.push_back(std::string("keyboard link ") + (f.linkShown ? "up" : "down (port closed)"));
     lines.push_back("driver " + f.build);
-    std::string keys = f.driver.status();
-    lines.push_back(keys.empty() ? "no key held" : keys);
+    lines.push_back(keyStatus(f));
     lines.insert(lines.end(), f.settingsLines.begin(), f.settingsLines.end());
     if (f.device.suspended())
         lines.push_back("device off (power key): a key or a click switches it on");
@@ -416,7 +451,9 @@ class WindowFrontEnd : public FrontEnd {
     void suspended(emul::Device &) override { f_.input = true; }
     // Without a descriptor to wait on, the display is looked at five times a second.
     uint64_t wakeAt() override {
-        return xfd_ >= 0 ? f_.lookAgainAt : f_.device.kernel().now() + 200;
+        if (xfd_ < 0)
+            return f_.device.kernel().now() + 200;
+        return std::min(f_.lookAgainAt, repeatChanges(f_));
     }
     void ending() override {
         f_.questions.whileWaiting = nullptr;
