@@ -91,6 +91,8 @@ class InteractiveFrontEnd : public FrontEnd {
     bool input = true; // the terminal has something to read
 
     bool work() override {
+        if (RealTimeRunner::takeResize())
+            input = true; // curses has the new size for the next key it reads
         return RealTimeRunner::stopping() || input || s_.tap.changed || s_.redraw ||
                s_.questions.pending() != s_.questionShown || monitor_.pending();
     }

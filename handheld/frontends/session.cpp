@@ -69,13 +69,12 @@ void installStartMenu(emul::Device &device) {
 
 namespace {
 
-// "Notes.exe" with its command line as the scenario starts it: "run Notes".
-std::string runCommand(const std::u16string &program, const std::u16string &cmdLine) {
+// "Notes.exe" as the scenario names it: "Notes".
+std::string scenarioName(const std::u16string &program) {
     std::string name = emul::utf8(program);
     if (name.size() > 4 && emul::foldCase(emul::utf16(name.substr(name.size() - 4))) == u".exe")
         name.resize(name.size() - 4);
-    std::string args = emul::utf8(cmdLine);
-    return "run " + name + (args.empty() ? "" : " " + args);
+    return scenarioWord(name);
 }
 
 } // namespace
@@ -91,8 +90,13 @@ std::vector<RunningProgram> runningPrograms(const Session &s) {
         bool seen = std::any_of(out.begin(), out.end(), [&](const RunningProgram &r) {
             return emul::utf8(r.title) == emul::utf8(d.text);
         });
-        if (!seen)
-            out.push_back({d.hwnd, d.text, runCommand(d.program->name, d.program->cmdLine)});
+        if (!seen) {
+            std::string args = emul::utf8(d.program->cmdLine);
+            out.push_back(
+                {d.hwnd, d.text,
+                 "run " + scenarioName(d.program->name) + (args.empty() ? "" : " " + args),
+                 "close " + scenarioName(d.program->name)});
+        }
     }
     return out;
 }

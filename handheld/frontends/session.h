@@ -80,7 +80,8 @@ void installStartMenu(emul::Device &device);
 struct RunningProgram {
     uintptr_t hwnd;
     std::u16string title;
-    std::string run; // the scenario command that brings it forward
+    std::string run;   // the scenario command that brings it forward
+    std::string close; // and the one that closes it
 };
 std::vector<RunningProgram> runningPrograms(const Session &s);
 

@@ -154,11 +154,23 @@ void drawTooSmall() {
     erase();
     std::string need = "The terminal is " + std::to_string(COLS) + " x " + std::to_string(LINES) +
                        "; the device needs at least " + std::to_string(kLeastCols) + " x " +
-                       std::to_string(kLeastRows) + ".";
-    std::u16string all = emul::utf16(need + " Make it larger. ^] quits.");
-    int w = std::max(1, COLS);
-    for (int y = 0; y * w < int(all.size()) && y < LINES; ++y)
-        put(y, 0, emul::utf8(all.substr(size_t(y * w), size_t(w))), w);
+                       std::to_string(kLeastRows) + ". Make it larger; ^] quits.";
+    // Whole words on each line, so that the sizes read whole.
+    int y = 0;
+    std::string line;
+    size_t at = 0;
+    while (at <= need.size() && y < LINES) {
+        size_t end = std::min(need.find(' ', at), need.size());
+        std::string word = need.substr(at, end - at);
+        if (!line.empty() && int(line.size() + 1 + word.size()) > COLS) {
+            put(y++, 0, line, COLS);
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+        at = end + 1;
+    }
+    if (y < LINES)
+        put(y, 0, line, COLS);
     refresh();
 }
 

@@ -101,7 +101,7 @@ void programEntry(Session &s, size_t i, bool close) {
     if (i >= running.size())
         return;
     s.overlay = Session::Overlay::None;
-    act(s, close ? "close " + scenarioWord(emul::utf8(running[i].title)) : running[i].run);
+    act(s, close ? running[i].close : running[i].run);
 }
 
 // Keys while a list or a box covers the screen.

@@ -62,6 +62,29 @@ wait_screen "│Hello, World! Hi"
 [ "$(head -c 8 "$work/shot.png" | od -An -c | tr -d ' ')" = '211PNG\r\n032\n' ] ||
     fail "the screenshot is no PNG"
 
+# 1b. At 80 x 24 the screen, the status beside it and the help line with "^] quit" fit. A resize
+#     is drawn at once, without a key: larger, then too small (which says how large it must be),
+#     then back. The Start menu opens with a click on the task bar's Start and lists every
+#     program; `?` lists the keys; `q` asks before the device ends, and No keeps it.
+wait_screen "^] quit  F1 screen keys"
+tmux -S "$sock" resize-window -t $T -x 120 -y 30
+wait_screen "F12 reconnect"
+tmux -S "$sock" resize-window -t $T -x 50 -y 16
+wait_screen "the device needs at least"
+wait_screen "42 x 24. Make it larger"
+tmux -S "$sock" resize-window -t $T -x 80 -y 24
+wait_screen "│Start  Notes"
+# The mouse as xterm reports it: a press of the first button at a cell (each coordinate 1-based,
+# plus 32); the task bar's Start is at the screen's first cell, the terminal's third row.
+tmux -S "$sock" send-keys -t $T -l "$(printf '\033[M %b%b' '\043' '\043')"
+wait_screen "│ d Media Player"
+tmux -S "$sock" send-keys -t $T Escape F1 ?
+wait_screen "p  running programs: Enter switches, x closes"
+tmux -S "$sock" send-keys -t $T Space q
+wait_screen "End the device?"
+tmux -S "$sock" send-keys -t $T n F1
+wait_screen "KEYBOARD:"
+
 # 2. The registry tool on the running device: it reads the installation and its change reaches
 #    the device (the status line shows the new delay). An imported key without values goes into
 #    the recording too.
