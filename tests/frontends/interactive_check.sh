@@ -42,7 +42,7 @@ wait_gone() {
 }
 
 start() {
-    tmux -S "$sock" new-session -d -s $T -x 110 -y 30 "$HANDHELD --terminal --state $state $*" ||
+    tmux -S "$sock" new-session -d -s $T -x 80 -y 24 "$HANDHELD --terminal --state $state $*" ||
         fail "tmux could not start the device"
     wait_screen "keyboard link up"
 }
@@ -100,21 +100,22 @@ grep -q '^key "Software\\\\Empty"$' "$work/session.scn" || fail "the recording l
     grep -qF '"dump":"Software\\Empty","values":{}' || fail "the replay lacks the key without values"
 
 # 6. The settings program from the Start menu, worked from the keyboard alone: F1 gives the keys
-#    to the screen; the first control after the tabs is the page's test box, where Enter puts the
-#    typing; then come the check box, the rate and the delay slider, which Right moves one step.
+#    to the screen, whose arrows go through the controls in reading order: the check box, the
+#    rate and the delay slider, the page's test box (where Enter puts the typing) and the tabs.
+#    Right moves a slider one step.
 start
 tmux -S "$sock" send-keys -t $T F1
 wait_screen "SCREEN:"
 tmux -S "$sock" send-keys -t $T s
-wait_screen "Start: 1=Notes 2=Keyboard"
+wait_screen "│ 2 Keyboard"
 tmux -S "$sock" send-keys -t $T 2
 wait_screen "Keyboard Settings"
-wait_screen "Key Repeat Del"
-tmux -S "$sock" send-keys -t $T Down Enter
+wait_screen "Key Repeat Delay"
+tmux -S "$sock" send-keys -t $T Down Down Down Down Enter
 wait_screen "KEYBOARD:"
 tmux -S "$sock" send-keys -t $T -l "xyz"
 wait_screen "│ xyz_"
-tmux -S "$sock" send-keys -t $T F1 Down Down Down Right
+tmux -S "$sock" send-keys -t $T F1 Up Right
 wait_screen "delay 350 ms"
 
 # 7. Killed in the middle of settings changes: more slider steps (each a registry write by the
@@ -154,7 +155,7 @@ start --record "$work/questions.scn"
 wait_screen "Enable Keyboard off"
 tmux -S "$sock" send-keys -t $T F1 s 2
 wait_screen "Key Repeat Del"
-tmux -S "$sock" send-keys -t $T Down Down Enter o
+tmux -S "$sock" send-keys -t $T Down Enter o
 wait_screen "reset your"
 wait_screen "[ Yes ] [ No ]"
 # The mouse as xterm reports it: a press of the first button at a cell (each coordinate 1-based,
