@@ -168,50 +168,23 @@ HostKey hostKeyOf(const SDL_Keysym &k) {
     h.shift = (k.mod & KMOD_SHIFT) != 0;
     h.ctrl = (k.mod & KMOD_CTRL) != 0;
     h.alt = (k.mod & KMOD_ALT) != 0;
-    switch (k.sym) {
-    case SDLK_RETURN:
-    case SDLK_KP_ENTER:
-        h.ch = 13;
-        return h;
-    case SDLK_TAB:
-        h.ch = 9;
-        return h;
-    case SDLK_BACKSPACE:
-        h.ch = 8;
-        return h;
-    case SDLK_ESCAPE:
-        h.type = HostKey::Escape;
-        return h;
-    case SDLK_UP:
-        h.type = HostKey::Up;
-        return h;
-    case SDLK_DOWN:
-        h.type = HostKey::Down;
-        return h;
-    case SDLK_LEFT:
-        h.type = HostKey::Left;
-        return h;
-    case SDLK_RIGHT:
-        h.type = HostKey::Right;
-        return h;
-    case SDLK_HOME:
-        h.type = HostKey::Home;
-        return h;
-    case SDLK_END:
-        h.type = HostKey::End;
-        return h;
-    case SDLK_PAGEUP:
-        h.type = HostKey::PageUp;
-        return h;
-    case SDLK_PAGEDOWN:
-        h.type = HostKey::PageDown;
-        return h;
-    case SDLK_DELETE:
-        h.type = HostKey::Delete;
-        return h;
-    default:
-        break;
-    }
+    static const struct {
+        SDL_Keycode sym;
+        HostKey::Type type;
+        char16_t ch;
+    } kKeys[] = {{SDLK_RETURN, HostKey::Char, 13},      {SDLK_KP_ENTER, HostKey::Char, 13},
+                 {SDLK_TAB, HostKey::Char, 9},          {SDLK_BACKSPACE, HostKey::Char, 8},
+                 {SDLK_ESCAPE, HostKey::Escape, 0},     {SDLK_UP, HostKey::Up, 0},
+                 {SDLK_DOWN, HostKey::Down, 0},         {SDLK_LEFT, HostKey::Left, 0},
+                 {SDLK_RIGHT, HostKey::Right, 0},       {SDLK_HOME, HostKey::Home, 0},
+                 {SDLK_END, HostKey::End, 0},           {SDLK_PAGEUP, HostKey::PageUp, 0},
+                 {SDLK_PAGEDOWN, HostKey::PageDown, 0}, {SDLK_DELETE, HostKey::Delete, 0}};
+    for (const auto &key : kKeys)
+        if (key.sym == k.sym) {
+            h.type = key.type;
+            h.ch = key.ch;
+            return h;
+        }
     if (k.sym >= SDLK_F1 && k.sym <= SDLK_F12) {
         h.type = HostKey::Function;
         h.function = int(k.sym - SDLK_F1) + 1;
