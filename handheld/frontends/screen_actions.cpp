@@ -1,5 +1,5 @@
 // A click is a tap of the pen where the cell stands, on a control the window system finds there;
-// the task bar's Start button is the screen's own Start menu.
+// the task bar is the screen's own Start menu and list of running programs.
 #include "frontends/screen_actions.h"
 
 #include <windows.h>
@@ -20,6 +20,7 @@ ClickResult clickAt(const ScreenModel &model, int col, int row) {
     const Drawn *parent = model.find(d->parent);
     if (d->className == u"HHTaskBar" || (parent && parent->className == u"HHTaskBar")) {
         r.startMenu = p.x < kCellWidth * 7;
+        r.programs = !r.startMenu;
         return r;
     }
     if (!d->actionable())

@@ -12,6 +12,7 @@ struct ClickResult {
     std::string command;    // the scenario command to run; empty: the click reaches nothing
     uintptr_t hwnd = 0;     // the window the click reached
     bool startMenu = false; // the task bar's Start button: the screen opens its Start menu
+    bool programs = false;  // the rest of the task bar: the list of running programs
     bool typing = false;    // a text box: the keys go to it
 };
 

@@ -174,8 +174,8 @@ void actOnControl(Session &s, int step) {
 
 void clickCell(Session &s, int col, int row) {
     ClickResult r = clickAt(s.model, col, row);
-    if (r.startMenu) {
-        s.overlay = Session::Overlay::StartMenu;
+    if (r.startMenu || r.programs) {
+        s.overlay = r.startMenu ? Session::Overlay::StartMenu : Session::Overlay::Programs;
         s.overlayAt = 0;
         return;
     }

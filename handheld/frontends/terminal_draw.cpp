@@ -208,14 +208,18 @@ std::string modeHint(Session &s) {
                   : "KEYBOARD: what you type goes to the device; F1 for the screen's keys";
 }
 
-// Lines cut to the panel's width; long ones go on in the next line.
+// Lines cut to the panel's width, at a blank where there is one; long ones go on in the next.
 void addWrapped(std::vector<std::string> &out, const std::string &text, int width) {
     std::u16string t = emul::utf16(text);
     size_t w = size_t(std::max(1, width));
-    do {
-        out.push_back(emul::utf8(t.substr(0, w)));
-        t = t.size() > w ? t.substr(w) : u"";
-    } while (!t.empty());
+    while (t.size() > w) {
+        size_t cut = t.rfind(u' ', w);
+        if (cut == std::u16string::npos || cut == 0)
+            cut = w;
+        out.push_back(emul::utf8(t.substr(0, cut)));
+        t = t.substr(cut + (t[cut] == u' ' ? 1 : 0));
+    }
+    out.push_back(emul::utf8(t));
 }
 
 void drawPanel(Session &s) {

@@ -1,6 +1,9 @@
 // The screen as the terminal draws it and as a click reaches it: a click at the centre of every
-// control drawn on each page of the settings program reaches that control and no other, a click
-// on a tab label picks that tab, and a click on empty space reaches nothing.
+// control drawn on each page of the settings program, and of every button and entry of the
+// questions put to the person, reaches that one and no other; a click on a tab label picks that
+// tab, and a click on empty space reaches nothing.
+#include "handheld/frontends/questions.h"
+#include "handheld/frontends/recorder.h"
 #include "handheld/frontends/screen_actions.h"
 #include "handheld/frontends/screen_picture.h"
 #include "handheld/image/install.h"
@@ -125,6 +128,88 @@ TEST_F(SettingsScreen, EmptySpaceAndLabelsReachNothing) {
     EXPECT_NE(emul::utf8(p.line(c.row).substr(size_t(c.col), size_t(c.cols))).find("500"),
               std::string::npos);
     EXPECT_TRUE(handheld::clickAt(m, c.col + c.cols / 2, c.row).command.empty());
+}
+
+// The questions a program puts to the person at the terminal: a click at the centre of every
+// button or entry drawn reaches that one and no other.
+class QuestionScreen : public ::testing::Test {
+  protected:
+    QuestionScreen() : questions(device, recorder) { handheld::install(device); }
+    // Asks on a thread of its own, as a program does, and waits until the question is up.
+    template <class Ask> void ask(Ask fn) {
+        answered = false;
+        device.kernel().spawn("asker", [this, fn] {
+            fn();
+            answered = true;
+            return 0u;
+        });
+        device.kernel().block([this] { return questions.pending(); }, emul::kNever);
+    }
+    void waitAnswered() {
+        device.kernel().block([this] { return answered; }, emul::kNever);
+    }
+    handheld::Picture drawn() {
+        handheld::Picture p;
+        questions.draw(p, 2);
+        return p;
+    }
+    static std::string at(const handheld::Picture &p, const CellRect &c) {
+        return emul::utf8(p.line(c.row).substr(size_t(c.col), size_t(c.cols)));
+    }
+    emul::Device device;
+    handheld::SessionRecorder recorder;
+    handheld::Questions questions;
+    bool answered = false;
+};
+
+TEST_F(QuestionScreen, EachButtonOfTheResetQuestionIsClickedWhereItIsDrawn) {
+    const int buttons[] = {IDYES, IDNO};
+    const char *labels[] = {"[ Yes ]", "[ No ]"};
+    for (int i = 0; i < 2; ++i) {
+        int result = 0;
+        ask([&] {
+            result = questions.messageBox(u"Do you want to reset your device now?", u"Keyboard",
+                                          MB_YESNO);
+        });
+        handheld::Picture p = drawn();
+        std::vector<CellRect> cells = questions.clickable();
+        ASSERT_EQ(cells.size(), 2u);
+        EXPECT_EQ(at(p, cells[0]), labels[0]);
+        EXPECT_EQ(at(p, cells[1]), labels[1]);
+        // Beside the buttons, nothing.
+        questions.click(cells[0].col - 1, cells[0].row);
+        questions.click(cells[1].col + cells[1].cols + 1, cells[1].row);
+        EXPECT_TRUE(questions.pending());
+        const CellRect &c = cells[size_t(i)];
+        questions.click(c.col + c.cols / 2, c.row);
+        waitAnswered();
+        EXPECT_EQ(result, buttons[i]);
+    }
+}
+
+TEST_F(QuestionScreen, TheFileDialogOpensTheEntryClickedAndCancelsAtItsButton) {
+    std::optional<std::u16string> chosen;
+    ask([&] { chosen = questions.openFile(u"\\Windows"); });
+    handheld::Picture p = drawn();
+    std::vector<CellRect> cells = questions.clickable();
+    ASSERT_GT(cells.size(), 3u);
+    EXPECT_EQ(at(p, cells[0]), "[ Cancel ]");
+    // The entries after the button, one row each: "..", then the folders, then the files.
+    size_t file = 0;
+    for (size_t i = 1; i < cells.size(); ++i)
+        if (at(p, cells[i]).find("Lumakey.htm") != std::string::npos)
+            file = i;
+    ASSERT_NE(file, 0u);
+    questions.click(cells[file].col + cells[file].cols / 2, cells[file].row);
+    waitAnswered();
+    EXPECT_EQ(chosen, std::optional<std::u16string>(u"\\Windows\\Lumakey.htm"));
+
+    ask([&] { chosen = questions.openFile(u"\\Windows"); });
+    drawn();
+    cells = questions.clickable();
+    questions.click(cells[0].col + cells[0].cols / 2, cells[0].row);
+    waitAnswered();
+    EXPECT_FALSE(chosen);
 }
 
 } // namespace
