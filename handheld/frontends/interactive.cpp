@@ -110,8 +110,9 @@ class InteractiveFrontEnd : public FrontEnd {
     }
     // A restart brings the installation's start-up; the keyboard connects again.
     void restarted(const StartUp &up) override {
-        s_.message =
-            up.driver ? "the device restarted" : "the device restarted without its keyboard driver";
+        s_.message = std::string("the device restarted: ") +
+                     (up.driver ? "the keyboard driver loaded again" : "no keyboard driver") +
+                     (up.notes ? ", Notes in front" : ", Notes did not start");
         s_.redraw = true;
         s_.kb.connect();
     }

@@ -189,12 +189,15 @@ prefix=$(LC_ALL=C.UTF-8 bash -c 'l=${1#*:}; p=${l%%"[ Yes ]"*}; echo ${#p}' _ "$
 tmux -S "$sock" send-keys -t $T -l "$(printf '\033[M %b%b' "\\$(printf %o $((33 + prefix + 1)))" \
     "\\$(printf %o $((32 + row)))")"
 wait_screen "KernelIoControl"
-# Yes restarts the device: the programs end, the driver is unloaded and loads again, and Notes
-# comes to the front with its note.
-wait_screen "the device restarted"
-wait_screen "restart"
+# Yes restarts the device: the programs end, the driver is unloaded and loads again from the kept
+# registry (which has the keyboard on, as the settings program left it), and Notes comes to the
+# front with its note.
+wait_screen "the device restarted: the keyboard"
+wait_screen "driver loaded again, Notes in front"
 wait_screen "─ Notes ─"
 wait_screen "│Hello, World! Hiagain"
+wait_screen "keyboard link up"
+wait_screen "Enable Keyboard on"
 tmux -S "$sock" send-keys -t $T s 2
 wait_screen "Key Repeat Del"
 tmux -S "$sock" send-keys -t $T PageDown Down -
