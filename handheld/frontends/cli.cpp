@@ -17,6 +17,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -291,7 +292,8 @@ int runCli(int argc, char **argv) {
         if (status != kNoWindow)
             return status;
         if (!(isatty(0) && isatty(1))) {
-            std::fprintf(stderr, "handheld: no window on the display: %s\n", why.c_str());
+            std::fprintf(stderr, "handheld: no window on the display %s: %s\n",
+                         std::getenv("DISPLAY"), why.c_str());
             return 1;
         }
     }

@@ -20,6 +20,22 @@ namespace {
 std::atomic<bool> stopFlag{false};
 std::atomic<emul::Kernel *> wakeOnStop{nullptr};
 
+std::atomic<bool> resizeFlag{false};
+struct sigaction previousWinch {};
+
+// The terminal changed its size: whoever handled it before (curses) hears of it first.
+void onResize(int sig) {
+    if (previousWinch.sa_flags & SA_SIGINFO) {
+        if (previousWinch.sa_sigaction)
+            previousWinch.sa_sigaction(sig, nullptr, nullptr);
+    } else if (previousWinch.sa_handler != SIG_DFL && previousWinch.sa_handler != SIG_IGN) {
+        previousWinch.sa_handler(sig);
+    }
+    resizeFlag = true;
+    if (emul::Kernel *k = wakeOnStop.load())
+        k->wake();
+}
+
 void onStopSignal(int sig) {
     stopFlag = true;
     SignalDeadline::started(sig);
@@ -103,6 +119,11 @@ void RealTimeRunner::run(FrontEnd &frontEnd) {
     auto previousInt = std::signal(SIGINT, onStopSignal);
     auto previousTerm = std::signal(SIGTERM, onStopSignal);
     auto previousHup = std::signal(SIGHUP, onStopSignal);
+    struct sigaction winch {};
+    winch.sa_handler = onResize;
+    sigemptyset(&winch.sa_mask);
+    winch.sa_flags = SA_RESTART;
+    sigaction(SIGWINCH, &winch, &previousWinch);
     DeviceLoop loop;
     loop.work = [&frontEnd] { return stopping() || frontEnd.work(); };
     loop.step = [&frontEnd] { return frontEnd.step() && !stopping(); };
@@ -117,6 +138,11 @@ void RealTimeRunner::run(FrontEnd &frontEnd) {
     std::signal(SIGINT, previousInt);
     std::signal(SIGTERM, previousTerm);
     std::signal(SIGHUP, previousHup);
+    sigaction(SIGWINCH, &previousWinch, nullptr);
+}
+
+bool RealTimeRunner::takeResize() {
+    return resizeFlag.exchange(false);
 }
 
 } // namespace handheld

@@ -1,6 +1,6 @@
 // The device in real time, as every front end that lets a person use it runs it: the device
 // with its installation, the infrared line on a pseudo-terminal or a tty, the installation's
-// start-up, and SIGINT, SIGTERM and SIGHUP ending it in order. A front end plugs in by
+// start-up, SIGINT, SIGTERM and SIGHUP ending it in order, and SIGWINCH waking it. A front end plugs in by
 // implementing FrontEnd; the runner calls it on the device's main thread, so it may use the
 // platform's calls there.
 #pragma once
@@ -79,6 +79,9 @@ class RealTimeRunner {
     static bool stopping();
     // Asks the running device to end at its next step; from any thread.
     static void requestStop();
+    // Whether the terminal changed its size (SIGWINCH) since the last call; the change wakes
+    // the device's loop at once, so a front end may redraw without waiting for a key.
+    static bool takeResize();
 
   private:
     RunnerOptions options_;

@@ -24,6 +24,7 @@
 #include "emul/serial.h"
 #include "emul/serial_line.h"
 #include "emul/text.h"
+#include "emul/windows_sys.h"
 
 #include <SDL_syswm.h>
 
@@ -75,11 +76,47 @@ struct Front {
     bool linkShown = false, offShown = false, questionShown = false;
     uint64_t drawn = ~uint64_t(0), frames = 0;
     uint64_t lookAgainAt = emul::kNever; // a key's text from an input method comes late
+    int heldKey = 0;                     // the key the keyboard holds down, and since when
+    uint64_t heldSince = 0;
     std::vector<std::string> settingsLines;
 };
 
 std::optional<uint32_t> dwordValue(emul::Registry &reg, const char16_t *name) {
     return emul::regDwordOf(reg.getValue(NORVEL_DRIVER_KEY, name));
+}
+
+// The held key and what the driver makes of it: a repeat after "Delay Time", then every
+// "Repeat Rate", which the driver ends 11 x "Repeat Rate" after the first repeat.
+std::string keyStatus(Front &f) {
+    uint64_t now = f.device.kernel().now();
+    if (f.kb.heldKey() != f.heldKey) {
+        f.heldKey = f.kb.heldKey();
+        f.heldSince = now;
+    }
+    std::string keys = f.driver.status();
+    if (keys.empty())
+        return "no key held";
+    auto delay = dwordValue(f.device.registry(), NORVEL_DELAY_TIME);
+    auto rate = dwordValue(f.device.registry(), NORVEL_REPEAT_RATE);
+    if (!f.heldKey || !delay || !rate || keys.rfind("held: ", 0) != 0)
+        return keys;
+    uint64_t held = now - f.heldSince, first = uint16_t(*delay), span = 11u * uint16_t(*rate);
+    std::string phase = held <= first         ? ""
+                        : held < first + span ? ", repeating"
+                                              : ", repeat ended (11 repeats at most)";
+    size_t end = keys.find("  ");
+    return keys.insert(end == std::string::npos ? keys.size() : end, phase);
+}
+
+// When the held key's status changes by time alone: its repeat starts, and ends.
+uint64_t repeatChanges(Front &f) {
+    auto delay = dwordValue(f.device.registry(), NORVEL_DELAY_TIME);
+    auto rate = dwordValue(f.device.registry(), NORVEL_REPEAT_RATE);
+    if (!f.heldKey || !delay || !rate)
+        return emul::kNever;
+    uint64_t now = f.device.kernel().now(), start = f.heldSince + uint16_t(*delay) + 1;
+    uint64_t end = start - 1 + 11u * uint16_t(*rate);
+    return start > now ? start : end > now ? end : emul::kNever;
 }
 
 std::vector<std::string> statusLines(Front &f) {
@@ -104,8 +141,7 @@ std::vector<std::string> statusLines(Front &f) {
     f.linkShown = f.port.isOpen();
     lines.push_back(std::string("keyboard link ") + (f.linkShown ? "up" : "down (port closed)"));
     lines.push_back("driver " + f.build);
-    std::string keys = f.driver.status();
-    lines.push_back(keys.empty() ? "no key held" : keys);
+    lines.push_back(keyStatus(f));
     lines.insert(lines.end(), f.settingsLines.begin(), f.settingsLines.end());
     if (f.device.suspended())
         lines.push_back("device off (power key): a key or a click switches it on");
@@ -132,50 +168,23 @@ HostKey hostKeyOf(const SDL_Keysym &k) {
     h.shift = (k.mod & KMOD_SHIFT) != 0;
     h.ctrl = (k.mod & KMOD_CTRL) != 0;
     h.alt = (k.mod & KMOD_ALT) != 0;
-    switch (k.sym) {
-    case SDLK_RETURN:
-    case SDLK_KP_ENTER:
-        h.ch = 13;
-        return h;
-    case SDLK_TAB:
-        h.ch = 9;
-        return h;
-    case SDLK_BACKSPACE:
-        h.ch = 8;
-        return h;
-    case SDLK_ESCAPE:
-        h.type = HostKey::Escape;
-        return h;
-    case SDLK_UP:
-        h.type = HostKey::Up;
-        return h;
-    case SDLK_DOWN:
-        h.type = HostKey::Down;
-        return h;
-    case SDLK_LEFT:
-        h.type = HostKey::Left;
-        return h;
-    case SDLK_RIGHT:
-        h.type = HostKey::Right;
-        return h;
-    case SDLK_HOME:
-        h.type = HostKey::Home;
-        return h;
-    case SDLK_END:
-        h.type = HostKey::End;
-        return h;
-    case SDLK_PAGEUP:
-        h.type = HostKey::PageUp;
-        return h;
-    case SDLK_PAGEDOWN:
-        h.type = HostKey::PageDown;
-        return h;
-    case SDLK_DELETE:
-        h.type = HostKey::Delete;
-        return h;
-    default:
-        break;
-    }
+    static const struct {
+        SDL_Keycode sym;
+        HostKey::Type type;
+        char16_t ch;
+    } kKeys[] = {{SDLK_RETURN, HostKey::Char, 13},      {SDLK_KP_ENTER, HostKey::Char, 13},
+                 {SDLK_TAB, HostKey::Char, 9},          {SDLK_BACKSPACE, HostKey::Char, 8},
+                 {SDLK_ESCAPE, HostKey::Escape, 0},     {SDLK_UP, HostKey::Up, 0},
+                 {SDLK_DOWN, HostKey::Down, 0},         {SDLK_LEFT, HostKey::Left, 0},
+                 {SDLK_RIGHT, HostKey::Right, 0},       {SDLK_HOME, HostKey::Home, 0},
+                 {SDLK_END, HostKey::End, 0},           {SDLK_PAGEUP, HostKey::PageUp, 0},
+                 {SDLK_PAGEDOWN, HostKey::PageDown, 0}, {SDLK_DELETE, HostKey::Delete, 0}};
+    for (const auto &key : kKeys)
+        if (key.sym == k.sym) {
+            h.type = key.type;
+            h.ch = key.ch;
+            return h;
+        }
     if (k.sym >= SDLK_F1 && k.sym <= SDLK_F12) {
         h.type = HostKey::Function;
         h.function = int(k.sym - SDLK_F1) + 1;
@@ -185,14 +194,11 @@ HostKey hostKeyOf(const SDL_Keysym &k) {
     return h;
 }
 
-void pen(Front &f, uint32_t flags, int x, int y) {
+// The pen at the device pixel under the mouse; off the screen, its nearest edge.
+void pen(Front &f, emul::WindowSystem::Pen what, int x, int y) {
     SDL_Rect s = f.view.screenRect();
-    int px = std::max(0, std::min(WindowView::kScreenW - 1, (x - s.x) / f.view.scale()));
-    int py = std::max(0, std::min(WindowView::kScreenH - 1, (y - s.y) / f.view.scale()));
-    // The middle of the pixel's share of the absolute range, so it maps back to that pixel.
-    DWORD dx = DWORD((2 * px + 1) * 65536 / (2 * WindowView::kScreenW));
-    DWORD dy = DWORD((2 * py + 1) * 65536 / (2 * WindowView::kScreenH));
-    mouse_event(flags | MOUSEEVENTF_ABSOLUTE, dx, dy, 0, 0);
+    int px = (x - s.x) / f.view.scale(), py = (y - s.y) / f.view.scale();
+    f.device.windows().pen(what, x < s.x ? -1 : px, y < s.y ? -1 : py);
 }
 
 void press(Front &f, Button b) {
@@ -331,18 +337,18 @@ void handle(Front &f, const SDL_Event &e) {
             f.device.resume();
         } else if (!f.questions.pending()) {
             f.penDown = true;
-            pen(f, MOUSEEVENTF_LEFTDOWN, p.x, p.y);
+            pen(f, emul::WindowSystem::Pen::Down, p.x, p.y);
         }
         break;
     }
     case SDL_MOUSEMOTION:
         if (f.penDown)
-            pen(f, MOUSEEVENTF_MOVE, e.motion.x, e.motion.y);
+            pen(f, emul::WindowSystem::Pen::Move, e.motion.x, e.motion.y);
         break;
     case SDL_MOUSEBUTTONUP:
         if (e.button.button == SDL_BUTTON_LEFT && f.penDown) {
             f.penDown = false;
-            pen(f, MOUSEEVENTF_LEFTUP, e.button.x, e.button.y);
+            pen(f, emul::WindowSystem::Pen::Up, e.button.x, e.button.y);
         }
         break;
     }
@@ -418,7 +424,9 @@ class WindowFrontEnd : public FrontEnd {
     void suspended(emul::Device &) override { f_.input = true; }
     // Without a descriptor to wait on, the display is looked at five times a second.
     uint64_t wakeAt() override {
-        return xfd_ >= 0 ? f_.lookAgainAt : f_.device.kernel().now() + 200;
+        if (xfd_ < 0)
+            return f_.device.kernel().now() + 200;
+        return std::min(f_.lookAgainAt, repeatChanges(f_));
     }
     void ending() override {
         f_.questions.whileWaiting = nullptr;
@@ -445,6 +453,9 @@ int runWindow(const WindowOptions &options, std::string *why) {
     // X11 also under a Wayland session: its connection is a descriptor the device can wait on.
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // The window's own surface sent to the display as it is (shared memory where there is
+    // some), never through a GL texture: only the changed rectangles travel.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         *why = SDL_GetError();
         return kNoWindow;
@@ -464,6 +475,7 @@ int runWindow(const WindowOptions &options, std::string *why) {
     ropt.build = build;
     RealTimeRunner rt(ropt);
     emul::Device &device = rt.device();
+    device.journal().keepLast(0); // nothing here reads it: a long session stays flat
     if (rt.fresh())
         installStartMenuShortcuts(device);
     std::string error;

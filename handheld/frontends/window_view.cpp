@@ -197,6 +197,13 @@ Button WindowView::buttonAt(int x, int y) const {
     return Button::None;
 }
 
+int WindowView::width(const std::string &utf8) {
+    int w = 0;
+    for (char32_t c : codePoints(utf8))
+        w += font_->glyph(c).advance;
+    return w;
+}
+
 // Draws a line clipped to `maxWidth`; returns the width drawn.
 int WindowView::text(int x, int y, const std::string &utf8, int maxWidth, SDL_Color color) {
     if (SDL_MUSTLOCK(surface_))
@@ -239,7 +246,7 @@ void WindowView::drawPanel() {
         fill(k.rect, power ? 150 : 78, power ? 52 : 82, power ? 48 : 92);
         SDL_Rect inner{k.rect.x + 1, k.rect.y + 1, k.rect.w - 2, k.rect.h - 2};
         fill(inner, power ? 176 : 96, power ? 64 : 100, power ? 58 : 112);
-        int w = text(0, -1000, k.label, k.rect.w, kText); // measured off the surface
+        int w = width(k.label);
         text(k.rect.x + (k.rect.w - w) / 2, k.rect.y + (k.rect.h - font_->lineHeight) / 2, k.label,
              k.rect.w, kText);
     }
@@ -249,7 +256,7 @@ void WindowView::drawPanel() {
         std::string rest = line;
         while (!rest.empty() && y + font_->lineHeight <= surface_->h) {
             size_t cut = rest.size();
-            while (cut > 0 && text(0, -1000, rest.substr(0, cut), 1 << 20, kText) > width) {
+            while (cut > 0 && this->width(rest.substr(0, cut)) > width) {
                 size_t space = rest.rfind(' ', cut - 1);
                 cut = space == std::string::npos || space == 0 ? cut - 1 : space;
             }

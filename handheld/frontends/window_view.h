@@ -52,6 +52,7 @@ class WindowView {
     void drawPanel();
     void fill(const SDL_Rect &r, uint8_t red, uint8_t green, uint8_t blue);
     int text(int x, int y, const std::string &utf8, int maxWidth, SDL_Color color);
+    int width(const std::string &utf8);
     void addDirty(const SDL_Rect &r);
 
     struct Font;

@@ -64,7 +64,7 @@ struct ScnRun {
     // the user at the foreground program's controls (scenario_ui.cpp)
     static Fn sip, tab, click, slide, select, ok, cancel, answer, choose;
     // the pen at screen pixels (scenario_ui.cpp)
-    static Fn tap, drag;
+    static Fn tap, drag, close;
     // The pen goes down, moves or lifts at a screen pixel; then the program in front works
     // until it waits for input again, as after every action of the user.
     static bool penAt(ScenarioRunner &r, const ScnCommand &c, emul::WindowSystem::Pen what, int x,

@@ -31,6 +31,7 @@ const std::vector<ScnVerb> &scnVerbs() {
         {"client read", "client read N", p::clientRead, ScnRun::clientRead},
         {"client close", "client close", p::none, ScnRun::clientClose},
         {"run", "run PROGRAM [ARGS...]", p::run, ScnRun::run},
+        {"close", "close PROGRAM", p::path, ScnRun::close},
         {"sip", "sip on|off", p::sip, ScnRun::sip},
         {"dump", "dump PATH", p::path, ScnRun::dump},
         {"show", "show ID", p::number, ScnRun::show},

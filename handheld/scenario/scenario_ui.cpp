@@ -4,6 +4,8 @@
 // for input again (or has ended).
 #include "scenario/commands.h"
 
+#include <windows.h>
+
 #include "emul/harness.h"
 #include "emul/kernel.h"
 #include "emul/process.h"
@@ -140,6 +142,26 @@ bool ScnRun::cancel(ScenarioRunner &r, const ScnCommand &c, std::string *error) 
     std::string why;
     bool ok = emul::user::pressCancel(&why);
     return settle(r, p, c, ok, why, error);
+}
+
+bool ScnRun::close(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
+    r.line();
+    // The program by its file name, as `run` names it: "notes" or "Notes.exe".
+    std::u16string want = emul::foldCase(emul::utf16(c.path));
+    if (want.find(u'.') == std::u16string::npos)
+        want += u".exe";
+    const emul::WindowView &view = r.dev_.windows().view();
+    for (const emul::WindowInfo &top : view.snapshot()) {
+        if (!top.visible || !top.program || top.parent || top.owner ||
+            emul::foldCase(top.program->name) != want)
+            continue;
+        std::shared_ptr<emul::Program> p = r.dev_.processes().find(top.program);
+        // What the list of running programs does: the program's window is asked to close.
+        r.dev_.windows().post(top.hwnd, WM_CLOSE, 0, 0);
+        return settle(r, p, c, true, "", error);
+    }
+    *error = "close: no program " + c.path + " has a window on the screen";
+    return false;
 }
 
 } // namespace handheld

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The device's window on a display of its own (Xvfb), used through X input as a person uses it:
-# keys typed into the window reach Notes, a click on the window's Power key switches the device
-# off and another on again, a tap on the screen reaches the device, and the device's screen in
-# a picture of the display is, pixel for pixel, the device's own screenshot at the window's
-# scale.
+# keys typed into the window reach Notes, a key held down repeats as the driver repeats it, a
+# click on the window's Power key switches the device off and another on again, a tap on the
+# settings program's check box switches the keyboard, and the device's screen in a picture of
+# the display is, pixel for pixel, the device's own screenshot at the window's scale.
 #
 #   window_check.sh HANDHELD
 # Exit status 77 (skipped) when a tool it needs is missing; ./setup installs them all.
@@ -87,9 +87,6 @@ xdotool type --delay 30 "Hello, World!"
 xdotool key Return
 xdotool type --delay 30 "ok"
 
-# A tap on the screen: the pen goes down and up where the mouse is.
-xdotool mousemove $((X + margin + 120 * SCALE)) $((Y + margin + 200 * SCALE)) click 1
-
 # The window's screen is the device's screenshot, pixel for pixel (a frame may come between the
 # two pictures, a blinking caret, so it is asked until it holds).
 wait_for "the window's screen equals the device's screenshot" same_as_screenshot
@@ -114,6 +111,24 @@ wait_for "the device came on again at a key" same_as_screenshot
 xdotool key Return keydown a
 sleep 2
 xdotool keyup a
+
+# The pen: Cmd+1 starts the settings program (assigned here), and a tap on its check box
+# "Enable Keyboard" switches the keyboard off, another one on again.
+"$HANDHELD" --state "$state" reg set 'Drivers\BuiltIn\Norvel' Fn-1 sz '\Windows\kbsettings.exe' ||
+    fail "reg set Fn-1"
+xdotool key F4 1
+wait_for "the settings program started" "$HANDHELD" --state "$state" reg query \
+    'Drivers\BuiltIn\Norvel' Keyboard
+tap() { xdotool mousemove $((X + margin + $1 * SCALE + SCALE / 2)) $((Y + margin + $2 * SCALE + SCALE / 2)) click 1; }
+enabled() {
+    "$HANDHELD" --state "$state" reg query 'Drivers\BuiltIn\Norvel' "Enable Keyboard" |
+        grep -q "($1)"
+}
+tap 66 48
+wait_for "a tap on the check box switched the keyboard off" enabled 0
+tap 66 48
+wait_for "a second tap switched it on" enabled 1
+wait_for "the window's screen equals the device's screenshot with the settings" same_as_screenshot
 
 # Ended as a session ends: Notes keeps what was typed.
 kill -TERM $device
