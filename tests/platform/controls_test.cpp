@@ -209,4 +209,72 @@ TEST_F(Controls, TabTapAsksThenReportsAndSetCurSelIsSilent) {
     EXPECT_EQ(a.left, 0);
 }
 
+TEST_F(Controls, TrackbarPageIsAFifthOfTheRangeUntilAProgramSetsIt) {
+    HWND tb = Child(TRACKBAR_CLASS, TBS_BOTH | TBS_NOTICKS, 1000, 140, 19);
+    EXPECT_EQ(SendMessageW(tb, TBM_GETPAGESIZE, 0, 0), 20); // the range 0 to 100
+    SendMessageW(tb, TBM_SETRANGE, FALSE, MAKELONG(1, 10));
+    SendMessageW(tb, TBM_SETPOS, TRUE, 3);
+    EXPECT_EQ(SendMessageW(tb, TBM_GETPAGESIZE, 0, 0), 1); // 9 / 5, whole steps
+    SendMessageW(tb, WM_KEYDOWN, VK_NEXT, 1);
+    EXPECT_EQ(SendMessageW(tb, TBM_GETPOS, 0, 0), 4);
+    // A tap beside the thumb moves a page too, not to an end.
+    SendMessageW(tb, WM_LBUTTONDOWN, 1, At(tb, 10));
+    SendMessageW(tb, WM_LBUTTONUP, 0, At(tb, 10));
+    EXPECT_EQ(SendMessageW(tb, TBM_GETPOS, 0, 0), 5);
+    SendMessageW(tb, WM_KEYDOWN, VK_PRIOR, 1);
+    EXPECT_EQ(SendMessageW(tb, TBM_GETPOS, 0, 0), 4);
+    EXPECT_EQ(heard.size(), 4u); // a page down by key, one by the tap and its end, a page up
+    EXPECT_EQ(heard[0].code, TB_PAGEDOWN);
+    EXPECT_EQ(heard[3].code, TB_PAGEUP);
+    // Once set, the page stays whatever the range.
+    EXPECT_EQ(SendMessageW(tb, TBM_SETPAGESIZE, 0, 3), 1);
+    SendMessageW(tb, TBM_SETRANGE, FALSE, MAKELONG(0, 100));
+    EXPECT_EQ(SendMessageW(tb, TBM_GETPAGESIZE, 0, 0), 3);
+}
+
+TEST_F(Controls, SetCurSelWithANegativeIndexLeavesNoTabSelected) {
+    HWND tab = Child(WC_TABCONTROL, TCS_BOTTOM, 1000, 243, 243);
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<LPWSTR>(u"One");
+    SendMessageW(tab, TCM_INSERTITEM, 0, reinterpret_cast<LPARAM>(&item));
+    SendMessageW(tab, TCM_INSERTITEM, 1, reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(SendMessageW(tab, TCM_SETCURSEL, 1, 0), 0);
+    EXPECT_EQ(SendMessageW(tab, TCM_SETCURSEL, 2, 0), -1); // past the end: nothing changes
+    EXPECT_EQ(SendMessageW(tab, TCM_GETCURSEL, 0, 0), 1);
+    EXPECT_EQ(SendMessageW(tab, TCM_SETCURSEL, WPARAM(-1), 0), 1);
+    EXPECT_EQ(SendMessageW(tab, TCM_GETCURSEL, 0, 0), -1);
+    EXPECT_TRUE(heard.empty());
+}
+
+TEST_F(Controls, AnAutomaticRadioButtonClearsOnlyItsOwnGroup) {
+    HWND r[4];
+    for (int i = 0; i < 4; ++i)
+        r[i] = Child(u"Button", BS_AUTORADIOBUTTON | (i % 2 == 0 ? WS_GROUP : 0), 2000 + i, 50, 10);
+    SendMessageW(r[0], BM_CLICK, 0, 0);
+    SendMessageW(r[2], BM_CLICK, 0, 0);
+    EXPECT_EQ(SendMessageW(r[0], BM_GETCHECK, 0, 0), BST_CHECKED); // another group
+    SendMessageW(r[3], BM_CLICK, 0, 0);
+    EXPECT_EQ(SendMessageW(r[2], BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    EXPECT_EQ(SendMessageW(r[3], BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(SendMessageW(r[0], BM_GETCHECK, 0, 0), BST_CHECKED);
+}
+
+TEST_F(Controls, APushButtonClicksOnlyWhenThePenLiftsInsideIt) {
+    HWND b = Child(u"Button", BS_PUSHBUTTON, 9, 60, 20);
+    SendMessageW(b, WM_LBUTTONDOWN, 1, MAKELPARAM(5, 5));
+    EXPECT_EQ(GetCapture(), b);
+    EXPECT_EQ(SendMessageW(b, BM_GETSTATE, 0, 0) & BST_PUSHED, BST_PUSHED);
+    SendMessageW(b, WM_MOUSEMOVE, 1, MAKELPARAM(80, 5)); // off it: shown raised again
+    EXPECT_EQ(SendMessageW(b, BM_GETSTATE, 0, 0) & BST_PUSHED, 0);
+    SendMessageW(b, WM_LBUTTONUP, 0, MAKELPARAM(80, 5));
+    EXPECT_TRUE(heard.empty());
+    EXPECT_EQ(GetCapture(), nullptr);
+    SendMessageW(b, WM_LBUTTONDOWN, 1, MAKELPARAM(5, 5));
+    SendMessageW(b, WM_LBUTTONUP, 0, MAKELPARAM(59, 19));
+    ASSERT_EQ(heard.size(), 1u);
+    EXPECT_EQ(heard[0].code, BN_CLICKED);
+    EXPECT_EQ(GetFocus(), b);
+}
+
 } // namespace

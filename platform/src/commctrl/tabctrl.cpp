@@ -148,10 +148,12 @@ LRESULT CALLBACK tabProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     case TCM_GETCURSEL:
         return d->sel;
     case TCM_SETCURSEL: {
-        if (!valid)
+        // A negative index leaves no tab selected; one past the end changes nothing.
+        if (int(wp) >= count)
             return -1;
         int old = d->sel;
-        d->sel = int(wp);
+        d->sel = int(wp) < 0 ? -1 : int(wp);
+        wins().changed();
         return old;
     }
     case TCM_GETCURFOCUS:

@@ -16,7 +16,8 @@ constexpr int kThumbHalf = 5; // the thumb is 11 pixels wide; the channel ends h
 
 struct TrackData : ControlData {
     int min = 0, max = 100, pos = 0;
-    int lineSize = 1, pageSize = 20;
+    int lineSize = 1;
+    int pageSize = -1; // until a program sets it: a fifth of the range, at least 1
     bool dragging = false, paging = false;
     void inspect(const Window &, WindowInfo &s) const override {
         s.pos = pos;
@@ -59,6 +60,10 @@ void notify(Window *w, int code, int pos) {
         wins().send(to, vertical(w) ? WM_VSCROLL : WM_HSCROLL, MAKEWPARAM(code, pos), LPARAM(w->h));
 }
 
+int pageOf(const TrackData *d) {
+    return d->pageSize >= 0 ? d->pageSize : std::max(1, (d->max - d->min) / 5);
+}
+
 void clampPos(TrackData *d) {
     d->pos = std::clamp(d->pos, d->min, std::max(d->min, d->max));
 }
@@ -95,12 +100,12 @@ LRESULT CALLBACK trackbarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         clampPos(d);
         return 0;
     case TBM_SETPAGESIZE: {
-        int old = d->pageSize;
+        int old = pageOf(d);
         d->pageSize = int(lp);
         return old;
     }
     case TBM_GETPAGESIZE:
-        return d->pageSize;
+        return pageOf(d);
     case TBM_SETLINESIZE: {
         int old = d->lineSize;
         d->lineSize = int(lp);
@@ -135,12 +140,13 @@ LRESULT CALLBACK trackbarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         int x = int16_t(LOWORD(lp)), y = int16_t(HIWORD(lp));
         RECT t{};
         trackbarProc(h, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&t));
+        SetCapture(h);
         if (x >= t.left && x < t.right && y >= t.top && y < t.bottom) {
             d->dragging = true;
             return 0;
         }
         bool before = vertical(w) ? y < t.top : x < t.left;
-        d->pos += before ? -d->pageSize : d->pageSize;
+        d->pos += before ? -pageOf(d) : pageOf(d);
         clampPos(d);
         d->paging = true;
         notify(w, before ? TB_PAGEUP : TB_PAGEDOWN, 0);
@@ -157,6 +163,8 @@ LRESULT CALLBACK trackbarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     }
     case WM_LBUTTONUP:
+        if (GetCapture() == h)
+            ReleaseCapture();
         if (d->paging) {
             d->paging = false;
             notify(w, TB_ENDTRACK, 0);
@@ -180,10 +188,10 @@ LRESULT CALLBACK trackbarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             p += d->lineSize, code = TB_LINEDOWN;
             break;
         case VK_PRIOR:
-            p -= d->pageSize, code = TB_PAGEUP;
+            p -= pageOf(d), code = TB_PAGEUP;
             break;
         case VK_NEXT:
-            p += d->pageSize, code = TB_PAGEDOWN;
+            p += pageOf(d), code = TB_PAGEDOWN;
             break;
         case VK_HOME:
             p = d->min, code = TB_TOP;
