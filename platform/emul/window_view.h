@@ -55,6 +55,9 @@ struct WindowInfo {
     std::optional<std::vector<std::u16string>> items; // combo box and list entries, tabs
     int selected = -1; // with items: the selected one (in an open list the marked one), -1 none
     std::optional<int> topIndex; // an open list: the first entry shown
+    // Edit boxes and the ink document: the selection (start < end, equal when there is none)
+    // and the caret (at one of its ends), as positions in `text`.
+    std::optional<int> selStart, selEnd, caret;
     struct Box {
         int left = 0, top = 0, right = 0, bottom = 0;
     };

@@ -522,8 +522,14 @@ CEAPI LONG GetDialogBaseUnits(void);
 #define ES_READONLY 0x800
 #define ES_WANTRETURN 0x1000
 #define ES_NUMBER 0x2000
+#define EM_GETSEL 0x00B0
 #define EM_SETSEL 0x00B1
+#define EM_REPLACESEL 0x00C2
 #define EM_LIMITTEXT 0x00C5
+#define EM_SETLIMITTEXT EM_LIMITTEXT
+#define EM_GETLIMITTEXT 0x00D5
+#define EM_POSFROMCHAR 0x00D6
+#define EM_CHARFROMPOS 0x00D7
 
 /* system parameters; the input panel's change is broadcast as WM_SETTINGCHANGE with SPI_SETSIPINFO
  */

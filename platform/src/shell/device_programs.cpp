@@ -35,8 +35,12 @@ namespace emul {
 void loadDocument(HWND main) {
     std::string text;
     HWND doc = GetDlgItem(main, kDocumentId);
-    if (doc && dev().files().readFile(documentPath(main), &text))
-        SetWindowTextW(doc, utf16(text).c_str());
+    if (doc && dev().files().readFile(documentPath(main), &text)) {
+        std::u16string document = utf16(text);
+        SetWindowTextW(doc, document.c_str());
+        // Typing goes on where the document ends.
+        SendMessageW(doc, EM_SETSEL, document.size(), LPARAM(document.size()));
+    }
 }
 
 void saveDocument(HWND main) {

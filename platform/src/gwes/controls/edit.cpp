@@ -1,47 +1,301 @@
-// The Edit control: typed characters, backspace, and the multi-line box's line breaks; and the
-// ink control of the notes program, which takes typed text as a multi-line box does.
+// The Edit control, and the ink control of the notes program, which takes typed text as a
+// multi-line box does. The text is the window's text, lines ending in "\r\n"; the caret and the
+// selection are positions in it (never between "\r" and "\n"): the anchor, where a selection
+// started, and the caret, where it ends. Typing replaces the selection.
+//
+// Keys: Left, Right, Home, End (Ctrl: the whole text), Up and Down (a multi-line box; elsewhere
+// they are Left and Right) move the caret, with Shift they extend the selection; Delete and
+// Backspace take the selection, else the character after or before the caret.
+//
+// Layout, for a tap and for EM_POSFROMCHAR/EM_CHARFROMPOS: lines one under the other in the
+// system font from one pixel inside the border, each as high as the font, not wrapped.
 #include "gwes/controls/controls.h"
+
+#include <algorithm>
 
 namespace emul {
 
 namespace {
 
-constexpr UINT kEnChange = 0x0300;
+constexpr size_t kDefaultLimit = 0x7FFFFFFE;
 
-LRESULT textProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, bool alwaysMulti) {
+struct EditData : ControlData {
+    size_t anchor = 0, caret = 0;
+    size_t limit = kDefaultLimit;
+    size_t from() const { return std::min(anchor, caret); }
+    size_t to() const { return std::max(anchor, caret); }
+    void inspect(const Window &, WindowInfo &s) const override {
+        s.selStart = int(from());
+        s.selEnd = int(to());
+        s.caret = int(caret);
+    }
+};
+
+EditData *data(Window *w) {
+    return controlData<EditData>(w);
+}
+
+bool multiLine(const Window *w) {
+    return (w->style & ES_MULTILINE) != 0 || !equalsNoCase(w->className, u"Edit");
+}
+
+bool isBreak(const std::u16string &t, size_t i) {
+    return i + 1 < t.size() && t[i] == u'\r' && t[i + 1] == u'\n';
+}
+
+// One position further back or on, a line break counting as one.
+size_t back(const std::u16string &t, size_t i) {
+    if (i == 0)
+        return 0;
+    return i >= 2 && isBreak(t, i - 2) ? i - 2 : i - 1;
+}
+size_t forth(const std::u16string &t, size_t i) {
+    if (i >= t.size())
+        return t.size();
+    return isBreak(t, i) ? i + 2 : i + 1;
+}
+
+size_t lineStart(const std::u16string &t, size_t i) {
+    while (i > 0 && t[i - 1] != u'\n')
+        --i;
+    return i;
+}
+size_t lineEnd(const std::u16string &t, size_t i) {
+    while (i < t.size() && !isBreak(t, i))
+        ++i;
+    return i;
+}
+
+// The positions of a line's characters in pixels from its left, as the system font draws them:
+// out[k] is where character k ends.
+std::vector<int> extents(const std::u16string &line, int *height) {
+    std::vector<int> out(line.size());
+    *height = 13;
+    HDC dc = CreateCompatibleDC(nullptr);
+    SIZE size{};
+    bool measured = dc && (line.empty() || GetTextExtentExPointW(dc, line.c_str(), int(line.size()),
+                                                                 0, nullptr, out.data(), &size));
+    TEXTMETRICW tm{};
+    if (dc && GetTextMetricsW(dc, &tm) && tm.tmHeight > 0)
+        *height = int(tm.tmHeight);
+    if (dc)
+        DeleteDC(dc);
+    if (!measured)
+        for (size_t k = 0; k < out.size(); ++k)
+            out[k] = int(k + 1) * 6;
+    return out;
+}
+
+int inset(const Window *w) {
+    return (w->style & WS_BORDER) ? 2 : 1;
+}
+
+// Where the caret stands for position `i`, in client coordinates.
+POINT posFromChar(Window *w, size_t i) {
+    const std::u16string &t = w->text;
+    i = std::min(i, t.size());
+    size_t start = lineStart(t, i);
+    int row = int(std::count(t.begin(), t.begin() + long(start), u'\n'));
+    int height = 13;
+    std::vector<int> x = extents(t.substr(start, i - start), &height);
+    return POINT{inset(w) + (x.empty() ? 0 : x.back()), inset(w) + row * height};
+}
+
+// The position nearest a point of the client area.
+size_t charFromPos(Window *w, int x, int y) {
+    const std::u16string &t = w->text;
+    int height = 13;
+    extents(u"", &height);
+    int row = std::max(0, (y - inset(w)) / std::max(1, height));
+    size_t start = 0;
+    for (int r = 0; r < row && start < t.size(); ++r) {
+        size_t end = lineEnd(t, start);
+        if (end >= t.size())
+            break;
+        start = end + 2;
+    }
+    size_t end = lineEnd(t, start);
+    std::vector<int> ext = extents(t.substr(start, end - start), &height);
+    size_t k = 0;
+    int left = 0;
+    while (k < ext.size() && x - inset(w) > (left + ext[k]) / 2)
+        left = ext[k++];
+    return start + k;
+}
+
+void notify(Window *w, UINT code) {
+    notifyParent(w, code);
+}
+
+void setSel(Window *w, size_t anchor, size_t caret) {
+    EditData *d = data(w);
+    const std::u16string &t = w->text;
+    auto fix = [&t](size_t i) {
+        i = std::min(i, t.size());
+        return i > 0 && isBreak(t, i - 1) ? i - 1 : i; // never between "\r" and "\n"
+    };
+    d->anchor = fix(anchor);
+    d->caret = fix(caret);
+    wins().changed();
+}
+
+// Puts `s` in place of the selection, as much of it as the limit lets in; false when nothing
+// could go in (EN_MAXTEXT said so).
+bool replaceSel(Window *w, std::u16string s, bool notifyChange) {
+    EditData *d = data(w);
+    size_t from = d->from(), to = d->to();
+    size_t room =
+        w->text.size() - (to - from) >= d->limit ? 0 : d->limit - (w->text.size() - (to - from));
+    bool cut = s.size() > room;
+    if (cut) {
+        s.resize(room);
+        if (!s.empty() && s.back() == u'\r')
+            s.pop_back();
+    }
+    if (cut)
+        notify(w, EN_MAXTEXT);
+    if (s.empty() && from == to)
+        return !cut;
+    w->text.replace(from, to - from, s);
+    setSel(w, from + s.size(), from + s.size());
+    if (notifyChange)
+        notify(w, EN_CHANGE);
+    return true;
+}
+
+// A key that moves the caret; with Shift it takes the selection along.
+bool moveKey(Window *w, WPARAM vk) {
+    EditData *d = data(w);
+    const std::u16string &t = w->text;
+    // The modifiers as they were when the key was pressed, not as they are now.
+    auto &ws = wins();
+    Queue &q = ws.queue(kern().self());
+    uint32_t mods = q.hasLastKey ? q.lastKey.mods : ws.mods;
+    bool shift = (mods & kModShift) != 0, ctrl = (mods & kModCtrl) != 0;
+    bool multi = multiLine(w);
+    if (!multi && vk == VK_UP)
+        vk = VK_LEFT;
+    if (!multi && vk == VK_DOWN)
+        vk = VK_RIGHT;
+    size_t c = d->caret;
+    switch (vk) {
+    case VK_LEFT:
+        c = !shift && d->anchor != d->caret ? d->from() : back(t, c);
+        break;
+    case VK_RIGHT:
+        c = !shift && d->anchor != d->caret ? d->to() : forth(t, c);
+        break;
+    case VK_HOME:
+        c = ctrl ? 0 : lineStart(t, c);
+        break;
+    case VK_END:
+        c = ctrl ? t.size() : lineEnd(t, c);
+        break;
+    case VK_UP:
+    case VK_DOWN: {
+        size_t start = lineStart(t, c), column = c - start;
+        if (vk == VK_UP) {
+            if (start == 0)
+                break;
+            start = lineStart(t, start - 2);
+        } else {
+            size_t end = lineEnd(t, c);
+            if (end >= t.size())
+                break;
+            start = end + 2;
+        }
+        c = std::min(start + column, lineEnd(t, start));
+        break;
+    }
+    default:
+        return false;
+    }
+    setSel(w, shift ? d->anchor : c, c);
+    return true;
+}
+
+LRESULT keyDown(Window *w, WPARAM vk) {
+    EditData *d = data(w);
+    if (moveKey(w, vk))
+        return 0;
+    if (vk == VK_DELETE) {
+        if (d->anchor == d->caret)
+            setSel(w, d->caret, forth(w->text, d->caret));
+        replaceSel(w, u"", true);
+    }
+    return 0;
+}
+
+LRESULT typed(Window *w, char16_t c) {
+    EditData *d = data(w);
+    bool multi = multiLine(w);
+    if (c == 8) {
+        if (d->anchor == d->caret)
+            setSel(w, back(w->text, d->caret), d->caret);
+        replaceSel(w, u"", true);
+    } else if (c == 13 && multi) {
+        replaceSel(w, u"\r\n", true);
+    } else if ((c == 9 && multi) || (c >= 32 && c != 127)) {
+        replaceSel(w, std::u16string(1, c), true);
+    }
+    return 0;
+}
+
+LRESULT textProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     Window *w = wins().get(h);
     if (!w)
         return 0;
+    EditData *d = data(w);
     switch (msg) {
-    case WM_CHAR: {
-        char16_t c = char16_t(wp);
-        bool multi = alwaysMulti || (w->style & ES_MULTILINE) != 0;
-        if (c == 8) {
-            if (w->text.empty())
-                return 0;
-            size_t n =
-                w->text.size() >= 2 && w->text.compare(w->text.size() - 2, 2, u"\r\n") == 0 ? 2 : 1;
-            w->text.erase(w->text.size() - n);
-        } else if (c == 13 && multi) {
-            w->text += u"\r\n";
-        } else if (c == 9 && multi) {
-            w->text += c;
-        } else if (c >= 32 && c != 127) {
-            w->text += c;
-        } else {
-            return 0;
-        }
-        wins().changed();
-        notifyParent(w, kEnChange);
+    case WM_CHAR:
+        return typed(w, char16_t(wp));
+    case WM_KEYDOWN:
+        return keyDown(w, wp);
+    case WM_SETTEXT:
+        // A new text puts the caret at its start; a multi-line box does not call it a change.
+        defaultProc(w, msg, wp, lp);
+        setSel(w, 0, 0);
+        if (!multiLine(w))
+            notify(w, EN_CHANGE);
+        return TRUE;
+    case WM_LBUTTONDOWN: {
+        SetFocus(h);
+        size_t at = charFromPos(w, int16_t(LOWORD(lp)), int16_t(HIWORD(lp)));
+        setSel(w, at, at);
         return 0;
     }
-    case WM_SETTEXT:
-        defaultProc(w, msg, wp, lp);
-        notifyParent(w, kEnChange);
-        return TRUE;
-    case WM_LBUTTONDOWN:
-        SetFocus(h);
+    case WM_GETDLGCODE:
+        return 0x0001 | 0x0080 | (multiLine(w) ? 0x0004 : 0); // ARROWS, CHARS, ALLKEYS
+    case EM_GETSEL:
+        if (wp)
+            *reinterpret_cast<DWORD *>(wp) = DWORD(d->from());
+        if (lp)
+            *reinterpret_cast<DWORD *>(lp) = DWORD(d->to());
+        return MAKELONG(std::min<size_t>(d->from(), 0xFFFF), std::min<size_t>(d->to(), 0xFFFF));
+    case EM_SETSEL:
+        // -1 as the start drops the selection where the caret is; -1 as the end is the end.
+        if (int(wp) == -1)
+            setSel(w, d->caret, d->caret);
+        else
+            setSel(w, size_t(int(wp)), int(lp) < 0 ? w->text.size() : size_t(int(lp)));
         return 0;
+    case EM_REPLACESEL:
+        replaceSel(w, lp ? std::u16string(reinterpret_cast<const char16_t *>(lp)) : u"", true);
+        return 0;
+    case EM_LIMITTEXT:
+        d->limit = wp ? size_t(wp) : kDefaultLimit;
+        return 0;
+    case EM_GETLIMITTEXT:
+        return LRESULT(std::min<size_t>(d->limit, 0x7FFFFFFF));
+    case EM_POSFROMCHAR: {
+        POINT p = posFromChar(w, size_t(wp));
+        return MAKELONG(p.x, p.y);
+    }
+    case EM_CHARFROMPOS: {
+        size_t at = charFromPos(w, int16_t(LOWORD(lp)), int16_t(HIWORD(lp)));
+        auto line = std::count(w->text.begin(), w->text.begin() + long(at), u'\n');
+        return MAKELONG(std::min<size_t>(at, 0xFFFF), line);
+    }
     }
     return defaultProc(w, msg, wp, lp);
 }
@@ -49,13 +303,12 @@ LRESULT textProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, bool alwaysMulti) {
 } // namespace
 
 LRESULT CALLBACK editProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-    return textProc(h, msg, wp, lp, false);
+    return textProc(h, msg, wp, lp);
 }
 
-// The text typed into an ink document is kept as the window's text; the caret stays at its end,
-// so the arrow keys that reach it move nothing.
+// The text typed into an ink document: a multi-line box's keys, caret and selection.
 LRESULT CALLBACK richInkProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-    return textProc(h, msg, wp, lp, true);
+    return textProc(h, msg, wp, lp);
 }
 
 } // namespace emul

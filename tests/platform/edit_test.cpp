@@ -1,0 +1,201 @@
+// The edit box's caret and selection as a user and a program move them: the keys, typing over
+// a selection, EM_SETSEL/EM_GETSEL/EM_REPLACESEL, the text limit, the change notifications and
+// a tap that puts the caret where it lands.
+#include <windows.h>
+
+#include "emul/device.h"
+#include "emul/windows_sys.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<int> heard; // the edit box's notification codes
+
+LRESULT CALLBACK Parent(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_COMMAND && LOWORD(wp) == 1008)
+        heard.push_back(HIWORD(wp));
+    return DefWindowProcW(h, msg, wp, lp);
+}
+
+void Pump() {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&m);
+        DispatchMessageW(&m);
+    }
+}
+
+class Edit : public ::testing::Test {
+  protected:
+    Edit() {
+        heard.clear();
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = Parent;
+        wc.lpszClassName = u"Parent";
+        RegisterClassW(&wc);
+        parent = CreateWindowExW(0, u"Parent", u"", WS_VISIBLE, 0, 26, 240, 268, nullptr, nullptr,
+                                 nullptr, nullptr);
+    }
+    HWND Make(DWORD style) {
+        HWND e = CreateWindowExW(0, u"Edit", u"", WS_CHILD | WS_VISIBLE | WS_BORDER | style, 10, 10,
+                                 200, 100, parent, reinterpret_cast<HMENU>(1008), nullptr, nullptr);
+        SetFocus(e);
+        return e;
+    }
+    // Keys as the keyboard presses them; `shift` holds Shift meanwhile.
+    void Press(std::initializer_list<BYTE> keys, bool shift = false) {
+        if (shift)
+            keybd_event(VK_SHIFT, 0, 0, 0);
+        for (BYTE vk : keys) {
+            keybd_event(vk, 0, 0, 0);
+            keybd_event(vk, 0, KEYEVENTF_KEYUP, 0);
+        }
+        if (shift)
+            keybd_event(VK_SHIFT, 0, KEYEVENTF_KEYUP, 0);
+        Pump();
+    }
+    void Type(const std::u16string &s, HWND e) {
+        for (char16_t c : s)
+            SendMessageW(e, WM_CHAR, c, 1);
+    }
+    std::u16string Text(HWND e) { return device.windows().text(reinterpret_cast<uintptr_t>(e)); }
+    std::pair<DWORD, DWORD> SelOf(HWND e) {
+        DWORD from = 0xdeadbeef, to = 0xdeadbeef;
+        LRESULT r = SendMessageW(e, EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+                                 reinterpret_cast<LPARAM>(&to));
+        EXPECT_EQ(r, MAKELONG(from, to));
+        return {from, to};
+    }
+    emul::Device device;
+    HWND parent = nullptr;
+};
+
+using Sel = std::pair<DWORD, DWORD>;
+
+TEST_F(Edit, ArrowsMoveTheCaretShiftSelectsAndTypingReplacesTheSelection) {
+    HWND e = Make(0);
+    Type(u"helo wrld", e);
+    EXPECT_EQ(SelOf(e), Sel(9, 9));
+    Press({VK_LEFT, VK_LEFT, VK_LEFT});
+    Type(u"o", e);
+    Press({VK_HOME, VK_RIGHT, VK_RIGHT, VK_RIGHT});
+    Type(u"l", e);
+    EXPECT_EQ(Text(e), u"hello world");
+    Press({VK_END});
+    Press({VK_LEFT, VK_LEFT, VK_LEFT, VK_LEFT, VK_LEFT}, true);
+    EXPECT_EQ(SelOf(e), Sel(6, 11));
+    std::optional<emul::WindowInfo> info = device.windows().view().window(uintptr_t(e));
+    EXPECT_EQ(info->selStart, 6);
+    EXPECT_EQ(info->selEnd, 11);
+    EXPECT_EQ(info->caret, 6); // the end the Shift moved
+    Type(u"there", e);
+    EXPECT_EQ(Text(e), u"hello there");
+    // Left on a selection goes to its start; Up and Down on one line are Left and Right.
+    SendMessageW(e, EM_SETSEL, 2, 4);
+    Press({VK_LEFT});
+    EXPECT_EQ(SelOf(e), Sel(2, 2));
+    Press({VK_DOWN, VK_DOWN});
+    EXPECT_EQ(SelOf(e), Sel(4, 4));
+    // Delete takes the letter after the caret, Backspace the one before.
+    Press({VK_DELETE});
+    Type(u"\b", e);
+    EXPECT_EQ(Text(e), u"hel there");
+    EXPECT_EQ(SelOf(e), Sel(3, 3));
+}
+
+TEST_F(Edit, AMultiLineBoxMovesByLinesAndTreatsALineBreakAsOneCharacter) {
+    HWND e = Make(ES_MULTILINE);
+    Type(u"first line\rab\rthird", e);
+    EXPECT_EQ(Text(e), u"first line\r\nab\r\nthird");
+    Press({VK_UP}); // from column 5 of "third" to the end of "ab"
+    EXPECT_EQ(SelOf(e), Sel(14, 14));
+    Press({VK_UP});
+    EXPECT_EQ(SelOf(e), Sel(2, 2));
+    Press({VK_END, VK_RIGHT}); // over the line break in one step
+    EXPECT_EQ(SelOf(e), Sel(12, 12));
+    Type(u"\b", e); // takes the whole break
+    EXPECT_EQ(Text(e), u"first lineab\r\nthird");
+    Press({VK_DOWN}, true); // column 10 on a line of 5: its end
+    EXPECT_EQ(SelOf(e), Sel(10, 19));
+    // A position between "\r" and "\n" is never taken: it moves to before the break.
+    SendMessageW(e, EM_SETSEL, 13, 13);
+    EXPECT_EQ(SelOf(e), Sel(12, 12));
+    Press({VK_HOME}, true); // Ctrl is not held: the start of the line only
+    EXPECT_EQ(SelOf(e), Sel(0, 12));
+}
+
+TEST_F(Edit, SetSelReplaceSelAndTheirEdges) {
+    HWND e = Make(0);
+    SetWindowTextW(e, u"abcdef");
+    EXPECT_EQ(SelOf(e), Sel(0, 0));     // a new text puts the caret at its start
+    SendMessageW(e, EM_SETSEL, 4, 1); // the caret goes to the second number
+    EXPECT_EQ(SelOf(e), Sel(1, 4));
+    EXPECT_EQ(device.windows().view().window(uintptr_t(e))->caret, 1);
+    SendMessageW(e, EM_SETSEL, 0, -1); // everything
+    EXPECT_EQ(SelOf(e), Sel(0, 6));
+    SendMessageW(e, EM_SETSEL, WPARAM(-1), 0); // no selection, the caret where it was
+    EXPECT_EQ(SelOf(e), Sel(6, 6));
+    SendMessageW(e, EM_SETSEL, 2, 99); // past the end: the end
+    EXPECT_EQ(SelOf(e), Sel(2, 6));
+    heard.clear();
+    SendMessageW(e, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(u"XY"));
+    EXPECT_EQ(Text(e), u"abXY");
+    EXPECT_EQ(SelOf(e), Sel(4, 4));
+    EXPECT_EQ(heard, std::vector<int>{EN_CHANGE});
+}
+
+TEST_F(Edit, TheLimitStopsTypingAndSaysSo) {
+    HWND e = Make(0);
+    SendMessageW(e, EM_LIMITTEXT, 5, 0);
+    EXPECT_EQ(SendMessageW(e, EM_GETLIMITTEXT, 0, 0), 5);
+    Type(u"abcdefg", e);
+    EXPECT_EQ(Text(e), u"abcde");
+    EXPECT_EQ(heard, (std::vector<int>{EN_CHANGE, EN_CHANGE, EN_CHANGE, EN_CHANGE, EN_CHANGE,
+                                       EN_MAXTEXT, EN_MAXTEXT}));
+    // Typing over a selection needs no more room; a replacement gets what fits.
+    SendMessageW(e, EM_SETSEL, 0, 2);
+    Type(u"Z", e);
+    EXPECT_EQ(Text(e), u"Zcde");
+    SendMessageW(e, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(u"123"));
+    EXPECT_EQ(Text(e), u"Z1cde");
+    // A program's own text is not cut to the limit.
+    SetWindowTextW(e, u"longer than five");
+    EXPECT_EQ(Text(e), u"longer than five");
+}
+
+TEST_F(Edit, OnlyASingleLineBoxCallsANewTextAChange) {
+    HWND single = Make(0);
+    SetWindowTextW(single, u"one");
+    EXPECT_EQ(heard, std::vector<int>{EN_CHANGE});
+    heard.clear();
+    HWND multi = Make(ES_MULTILINE);
+    SetWindowTextW(multi, u"one\r\ntwo");
+    EXPECT_TRUE(heard.empty());
+    Type(u"x", multi);
+    EXPECT_EQ(heard, std::vector<int>{EN_CHANGE});
+}
+
+TEST_F(Edit, ATapPutsTheCaretAtTheNearestCharacter) {
+    HWND e = Make(ES_MULTILINE);
+    SetWindowTextW(e, u"hello\r\nworld");
+    // Where the caret stands before "r" on the second line, and a tap right there.
+    LRESULT p = SendMessageW(e, EM_POSFROMCHAR, 9, 0);
+    int x = LOWORD(p), y = HIWORD(p);
+    EXPECT_GT(y, 0);
+    EXPECT_EQ(SendMessageW(e, EM_CHARFROMPOS, 0, MAKELPARAM(x + 1, y + 2)), MAKELONG(9, 1));
+    device.windows().pen(emul::WindowSystem::Pen::Down, 10 + x + 1, 36 + y + 2);
+    device.windows().pen(emul::WindowSystem::Pen::Up, 10 + x + 1, 36 + y + 2);
+    SetFocus(parent);
+    Pump();
+    EXPECT_EQ(GetFocus(), e);
+    EXPECT_EQ(SelOf(e), Sel(9, 9));
+    // Beyond a line's end, its end; below the last line, the last line.
+    EXPECT_EQ(SendMessageW(e, EM_CHARFROMPOS, 0, MAKELPARAM(190, 2)), MAKELONG(5, 0));
+    EXPECT_EQ(SendMessageW(e, EM_CHARFROMPOS, 0, MAKELPARAM(2, 90)), MAKELONG(7, 1));
+}
+
+} // namespace
