@@ -47,6 +47,7 @@ bool slide(const Args &a, ScnCommand *cmd, std::string *why);
 bool select(const Args &a, ScnCommand *cmd, std::string *why);
 bool answer(const Args &a, ScnCommand *cmd, std::string *why);
 bool choose(const Args &a, ScnCommand *cmd, std::string *why);
+bool screenshot(const Args &a, ScnCommand *cmd, std::string *why); // a file name ending .png
 } // namespace scnparse
 
 // What each command does; friends of the runner.
@@ -56,7 +57,7 @@ struct ScnRun {
     static Fn driver, osbuild, set, key, del, port, fail, heal, file, window, foreground;
     // acting
     static Fn boot, activate, deactivate, rx, wait, powerdown, powerup, clientOpen, clientRead,
-        clientClose, run, dump, show;
+        clientClose, run, dump, show, screenshot;
     // the user at the foreground program's controls (scenario_ui.cpp)
     static Fn sip, tab, click, slide, select, ok, cancel, answer, choose;
     // After a user's action: the command's error, or what the foreground program `p` does about

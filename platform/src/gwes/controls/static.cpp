@@ -1,11 +1,21 @@
-// The Static control: text only.
+// The Static control: text, or an icon.
 #include "gwes/controls/controls.h"
+#include "gwes/paint/paint.h"
 
 namespace emul {
 
 LRESULT CALLBACK staticProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     Window *w = wins().get(h);
-    return w ? defaultProc(w, msg, wp, lp) : 0;
+    if (!w)
+        return 0;
+    switch (msg) {
+    case STM_SETIMAGE:
+    case STM_GETIMAGE:
+    case STM_SETICON:
+    case STM_GETICON:
+        return staticImage(w, msg, wp, lp);
+    }
+    return defaultProc(w, msg, wp, lp);
 }
 
 } // namespace emul
