@@ -2,12 +2,15 @@
 // several rounds and printed as min/median/max with the ratio to its floor and the goal.
 //
 //   bench_figures [ROUNDS] [FIGURE...]   (default 3 rounds and every figure: hour, launches,
-//                                        decoder, latency, idle, regfiles; the handheld
-//                                        program is the one built with it)
+//                                        decoder, latency, idle, regfiles, window-idle,
+//                                        window-latency; the handheld program is the one
+//                                        built with it; the window's on Xvfb)
 //
 // Idle CPU is read from the kernel's per-thread run time (/proc/PID/task/*/schedstat), so it is
 // exact to the nanosecond; the machine's load average is printed before and after, and a
 // figure taken while it was above the number of cores is marked as not to be judged.
+#include "window_figures.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -383,10 +386,13 @@ std::string writeScenario(const char *name, const std::function<void(FILE *)> &b
     return path;
 }
 
-// An hour of typing in device time: a key every 40 ms (make, 20 ms, break, 20 ms).
-void typedHour(int rounds) {
-    std::string hour = writeScenario("hour.scn", [](FILE *f) {
+// An hour of typing in device time: a key every 40 ms (make, 20 ms, break, 20 ms); with
+// `notes`, into Notes, which paints every key on the screen.
+void typedHour(int rounds, bool notes = false) {
+    std::string hour = writeScenario("hour.scn", [notes](FILE *f) {
         std::fputs("boot\nwait 1000\nrx 05 02\nwait 40\n", f);
+        if (notes)
+            std::fputs("run notes\n", f);
         for (int i = 0; i < 3600 * 25; ++i)
             std::fputs("rx EE\nwait 20\nrx 6E\nwait 20\n", f);
     });
@@ -406,10 +412,17 @@ void typedHour(int rounds) {
     }
     Stats w = stats(walls), c = stats(cpus), s = stats(speed), p = stats(peak),
           e = stats(emptyPeak);
-    std::printf("| one hour of typing in device time (`handheld play`, key every 40 ms) | "
+    std::printf("| one hour of typing in device time (`handheld play`, key every 40 ms%s) | "
                 "CPU %.2f/%.2f/%.2f s (wall %.2f/%.2f/%.2f s) | - | %.0fx real time per CPU "
                 "second | >= 1000x |\n",
-                c.min, c.median, c.max, w.min, w.median, w.max, s.median);
+                notes ? ", into Notes, painted" : "", c.min, c.median, c.max, w.min, w.median,
+                w.max, s.median);
+    if (notes) {
+        std::remove(hour.c_str());
+        std::remove(empty.c_str());
+        std::fflush(stdout);
+        return;
+    }
     std::printf("| peak memory, one typed hour in `play` | %.1f/%.1f/%.1f MB | empty scenario "
                 "%.1f MB | %.2f | flat (bounded journal) |\n",
                 p.min, p.median, p.max, e.median, p.median / e.median);
@@ -555,13 +568,26 @@ void registryFiles(int rounds) {
 
 } // namespace
 
-const char *const kFigures[] = {"hour", "launches", "decoder", "latency", "idle", "regfiles"};
+// A full repaint of the settings program's Config page, in CPU microseconds.
+void configRepaint(int rounds) {
+    std::vector<double> us;
+    for (int r = 0; r < rounds; ++r)
+        us.push_back(runNumber(std::string(BENCH_DIR) + "/bench_paint"));
+    Stats u = stats(us);
+    std::printf("| full repaint of the settings program's Config page (every window painted "
+                "again) | CPU %.0f/%.0f/%.0f us | - | %.2f of the goal | < 2000 us |\n",
+                u.min, u.median, u.max, u.median / 2000);
+    std::fflush(stdout);
+}
+
+const char *const kFigures[] = {"hour",     "launches",    "decoder",        "latency", "idle",
+                                "regfiles", "window-idle", "window-latency", "paint",   "notes"};
 
 int usage(FILE *to) {
     std::fprintf(to, "usage: bench_figures [ROUNDS] [FIGURE...]\n"
                      "  ROUNDS  rounds of each figure, 1 or more (default 3)\n"
-                     "  FIGURE  hour, launches, decoder, latency, idle or regfiles (default "
-                     "all)\n");
+                     "  FIGURE  hour, launches, decoder, latency, idle, regfiles, window-idle, "
+                     "window-latency, paint or notes (default all)\n");
     return to == stdout ? 0 : 2;
 }
 
@@ -600,6 +626,10 @@ int main(int argc, char **argv) {
     };
     if (want("hour"))
         typedHour(rounds);
+    if (want("notes"))
+        typedHour(rounds, true);
+    if (want("paint"))
+        configRepaint(rounds);
     if (want("launches"))
         launches();
     if (want("decoder"))
@@ -612,6 +642,8 @@ int main(int argc, char **argv) {
     }
     if (want("regfiles"))
         registryFiles(rounds);
+    if (want("window-idle") || want("window-latency"))
+        windowFigures(rounds, kHandheld, want("window-idle"), want("window-latency"));
     double after = loadAverage();
     std::printf("\nload average %.2f at the start, %.2f at the end", before, after);
     if (std::max(before, after) > cores())

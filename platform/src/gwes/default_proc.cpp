@@ -1,4 +1,4 @@
-// What DefWindowProcW does for a window: its text, painting and WM_CLOSE.
+// What DefWindowProcW does for a window: its text, painting, the hit test and WM_CLOSE.
 #include "gwes/paint/paint.h"
 #include "gwes/win_internal.h"
 
@@ -36,6 +36,8 @@ LRESULT defaultProc(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSTATIC:
         return defaultCtlColor(w, msg, reinterpret_cast<HDC>(wp));
+    case WM_NCHITTEST:
+        return HTCLIENT; // no caption or frame: the whole window is its client area
     case WM_CLOSE:
         if (w->thread)
             wins().destroy(w);

@@ -21,6 +21,11 @@ struct File {
     }
 };
 
+void appendBytes(png_structp png, png_bytep data, png_size_t n) {
+    auto *out = static_cast<std::vector<uint8_t> *>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + n);
+}
+
 } // namespace
 
 bool write(const std::string &path, int width, int height, const std::vector<uint8_t> &rgb,
@@ -29,8 +34,8 @@ bool write(const std::string &path, int width, int height, const std::vector<uin
         *error = "no picture to write";
         return false;
     }
-    // Encoded in memory first: the only file touched is the one asked for, and only once the
-    // picture is whole.
+    // Encoded in memory first: a failing encoder leaves the file alone, and nothing but the
+    // file itself is ever written.
     std::vector<uint8_t> bytes;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -39,13 +44,7 @@ bool write(const std::string &path, int width, int height, const std::vector<uin
         *error = "cannot write " + path + ": the PNG encoder failed";
         return false;
     }
-    png_set_write_fn(
-        png, &bytes,
-        [](png_structp p, png_bytep data, png_size_t n) {
-            auto *out = static_cast<std::vector<uint8_t> *>(png_get_io_ptr(p));
-            out->insert(out->end(), data, data + n);
-        },
-        [](png_structp) {});
+    png_set_write_fn(png, &bytes, appendBytes, nullptr);
     png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
@@ -59,12 +58,15 @@ bool write(const std::string &path, int width, int height, const std::vector<uin
         *error = "cannot write " + path + ": " + std::strerror(errno);
         return false;
     }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file.f) == bytes.size();
-    ok = std::fflush(file.f) == 0 && ok;
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file.f) == bytes.size() &&
+              std::fflush(file.f) == 0;
+    int why = errno;
     ok = std::fclose(file.f) == 0 && ok;
     file.f = nullptr;
     if (!ok) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
+        // A cut-short picture is worse than none.
+        unlink(path.c_str());
+        *error = "cannot write " + path + ": " + std::strerror(why ? why : errno);
         return false;
     }
     return true;

@@ -1,4 +1,5 @@
-// The Static control: text, or an icon.
+// The Static control: text, or an icon. A label lets the pen through to what lies beneath it
+// unless it asks to hear of taps (SS_NOTIFY).
 #include "gwes/controls/controls.h"
 #include "gwes/paint/paint.h"
 
@@ -15,6 +16,8 @@ LRESULT CALLBACK staticProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     case STM_GETICON:
         return staticImage(w, msg, wp, lp);
     }
+    if (msg == WM_NCHITTEST)
+        return (w->style & SS_NOTIFY) ? HTCLIENT : HTTRANSPARENT;
     return defaultProc(w, msg, wp, lp);
 }
 

@@ -9,14 +9,13 @@ namespace emul::look {
 
 namespace {
 
-struct Line {
-    size_t start = 0, length = 0; // in the window's text
-};
+// No line holds more characters than this: the narrowest glyph is a pixel wide.
+constexpr size_t kMeasured = 512;
 
-// Lines of `s`: its paragraphs, each broken at the last space that fits when `wrap`.
-std::vector<Line> layout(HDC dc, const std::u16string &s, int width, bool wrap) {
-    std::vector<Line> lines;
-    size_t p = 0;
+// Lays out `s` from `p`, the start of a line, onto the end of `lines`: its paragraphs, each
+// broken at the last space that fits when `wrap`.
+void layout(HDC dc, const std::u16string &s, size_t p, int width, bool wrap,
+            std::vector<std::pair<size_t, size_t>> &lines) {
     for (;;) {
         size_t end = s.find(u'\n', p);
         size_t stop = end == std::u16string::npos ? s.size() : end;
@@ -25,22 +24,44 @@ std::vector<Line> layout(HDC dc, const std::u16string &s, int width, bool wrap) 
         while (wrap && at < textEnd) {
             int fit = 0;
             SIZE size{};
-            GetTextExtentExPointW(dc, reinterpret_cast<LPCWSTR>(s.c_str() + at), int(textEnd - at),
+            size_t n = std::min(textEnd - at, kMeasured);
+            GetTextExtentExPointW(dc, reinterpret_cast<LPCWSTR>(s.c_str() + at), int(n),
                                   std::max(width, 1), &fit, nullptr, &size);
             if (size_t(fit) >= textEnd - at)
                 break;
-            size_t n = std::max(fit, 1);
-            size_t space = s.find_last_of(u' ', at + n);
-            if (space != std::u16string::npos && space >= at && space < at + n + 1 && space > at)
-                n = space - at + 1;
-            lines.push_back(Line{at, n});
-            at += n;
+            size_t take = std::max(fit, 1);
+            size_t space = s.find_last_of(u' ', at + take);
+            if (space != std::u16string::npos && space > at && space <= at + take)
+                take = space - at + 1;
+            lines.emplace_back(at, take);
+            at += take;
         }
-        lines.push_back(Line{at, textEnd - at});
+        lines.emplace_back(at, textEnd - at);
         if (end == std::u16string::npos)
-            return lines;
+            return;
         p = end + 1;
     }
+}
+
+// The lines of a window's text, laid out again only from where it changed at its end.
+const std::vector<std::pair<size_t, size_t>> &linesOf(Window *w, HDC dc, int width, bool wrap) {
+    EditLayout &l = editLayoutOf(w->h);
+    const std::u16string &s = w->text;
+    bool appended = l.width == width && l.wrap == wrap && !l.lines.empty() &&
+                    s.size() >= l.text.size() && s.compare(0, l.text.size(), l.text) == 0;
+    size_t from = 0;
+    if (appended) {
+        from = l.lines.back().first;
+        l.lines.pop_back();
+        l.text.append(s, l.text.size(), std::u16string::npos);
+    } else {
+        l.lines.clear();
+        l.text = s;
+        l.width = width;
+        l.wrap = wrap;
+    }
+    layout(dc, s, from, width, wrap, l.lines);
+    return l.lines;
 }
 
 int widthOf(HDC dc, const std::u16string &s, size_t from, size_t n) {
@@ -80,19 +101,19 @@ void paintEdit(Window *w, HDC dc, const RECT &client, bool ink) {
     TEXTMETRICW tm{};
     GetTextMetricsW(dc, &tm);
     const std::u16string &s = w->text;
-    std::vector<Line> lines = multi ? layout(dc, s, inner.right - inner.left, wrap)
-                                    : std::vector<Line>{Line{0, s.size()}};
+    std::vector<std::pair<size_t, size_t>> single{{0, s.size()}};
+    const auto &lines = multi ? linesOf(w, dc, inner.right - inner.left, wrap) : single;
     size_t from = 0, to = 0;
     selection(w, &from, &to);
     // The caret's line and column, scrolled into view.
     size_t caretLine = 0;
     for (size_t i = 0; i < lines.size(); ++i)
-        if (to >= lines[i].start)
+        if (to >= lines[i].first)
             caretLine = i;
     int rows = std::max<int>(1, (inner.bottom - inner.top) / std::max<int>(tm.tmHeight, 1));
     size_t first = caretLine + 1 > size_t(rows) ? caretLine + 1 - size_t(rows) : 0;
-    const Line &cl = lines[caretLine];
-    int caretX = widthOf(dc, s, cl.start, to - cl.start);
+    size_t caretStart = lines[caretLine].first;
+    int caretX = widthOf(dc, s, caretStart, to - caretStart);
     int shift = std::max(0, caretX - (inner.right - inner.left - 2));
     int top = multi ? inner.top : (inner.top + inner.bottom - tm.tmHeight) / 2;
     SetBkMode(dc, OPAQUE);
@@ -100,15 +121,14 @@ void paintEdit(Window *w, HDC dc, const RECT &client, bool ink) {
         int y = top + int(i - first) * tm.tmHeight;
         if (y >= inner.bottom)
             break;
-        const Line &l = lines[i];
-        size_t a = std::clamp(from, l.start, l.start + l.length);
-        size_t b = std::clamp(to, l.start, l.start + l.length);
+        size_t start = lines[i].first, stop = start + lines[i].second;
+        size_t a = std::clamp(from, start, stop);
+        size_t b = std::clamp(to, start, stop);
         int x = inner.left - shift;
         struct Piece {
             size_t at, n;
             bool selected;
-        } pieces[3] = {
-            {l.start, a - l.start, false}, {a, b - a, true}, {b, l.start + l.length - b, false}};
+        } pieces[3] = {{start, a - start, false}, {a, b - a, true}, {b, stop - b, false}};
         for (const Piece &p : pieces) {
             if (!p.n)
                 continue;

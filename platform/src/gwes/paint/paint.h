@@ -51,6 +51,15 @@ struct PaintingNow {
     PaintingNow();
     ~PaintingNow();
 };
+// An edit box's text in lines, kept between paints: typing at the end lays out only the last
+// line again, so a long document costs no more to paint than a short one.
+struct EditLayout {
+    std::u16string text;
+    int width = -1;
+    bool wrap = false;
+    std::vector<std::pair<size_t, size_t>> lines; // start and length in `text`
+};
+EditLayout &editLayoutOf(uintptr_t hwnd);
 // The font controls draw with: the dialog font.
 HFONT controlFont();
 

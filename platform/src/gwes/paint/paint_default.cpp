@@ -23,6 +23,7 @@ bool onlyAsks(UINT msg) {
     case WM_GETTEXTLENGTH:
     case WM_GETFONT:
     case WM_GETDLGCODE:
+    case WM_NCHITTEST:
     case WM_CREATE:
     case WM_DESTROY:
     case WM_TIMER:

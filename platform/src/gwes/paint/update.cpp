@@ -6,6 +6,7 @@
 #include "gdi/gdi.h"
 
 #include <algorithm>
+#include <map>
 
 namespace emul {
 
@@ -214,7 +215,19 @@ struct PaintState {
     GwesDcSource source;
     HFONT font = nullptr;
     int painting = 0;
+    std::map<uintptr_t, EditLayout> layouts;
 };
+
+EditLayout &editLayoutOf(uintptr_t hwnd) {
+    auto &ws = wins();
+    dcSourceOf(ws);
+    auto &all = ws.paint->layouts;
+    // The layouts of windows that are gone go once they could add up.
+    if (all.size() > 32 && !all.count(hwnd))
+        for (auto it = all.begin(); it != all.end();)
+            it = ws.get(it->first) ? std::next(it) : all.erase(it);
+    return all[hwnd];
+}
 
 int paintingNow() {
     auto &ws = wins();
