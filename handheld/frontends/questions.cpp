@@ -285,64 +285,69 @@ void Questions::key(const HostKey &k) {
     // Keys that follow the answer before the program has taken it belong to nothing.
     if (answered_)
         return;
-    if (kind_ == Box) {
-        size_t n = buttons_.size();
-        auto press = [&](int id) {
-            if (std::find(buttons_.begin(), buttons_.end(), id) != buttons_.end())
-                answerBox(id);
-        };
-        switch (k.type) {
-        case HostKey::Left:
-        case HostKey::Up:
-            focus_ = (focus_ + n - 1) % n;
-            return;
-        case HostKey::Right:
-        case HostKey::Down:
-            focus_ = (focus_ + 1) % n;
-            return;
-        case HostKey::Escape:
-            // Escape is Cancel where there is one, else No, else the only button.
-            if (std::find(buttons_.begin(), buttons_.end(), IDCANCEL) != buttons_.end())
-                press(IDCANCEL);
-            else if (std::find(buttons_.begin(), buttons_.end(), IDNO) != buttons_.end())
-                press(IDNO);
-            else if (n == 1)
-                press(buttons_[0]);
-            return;
-        case HostKey::Char:
-            break;
-        default:
-            return;
-        }
-        switch (k.ch) {
-        case 9:
-            focus_ = (focus_ + (k.shift ? n - 1 : 1)) % n;
-            break;
-        case 13:
-        case u' ':
-            answerBox(buttons_[focus_]);
-            break;
-        case u'y':
-        case u'Y':
-            press(IDYES);
-            break;
-        case u'n':
-        case u'N':
-            press(IDNO);
-            break;
-        case u'o':
-        case u'O':
-            press(IDOK);
-            break;
-        case u'c':
-        case u'C':
+    if (kind_ == Box)
+        boxKey(k);
+    else if (kind_ == File && !entries_.empty())
+        fileKey(k);
+}
+
+void Questions::boxKey(const HostKey &k) {
+    size_t n = buttons_.size();
+    auto press = [&](int id) {
+        if (std::find(buttons_.begin(), buttons_.end(), id) != buttons_.end())
+            answerBox(id);
+    };
+    switch (k.type) {
+    case HostKey::Left:
+    case HostKey::Up:
+        focus_ = (focus_ + n - 1) % n;
+        return;
+    case HostKey::Right:
+    case HostKey::Down:
+        focus_ = (focus_ + 1) % n;
+        return;
+    case HostKey::Escape:
+        // Escape is Cancel where there is one, else No, else the only button.
+        if (std::find(buttons_.begin(), buttons_.end(), IDCANCEL) != buttons_.end())
             press(IDCANCEL);
-            break;
-        }
+        else if (std::find(buttons_.begin(), buttons_.end(), IDNO) != buttons_.end())
+            press(IDNO);
+        else if (n == 1)
+            press(buttons_[0]);
+        return;
+    case HostKey::Char:
+        break;
+    default:
         return;
     }
-    if (kind_ != File || entries_.empty())
-        return;
+    switch (k.ch) {
+    case 9:
+        focus_ = (focus_ + (k.shift ? n - 1 : 1)) % n;
+        break;
+    case 13:
+    case u' ':
+        answerBox(buttons_[focus_]);
+        break;
+    case u'y':
+    case u'Y':
+        press(IDYES);
+        break;
+    case u'n':
+    case u'N':
+        press(IDNO);
+        break;
+    case u'o':
+    case u'O':
+        press(IDOK);
+        break;
+    case u'c':
+    case u'C':
+        press(IDCANCEL);
+        break;
+    }
+}
+
+void Questions::fileKey(const HostKey &k) {
     size_t n = entries_.size();
     switch (k.type) {
     case HostKey::Up:

@@ -69,6 +69,8 @@ class Questions : public emul::Answers {
         bool folder;
     };
     void waitForAnswer();
+    void boxKey(const HostKey &k);
+    void fileKey(const HostKey &k);
     void answerBox(int button);
     void answerFile(std::optional<std::u16string> path);
     void list(const std::u16string &folder);

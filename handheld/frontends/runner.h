@@ -1,8 +1,8 @@
 // The device in real time, as every front end that lets a person use it runs it: the device
 // with its installation, the infrared line on a pseudo-terminal or a tty, the installation's
-// start-up, SIGINT, SIGTERM and SIGHUP ending it in order, and SIGWINCH waking it. A front end plugs in by
-// implementing FrontEnd; the runner calls it on the device's main thread, so it may use the
-// platform's calls there.
+// start-up, SIGINT, SIGTERM and SIGHUP ending it in order, and SIGWINCH waking it. A front end
+// plugs in by implementing FrontEnd; the runner calls it on the device's main thread, so it may use
+// the platform's calls there.
 #pragma once
 
 #include "image/boot.h"

@@ -38,6 +38,9 @@ struct Layout {
     int originX = 1, originY = 2;                       // the device's first cell
     int panelX = 0, panelY = 0, panelW = 0, panelH = 0; // the status and journal; 0 wide: none
 };
+// The layout for a terminal of this size: the panel beside the screen when it is at least 30
+// wide, else below it when 3 rows are left there, else none.
+Layout layoutFor(int cols, int rows);
 
 struct Session {
     emul::Device &device;

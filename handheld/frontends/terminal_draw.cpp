@@ -34,23 +34,6 @@ void put(int y, int x, const std::string &utf8Text, int maxCols) {
     mvaddstr(y, x, emul::utf8(t).c_str());
 }
 
-Layout layoutFor(int cols, int rows) {
-    Layout l;
-    l.fits = cols >= kLeastCols && rows >= kLeastRows;
-    if (cols - kFrameCols - 2 >= kPanelLeast) {
-        l.panelX = kFrameCols + 2;
-        l.panelY = 1;
-        l.panelW = cols - l.panelX;
-        l.panelH = rows - 2;
-    } else if (rows - kLeastRows >= 3) {
-        l.panelX = 0;
-        l.panelY = kFrameRows + 1;
-        l.panelW = cols;
-        l.panelH = rows - kLeastRows;
-    }
-    return l;
-}
-
 int attrOf(uint8_t a) {
     return ((a & kReverse) ? A_REVERSE : 0) | ((a & kBold) ? A_BOLD : 0) |
            ((a & kDim) ? A_DIM : 0) | ((a & kUnderline) ? A_UNDERLINE : 0);
@@ -260,6 +243,23 @@ void drawPanel(Session &s) {
 }
 
 } // namespace
+
+Layout layoutFor(int cols, int rows) {
+    Layout l;
+    l.fits = cols >= kLeastCols && rows >= kLeastRows;
+    if (cols - kFrameCols - 2 >= kPanelLeast) {
+        l.panelX = kFrameCols + 2;
+        l.panelY = 1;
+        l.panelW = cols - l.panelX;
+        l.panelH = rows - 2;
+    } else if (rows - kLeastRows >= 3) {
+        l.panelX = 0;
+        l.panelY = kFrameRows + 1;
+        l.panelW = cols;
+        l.panelH = rows - kLeastRows;
+    }
+    return l;
+}
 
 void draw(Session &s) {
     s.layout = layoutFor(COLS, LINES);

@@ -239,6 +239,12 @@ void mouse(Session &s) {
     if (getmouse(&me) != OK || !s.layout.fits)
         return;
     int col = me.x - s.layout.originX, row = me.y - s.layout.originY;
+    // A device that is off wakes at a click, which taps nothing.
+    if (s.device.suspended()) {
+        s.device.resume();
+        s.message = "the device is on again";
+        return;
+    }
     if (s.questions.pending()) {
         s.questions.click(col, row);
         return;

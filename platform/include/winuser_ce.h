@@ -270,6 +270,8 @@ CEAPI BOOL EndDialog(HWND hDlg, INT_PTR nResult);
 #define BST_PUSHED 0x0004
 #define BST_FOCUS 0x0008
 #define BST_INDETERMINATE 2
+#define BST_PUSHED 0x0004
+#define BST_FOCUS 0x0008
 #define BS_PUSHBUTTON 0
 #define BS_DEFPUSHBUTTON 1
 #define BS_CHECKBOX 2
@@ -351,6 +353,7 @@ CEAPI void SystemIdleTimerReset(void);
 #define VK_RIGHT 0x27
 #define VK_DOWN 0x28
 #define VK_DELETE 0x2E
+#define VK_F4 0x73
 #define VK_F7 0x76
 #define VK_SEMICOLON 0xBA
 #define VK_EQUAL 0xBB

@@ -97,12 +97,25 @@ printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Empty]\n' >"$work/empty.reg"
 wait_screen "delay 300 ms"
 
 # 3. An application key starts its program (the launcher asks the shell for it), which comes
-#    in front with its command line; typing goes there now.
+#    in front with its command line; typing goes there now. The screen's list of running
+#    programs switches between them and closes one (Notes, which saves its note).
 tmux -S "$sock" send-keys -t $T F8
 wait_screen "start tmail.exe"
 wait_screen "│Mail: (no command line)"
 tmux -S "$sock" send-keys -t $T -l "Dear you"
 wait_screen "│Dear you"
+# The running programs, the top one first: Enter switches to the one marked, x closes it.
+tmux -S "$sock" send-keys -t $T F1 p
+wait_screen "│ Running Programs"
+wait_screen "│ Notes"
+tmux -S "$sock" send-keys -t $T Down Enter
+wait_screen "─ Notes ─"
+tmux -S "$sock" send-keys -t $T p Down Enter
+wait_screen "─ Mail ─"
+tmux -S "$sock" send-keys -t $T p Down x
+wait_screen '> close "Notes"'
+tmux -S "$sock" send-keys -t $T F1
+wait_screen "KEYBOARD:"
 
 # 4. ^] ends the session; the link goes with it.
 tmux -S "$sock" send-keys -t $T C-]

@@ -6,11 +6,13 @@
 #include "handheld/frontends/recorder.h"
 #include "handheld/frontends/screen_actions.h"
 #include "handheld/frontends/screen_picture.h"
+#include "handheld/frontends/session.h"
 #include "handheld/image/install.h"
 #include "handheld/scenario/scenario.h"
 
 #include <windows.h>
 
+#include "emul/process.h"
 #include "emul/text.h"
 #include "emul/windows_sys.h"
 
@@ -38,21 +40,8 @@ class SettingsScreen : public ::testing::Test {
     handheld::ScenarioRunner runner;
 };
 
-// The controls of the program in front: what the screen draws after its top-level window.
-std::vector<handheld::Drawn> controlsInFront(const ScreenModel &m) {
-    std::vector<handheld::Drawn> out;
-    bool front = false;
-    for (const handheld::Drawn &d : m.drawn) {
-        if (d.topLevel)
-            front = d.hwnd == m.foreground;
-        else if (front && d.actionable())
-            out.push_back(d);
-    }
-    return out;
-}
-
 void expectEveryControlHitAtItsCentre(const ScreenModel &m, const std::string &page) {
-    std::vector<handheld::Drawn> controls = controlsInFront(m);
+    std::vector<handheld::Drawn> controls = handheld::controlsInFront(m);
     ASSERT_FALSE(controls.empty()) << page;
     for (const handheld::Drawn &d : controls) {
         if (d.kind == emul::ControlKind::Tabs)
@@ -210,6 +199,57 @@ TEST_F(QuestionScreen, TheFileDialogOpensTheEntryClickedAndCancelsAtItsButton) {
     questions.click(cells[0].col + cells[0].cols / 2, cells[0].row);
     waitAnswered();
     EXPECT_FALSE(chosen);
+}
+
+} // namespace
+
+namespace {
+
+TEST(TerminalLayout, TheScreenFitsFrom42By24WithItsPanelBesideBelowOrNone) {
+    handheld::Layout at80 = handheld::layoutFor(80, 24);
+    EXPECT_TRUE(at80.fits);
+    EXPECT_EQ(at80.panelX, 44); // beside the framed screen, a blank column between
+    EXPECT_EQ(at80.panelW, 36);
+    EXPECT_EQ(at80.panelH, 22); // between the header and the help line
+    handheld::Layout tall = handheld::layoutFor(60, 40);
+    EXPECT_TRUE(tall.fits);
+    EXPECT_EQ(tall.panelX, 0);
+    EXPECT_EQ(tall.panelY, 23);
+    EXPECT_EQ(tall.panelH, 16);
+    handheld::Layout least = handheld::layoutFor(42, 24);
+    EXPECT_TRUE(least.fits);
+    EXPECT_EQ(least.panelW, 0);
+    EXPECT_FALSE(handheld::layoutFor(41, 24).fits);
+    EXPECT_FALSE(handheld::layoutFor(80, 23).fits);
+}
+
+// A control too thin to hold a cell's centre pixel is still reached where it is drawn: the
+// click taps its nearest pixel.
+TEST(ScreenCells, AThinControlBetweenTwoCellCentresIsTappedInside) {
+    emul::Program program;
+    emul::Device device;
+    emul::kern().self()->program = &program;
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpszClassName = u"Frame";
+    RegisterClassW(&wc);
+    HWND frame = CreateWindowExW(0, u"Frame", u"Frame", WS_VISIBLE, 0, 26, 240, 268, nullptr,
+                                 nullptr, nullptr, nullptr);
+    // Pixel rows 105 to 116: the centres of the cell rows are at 104 and 120.
+    HWND thin =
+        CreateWindowExW(0, u"Button", u"Thin", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 12,
+                        105 - 26, 100, 12, frame, reinterpret_cast<HMENU>(7), nullptr, nullptr);
+    ScreenModel m = handheld::screenModel(device.windows().view());
+    const handheld::Drawn *d = m.find(reinterpret_cast<uintptr_t>(thin));
+    ASSERT_TRUE(d);
+    CellRect c = handheld::cellsOf(d->px);
+    EXPECT_EQ(c.rows, 1);
+    EXPECT_EQ(c.row, 6);
+    handheld::PixelPoint p = handheld::tapPoint(m, c.col + 1, c.row);
+    EXPECT_TRUE(d->px.contains(p.x, p.y)) << p.x << "," << p.y;
+    EXPECT_EQ(handheld::clickAt(m, c.col + 1, c.row).hwnd, reinterpret_cast<uintptr_t>(thin));
+    DestroyWindow(frame);
+    emul::kern().self()->program = nullptr;
 }
 
 } // namespace
