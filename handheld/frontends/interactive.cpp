@@ -35,7 +35,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <poll.h>
@@ -122,35 +121,6 @@ std::optional<uint32_t> dwordValue(emul::Registry &reg, const char16_t *name) {
     return emul::regDwordOf(reg.getValue(kDriverKey, name));
 }
 
-// Collects the journal's lines as they are written, for the screen and the recording.
-class LineTap : public std::streambuf {
-  public:
-    std::deque<std::string> lines;
-    bool changed = false;
-
-  protected:
-    int overflow(int c) override {
-        if (c == EOF)
-            return 0;
-        if (c == '\n') {
-            std::string r = readableJournalLine(cur_);
-            if (!r.empty()) {
-                lines.push_back(r);
-                if (lines.size() > 200)
-                    lines.pop_front();
-                changed = true;
-            }
-            cur_.clear();
-        } else {
-            cur_ += char(c);
-        }
-        return c;
-    }
-
-  private:
-    std::string cur_;
-};
-
 // One control of the foreground program that the user can act on.
 struct Control {
     HWND hwnd;
@@ -166,7 +136,7 @@ struct Screen {
     VirtualKeyboard &kb;
     KeyboardDriver &driver;
     SessionRecorder &recorder;
-    LineTap &tap;
+    ReadableJournal &tap;
     StateDir dir;
     std::string linePath;
     bool menu = false;   // the screen's controls have the keys, not the device
@@ -853,9 +823,9 @@ int runInteractive(const InteractiveOptions &options) {
     dopt.stateDir = dir.root();
     dopt.oneCore = true;
     emul::Device device(dopt);
-    LineTap tap;
-    std::ostream tapStream(&tap);
-    device.journal().tee(&tapStream);
+    ReadableJournal tap;
+    emul::Subscription tapped(device.journal(), tap);
+    device.journal().keepLast(0); // the screen keeps what it shows
 
     bool fresh = !device.registry().keyExists(kDriverKey);
     InstallOptions inst;

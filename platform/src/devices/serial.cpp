@@ -451,8 +451,7 @@ using namespace emul;
 
 namespace {
 
-Fields timeoutFields(const COMMTIMEOUTS *t) {
-    Fields f;
+void timeoutFields(Fields &f, const COMMTIMEOUTS *t) {
     const char *names[] = {"ReadIntervalTimeout", "ReadTotalTimeoutMultiplier",
                            "ReadTotalTimeoutConstant", "WriteTotalTimeoutMultiplier",
                            "WriteTotalTimeoutConstant"};
@@ -466,14 +465,12 @@ Fields timeoutFields(const COMMTIMEOUTS *t) {
     }
     for (int i = 0; i < 5; ++i)
         t ? f.num(names[i], values[i]) : f.null(names[i]);
-    return f;
 }
 
-Fields dcbFields(const DCB *d) {
-    Fields f;
+void dcbFields(Fields &f, const DCB *d) {
     if (!d) {
         f.null("DCBlength");
-        return f;
+        return;
     }
     f.num("DCBlength", d->DCBlength)
         .num("BaudRate", d->BaudRate)
@@ -503,7 +500,6 @@ Fields dcbFields(const DCB *d) {
         .num("EofChar", uint8_t(d->EofChar))
         .num("EvtChar", uint8_t(d->EvtChar))
         .num("wReserved1", d->wReserved1);
-    return f;
 }
 
 } // namespace
@@ -569,7 +565,9 @@ CEAPI BOOL GetCommProperties(HANDLE h, LPCOMMPROP prop) {
 }
 
 CEAPI BOOL SetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS t) {
-    dev().journal().call("SetCommTimeouts", timeoutFields(t));
+    Fields journaled;
+    timeoutFields(journaled, t);
+    dev().journal().call("SetCommTimeouts", journaled);
     auto f = SerialAccess::file(h);
     if (!f)
         return FALSE;
@@ -625,7 +623,9 @@ CEAPI BOOL GetCommMask(HANDLE h, LPDWORD mask) {
 }
 
 CEAPI BOOL SetCommState(HANDLE h, LPDCB dcb) {
-    dev().journal().call("SetCommState", dcbFields(dcb));
+    Fields journaled;
+    dcbFields(journaled, dcb);
+    dev().journal().call("SetCommState", journaled);
     auto f = SerialAccess::file(h);
     if (!f)
         return FALSE;

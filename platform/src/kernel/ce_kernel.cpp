@@ -20,7 +20,7 @@ namespace {
 struct EventObject final : KObject {
     bool manual = false, state = false;
     std::u16string name;
-    std::string nameJson; // the name as the journal writes it, made once
+    std::string name8; // the name as the journal writes it, made once
     const char *kind() const override { return "event"; }
     bool signalled() const override { return state; }
     void consume() override {
@@ -196,11 +196,7 @@ CEAPI HANDLE CreateEventW(LPSECURITY_ATTRIBUTES, BOOL manual, BOOL initial, LPCW
         ev->name = name;
         d.namedObjects[name] = ev;
     }
-    ev->nameJson = "null";
-    if (!ev->name.empty()) {
-        ev->nameJson.clear();
-        appendJsonQuoted(ev->nameJson, ev->name.c_str());
-    }
+    ev->name8 = utf8(ev->name);
     SetLastError(0);
     return d.handles().add(ev);
 }
@@ -216,7 +212,10 @@ CEAPI BOOL EventModify(HANDLE h, DWORD func) {
     auto *ev = static_cast<EventObject *>(obj.get());
     switch (func) {
     case EVENT_SET:
-        d.journal().call("SetEvent", Fields().raw("name", ev->nameJson));
+        if (ev->name8.empty())
+            d.journal().call("SetEvent", Fields().null("name"));
+        else
+            d.journal().call("SetEvent", Fields().str("name", ev->name8));
         ev->state = true;
         return TRUE;
     case EVENT_RESET:

@@ -115,12 +115,12 @@ Device::Device(const DeviceOptions &options)
     }
     current_ = this;
     kernel_ = std::make_unique<Kernel>(options.realTime, options.tickStart, options.oneCore);
-    journal_.clock = kernel_.get();
+    journal_.setClock(kernel_.get());
     kernel_->flushBeforeWait = &journal_;
     files_ = std::make_unique<FileSystem>(rootDir_);
     serial_ = std::make_unique<SerialHub>();
     windows_ = std::make_unique<WindowSystem>();
-    journal_.windowName = [this](uintptr_t h) { return windows_->journalName(h); };
+    journal_.setWindowNamer([this](uintptr_t h) { return windows_->journalName(h); });
     shell_ = std::make_unique<Shell>();
     modules_ = std::make_unique<ModuleLoader>();
     processes_ = std::make_unique<Processes>();
@@ -132,6 +132,8 @@ Device::~Device() {
     // Threads first: they may still be inside any subsystem.
     kernel_->shutdown();
     watchHostFiles({}, nullptr);
+    // What the drivers' Deinit and the subsystems' teardown do is no longer part of the run.
+    journal_.end();
     devices_.reset();
     processes_.reset();
     modules_.reset();
