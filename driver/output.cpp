@@ -11,8 +11,10 @@
 #define CLASS_NAME_CHARS 50
 
 // Value buffers are offered at these sizes and have one more code unit behind them, which stays
-// 0, so a value that fills what was offered is still terminated.
-#define FN_VALUE_BYTES 200
+// 0, so a value that fills what was offered is still terminated. A digit's value may hold a data
+// file's full path, so it is read up to the platform's path limit: a longer value fails to read
+// and starts nothing rather than a cut path.
+#define FN_VALUE_BYTES (MAX_PATH * sizeof(WCHAR))
 #define PROGRAM_VALUE_BYTES 300
 
 void NotifyActivity(KeyboardDevice *dev) {

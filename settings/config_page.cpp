@@ -15,18 +15,20 @@
 #define DELAY_STEP 100
 #define DELAY_BASE 50
 
-// What the page assumes for a value that is missing or not a 4-byte REG_DWORD: the timings the
-// driver itself starts with, the keyboard off (as the driver treats it) and no reset offer.
+// What the page assumes for a value that is missing or not 4 bytes long: the timings the driver
+// itself starts with, the keyboard off (as the driver treats it) and no reset offer.
 #define DEFAULT_REPEAT_RATE 100
 #define DEFAULT_DELAY_TIME 500
 #define DEFAULT_ENABLE_KEYBOARD 0
 #define DEFAULT_ENABLE_RESTART 0
 
+// Any 4-byte value counts, whatever its type, as the driver reads it: the page must show the
+// timing the driver applies and never write back another one.
 static DWORD ReadSettingDword(LPCWSTR name, DWORD fallback) {
-    DWORD value = 0, type = REG_NONE, size = sizeof(value);
+    DWORD value = 0, size = sizeof(value);
     if (settingsKey &&
-        RegQueryValueExW(settingsKey, name, NULL, &type, (LPBYTE)&value, &size) == ERROR_SUCCESS &&
-        type == REG_DWORD && size == sizeof(value))
+        RegQueryValueExW(settingsKey, name, NULL, NULL, (LPBYTE)&value, &size) == ERROR_SUCCESS &&
+        size == sizeof(value))
         return value;
     return fallback;
 }

@@ -20,6 +20,9 @@
 #define FULL_PATH_CHARS 152
 #define FILE_TITLE_CHARS 80
 #define EXTENSION_CHARS 4
+// A Start menu holds a few dozen folders; entering no more than this ends a walk through a tree
+// that repeats itself (a folder that reaches one of its own ancestors).
+#define WALK_FOLDERS 512
 
 static WCHAR startMenuPattern[PATTERN_CHARS];
 
@@ -76,6 +79,7 @@ typedef struct {
     HWND combos[IDC_CMD_ROWS];
     int comboCount;
     HKEY key; // where program values go; NULL for a walk that only lists
+    int foldersLeft;
 } WalkTarget;
 
 // One file of the Start-menu tree: list it under its display name and, for a full walk, store
@@ -121,7 +125,10 @@ static void AddEntry(LPCWSTR pattern, size_t folderLength, LPCWSTR name, const W
 }
 
 // Depth first through one folder; the pattern is the folder followed by "\*.*".
-static void WalkFolder(LPCWSTR pattern, const WalkTarget *target) {
+static void WalkFolder(LPCWSTR pattern, WalkTarget *target) {
+    if (target->foldersLeft <= 0)
+        return;
+    target->foldersLeft--;
     WIN32_FIND_DATAW found;
     memset(&found, 0, sizeof(found));
     HANDLE search = FindFirstFileW(pattern, &found);
@@ -158,6 +165,7 @@ static void FillAllRows(HKEY key, HWND page, int firstId, LPCWSTR pattern) {
         target.combos[i] = GetDlgItem(page, firstId + i);
     target.comboCount = IDC_CMD_ROWS;
     target.key = key;
+    target.foldersLeft = WALK_FOLDERS;
     if (pattern[0])
         WalkFolder(pattern, &target);
 }
@@ -168,6 +176,7 @@ static void FillOneRow(HWND combo, LPCWSTR pattern) {
     memset(&target, 0, sizeof(target));
     target.combos[0] = combo;
     target.comboCount = 1;
+    target.foldersLeft = WALK_FOLDERS;
     if (pattern[0])
         WalkFolder(pattern, &target);
 }

@@ -8,7 +8,6 @@
 #include "norvel_reg.h"
 
 #include "emul/devmgr.h"
-#include "emul/harness.h"
 #include "emul/process.h"
 #include "emul/registry.h"
 #include "emul/serial.h"
@@ -108,12 +107,14 @@ int runLive(const LiveOptions &options) {
 
     emul::Kernel &k = device.kernel();
     liveKernel = &k;
-    // The edit box is looked up again only when the one found has gone: the check runs each
-    // time the device's threads switch.
+    // The edit box is looked up again only when the one found has gone. The look-up runs
+    // inside the wake condition below, so it is the window system's view, which sends nothing.
     uintptr_t edit = 0;
-    auto noteEdit = [&device, &edit] {
-        if (!edit || !device.windows().isWindow(edit))
-            edit = emul::harness::findControl(kNotesEdit);
+    const emul::Program *notesProgram = notes.get();
+    auto noteEdit = [&device, &edit, notesProgram] {
+        const emul::WindowView &view = device.windows().view();
+        if (!edit || !view.isWindow(edit))
+            edit = view.findControl(notesProgram, kNotesEdit);
         return edit;
     };
     auto noteText = [&device, &noteEdit] {

@@ -16,7 +16,8 @@ uintptr_t createSceneWindow(const std::string &name, const std::u16string &class
                             uintptr_t parent, int left, int top, int right, int bottom);
 uintptr_t findSceneWindow(const std::string &name); // by NAME; 0 if none
 
-// What a window of no program (a scene window) was sent or posted, in order.
+// What a window of no program (a scene window, the desktop) was sent or posted, in order, from
+// the device's first scene window on.
 struct Received {
     uint32_t msg;
     uintptr_t wparam;
@@ -24,7 +25,8 @@ struct Received {
 };
 std::vector<Received> received(uintptr_t hwnd);
 
-// What `show ID` journals about a control.
+// What `show ID` journals about a control: the window system's look at it (WindowView) in the
+// journal's terms.
 struct ControlState {
     int id = 0;
     std::string className, text;
@@ -38,6 +40,7 @@ struct ControlState {
 
 // Control with this id among the windows of the foreground program, in the look-up order of
 // the scenario contract (the page its tab control shows, other pages, the rest); 0 if none.
+// Sends no message (see WindowView::findControl).
 uintptr_t findControl(int id);
 std::optional<ControlState> controlState(uintptr_t hwnd);
 

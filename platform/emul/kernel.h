@@ -129,6 +129,9 @@ class Kernel {
     // its host thread is joined at the next switch and its record lives on only while someone
     // holds it (a thread handle, its program).
     std::shared_ptr<Thread> spawn(std::string name, std::function<uint32_t()> body);
+    // Told that a thread's body has returned, while that thread still runs alone: what the
+    // subsystems keep of it (its windows) goes then.
+    std::function<void(Thread *)> threadEnded;
     // Forced stop: the thread unwinds at its next scheduling point (TerminateThread).
     void kill(Thread *t, uint32_t exitCode);
     std::vector<Thread *> threads() const; // the threads that have not ended

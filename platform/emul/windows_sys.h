@@ -1,7 +1,10 @@
 // The window system of the device: windows, classes, message queues, focus and foreground.
 #pragma once
 
+#include "emul/window_view.h"
+
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +14,16 @@ namespace emul {
 struct Program;
 struct Thread;
 
+// Windows of no program: stand-ins that the host side places on the screen for other programs'
+// windows. They have no procedure; what they are sent or posted is told to this listener, which
+// also names them for the journal.
+class UnownedWindows {
+  public:
+    virtual ~UnownedWindows() = default;
+    virtual void received(uintptr_t hwnd, uint32_t msg, uintptr_t wparam, intptr_t lparam) = 0;
+    virtual std::string name(uintptr_t hwnd) const = 0; // "": the window's class name
+};
+
 class WindowSystem {
   public:
     WindowSystem();
@@ -18,9 +31,11 @@ class WindowSystem {
     WindowSystem(const WindowSystem &) = delete;
     WindowSystem &operator=(const WindowSystem &) = delete;
 
+    // The read-only look at the screen: sends no message and changes nothing.
+    const WindowView &view() const { return view_; }
     // Name of a live window for the journal: a scene window's NAME, else its class name;
     // "" when `h` is not a live window.
-    std::string journalName(uintptr_t h) const;
+    std::string journalName(uintptr_t h) const { return view_.journalName(h); }
 
     void setForeground(uintptr_t hwnd); // no journal line
     uintptr_t foreground() const;
@@ -42,7 +57,6 @@ class WindowSystem {
     // For a thread that waits for its user elsewhere (a question answered on the host's screen).
     void setWaitingForInput(Thread *t, bool waiting);
     std::u16string className(uintptr_t hwnd) const;
-    std::vector<uintptr_t> windowsOf(const Program *program) const;
     // The window classes a program registered end with it, as on the platform.
     void forgetClassesOf(const Program *program);
     // Messages to a window as the platform itself sends them (a user's tap, the OK button).
@@ -51,12 +65,26 @@ class WindowSystem {
     // Posts to every top-level window of a program, as the shell tells them of a setting change
     // (WM_SETTINGCHANGE with SPI_SETSIPINFO when the input panel comes or goes).
     void broadcast(uint32_t msg, uintptr_t wparam, intptr_t lparam);
+    // The user picks entry `index` of a combo box from its open list.
+    void pickEntry(uintptr_t combo, int index);
+
+    // A window of no program, shown, without a procedure: top-level in screen coordinates, or
+    // the last child of `parent` in its coordinates. Returns its handle.
+    uintptr_t createUnowned(const std::u16string &className, uintptr_t parent, int left, int top,
+                            int right, int bottom);
+    void setUnownedWindows(std::shared_ptr<UnownedWindows> listener);
+    UnownedWindows *unownedWindows() const;
+
+    // A thread's windows end with it (and the windows other threads made in them).
+    void threadEnded(Thread *t);
 
     struct Impl;
-    Impl &impl() { return *impl_; }
 
   private:
-    Impl *impl_;
+    friend class WindowView;
+    friend Impl &wins();
+    std::unique_ptr<Impl> impl_;
+    WindowView view_;
 };
 
 // The character a virtual key makes on the device's keyboard layout (US): modifier bits 1 Shift,

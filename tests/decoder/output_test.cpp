@@ -55,19 +55,20 @@ TEST_F(UserProgramTest, DataFileWithoutCommandValueIsOpenedWhole) {
 TEST_F(UserProgramTest, MissingOrOversizedValueStartsNothingButNotifies) {
     LaunchUserProgram(&kd, 4);
     EXPECT_CALLS(Notify());
-    SetRaw(u"Fn-4", std::vector<uint8_t>(202, 'a'));
+    // 261 code units: longer than any path, so never started cut short.
+    SetRaw(u"Fn-4", std::vector<uint8_t>(522, 'a'));
     LaunchUserProgram(&kd, 4);
     EXPECT_CALLS(Notify());
 }
 
 TEST_F(UserProgramTest, ValuesThatFillTheirBufferAreStillTerminated) {
-    // 100 code units, no terminating null: exactly the 200 bytes offered.
+    // 260 code units, no terminating null: exactly the 520 bytes offered.
     std::vector<uint8_t> name;
-    for (int i = 0; i < 100; ++i)
+    for (int i = 0; i < 260; ++i)
         name.insert(name.end(), {'a', 0});
     SetRaw(u"Fn-5", name);
     LaunchUserProgram(&kd, 5);
-    EXPECT_CALLS(Launch(std::string(100, 'a')));
+    EXPECT_CALLS(Launch(std::string(260, 'a')));
 
     // 150 code units, no terminating null: exactly the 300 bytes offered.
     std::string command = "\\" + std::string(145, 'b') + ".exe";

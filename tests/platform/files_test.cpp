@@ -156,3 +156,38 @@ TEST_F(Files, BadPathsAreErrorsOfTheCommand) {
 }
 
 } // namespace
+
+// The device's file systems have no links: a host link to a folder is not listed, so a walk
+// through the Start menu cannot go round two links to the folder itself for ever; it still
+// reaches what stands in the folder, and a link to a file is listed as that file.
+TEST_F(Files, SearchesListNoHostLinkToAFolder) {
+    const std::string programs = device.rootDir() + "/Windows/Start Menu/Programs";
+    ASSERT_EQ(Play("file \"\\Windows\\Start Menu\\Programs\\Calculator.lnk\" "
+                   "\"17#\\Windows\\calc.exe\"\n"),
+              "");
+    fs::create_directory_symlink(".", programs + "/loop");
+    fs::create_directory_symlink(programs, programs + "/again");
+    fs::create_symlink(programs + "/Calculator.lnk", programs + "/Sums.lnk");
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(u"\\Windows\\Start Menu\\Programs\\*.*", &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    std::vector<std::u16string> names;
+    do
+        names.push_back(std::u16string(found.cFileName) +
+                        (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? u"\\" : u""));
+    while (FindNextFileW(search, &found));
+    FindClose(search);
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"Calculator.lnk", u"Sums.lnk"}));
+    // Its path still reaches what a link leads to.
+    EXPECT_EQ(Create(u"\\Windows\\Start Menu\\Programs\\loop\\Calculator.lnk", GENERIC_READ,
+                     OPEN_EXISTING),
+              0u);
+
+    ASSERT_EQ(Play("run kbsettings\ntab 1\nshow 1009\ncancel\n"), "");
+    std::vector<std::string> rows = device.journal().grep("\"control\":1009");
+    ASSERT_EQ(rows.size(), 1u);
+    // The row's own empty entry (no "Fn-1" yet), then each program once.
+    EXPECT_NE(rows[0].find(R"("items":["Choose Data File...","","Calculator","Sums"])"),
+              std::string::npos)
+        << rows[0];
+}

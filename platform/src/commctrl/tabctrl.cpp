@@ -8,8 +8,6 @@
 // The display area leaves a 2-pixel border on every side and the row of tabs.
 #include "gwes/controls/controls.h"
 
-#include "emul/harness.h"
-
 #include "emul/text.h"
 
 #include <commctrl.h>
@@ -34,9 +32,7 @@ struct TabData : ControlData {
     DWORD exStyle = 0;
     LRESULT version = 0;
     bool pressed = false;
-    void describe(const Window &, harness::ControlState &s) const override {
-        describeItems(items, sel, s);
-    }
+    void inspect(const Window &, WindowInfo &s) const override { inspectItems(items, sel, s); }
 };
 
 TabData *data(Window *w) {

@@ -4,8 +4,6 @@
 // the finger lifts, as the platform's trackbar does. Programmatic changes send nothing.
 #include "gwes/win_internal.h"
 
-#include "emul/harness.h"
-
 #include <commctrl.h>
 
 #include <algorithm>
@@ -20,7 +18,7 @@ struct TrackData : ControlData {
     int min = 0, max = 100, pos = 0;
     int lineSize = 1, pageSize = 20;
     bool dragging = false, paging = false;
-    void describe(const Window &, harness::ControlState &s) const override {
+    void inspect(const Window &, WindowInfo &s) const override {
         s.pos = pos;
         s.min = min;
         s.max = max;

@@ -75,6 +75,10 @@ CEAPI HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW out) {
     }
     auto obj = std::make_shared<FindObject>();
     for (const hostfs::FolderEntry &e : entries) {
+        // The device's file systems have no links: a host link to a folder could make a tree
+        // that never ends, so searches do not list it (its path still reaches it).
+        if (e.link && e.folder)
+            continue;
         std::u16string name = utf16(e.name);
         if (name.size() >= MAX_PATH || !nameMatches(names, name))
             continue;

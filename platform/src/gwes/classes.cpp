@@ -61,7 +61,7 @@ namespace emul {
 void WindowSystem::forgetClassesOf(const Program *program) {
     if (!program)
         return;
-    auto &classes = impl().classes;
+    auto &classes = impl_->classes;
     for (auto it = classes.begin(); it != classes.end();)
         it = it->second.program == program ? classes.erase(it) : std::next(it);
 }

@@ -1,5 +1,5 @@
 // Inside the window system: windows, classes, per-thread message queues and the input state.
-// Shared by the window system's own sources (gwes/) and the test harness only.
+// For the window system's own sources (gwes/, commctrl/ and the shell's parts of it) only.
 #pragma once
 
 #include <windows.h>
@@ -15,10 +15,6 @@
 
 namespace emul {
 
-namespace harness {
-struct ControlState;
-}
-
 constexpr int kScreenWidth = 240;
 constexpr int kScreenHeight = 320;
 // The navigation bar (the shell's task bar) along the top; the work area is the screen below it.
@@ -32,8 +28,8 @@ struct Window;
 // Built-in control procedures keep their state behind this.
 struct ControlData {
     virtual ~ControlData() = default;
-    // What `show` reports of the control beyond its class, text and visibility.
-    virtual void describe(const Window &, harness::ControlState &) const {}
+    // What the control shows beyond its window's text and style (a check, entries, a position).
+    virtual void inspect(const Window &, WindowInfo &) const {}
 };
 
 // The state record of a built-in control, made on first use.
@@ -51,7 +47,6 @@ struct WndClass {
 
 struct Window {
     uintptr_t h = 0;
-    std::string sceneName; // scene windows only
     std::u16string className;
     WNDPROC proc = nullptr;
     std::u16string text;
@@ -62,14 +57,13 @@ struct Window {
     int id = 0;
     LONG_PTR userData = 0;
     std::map<int, LONG_PTR> longs;        // extra bytes and the DWL_ slots of dialogs
-    Thread *thread = nullptr;             // null: a scene window, owned by no program
+    Thread *thread = nullptr;             // null: a window of no program (see UnownedWindows)
     std::shared_ptr<Thread> threadRecord; // keeps `thread` valid while the window is kept
     Program *program = nullptr;
     bool destroyed = false;
     bool unlinked = false; // out of the tree: its destruction is complete
     bool topmost = false;
     std::shared_ptr<ControlData> control; // the state of a built-in control
-    std::vector<MSG> received;            // what a window of no thread was sent or posted
 };
 
 template <class Data> Data *controlData(Window *w) {
@@ -129,8 +123,8 @@ struct WindowSystem::Impl {
     // freed memory. Bounded; the oldest go first.
     std::deque<std::unique_ptr<Window>> ended;
     static constexpr size_t kEndedKept = 64;
-    uint64_t reapedAt = 0;                   // the kernel's count of ended threads at the last reap
     uint64_t unlinks = 0, reapedUnlinks = 0; // windows taken out of the tree, and at the reap
+    int destroying = 0;                      // depth of DestroyWindow's recursion
     // Windows made, destroyed or given another text, and messages, quits and timers queued
     // (see WindowSystem::changes()).
     uint64_t changes = 0;
@@ -138,6 +132,7 @@ struct WindowSystem::Impl {
     std::map<std::u16string, WndClass> classes; // by folded name
     std::map<Thread *, Queue> queues;
     Window *desktop = nullptr;
+    std::shared_ptr<UnownedWindows> unowned; // told what windows of no program receive
     uintptr_t foreground = 0;
     uintptr_t nextHandle = 0x10000;
     UINT_PTR nextTimerId = 1; // timers of no window: numbered per device, from 1
@@ -172,10 +167,14 @@ struct WindowSystem::Impl {
     void activate(Window *w); // foreground + active window of its thread, no journal line
     void destroy(Window *w);  // DestroyWindow without its checks
     void unlink(Window *w);   // out of the tree, the queues and the foreground
-    // Unlinks the windows of threads that have ended, and lets their records go with those of
-    // destroyed windows (a running thread may make and destroy windows for ever).
+    // Unlinks the windows of a thread that has ended and those other threads made in them.
+    void threadEnded(Thread *t);
+    // Lets the records of unlinked windows go (a running thread may make and destroy windows
+    // for ever). Only where a window was destroyed or a thread ended: every other call may be
+    // asked inside a wake condition and must not change the tree.
     void reap();
-    Window *at(int x, int y);       // WindowFromPoint
+    void received(Window *w, const MSG &m); // a window of no program was sent or posted `m`
+    Window *at(int x, int y);               // WindowFromPoint
     Window *pickForeground() const; // what becomes foreground when the foreground window goes
     LRESULT send(Window *w, UINT msg, WPARAM wp, LPARAM lp); // to any window, from any thread
     bool post(Window *w, UINT msg, WPARAM wp, LPARAM lp, bool translate = true, uint32_t mods = 0);
@@ -192,7 +191,10 @@ inline HWND toHwnd(uintptr_t h) {
 inline HWND toHwnd(const Window *w) {
     return w ? reinterpret_cast<HWND>(w->h) : nullptr;
 }
-WindowSystem::Impl &wins();
+// The window system of the current device, for the platform's calls.
+inline WindowSystem::Impl &wins() {
+    return *dev().windows().impl_;
+}
 
 inline std::u16string str16(LPCWSTR s) {
     return s ? std::u16string(s) : std::u16string();

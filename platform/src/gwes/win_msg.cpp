@@ -55,7 +55,8 @@ LRESULT WindowSystem::Impl::send(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
     if (w->destroyed && !w->thread)
         return 0; // a window of an ended thread, or a scene window that is gone
     if (!w->thread) {
-        w->received.push_back(makeMsg(w->h, msg, wp, lp));
+        if (unowned)
+            received(w, makeMsg(w->h, msg, wp, lp));
         return defaultProc(w, msg, wp, lp);
     }
     if (w->thread == self)
@@ -95,7 +96,8 @@ bool WindowSystem::Impl::post(Window *w, UINT msg, WPARAM wp, LPARAM lp, bool tr
     if (w->destroyed && !w->thread)
         return false;
     if (!w->thread) {
-        w->received.push_back(makeMsg(w->h, msg, wp, lp));
+        if (unowned)
+            received(w, makeMsg(w->h, msg, wp, lp));
         return true;
     }
     if (w->thread->exited)
@@ -129,9 +131,8 @@ bool matches(const MSG &m, HWND filter, UINT lo, UINT hi) {
         return true;
     if (filter == reinterpret_cast<HWND>(intptr_t(-1)))
         return m.hwnd == nullptr;
-    // A window filter takes that window's messages and its descendants'. This runs inside wake-up
-    // checks too, so it only looks and never tidies the tree.
-    auto &ws = dev().windows().impl();
+    // A window filter takes that window's messages and its descendants'.
+    auto &ws = wins();
     for (Window *w = ws.get(m.hwnd); w; w = w->parent)
         if (toHwnd(w) == filter)
             return true;

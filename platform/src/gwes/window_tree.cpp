@@ -9,13 +9,7 @@
 
 namespace emul {
 
-WindowSystem::Impl &wins() {
-    WindowSystem::Impl &ws = dev().windows().impl();
-    ws.reap();
-    return ws;
-}
-
-WindowSystem::WindowSystem() : impl_(new Impl) {
+WindowSystem::WindowSystem() : impl_(std::make_unique<Impl>()), view_(*this) {
     registerBuiltinControls(*impl_);
     WndClass desk;
     desk.name = u"DesktopExplorerWindow";
@@ -28,9 +22,7 @@ WindowSystem::WindowSystem() : impl_(new Impl) {
     impl_->desktop = d;
 }
 
-WindowSystem::~WindowSystem() {
-    delete impl_;
-}
+WindowSystem::~WindowSystem() = default;
 
 Window *WindowSystem::Impl::make(const std::u16string &className, Window *parent, int l, int t,
                                  int r, int b) {
@@ -92,6 +84,7 @@ void WindowSystem::Impl::destroy(Window *w) {
         return;
     ++changes;
     w->destroyed = true;
+    ++destroying;
     if (w->thread && !w->thread->exited)
         call(w, WM_DESTROY, 0, 0);
     // Children go after their parent has heard WM_DESTROY, the last one first.
@@ -106,6 +99,8 @@ void WindowSystem::Impl::destroy(Window *w) {
     for (Window *o : owned)
         destroy(o);
     unlink(w);
+    if (--destroying == 0)
+        reap();
 }
 
 void WindowSystem::Impl::unlink(Window *w) {
@@ -136,28 +131,28 @@ void WindowSystem::Impl::unlink(Window *w) {
     }
 }
 
-void WindowSystem::Impl::reap() {
-    // Only when a thread has ended or a window was destroyed since the last look.
-    uint64_t endedNow = kern().endedThreads();
-    if (endedNow == reapedAt && unlinks == reapedUnlinks)
-        return;
+void WindowSystem::Impl::threadEnded(Thread *t) {
+    // A thread's windows end with the thread, and so do the children other threads made in
+    // them.
     auto threadGone = [](const Window *w) { return w->thread && w->thread->exited; };
-    if (endedNow != reapedAt) {
-        // A thread's windows end with the thread, and so do the children other threads made
-        // in them.
-        std::vector<Window *> dead;
-        for (auto &e : windows)
-            if (threadGone(e.second) || (e.second->parent && threadGone(e.second->parent)))
-                dead.push_back(e.second);
-        for (Window *w : dead)
-            unlink(w);
-    }
-    reapedAt = endedNow;
+    std::vector<Window *> dead;
+    for (auto &e : windows)
+        if (e.second->thread == t || threadGone(e.second) ||
+            (e.second->parent && threadGone(e.second->parent)))
+            dead.push_back(e.second);
+    for (Window *w : dead)
+        unlink(w);
+    queues.erase(t);
+    reap();
+}
+
+void WindowSystem::Impl::reap() {
+    if (unlinks == reapedUnlinks)
+        return;
     reapedUnlinks = unlinks;
+    auto threadGone = [](const Window *w) { return w->thread && w->thread->exited; };
     // A window still being destroyed (its parent's WM_DESTROY running) keeps its record here.
     auto gone = [&](const Window *w) { return threadGone(w) || w->unlinked; };
-    for (auto it = queues.begin(); it != queues.end();)
-        it = it->first->exited ? queues.erase(it) : std::next(it);
     // The records go to the bounded list of ended windows; nothing kept refers to them.
     auto firstGone =
         std::stable_partition(store.begin(), store.end(),

@@ -270,6 +270,9 @@ std::vector<FolderEntry> listFolder(const std::string &path, bool sizes, bool *o
         f.name = e->d_name;
         // Links are followed, as a listing of the files' kinds and sizes would.
         struct stat s;
+        f.link = e->d_type == DT_LNK;
+        if (e->d_type == DT_UNKNOWN && fstatat(dirfd(d), e->d_name, &s, AT_SYMLINK_NOFOLLOW) == 0)
+            f.link = S_ISLNK(s.st_mode);
         bool known = e->d_type != DT_UNKNOWN && e->d_type != DT_LNK;
         if (!known || (sizes && e->d_type != DT_DIR)) {
             if (fstatat(dirfd(d), e->d_name, &s, 0) == 0) {

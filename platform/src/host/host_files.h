@@ -56,6 +56,7 @@ bool copyReadOnly(const std::string &src, const std::string &dst);
 struct FolderEntry {
     std::string name;
     bool folder = false;
+    bool link = false; // a host link, `folder` and `size` being its target's
     uint64_t size = 0; // files only
 };
 // *opened (if given) tells an empty folder from one that cannot be read. With `noLinks` a

@@ -120,6 +120,7 @@ Device::Device(const DeviceOptions &options)
     files_ = std::make_unique<FileSystem>(rootDir_);
     serial_ = std::make_unique<SerialHub>();
     windows_ = std::make_unique<WindowSystem>();
+    kernel_->threadEnded = [this](Thread *t) { windows_->threadEnded(t); };
     journal_.setWindowNamer([this](uintptr_t h) { return windows_->journalName(h); });
     shell_ = std::make_unique<Shell>();
     modules_ = std::make_unique<ModuleLoader>();
@@ -131,6 +132,7 @@ Device::Device(const DeviceOptions &options)
 Device::~Device() {
     // Threads first: they may still be inside any subsystem.
     kernel_->shutdown();
+    kernel_->threadEnded = nullptr;
     watchHostFiles({}, nullptr);
     // What the drivers' Deinit and the subsystems' teardown do is no longer part of the run.
     journal_.end();

@@ -394,6 +394,8 @@ void Kernel::threadMain(Thread *t, std::function<uint32_t()> body) {
     body = nullptr; // what it captured goes while this thread still runs alone
     t->exited = true;
     t->ready = nullptr;
+    if (threadEnded)
+        threadEnded(t);
     ended_.push_back(std::move(t->host)); // joined by the next thread to run
     schedule();                           // hands the baton on; never comes back to this thread
     tlsSelf = nullptr;

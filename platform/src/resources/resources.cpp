@@ -157,16 +157,6 @@ const ResourceEntry *findResource(HMODULE module, LPCWSTR name, LPCWSTR type) {
     return found;
 }
 
-const ResourceEntry *iconResource(HICON icon) {
-    // An icon handle is its group's entry; only handles that LoadIconW gave out are accepted.
-    std::lock_guard<std::mutex> g(tablesLock);
-    for (auto &t : tables)
-        for (const ResourceEntry &e : t.second->entries)
-            if (reinterpret_cast<HICON>(const_cast<ResourceEntry *>(&e)) == icon)
-                return &e;
-    return nullptr;
-}
-
 } // namespace emul
 
 using namespace emul;

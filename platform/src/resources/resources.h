@@ -24,7 +24,4 @@ struct ResourceEntry {
 // there is none, with the platform's error set.
 const ResourceEntry *findResource(HMODULE module, LPCWSTR name, LPCWSTR type);
 
-// The icon that LoadIconW made of an icon group (its resource entry), or null.
-const ResourceEntry *iconResource(HICON icon);
-
 } // namespace emul

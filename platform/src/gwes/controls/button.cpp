@@ -1,7 +1,6 @@
 // The Button control: push buttons, check boxes and radio buttons.
 #include "gwes/controls/controls.h"
 
-#include "emul/harness.h"
 #include "emul/text.h"
 
 namespace emul {
@@ -21,7 +20,7 @@ bool isCheckable(const Window *w) {
 struct ButtonData : ControlData {
     int check = BST_UNCHECKED;
     bool pressed = false;
-    void describe(const Window &w, harness::ControlState &s) const override {
+    void inspect(const Window &w, WindowInfo &s) const override {
         if (isCheckable(&w))
             s.checked = check == BST_CHECKED;
     }

@@ -3,8 +3,6 @@
 // they came; CB_INSERTSTRING never sorts.
 #include "gwes/controls/controls.h"
 
-#include "emul/harness.h"
-
 #include "emul/text.h"
 
 #include <algorithm>
@@ -22,9 +20,9 @@ struct ComboData : ControlData {
     int sel = CB_ERR;
     bool dropped = false;
     int dropHeight = 0; // the list's height when open, as the template gave it
-    void describe(const Window &, harness::ControlState &s) const override {
-        describeItems(items, sel, s);
-        s.text = s.selected.value_or("");
+    void inspect(const Window &, WindowInfo &s) const override {
+        inspectItems(items, sel, s);
+        s.label = s.selected >= 0 ? items[size_t(s.selected)].text : std::u16string();
     }
 };
 

@@ -4,21 +4,17 @@
 
 #include "gwes/win_internal.h"
 
-#include "emul/harness.h"
 #include "emul/text.h"
 
 namespace emul {
 
-// What `show` reports of a list of entries with one selection (combo box, tab control).
-template <class Item>
-void describeItems(const std::vector<Item> &items, int sel, harness::ControlState &s) {
-    std::vector<std::string> texts;
+// The entries of a list with one selection (combo box, tab control) as they are shown.
+template <class Item> void inspectItems(const std::vector<Item> &items, int sel, WindowInfo &s) {
+    std::vector<std::u16string> texts;
     for (const Item &i : items)
-        texts.push_back(utf8(i.text));
-    s.items = texts;
-    s.hasSelection = true;
-    if (sel >= 0 && size_t(sel) < items.size())
-        s.selected = texts[size_t(sel)];
+        texts.push_back(i.text);
+    s.items = std::move(texts);
+    s.selected = sel >= 0 && size_t(sel) < items.size() ? sel : -1;
 }
 
 struct ControlClass {
@@ -44,5 +40,7 @@ LRESULT CALLBACK trackbarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp); // commct
 LRESULT CALLBACK tabProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);      // commctrl/
 LRESULT CALLBACK menuBarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);  // shell/
 void registerDialogClass(WindowSystem::Impl &ws);                      // gwes/dialog/
+// The user picks entry `index` from a combo box's open list.
+void comboUserSelect(Window *w, int index);
 
 } // namespace emul

@@ -1,16 +1,11 @@
-// The window system as the device program sees it from the host: none of this is journaled.
+// The window system as the device program and the harness reach it from the host side: none of
+// this is journaled.
+#include "gwes/controls/controls.h"
 #include "gwes/win_internal.h"
 
 #include "emul/text.h"
 
 namespace emul {
-
-std::string WindowSystem::journalName(uintptr_t h) const {
-    Window *w = impl_->get(h);
-    if (!w)
-        return "";
-    return w->sceneName.empty() ? utf8(w->className) : w->sceneName;
-}
 
 void WindowSystem::setForeground(uintptr_t hwnd) {
     if (Window *w = impl_->get(hwnd))
@@ -18,7 +13,7 @@ void WindowSystem::setForeground(uintptr_t hwnd) {
 }
 
 uintptr_t WindowSystem::foreground() const {
-    return impl_->get(impl_->foreground) ? impl_->foreground : 0;
+    return view_.foreground();
 }
 
 Program *WindowSystem::foregroundProgram() const {
@@ -73,23 +68,53 @@ bool WindowSystem::post(uintptr_t hwnd, uint32_t msg, uintptr_t wp, intptr_t lp)
 }
 
 void WindowSystem::broadcast(uint32_t msg, uintptr_t wp, intptr_t lp) {
-    impl_->reap();
     std::vector<Window *> tops = impl_->topLevel;
     for (Window *w : tops)
         if (w->thread)
             impl_->post(w, msg, wp, lp);
 }
 
+void WindowSystem::pickEntry(uintptr_t combo, int index) {
+    if (Window *w = impl_->get(combo))
+        comboUserSelect(w, index);
+}
+
 uintptr_t WindowSystem::desktop() const {
     return impl_->desktop->h;
 }
 
-std::vector<uintptr_t> WindowSystem::windowsOf(const Program *program) const {
-    std::vector<uintptr_t> out;
-    for (auto &e : impl_->windows)
-        if (e.second->program == program && program)
-            out.push_back(e.first);
-    return out;
+uintptr_t WindowSystem::createUnowned(const std::u16string &className, uintptr_t parent, int left,
+                                      int top, int right, int bottom) {
+    Impl &ws = *impl_;
+    Window *p = parent ? ws.get(parent) : nullptr;
+    if (p) {
+        left += p->left;
+        right += p->left;
+        top += p->top;
+        bottom += p->top;
+    }
+    Window *w = ws.make(className, p, left, top, right, bottom);
+    w->className = className; // it keeps the spelling it was given
+    w->proc = nullptr;
+    w->style = WS_VISIBLE | (p ? WS_CHILD : 0);
+    return w->h;
+}
+
+void WindowSystem::setUnownedWindows(std::shared_ptr<UnownedWindows> listener) {
+    impl_->unowned = std::move(listener);
+}
+
+UnownedWindows *WindowSystem::unownedWindows() const {
+    return impl_->unowned.get();
+}
+
+void WindowSystem::threadEnded(Thread *t) {
+    impl_->threadEnded(t);
+}
+
+void WindowSystem::Impl::received(Window *w, const MSG &m) {
+    if (unowned)
+        unowned->received(w->h, m.message, uintptr_t(m.wParam), intptr_t(m.lParam));
 }
 
 } // namespace emul
