@@ -7,8 +7,8 @@
 
 #include "emul/device.h"
 #include "emul/files.h"
+#include "emul/harness.h"
 #include "emul/kernel.h"
-#include "emul/shell.h"
 #include "emul/text.h"
 #include "emul/windows_sys.h"
 
@@ -38,23 +38,6 @@ const char *buttonName(int id) {
         return "No";
     }
     return "?";
-}
-
-// The buttons of a box type, in the order they stand.
-std::vector<int> buttonsOf(uint32_t type) {
-    switch (type & 0xF) {
-    case MB_OKCANCEL:
-        return {IDOK, IDCANCEL};
-    case MB_ABORTRETRYIGNORE:
-        return {IDABORT, IDRETRY, IDIGNORE};
-    case MB_YESNOCANCEL:
-        return {IDYES, IDNO, IDCANCEL};
-    case MB_YESNO:
-        return {IDYES, IDNO};
-    case MB_RETRYCANCEL:
-        return {IDRETRY, IDCANCEL};
-    }
-    return {IDOK};
 }
 
 // Text cut into lines of at most `width` characters, at blanks where it can be.
@@ -94,17 +77,12 @@ constexpr int kBoxWidth = 26; // cells, inside the device's 30
 
 Questions::Questions(emul::Device &device, SessionRecorder &recorder)
     : device_(device), recorder_(recorder) {
-    emul::Shell &shell = device_.shell();
     frontEnd_ = device_.kernel().self();
-    shell.askUser = [this](const std::u16string &text, const std::u16string &caption,
-                           uint32_t type) { return ask(text, caption, type); };
-    shell.chooseFile = [this](const std::u16string &initialDir) { return choose(initialDir); };
+    emul::harness::scriptedAnswers().otherwise = this;
 }
 
 Questions::~Questions() {
-    emul::Shell &shell = device_.shell();
-    shell.askUser = nullptr;
-    shell.chooseFile = nullptr;
+    emul::harness::scriptedAnswers().otherwise = nullptr;
     whileWaiting = nullptr;
     workWaiting = nullptr;
     // A program still waiting takes the default answer and leaves this object before it goes.
@@ -142,7 +120,8 @@ void Questions::dismiss() {
     answered_ = true;
 }
 
-int Questions::ask(const std::u16string &text, const std::u16string &caption, uint32_t type) {
+int Questions::messageBox(const std::u16string &text, const std::u16string &caption,
+                          uint32_t type) {
     // The screen's own thread cannot wait for itself; nor is there room for two questions.
     if (device_.kernel().self() == frontEnd_ || pending())
         return 0;
@@ -150,14 +129,14 @@ int Questions::ask(const std::u16string &text, const std::u16string &caption, ui
     text_ = text;
     caption_ = caption;
     type_ = type;
-    buttons_ = buttonsOf(type);
+    buttons_ = emul::messageBoxButtons(type);
     focus_ = std::min(size_t((type >> 8) & 0xF), buttons_.size() - 1);
     result_ = 0;
     waitForAnswer();
     return result_;
 }
 
-std::optional<std::u16string> Questions::choose(const std::u16string &initialDir) {
+std::optional<std::u16string> Questions::openFile(const std::u16string &initialDir) {
     if (device_.kernel().self() == frontEnd_ || pending())
         return std::nullopt;
     kind_ = File;

@@ -6,6 +6,8 @@
 
 #include "keyboard/host_keys.h"
 
+#include "emul/answers.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -21,11 +23,11 @@ namespace handheld {
 
 class SessionRecorder;
 
-class Questions {
+class Questions : public emul::Answers {
   public:
-    // Takes the shell's hooks for the life of this object.
+    // Answers what the device's scenario script leaves open, for the life of this object.
     Questions(emul::Device &device, SessionRecorder &recorder);
-    ~Questions();
+    ~Questions() override;
     Questions(const Questions &) = delete;
     Questions &operator=(const Questions &) = delete;
 
@@ -41,6 +43,12 @@ class Questions {
     // The session ends: the waiting program gets the default answer (not recorded).
     void dismiss();
 
+    // Asked on the waiting program's thread; 0 or nullopt at once when it cannot wait (the
+    // screen's own thread, or another question is up).
+    int messageBox(const std::u16string &text, const std::u16string &caption,
+                   uint32_t type) override;
+    std::optional<std::u16string> openFile(const std::u16string &initialDir) override;
+
     // Run by the waiting program's thread while it waits: the screen's own step (keys, redraw),
     // since the screen's thread may be waiting on that program (a message it sent).
     std::function<void()> whileWaiting;
@@ -54,8 +62,6 @@ class Questions {
         std::u16string name;
         bool folder;
     };
-    int ask(const std::u16string &text, const std::u16string &caption, uint32_t type);
-    std::optional<std::u16string> choose(const std::u16string &initialDir);
     void waitForAnswer();
     void answerBox(int button);
     void answerFile(std::optional<std::u16string> path);

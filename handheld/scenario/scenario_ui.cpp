@@ -4,9 +4,9 @@
 // for input again (or has ended).
 #include "scenario/commands.h"
 
+#include "emul/harness.h"
 #include "emul/kernel.h"
 #include "emul/process.h"
-#include "emul/shell.h"
 #include "emul/text.h"
 #include "emul/user.h"
 #include "emul/windows_sys.h"
@@ -30,16 +30,16 @@ bool ScnRun::settle(ScenarioRunner &r, const std::shared_ptr<emul::Program> &p, 
 
 bool ScnRun::answer(ScenarioRunner &r, const ScnCommand &c, std::string *) {
     r.line();
-    r.dev_.shell().answers.push_back(c.yes);
+    emul::harness::scriptedAnswers().answer(c.yes);
     return true;
 }
 
 bool ScnRun::choose(ScenarioRunner &r, const ScnCommand &c, std::string *) {
     r.line();
     if (c.cancel)
-        r.dev_.shell().choices.push_back(std::nullopt);
+        emul::harness::scriptedAnswers().choose(std::nullopt);
     else
-        r.dev_.shell().choices.push_back(emul::utf16(c.path));
+        emul::harness::scriptedAnswers().choose(emul::utf16(c.path));
     return true;
 }
 

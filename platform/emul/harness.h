@@ -3,7 +3,10 @@
 // foreground program's controls as `show` reports them. Acts on the current device.
 #pragma once
 
+#include "emul/answers.h"
+
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,5 +46,27 @@ struct ControlState {
 // Sends no message (see WindowView::findControl).
 uintptr_t findControl(int id);
 std::optional<ControlState> controlState(uintptr_t hwnd);
+
+// A scenario's answers (`answer`, `choose`), taken in order by the next message boxes and file
+// dialogs. What the script leaves open goes to `otherwise` (the interactive device's screen), or
+// gets the default (the box's default button, a cancelled dialog).
+class ScriptedAnswers : public Answers {
+  public:
+    // "yes" presses the box's affirmative button; "no" its No button, else the last one.
+    void answer(bool yes) { answers_.push_back(yes); }
+    void choose(std::optional<std::u16string> path) { choices_.push_back(std::move(path)); }
+    Answers *otherwise = nullptr;
+
+    int messageBox(const std::u16string &text, const std::u16string &caption,
+                   uint32_t type) override;
+    std::optional<std::u16string> openFile(const std::u16string &initialDir) override;
+
+  private:
+    std::deque<bool> answers_;
+    std::deque<std::optional<std::u16string>> choices_;
+};
+
+// The current device's scripted answers, given to its shell on first use.
+ScriptedAnswers &scriptedAnswers();
 
 } // namespace emul::harness

@@ -8,7 +8,8 @@
 #include "emul/device.h"
 #include "emul/devmgr.h"
 #include "emul/files.h"
-#include "emul/shell.h"
+#include "emul/harness.h"
+#include "emul/kernel.h"
 #include "handheld/image/install.h"
 #include "platform/resources/resource.h"
 
@@ -169,12 +170,12 @@ TEST_F(DialogTest, TemplateWithAnUnknownControlAtomMakesNoDialog) {
 }
 
 TEST_F(DialogTest, MessageBoxTakesTheQueuedAnswerOrItsDefaultButton) {
-    device.shell().answers.push_back(true);
-    device.shell().answers.push_back(false);
+    emul::harness::scriptedAnswers().answer(true);
+    emul::harness::scriptedAnswers().answer(false);
     EXPECT_EQ(MessageBoxW(nullptr, u"Reset?", u"Keyboard", MB_YESNO), IDYES);
     EXPECT_EQ(MessageBoxW(nullptr, u"Reset?", u"Keyboard", MB_YESNO), IDNO);
     EXPECT_EQ(MessageBoxW(nullptr, u"Reset?", u"Keyboard", MB_YESNO | MB_DEFBUTTON2), IDNO);
-    device.shell().answers.push_back(false);
+    emul::harness::scriptedAnswers().answer(false);
     EXPECT_EQ(MessageBoxW(nullptr, u"Go?", u"", MB_OKCANCEL), IDCANCEL);
     auto lines = device.journal().grep("MessageBoxW");
     ASSERT_EQ(lines.size(), 4u);
@@ -194,9 +195,10 @@ TEST_F(DialogTest, FileDialogReturnsTheChosenPathAndTitleOrCancels) {
     ofn.lpstrFileTitle = title;
     ofn.nMaxFileTitle = 80;
     ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    device.shell().choices.push_back(std::u16string(u"\\My Documents\\notes.txt"));
-    device.shell().choices.push_back(std::nullopt);
-    device.shell().choices.push_back(std::u16string(u"\\My Documents\\missing.txt"));
+    emul::harness::ScriptedAnswers &script = emul::harness::scriptedAnswers();
+    script.choose(std::u16string(u"\\My Documents\\notes.txt"));
+    script.choose(std::nullopt);
+    script.choose(std::u16string(u"\\My Documents\\missing.txt"));
     ASSERT_TRUE(GetOpenFileNameW(&ofn));
     EXPECT_EQ(std::u16string(file), u"\\My Documents\\notes.txt");
     EXPECT_EQ(std::u16string(title), u"notes.txt");
@@ -212,6 +214,66 @@ TEST_F(DialogTest, FileDialogReturnsTheChosenPathAndTitleOrCancels) {
               std::string::npos)
         << lines[0];
     EXPECT_NE(lines[1].find(R"("result":false,"file":null)"), std::string::npos) << lines[1];
+}
+
+// Someone at a screen, who answers what the script leaves open.
+struct Person : emul::Answers {
+    int boxes = 0, files = 0;
+    int answer = IDRETRY;
+    int messageBox(const std::u16string &, const std::u16string &, uint32_t) override {
+        ++boxes;
+        return answer;
+    }
+    std::optional<std::u16string> openFile(const std::u16string &initialDir) override {
+        ++files;
+        return initialDir + u"\\picked.txt";
+    }
+};
+
+TEST_F(DialogTest, TheScriptAnswersFirstThenThePersonAndANonsenseAnswerIsTheDefault) {
+    Person person;
+    emul::harness::ScriptedAnswers &script = emul::harness::scriptedAnswers();
+    script.otherwise = &person;
+    script.answer(true);
+    EXPECT_EQ(MessageBoxW(nullptr, u"Again?", u"", MB_RETRYCANCEL), IDRETRY);
+    EXPECT_EQ(person.boxes, 0);
+    person.answer = IDCANCEL;
+    EXPECT_EQ(MessageBoxW(nullptr, u"Again?", u"", MB_RETRYCANCEL), IDCANCEL);
+    // A button the box does not have counts as no answer.
+    person.answer = IDYES;
+    EXPECT_EQ(MessageBoxW(nullptr, u"Again?", u"", MB_RETRYCANCEL | MB_DEFBUTTON2), IDCANCEL);
+    EXPECT_EQ(person.boxes, 2);
+
+    WCHAR file[MAX_PATH] = {};
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = 76;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrInitialDir = u"\\Temp";
+    ASSERT_TRUE(GetOpenFileNameW(&ofn));
+    EXPECT_EQ(std::u16string(file), u"\\Temp\\picked.txt");
+    EXPECT_EQ(person.files, 1);
+    script.otherwise = nullptr;
+    EXPECT_FALSE(GetOpenFileNameW(&ofn)); // nobody to ask: cancelled
+}
+
+TEST_F(DialogTest, TheDialogErrorIsTheCallingThreads) {
+    WCHAR file[4] = {};
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = 76;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = 4;
+    emul::harness::scriptedAnswers().choose(std::u16string(u"\\a long name.txt"));
+    EXPECT_FALSE(GetOpenFileNameW(&ofn));
+    EXPECT_EQ(CommDlgExtendedError(), DWORD(0x3003) /* FNERR_BUFFERTOOSMALL */);
+    DWORD seenThere = 1;
+    auto t = emul::kern().spawn("other", [&seenThere] {
+        seenThere = CommDlgExtendedError();
+        return 0u;
+    });
+    emul::kern().block([&] { return t->exited; }, emul::kNever);
+    EXPECT_EQ(seenThere, 0u);
+    EXPECT_EQ(CommDlgExtendedError(), DWORD(0x3003) /* FNERR_BUFFERTOOSMALL */);
 }
 
 } // namespace

@@ -112,5 +112,10 @@ check "a package missing from ./setup's list is an error" grep -q "not-in-the-li
 sed -i 's/^dependency("a shell" DEBIAN not-in-the-list/dependency(a shell DEBIAN make/' "$work/proj/CMakeLists.txt"
 "$cmake" -S "$work/proj" -B "$work/proj/b5" >"$work/out" 2>&1
 check "a name of several words without quotes is an error" grep -q "unexpected shell" "$work/out"
+sed -i 's/^dependency(a shell DEBIAN make.*/dependency(zlib DEBIAN libsqlite3-dev PKG_CONFIG Z zlib)/' \
+    "$work/proj/CMakeLists.txt"
+"$cmake" -S "$work/proj" -B "$work/proj/b6" -DCMAKE_DISABLE_FIND_PACKAGE_PkgConfig=ON >"$work/out" 2>&1
+check "a library looked for with pkg-config, without pkg-config: both named" \
+    grep -q "zlib: the Debian packages pkg-config libsqlite3-dev" "$work/out"
 
 [ "$fails" = 0 ]

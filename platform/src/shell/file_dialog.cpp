@@ -1,8 +1,9 @@
-// GetOpenFileNameW: the file the user picks comes from the scenario (`choose`), from an
-// interactive front end, or the dialog is cancelled. Journaled with its result.
+// GetOpenFileNameW: the file the user picks comes from whoever answers for the device
+// (emul/answers.h), or the dialog is cancelled. Journaled with its result.
 #include <commdlg.h>
 #include <windows.h>
 
+#include "emul/answers.h"
 #include "emul/device.h"
 #include "emul/files.h"
 #include "emul/shell.h"
@@ -14,7 +15,9 @@ namespace {
 constexpr DWORD kOpenFileNameSizeCe = 76;
 constexpr DWORD kFnErrBufferTooSmall = 0x3003;
 constexpr DWORD kCdErrStructSize = 0x0001;
-DWORD lastDialogError = 0;
+// Each emulated thread is a host thread of its own: the error is the calling thread's, as on the
+// platform.
+thread_local DWORD lastDialogError = 0;
 
 BOOL runFileDialog(LPOPENFILENAMEW ofn, const char *call) {
     Device &d = dev();
@@ -27,13 +30,8 @@ BOOL runFileDialog(LPOPENFILENAMEW ofn, const char *call) {
         return FALSE;
     }
     std::optional<std::u16string> pick;
-    Shell &shell = d.shell();
-    if (!shell.choices.empty()) {
-        pick = shell.choices.front();
-        shell.choices.pop_front();
-    } else if (shell.chooseFile) {
-        pick = shell.chooseFile(ofn->lpstrInitialDir ? ofn->lpstrInitialDir : u"");
-    }
+    if (Answers *user = d.shell().answers.get())
+        pick = user->openFile(ofn->lpstrInitialDir ? ofn->lpstrInitialDir : u"");
     // The dialog offers only files that exist when the program asks for that.
     if (pick && (ofn->Flags & OFN_FILEMUSTEXIST) && !d.files().exists(*pick))
         pick.reset();

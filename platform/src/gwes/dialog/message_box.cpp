@@ -1,61 +1,44 @@
-// MessageBoxW: the user's answer comes from the scenario (`answer`), from an interactive front
-// end, or else is the box's default button. Every box is journaled with its result.
+// MessageBoxW: the user's answer comes from whoever answers for the device (emul/answers.h), or
+// is the box's default button. Every box is journaled with its result.
 #include <windows.h>
 
+#include "emul/answers.h"
 #include "emul/device.h"
 #include "emul/shell.h"
 
-using namespace emul;
+#include <algorithm>
 
-namespace {
+namespace emul {
 
-// The buttons of a box type, in the order they stand; the first is the affirmative one.
-int buttons(UINT type, int out[3]) {
+std::vector<int> messageBoxButtons(uint32_t type) {
     switch (type & 0xF) {
     case MB_OKCANCEL:
-        out[0] = IDOK, out[1] = IDCANCEL;
-        return 2;
+        return {IDOK, IDCANCEL};
     case MB_ABORTRETRYIGNORE:
-        out[0] = IDABORT, out[1] = IDRETRY, out[2] = IDIGNORE;
-        return 3;
+        return {IDABORT, IDRETRY, IDIGNORE};
     case MB_YESNOCANCEL:
-        out[0] = IDYES, out[1] = IDNO, out[2] = IDCANCEL;
-        return 3;
+        return {IDYES, IDNO, IDCANCEL};
     case MB_YESNO:
-        out[0] = IDYES, out[1] = IDNO;
-        return 2;
+        return {IDYES, IDNO};
     case MB_RETRYCANCEL:
-        out[0] = IDRETRY, out[1] = IDCANCEL;
-        return 2;
+        return {IDRETRY, IDCANCEL};
     }
-    out[0] = IDOK;
-    return 1;
+    return {IDOK};
 }
 
-} // namespace
+} // namespace emul
+
+using namespace emul;
 
 CEAPI int MessageBoxW(HWND hwnd, LPCWSTR text, LPCWSTR caption, UINT type) {
     Device &d = dev();
-    int b[3] = {IDOK, 0, 0};
-    int n = buttons(type, b);
+    std::vector<int> b = messageBoxButtons(type);
     int result = 0;
-    Shell &shell = d.shell();
-    if (!shell.answers.empty()) {
-        // "yes" takes the affirmative button, "no" the negative one (No, else Cancel).
-        bool yes = shell.answers.front();
-        shell.answers.pop_front();
-        if (yes)
-            result = b[0];
-        else if ((type & 0xF) == MB_YESNO || (type & 0xF) == MB_YESNOCANCEL)
-            result = IDNO;
-        else
-            result = n > 1 ? b[n - 1] : b[0];
-    } else if (shell.askUser) {
-        result = shell.askUser(text ? text : u"", caption ? caption : u"", type);
-    }
-    if (!result) {
-        int def = int((type >> 8) & 0xF); // MB_DEFBUTTON1..3
-        result = b[def < n ? def : 0];
+    if (Answers *user = d.shell().answers.get())
+        result = user->messageBox(text ? text : u"", caption ? caption : u"", type);
+    if (std::find(b.begin(), b.end(), result) == b.end()) {
+        size_t def = (type >> 8) & 0xF; // MB_DEFBUTTON1..3
+        result = b[def < b.size() ? def : 0];
     }
     d.journal().call("MessageBoxW", Fields()
                                         .hwnd("hwnd", reinterpret_cast<uintptr_t>(hwnd))
