@@ -194,6 +194,12 @@ int runCli(int argc, char **argv) {
     } catch (const CLI::ParseError &e) {
         return app.exit(e) == 0 ? 0 : 2;
     }
+    // An empty name would quietly mean the default folder (or, for live, a temporary one).
+    if ((app.get_option("--state")->count() && state.empty()) ||
+        (liveCmd->get_option("--state")->count() && live.state.empty())) {
+        std::fprintf(stderr, "handheld: --state needs a folder, not an empty name\n");
+        return 2;
+    }
     if (*playCmd)
         return playFile(scenarioFile, playScreen);
     if (*liveCmd)

@@ -8,6 +8,7 @@
 #include "frontends/questions.h"
 #include "frontends/recorder.h"
 #include "frontends/reg_cmd.h"
+#include "frontends/signals.h"
 #include "frontends/state_dir.h"
 #include "image/install.h"
 #include "keyboard/host_keys.h"
@@ -81,10 +82,37 @@ constexpr int kTaskBarRows = 1; // questions stand in the work area, below the t
 std::atomic<bool> stopRequested{false};
 std::atomic<emul::Kernel *> signalled{nullptr}; // the device a signal wakes
 
-void onSignal(int) {
+void onSignal(int sig) {
     stopRequested = true;
+    SignalDeadline::started(sig);
     if (emul::Kernel *k = signalled.load())
         k->wake();
+}
+
+// Keys read while a command waits for the device, to see a ^] meanwhile; the next step
+// handles the rest in order.
+std::deque<std::pair<int, wint_t>> typedAhead;
+
+int nextKey(wint_t *c) {
+    if (typedAhead.empty())
+        return get_wch(c);
+    int r = typedAhead.front().first;
+    *c = typedAhead.front().second;
+    typedAhead.pop_front();
+    return r;
+}
+
+// Whether the person asked to end: a signal, or ^] typed while a command waits.
+bool quitTyped() {
+    wint_t c;
+    int r;
+    while (!stopRequested && (r = get_wch(&c)) != ERR) {
+        if (r == OK && c == 0x1D)
+            stopRequested = true;
+        else
+            typedAhead.emplace_back(r, c);
+    }
+    return stopRequested;
 }
 
 // The platform's programs on the Start menu: shortcut name and command line.
@@ -726,7 +754,7 @@ void pump(Screen &s) {
     bool changed = s.tap.changed;
     wint_t c;
     int r;
-    while (!s.quit && (r = get_wch(&c)) != ERR) {
+    while (!s.quit && (r = nextKey(&c)) != ERR) {
         changed = true;
         if (r == KEY_CODE_YES && c == KEY_MOUSE) {
             MEVENT me;
@@ -798,8 +826,18 @@ int runInteractive(const InteractiveOptions &options) {
     }
     fs::create_directories(dir.root(), ec);
     if (ec) {
-        std::fprintf(stderr, "handheld: cannot make the state folder %s: %s\n", dir.dir.c_str(),
-                     ec.message().c_str());
+        // Name what stands in the way: the state folder, or the device's folder inside it.
+        std::error_code ignored;
+        std::string where = dir.root(), why = ec.message();
+        fs::file_status top = fs::status(dir.dir, ignored),
+                        own = fs::symlink_status(where, ignored);
+        if (fs::exists(top) && !fs::is_directory(top))
+            where = dir.dir, why = "not a folder";
+        else if (fs::is_symlink(own) && !fs::exists(fs::status(where, ignored)))
+            why = "a link to nothing, not a folder";
+        else if (fs::exists(own))
+            why = "not a folder";
+        std::fprintf(stderr, "handheld: %s: %s\n", where.c_str(), why.c_str());
         return 1;
     }
     // One device per state folder.
@@ -822,6 +860,9 @@ int runInteractive(const InteractiveOptions &options) {
     dopt.hivePath = dir.hive();
     dopt.stateDir = dir.root();
     dopt.oneCore = true;
+    // A program that spins without calling the platform keeps this thread from running: a
+    // signal still ends the session within a second.
+    SignalDeadline deadline([] { endwin(); });
     emul::Device device(dopt);
     ReadableJournal tap;
     emul::Subscription tapped(device.journal(), tap);
@@ -941,6 +982,7 @@ int runInteractive(const InteractiveOptions &options) {
     };
     questions.whileWaiting = step;
     questions.workWaiting = work;
+    runner.interrupted = [&input] { return input ? quitTyped() : stopRequested.load(); };
     k.watch(0, [&](short revents) {
         input = true;
         if (revents & (POLLHUP | POLLERR | POLLNVAL)) {
@@ -958,6 +1000,8 @@ int runInteractive(const InteractiveOptions &options) {
     // default answer by now.
     questions.workWaiting = nullptr;
     questions.whileWaiting = nullptr;
+    runner.interrupted = nullptr;
+    typedAhead.clear();
     k.unwatch(0);
     kb.releaseAll();
     endwin();

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -30,6 +31,14 @@ int openKeyboardLine(const std::string &path, std::string *error) {
     int fd = open(path.c_str(), O_RDWR | O_NOCTTY);
     if (fd < 0) {
         *error = std::strerror(errno);
+        return -1;
+    }
+    // A terminal or serial device, or a pipe or socket to one; a file or another device (such
+    // as /dev/null) would swallow the keys without a word.
+    struct stat st {};
+    if (!isatty(fd) && (fstat(fd, &st) != 0 || !(S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)))) {
+        *error = "not a terminal or serial line";
+        close(fd);
         return -1;
     }
     termios t{};

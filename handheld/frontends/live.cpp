@@ -29,8 +29,9 @@ namespace {
 std::atomic<bool> liveStop{false};
 std::atomic<emul::Kernel *> liveKernel{nullptr}; // woken by ^C and the end of input
 
-void onInterrupt(int) {
+void onInterrupt(int sig) {
     liveStop = true;
+    SignalDeadline::started(sig);
     if (emul::Kernel *k = liveKernel.load())
         k->wake();
 }
@@ -46,6 +47,7 @@ int runLive(const LiveOptions &options) {
     dopt.stateDir = options.state;
     dopt.oneCore = true;
     TempFolderOnSignals cleanup;
+    SignalDeadline deadline;
     emul::Device device(dopt);
     cleanup.watch(device);
     device.journal().keepLast(256); // a ring for the screen; the stream has the rest

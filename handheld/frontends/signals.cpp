@@ -2,6 +2,8 @@
 // signal handler may do, so a watcher thread does it and then lets the signal end the program.
 #include "frontends/signals.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <filesystem>
 #include <mutex>
@@ -91,6 +93,56 @@ TempFolderOnSignals::~TempFolderOnSignals() {
         sigaction(kSignals[i], &previous[i], nullptr);
     std::lock_guard<std::mutex> lock(folderLock);
     folder.clear();
+}
+
+namespace {
+
+int deadlineFd[2] = {-1, -1};
+std::mutex deadlineLock;
+std::condition_variable deadlineDisarmed;
+bool deadlineArmed = false;
+std::function<void()> deadlineLastWords;
+
+void deadlineWatcher() {
+    unsigned char sig;
+    while (read(deadlineFd[0], &sig, 1) == 1) {
+        std::unique_lock<std::mutex> lock(deadlineLock);
+        if (deadlineDisarmed.wait_for(lock, std::chrono::seconds(1), [] { return !deadlineArmed; }))
+            continue;
+        if (deadlineLastWords)
+            deadlineLastWords();
+        signal(sig, SIG_DFL);
+        raise(sig);
+    }
+}
+
+} // namespace
+
+SignalDeadline::SignalDeadline(std::function<void()> beforeEnd) {
+    static std::once_flag started;
+    std::call_once(started, [] {
+        if (pipe(deadlineFd) == 0)
+            std::thread(deadlineWatcher).detach();
+    });
+    std::lock_guard<std::mutex> lock(deadlineLock);
+    deadlineLastWords = std::move(beforeEnd);
+    deadlineArmed = true;
+}
+
+SignalDeadline::~SignalDeadline() {
+    std::lock_guard<std::mutex> lock(deadlineLock);
+    deadlineArmed = false;
+    deadlineLastWords = nullptr;
+    deadlineDisarmed.notify_all();
+}
+
+void SignalDeadline::started(int sig) {
+    if (deadlineFd[1] < 0)
+        return;
+    unsigned char b = static_cast<unsigned char>(sig);
+    if (write(deadlineFd[1], &b, 1) < 0) {
+        // Nothing would end the program later: leave it to the front end.
+    }
 }
 
 } // namespace handheld

@@ -3,6 +3,7 @@
 
 #include "emul/device.h"
 
+#include <functional>
 #include <string>
 
 namespace handheld {
@@ -20,6 +21,21 @@ class TempFolderOnSignals {
 
   private:
     bool armed_ = false;
+};
+
+// A front end that ends its device itself on a signal gives it a second: a device thread that
+// spins without ever calling the platform keeps the front end from running, so once armed, a
+// signal that `started` reports and that the front end has not followed when the second is up
+// ends the program as the signal would, after `beforeEnd` (restoring the terminal). The hive
+// needs nothing: every change is committed whole or not at all.
+class SignalDeadline {
+  public:
+    explicit SignalDeadline(std::function<void()> beforeEnd = nullptr);
+    ~SignalDeadline(); // disarms: the front end has ended its device
+    // Async-signal-safe; called by the front end's signal handler.
+    static void started(int sig);
+    SignalDeadline(const SignalDeadline &) = delete;
+    SignalDeadline &operator=(const SignalDeadline &) = delete;
 };
 
 } // namespace handheld

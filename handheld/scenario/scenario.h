@@ -79,6 +79,10 @@ class ScenarioRunner {
     // The serial port that carries the infrared line (created on demand).
     emul::SerialPort &line();
 
+    // Asked while a command waits for the device: once it holds, the wait ends at once, so a
+    // front end that is told to end is not held by a program that never waits for input.
+    std::function<bool()> interrupted;
+
     // A program started by `run`, shared with the thread that watches for its exit.
     struct Tracked {
         std::shared_ptr<emul::Program> program;

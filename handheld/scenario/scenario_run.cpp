@@ -111,10 +111,11 @@ void ScenarioRunner::runUntil(std::function<bool()> until, uint64_t deadline) {
     emul::Kernel &k = dev_.kernel();
     reportExits();
     // Always block at least once, so even `wait 0` lets the device's other threads take a turn.
+    auto stop = [this] { return interrupted && interrupted(); };
     do {
-        k.block([&] { return (until && until()) || exitPending(); }, deadline);
+        k.block([&] { return (until && until()) || exitPending() || stop(); }, deadline);
         reportExits();
-    } while (!(until && until()) && k.now() < deadline);
+    } while (!(until && until()) && k.now() < deadline && !stop());
 }
 
 bool ScenarioRunner::activateKey(const std::string &path) {

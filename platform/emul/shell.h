@@ -1,5 +1,5 @@
-// The platform's shell: programs started through ShellExecuteEx, the soft input panel, and the
-// platform's own programs.
+// The platform's shell: programs started through ShellExecuteEx, who answers modal questions,
+// and the platform's own programs.
 #pragma once
 
 #include <cstdint>
@@ -12,8 +12,6 @@ class Processes;
 
 class Shell {
   public:
-    bool sipOn = false; // the soft input panel is shown
-
     // Who answers message boxes and file dialogs (see emul/answers.h); null: nobody.
     std::shared_ptr<Answers> answers;
 };

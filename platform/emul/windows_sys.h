@@ -65,6 +65,10 @@ class WindowSystem {
     // Posts to every top-level window of a program, as the shell tells them of a setting change
     // (WM_SETTINGCHANGE with SPI_SETSIPINFO when the input panel comes or goes).
     void broadcast(uint32_t msg, uintptr_t wparam, intptr_t lparam);
+    // The input panel, shown or hidden as its button on the task bar does it (no journal line);
+    // programs hear of a change.
+    void setInputPanel(bool on);
+    bool inputPanelShown() const;
     // The user picks entry `index` of a combo box from its open list.
     void pickEntry(uintptr_t combo, int index);
 

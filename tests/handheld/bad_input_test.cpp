@@ -1,5 +1,7 @@
 // Bad input to the handheld program is an error with a one-line message, never an abort, and
 // the device's temporary folder goes away, also when a signal ends the program.
+#include "handheld/frontends/signals.h"
+
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -9,6 +11,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <pty.h>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -89,6 +92,31 @@ class BadInput : public ::testing::Test {
         in = open("/dev/null", O_RDONLY);
         return Finish(pid, in, out);
     }
+    // The program on a terminal of its own (what it says there, both streams), as a person
+    // starts the interactive device.
+    Outcome OnTerminal(const std::vector<std::string> &args) {
+        int master = -1;
+        pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+        if (pid == 0) {
+            setenv("TMPDIR", tmp.c_str(), 1);
+            std::vector<char *> argv{const_cast<char *>(HANDHELD_EXE)};
+            for (auto &a : args)
+                argv.push_back(const_cast<char *>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(HANDHELD_EXE, argv.data());
+            _exit(127);
+        }
+        Outcome r;
+        char buf[4096];
+        ssize_t n;
+        while ((n = read(master, buf, sizeof buf)) > 0) // ends with EIO once the child is gone
+            r.err.append(buf, size_t(n));
+        close(master);
+        int st = 0;
+        waitpid(pid, &st, 0);
+        r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+        return r;
+    }
     bool TempFoldersLeft() { return !fs::is_empty(tmp); }
     static int Lines(const std::string &s) { return int(std::count(s.begin(), s.end(), '\n')); }
 
@@ -130,6 +158,36 @@ TEST_F(BadInput, UnusableHivesAndStateFoldersEndTheDeviceWithStatusOne) {
         EXPECT_EQ(Lines(r.err), 1) << r.err;
         EXPECT_FALSE(TempFoldersLeft()) << c.args[2];
     }
+}
+
+// What cannot be the device's folder is named, whichever folder it is; an empty --state names
+// no folder; a line that swallows bytes is no keyboard line.
+TEST_F(BadInput, StateFoldersAndLinesThatCannotServeAreNamed) {
+    fs::create_directories(dir + "/filed");
+    std::ofstream(dir + "/filed/device") << "a file";
+    fs::create_directories(dir + "/dangling");
+    fs::create_symlink(dir + "/nowhere", dir + "/dangling/device");
+    std::ofstream(dir + "/file") << "a file";
+    const std::pair<std::string, std::string> cases[] = {
+        {dir + "/filed", dir + "/filed/device: not a folder"},
+        {dir + "/dangling", dir + "/dangling/device: a link to nothing, not a folder"},
+        {dir + "/file", dir + "/file: not a folder"},
+    };
+    for (const auto &c : cases) {
+        Outcome r = OnTerminal({"--state", c.first});
+        EXPECT_EQ(r.status, 1) << c.first << ": " << r.err;
+        EXPECT_EQ(r.err, "handheld: " + c.second + "\r\n") << c.first;
+    }
+    for (const auto &args : {std::vector<std::string>{"--state", "", "reg", "query", "X"},
+                             std::vector<std::string>{"live", "--state", ""}}) {
+        Outcome r = Handheld(args);
+        EXPECT_EQ(r.status, 2) << args[0];
+        EXPECT_EQ(r.err, "handheld: --state needs a folder, not an empty name\n") << args[0];
+    }
+    Outcome line = Handheld({"keyboard", "--port", "/dev/null", "--type", "hi"});
+    EXPECT_EQ(line.status, 1);
+    EXPECT_EQ(line.err, "handheld keyboard: /dev/null: not a terminal or serial line\n");
+    EXPECT_FALSE(TempFoldersLeft());
 }
 
 TEST_F(BadInput, AHiveThatAnotherProgramHoldsIsAnErrorAfterABoundedWait) {
@@ -190,6 +248,34 @@ TEST_F(BadInput, SignalsRemoveTheTemporaryFolder) {
         EXPECT_EQ(r.status, 128 + sig);
         EXPECT_FALSE(TempFoldersLeft()) << sig;
     }
+}
+
+// A device thread that spins without calling the platform keeps a front end from ending its
+// device: once a signal has asked for the end, the program ends as the signal would, after its
+// last words, even though nothing else happens.
+TEST(SignalDeadline, AStopThatIsNotFollowedEndsTheProgramAsTheSignalWould) {
+    int words[2];
+    ASSERT_EQ(pipe(words), 0);
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(words[0]);
+        int fd = words[1];
+        handheld::SignalDeadline deadline([fd] { (void)!write(fd, "bye", 3); });
+        handheld::SignalDeadline::started(SIGTERM);
+        for (;;)
+            pause();
+    }
+    close(words[1]);
+    std::string said;
+    char buf[16];
+    ssize_t n;
+    while ((n = read(words[0], buf, sizeof buf)) > 0)
+        said.append(buf, size_t(n));
+    close(words[0]);
+    int st = 0;
+    ASSERT_EQ(waitpid(pid, &st, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(st) && WTERMSIG(st) == SIGTERM) << st;
+    EXPECT_EQ(said, "bye");
 }
 
 } // namespace

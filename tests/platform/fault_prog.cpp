@@ -2,7 +2,8 @@
 // with "div" it divides by zero, with "thread" a thread it starts writes through a null
 // pointer while the program waits for it; with "wait" it ends after a second of device time,
 // with "lib" it loads "fakedrv.dll" and ends without freeing it; with "reg" it asks the registry
-// to copy a value to an address that is not there; otherwise it exits with 7.
+// to copy a value to an address that is not there; with "spin" it calls the platform for ever
+// without blocking; otherwise it exits with 7.
 #include <windows.h>
 
 static DWORD WINAPI FaultingThread(LPVOID arg) {
@@ -30,7 +31,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPWSTR cmdLine, int) {
         RegCreateKeyExW(HKEY_LOCAL_MACHINE, TEXT("Software\\Fault"), 0, NULL, 0, 0, NULL, &key,
                         NULL);
         RegSetValueExW(key, TEXT("v"), 0, REG_DWORD, (const BYTE *)&value, sizeof value);
-        RegQueryValueExW(key, TEXT("v"), NULL, NULL, (LPBYTE)16, &size);
+        // Above the reserved low region, so the call tries the copy: the top page is the
+        // host kernel's.
+        RegQueryValueExW(key, TEXT("v"), NULL, NULL, (LPBYTE)(~(UINT_PTR)0 - 4095), &size);
         return 12;
     }
     if (cmdLine && cmdLine[0] == 't') {
@@ -38,6 +41,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPWSTR cmdLine, int) {
         WaitForSingleObject(thread, INFINITE);
         CloseHandle(thread);
         return 8;
+    }
+    if (cmdLine && cmdLine[0] == 's') {
+        for (;;)
+            GetTickCount();
     }
     return 7;
 }

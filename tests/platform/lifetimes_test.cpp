@@ -12,6 +12,7 @@
 #include "emul/registry.h"
 #include "emul/windows_sys.h"
 #include "handheld/image/install.h"
+#include "handheld/scenario/scenario.h"
 
 #include <gtest/gtest.h>
 
@@ -234,6 +235,26 @@ TEST_F(ProgramModules, TheDeviceManagersDriverIsNotTheProgramsToFree) {
     EXPECT_NE(GetModuleHandleW(u"fakedrv.dll"), nullptr); // still the driver's
     for (auto &line : d.debugLog())
         EXPECT_NE(line, u"detach");
+}
+
+// A program that calls the platform for ever and never waits: a command waiting for it ends
+// once the runner is interrupted, and the device still ends with the program spinning.
+TEST(SpinningProgram, EndsACommandsWaitWhenInterruptedAndTheDeviceEndsIt) {
+    auto d = std::make_unique<emul::Device>();
+    handheld::InstallOptions options;
+    options.withPort = false;
+    handheld::install(*d, options);
+    d->files().linkFile(u"\\Windows\\fault.exe", handheld::moduleDir() + "/fault_prog.so");
+    {
+        handheld::ScenarioRunner runner(*d);
+        int asked = 0;
+        runner.interrupted = [&asked] { return ++asked > 3; };
+        handheld::ScnError err;
+        EXPECT_TRUE(runner.playText("run fault.exe spin\n", &err)) << err.message;
+        EXPECT_GT(asked, 3);
+    }
+    EXPECT_NE(GetModuleHandleW(u"fault.exe"), nullptr); // still spinning
+    d.reset();
 }
 
 } // namespace

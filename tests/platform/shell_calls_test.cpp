@@ -3,6 +3,7 @@
 #include <aygshell.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <sipapi.h>
 #include <windows.h>
 
 #include "emul/device.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -158,6 +160,45 @@ TEST(ShellCalls, InputPanelInfoFollowsThePanel) {
     EXPECT_EQ(full - si.rcVisibleDesktop.bottom, si.rcSipRect.bottom - si.rcSipRect.top);
     si.cbSize = 12;
     EXPECT_FALSE(SHSipInfo(SPI_GETSIPINFO, 0, &si, 0));
+}
+
+// The driver asks SipGetInfo, the settings program SHSipInfo: they must see one panel.
+TEST(ShellCalls, TheInputPanelReadsTheSameThroughEveryCall) {
+    emul::Device d;
+    auto read = [](int how) {
+        SIPINFO si{};
+        si.cbSize = 48;
+        bool ok = how == 0   ? SipGetInfo(&si)
+                  : how == 1 ? SHSipInfo(SPI_GETSIPINFO, 0, &si, 0)
+                             : SystemParametersInfoW(SPI_GETSIPINFO, 0, &si, 0);
+        EXPECT_TRUE(ok) << how;
+        return si;
+    };
+    for (bool on : {false, true}) {
+        SIPINFO a = read(0);
+        for (int how : {1, 2}) {
+            SIPINFO b = read(how);
+            EXPECT_EQ(a.fdwFlags, b.fdwFlags) << "call " << how << " on " << on;
+            EXPECT_EQ(std::memcmp(&a.rcVisibleDesktop, &b.rcVisibleDesktop, sizeof(RECT)), 0);
+            EXPECT_EQ(std::memcmp(&a.rcSipRect, &b.rcSipRect, sizeof(RECT)), 0);
+            EXPECT_EQ(a.dwImDataSize, b.dwImDataSize);
+        }
+        EXPECT_EQ(a.fdwFlags, DWORD(on ? SIPF_ON | SIPF_DOCKED : SIPF_DOCKED));
+        EXPECT_EQ(a.rcSipRect.bottom, 320 - 26); // on the menu bar
+        EXPECT_EQ(a.rcVisibleDesktop.bottom, on ? a.rcSipRect.top : a.rcSipRect.bottom);
+        // Setting it through the panel's own call shows or hides it as the shell's does.
+        SIPINFO set = a;
+        set.fdwFlags = on ? SIPF_DOCKED : SIPF_ON | SIPF_DOCKED;
+        EXPECT_TRUE(SipSetInfo(&set));
+    }
+    EXPECT_FALSE(read(0).fdwFlags & SIPF_ON);
+    SIPINFO bad{};
+    bad.cbSize = 12;
+    SetLastError(0);
+    EXPECT_FALSE(SipGetInfo(&bad));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    EXPECT_FALSE(SipSetInfo(&bad));
+    EXPECT_EQ(d.journal().grep("SipShowIM").size(), 2u);
 }
 
 } // namespace

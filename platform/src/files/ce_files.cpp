@@ -8,6 +8,7 @@
 #include "emul/serial.h"
 #include "emul/text.h"
 #include "host/host_files.h"
+#include "kernel/user_pointers.h"
 
 #include <cstdio>
 #include <cstring>
@@ -123,6 +124,10 @@ std::shared_ptr<FileObject> openFileObject(const std::u16string &name, uint32_t 
 CEAPI HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES,
                          DWORD disposition, DWORD, HANDLE) {
     Device &d = dev();
+    if (reservedPointer(name)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
     uint32_t error = 0;
     std::shared_ptr<FileObject> f;
     if (!name || !*name)
@@ -146,6 +151,10 @@ CEAPI HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATT
 }
 
 CEAPI __attribute__((hot)) BOOL ReadFile(HANDLE h, LPVOID buf, DWORD n, LPDWORD got, LPOVERLAPPED) {
+    if (anyReservedPointer(buf, got)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
     auto f = dev().handles().getAs<FileObject>(h);
     DWORD dummy;
     if (!got)
@@ -164,6 +173,10 @@ CEAPI __attribute__((hot)) BOOL ReadFile(HANDLE h, LPVOID buf, DWORD n, LPDWORD 
 }
 
 CEAPI BOOL WriteFile(HANDLE h, LPCVOID buf, DWORD n, LPDWORD put, LPOVERLAPPED) {
+    if (anyReservedPointer(buf, put)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
     auto f = dev().handles().getAs<FileObject>(h);
     DWORD dummy;
     if (!put)
@@ -196,6 +209,10 @@ CEAPI DWORD SetFilePointer(HANDLE h, LONG d, PLONG, DWORD method) {
 
 CEAPI BOOL DeviceIoControl(HANDLE h, DWORD code, LPVOID in, DWORD nin, LPVOID out, DWORD nout,
                            LPDWORD ret, LPOVERLAPPED) {
+    if (anyReservedPointer(in, out, ret)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
     auto f = dev().handles().getAs<FileObject>(h);
     if (!f) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -211,6 +228,10 @@ CEAPI BOOL DeviceIoControl(HANDLE h, DWORD code, LPVOID in, DWORD nin, LPVOID ou
 }
 
 CEAPI DWORD GetFileSize(HANDLE h, LPDWORD high) {
+    if (reservedPointer(high)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0xFFFFFFFF;
+    }
     auto f = dev().handles().getAs<FileObject>(h);
     if (!f || f->size() < 0) {
         SetLastError(f ? ERROR_INVALID_FUNCTION : ERROR_INVALID_HANDLE);
@@ -222,6 +243,10 @@ CEAPI DWORD GetFileSize(HANDLE h, LPDWORD high) {
 }
 
 CEAPI BOOL DeleteFileW(LPCWSTR name) {
+    if (reservedPointer(name)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
     Device &d = dev();
     d.journal().call("DeleteFileW", Fields().str("path", name));
     std::string host = d.files().hostPath(name ? name : u"");
@@ -238,6 +263,10 @@ CEAPI BOOL DeleteFileW(LPCWSTR name) {
 }
 
 CEAPI DWORD GetFileAttributesW(LPCWSTR name) {
+    if (reservedPointer(name)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0xFFFFFFFF;
+    }
     std::string host = dev().files().hostPath(name ? name : u"");
     if (!name || host.empty() || !hostfs::exists(host)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
@@ -249,6 +278,10 @@ CEAPI DWORD GetFileAttributesW(LPCWSTR name) {
 }
 
 CEAPI BOOL CreateDirectoryW(LPCWSTR name, LPSECURITY_ATTRIBUTES) {
+    if (reservedPointer(name)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
     uint32_t error = ERROR_PATH_NOT_FOUND;
     std::string host = name ? dev().files().resolve(name, &error) : std::string();
     if (host.empty()) {

@@ -8,6 +8,7 @@
 #include "emul/files.h"
 #include "emul/text.h"
 #include "host/host_files.h"
+#include "kernel/user_pointers.h"
 
 #include <algorithm>
 
@@ -52,7 +53,7 @@ bool nameMatches(const std::u16string &pattern, const std::u16string &name) {
 } // namespace
 
 CEAPI HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW out) {
-    if (!pattern || !out || !*pattern) {
+    if (!pattern || !out || anyReservedPointer(pattern, out) || !*pattern) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
@@ -103,7 +104,7 @@ CEAPI HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW out) {
 
 CEAPI BOOL FindNextFileW(HANDLE h, LPWIN32_FIND_DATAW out) {
     auto obj = dev().handles().getAs<FindObject>(h);
-    if (!obj || !out) {
+    if (!obj || !out || reservedPointer(out)) {
         SetLastError(obj ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
         return FALSE;
     }

@@ -1,12 +1,10 @@
-// Input injection and the soft input panel. Each call is journaled; the window system turns
-// injected keys into messages for the focused window of the foreground program.
-#include <sipapi.h>
+// Input injection. Each call is journaled; the window system turns injected keys into messages
+// for the focused window of the foreground program.
 #include <windows.h>
 
 #include "gwes/input.h"
 
 #include "emul/device.h"
-#include "emul/shell.h"
 #include "emul/windows_sys.h"
 
 #include <string>
@@ -53,33 +51,4 @@ CEAPI void mouse_event(DWORD flags, DWORD dx, DWORD dy, DWORD data, DWORD extra)
 
 CEAPI void SystemIdleTimerReset(void) {
     dev().journal().call("SystemIdleTimerReset", Fields());
-}
-
-constexpr DWORD kDeviceSipInfoSize = 48;
-
-CEAPI BOOL SipGetInfo(SIPINFO *info) {
-    // The device's own SIPINFO is 48 bytes (32-bit pointer); this host's may be larger.
-    if (!info || (info->cbSize != kDeviceSipInfoSize && info->cbSize != sizeof(SIPINFO))) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    info->fdwFlags = dev().shell().sipOn ? SIPF_ON : 0;
-    info->rcVisibleDesktop = RECT{0, 26, 240, dev().shell().sipOn ? 214 : 294};
-    info->rcSipRect = RECT{0, 214, 240, 294};
-    return TRUE;
-}
-
-CEAPI BOOL SipSetInfo(SIPINFO *info) {
-    return SipGetInfo(info);
-}
-
-CEAPI BOOL SipShowIM(DWORD flags) {
-    dev().journal().call("SipShowIM", Fields().num("flags", flags));
-    bool on = (flags & SIPF_ON) != 0;
-    if (on != dev().shell().sipOn) {
-        dev().shell().sipOn = on;
-        // Programs resize themselves around the panel when they hear of the change.
-        dev().windows().broadcast(WM_SETTINGCHANGE, 0xE0 /* SPI_SETSIPINFO */, 0);
-    }
-    return TRUE;
 }

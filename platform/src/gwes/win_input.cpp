@@ -147,11 +147,11 @@ void deliverPostedKey(uintptr_t hwnd, uint32_t vk, uint32_t state, const uint32_
 void deliverMouseEvent(uint32_t flags, uint32_t dx, uint32_t dy) {
     auto &ws = wins();
     if (flags & MOUSEEVENTF_ABSOLUTE) {
-        ws.cursorX = int(uint64_t(dx & 0xFFFF) * kScreenWidth / 65536);
-        ws.cursorY = int(uint64_t(dy & 0xFFFF) * kScreenHeight / 65536);
+        ws.cursorX = int(uint64_t(dx & 0xFFFF) * screen::kWidth / 65536);
+        ws.cursorY = int(uint64_t(dy & 0xFFFF) * screen::kHeight / 65536);
     } else if (flags & MOUSEEVENTF_MOVE) {
-        ws.cursorX = std::max(0, std::min(kScreenWidth - 1, ws.cursorX + int32_t(dx)));
-        ws.cursorY = std::max(0, std::min(kScreenHeight - 1, ws.cursorY + int32_t(dy)));
+        ws.cursorX = std::max(0, std::min(screen::kWidth - 1, ws.cursorX + int32_t(dx)));
+        ws.cursorY = std::max(0, std::min(screen::kHeight - 1, ws.cursorY + int32_t(dy)));
     }
     for (uint32_t button : {uint32_t(MOUSEEVENTF_LEFTDOWN), uint32_t(MOUSEEVENTF_LEFTUP)}) {
         if (!(flags & button))

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "emul/device.h"
+#include "emul/screen_layout.h"
 #include "emul/windows_sys.h"
 
 #include <deque>
@@ -15,10 +16,10 @@
 
 namespace emul {
 
-constexpr int kScreenWidth = 240;
-constexpr int kScreenHeight = 320;
-// The navigation bar (the shell's task bar) along the top; the work area is the screen below it.
-constexpr int kTaskBarHeight = 26;
+// Short names of the screen's layout (emul/screen_layout.h).
+constexpr int kScreenWidth = screen::kWidth;
+constexpr int kScreenHeight = screen::kHeight;
+constexpr int kTaskBarHeight = screen::kTaskBarHeight;
 constexpr uint32_t kErrorCannotFindClass = 1407;
 constexpr uint32_t kErrorClassExists = 1410;
 constexpr uint32_t kErrorClassHasWindows = 1412;
@@ -140,6 +141,7 @@ struct WindowSystem::Impl {
     uint32_t mods = 0;
     bool keyDown[256] = {};
     int cursorX = 0, cursorY = 0;
+    bool inputPanel = false; // the soft input panel is shown
     // Window procedures handed out through the 32-bit GetWindowLongW(GWL_WNDPROC).
     std::vector<WNDPROC> procTokens;
 

@@ -16,7 +16,7 @@ WindowSystem::WindowSystem() : impl_(std::make_unique<Impl>()), view_(*this) {
     desk.builtin = true;
     impl_->classes[foldCase(desk.name)] = desk;
     // The shell's desktop always exists, below every top-level window.
-    Window *d = impl_->make(desk.name, nullptr, 0, 0, kScreenWidth, kScreenHeight);
+    Window *d = impl_->make(desk.name, nullptr, 0, 0, screen::kWidth, screen::kHeight);
     d->style = WS_VISIBLE;
     impl_->topLevel.clear(); // the desktop is below the top-level list, not in it
     impl_->desktop = d;
@@ -254,9 +254,9 @@ CEAPI HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWOR
         // program that has one makes room for it itself.
         if (!parent) {
             if (x == CW_USEDEFAULT)
-                x = 0, y = kTaskBarHeight;
+                x = 0, y = screen::kTaskBarHeight;
             if (cx == CW_USEDEFAULT)
-                cx = kScreenWidth, cy = kScreenHeight - kTaskBarHeight;
+                cx = screen::kWidth, cy = screen::kHeight - screen::kTaskBarHeight;
         } else {
             if (x == CW_USEDEFAULT)
                 x = 0, y = 0;
@@ -265,9 +265,9 @@ CEAPI HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWOR
         }
     }
     if (y == CW_USEDEFAULT)
-        y = parent ? 0 : kTaskBarHeight;
+        y = parent ? 0 : screen::kTaskBarHeight;
     if (cy == CW_USEDEFAULT)
-        cy = parent ? 0 : kScreenHeight - kTaskBarHeight;
+        cy = parent ? 0 : screen::kHeight - screen::kTaskBarHeight;
     int ox = parent ? parent->left : 0, oy = parent ? parent->top : 0;
     Window *w = ws.make(cls->second.name, parent, ox + x, oy + y, ox + x + cx, oy + y + cy);
     w->text = str16(title);

@@ -6,7 +6,6 @@
 
 #include "emul/device.h"
 #include "emul/harness.h"
-#include "emul/shell.h"
 #include "emul/text.h"
 #include "emul/windows_sys.h"
 
@@ -169,11 +168,7 @@ bool pressCancel(std::string *error) {
 }
 
 void setInputPanel(bool on) {
-    Shell &shell = dev().shell();
-    if (shell.sipOn == on)
-        return;
-    shell.sipOn = on;
-    dev().windows().broadcast(WM_SETTINGCHANGE, SPI_SETSIPINFO, 0);
+    dev().windows().setInputPanel(on);
 }
 
 } // namespace user

@@ -10,6 +10,7 @@
 #include "emul/kernel.h"
 #include "emul/registry.h"
 #include "emul/text.h"
+#include "kernel/user_pointers.h"
 #include "registry/registry_store.h"
 
 #include <algorithm>
@@ -320,7 +321,7 @@ LONG statusError(RegStatus s, LONG missing) {
 
 // RegOpenKeyExW and RegCreateKeyExW.
 LONG openKey(HKEY hKey, LPCWSTR lpSubKey, bool create, PHKEY phkResult, LPDWORD lpdwDisposition) {
-    if (!phkResult)
+    if (!phkResult || anyReservedPointer(lpSubKey, phkResult, lpdwDisposition))
         return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
     OpenedKey k(hKey);
@@ -416,7 +417,8 @@ CEAPI __attribute__((hot, aligned(64))) LONG RegQueryValueExW(HKEY hKey, LPCWSTR
     RegKeyId key;
     if (!h.keyOf(hKey, &key))
         return ERROR_INVALID_HANDLE;
-    if (lpReserved || (lpData && !lpcbData))
+    if (lpReserved || (lpData && !lpcbData) ||
+        anyReservedPointer(lpValueName, lpType, lpData, lpcbData))
         return invalidQuery(h, key);
     // The value is copied out under the hive's lock and handed out after it: a caller's bad
     // buffer faults with no lock held.
@@ -436,6 +438,8 @@ CEAPI __attribute__((hot, aligned(64))) LONG RegQueryValueExW(HKEY hKey, LPCWSTR
 
 CEAPI LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, const BYTE *lpData,
                           DWORD cbData) {
+    if (anyReservedPointer(lpValueName, lpData))
+        return ERROR_INVALID_PARAMETER;
     OpenedKey k(hKey);
     RegValue v{dwType,
                lpData ? std::vector<uint8_t>(lpData, lpData + cbData) : std::vector<uint8_t>()};
@@ -460,6 +464,8 @@ CEAPI LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, c
 }
 
 CEAPI LONG RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
+    if (reservedPointer(lpSubKey))
+        return ERROR_INVALID_PARAMETER;
     OpenedKey k(hKey);
     Hive &h = k.hive;
     std::vector<std::u16string> names;
@@ -488,6 +494,8 @@ CEAPI LONG RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
     OpenedKey k(hKey);
     if (k.err != ERROR_SUCCESS)
         return k.err;
+    if (reservedPointer(lpValueName))
+        return ERROR_INVALID_PARAMETER;
     return statusError(k.hive.store().removeValue(k.key, lpValueName ? lpValueName : u""),
                        ERROR_FILE_NOT_FOUND);
 }
@@ -497,7 +505,8 @@ CEAPI LONG RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchN
     OpenedKey k(hKey);
     if (k.err != ERROR_SUCCESS)
         return k.err;
-    if (!lpName || !lpcchName)
+    if (!lpName || !lpcchName ||
+        anyReservedPointer(lpName, lpcchName, lpClass, lpcchClass, lpftLastWriteTime))
         return ERROR_INVALID_PARAMETER;
     auto names = k.hive.store().children(k.key);
     if (dwIndex >= names.size())
@@ -519,7 +528,8 @@ CEAPI LONG RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD l
     OpenedKey k(hKey);
     if (k.err != ERROR_SUCCESS)
         return k.err;
-    if (!lpValueName || !lpcchValueName || (lpData && !lpcbData))
+    if (!lpValueName || !lpcchValueName || (lpData && !lpcbData) ||
+        anyReservedPointer(lpValueName, lpcchValueName, lpType, lpData, lpcbData))
         return ERROR_INVALID_PARAMETER;
     auto values = k.hive.store().values(k.key);
     if (dwIndex >= values.size())

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "gwes/controls/controls.h"
+#include "gwes/input_panel.h"
 #include "gwes/win_internal.h"
 
 #include "emul/device.h"
@@ -14,22 +15,7 @@ using namespace emul;
 
 namespace {
 
-constexpr int kMenuBarHeight = 26;
 constexpr DWORD kMenuBarInfoSizeCe3 = 32; // the record before clrBk was added
-
-// The input panel as the shell reports it: the desktop above the panel while it is up.
-void sipInfo(SIPINFO *si) {
-    bool on = dev().shell().sipOn;
-    si->fdwFlags = on ? SIPF_ON | SIPF_DOCKED : SIPF_DOCKED;
-    si->rcVisibleDesktop = RECT{0, 26, kScreenWidth, on ? 214 : kScreenHeight - kMenuBarHeight};
-    si->rcSipRect = RECT{0, 214, kScreenWidth, kScreenHeight - kMenuBarHeight};
-    si->dwImDataSize = 0;
-}
-
-// Programs fill cbSize with the device's 48 or with the record's size on this host.
-bool sipInfoSizeOk(const SIPINFO *si) {
-    return si && (si->cbSize == 48 || si->cbSize == sizeof(SIPINFO));
-}
 
 } // namespace
 
@@ -40,9 +26,9 @@ CEAPI BOOL SHCreateMenuBar(SHMENUBARINFO *mbi) {
     }
     // The bar is a top-level window at the bottom of the screen, owned by the program's window;
     // showing it does not take the foreground from its owner.
-    HWND bar = CreateWindowExW(0, u"menu_worker", u"", WS_POPUP, 0, kScreenHeight - kMenuBarHeight,
-                               kScreenWidth, kMenuBarHeight, mbi->hwndParent, nullptr,
-                               mbi->hInstRes, nullptr);
+    HWND bar = CreateWindowExW(
+        0, u"menu_worker", u"", WS_POPUP, 0, screen::kHeight - screen::kMenuBarHeight,
+        screen::kWidth, screen::kMenuBarHeight, mbi->hwndParent, nullptr, mbi->hInstRes, nullptr);
     if (!bar)
         return FALSE;
     if (!(mbi->dwFlags & SHCMBF_HIDDEN))
@@ -58,7 +44,7 @@ CEAPI BOOL SHHandleWMSettingChange(HWND hwnd, WPARAM wp, LPARAM, PSHACTIVATEINFO
     }
     // The shell notes where the panel is; the program sizes its own windows.
     if (wp == SPI_SETSIPINFO)
-        sai->fSipUp = dev().shell().sipOn ? 1 : 0;
+        sai->fSipUp = inputPanelShown() ? 1 : 0;
     return TRUE;
 }
 
@@ -69,34 +55,21 @@ CEAPI BOOL SHHandleWMActivate(HWND hwnd, WPARAM wp, LPARAM, PSHACTIVATEINFO sai,
     }
     // Activation brings back the panel state the window had; leaving it remembers it.
     if (LOWORD(wp) != 0) {
-        if (bool(sai->fSipUp) != dev().shell().sipOn)
+        if (bool(sai->fSipUp) != inputPanelShown())
             SipShowIM(sai->fSipUp ? SIPF_ON : SIPF_OFF);
     } else {
-        sai->fSipUp = dev().shell().sipOn ? 1 : 0;
+        sai->fSipUp = inputPanelShown() ? 1 : 0;
     }
     return TRUE;
 }
 
 CEAPI BOOL SHSipInfo(UINT action, UINT, PVOID pv, UINT) {
     auto *si = static_cast<SIPINFO *>(pv);
-    if (action == SPI_GETSIPINFO) {
-        if (!sipInfoSizeOk(si)) {
-            SetLastError(ERROR_INVALID_PARAMETER);
-            return FALSE;
-        }
-        sipInfo(si);
-        return TRUE;
-    }
-    if (action == SPI_SETSIPINFO) {
-        if (!sipInfoSizeOk(si)) {
-            SetLastError(ERROR_INVALID_PARAMETER);
-            return FALSE;
-        }
-        bool on = (si->fdwFlags & SIPF_ON) != 0;
-        if (on != dev().shell().sipOn)
-            SipShowIM(on ? SIPF_ON : SIPF_OFF);
-        return TRUE;
-    }
+    // The input panel's own calls, with their checks.
+    if (action == SPI_GETSIPINFO)
+        return SipGetInfo(si);
+    if (action == SPI_SETSIPINFO)
+        return SipSetInfo(si);
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
 }
@@ -119,15 +92,15 @@ CEAPI BOOL SHInitDialog(PSHINITDLGINFO info) {
     if (info->dwFlags & (SHIDIF_SIZEDLG | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_FULLSCREENNOMENUBAR)) {
         // Full screen between the navigation bar and the menu bar (or the panel).
         SIPINFO si{};
-        sipInfo(&si);
+        inputPanelInfo(&si);
         RECT r = si.rcVisibleDesktop;
         if (info->dwFlags & (SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_FULLSCREENNOMENUBAR))
             r.bottom = (info->dwFlags & SHIDIF_FULLSCREENNOMENUBAR)
-                           ? kScreenHeight
-                           : kScreenHeight - kMenuBarHeight;
+                           ? screen::kHeight
+                           : screen::kHeight - screen::kMenuBarHeight;
         MoveWindow(dlg, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
     }
-    if (info->dwFlags & SHIDIF_SIPDOWN && dev().shell().sipOn)
+    if (info->dwFlags & SHIDIF_SIPDOWN && inputPanelShown())
         SipShowIM(SIPF_OFF);
     return TRUE;
 }
@@ -163,7 +136,7 @@ CEAPI BOOL SystemParametersInfoW(UINT action, UINT param, PVOID pv, UINT winIni)
     if (action == SPI_GETSIPINFO || action == SPI_SETSIPINFO)
         return SHSipInfo(action, param, pv, winIni);
     if (action == SPI_GETWORKAREA && pv) {
-        *static_cast<RECT *>(pv) = RECT{0, kTaskBarHeight, kScreenWidth, kScreenHeight};
+        *static_cast<RECT *>(pv) = RECT{0, screen::kTaskBarHeight, screen::kWidth, screen::kHeight};
         return TRUE;
     }
     SetLastError(ERROR_INVALID_PARAMETER);

@@ -138,8 +138,8 @@ int ExplorerMain(const std::u16string &) {
         return 1;
     CreateWindowExW(0, u"Static", u"Start", WS_CHILD | WS_VISIBLE, 0, 5, 48, 16, bar, nullptr,
                     nullptr, nullptr);
-    CreateWindowExW(0, u"Static", u"Desktop", WS_CHILD | WS_VISIBLE, 0, 0, 240, 16, desk, nullptr,
-                    nullptr, nullptr);
+    CreateWindowExW(0, u"Static", u"Desktop", WS_CHILD | WS_VISIBLE, 0, 0, work.right, 16, desk,
+                    nullptr, nullptr, nullptr);
     return programMessageLoop();
 }
 

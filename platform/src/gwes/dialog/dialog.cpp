@@ -139,8 +139,8 @@ HWND createDialog(HINSTANCE inst, const uint8_t *bytes, size_t size, HWND parent
         // A pop-up dialog is placed from its owner's top-left corner, or centred on the screen.
         Window *owner = parent ? ws.topLevelOf(parent) : nullptr;
         if (style & DS_CENTER) {
-            x = (kScreenWidth - cx) / 2;
-            y = 26 + (268 - cy) / 2;
+            x = (screen::kWidth - cx) / 2;
+            y = screen::kWorkTop + (screen::kWorkHeight - cy) / 2;
         } else if (owner) {
             x += owner->left;
             y += owner->top;
