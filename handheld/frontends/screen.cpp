@@ -1,8 +1,5 @@
-// Text rendering of the screen. It walks the window tree with the platform's query calls
-// (none of them is journaled) and asks the window system for each control's state.
+// Text rendering of the screen, from the window system's snapshot of the foreground window.
 #include "frontends/screen.h"
-
-#include <windows.h>
 
 #include "emul/harness.h"
 #include "emul/text.h"
@@ -84,17 +81,16 @@ std::string controlLine(const emul::harness::ControlState &st) {
     return st.text;
 }
 
-void drawChildren(emul::Device &device, HWND parent, Canvas &c) {
-    for (HWND w = GetWindow(parent, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
-        if (!IsWindowVisible(w))
+void drawChildren(const emul::WindowInfo &parent, Canvas &c) {
+    for (const emul::WindowInfo &w : parent.children) {
+        if (!w.visible)
             continue;
-        auto st = emul::harness::controlState(reinterpret_cast<uintptr_t>(w));
+        emul::harness::ControlState st = emul::harness::controlState(w);
         // Containers without text of their own take no room; an empty edit box does.
-        if (st && (!st->text.empty() || st->checked || st->pos || st->items ||
-                   emul::equalsNoCase(emul::utf16(st->className), u"edit") ||
-                   emul::equalsNoCase(emul::utf16(st->className), u"richink")))
-            c.row(controlLine(*st));
-        drawChildren(device, w, c);
+        if (!st.text.empty() || st.checked || st.pos || st.items ||
+            w.kind == emul::ControlKind::Edit || w.kind == emul::ControlKind::Ink)
+            c.row(controlLine(st));
+        drawChildren(w, c);
     }
 }
 
@@ -111,7 +107,9 @@ std::string renderScreen(emul::Device &device, int width) {
     }
     c.row(emul::utf8(device.windows().text(fg)));
     c.rule();
-    drawChildren(device, reinterpret_cast<HWND>(fg), c);
+    for (const emul::WindowInfo &top : device.windows().view().snapshot())
+        if (top.hwnd == fg)
+            drawChildren(top, c);
     c.rule();
     return c.text;
 }

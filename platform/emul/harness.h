@@ -4,6 +4,7 @@
 #pragma once
 
 #include "emul/answers.h"
+#include "emul/window_view.h"
 
 #include <cstdint>
 #include <deque>
@@ -46,6 +47,7 @@ struct ControlState {
 // Sends no message (see WindowView::findControl).
 uintptr_t findControl(int id);
 std::optional<ControlState> controlState(uintptr_t hwnd);
+ControlState controlState(const WindowInfo &w);
 
 // A scenario's answers (`answer`, `choose`), taken in order by the next message boxes and file
 // dialogs. What the script leaves open goes to `otherwise` (the interactive device's screen), or

@@ -29,6 +29,16 @@ TEST_F(Instance, InitWritesInitAndObexSwitchAndStartsTheReader) {
     EXPECT_NE(Calls("RegSetValueExW")[0].find("\"key\":\"SOFTWARE\\\\Microsoft\\\\Obex\""),
               std::string::npos)
         << Calls("RegSetValueExW")[0];
+    // The activity event is auto-reset, so a backlight service waiting on it sees each signal
+    // once; opened by name it keeps that kind whatever the opener asks for.
+    SetLastError(0);
+    HANDLE named = CreateEventW(nullptr, TRUE, FALSE, u"BackLightChangeEvent");
+    ASSERT_NE(named, nullptr);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ALREADY_EXISTS));
+    ASSERT_TRUE(SetEvent(named));
+    EXPECT_EQ(WaitForSingleObject(named, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(named, 0), DWORD(WAIT_TIMEOUT));
+    CloseHandle(named);
 }
 
 TEST_F(Instance, InitWithoutObexKeyWritesNoObexValue) {

@@ -192,6 +192,14 @@ TEST_F(Controls, TabTapAsksThenReportsAndSetCurSelIsSilent) {
     EXPECT_EQ(heard[2].code, int(TCN_SELCHANGE));
     EXPECT_EQ(heard[2].pos, 1000); // idFrom
 
+    // A tap on the tab already selected reports only the click: nothing to ask or change.
+    heard.clear();
+    SendMessageW(tab, WM_LBUTTONDOWN, 1, tap);
+    SendMessageW(tab, WM_LBUTTONUP, 0, tap);
+    ASSERT_EQ(heard.size(), 1u);
+    EXPECT_EQ(heard[0].code, int(NM_CLICK));
+    EXPECT_EQ(SendMessageW(tab, TCM_GETCURSEL, 0, 0), 2);
+
     // The display area and the window rectangle convert into each other.
     RECT a{0, 0, 243, 243};
     SendMessageW(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&a));

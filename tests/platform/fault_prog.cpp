@@ -3,12 +3,23 @@
 // pointer while the program waits for it; with "wait" it ends after a second of device time,
 // with "lib" it loads "fakedrv.dll" and ends without freeing it; with "reg" it asks the registry
 // to copy a value to an address that is not there; with "spin" it calls the platform for ever
-// without blocking; otherwise it exits with 7.
+// without blocking; with "keep" it loads "fakedrv.dll" and ends while a thread of its own still
+// waits, which says when it has been unwound; otherwise it exits with 7.
 #include <windows.h>
 
 static DWORD WINAPI FaultingThread(LPVOID arg) {
     volatile int *nowhere = (volatile int *)arg;
     *nowhere = 1;
+    return 0;
+}
+
+struct SaysWhenUnwound {
+    ~SaysWhenUnwound() { OutputDebugStringW(TEXT("worker unwound")); }
+};
+
+static DWORD WINAPI WaitingThread(LPVOID event) {
+    SaysWhenUnwound says;
+    WaitForSingleObject((HANDLE)event, INFINITE);
     return 0;
 }
 
@@ -41,6 +52,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPWSTR cmdLine, int) {
         WaitForSingleObject(thread, INFINITE);
         CloseHandle(thread);
         return 8;
+    }
+    if (cmdLine && cmdLine[0] == 'k') {
+        if (!LoadLibraryW(TEXT("fakedrv.dll")))
+            return 11;
+        HANDLE never = CreateEventW(NULL, TRUE, FALSE, NULL);
+        CloseHandle(CreateThread(NULL, 0, WaitingThread, never, 0, NULL));
+        Sleep(1); // the thread waits by now
+        return 13;
     }
     if (cmdLine && cmdLine[0] == 's') {
         for (;;)

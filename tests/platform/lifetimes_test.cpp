@@ -222,6 +222,21 @@ TEST_F(ProgramModules, ALibraryAProgramDidNotFreeGoesWithIt) {
     EXPECT_EQ(d.debugLog()[1], u"detach");
 }
 
+// A program that ends while a thread of its own still waits: the thread is unwound through the
+// program's code before its libraries and its own module go.
+TEST_F(ProgramModules, ItsLibrariesStayWhileAThreadOfItIsStillEnding) {
+    d.debugLog().clear();
+    auto p = Start(u"keep");
+    ASSERT_NE(p, nullptr);
+    Sleep(10);
+    ASSERT_TRUE(p->exited());
+    EXPECT_EQ(p->exitCode(), 13u);
+    EXPECT_EQ(d.debugLog(), (std::vector<std::u16string>{u"attach", u"worker unwound", u"detach"}));
+    EXPECT_EQ(GetModuleHandleW(u"fakedrv.dll"), nullptr);
+    EXPECT_EQ(GetModuleHandleW(u"fault.exe"), nullptr);
+    EXPECT_EQ(emul::kern().threads().size(), 1u);
+}
+
 TEST_F(ProgramModules, TheDeviceManagersDriverIsNotTheProgramsToFree) {
     // A loader program asks the Device Manager for the driver, loads it too and ends.
     d.registry().createKey(u"Drivers\\Fake");

@@ -490,6 +490,48 @@ TEST(RegistryCache, AnotherProcessesWriteReachesAThreadOnItsNextPass) {
     RemoveHive(path);
 }
 
+// What a thread writes, a read right after returns, through the same handle or another one,
+// in memory and in a file: a new number, a string that grows and shrinks, another type of the
+// same size, a deleted value.
+TEST(RegistryCache, AWriteIsWhatTheNextReadReturns) {
+    std::string path = TempHivePath("reg-hive");
+    for (const std::string &hive : {std::string(), path}) {
+        SCOPED_TRACE(hive.empty() ? "in memory" : "file");
+        emul::Device device(onHive(hive));
+        HKEY k = driverKey(), other = driverKey();
+        for (DWORD v : {1u, 300u, 0x12345678u}) {
+            ASSERT_EQ(setDword(k, u"Repeat Rate", v), ERROR_SUCCESS);
+            EXPECT_EQ(queryDword(other, u"REPEAT RATE"), v);
+            EXPECT_EQ(queryDword(k, u"Repeat Rate"), v);
+        }
+        for (const WCHAR *text : {u"a.exe", u"\\Program Files\\a longer name.exe", u"b"}) {
+            ASSERT_EQ(RegSetValueExW(k, u"My Config", 0, REG_SZ, bytesOf(text), szSize(text)),
+                      ERROR_SUCCESS);
+            WCHAR back[64] = {};
+            DWORD size = sizeof back, type = 0;
+            ASSERT_EQ(RegQueryValueExW(other, u"My Config", nullptr, &type,
+                                       reinterpret_cast<BYTE *>(back), &size),
+                      ERROR_SUCCESS);
+            EXPECT_EQ(size, szSize(text));
+            EXPECT_EQ(std::u16string(back), std::u16string(text));
+        }
+        const BYTE bytes[4] = {1, 2, 3, 4};
+        ASSERT_EQ(RegSetValueExW(k, u"Repeat Rate", 0, REG_BINARY, bytes, 4), ERROR_SUCCESS);
+        DWORD type = 0, size = 4, value = 0;
+        ASSERT_EQ(RegQueryValueExW(other, u"Repeat Rate", nullptr, &type,
+                                   reinterpret_cast<BYTE *>(&value), &size),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(type, DWORD(REG_BINARY));
+        EXPECT_EQ(value, 0x04030201u);
+        ASSERT_EQ(RegDeleteValueW(k, u"Repeat Rate"), ERROR_SUCCESS);
+        EXPECT_EQ(RegQueryValueExW(other, u"Repeat Rate", nullptr, &type, nullptr, &size),
+                  ERROR_FILE_NOT_FOUND);
+        RegCloseKey(k);
+        RegCloseKey(other);
+    }
+    RemoveHive(path);
+}
+
 TEST(RegistryCache, InMemoryHiveReadsRunNoStatement) {
     emul::Device device;
     HKEY k = driverKey();

@@ -121,6 +121,16 @@ TEST_F(SerialTest, MaxdwordIntervalReturnsWhatIsThere) {
     Read quiet = readCom(h, 4);
     EXPECT_TRUE(quiet.bytes.empty());
     EXPECT_EQ(quiet.at, 31u + 50u);
+
+    // With a total time-out and no multiplier the interval is not used and the total is: a
+    // 4-byte read takes the bytes that came within its 40 ms, not what was there at once.
+    setTimeouts(h, MAXDWORD, 0, 40);
+    const DWORD start = GetTickCount();
+    for (DWORD i = 0; i < 4; ++i)
+        port.arrive(start + 5 + 30 * i, {uint8_t(20 + i)});
+    Read total = readCom(h, 4);
+    EXPECT_EQ(total.bytes, (std::vector<uint8_t>{20, 21}));
+    EXPECT_EQ(total.at, start + 40);
     CloseHandle(h);
 }
 
