@@ -176,15 +176,25 @@ int runCli(int argc, char **argv) {
     regKey(regDelete, true);
     regDelete->add_option("NAME", reg.name, "only this value");
     auto *regExportCmd = regCmd->add_subcommand(
-        "export", "Write a key and all below it (the whole hive without KEY) as REGEDIT4 text on "
-                  "standard output, which import takes back");
+        "export", "Write a key and all below it (the whole hive without KEY) as a registry file "
+                  "on standard output, which import and Windows' registry editor take back");
     regKey(regExportCmd, false);
+    int regFormat = 4;
+    regExportCmd
+        ->add_option("--format", regFormat,
+                     "4: REGEDIT4 (UTF-8, the default); 5: Windows Registry Editor Version 5.00 "
+                     "(UTF-16, as Windows' editor writes it; carries every value exactly)")
+        ->check(CLI::IsMember({4, 5}));
     auto *regImportCmd = regCmd->add_subcommand(
-        "import", "Apply REGEDIT4 text to the hive as one change: the whole file is checked "
-                  "first (a bad line is named and changes nothing), then all of its keys and "
-                  "values are written together, or none of them");
+        "import", "Apply a registry file to the hive as one change: all of its keys and "
+                  "values are written together, or none of them (a bad line is named and "
+                  "changes nothing)");
     regImportCmd->fallthrough();
-    regImportCmd->add_option("FILE", reg.file, "REGEDIT4 file, - for standard input")->required();
+    regImportCmd
+        ->add_option("FILE", reg.file,
+                     "registry file (REGEDIT4 or version 5.00; UTF-8, ANSI or UTF-16), - for "
+                     "standard input; at most 64 MB")
+        ->required();
 
     // Set last: subcommands take their parent's footer when they are made.
     app.footer("Without a command, on a terminal: the interactive device from the state folder "
@@ -228,6 +238,7 @@ int runCli(int argc, char **argv) {
         for (CLI::App *c : {regQuery, regSet, regDelete, regExportCmd, regImportCmd})
             if (*c)
                 reg.action = c->get_name();
+        reg.format = regFormat == 5 ? RegFileFormat::v5 : RegFileFormat::regedit4;
         reg.hasName = regQuery->get_option("NAME")->count() > 0 ||
                       regDelete->get_option("NAME")->count() > 0 || *regSet;
         StateDir dir = stateDir(state);

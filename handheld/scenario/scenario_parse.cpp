@@ -118,8 +118,6 @@ bool isComName(const std::string &t) {
 }
 
 emul::RegValue textValue(uint32_t type, const std::vector<std::string> &parts) {
-    emul::RegValue v;
-    v.type = type;
     std::u16string all;
     for (auto &p : parts) {
         all += emul::utf16(p);
@@ -127,8 +125,8 @@ emul::RegValue textValue(uint32_t type, const std::vector<std::string> &parts) {
     }
     if (type == 7 || parts.empty())
         all += u'\0'; // a multi-string ends with an empty string
-    v.data.resize(all.size() * 2);
-    std::memcpy(v.data.data(), all.data(), v.data.size());
+    emul::RegValue v = emul::regSz(all, false);
+    v.type = type;
     return v;
 }
 

@@ -32,18 +32,6 @@ namespace {
 const char16_t *const kDefaultLine = u"COM2:";
 constexpr uint32_t kOpenExisting = 3;
 
-std::string hexBytes(const uint8_t *p, size_t n) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string s;
-    for (size_t i = 0; i < n; ++i) {
-        if (i)
-            s += ' ';
-        s += digits[p[i] >> 4];
-        s += digits[p[i] & 15];
-    }
-    return s;
-}
-
 // Program names as the scenario writes them: a bare name means the program file in \Windows.
 std::u16string programFile(const std::string &name) {
     std::u16string p = emul::utf16(name);
@@ -292,9 +280,10 @@ bool ScnRun::clientRead(ScenarioRunner &r, const ScnCommand &c, std::string *) {
     bool ok = !r.clients_.empty() && r.clients_.back().file->read(buf.data(), c.num, &got, &err);
     if (ok && got > c.num)
         got = c.num;
-    r.dev_.journal().event("client read", emul::Fields()
-                                              .num("result", ok ? int64_t(got) : -1)
-                                              .str("data", ok ? hexBytes(buf.data(), got) : ""));
+    r.dev_.journal().event("client read",
+                           emul::Fields()
+                               .num("result", ok ? int64_t(got) : -1)
+                               .str("data", ok ? emul::hexText(buf.data(), got, " ", true) : ""));
     return true;
 }
 
@@ -392,6 +381,38 @@ bool ScnRun::show(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
     return true;
 }
 
+namespace {
+
+// Scenarios are read line by line, so a long run stays flat; a line is refused beyond this,
+// so that endless input without line ends (a device file, a runaway pipe) ends with a message.
+constexpr size_t kLineLimit = 64u << 20;
+
+// std::getline, up to kLineLimit bytes; `tooLong` when the line goes on beyond them.
+bool boundedLine(std::istream &in, std::string &line, bool *tooLong) {
+    line.clear();
+    *tooLong = false;
+    char buf[65536];
+    bool any = false;
+    for (;;) {
+        in.get(buf, sizeof buf, '\n');
+        line.append(buf, size_t(in.gcount()));
+        any = any || in.gcount() > 0;
+        if (line.size() > kLineLimit) {
+            *tooLong = true;
+            return false;
+        }
+        if (in.bad() || in.eof())
+            return any && !in.bad();
+        in.clear(); // get() fails when the line end comes first
+        if (in.peek() == '\n') {
+            in.ignore();
+            return true;
+        }
+    }
+}
+
+} // namespace
+
 bool ScenarioRunner::play(std::istream &in, ScnError *err) {
     std::string text;
     int lineNo = 0;
@@ -400,8 +421,15 @@ bool ScenarioRunner::play(std::istream &in, ScnError *err) {
     for (;;) {
         if (in.rdbuf()->in_avail() <= 0)
             dev_.journal().flush();
-        if (!std::getline(in, text))
+        bool tooLong = false;
+        if (!boundedLine(in, text, &tooLong)) {
+            if (tooLong) {
+                err->line = lineNo + 1;
+                err->message = "a line longer than 64 MB: not a scenario";
+                return false;
+            }
             break;
+        }
         ++lineNo;
         ScnCommand cmd;
         bool empty = false;

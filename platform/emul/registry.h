@@ -48,13 +48,26 @@ class Registry {
     virtual size_t openHandles() const = 0;
     // SQL statements run on the hive so far (reads are answered from memory).
     virtual uint64_t hiveStatements() const = 0;
+    // The first statement on the hive that failed, naming the file ("" while none has): a
+    // tool whose command met one fails, whatever the command's own result.
+    virtual std::string hiveFault() const { return ""; }
 };
+
+// The limits of the device's registry calls: a key or value name's length, and how deep keys
+// nest below their root.
+constexpr size_t kRegMaxNameLength = 255;
+constexpr size_t kRegMaxKeyDepth = 16;
+enum class RegPathFit { fits, longName, deep };
+// Whether the device's calls could open a key at `path` (empty steps are skipped).
+RegPathFit regPathFits(const std::u16string &path);
 
 // Values as the device's code writes them: a string with its terminator (or, for a test of
 // careless writers, without), a DWORD, raw bytes of any type.
 RegValue regSz(const std::u16string &s, bool terminated = true);
 RegValue regDword(uint32_t n);
 RegValue regRaw(uint32_t type, std::vector<uint8_t> data);
+// A REG_MULTI_SZ of `strings`, each with its null, and the closing null.
+RegValue regMultiSz(const std::vector<std::u16string> &strings);
 
 // Values as a reader takes them: a DWORD when the data has 4 bytes, whatever its type (as a
 // 4-byte read gets it); a string up to its first null, or to the end of data written without

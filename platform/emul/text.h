@@ -27,4 +27,7 @@ constexpr size_t jsonQuotedBound(size_t n) {
 char *putJsonQuoted(char *p, const char *text, size_t n);
 char *putJsonQuoted(char *p, const char16_t *text, size_t n);
 
+// Bytes as two hexadecimal digits each, `sep` between them.
+std::string hexText(const unsigned char *p, size_t n, const char *sep, bool upper = false);
+
 } // namespace emul

@@ -31,6 +31,22 @@ handheld::RegOptions set(const std::string &key, const std::string &name, const 
     return o;
 }
 
+std::string exported(emul::Registry &reg, const std::u16string &key,
+                     handheld::RegFileFormat format = handheld::RegFileFormat::regedit4) {
+    std::string out, error;
+    EXPECT_TRUE(handheld::regExport(reg, key, format, &out, &error)) << error;
+    return out;
+}
+
+// The text of a version 5 file (UTF-16 with its byte-order mark).
+std::string asUtf8(const std::string &file) {
+    EXPECT_EQ(file.substr(0, 2), "\xFF\xFE");
+    std::u16string units((file.size() - 2) / 2, u'\0');
+    for (size_t i = 0; i < units.size(); ++i)
+        units[i] = char16_t(uint8_t(file[2 + 2 * i]) | uint8_t(file[3 + 2 * i]) << 8);
+    return emul::utf8(units);
+}
+
 } // namespace
 
 TEST(RegTool, ExportedTextImportsToTheSameHive) {
@@ -40,7 +56,7 @@ TEST(RegTool, ExportedTextImportsToTheSameHive) {
     run(*a, set("Software\\T\\Sub", "", "sz", {"default"}));
     run(*a, set("Software\\T", "M", "multisz", {"one", "two words"}));
     run(*a, set("Software\\T", "B", "binary", {"00ff10"}));
-    std::string text = handheld::regExport(*a, u"Software");
+    std::string text = exported(*a, u"Software");
     EXPECT_NE(text.find("\"S\"=\"say \\\"hi\\\" C:\\\\x\"\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\"D\"=dword:00000010\n"), std::string::npos);
     EXPECT_NE(text.find("@=\"default\"\n"), std::string::npos);
@@ -48,7 +64,7 @@ TEST(RegTool, ExportedTextImportsToTheSameHive) {
     auto b = emul::Registry::open("");
     std::string error;
     ASSERT_TRUE(handheld::regImport(*b, text, &error)) << error;
-    EXPECT_EQ(handheld::regExport(*b, u""), handheld::regExport(*a, u""));
+    EXPECT_EQ(exported(*b, u""), exported(*a, u""));
 
     // Deletions in the same language, and a hex value continued over lines.
     ASSERT_TRUE(handheld::regImport(
@@ -123,11 +139,12 @@ TEST(RegTool, ChangesBecomeScenarioCommandsThatGiveTheSameValues) {
     auto reg = emul::Registry::open("");
     std::vector<std::string> changes;
     std::string error, out, err;
-    ASSERT_TRUE(handheld::regImport(*reg,
-                                    "REGEDIT4\n[HKLM\\K \"q\"]\n\"n\"=dword:0000012c\n"
-                                    "\"s\"=\"a \\\"b\\\" c\\\\d\"\n\"x\"=hex(2):41,00\n"
-                                    "\"u\"=hex(1):41,00\n\"e\"=hex:\n",
-                                    &error, &changes))
+    ASSERT_TRUE(handheld::regImport(
+        *reg,
+        "Windows Registry Editor Version 5.00\n[HKLM\\K \"q\"]\n\"n\"=dword:0000012c\n"
+        "\"s\"=\"a \\\"b\\\" c\\\\d\"\n\"x\"=hex(2):41,00\n"
+        "\"u\"=hex(1):41,00\n\"e\"=hex:\n",
+        &error, &changes))
         << error;
     ASSERT_EQ(changes.size(), 6u);
     EXPECT_EQ(changes[0], "key \"K \\\"q\\\"\""); // made before its values
@@ -203,20 +220,21 @@ TEST(RegTool, OddNamesAndValuesSurviveTheRoundTrip) {
     a->setValue(k, u"short dword", emul::regRaw(4, {1, 2}));
     a->setValue(k, u"type 99", emul::regRaw(99, {9}));
     a->createKey(u"Software\\Empty");
-    std::string text = handheld::regExport(*a, u"");
+    std::string text = exported(*a, u"", handheld::RegFileFormat::v5);
 
     auto b = emul::Registry::open("");
     std::string error;
     ASSERT_TRUE(handheld::regImport(*b, text, &error)) << error;
     expectSameTree(*a, *b, u"");
-    EXPECT_TRUE(handheld::regExport(*b, u"") == text);
-    EXPECT_NE(text.find("\"type 99\"=hex(63):09\n"), std::string::npos);
+    EXPECT_TRUE(exported(*b, u"", handheld::RegFileFormat::v5) == text);
+    EXPECT_NE(asUtf8(text).find("\"type 99\"=hex(63):09\r\n"), std::string::npos);
 
     // Long hex values as other tools wrap them, over several lines.
-    ASSERT_TRUE(handheld::regImport(*b,
-                                    "REGEDIT4\n[HKLM\\W]\n\"h\"=hex(7):61,00,\\\n  00,00,\\\n"
-                                    "  62,00,00,00,\\\n  00,00\n\"s\"=\"C:\\\\\"\n",
-                                    &error))
+    ASSERT_TRUE(handheld::regImport(
+        *b,
+        "Windows Registry Editor Version 5.00\n[HKLM\\W]\n\"h\"=hex(7):61,00,\\\n  00,00,\\\n"
+        "  62,00,00,00,\\\n  00,00\n\"s\"=\"C:\\\\\"\n",
+        &error))
         << error;
     EXPECT_EQ(b->getValue(u"W", u"h")->data,
               (std::vector<uint8_t>{'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0}));

@@ -3,8 +3,9 @@
 // pointer while the program waits for it; with "wait" it ends after a second of device time,
 // with "lib" it loads "fakedrv.dll" and ends without freeing it; with "reg" it asks the registry
 // to copy a value to an address that is not there; with "spin" it calls the platform for ever
-// without blocking; with "keep" it loads "fakedrv.dll" and ends while a thread of its own still
-// waits, which says when it has been unwound; otherwise it exits with 7.
+// without blocking; with "busy" it does the same with work between the calls, counting its rounds
+// in "Software\Fault" "n"; with "keep" it loads "fakedrv.dll" and ends while a thread of its own
+// still waits, which says when it has been unwound; otherwise it exits with 7.
 #include <windows.h>
 
 static DWORD WINAPI FaultingThread(LPVOID arg) {
@@ -42,9 +43,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPWSTR cmdLine, int) {
         RegCreateKeyExW(HKEY_LOCAL_MACHINE, TEXT("Software\\Fault"), 0, NULL, 0, 0, NULL, &key,
                         NULL);
         RegSetValueExW(key, TEXT("v"), 0, REG_DWORD, (const BYTE *)&value, sizeof value);
-        // Above the reserved low region, so the call tries the copy: the top page is the
-        // host kernel's.
-        RegQueryValueExW(key, TEXT("v"), NULL, NULL, (LPBYTE)(~(UINT_PTR)0 - 4095), &size);
+        // The first address above the reserved low region: a pointer the call cannot refuse,
+        // with nothing behind it.
+        RegQueryValueExW(key, TEXT("v"), NULL, NULL, (LPBYTE)0x10000, &size);
         return 12;
     }
     if (cmdLine && cmdLine[0] == 't') {
@@ -60,6 +61,17 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPWSTR cmdLine, int) {
         CloseHandle(CreateThread(NULL, 0, WaitingThread, never, 0, NULL));
         Sleep(1); // the thread waits by now
         return 13;
+    }
+    if (cmdLine && cmdLine[0] == 'b') {
+        HKEY key = NULL;
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, TEXT("Software\\Fault"), 0, NULL, 0, 0, NULL, &key,
+                        NULL);
+        for (DWORD n = 1;; ++n) {
+            volatile DWORD work = 0;
+            for (DWORD i = 0; i < 100000; ++i)
+                work = work + i;
+            RegSetValueExW(key, TEXT("n"), 0, REG_DWORD, (const BYTE *)&n, sizeof n);
+        }
     }
     if (cmdLine && cmdLine[0] == 's') {
         for (;;)

@@ -222,6 +222,26 @@ TEST_F(ProgramModules, ALibraryAProgramDidNotFreeGoesWithIt) {
     EXPECT_EQ(d.debugLog()[1], u"detach");
 }
 
+// In real time a program whose platform calls come slowly between long stretches of work still
+// gives up the turn within a few milliseconds of host time, not only after the call budget's
+// thousands of calls: the device's first thread gets it back soon after its own wait ends.
+TEST(SpinningProgram, InRealTimeSlowCallsGiveUpTheTurnByTheClock) {
+    emul::DeviceOptions options;
+    options.realTime = true;
+    emul::Device d(options);
+    handheld::install(d);
+    d.files().linkFile(u"\\Windows\\fault.exe", handheld::moduleDir() + "/fault_prog.so");
+    uint32_t error = 0;
+    auto p = d.processes().start(u"fault.exe", u"busy", &error);
+    ASSERT_NE(p, nullptr);
+    Sleep(1);
+    auto rounds = emul::regDwordOf(d.registry().getValue(u"Software\\Fault", u"n"));
+    ASSERT_TRUE(rounds);
+    // A round takes at least tens of microseconds: the clock's slice allows a few hundred, the
+    // call budget alone thousands.
+    EXPECT_LT(*rounds, 2000u);
+}
+
 // A program that ends while a thread of its own still waits: the thread is unwound through the
 // program's code before its libraries and its own module go.
 TEST_F(ProgramModules, ItsLibrariesStayWhileAThreadOfItIsStillEnding) {

@@ -4,6 +4,7 @@
 #include "registry/registry_store.h"
 
 #include "emul/device.h"
+#include "host/hive_open.h"
 #include "host/host_lock.h"
 
 #include <sqlite3.h>
@@ -21,28 +22,10 @@ namespace emul {
 
 namespace {
 
-constexpr int kBusyTimeoutMs = 5000;
-
-// Key and value names use SQLite's NOCASE collation: ASCII letters fold, everything else is
-// compared as is, and the stored spelling is kept.
-const char *const kSchema = R"(
-CREATE TABLE IF NOT EXISTS reg_keys(
-  id INTEGER PRIMARY KEY AUTOINCREMENT,
-  parent INTEGER NOT NULL,
-  name TEXT NOT NULL COLLATE NOCASE,
-  UNIQUE(parent, name));
-CREATE TABLE IF NOT EXISTS reg_values(
-  id INTEGER PRIMARY KEY AUTOINCREMENT,
-  key INTEGER NOT NULL,
-  name TEXT NOT NULL COLLATE NOCASE,
-  type INTEGER NOT NULL,
-  data BLOB NOT NULL,
-  UNIQUE(key, name));
-)";
-
 class SqliteStore : public RegStore {
   public:
-    SqliteStore(sqlite3 *db, const std::string &path) : db_(db), shared_(!path.empty()) {
+    SqliteStore(sqlite3 *db, const std::string &path)
+        : db_(db), shared_(!path.empty()), path_(path.empty() ? "the registry hive" : path) {
         if (shared_)
             mapWalIndex();
         sqlite3_trace_v2(db_, SQLITE_TRACE_STMT, countStatement, &statements_);
@@ -230,10 +213,15 @@ class SqliteStore : public RegStore {
         return this->commit(commit);
     }
 
-    // Logs an unexpected SQLite failure; the operation then reports failure.
+    // Notes an unexpected SQLite failure, said once on one line; the operation then reports
+    // failure, and a tool that sees fault() set fails as a whole.
     void complain(const char *what) {
-        std::fprintf(stderr, "registry hive: %s: %s\n", what, sqlite3_errmsg(db_));
+        if (!fault_.empty())
+            return;
+        fault_ = path_ + ": " + what + " failed: " + sqlite3_errmsg(db_);
+        std::fprintf(stderr, "%s\n", fault_.c_str());
     }
+    std::string fault() const override { return fault_; }
 
   private:
     // A cached prepared statement, reset when the query object goes away.
@@ -267,10 +255,11 @@ class SqliteStore : public RegStore {
             return *this;
         }
         Query &bind(int i, const std::vector<uint8_t> &v) {
-            // A null pointer would bind SQL NULL; an empty value is an empty blob.
+            // A null pointer would bind SQL NULL; an empty value is an empty blob. Not copied:
+            // the data outlives the query, whose end clears the binding.
             if (s_)
                 sqlite3_bind_blob(s_, i, v.empty() ? "" : static_cast<const void *>(v.data()),
-                                  int(v.size()), SQLITE_TRANSIENT);
+                                  int(v.size()), SQLITE_STATIC);
             return *this;
         }
         // Next result row; false at the end or on an error (logged).
@@ -317,8 +306,7 @@ class SqliteStore : public RegStore {
         // rolled that back on an error, nothing more is written.
         if (batch_ && sqlite3_get_autocommit(db_))
             return false;
-        if (sqlite3_exec(db_, batch_ ? "SAVEPOINT write" : "BEGIN IMMEDIATE", nullptr, nullptr,
-                         nullptr) == SQLITE_OK)
+        if (exec(batch_ ? "SAVEPOINT write" : "BEGIN IMMEDIATE"))
             return true;
         complain("begin");
         return false;
@@ -327,18 +315,32 @@ class SqliteStore : public RegStore {
     // Ends the transaction begun by begin(): commits when `ok`, else rolls back.
     bool commit(bool ok) {
         if (batch_) {
-            if (ok && sqlite3_exec(db_, "RELEASE write", nullptr, nullptr, nullptr) == SQLITE_OK)
+            if (ok && exec("RELEASE write"))
                 return true;
-            sqlite3_exec(db_, "ROLLBACK TO write; RELEASE write", nullptr, nullptr, nullptr);
+            exec("ROLLBACK TO write");
+            exec("RELEASE write");
             return false;
         }
-        if (ok && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
+        if (ok && exec("COMMIT"))
             return true;
         if (ok)
             complain("commit");
         if (!sqlite3_get_autocommit(db_))
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            exec("ROLLBACK");
         return false;
+    }
+
+    // A statement without arguments or results, prepared once (a batch runs thousands of
+    // savepoints); false when it fails.
+    bool exec(const char *sql) {
+        sqlite3_stmt *&st = cache_[sql];
+        if (!st && sqlite3_prepare_v2(db_, sql, -1, &st, nullptr) != SQLITE_OK) {
+            st = nullptr;
+            return false;
+        }
+        int rc = sqlite3_step(st);
+        sqlite3_reset(st);
+        return rc == SQLITE_DONE || rc == SQLITE_ROW;
     }
 
     bool run(const char *sql, int64_t arg) {
@@ -417,6 +419,7 @@ class SqliteStore : public RegStore {
 
     sqlite3 *db_;
     bool shared_;
+    std::string path_, fault_;
     volatile const uint64_t *walIndex_ = nullptr; // page-aligned
     uint64_t seen_[kWalIndexWords] = {};
     int64_t version_ = -1;
@@ -426,48 +429,10 @@ class SqliteStore : public RegStore {
     std::map<const char *, sqlite3_stmt *> cache_; // keyed by the SQL literal's address
 };
 
-[[noreturn]] void cannotOpen(const std::string &path, sqlite3 *db) {
-    std::string why = db ? sqlite3_errmsg(db) : "out of memory";
-    if (db && sqlite3_errcode(db) == SQLITE_BUSY)
-        why += " (another program holds it)";
-    sqlite3_close(db);
-    throw DeviceError(path + ": cannot open the registry hive: " + why);
-}
-
-// What SQLite would not say clearly, or not at all when run by the superuser.
-void checkHiveFile(const std::string &path) {
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0)
-        return; // made on open
-    if (S_ISDIR(st.st_mode))
-        throw DeviceError(path + ": cannot open the registry hive: it is a folder");
-    if (!S_ISREG(st.st_mode))
-        throw DeviceError(path + ": cannot open the registry hive: not a regular file");
-    if ((st.st_mode & 0222) == 0)
-        throw DeviceError(path + ": cannot open the registry hive: the file is read-only");
-}
-
 } // namespace
 
 std::unique_ptr<RegStore> RegStore::open(const std::string &path) {
-    sqlite3 *db = nullptr;
-    const std::string name = path.empty() ? ":memory:" : path;
-    if (!path.empty())
-        checkHiveFile(path);
-    if (sqlite3_open_v2(name.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-        SQLITE_OK)
-        cannotOpen(path, db);
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
-    // WAL lets readers in other processes go on while one writes; NORMAL sync loses nothing
-    // when the process is killed (only a host crash could drop the last commits).
-    if (!path.empty() && sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL",
-                                      nullptr, nullptr, nullptr) != SQLITE_OK)
-        cannotOpen(path, db);
-    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK ||
-        sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK ||
-        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-        cannotOpen(path, db);
-    return std::make_unique<SqliteStore>(db, path);
+    return std::make_unique<SqliteStore>(openHive(path), path);
 }
 
 } // namespace emul

@@ -17,6 +17,9 @@ namespace emul {
 
 namespace {
 thread_local Thread *tlsSelf = nullptr;
+// In real time a thread whose platform calls come slowly is preempted by the clock as well: one
+// that has run this long since it got the turn gives it up at its next look (every 16th call).
+constexpr uint64_t kRealTimeSliceMs = 10;
 
 // The C++ runtime's exception state of a thread as the Itanium C++ ABI lays it out: the count
 // that std::uncaught_exceptions() returns, read here without a call into the runtime.
@@ -224,7 +227,8 @@ size_t Kernel::hostThreads() const {
         me->callsSince = virtualNow_;
         me->calls = 0;
     }
-    if (++me->calls < kCallBudget)
+    if (++me->calls < kCallBudget &&
+        !(realTime_ && (me->calls & 15) == 0 && hostNow() - frozenNow_ >= kRealTimeSliceMs))
         return;
     me->calls = 0;
     sleep(kQuantumMs);

@@ -229,4 +229,17 @@ std::string jsonQuote(const std::string &s) {
     return out;
 }
 
+std::string hexText(const unsigned char *p, size_t n, const char *sep, bool upper) {
+    const char *digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+    std::string out;
+    out.reserve(n * (2 + std::char_traits<char>::length(sep)));
+    for (size_t i = 0; i < n; ++i) {
+        if (i)
+            out += sep;
+        out += digits[p[i] >> 4];
+        out += digits[p[i] & 15];
+    }
+    return out;
+}
+
 } // namespace emul

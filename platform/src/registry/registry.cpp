@@ -20,7 +20,7 @@ namespace emul {
 
 namespace {
 
-constexpr size_t kMaxNameLength = 255;
+constexpr size_t kMaxNameLength = kRegMaxNameLength;
 
 // Root trees, indexed by HKEY value - 0x80000000. Handles of the other roots carry the root's
 // name at the start of their path, so a journal line still says where the key is.
@@ -70,7 +70,7 @@ bool splitSubKey(const std::u16string &sub, std::vector<std::u16string> *names,
 }
 
 // Keys nest at most this many levels below their root tree.
-constexpr size_t kMaxKeyDepth = 16;
+constexpr size_t kMaxKeyDepth = kRegMaxKeyDepth;
 
 // Levels of a handle's path below its root tree (the path of another root starts with its name).
 size_t levelsBelowRoot(const std::u16string &path) {
@@ -166,6 +166,7 @@ class Hive : public Registry {
 
     size_t openHandles() const override { return handles_.size(); }
     uint64_t hiveStatements() const override { return store_->statements(); }
+    std::string hiveFault() const override { return store_->fault(); }
 
     // HKEY handles.
     HKEY addHandle(RegKeyId key, std::u16string path) {

@@ -136,6 +136,7 @@ class CachedStore final : public RegStore {
             }
             keys_[next] = Key{id, names[i], {}, {}, {}};
             keys_[id].children.push_back(next);
+            byName_.emplace(childSlot(id, names[i]), next);
             id = next;
         }
         if (created)
@@ -275,6 +276,7 @@ class CachedStore final : public RegStore {
     // Not in line: where the copy asks its store, the compiler would otherwise try this first.
     [[gnu::noinline]] bool changedElsewhere() override { return backing_->changedElsewhere(); }
     uint64_t statements() const override { return backing_->statements(); }
+    std::string fault() const override { return backing_->fault(); }
 
   private:
     using Value = std::pair<std::u16string, RegValue>;
@@ -353,6 +355,7 @@ class CachedStore final : public RegStore {
         ++changes_;
         last_ = nullptr;
         keys_.clear();
+        byName_.clear();
         trees_.clear();
         for (auto &k : img.keys) {
             keys_[k.id] = Key{k.parent, std::move(k.name), {}, {}, {}};
@@ -362,8 +365,10 @@ class CachedStore final : public RegStore {
         // Ids grow, so a parent is listed before its children and siblings come in order.
         for (auto &k : img.keys) {
             auto p = keys_.find(k.parent);
-            if (k.parent && p != keys_.end())
+            if (k.parent && p != keys_.end()) {
                 p->second.children.push_back(k.id);
+                byName_.emplace(childSlot(k.parent, keys_[k.id].name), k.id);
+            }
         }
         for (auto &v : img.values) {
             auto it = keys_.find(v.key);
@@ -384,11 +389,14 @@ class CachedStore final : public RegStore {
         RegKeyId id = from;
         for (auto &n : names) {
             RegKeyId next = 0;
-            for (RegKeyId c : keys_[id].children)
-                if (sameName(keys_[c].name, n)) {
-                    next = c;
+            auto [at, end] = byName_.equal_range(childSlot(id, n));
+            for (; at != end; ++at) {
+                const Key &c = keys_[at->second];
+                if (c.parent == id && sameName(c.name, n)) {
+                    next = at->second;
                     break;
                 }
+            }
             if (!next)
                 break;
             id = next;
@@ -404,6 +412,12 @@ class CachedStore final : public RegStore {
         std::vector<RegKeyId> kids = std::move(it->second.children);
         if (last_ == &it->second)
             last_ = nullptr;
+        auto [at, end] = byName_.equal_range(childSlot(it->second.parent, it->second.name));
+        for (; at != end; ++at)
+            if (at->second == key) {
+                byName_.erase(at);
+                break;
+            }
         keys_.erase(it);
         for (RegKeyId c : kids)
             forget(c);
@@ -415,6 +429,11 @@ class CachedStore final : public RegStore {
     uint64_t recentAt_ = 0;
     size_t nextRecent_ = 0;
     std::unordered_map<RegKeyId, Key> keys_;
+    // Keys by parent and folded name: a walk takes one look a step, however many siblings.
+    std::unordered_multimap<uint64_t, RegKeyId> byName_;
+    static uint64_t childSlot(RegKeyId parent, std::u16string_view name) {
+        return tagOf(name) ^ uint64_t(parent) * 0x9E3779B97F4A7C15ull;
+    }
     std::vector<RegKeyId> trees_;
     RegKeyId lastId_ = 0;
     Key *last_ = nullptr;

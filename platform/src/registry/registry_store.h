@@ -67,7 +67,7 @@ struct RegImage {
 
 class RegStore {
   public:
-    // `path` empty: in memory. Aborts when the file cannot be opened as a hive.
+    // `path` empty: in memory. Throws DeviceError when the file is not a usable hive.
     static std::unique_ptr<RegStore> open(const std::string &path);
     virtual ~RegStore() = default;
 
@@ -93,6 +93,8 @@ class RegStore {
     virtual RegImage image() = 0;
     virtual bool changedElsewhere() = 0;
     virtual uint64_t statements() const = 0; // SQL statements run so far
+    // The first failure of a statement on the hive ("" while every one has worked).
+    virtual std::string fault() const = 0;
 
     // A batch: the writes between these two calls are one transaction, so another process
     // sees all of them or none, also when this one dies in between. Each write inside stays

@@ -7,6 +7,7 @@
 #include "emul/journal.h"
 #include "emul/text.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace emul {
@@ -36,15 +37,8 @@ std::string utf8Whole(const std::u16string &s) {
 }
 
 std::string hexPairs(const std::vector<uint8_t> &data) {
-    static const char digits[] = "0123456789ABCDEF"; // upper case, as every hex byte of the journal
-    std::string out;
-    for (size_t i = 0; i < data.size(); ++i) {
-        if (i)
-            out += ' ';
-        out += digits[data[i] >> 4];
-        out += digits[data[i] & 15];
-    }
-    return out;
+    // Upper case, as every hex byte of the journal.
+    return hexText(data.data(), data.size(), " ", true);
 }
 
 } // namespace
@@ -55,6 +49,25 @@ RegValue regSz(const std::u16string &s, bool terminated) {
     v.data.resize((s.size() + (terminated ? 1 : 0)) * 2);
     std::memcpy(v.data.data(), s.c_str(), v.data.size());
     return v;
+}
+
+RegValue regMultiSz(const std::vector<std::u16string> &strings) {
+    std::u16string units;
+    for (const std::u16string &s : strings)
+        units += s + u'\0';
+    return RegValue{REG_MULTI_SZ, regSz(units).data};
+}
+
+RegPathFit regPathFits(const std::u16string &path) {
+    size_t levels = 0, start = 0;
+    while (start <= path.size()) {
+        size_t end = std::min(path.find(u'\\', start), path.size());
+        if (end - start > kRegMaxNameLength)
+            return RegPathFit::longName;
+        levels += end > start;
+        start = end + 1;
+    }
+    return levels > kRegMaxKeyDepth ? RegPathFit::deep : RegPathFit::fits;
 }
 
 RegValue regDword(uint32_t n) {
