@@ -85,8 +85,10 @@ int runCli(int argc, char **argv) {
 
     InteractiveOptions inter;
     app.add_flag("--reset", inter.reset, "start over with a newly installed device");
-    app.add_option("--build", inter.build, "driver build of a new device (default ce420)")
-        ->check(CLI::IsMember({"ce420", "ce400", "ce300"}));
+    app.add_option("--build", inter.build,
+                   "driver build of a new device (default ce420); a device keeps its build, "
+                   "so with another one use --reset")
+        ->check(CLI::IsMember(driverBuildNames()));
     app.add_option("--record", inter.record,
                    "write the session as a scenario that handheld play acts out again")
         ->type_name("FILE.scn");
@@ -121,11 +123,13 @@ int runCli(int argc, char **argv) {
                       "write the journal on standard output (and the rest on standard error)");
 
     auto *keysCmd = app.add_subcommand(
-        "keys", "Print the key map: every key with its make and break code, its bytes on the "
-                "wire and what each layer gives");
-    std::string keysBuild = "ce420";
+        "keys", "Print the key map: every key with its make code and what each layer gives, in "
+                "80 columns");
+    std::string keysBuild = kBaselineBuild.name;
+    bool keysWide = false;
+    keysCmd->add_flag("--wide", keysWide, "the full table: break codes and bytes on the wire too");
     keysCmd->add_option("--build", keysBuild, "driver build whose table to show")
-        ->check(CLI::IsMember({"ce420", "ce400", "ce300"}));
+        ->check(CLI::IsMember(driverBuildNames()));
 
     auto *kbCmd = app.add_subcommand(
         "keyboard", "The virtual keyboard on its own: turns the keys typed here into the "
@@ -141,7 +145,7 @@ int runCli(int argc, char **argv) {
     kbCmd->add_flag_callback(
         "--no-connect", [&kb] { kb.connect = false; }, "do not send the link handshake first");
     kbCmd->add_option("--build", kb.build, "driver build whose key table to use")
-        ->check(CLI::IsMember({"ce420", "ce400", "ce300"}));
+        ->check(CLI::IsMember(driverBuildNames()));
 
     auto *regCmd = app.add_subcommand(
         "reg", "The registry of the device in the state folder (handheld --state DIR reg ...), "
@@ -215,7 +219,7 @@ int runCli(int argc, char **argv) {
     if (*liveCmd)
         return runLive(live);
     if (*keysCmd)
-        return printKeyMap(keysBuild);
+        return printKeyMap(keysBuild, keysWide);
     if (*kbCmd) {
         if (kb.port.empty()) {
             kb.port = stateDir(state).irLine();

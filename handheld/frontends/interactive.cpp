@@ -10,6 +10,7 @@
 #include "frontends/reg_cmd.h"
 #include "frontends/signals.h"
 #include "frontends/state_dir.h"
+#include "image/boot.h"
 #include "image/install.h"
 #include "keyboard/host_keys.h"
 #include "scenario/scenario.h"
@@ -24,6 +25,7 @@
 #include "emul/files.h"
 #include "emul/harness.h"
 #include "emul/registry.h"
+#include "emul/screen_layout.h"
 #include "emul/serial.h"
 #include "emul/serial_line.h"
 #include "emul/text.h"
@@ -76,7 +78,8 @@ class RecordedLine : public emul::SerialLine {
 };
 
 const std::u16string kDriverKey = NORVEL_DRIVER_KEY;
-constexpr int kScreenCols = 30, kScreenRows = 20; // 240 x 320 pixels in 8 x 16 cells
+// The device's pixels in cells of 8 x 16.
+constexpr int kScreenCols = emul::screen::kWidth / 8, kScreenRows = emul::screen::kHeight / 16;
 constexpr int kTaskBarRows = 1; // questions stand in the work area, below the task bar
 
 std::atomic<bool> stopRequested{false};
@@ -177,7 +180,42 @@ struct Screen {
                         // after another process wrote the hive)
     std::streamoff regChangesDone = 0; // how much of the registry changes file is recorded
     bool questionShown = false;        // whether the last drawing had a question on it
+    std::string build{};               // the driver build the device runs
+    int heldKey = 0;                   // the key the keyboard holds down, and since when
+    uint64_t heldSince = 0;
 };
+
+// What the driver makes of a held key: it repeats after "Delay Time", then every "Repeat Rate",
+// and stops by itself 11 x "Repeat Rate" after the first repeat.
+std::string repeatPhase(Screen &s) {
+    uint64_t now = s.device.kernel().now();
+    if (s.kb.heldKey() != s.heldKey) {
+        s.heldKey = s.kb.heldKey();
+        s.heldSince = now;
+    }
+    if (!s.heldKey)
+        return "";
+    auto delay = dwordValue(s.device.registry(), NORVEL_DELAY_TIME);
+    auto rate = dwordValue(s.device.registry(), NORVEL_REPEAT_RATE);
+    if (!delay || !rate)
+        return "";
+    uint64_t held = now - s.heldSince, first = uint16_t(*delay), span = 11u * uint16_t(*rate);
+    if (held <= first)
+        return "";
+    if (held < first + span)
+        return ", repeating";
+    return ", repeat ended (the driver repeats a key for 11 x " + std::to_string(*rate) + " ms)";
+}
+
+// When the status of a held key changes by time alone: its repeat's end.
+uint64_t repeatEnds(Screen &s) {
+    auto delay = dwordValue(s.device.registry(), NORVEL_DELAY_TIME);
+    auto rate = dwordValue(s.device.registry(), NORVEL_REPEAT_RATE);
+    if (!s.heldKey || !delay || !rate)
+        return emul::kNever;
+    uint64_t end = s.heldSince + uint16_t(*delay) + 11u * uint16_t(*rate);
+    return end > s.device.kernel().now() ? end : emul::kNever;
+}
 
 std::string classOf(const emul::harness::ControlState &st) {
     return emul::utf8(emul::foldCase(emul::utf16(st.className)));
@@ -252,7 +290,7 @@ std::string controlText(const emul::harness::ControlState &st) {
 // or to its parent's right edge.
 int freeCellsRight(HWND w, const RECT &r) {
     HWND parent = GetParent(w);
-    RECT limit{0, 0, 240, 320};
+    RECT limit{0, 0, emul::screen::kWidth, emul::screen::kHeight};
     if (parent)
         GetWindowRect(parent, &limit);
     LONG edge = limit.right;
@@ -441,6 +479,12 @@ void draw(Screen &s) {
         if (!title.empty() && fg != reinterpret_cast<uintptr_t>(taskBar))
             put(s.originY + bar.top / 16, s.originX + 7, title, kScreenCols - 7);
     }
+    if (s.device.suspended()) {
+        for (int y = 0; y < kScreenRows; ++y)
+            mvhline(s.originY + y, s.originX, ' ', kScreenCols);
+        put(s.originY + kScreenRows / 2 - 1, s.originX + 2, "The device is off.", kScreenCols - 2);
+        put(s.originY + kScreenRows / 2, s.originX + 2, "Any key switches it on.", kScreenCols - 2);
+    }
     s.questionShown = s.questions.pending();
     if (s.questions.pending())
         s.questions.draw(s.originX, s.originY + kTaskBarRows, kScreenCols,
@@ -448,10 +492,18 @@ void draw(Screen &s) {
 
     // The status at the right: link, keys, settings, then the journal.
     int x = s.originX + kScreenCols + 3, w = W - x;
-    emul::SerialPort *port = s.device.serial().find(u"COM2:");
+    emul::SerialPort *port = s.device.serial().find(handheld::kInfraredPort);
     bool up = port && port->isOpen();
-    put(2, x, std::string("keyboard link ") + (up ? "up" : "down (port closed)"), w);
+    put(2, x,
+        std::string("keyboard link ") + (up ? "up" : "down (port closed)") + "  driver " + s.build +
+            (s.device.suspended() ? "  device off (power key)" : ""),
+        w);
     std::string keys = s.driver.status();
+    std::string phase = repeatPhase(s);
+    if (!phase.empty() && keys.rfind("held: ", 0) == 0) {
+        size_t end = keys.find("  ");
+        keys.insert(end == std::string::npos ? keys.size() : end, phase);
+    }
     put(3, x, keys.empty() ? "no key held" : keys, w);
     put(4, x, settingsLine(s.device.registry()), w);
     put(5, x,
@@ -463,8 +515,10 @@ void draw(Screen &s) {
     mvhline(6, x, ACS_HLINE, std::max(0, w - 1));
     int rows = std::max(0, H - 9);
     size_t n = s.tap.lines.size();
-    for (int i = 0; i < rows && size_t(i) < n; ++i)
-        put(7 + rows - 1 - i, x, s.tap.lines[n - 1 - size_t(i)], w);
+    // The newest lines at the bottom once they fill the panel; until then from its top.
+    int shown = int(std::min(n, size_t(rows)));
+    for (int i = 0; i < shown; ++i)
+        put(7 + shown - 1 - i, x, s.tap.lines[n - 1 - size_t(i)], w);
     if (!s.message.empty())
         put(H - 2, 0, s.message, W);
     attron(A_REVERSE);
@@ -776,6 +830,12 @@ void pump(Screen &s) {
             s.quit = true;
             break;
         }
+        // A device that is off wakes at any key, which is not typed.
+        if (s.device.suspended()) {
+            s.device.resume();
+            s.message = "the device is on again";
+            continue;
+        }
         // A message box or file dialog has the keys while a program waits on it.
         if (s.questions.pending()) {
             s.questions.key(key);
@@ -824,20 +884,9 @@ int runInteractive(const InteractiveOptions &options) {
             fs::remove(p, ec);
         fs::remove_all(dir.root(), ec);
     }
-    fs::create_directories(dir.root(), ec);
-    if (ec) {
-        // Name what stands in the way: the state folder, or the device's folder inside it.
-        std::error_code ignored;
-        std::string where = dir.root(), why = ec.message();
-        fs::file_status top = fs::status(dir.dir, ignored),
-                        own = fs::symlink_status(where, ignored);
-        if (fs::exists(top) && !fs::is_directory(top))
-            where = dir.dir, why = "not a folder";
-        else if (fs::is_symlink(own) && !fs::exists(fs::status(where, ignored)))
-            why = "a link to nothing, not a folder";
-        else if (fs::exists(own))
-            why = "not a folder";
-        std::fprintf(stderr, "handheld: %s: %s\n", where.c_str(), why.c_str());
+    std::string problem;
+    if (!makeStateDir(dir, &problem)) {
+        std::fprintf(stderr, "handheld: %s\n", problem.c_str());
         return 1;
     }
     // One device per state folder.
@@ -846,13 +895,26 @@ int runInteractive(const InteractiveOptions &options) {
         std::fprintf(stderr, "handheld: a device is running from %s already\n", dir.dir.c_str());
         return 1;
     }
-    std::string build = options.build;
-    if (build.empty()) {
+    std::string build, installed;
+    {
         std::ifstream in(dir.dir + "/driver-build");
-        std::getline(in, build);
-        if (build != "ce420" && build != "ce400" && build != "ce300")
-            build = "ce420";
+        std::getline(in, installed);
+        if (!findDriverBuild(installed))
+            installed = fs::exists(dir.hive()) ? kBaselineBuild.name : "";
     }
+    // A build is chosen when the device is installed: another one on the same registry and
+    // files would run with settings the installer never wrote for it.
+    if (!options.build.empty() && !installed.empty() && options.build != installed) {
+        std::fprintf(stderr,
+                     "handheld: the device in %s has the %s driver; --build chooses the driver "
+                     "of a new device: add --reset to start over with a %s device (its registry "
+                     "and files are lost), or leave --build out\n",
+                     dir.dir.c_str(), installed.c_str(), options.build.c_str());
+        return 1;
+    }
+    build = !options.build.empty() ? options.build
+            : !installed.empty()   ? installed
+                                   : std::string(kBaselineBuild.name);
     std::ofstream(dir.dir + "/driver-build") << build << "\n";
 
     emul::DeviceOptions dopt;
@@ -884,7 +946,7 @@ int runInteractive(const InteractiveOptions &options) {
                      std::strerror(errno));
         return 1;
     }
-    emul::SerialPort &port = device.serial().addPort(u"COM2:", true);
+    emul::SerialPort &port = device.serial().addPort(handheld::kInfraredPort, true);
     std::string error;
     std::string linePath;
     auto line = emul::openPtyLine(&linePath, &error);
@@ -936,6 +998,7 @@ int runInteractive(const InteractiveOptions &options) {
     Questions questions(device, recorder);
     Screen screen{device,   questions, runner, kb, driver, recorder, tap, dir,
                   linePath, false,     0,      "", {},     1,        2};
+    screen.build = build;
 
     // The shell's desktop and task bar, then Notes in front, as the device comes up; the
     // keyboard connects.
@@ -991,10 +1054,27 @@ int runInteractive(const InteractiveOptions &options) {
         }
     });
     device.watchHostFiles({dir.hive(), dir.regChanges()}, [&] { screen.redraw = true; });
-    while (!screen.quit) {
-        k.block(work, emul::kNever);
+    // A restart brings the installation's start-up; the keyboard connects again.
+    auto restarted = [&](const StartUp &up) {
+        screen.message = up.driver ? "the device restarted"
+                                   : "the device restarted without "
+                                     "its keyboard driver";
+        screen.redraw = true;
+        kb.connect();
+    };
+    runner.restarted = restarted;
+    DeviceLoop loop;
+    loop.work = work;
+    loop.step = [&] {
+        if (!work()) // woken by the clock: a held key's repeat has ended
+            screen.redraw = true;
         step();
-    }
+        return !screen.quit;
+    };
+    loop.wakeAt = [&] { return repeatEnds(screen); };
+    loop.suspended = [&] { screen.redraw = true; };
+    loop.restarted = restarted;
+    runDevice(device, loop);
     device.watchHostFiles({}, nullptr);
     // What the steps look at goes before the question's own end; a waiting program has its
     // default answer by now.
@@ -1004,6 +1084,7 @@ int runInteractive(const InteractiveOptions &options) {
     typedAhead.clear();
     k.unwatch(0);
     kb.releaseAll();
+    device.closePrograms(1000); // the text programs keep their documents
     endwin();
     std::signal(SIGINT, oldInt);
     std::signal(SIGTERM, oldTerm);

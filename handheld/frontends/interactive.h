@@ -9,7 +9,7 @@ namespace handheld {
 struct InteractiveOptions {
     std::string state;  // state folder; empty: the default one
     bool reset = false; // start over with a newly installed device
-    std::string build;  // driver build of a new device; empty: as before, else ce420
+    std::string build; // driver build of a new device; empty: the state folder's, else the baseline
     std::string record; // write the session to this scenario file
 };
 

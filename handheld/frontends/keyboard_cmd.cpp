@@ -17,12 +17,13 @@
 
 namespace handheld {
 
-int printKeyMap(const std::string &build) {
+int printKeyMap(const std::string &build, bool wide) {
     KeyMap map(build);
-    std::fputs(map.describe().c_str(), stdout);
-    std::printf("\nOn the host: letters, digits and punctuation type themselves (Shift, Ctrl and "
-                "Alt as typed);\naccented letters and symbols use the Cmd and Symbol layers; "
-                "Escape is Fn+Tab; Home, End,\nPage Up and Page Down are Fn with the arrows.\n%s\n",
+    std::fputs(map.describe(wide).c_str(), stdout);
+    std::printf("\nOn the host: letters, digits and punctuation type themselves (Shift, Ctrl\n"
+                "and Alt as typed); accented letters and symbols use the Cmd and Symbol layers;\n"
+                "Escape is Fn+Tab; Home, End, Page Up and Page Down are Fn with the arrows.\n"
+                "%s\n",
                 KeyboardDriver::helpLine());
     return 0;
 }
@@ -86,10 +87,12 @@ int runKeyboard(const KeyboardOptions &options) {
         kb.connect();
     if (!options.text.empty()) {
         std::u16string missing = kb.typeText(emul::utf16(options.text));
-        if (!missing.empty())
-            std::fprintf(stderr, "handheld keyboard: no key types %s\n",
-                         emul::jsonQuote(emul::utf8(missing)).c_str());
         close(fd);
+        if (!missing.empty()) {
+            std::fprintf(stderr, "handheld keyboard: no key types %s; the rest was typed\n",
+                         emul::jsonQuote(emul::utf8(missing)).c_str());
+            return 1;
+        }
         return failed ? 1 : 0;
     }
 
@@ -106,6 +109,7 @@ int runKeyboard(const KeyboardOptions &options) {
     HostInput input;
     KeyboardDriver driver(kb);
     std::string shown;
+    std::u16string dropped; // what no key of the keyboard types, each character once
     for (;;) {
         uint8_t buf[256];
         ssize_t n = read(0, buf, sizeof buf);
@@ -120,10 +124,15 @@ int runKeyboard(const KeyboardOptions &options) {
                 break;
             }
             // Off a terminal the input is text: a line feed is Enter, nothing else is special.
-            driver.handle(k);
+            if (!driver.handle(k) && k.type == HostKey::Char && k.ch >= 32 &&
+                dropped.find(k.ch) == std::u16string::npos)
+                dropped += k.ch;
         }
         if (terminal) {
             std::string st = driver.status();
+            if (!dropped.empty())
+                st += (st.empty() ? "" : "  ") + std::string("no key types ") +
+                      emul::jsonQuote(emul::utf8(dropped));
             if (st != shown) {
                 std::fprintf(stderr, "\r\x1b[K%s", st.c_str());
                 shown = st;
@@ -140,6 +149,11 @@ int runKeyboard(const KeyboardOptions &options) {
     close(fd);
     if (failed) {
         std::fprintf(stderr, "handheld keyboard: %s: the line closed\n", options.port.c_str());
+        return 1;
+    }
+    if (!dropped.empty() && !terminal) {
+        std::fprintf(stderr, "handheld keyboard: no key types %s; the rest was typed\n",
+                     emul::jsonQuote(emul::utf8(dropped)).c_str());
         return 1;
     }
     return 0;

@@ -3,6 +3,7 @@
 #include "frontends/live.h"
 
 #include "frontends/signals.h"
+#include "image/boot.h"
 #include "image/install.h"
 
 #include "norvel_reg.h"
@@ -59,7 +60,7 @@ int runLive(const LiveOptions &options) {
     inst.settings = !device.registry().keyExists(NORVEL_DRIVER_KEY);
     install(device, inst);
 
-    emul::SerialPort &port = device.serial().addPort(u"COM2:", true);
+    emul::SerialPort &port = device.serial().addPort(handheld::kInfraredPort, true);
     // With the journal on standard output, what is for people goes to standard error.
     FILE *human = options.journal ? stderr : stdout;
     std::string error;
@@ -84,12 +85,12 @@ int runLive(const LiveOptions &options) {
     }
     std::fflush(human);
 
-    if (!device.devices().activate(NORVEL_DRIVER_KEY, 0))
+    StartUp up = startUp(device);
+    if (!up.driver)
         std::fprintf(stderr, "handheld: the keyboard driver did not start\n");
-    uint32_t err = 0;
-    std::shared_ptr<emul::Program> notes = device.processes().start(u"notes.exe", u"", &err);
+    std::shared_ptr<emul::Program> notes = up.notes;
     if (!notes)
-        std::fprintf(stderr, "handheld: Notes did not start (error %u)\n", err);
+        std::fprintf(stderr, "handheld: Notes did not start\n");
 
     // End of input ends the session; the reader is left blocked in read() at exit.
     auto inputDone = std::make_shared<std::atomic<bool>>(false);
@@ -135,7 +136,18 @@ int runLive(const LiveOptions &options) {
         k.now() + 1000);
     std::u16string shown;
     bool first = true;
-    while (!liveStop && !*inputDone) {
+    // Nothing polls: the loop sleeps until the note changes, Notes ends, ^C or the end of
+    // input; the note is looked at again only when the window system has changed. A restart
+    // brings a new Notes with the note it saved.
+    DeviceLoop loop;
+    loop.work = [&] {
+        return first || liveStop || *inputDone || !device.windows().textIs(noteEdit(), shown) ||
+               (notes && notes->exited());
+    };
+    loop.changes = [&device] { return &device.windows().changes(); };
+    loop.step = [&] {
+        if (liveStop || *inputDone)
+            return false;
         std::u16string text = noteText();
         if (first || text != shown) {
             std::fprintf(human, "notes: %s\n", emul::jsonQuote(emul::utf8(text)).c_str());
@@ -145,17 +157,18 @@ int runLive(const LiveOptions &options) {
         }
         if (notes && notes->exited()) {
             std::fprintf(human, "notes: exited with code %u\n", notes->exitCode());
-            break;
+            return false;
         }
-        // Nothing polls: this thread sleeps until the note changes, Notes ends, ^C or the end
-        // of input; the note is looked at again only when the window system has changed.
-        k.block(
-            [&] {
-                return liveStop || *inputDone || !device.windows().textIs(noteEdit(), shown) ||
-                       (notes && notes->exited());
-            },
-            emul::kNever, device.windows().changes());
-    }
+        return true;
+    };
+    loop.restarted = [&](const StartUp &again) {
+        std::fprintf(human, "device restarted\n");
+        notes = again.notes;
+        edit = 0;
+        first = true;
+    };
+    runDevice(device, loop);
+    device.closePrograms(1000);
     liveKernel = nullptr;
     std::signal(SIGINT, previous);
     std::signal(SIGTERM, previousTerm);

@@ -2,6 +2,7 @@
 #include "frontends/state_dir.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -26,6 +27,24 @@ StateDir stateDir(const std::string &dir) {
     while (s.dir.size() > 1 && s.dir.back() == '/')
         s.dir.pop_back();
     return s;
+}
+
+bool makeStateDir(const StateDir &dir, std::string *problem) {
+    namespace fs = std::filesystem;
+    std::error_code ec, ignored;
+    fs::create_directories(dir.root(), ec);
+    if (!ec)
+        return true;
+    std::string where = dir.root(), why = ec.message();
+    fs::file_status top = fs::status(dir.dir, ignored), own = fs::symlink_status(where, ignored);
+    if (fs::exists(top) && !fs::is_directory(top))
+        where = dir.dir, why = "not a folder";
+    else if (fs::is_symlink(own) && !fs::exists(fs::status(where, ignored)))
+        why = "a link to nothing, not a folder";
+    else if (fs::exists(own))
+        why = "not a folder";
+    *problem = where + ": " + why;
+    return false;
 }
 
 } // namespace handheld

@@ -19,5 +19,8 @@ struct StateDir {
 std::string defaultStateDir();
 // `dir`, or the default when empty.
 StateDir stateDir(const std::string &dir);
+// Makes the state folder and the device's folder in it; false with a message that names what
+// stands in the way, the state folder or its device folder.
+bool makeStateDir(const StateDir &dir, std::string *problem);
 
 } // namespace handheld

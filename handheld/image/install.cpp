@@ -39,14 +39,17 @@ std::string moduleDir() {
     if (n > 0) {
         exe[n] = 0;
         auto dir = std::filesystem::path(exe).parent_path() / "modules";
-        if (std::filesystem::exists(dir / "irkdrv_ce420.so"))
+        if (std::filesystem::exists(dir / kBaselineBuild.module))
             return dir.string();
     }
     return HANDHELD_MODULE_DIR;
 }
 
 void installDriverBuild(emul::Device &device, const std::string &build) {
-    device.files().linkFile(NORVEL_DRIVER_FILE, moduleDir() + "/irkdrv_" + build + ".so");
+    // A build of the table, or one made for the tests (irkdrv_NAME.so).
+    const DriverBuild *b = findDriverBuild(build);
+    std::string module = b ? b->module : "irkdrv_" + build + ".so";
+    device.files().linkFile(NORVEL_DRIVER_FILE, moduleDir() + "/" + module);
 }
 
 namespace {
@@ -82,7 +85,7 @@ void install(emul::Device &device, const InstallOptions &options) {
     if (std::filesystem::exists(moduleDir() + "/kbsettings.so"))
         device.files().linkFile(u"\\Windows\\kbsettings.exe", moduleDir() + "/kbsettings.so");
     if (options.withPort)
-        device.serial().addPort(u"COM2:", true);
+        device.serial().addPort(kInfraredPort, true);
 }
 
 } // namespace handheld

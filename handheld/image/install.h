@@ -1,18 +1,22 @@
 // A freshly installed device: the driver key with its values, the driver build, the help page,
-// the programs and the infrared line on "COM2:".
+// the programs and the infrared line on its port.
 #pragma once
 
 #include "emul/device.h"
+#include "image/driver_builds.h"
 
 #include <string>
 
 namespace handheld {
 
+// The serial port the device's infrared line is on.
+inline constexpr const char16_t *kInfraredPort = u"COM2:";
+
 struct InstallOptions {
-    std::string driverBuild = "ce420"; // ce420, ce400, ce300 or probe (tests)
-    bool withPort = true;              // the infrared line on "COM2:"
-    bool settings = true;              // write the driver key; false keeps what a persistent
-                                       // hive holds already (files are linked afresh anyway)
+    std::string driverBuild = kBaselineBuild.name; // of kDriverBuilds, or probe (tests)
+    bool withPort = true;                          // the infrared line on kInfraredPort
+    bool settings = true; // write the driver key; false keeps what a persistent
+                          // hive holds already (files are linked afresh anyway)
 };
 
 // The registry of a new installation (the driver key with its values), on its own.

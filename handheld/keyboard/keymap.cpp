@@ -5,6 +5,7 @@
 
 #include "emul/text.h"
 #include "emul/windows_sys.h"
+#include "image/driver_builds.h"
 
 #include <cstdio>
 
@@ -70,7 +71,7 @@ std::string launchName(int code) {
 
 KeyMap::KeyMap(const std::string &build) : build_(build), rows_(driverKeyTable(build)) {
     if (rows_.empty()) {
-        build_ = "ce420";
+        build_ = kBaselineBuild.name;
         rows_ = driverKeyTable(build_);
     }
     for (const KeyRow &r : rows_)
@@ -300,45 +301,65 @@ std::optional<Stroke> KeyMap::strokeFor(char16_t c, bool capsLock) const {
     return std::nullopt;
 }
 
-std::string KeyMap::describe() const {
-    std::string out;
-    char line[512];
-    std::snprintf(line, sizeof line,
-                  "Key map of the infrared keyboard (driver build %s). Codes are decimal; the "
-                  "wire bytes are hexadecimal,\nthe codes with every bit inverted.\n\n",
-                  build_.c_str());
-    out += line;
-    std::snprintf(line, sizeof line,
-                  "%-10s %4s %5s %4s %4s  %-11s %-11s %-8s %-12s %-11s %-12s %s\n", "key", "make",
-                  "break", "wire", "wire", "plain", "Shift", "Ctrl", "Fn", "Cmd", "Symbol",
-                  "NumLock");
-    out += line;
-    std::snprintf(line, sizeof line, "%-10s %4s %5s %4s %4s\n", "", "", "", "down", "up");
-    out += line;
+std::string KeyMap::describe(bool wide) const {
+    // Pad by characters, not bytes: the layers hold accented letters.
+    auto chars = [](const std::string &s) { return emul::utf16(s).size(); };
+    auto pad = [&chars](const std::string &s, size_t width) {
+        size_t n = chars(s);
+        return s + std::string(n < width ? width - n : 0, ' ');
+    };
+    std::vector<std::string> head = {"key", "plain", "Shift",  "Ctrl",
+                                     "Fn",  "Cmd",   "Symbol", wide ? "NumLock" : "Num"};
+    std::vector<std::vector<std::string>> rows;
     for (int make : keys_) {
         Layers l = layers(make);
-        std::string cells[] = {name(make), l.plain, l.shift,  l.ctrl,
-                               l.fn,       l.cmd,   l.symbol, l.numLock};
-        for (std::string &s : cells)
-            if (s.empty())
-                s = "-";
-        // Pad by characters, not bytes: the layers hold accented letters.
-        auto pad = [](const std::string &s, size_t width) {
-            size_t n = emul::utf16(s).size();
-            return s + std::string(n < width ? width - n : 0, ' ');
-        };
-        std::snprintf(line, sizeof line, "%s %4d %5d   %02X   %02X  ", pad(cells[0], 10).c_str(),
-                      make, make + 128, wireByte(make), wireByte(make + 128));
-        out += line;
-        out += pad(cells[1], 11) + " " + pad(cells[2], 11) + " " + pad(cells[3], 8) + " " +
-               pad(cells[4], 12) + " " + pad(cells[5], 11) + " " + pad(cells[6], 12) + " " +
-               cells[7];
-        while (!out.empty() && out.back() == ' ')
-            out.pop_back();
-        out += "\n";
+        rows.push_back({name(make), l.plain, l.shift, l.ctrl, l.fn, l.cmd, l.symbol, l.numLock});
+        for (std::string &c : rows.back())
+            if (c.empty())
+                c = "-";
     }
-    out += "\nThe keyboard connects with the handshake 05 02 on the wire. Fn + Caps Lock switches "
-           "NumLock;\nCmd + a digit starts the program assigned to it in the settings program.\n";
+    // Each column as wide as its widest cell, so the narrow table fits 80 columns; the wide
+    // table keeps its fixed columns.
+    std::vector<size_t> width = {10, 11, 11, 8, 12, 11, 12, 7};
+    if (!wide)
+        for (size_t i = 0; i < head.size(); ++i) {
+            width[i] = chars(head[i]);
+            for (auto &r : rows)
+                width[i] = std::max(width[i], chars(r[i]));
+        }
+    auto cells = [&](const std::vector<std::string> &r, const std::string &codes) {
+        std::string line = pad(r[0], width[0]) + codes;
+        for (size_t i = 1; i < r.size(); ++i)
+            line += pad(r[i], width[i]) + (i + 1 < r.size() ? " " : "");
+        while (!line.empty() && line.back() == ' ')
+            line.pop_back();
+        return line + "\n";
+    };
+    char buf[64];
+    std::string out = "Key map of the infrared keyboard (driver build " + build_ + ").";
+    if (wide) {
+        out += " Codes are decimal; the wire bytes are hexadecimal,\nthe codes with every bit "
+               "inverted.\n\n";
+        out += cells(head, " make break wire wire  ");
+        out += pad("", width[0]) + "            down   up\n";
+    } else {
+        out +=
+            "\nMake codes are decimal; a key's break code is its make code + 128, and on the\n"
+            "wire every bit is inverted. `handheld keys --wide` shows the bytes on the wire.\n\n";
+        out += cells(head, " make ");
+    }
+    for (size_t k = 0; k < keys_.size(); ++k) {
+        int make = keys_[k];
+        if (wide)
+            std::snprintf(buf, sizeof buf, " %4d %5d   %02X   %02X  ", make, make + 128,
+                          wireByte(make), wireByte(make + 128));
+        else
+            std::snprintf(buf, sizeof buf, " %4d ", make);
+        out += cells(rows[k], buf);
+    }
+    out += "\nThe keyboard connects with the handshake 05 02 on the wire. Fn + Caps Lock\n"
+           "switches NumLock; Cmd + a digit starts the program assigned to it in the\n"
+           "settings program.\n";
     return out;
 }
 

@@ -2,6 +2,7 @@
 // reverse look-up from a character to the keys that type it.
 #pragma once
 
+#include "image/driver_builds.h"
 #include "keyboard/keyrows.h"
 
 #include <optional>
@@ -19,7 +20,7 @@ struct Stroke {
 
 class KeyMap {
   public:
-    explicit KeyMap(const std::string &build = "ce420");
+    explicit KeyMap(const std::string &build = kBaselineBuild.name);
 
     const std::string &build() const { return build_; }
     const KeyRow &row(int make) const { return rows_[size_t(make)]; }
@@ -41,7 +42,7 @@ class KeyMap {
     std::optional<Stroke> strokeFor(char16_t c, bool capsLock) const;
 
     // The whole map as text, one key per line, with a heading.
-    std::string describe() const;
+    std::string describe(bool wide = false) const; // wide: with the break codes and wire bytes
 
   private:
     std::string build_;

@@ -2,8 +2,11 @@
 // device while its journal records what happened.
 #pragma once
 
+#include "image/boot.h"
+
 #include "emul/device.h"
 #include "emul/registry.h"
+#include "emul/screen_layout.h"
 
 #include <cstdint>
 #include <functional>
@@ -35,14 +38,14 @@ struct ScnCommand {
     std::string text;                     // file PATH [TEXT], select ID TEXT
     std::optional<std::string> parent;    // window ... [parent NAME]
     bool hasRect = false;                 // window ... [rect L T R B]
-    int rect[4] = {0, 0, 240, 320};       // without one, the whole screen
-    std::vector<std::string> args;        // run PROGRAM ARGS
-    emul::RegValue value;                 // set
-    std::vector<uint8_t> bytes;           // rx
-    uint32_t num = 0, num2 = 0;           // MS, N, ID, POS, build, access; slide's POS
-    bool baud9600 = true;                 // port: false with nobaud9600
-    bool yes = false;                     // sip on, answer yes
-    bool cancel = false;                  // choose cancel
+    int rect[4] = {0, 0, emul::screen::kWidth, emul::screen::kHeight}; // without one, the screen
+    std::vector<std::string> args;                                     // run PROGRAM ARGS
+    emul::RegValue value;                                              // set
+    std::vector<uint8_t> bytes;                                        // rx
+    uint32_t num = 0, num2 = 0; // MS, N, ID, POS, build, access; slide's POS
+    bool baud9600 = true;       // port: false with nobaud9600
+    bool yes = false;           // sip on, answer yes
+    bool cancel = false;        // choose cancel
 };
 
 // Splits a line into tokens: blanks separate, `#` outside quotes ends the line, a quoted token
@@ -79,6 +82,11 @@ class ScenarioRunner {
     // The serial port that carries the infrared line (created on demand).
     emul::SerialPort &line();
 
+    // A reboot request while the runner waits restarts the device (every program it started
+    // ends without an exit line, clients' handles are gone) and the installation's start-up
+    // runs; the scenario goes on on the restarted device. Told to the front end here.
+    std::function<void(const StartUp &)> restarted;
+
     // Asked while a command waits for the device: once it holds, the wait ends at once, so a
     // front end that is told to end is not held by a program that never waits for input.
     std::function<bool()> interrupted;
@@ -102,6 +110,7 @@ class ScenarioRunner {
     void runUntil(std::function<bool()> until, uint64_t deadline);
     bool exitPending() const;
     void reportExits();
+    void restartDevice();
     bool activateKey(const std::string &path);
 
     emul::Device &dev_;

@@ -5,6 +5,7 @@
 
 #include "emul/device.h"
 #include "emul/text.h"
+#include "image/driver_builds.h"
 
 #include <cstring>
 #include <string_view>
@@ -166,7 +167,7 @@ bool call(const Args &a, ScnCommand *cmd, std::string *why) {
 bool driver(const Args &a, ScnCommand *cmd, std::string *why) {
     if (a.size() != 1)
         return false;
-    if (a[0] != "ce420" && a[0] != "ce400" && a[0] != "ce300") {
+    if (!handheld::findDriverBuild(a[0])) {
         *why = "unknown driver build " + quoteInput(a[0]);
         return false;
     }

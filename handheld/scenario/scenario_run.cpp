@@ -29,7 +29,7 @@ namespace handheld {
 
 namespace {
 
-const char16_t *const kDefaultLine = u"COM2:";
+const char16_t *const kDefaultLine = handheld::kInfraredPort;
 constexpr uint32_t kOpenExisting = 3;
 
 // Program names as the scenario writes them: a bare name means the program file in \Windows.
@@ -101,9 +101,31 @@ void ScenarioRunner::runUntil(std::function<bool()> until, uint64_t deadline) {
     // Always block at least once, so even `wait 0` lets the device's other threads take a turn.
     auto stop = [this] { return interrupted && interrupted(); };
     do {
-        k.block([&] { return (until && until()) || exitPending() || stop(); }, deadline);
+        k.block(
+            [&] {
+                return (until && until()) || exitPending() || stop() ||
+                       dev_.restartRequested() || dev_.suspendRequested();
+            },
+            deadline);
         reportExits();
+        if (dev_.suspendRequested())
+            dev_.suspend();
+        if (dev_.restartRequested())
+            restartDevice();
     } while (!(until && until()) && k.now() < deadline && !stop());
+}
+
+void ScenarioRunner::restartDevice() {
+    // A warm boot ends programs without an exit of their own.
+    for (auto &t : programs_)
+        t->reported = true;
+    programs_.clear();
+    clients_.clear();
+    line();
+    StartUp up = handheld::restartDevice(dev_);
+    driverLoaded_ = driverLoaded_ || up.driver;
+    if (restarted)
+        restarted(up);
 }
 
 bool ScenarioRunner::activateKey(const std::string &path) {
@@ -255,7 +277,10 @@ bool ScnRun::powerdown(ScenarioRunner &r, const ScnCommand &, std::string *) {
 }
 
 bool ScnRun::powerup(ScenarioRunner &r, const ScnCommand &, std::string *) {
-    r.dev_.devices().powerUp();
+    if (r.dev_.suspended())
+        r.dev_.resume(); // the power comes back: the same notification, after the event
+    else
+        r.dev_.devices().powerUp();
     return true;
 }
 
@@ -326,9 +351,11 @@ bool ScnRun::run(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
         journalExit(*journal, *tracked);
         return 0u;
     });
-    emul::WindowSystem *ws = &r.dev_.windows();
+    emul::Device *d = &r.dev_;
     r.runUntil(
-        [p, ws] { return p->exited() || (p->thread && ws->waitingForInput(p->thread.get())); },
+        [p, d] {
+            return p->exited() || (p->thread && d->windows().waitingForInput(p->thread.get()));
+        },
         emul::kNever);
     return true;
 }

@@ -19,10 +19,11 @@ bool ScnRun::settle(ScenarioRunner &r, const std::shared_ptr<emul::Program> &p, 
         *error = c.word + ": " + why;
         return false;
     }
-    emul::WindowSystem *ws = &emul::dev().windows();
+    emul::Device *d = &emul::dev();
     r.runUntil(
-        [p, ws] {
-            return !p || p->exited() || (p->thread && ws->waitingForInput(p->thread.get()));
+        [p, d] {
+            return !p || p->exited() ||
+                   (p->thread && d->windows().waitingForInput(p->thread.get()));
         },
         emul::kNever);
     return true;

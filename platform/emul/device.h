@@ -27,6 +27,7 @@ class Processes;
 class FileSystem;
 class WindowSystem;
 class Shell;
+class Graphics;
 
 // A device that cannot start (its hive or its folder is unusable): the message names the path
 // and the reason, in one line.
@@ -81,6 +82,7 @@ class HandleTable {
         }
     }
     bool close(void *h);
+    void clear(); // closes every handle, as when the kernel starts again
     // Open handles, for leak checks: all of them, or of one kind.
     size_t count() const { return table_.size(); }
     size_t count(const std::string &kind) const;
@@ -126,6 +128,7 @@ class Device {
     Processes &processes() { return *processes_; }
     DeviceManager &devices() { return *devices_; }
     WindowSystem &windows() { return *windows_; }
+    Graphics &graphics() { return *graphics_; }
     Shell &shell() { return *shell_; }
 
     // Failure injection: every call of the named platform function fails while set.
@@ -141,9 +144,33 @@ class Device {
     // replaces it, and no paths or no function stop it.
     void watchHostFiles(std::vector<std::string> paths, std::function<void()> onChange);
 
-    // KernelIoControl(IOCTL_HAL_REBOOT) requests so far.
+    // KernelIoControl(IOCTL_HAL_REBOOT) requests so far, and whether one waits for the restart
+    // that whoever runs the device makes (restart()).
     uint32_t rebootRequests() const { return reboots_; }
-    void noteRebootRequest() { ++reboots_; }
+    bool restartRequested() const { return restartPending_; }
+    void noteRebootRequest();
+    // A warm boot, on the device's first thread: every program ends (asked to close first, as
+    // closePrograms does), the Device Manager unloads the drivers, every other thread ends and
+    // the kernel's handles, windows, modules and processes start afresh. The registry, the
+    // files, the serial ports and device time are kept; nothing is started (the installation's
+    // start-up is the host's). Journaled as the event "restart".
+    void restart();
+    uint32_t restarts() const { return restarts_; }
+    // Posts WM_CLOSE to every program's top-level windows, as the shell does before the power
+    // goes, and lets the device run until they have all ended or `ms` of device time have
+    // passed; the programs still running then are ended. A thread inside a reboot request is
+    // not waited for.
+    void closePrograms(uint64_t ms);
+
+    // Power. The power key (VK_OFF going down) asks for a suspend, which whoever runs the device
+    // makes (suspend()): programs are told (WM_POWERBROADCAST, PBT_APMSUSPEND) and the Device
+    // Manager powers the drivers down; resume() powers them up again. Journaled as the events
+    // "suspend" and "resume".
+    bool suspendRequested() const { return suspendPending_; }
+    void requestSuspend();
+    bool suspended() const { return suspended_; }
+    void suspend();
+    void resume();
 
     uint32_t buildNumber() const { return buildNumber_; }
     void setBuildNumber(uint32_t n) { buildNumber_ = n; }
@@ -171,6 +198,7 @@ class Device {
     std::unique_ptr<FileSystem> files_;
     std::unique_ptr<SerialHub> serial_;
     std::unique_ptr<WindowSystem> windows_;
+    std::unique_ptr<Graphics> graphics_;
     std::unique_ptr<Shell> shell_;
     std::unique_ptr<ModuleLoader> modules_;
     std::unique_ptr<Processes> processes_;
@@ -178,6 +206,10 @@ class Device {
     std::set<std::string, std::less<>> failing_; // looked up without copying the name
     uint32_t buildNumber_;
     uint32_t reboots_ = 0;
+    uint32_t restarts_ = 0;
+    bool restartPending_ = false;
+    bool suspendPending_ = false, suspended_ = false;
+    Thread *rebootCaller_ = nullptr; // the thread inside the pending reboot request
     int fileWatch_ = -1;
     std::vector<std::u16string> debugLog_;
 };
@@ -193,8 +225,14 @@ inline Kernel &kern() {
 // main thread of CreateProcessW alike.
 void *newThreadHandle(Thread *t);
 void setLastError(uint32_t e);
+// The platform functions whose failure a scenario or a test can inject (Device::fail): each
+// passes its name to failing(), which accepts no other name.
+inline constexpr const char *kFaultPoints[] = {
+    "ClearCommError",     "CreateEventW",      "CreateProcessW",  "CreateThread",
+    "EscapeCommFunction", "GetCommProperties", "LocalAlloc",      "PurgeComm",
+    "SetCommMask",        "SetCommState",      "SetCommTimeouts", "ShellExecuteEx"};
+// True while the named call is made to fail.
 bool failing(const char *call);
-// True for the platform functions whose failure can be injected (Device::fail), by name.
-bool canFail(const std::string &call);
+bool canFail(std::string_view call); // a name of kFaultPoints
 
 } // namespace emul

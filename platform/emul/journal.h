@@ -289,6 +289,7 @@ class Journal {
     void tee(std::ostream *out);
     // True when something went out. Asked before every idle wait: with nothing held back it
     // returns at once.
+    std::ostream *stream() const { return writer_.stream(); }
     bool flush();
     uint64_t written() const { return written_; } // records journaled since the start
     // Only the kept lines that contain `needle` (test helper).

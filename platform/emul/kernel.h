@@ -16,11 +16,11 @@
 // each Thread::cv), and posted_, filled by host threads through post(). wake() writes an
 // eventfd and is safe from a signal handler.
 //
-// The registry's store (registry/registry_cache.cpp, host/registry_sqlite.cpp) keeps a mutex of
-// its own, the one exception: the host-side Registry API (emul/registry.h) does not ask for the
-// baton, so each store call is atomic whoever makes it, and its SQLite statements are never
-// used by two threads at once. Inside the device it is never contended. Another process
-// writing the same hive is not a locking matter: SQLite's own locks and the WAL index see to it.
+// The registry takes no lock either: its host-side API (emul/registry.h) is called by the baton
+// holder too (the device's first thread is a front end, a test or the scenario runner), or by a
+// program that has no device (the reg tool); a debug or wake-checking build asserts it. Another
+// process writing the same hive is not a locking matter: SQLite's own locks see to it, and the
+// hive's copy looks at SQLite's data version after every switch.
 #pragma once
 
 #include <atomic>
@@ -48,7 +48,27 @@ struct ThreadKilled {};
 struct Program;
 class Journal;
 
-struct Thread : std::enable_shared_from_this<Thread> {
+// A count that moves with every change of some state that wake conditions look at. A condition
+// that names one (Kernel::block) is asked again only when it, or what the kernel sees itself,
+// has moved, so a change that can make such a condition hold and does not bump its count is a
+// thread that never wakes. Readable by anyone; bumped only by the owner of an
+// OwnedChangeCount. A build with WAKE_CHECK asks the skipped conditions anyway and stops at
+// the first one that holds.
+class ChangeCount {
+  public:
+    uint64_t value() const { return n_; }
+
+  protected:
+    void bump() { ++n_; }
+
+  private:
+    uint64_t n_ = 0;
+};
+
+template <class Owner> class OwnedChangeCount : public ChangeCount { friend Owner; };
+
+// What the kernel alone keeps of a thread to schedule it.
+struct ThreadSched {
     // What a switch and a preemption point look at comes first, so that they read one line of
     // each thread.
     bool exited = false;
@@ -62,17 +82,34 @@ struct Thread : std::enable_shared_from_this<Thread> {
     // Preemption: platform calls made since device time last moved (see Kernel).
     uint32_t calls = 0;
     uint64_t deadline = kNever;
-    const uint64_t *changes = nullptr;
+    const ChangeCount *changes = nullptr;
     uint64_t seen = 0;
     // The C++ runtime's exception state of this host thread, read at every preemption point.
     const void *ehGlobals = nullptr;
     uint64_t callsSince = 0;
     std::function<bool()> ready;
+};
+
+// An emulated thread as the rest of the device knows it: who it is, whose it is, its last error
+// and how it ended. How it is scheduled is the kernel's alone.
+struct Thread : std::enable_shared_from_this<Thread> {
+  private:
+    friend class Kernel;
+    ThreadSched sched_; // first, see ThreadSched
+
+  public:
+    bool exited() const { return sched_.exited; }
+    // Ended by TerminateThread, ExitThread, a fault or the device's end rather than by
+    // returning from its body.
+    bool terminated() const { return sched_.exited && sched_.killed; }
+
     uint32_t id = 0;
     uint32_t lastError = 0;
     uint32_t exitCode = 0;
     std::string name;
     Program *program = nullptr; // the process this thread belongs to; null: the platform's own
+
+  private:
     std::condition_variable cv;
     std::thread host;
 };
@@ -97,7 +134,6 @@ class Kernel {
     // The device's first thread: the host thread that made the device (the scenario runner,
     // a front end or a test). It is never preempted and never unwound by a kill.
     Thread *mainThread() const { return main_; }
-    bool isEmulatedThread() const;
 
     // Blocks the caller until `ready()` holds (checked at scheduling points) or the deadline
     // passes. Returns true when woken by the predicate. An empty predicate means sleep.
@@ -108,8 +144,8 @@ class Kernel {
     // hold moves `*changes`, besides what the kernel sees itself (work posted, the host's
     // events, threads that start, end or are killed): once it said no, it is asked again only
     // after one of those moved, not at every switch. It must not depend on the clock.
-    bool block(std::function<bool()> ready, uint64_t deadline, const uint64_t *changes) {
-        return suspend(std::move(ready), deadline, true, changes);
+    bool block(std::function<bool()> ready, uint64_t deadline, const ChangeCount &changes) {
+        return suspend(std::move(ready), deadline, true, &changes);
     }
     // The same, for a caller that looks for itself at what it waited for: the condition is not
     // asked once more for an answer.
@@ -121,8 +157,8 @@ class Kernel {
     // Brings the deadline of a blocked thread forward to `at` (device ms): what it waits for
     // has just been given a time by another thread (a timer set on its window).
     void wakeBy(Thread *t, uint64_t at) {
-        if (t->blocked && at < t->deadline)
-            t->deadline = at;
+        if (t->sched_.blocked && at < t->sched_.deadline)
+            t->sched_.deadline = at;
     }
 
     // Starts a new emulated thread; it first runs when the caller next blocks. When it ends,
@@ -172,15 +208,37 @@ class Kernel {
 
     // Ends every other thread (killing the ones still running) and joins them.
     void shutdown();
+    // Kills the threads, other than the caller and the device's first, for which `which` holds,
+    // and waits until they have ended; the kernel runs on (a restart of the device).
+    void endThreads(const std::function<bool(const Thread &)> &which);
+
+    // Whether every switch asks the conditions it skips (see ChangeCount) and stops the
+    // device, naming the thread, when one holds. On from the start in a WAKE_CHECK build.
+    void checkWakes(bool on) { checkWakes_ = on; }
 
   private:
     // The caller holds the baton and has set its own wake condition. Returns with the clock
     // frozen at the instant the caller was found runnable (real time); block() thaws it.
     void schedule();
     bool suspend(std::function<bool()> &&ready, uint64_t deadline, bool answer,
-                 const uint64_t *changes);
+                 const ChangeCount *changes);
     bool runnable(Thread *t) const;
     bool due(Thread *t) const; // runnable without asking its wake condition
+    // A condition skipped since nothing it names moved: in a checking kernel, asked anyway.
+    void skipped(Thread *t, const char *why) const;
+
+    // The steps of a switch (schedule): the caller leaves its turn; what came from outside
+    // is taken in; one look at each thread chooses; device time moves or the host is waited on.
+    size_t leaveTurn(Thread *me);
+    bool takeInOutside(Thread *me, int64_t *nowNs);
+    struct Choice {
+        Thread *next = nullptr;     // the first thread that can run, in round-robin order
+        uint64_t earliest = kNever; // else the earliest deadline
+        size_t waiterAt = 0;        // and the first thread in the list that waits for it
+    };
+    Choice choose(size_t start, bool deadlinesOnly) const;
+    void advanceTo(uint64_t deadline);
+    Thread *hostWaiter(Thread *me, const Choice &c, size_t start) const;
     bool drainPosted();
     // Reads the host clock once: the device's ms stand at it until thawed; host ns returned.
     int64_t freezeClock();
@@ -213,8 +271,11 @@ class Kernel {
         std::function<void(short)> onReady;
     };
     std::vector<Watch> watches_;
-    int64_t lastPollNs_ = 0; // host clock of the last look at the watched descriptors
-    void reap();             // joins the host threads of ended threads
+    // Host clock of the last look at the watched descriptors; kLookedAtWait right after a
+    // host wait, which looked at them until the clock read next.
+    static constexpr int64_t kLookedAtWait = -1;
+    int64_t lastPollNs_ = 0;
+    void reap();                                   // joins the host threads of ended threads
     std::vector<std::shared_ptr<Thread>> threads_; // scheduling order; ended threads leave it
     uint64_t endedCount_ = 0;
     uint64_t stirs_ = 0; // what the kernel sees that a condition may look at (see block)
@@ -225,6 +286,7 @@ class Kernel {
     uint32_t nextId_ = 1;
     std::deque<std::function<void()>> posted_;
     bool shuttingDown_ = false;
+    bool checkWakes_;
 };
 
 } // namespace emul

@@ -39,7 +39,8 @@ struct WindowInfo {
     ControlKind kind = ControlKind::Window;
     std::u16string className; // spelled as registered
     std::u16string text;      // the window's text
-    std::u16string label;     // what it shows as text: a combo box its selected entry, else `text`
+    // What it shows as text: a combo box its selected entry, else `text` ("&" marks kept).
+    std::u16string label;
     uint32_t style = 0, exStyle = 0;
     int id = 0;
     int left = 0, top = 0, right = 0, bottom = 0; // screen coordinates

@@ -11,6 +11,7 @@
 
 namespace emul {
 
+class ChangeCount;
 struct Program;
 struct Thread;
 
@@ -46,7 +47,7 @@ class WindowSystem {
     // Moves whenever a window is made or destroyed or its text changes, and whenever a message
     // queue gets a message, a quit or a timer: a wait on those (Kernel::block) is asked again
     // only then.
-    const uint64_t *changes() const;
+    const ChangeCount &changes() const;
 
     // Host-side access for the scenario runner and tests; none of these is journaled.
     uintptr_t desktop() const; // the shell's desktop window

@@ -546,5 +546,6 @@ CEAPI BOOL CreateProcessW(LPCWSTR pszImageName, LPCWSTR pszCmdLine,
 CEAPI BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode);
 
 #include "winuser_ce.h"
+#include "wingdi_ce.h"
 
 #endif

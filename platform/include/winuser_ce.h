@@ -192,6 +192,8 @@ CEAPI BOOL MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRe
 CEAPI BOOL GetWindowRect(HWND hWnd, LPRECT lpRect);
 CEAPI BOOL GetClientRect(HWND hWnd, LPRECT lpRect);
 CEAPI HWND WindowFromPoint(POINT Point);
+CEAPI BOOL ClientToScreen(HWND hWnd, LPPOINT lpPoint);
+CEAPI BOOL ScreenToClient(HWND hWnd, LPPOINT lpPoint);
 CEAPI LONG GetWindowLongW(HWND hWnd, int nIndex);
 CEAPI LONG SetWindowLongW(HWND hWnd, int nIndex, LONG dwNewLong);
 CEAPI LONG_PTR GetWindowLongPtrW(HWND hWnd, int nIndex);
@@ -338,20 +340,6 @@ CEAPI void SystemIdleTimerReset(void);
 #define CS_NOCLOSE 0x0200
 #define CS_PARENTDC 0x0080
 #define CS_GLOBALCLASS 0x4000
-
-/* stock objects */
-#define WHITE_BRUSH 0
-#define LTGRAY_BRUSH 1
-#define GRAY_BRUSH 2
-#define DKGRAY_BRUSH 3
-#define BLACK_BRUSH 4
-#define NULL_BRUSH 5
-#define HOLLOW_BRUSH NULL_BRUSH
-#define WHITE_PEN 6
-#define BLACK_PEN 7
-#define NULL_PEN 8
-#define SYSTEM_FONT 13
-CEAPI HGDIOBJ GetStockObject(int fnObject);
 
 /* resources */
 typedef HANDLE HRSRC;

@@ -90,8 +90,8 @@ TEST_F(Instance, DeinitStopsTheReaderAndReleasesEverything) {
     DWORD asked = GetTickCount();
     ASSERT_TRUE(device.devices().deactivate(hnd));
     EXPECT_LT(GetTickCount() - asked, 20u); // the pause is cut short, not waited out
-    EXPECT_TRUE(reader->exited);
-    EXPECT_FALSE(reader->killed);
+    EXPECT_TRUE(reader->exited());
+    EXPECT_FALSE(reader->terminated());
     EXPECT_EQ(device.handles().count(), handles);
     EXPECT_EQ(device.registry().openHandles(), 0u);
 
@@ -165,7 +165,7 @@ TEST_F(Instance, ClientReadFailsWhenThePortsOwnReadFails) {
 // Every build closes each registry key it opened once its instance is gone, the OBEX key of the
 // baseline and the active key of the older builds included.
 TEST(InstanceKeys, NoRegistryHandleOutlivesDeactivationInAnyBuild) {
-    for (const char *build : {"ce420", "ce400", "ce300"}) {
+    for (const std::string &build : handheld::driverBuildNames()) {
         SCOPED_TRACE(build);
         emul::Device device;
         handheld::InstallOptions io;

@@ -7,7 +7,7 @@
 namespace {
 
 TEST(DriverExports, EveryBuildExportsTheStreamEntryPointsByName) {
-    for (std::string build : {"ce420", "ce400", "ce300"}) {
+    for (const std::string &build : handheld::driverBuildNames()) {
         SCOPED_TRACE(build);
         emul::Device device;
         handheld::InstallOptions io;

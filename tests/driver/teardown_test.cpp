@@ -43,15 +43,16 @@ TEST(Teardown, AReaderStuckInAWindowMessageIsEndedByForce) {
     Sleep(100);
     ASSERT_EQ(device.journal().grep("\"call\":\"SendMessageW\"").size(), 1u);
 
-    emul::Thread *reader = nullptr;
+    // Held, so that its record outlives the kernel's reaping of the ended thread.
+    std::shared_ptr<emul::Thread> reader;
     for (auto *t : device.kernel().threads())
-        if (!t->exited && t->program == nullptr && t->id != 1 && t->blocked)
-            reader = t;
+        if (!t->exited() && t->program == nullptr && t != device.kernel().mainThread())
+            reader = t->shared_from_this();
     ASSERT_NE(reader, nullptr);
     DWORD asked = GetTickCount();
     EXPECT_TRUE(device.devices().deactivate(hnd));
     EXPECT_GE(GetTickCount() - asked, 5000u);
-    EXPECT_TRUE(reader->exited);
+    EXPECT_TRUE(reader->terminated());
     EXPECT_FALSE(line.isOpen());
 
     SetEvent(frozen.release);

@@ -3,8 +3,9 @@
 # built-in keyboard types into Notes, `handheld reg` reads and writes the running device's
 # registry, the settings program works from the keyboard alone, the session is recorded and
 # replays to the same screen, a device killed in the middle of settings changes leaves a hive
-# that a new device starts from, and the settings program's message box and file dialog are
-# answered on the screen.
+# that a new device starts from, Notes keeps its note from one session to the next, and the
+# settings program's message box (whose Yes restarts the device) and file dialog are answered
+# on the screen.
 #
 #   interactive_check.sh HANDHELD
 # Every wait polls for what it expects, with a generous limit; nothing waits a fixed time.
@@ -129,11 +130,13 @@ case $((16#$delay)) in 350 | 450 | 550 | 650 | 750 | 850 | 950 | 1050) ;;
 *) fail "Delay Time after the kill: $delay" ;; esac
 "$HANDHELD" --state "$state" reg set 'Drivers\BuiltIn\Norvel' "Enable Keyboard" dword 1
 
-# 8. A device starts again from that hive, with its settings.
+# 8. A device starts again from that hive, with its settings, and Notes with the note that the
+#    first session typed (saved when that session ended; the killed one saved nothing).
 start
 wait_screen "delay $((16#$delay)) ms"
+wait_screen "│Hello, World! Hi"
 tmux -S "$sock" send-keys -t $T -l "again"
-wait_screen "│again"
+wait_screen "│Hello, World! Hiagain"
 tmux -S "$sock" send-keys -t $T C-]
 wait_gone
 
@@ -158,11 +161,18 @@ prefix=$(LC_ALL=C.UTF-8 bash -c 'l=${1#*:}; p=${l%%"[ Yes ]"*}; echo ${#p}' _ "$
 tmux -S "$sock" send-keys -t $T -l "$(printf '\033[M %b%b' "\\$(printf %o $((33 + prefix + 1)))" \
     "\\$(printf %o $((32 + row)))")"
 wait_screen "KernelIoControl"
+# Yes restarts the device: the programs end, the driver is unloaded and loads again, and Notes
+# comes to the front with its note.
+wait_screen "the device restarted"
+wait_screen "restart"
+wait_screen "─ Notes ─"
+wait_screen "│Hello, World! Hiagain"
 tmux -S "$sock" send-keys -t $T s 2
 wait_screen "Key Repeat Del"
 tmux -S "$sock" send-keys -t $T PageDown Down -
 wait_screen "OPEN:"
-tmux -S "$sock" send-keys -t $T Enter s Enter p Enter c
+# The dialog opens in \My Documents (Notes keeps its note there): up to \, then Windows.
+tmux -S "$sock" send-keys -t $T BSpace w Enter s Enter p Enter c
 wait_screen "│ Calculator.lnk"
 tmux -S "$sock" send-keys -t $T Enter
 wait_screen "[Calculator.lnk v]"

@@ -97,7 +97,7 @@ TEST_F(DeviceManager, OlderDriverBuildFindsItsKeyThroughTheActiveKey) {
     EXPECT_FALSE(dm().deactivate(h));
     for (emul::Thread *t : device.kernel().threads()) {
         if (t->id != 1) {
-            EXPECT_TRUE(t->exited) << t->name;
+            EXPECT_TRUE(t->exited()) << t->name;
         }
     }
 }

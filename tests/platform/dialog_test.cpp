@@ -271,7 +271,7 @@ TEST_F(DialogTest, TheDialogErrorIsTheCallingThreads) {
         seenThere = CommDlgExtendedError();
         return 0u;
     });
-    emul::kern().block([&] { return t->exited; }, emul::kNever);
+    emul::kern().block([&] { return t->exited(); }, emul::kNever);
     EXPECT_EQ(seenThere, 0u);
     EXPECT_EQ(CommDlgExtendedError(), DWORD(0x3003) /* FNERR_BUFFERTOOSMALL */);
 }

@@ -251,21 +251,33 @@ TEST(Kernel, EndedThreadsAreJoinedAndLeaveTheScheduler) {
     CloseHandle(kept);
 }
 
+// State that wake conditions look at, with the count its changes bump.
+struct Board {
+    emul::OwnedChangeCount<Board> changes;
+    bool go = false;
+    void set(bool bump) {
+        go = true;
+        if (bump)
+            changes.bump();
+    }
+};
+
 // A condition that names what it looks at is not asked at every switch: only when that count
 // moves, or when the kernel sees something itself (here a thread that starts and ends).
 TEST(Kernel, AConditionOnAChangeCountIsAskedWhenTheCountMoves) {
     emul::Device device;
     emul::Kernel &k = device.kernel();
-    uint64_t changes = 0;
+    k.checkWakes(false); // the missed bump below is on purpose
+    Board board;
     int asks = 0;
-    bool go = false, woke = false;
+    bool woke = false;
     auto waiter = k.spawn("waiter", [&]() -> uint32_t {
         woke = k.block(
             [&] {
                 ++asks;
-                return go;
+                return board.go;
             },
-            emul::kNever, &changes);
+            emul::kNever, board.changes);
         return 0;
     });
     Sleep(1);
@@ -278,12 +290,36 @@ TEST(Kernel, AConditionOnAChangeCountIsAskedWhenTheCountMoves) {
     CloseHandle(quick);
     Sleep(1);
     EXPECT_GT(asks, 1); // a thread started and ended
-    go = true;
+    board.set(false);
     Sleep(1);
     EXPECT_FALSE(woke); // the count has not moved
-    ++changes;
+    board.set(true);
     Sleep(1);
     EXPECT_TRUE(woke);
+}
+
+// A change that can wake a thread but does not bump its count leaves the thread asleep for
+// good; a checking kernel stops at the next switch and names the thread. With the bump, it
+// wakes and nothing stops.
+TEST(KernelDeathTest, ACheckingKernelStopsAtAMissedBump) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto run = [](bool bump) {
+        emul::Device device;
+        emul::Kernel &k = device.kernel();
+        k.checkWakes(true);
+        Board board;
+        bool woke = false;
+        k.spawn("listener", [&]() -> uint32_t {
+            woke = k.block([&] { return board.go; }, emul::kNever, board.changes);
+            return 0;
+        });
+        Sleep(1);
+        board.set(bump);
+        Sleep(1);
+        return woke;
+    };
+    EXPECT_TRUE(run(true));
+    EXPECT_DEATH(run(false), "wake check: thread [0-9]+ \"listener\" was not woken");
 }
 
 } // namespace

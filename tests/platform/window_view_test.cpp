@@ -169,7 +169,7 @@ TEST_F(WindowView, AThreadsWindowsGoTheMomentItEnds) {
         theirs = U(h);
         return 0u;
     });
-    kern().block([&] { return t->exited; }, emul::kNever);
+    kern().block([&] { return t->exited(); }, emul::kNever);
     // No platform call since: the view already sees the window gone and the foreground passed on.
     ASSERT_NE(theirs, 0u);
     EXPECT_FALSE(view().isWindow(theirs));

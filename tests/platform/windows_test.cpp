@@ -217,7 +217,7 @@ TEST(Windows, SendMessageToAnotherThreadWaitsForItsHandler) {
     EXPECT_EQ(std::u16string(buf), u"w");
     // Closing the window ends the thread's loop with the quit code.
     EXPECT_TRUE(PostMessageW(w.hwnd, WM_CLOSE, 0, 0));
-    kern().block([&] { return w.thread->exited; }, emul::kNever);
+    kern().block([&] { return w.thread->exited(); }, emul::kNever);
     EXPECT_EQ(w.thread->exitCode, 3u);
     EXPECT_FALSE(IsWindow(w.hwnd));
     EXPECT_EQ(SendMessageW(w.hwnd, WM_USER, 1, 1), 0);
@@ -234,7 +234,7 @@ TEST(Windows, ATimerSetOnAnotherThreadsWindowFiresWhenDue) {
     EXPECT_EQ(w.timerTicks, (std::vector<DWORD>{300, 600, 900}));
     EXPECT_TRUE(KillTimer(w.hwnd, 5));
     EXPECT_TRUE(PostMessageW(w.hwnd, WM_CLOSE, 0, 0));
-    kern().block([&] { return w.thread->exited; }, emul::kNever);
+    kern().block([&] { return w.thread->exited(); }, emul::kNever);
 }
 
 TEST(Windows, ProgramsHearWhenTheInputPanelComesOrGoes) {
@@ -294,7 +294,7 @@ TEST(Windows, AProgramsOwnWindowsAreNotJournaled) {
         return 0u;
     });
     t->program = &w.program;
-    kern().block([t] { return t->exited; }, emul::kNever);
+    kern().block([t] { return t->exited(); }, emul::kNever);
     const auto &l = d.journal().lines();
     ASSERT_EQ(l.size(), 1u);
     EXPECT_EQ(

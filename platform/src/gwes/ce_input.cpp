@@ -16,6 +16,9 @@ CEAPI void keybd_event(BYTE vk, BYTE scan, DWORD flags, DWORD extra) {
         "keybd_event",
         Fields().num("vk", vk).num("scan", scan).num("flags", flags).num("extra", extra));
     deliverKeyEvent(vk, flags);
+    // The power key switches the device off; whoever runs it makes the suspend.
+    if (vk == VK_OFF && !(flags & KEYEVENTF_KEYUP))
+        dev().requestSuspend();
 }
 
 CEAPI BOOL PostKeybdMessage(HWND hwnd, UINT vk, KEY_STATE_FLAGS state, UINT count, UINT *shift,

@@ -9,7 +9,7 @@ LRESULT defaultProc(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_SETTEXT:
         w->text = lp ? std::u16string(reinterpret_cast<const char16_t *>(lp)) : std::u16string();
-        ++wins().changes;
+        wins().changed();
         return TRUE;
     case WM_GETTEXT: {
         auto *buf = reinterpret_cast<char16_t *>(lp);

@@ -128,7 +128,8 @@ struct WindowSystem::Impl {
     int destroying = 0;                      // depth of DestroyWindow's recursion
     // Windows made, destroyed or given another text, and messages, quits and timers queued
     // (see WindowSystem::changes()).
-    uint64_t changes = 0;
+    OwnedChangeCount<Impl> changes;
+    void changed() { changes.bump(); }
     std::vector<Window *> topLevel;             // z-order, top first
     std::map<std::u16string, WndClass> classes; // by folded name
     std::map<Thread *, Queue> queues;
@@ -148,7 +149,7 @@ struct WindowSystem::Impl {
     // A live window; the windows of a thread that has ended are gone with it.
     Window *get(uintptr_t h) const {
         auto it = windows.find(h);
-        if (it == windows.end() || (it->second->thread && it->second->thread->exited))
+        if (it == windows.end() || (it->second->thread && it->second->thread->exited()))
             return nullptr;
         return it->second;
     }

@@ -63,7 +63,7 @@ LRESULT WindowSystem::Impl::send(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
         return call(w, msg, wp, lp);
     // Held while waiting: the target may end meanwhile, and its queue go with it.
     std::shared_ptr<Thread> target = w->thread->shared_from_this();
-    if (target->exited)
+    if (target->exited())
         return 0;
     auto sm = std::make_shared<SentMessage>();
     sm->hwnd = w->h;
@@ -72,14 +72,14 @@ LRESULT WindowSystem::Impl::send(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
     sm->lp = lp;
     Queue &targetQueue = queue(target.get());
     targetQueue.sent.push_back(sm);
-    ++changes;
+    changed();
     targetQueue.waitingForInput = false; // it has something to do now
     Queue &mine = queue(self);
     for (;;) {
         processSent(mine);
         if (sm->done)
             return sm->result;
-        if (target->exited) {
+        if (target->exited()) {
             auto theirs = queues.find(target.get());
             if (theirs != queues.end()) {
                 auto &s = theirs->second.sent;
@@ -87,7 +87,7 @@ LRESULT WindowSystem::Impl::send(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
             }
             return 0;
         }
-        kern().block([&] { return sm->done || target->exited || !mine.sent.empty(); }, kNever);
+        kern().block([&] { return sm->done || target->exited() || !mine.sent.empty(); }, kNever);
     }
 }
 
@@ -100,7 +100,7 @@ bool WindowSystem::Impl::post(Window *w, UINT msg, WPARAM wp, LPARAM lp, bool tr
             received(w, makeMsg(w->h, msg, wp, lp));
         return true;
     }
-    if (w->thread->exited)
+    if (w->thread->exited())
         return false;
     QueuedMessage q;
     q.m = makeMsg(w->h, msg, wp, lp);
@@ -108,7 +108,7 @@ bool WindowSystem::Impl::post(Window *w, UINT msg, WPARAM wp, LPARAM lp, bool tr
     q.mods = mods;
     Queue &theirs = queue(w->thread);
     theirs.posted.push_back(q);
-    ++changes;
+    changed();
     theirs.waitingForInput = false; // it has something to do now
     return true;
 }
@@ -222,7 +222,7 @@ CEAPI BOOL GetMessageW(LPMSG msg, HWND h, UINT lo, UINT hi) {
         InputWait waiting(q);
         // Asked again only when the window system changed: a timer that comes due meanwhile
         // wakes the thread through its deadline.
-        kern().block([&] { return hasMessage(q, h, lo, hi); }, earliestTimer(q), &ws.changes);
+        kern().block([&] { return hasMessage(q, h, lo, hi); }, earliestTimer(q), ws.changes);
     }
 }
 
@@ -266,7 +266,7 @@ CEAPI BOOL TranslateMessage(const MSG *m) {
         c.translate = false;
         c.mods = mods;
         q.posted.push_front(c); // the character comes before anything queued after the key
-        ++wins().changes;
+        wins().changed();
     }
     return TRUE;
 }
@@ -296,12 +296,12 @@ CEAPI void PostQuitMessage(int code) {
     Queue &q = wins().queue(kern().self());
     q.quit = true;
     q.quitCode = code;
-    ++wins().changes;
+    wins().changed();
 }
 
 CEAPI BOOL PostThreadMessageW(DWORD id, UINT msg, WPARAM wp, LPARAM lp) {
     for (Thread *t : kern().threads()) {
-        if (t->id != id || t->exited)
+        if (t->id != id || t->exited())
             continue;
         QueuedMessage q;
         q.m = MSG{};
@@ -311,7 +311,7 @@ CEAPI BOOL PostThreadMessageW(DWORD id, UINT msg, WPARAM wp, LPARAM lp) {
         q.m.time = kern().tick();
         Queue &theirs = wins().queue(t);
         theirs.posted.push_back(q);
-        ++wins().changes;
+        wins().changed();
         theirs.waitingForInput = false;
         return TRUE;
     }
@@ -386,7 +386,7 @@ CEAPI UINT_PTR SetTimer(HWND h, UINT_PTR id, UINT elapse, TIMERPROC proc) {
     t.elapse = elapse;
     t.due = kern().now() + std::max<UINT>(elapse, 1);
     t.proc = proc;
-    ++ws.changes;
+    ws.changed();
     // A thread that waits for messages meanwhile wakes when this timer is due.
     if (owner != kern().self())
         kern().wakeBy(owner, t.due);

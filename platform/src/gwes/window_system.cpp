@@ -35,8 +35,8 @@ uintptr_t WindowSystem::focus() const {
     return impl_->focusOfForeground();
 }
 
-const uint64_t *WindowSystem::changes() const {
-    return &impl_->changes;
+const ChangeCount &WindowSystem::changes() const {
+    return impl_->changes;
 }
 
 bool WindowSystem::isWindow(uintptr_t hwnd) const {

@@ -26,7 +26,7 @@ WindowSystem::~WindowSystem() = default;
 
 Window *WindowSystem::Impl::make(const std::u16string &className, Window *parent, int l, int t,
                                  int r, int b) {
-    ++changes;
+    changed();
     auto w = std::make_unique<Window>();
     w->h = nextHandle;
     nextHandle += 4;
@@ -74,7 +74,7 @@ void WindowSystem::Impl::activate(Window *w) {
 
 Window *WindowSystem::Impl::pickForeground() const {
     for (Window *w : topLevel)
-        if (w->thread && !w->thread->exited && (w->style & WS_VISIBLE))
+        if (w->thread && !w->thread->exited() && (w->style & WS_VISIBLE))
             return w;
     return nullptr;
 }
@@ -82,10 +82,10 @@ Window *WindowSystem::Impl::pickForeground() const {
 void WindowSystem::Impl::destroy(Window *w) {
     if (w->destroyed)
         return;
-    ++changes;
+    changed();
     w->destroyed = true;
     ++destroying;
-    if (w->thread && !w->thread->exited)
+    if (w->thread && !w->thread->exited())
         call(w, WM_DESTROY, 0, 0);
     // Children go after their parent has heard WM_DESTROY, the last one first.
     std::vector<Window *> kids = w->children;
@@ -104,7 +104,7 @@ void WindowSystem::Impl::destroy(Window *w) {
 }
 
 void WindowSystem::Impl::unlink(Window *w) {
-    ++changes;
+    changed();
     w->destroyed = true;
     w->unlinked = true;
     ++unlinks;
@@ -134,7 +134,7 @@ void WindowSystem::Impl::unlink(Window *w) {
 void WindowSystem::Impl::threadEnded(Thread *t) {
     // A thread's windows end with the thread, and so do the children other threads made in
     // them.
-    auto threadGone = [](const Window *w) { return w->thread && w->thread->exited; };
+    auto threadGone = [](const Window *w) { return w->thread && w->thread->exited(); };
     std::vector<Window *> dead;
     for (auto &e : windows)
         if (e.second->thread == t || threadGone(e.second) ||
@@ -150,7 +150,7 @@ void WindowSystem::Impl::reap() {
     if (unlinks == reapedUnlinks)
         return;
     reapedUnlinks = unlinks;
-    auto threadGone = [](const Window *w) { return w->thread && w->thread->exited; };
+    auto threadGone = [](const Window *w) { return w->thread && w->thread->exited(); };
     // A window still being destroyed (its parent's WM_DESTROY running) keeps its record here.
     auto gone = [&](const Window *w) { return threadGone(w) || w->unlinked; };
     // The records go to the bounded list of ended windows; nothing kept refers to them.

@@ -38,8 +38,7 @@ namespace {
 // epoll_wait as the system call alone: the C library's wrapper is also a thread cancellation
 // point, which no thread here uses, and costs two calls more on every wait. (A function of its
 // own, so that a profile still counts the waits.)
-[[gnu::hot, gnu::noinline]] int epoll_wait_uncancelled(int epoll, epoll_event *events, int n,
-                                                       int timeoutMs) {
+[[gnu::noinline]] int epoll_wait_uncancelled(int epoll, epoll_event *events, int n, int timeoutMs) {
     return int(syscall(SYS_epoll_wait, epoll, events, n, timeoutMs));
 }
 } // namespace
@@ -66,7 +65,7 @@ void WaitSet::remove(int fd) {
     always_.erase(std::remove(always_.begin(), always_.end(), fd), always_.end());
 }
 
-[[gnu::hot]] const std::vector<WaitSet::Ready> &WaitSet::wait(int timeoutMs) {
+const std::vector<WaitSet::Ready> &WaitSet::wait(int timeoutMs) {
     std::vector<Ready> &ready = ready_;
     ready.clear();
     for (int fd : always_)

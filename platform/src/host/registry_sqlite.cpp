@@ -5,7 +5,6 @@
 
 #include "emul/device.h"
 #include "host/hive_open.h"
-#include "host/host_lock.h"
 
 #include <sqlite3.h>
 
@@ -14,7 +13,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <map>
-#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,7 +35,6 @@ class SqliteStore : public RegStore {
     }
 
     RegImage image() override {
-        std::lock_guard<HostLock> lock(m_);
         RegImage img;
         // One read transaction, so the version and the content belong together (inside a
         // batch, the batch's own).
@@ -67,15 +64,13 @@ class SqliteStore : public RegStore {
     // Other processes' commits show first in the WAL index's header (shared memory that every
     // connection maps): while its bytes stay the same, nothing was committed and no SQL runs.
     // When they move, the data version tells another connection's commit from our own.
-    [[gnu::hot]] bool changedElsewhere() override {
+    bool changedElsewhere() override {
         if (!shared_)
             return false; // an in-memory hive has no other connection
-        std::lock_guard<HostLock> lock(m_);
         return !(walIndex_ && sameWalIndex()) && versionMoved();
     }
 
     RegKeyId tree(const std::u16string &name) override {
-        std::lock_guard<HostLock> lock(m_);
         if (!begin())
             return 0;
         RegKeyId id = childOf(0, name);
@@ -84,13 +79,9 @@ class SqliteStore : public RegStore {
         return commit(id != 0) ? id : 0;
     }
 
-    bool exists(RegKeyId key) override {
-        std::lock_guard<HostLock> lock(m_);
-        return keyExists(key);
-    }
+    bool exists(RegKeyId key) override { return keyExists(key); }
 
     std::optional<RegKeyId> find(RegKeyId from, const std::vector<std::u16string> &names) override {
-        std::lock_guard<HostLock> lock(m_);
         if (names.empty())
             return keyExists(from) ? std::optional<RegKeyId>(from) : std::nullopt;
         RegKeyId id = from;
@@ -102,7 +93,6 @@ class SqliteStore : public RegStore {
 
     RegKeyId create(RegKeyId from, const std::vector<std::u16string> &names,
                     bool *created) override {
-        std::lock_guard<HostLock> lock(m_);
         if (created)
             *created = false;
         if (!begin())
@@ -122,7 +112,6 @@ class SqliteStore : public RegStore {
     }
 
     RegStatus remove(RegKeyId key) override {
-        std::lock_guard<HostLock> lock(m_);
         if (!begin())
             return RegStatus::failed;
         if (!keyExists(key)) {
@@ -139,7 +128,6 @@ class SqliteStore : public RegStore {
     }
 
     std::vector<std::u16string> children(RegKeyId key) override {
-        std::lock_guard<HostLock> lock(m_);
         std::vector<std::u16string> out;
         Query q(this, "SELECT name FROM reg_keys WHERE parent = ?1 ORDER BY id");
         q.bind(1, key);
@@ -149,7 +137,6 @@ class SqliteStore : public RegStore {
     }
 
     std::optional<RegValue> value(RegKeyId key, const std::u16string &name) override {
-        std::lock_guard<HostLock> lock(m_);
         Query q(this, "SELECT type, data FROM reg_values WHERE key = ?1 AND name = ?2");
         q.bind(1, key).bind(2, name);
         if (!q.row())
@@ -158,7 +145,6 @@ class SqliteStore : public RegStore {
     }
 
     RegStatus setValue(RegKeyId key, const std::u16string &name, const RegValue &v) override {
-        std::lock_guard<HostLock> lock(m_);
         if (!begin())
             return RegStatus::failed;
         if (!keyExists(key)) {
@@ -175,7 +161,6 @@ class SqliteStore : public RegStore {
     }
 
     RegStatus removeValue(RegKeyId key, const std::u16string &name) override {
-        std::lock_guard<HostLock> lock(m_);
         if (batch_ && sqlite3_get_autocommit(db_))
             return RegStatus::failed; // the batch is lost: see begin()
         Query q(this, "DELETE FROM reg_values WHERE key = ?1 AND name = ?2");
@@ -186,7 +171,6 @@ class SqliteStore : public RegStore {
     }
 
     std::vector<std::pair<std::u16string, RegValue>> values(RegKeyId key) override {
-        std::lock_guard<HostLock> lock(m_);
         std::vector<std::pair<std::u16string, RegValue>> out;
         Query q(this, "SELECT name, type, data FROM reg_values WHERE key = ?1 ORDER BY id");
         q.bind(1, key);
@@ -196,7 +180,6 @@ class SqliteStore : public RegStore {
     }
 
     bool beginBatch() override {
-        std::lock_guard<HostLock> lock(m_);
         if (batch_ || !begin())
             return false;
         batch_ = true;
@@ -204,7 +187,6 @@ class SqliteStore : public RegStore {
     }
 
     bool endBatch(bool commit) override {
-        std::lock_guard<HostLock> lock(m_);
         if (!batch_)
             return false;
         batch_ = false;
@@ -390,7 +372,7 @@ class SqliteStore : public RegStore {
             walIndex_ = static_cast<volatile const uint64_t *>(p);
     }
 
-    [[gnu::noinline]] bool versionMoved() {
+    bool versionMoved() {
         noteWalIndex();
         int64_t v = dataVersion();
         if (v == version_)
@@ -405,7 +387,7 @@ class SqliteStore : public RegStore {
             for (size_t i = 0; i < kWalIndexWords; ++i)
                 seen_[i] = walIndex_[i];
     }
-    [[gnu::hot]] bool sameWalIndex() const {
+    bool sameWalIndex() const {
         uint64_t diff = 0;
         for (size_t i = 0; i < kWalIndexWords; ++i)
             diff |= seen_[i] ^ walIndex_[i];
@@ -425,7 +407,6 @@ class SqliteStore : public RegStore {
     int64_t version_ = -1;
     bool batch_ = false; // between beginBatch and endBatch
     std::atomic<uint64_t> statements_{0};
-    HostLock m_; // each call atomic whoever makes it; see emul/kernel.h on locking
     std::map<const char *, sqlite3_stmt *> cache_; // keyed by the SQL literal's address
 };
 

@@ -32,7 +32,7 @@ struct EventObject final : KObject {
 struct ThreadObject : KObject {
     std::shared_ptr<Thread> thread;
     const char *kind() const override { return "thread"; }
-    bool signalled() const override { return thread->exited; }
+    bool signalled() const override { return thread->exited(); }
 };
 
 } // namespace
@@ -140,7 +140,7 @@ CEAPI BOOL GetExitCodeThread(HANDLE h, LPDWORD code) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    *code = t->thread->exited ? t->thread->exitCode : STILL_ACTIVE;
+    *code = t->thread->exited() ? t->thread->exitCode : STILL_ACTIVE;
     return TRUE;
 }
 

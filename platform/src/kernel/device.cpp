@@ -9,6 +9,7 @@
 #include "emul/serial.h"
 #include "emul/shell.h"
 #include "emul/windows_sys.h"
+#include "emul/graphics.h"
 #include "host/file_watch.h"
 #include "host/host_files.h"
 
@@ -50,7 +51,7 @@ void *HandleTable::add(std::shared_ptr<KObject> obj) {
     return reinterpret_cast<void *>(h);
 }
 
-[[gnu::hot]] const std::shared_ptr<KObject> *HandleTable::find(void *h) const {
+const std::shared_ptr<KObject> *HandleTable::find(void *h) const {
     // Every call on a handle looks it up first: the point where a thread that never blocks
     // is preempted.
     if (Device *d = Device::currentOrNull())
@@ -120,6 +121,7 @@ Device::Device(const DeviceOptions &options)
     files_ = std::make_unique<FileSystem>(rootDir_);
     serial_ = std::make_unique<SerialHub>();
     windows_ = std::make_unique<WindowSystem>();
+    graphics_ = std::make_unique<Graphics>();
     kernel_->threadEnded = [this](Thread *t) { windows_->threadEnded(t); };
     journal_.setWindowNamer([this](uintptr_t h) { return windows_->journalName(h); });
     shell_ = std::make_unique<Shell>();
@@ -140,6 +142,7 @@ Device::~Device() {
     processes_.reset();
     modules_.reset();
     shell_.reset();
+    graphics_.reset();
     windows_.reset();
     serial_.reset();
     files_.reset();
@@ -178,16 +181,20 @@ void setLastError(uint32_t e) {
 }
 
 bool failing(const char *call) {
+#if !defined(NDEBUG) || defined(EMUL_WAKE_CHECK)
+    if (!canFail(call)) {
+        std::fprintf(stderr, "%s is not in the table of fault points (kFaultPoints)\n", call);
+        std::abort();
+    }
+#endif
     return dev().failing(call);
 }
 
-bool canFail(const std::string &call) {
-    // Every name that a call implementation passes to failing().
-    static const std::set<std::string> names = {
-        "ClearCommError",     "CreateEventW",      "CreateProcessW",  "CreateThread",
-        "EscapeCommFunction", "GetCommProperties", "LocalAlloc",      "PurgeComm",
-        "SetCommMask",        "SetCommState",      "SetCommTimeouts", "ShellExecuteEx"};
-    return names.count(call) != 0;
+bool canFail(std::string_view call) {
+    for (const char *name : kFaultPoints)
+        if (call == name)
+            return true;
+    return false;
 }
 
 } // namespace emul

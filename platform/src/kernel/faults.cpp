@@ -1,5 +1,5 @@
-// Fault signals on an emulated thread inside runGuarded() jump back to it; anywhere else they
-// end the process as before.
+// Fault signals on an emulated thread inside runGuarded() jump back to it; anywhere else they go
+// to whatever handled them before (a sanitizer's report, or the default: the process ends).
 #include "emul/faults.h"
 
 #include <csetjmp>

@@ -9,10 +9,10 @@ CEAPI BOOL KernelIoControl(DWORD code, LPVOID, DWORD, LPVOID, DWORD, LPDWORD ret
     Device &d = dev();
     d.journal().call("KernelIoControl", Fields().num("code", code));
     if (code == IOCTL_HAL_REBOOT) {
-        // Whoever runs the device sees the request and restarts it.
-        d.noteRebootRequest();
+        // Whoever runs the device restarts it (Device::restart); the caller waits here for it.
         if (returned)
             *returned = 0;
+        d.noteRebootRequest();
         return TRUE;
     }
     SetLastError(ERROR_NOT_SUPPORTED);

@@ -28,10 +28,10 @@ struct EhGlobals {
     unsigned int uncaughtExceptions;
 };
 
-bool unwinding(const Thread *t) {
-    if (!t->ehGlobals)
+bool unwinding(const void *ehGlobals) {
+    if (!ehGlobals)
         return std::uncaught_exceptions() != 0;
-    return static_cast<const EhGlobals *>(t->ehGlobals)->uncaughtExceptions != 0;
+    return static_cast<const EhGlobals *>(ehGlobals)->uncaughtExceptions != 0;
 }
 
 // The host's monotonic clock (what std::chrono::steady_clock reads), in ns.
@@ -42,10 +42,16 @@ int64_t hostNs() {
 }
 
 constexpr int64_t kNsPerMs = 1000000;
+
+#ifdef EMUL_WAKE_CHECK
+constexpr bool kCheckWakes = true;
+#else
+constexpr bool kCheckWakes = false;
+#endif
 } // namespace
 
 Kernel::Kernel(bool realTime, uint32_t tickStart, bool oneCore)
-    : realTime_(realTime), tickStart_(tickStart), hostStartNs_(hostNs()) {
+    : realTime_(realTime), tickStart_(tickStart), hostStartNs_(hostNs()), checkWakes_(kCheckWakes) {
     if (oneCore)
         coresBefore_ = hostcpu::keepToThisCore();
     auto main = std::make_shared<Thread>();
@@ -140,10 +146,6 @@ Thread *Kernel::self() const {
     return tlsSelf;
 }
 
-bool Kernel::isEmulatedThread() const {
-    return tlsSelf != nullptr;
-}
-
 std::vector<Thread *> Kernel::threads() const {
     std::vector<Thread *> out;
     for (auto &t : threads_)
@@ -152,29 +154,42 @@ std::vector<Thread *> Kernel::threads() const {
 }
 
 [[gnu::hot]] bool Kernel::due(Thread *t) const {
-    if (t->exited)
+    if (t->sched_.exited)
         return false;
-    if (!t->blocked || t->killed)
+    if (!t->sched_.blocked || t->sched_.killed)
         return true;
-    return t->deadline != kNever && now() >= t->deadline;
+    return t->sched_.deadline != kNever && now() >= t->sched_.deadline;
 }
 
 [[gnu::hot]] bool Kernel::runnable(Thread *t) const {
     if (due(t))
         return true;
-    if (t->exited)
+    if (t->sched_.exited)
         return false;
-    if (t->saidNo && t->seen == *t->changes + stirs_)
+    if (t->sched_.saidNo && t->sched_.seen == t->sched_.changes->value() + stirs_) {
+        if (checkWakes_)
+            skipped(t, "nothing it names has moved");
         return false; // nothing it looks at has moved
-    if (!t->ready)
+    }
+    if (!t->sched_.ready)
         return false;
-    if (t->ready())
+    if (t->sched_.ready())
         return true;
-    if (t->changes) {
-        t->saidNo = true;
-        t->seen = *t->changes + stirs_;
+    if (t->sched_.changes) {
+        t->sched_.saidNo = true;
+        t->sched_.seen = t->sched_.changes->value() + stirs_;
     }
     return false;
+}
+
+void Kernel::skipped(Thread *t, const char *why) const {
+    if (!t->sched_.ready || !t->sched_.ready())
+        return;
+    std::fprintf(stderr,
+                 "wake check: thread %u \"%s\" was not woken though its condition holds: %s "
+                 "(a change it looks at did not bump its count)\n",
+                 t->id, t->name.c_str(), why);
+    std::abort();
 }
 
 [[gnu::hot]] bool Kernel::drainPosted() {
@@ -221,113 +236,137 @@ size_t Kernel::hostThreads() const {
 
 [[gnu::hot]] void Kernel::preemptionPoint() {
     Thread *me = tlsSelf;
-    if (!me || me == main_ || scheduling_ || me->killed || unwinding(me))
+    if (!me || me == main_ || scheduling_ || me->sched_.killed || unwinding(me->sched_.ehGlobals))
         return;
-    if (!realTime_ && me->callsSince != virtualNow_) {
-        me->callsSince = virtualNow_;
-        me->calls = 0;
+    if (!realTime_ && me->sched_.callsSince != virtualNow_) {
+        me->sched_.callsSince = virtualNow_;
+        me->sched_.calls = 0;
     }
-    if (++me->calls < kCallBudget &&
-        !(realTime_ && (me->calls & 15) == 0 && hostNow() - frozenNow_ >= kRealTimeSliceMs))
+    if (++me->sched_.calls < kCallBudget &&
+        !(realTime_ && (me->sched_.calls & 15) == 0 && hostNow() - frozenNow_ >= kRealTimeSliceMs))
         return;
-    me->calls = 0;
+    me->sched_.calls = 0;
     sleep(kQuantumMs);
+}
+
+// The caller's turn ends: the threads after it come first, then the caller, so a yielding
+// thread goes last. An ended thread leaves the order here. Returns where the look starts.
+[[gnu::hot]] size_t Kernel::leaveTurn(Thread *me) {
+    for (size_t i = 0; i < threads_.size(); ++i)
+        if (threads_[i].get() == me) {
+            if (!me->sched_.exited)
+                return i + 1;
+            ++endedCount_;
+            ++stirs_;
+            threads_.erase(threads_.begin() + long(i));
+            return i;
+        }
+    return 0;
+}
+
+// Work posted by host threads, ended host threads to join and, in real time, the clock read
+// once for the whole look (its host ns in *nowNs) and the watched lines heard once a
+// millisecond, so a device that is never idle still hears them. True when something came in.
+[[gnu::hot]] bool Kernel::takeInOutside(Thread *me, int64_t *nowNs) {
+    bool heard = drainPosted();
+    if (!me->sched_.exited)
+        reap(); // an ended thread cannot join itself; the next one to run does
+    if (!realTime_)
+        return heard;
+    int64_t ns = freezeClock();
+    *nowNs = ns;
+    if (lastPollNs_ == kLookedAtWait)
+        lastPollNs_ = ns;
+    if (!watches_.empty() && ns - lastPollNs_ >= kNsPerMs) {
+        lastPollNs_ = ns;
+        if (pollWatched(0))
+            heard = true;
+    }
+    return heard;
+}
+
+// One look at each thread: the first that can run in round-robin order and, when none can, the
+// earliest deadline and the first thread (in the list) that waits for it. `deadlinesOnly`: no
+// condition is asked, nothing they look at has moved.
+[[gnu::hot]] Kernel::Choice Kernel::choose(size_t start, bool deadlinesOnly) const {
+    Choice c;
+    size_t n = threads_.size();
+    c.waiterAt = n;
+    for (size_t k = 0; k < n; ++k) {
+        size_t i = (start + k) % n;
+        Thread *t = threads_[i].get();
+        if (deadlinesOnly ? due(t) : runnable(t)) {
+            c.next = t;
+            return c;
+        }
+        const ThreadSched &s = t->sched_;
+        if (deadlinesOnly && checkWakes_ && !s.exited)
+            skipped(t, "the host wait heard nothing");
+        if (!s.exited && s.blocked &&
+            (s.deadline < c.earliest || (s.deadline == c.earliest && i < c.waiterAt))) {
+            c.earliest = s.deadline;
+            c.waiterAt = i;
+        }
+    }
+    return c;
+}
+
+// Device time: nothing can run, so time jumps to the earliest deadline. With none, the device
+// can never move again.
+void Kernel::advanceTo(uint64_t deadline) {
+    if (deadline == kNever) {
+        std::lock_guard<std::mutex> l(m_);
+        if (!posted_.empty())
+            return;
+        std::fprintf(stderr, "device deadlock: every thread waits without a time-out\n");
+        std::abort();
+    }
+    if (deadline > virtualNow_)
+        virtualNow_ = deadline;
+}
+
+// Real time: the thread whose deadline comes first makes the host wait, so that the host wakes
+// the one to run.
+[[gnu::hot]] Thread *Kernel::hostWaiter(Thread *me, const Choice &c, size_t start) const {
+    if (c.earliest != kNever)
+        return threads_[c.waiterAt].get();
+    return me->sched_.exited ? threads_[start % threads_.size()].get() : me;
 }
 
 [[gnu::hot]] void Kernel::schedule() {
     Thread *me = tlsSelf;
     ++steps_;
-    // Round robin: the threads after me first, then me, so a yielding thread goes last. An
-    // ended thread leaves the order here.
-    size_t start = 0;
-    for (size_t i = 0; i < threads_.size(); ++i)
-        if (threads_[i].get() == me) {
-            start = i + 1;
-            if (me->exited) {
-                ++endedCount_;
-                ++stirs_;
-                threads_.erase(threads_.begin() + long(i));
-                start = i;
-            }
-            break;
-        }
+    size_t start = leaveTurn(me);
     scheduling_ = true;
-    bool quiet = false;  // the host wait just ended by its time-out, nothing heard
-    bool waited = false; // the host wait just ended: the clock read next is when it did
+    bool quiet = false; // the host wait just ended by its time-out, nothing heard
     for (;;) {
-        if (drainPosted())
-            quiet = false;
-        if (!me->exited)
-            reap(); // an ended thread cannot join itself; the next one to run does
         int64_t ns = 0;
-        if (realTime_) {
-            ns = freezeClock();
-            if (waited)
-                lastPollNs_ = ns;
-            waited = false;
-            // A device that is never idle still hears its lines, once a millisecond.
-            if (!watches_.empty() && ns - lastPollNs_ >= kNsPerMs) {
-                lastPollNs_ = ns;
-                if (pollWatched(0))
-                    quiet = false;
-            }
-        }
-        // One look at each thread: the first that can run in round-robin order and, when none
-        // can, the earliest deadline and the first thread (in the list) that waits for it.
-        size_t n = threads_.size();
-        Thread *next = nullptr;
-        uint64_t earliest = kNever;
-        size_t waiterAt = n;
-        for (size_t k = 0; k < n; ++k) {
-            size_t i = (start + k) % n;
-            Thread *t = threads_[i].get();
-            if (quiet ? due(t) : runnable(t)) {
-                next = t;
-                break;
-            }
-            if (!t->exited && t->blocked &&
-                (t->deadline < earliest || (t->deadline == earliest && i < waiterAt))) {
-                earliest = t->deadline;
-                waiterAt = i;
-            }
-        }
+        if (takeInOutside(me, &ns))
+            quiet = false;
+        Choice c = choose(start, quiet);
         quiet = false;
-        if (next) {
-            scheduling_ = false;
-            if (next == me)
-                return; // block() asks the caller's condition at the same instant
-            frozen_ = false;
-            if (handOff(me, next))
-                return;
-            continue; // woken to make the host wait
+        Thread *next = c.next;
+        if (!next && !realTime_) {
+            advanceTo(c.earliest);
+            continue;
         }
-        if (!realTime_) {
-            if (earliest == kNever) {
-                std::lock_guard<std::mutex> l(m_);
-                if (!posted_.empty())
-                    continue;
-                std::fprintf(stderr, "device deadlock: every thread waits without a time-out\n");
-                std::abort();
+        if (!next) {
+            if (flushBeforeWait && flushBeforeWait->flush())
+                continue; // what was flushed may be what a thread waits for
+            next = hostWaiter(me, c, start);
+            if (next == me) {
+                quiet = hostWait(c.earliest, ns);
+                lastPollNs_ = kLookedAtWait;
+                continue;
             }
-            if (earliest > virtualNow_)
-                virtualNow_ = earliest;
-            continue;
         }
-        if (flushBeforeWait && flushBeforeWait->flush())
-            continue; // what was flushed may be what a thread waits for
-        // The thread whose deadline comes first waits, so the host wakes the one to run.
-        Thread *waiter = earliest != kNever ? threads_[waiterAt].get() : nullptr;
-        if (!waiter)
-            waiter = me->exited ? threads_[start % threads_.size()].get() : me;
-        if (waiter != me) {
-            scheduling_ = false;
-            frozen_ = false;
-            if (handOff(me, waiter))
-                return;
-            continue;
-        }
-        quiet = hostWait(earliest, ns);
-        waited = true;
+        scheduling_ = false;
+        if (next == me && c.next)
+            return; // block() asks the caller's condition at the same instant
+        frozen_ = false;
+        if (handOff(me, next))
+            return;
+        // Woken to make the host wait.
     }
 }
 
@@ -335,7 +374,7 @@ size_t Kernel::hostThreads() const {
     std::unique_lock<std::mutex> l(m_);
     current_ = next;
     next->cv.notify_one();
-    if (me->exited)
+    if (me->sched_.exited)
         return true;
     me->cv.wait(l, [&] { return current_ == me; });
     l.unlock();
@@ -350,27 +389,27 @@ size_t Kernel::hostThreads() const {
 }
 
 [[gnu::hot]] bool Kernel::suspend(std::function<bool()> &&ready, uint64_t deadline, bool answer,
-                                  const uint64_t *changes) {
+                                  const ChangeCount *changes) {
     Thread *me = tlsSelf;
-    if (me->killed)
+    if (me->sched_.killed)
         throw ThreadKilled{};
-    me->ready = std::move(ready);
-    me->changes = changes;
-    me->saidNo = false;
-    me->deadline = deadline;
-    me->blocked = true;
+    me->sched_.ready = std::move(ready);
+    me->sched_.changes = changes;
+    me->sched_.saidNo = false;
+    me->sched_.deadline = deadline;
+    me->sched_.blocked = true;
     schedule();
-    me->blocked = false;
+    me->sched_.blocked = false;
     if (realTime_)
-        me->calls = 0;
-    if (me->killed && me != main_) {
+        me->sched_.calls = 0;
+    if (me->sched_.killed && me != main_) {
         frozen_ = false;
         throw ThreadKilled{};
     }
-    bool ok = answer && me->ready && me->ready();
+    bool ok = answer && me->sched_.ready && me->sched_.ready();
     frozen_ = false;
-    me->ready = nullptr;
-    me->deadline = kNever;
+    me->sched_.ready = nullptr;
+    me->sched_.deadline = kNever;
     return ok;
 }
 
@@ -388,16 +427,16 @@ void Kernel::threadMain(Thread *t, std::function<uint32_t()> body) {
         t->cv.wait(l, [&] { return current_ == t; });
     }
     tlsSelf = t;
-    t->ehGlobals = abi::__cxa_get_globals();
-    if (!t->killed) {
+    t->sched_.ehGlobals = abi::__cxa_get_globals();
+    if (!t->sched_.killed) {
         try {
             t->exitCode = body();
         } catch (ThreadKilled &) {
         }
     }
     body = nullptr; // what it captured goes while this thread still runs alone
-    t->exited = true;
-    t->ready = nullptr;
+    t->sched_.exited = true;
+    t->sched_.ready = nullptr;
     if (threadEnded)
         threadEnded(t);
     ended_.push_back(std::move(t->host)); // joined by the next thread to run
@@ -419,9 +458,9 @@ std::shared_ptr<Thread> Kernel::spawn(std::string name, std::function<uint32_t()
 }
 
 void Kernel::kill(Thread *t, uint32_t exitCode) {
-    if (t->exited)
+    if (t->sched_.exited)
         return;
-    t->killed = true;
+    t->sched_.killed = true;
     t->exitCode = exitCode;
     ++stirs_;
     if (t == tlsSelf)
@@ -434,13 +473,13 @@ void Kernel::shutdown() {
     shuttingDown_ = true;
     Thread *me = tlsSelf;
     for (auto &t : threads_)
-        if (t.get() != me && !t->exited)
-            t->killed = true;
+        if (t.get() != me && !t->sched_.exited)
+            t->sched_.killed = true;
     ++stirs_;
     block(
         [this, me] {
             for (auto &t : threads_)
-                if (t.get() != me && !t->exited)
+                if (t.get() != me && !t->sched_.exited)
                     return false;
             return true;
         },
@@ -449,6 +488,26 @@ void Kernel::shutdown() {
     for (auto &t : threads_)
         if (t->host.joinable())
             t->host.join();
+}
+
+void Kernel::endThreads(const std::function<bool(const Thread &)> &which) {
+    Thread *me = tlsSelf;
+    std::vector<std::shared_ptr<Thread>> ending;
+    for (auto &t : threads_)
+        if (t.get() != me && t.get() != main_ && !t->sched_.exited && which(*t)) {
+            t->sched_.killed = true;
+            ending.push_back(t);
+        }
+    ++stirs_;
+    block(
+        [&ending] {
+            for (auto &t : ending)
+                if (!t->sched_.exited)
+                    return false;
+            return true;
+        },
+        kNever);
+    reap();
 }
 
 } // namespace emul

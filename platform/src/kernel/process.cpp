@@ -21,7 +21,7 @@ using ExeEntryFn = int (*)(HINSTANCE, HINSTANCE, LPWSTR, int);
 void killOthers(Program *program) {
     Kernel &k = kern();
     for (Thread *t : k.threads())
-        if (t != k.self() && t->program == program && !t->exited)
+        if (t != k.self() && t->program == program && !t->exited())
             k.kill(t, 0);
 }
 
@@ -184,7 +184,7 @@ bool Processes::hasProgram(const std::u16string &nameOrPath) const {
 }
 
 bool Program::exited() const {
-    return thread && thread->exited;
+    return thread && thread->exited();
 }
 
 uint32_t Program::exitCode() const {

@@ -11,7 +11,7 @@
 #include "emul/registry.h"
 #include "emul/text.h"
 #include "kernel/user_pointers.h"
-#include "registry/registry_store.h"
+#include "registry/registry_cache.h"
 
 #include <algorithm>
 #include <cstring>
@@ -97,29 +97,29 @@ struct KeyHandle {
 
 class Hive : public Registry {
   public:
-    explicit Hive(std::unique_ptr<RegStore> store) : store_(std::move(store)) {
+    explicit Hive(std::unique_ptr<RegStore> store) : cache_(std::move(store)) {
         for (int i = 0; i < 4; ++i) {
-            roots_[i] = store_->tree(kRootNames[i]);
+            roots_[i] = cache_.tree(kRootNames[i]);
             rootPaths_[i] = i == kMachineRoot ? u"" : kRootNames[i];
         }
     }
 
-    RegStore &store() { return *store_; }
+    RegCache &cache() { return cache_; }
 
     bool keyExists(const std::u16string &path) override { return find(path).has_value(); }
 
     void createKey(const std::u16string &path) override {
-        wrote(store_->create(roots_[kMachineRoot], splitLoose(path), nullptr) != 0);
+        wrote(cache_.create(roots_[kMachineRoot], splitLoose(path), nullptr) != 0);
     }
 
     bool deleteKey(const std::u16string &path) override {
         auto names = splitLoose(path);
         if (names.empty())
             return false; // the root itself stays
-        auto id = store_->find(roots_[kMachineRoot], names);
+        auto id = cache_.find(roots_[kMachineRoot], names);
         if (!id)
             return false;
-        RegStatus s = store_->remove(*id);
+        RegStatus s = cache_.remove(*id);
         wrote(s != RegStatus::failed);
         return s == RegStatus::ok;
     }
@@ -127,46 +127,46 @@ class Hive : public Registry {
     std::optional<RegValue> getValue(const std::u16string &path,
                                      const std::u16string &name) override {
         auto id = find(path);
-        return id ? store_->value(*id, name) : std::nullopt;
+        return id ? cache_.value(*id, name) : std::nullopt;
     }
 
     void setValue(const std::u16string &path, const std::u16string &name,
                   const RegValue &v) override {
-        RegKeyId id = store_->create(roots_[kMachineRoot], splitLoose(path), nullptr);
-        wrote(id && store_->setValue(id, name, v) == RegStatus::ok);
+        RegKeyId id = cache_.create(roots_[kMachineRoot], splitLoose(path), nullptr);
+        wrote(id && cache_.setValue(id, name, v) == RegStatus::ok);
     }
 
     bool deleteValue(const std::u16string &path, const std::u16string &name) override {
         auto id = find(path);
         if (!id)
             return false;
-        RegStatus s = store_->removeValue(*id, name);
+        RegStatus s = cache_.removeValue(*id, name);
         wrote(s != RegStatus::failed);
         return s == RegStatus::ok;
     }
 
     bool batch(const std::function<bool()> &changes) override {
-        if (inBatch_ || !store_->beginBatch())
+        if (inBatch_ || !cache_.beginBatch())
             return false;
         inBatch_ = batchOk_ = true;
         bool ok = changes();
         inBatch_ = false;
-        return store_->endBatch(ok && batchOk_) && ok && batchOk_;
+        return cache_.endBatch(ok && batchOk_) && ok && batchOk_;
     }
 
     std::vector<std::pair<std::u16string, RegValue>> values(const std::u16string &path) override {
         auto id = find(path);
-        return id ? store_->values(*id) : std::vector<std::pair<std::u16string, RegValue>>();
+        return id ? cache_.values(*id) : std::vector<std::pair<std::u16string, RegValue>>();
     }
 
     std::vector<std::u16string> subkeys(const std::u16string &path) override {
         auto id = find(path);
-        return id ? store_->children(*id) : std::vector<std::u16string>();
+        return id ? cache_.children(*id) : std::vector<std::u16string>();
     }
 
     size_t openHandles() const override { return handles_.size(); }
-    uint64_t hiveStatements() const override { return store_->statements(); }
-    std::string hiveFault() const override { return store_->fault(); }
+    uint64_t hiveStatements() const override { return cache_.statements(); }
+    std::string hiveFault() const override { return cache_.fault(); }
 
     // HKEY handles.
     HKEY addHandle(RegKeyId key, std::u16string path) {
@@ -182,8 +182,6 @@ class Hive : public Registry {
         KeyHandle *k = handle(h);
         if (!k)
             return false;
-        if (k->handle == lastHandle_)
-            lastHandle_ = 0;
         handles_.erase(handles_.begin() + (k - handles_.data()));
         return true;
     }
@@ -205,22 +203,24 @@ class Hive : public Registry {
             return ERROR_INVALID_HANDLE;
         *key = k->key;
         *path = k->path.get();
-        return !check || store_->exists(*key) ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+        return !check || cache_.exists(*key) ? ERROR_SUCCESS : ERROR_KEY_DELETED;
     }
 
-    // The key behind `h`, for a read that finds out itself whether the key still exists. The
-    // last handle looked up is kept: a reader reads its settings through one.
-    [[gnu::hot]] bool keyOf(HKEY h, RegKeyId *key) {
-        if (reinterpret_cast<uintptr_t>(h) != lastHandle_ || !lastHandle_)
-            return findHandle(h, key);
-        *key = lastKey_;
+    // The key behind `h`, for a read that finds out itself whether the key still exists.
+    bool keyOf(HKEY h, RegKeyId *key) {
+        if (isRoot(h))
+            *key = roots_[reinterpret_cast<uintptr_t>(h) - kFirstRoot];
+        else if (KeyHandle *k = handle(h))
+            *key = k->key;
+        else
+            return false;
         return true;
     }
 
     // Whether a read must look for another process's writes: not when the calling thread has
     // run alone since the last look. The device's first thread always looks: it is the host's
     // (a front end, a test), which may have done anything between two calls.
-    [[gnu::hot]] bool mustCheck(Kernel &k) {
+    bool mustCheck(Kernel &k) {
         Thread *me = k.self();
         uint64_t step = k.steps();
         if (me && me != k.mainThread() && step == checkedAt_)
@@ -237,20 +237,8 @@ class Hive : public Registry {
     }
 
   private:
-    [[gnu::noinline]] bool findHandle(HKEY h, RegKeyId *key) {
-        if (isRoot(h))
-            lastKey_ = roots_[reinterpret_cast<uintptr_t>(h) - kFirstRoot];
-        else if (KeyHandle *k = handle(h))
-            lastKey_ = k->key;
-        else
-            return false;
-        lastHandle_ = reinterpret_cast<uintptr_t>(h);
-        *key = lastKey_;
-        return true;
-    }
-
     // Handles only grow, so the table stays in handle order.
-    [[gnu::hot]] KeyHandle *handle(HKEY h) {
+    KeyHandle *handle(HKEY h) {
         uintptr_t v = reinterpret_cast<uintptr_t>(h);
         auto it = std::lower_bound(handles_.begin(), handles_.end(), v,
                                    [](const KeyHandle &e, uintptr_t x) { return e.handle < x; });
@@ -263,7 +251,7 @@ class Hive : public Registry {
     }
 
     std::optional<RegKeyId> find(const std::u16string &path) {
-        return store_->find(roots_[kMachineRoot], splitLoose(path));
+        return cache_.find(roots_[kMachineRoot], splitLoose(path));
     }
 
     // Notes a write that failed, so the batch it is in is undone.
@@ -272,10 +260,7 @@ class Hive : public Registry {
             batchOk_ = false;
     }
 
-    // What a read uses first, together.
-    std::unique_ptr<RegStore> store_; // always a cache (Registry::open)
-    uintptr_t lastHandle_ = 0;        // the handle keyOf found last (0: none), and its key
-    RegKeyId lastKey_ = 0;
+    RegCache cache_;
     uint64_t checkedAt_ = kNever; // the kernel's step at the last look for others' writes
     bool inBatch_ = false, batchOk_ = true;
     RegKeyId roots_[4] = {};
@@ -284,12 +269,17 @@ class Hive : public Registry {
     uintptr_t next_ = 0x40000000u; // apart from kernel handles and the predefined roots
 };
 
+// The device's hive: the only Registry there is, made by Registry::open.
+Hive &hiveOf(Device &d) {
+    return static_cast<Hive &>(d.registry());
+}
+
 // Every registry call starts here, and is a point where a thread that never blocks is preempted,
 // as the calls on a handle are: a thread that polls the registry must not stop the device.
 Hive &hive() {
     Device &d = dev();
     d.kernel().preemptionPoint();
-    return static_cast<Hive &>(d.registry());
+    return hiveOf(d);
 }
 
 // What a call on a key handle starts from: the hive, the key, the path the handle was opened
@@ -340,13 +330,13 @@ LONG openKey(HKEY hKey, LPCWSTR lpSubKey, bool create, PHKEY phkResult, LPDWORD 
         if (levelsBelowRoot(path) + names.size() > kMaxKeyDepth)
             return ERROR_INVALID_PARAMETER;
         bool created = false;
-        key = h.store().create(base, names, &created);
+        key = h.cache().create(base, names, &created);
         if (!key)
-            return h.store().exists(base) ? ERROR_REGISTRY_IO_FAILED : ERROR_KEY_DELETED;
+            return h.cache().exists(base) ? ERROR_REGISTRY_IO_FAILED : ERROR_KEY_DELETED;
         if (lpdwDisposition)
             *lpdwDisposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     } else {
-        auto found = h.store().find(base, names);
+        auto found = h.cache().find(base, names);
         if (!found)
             return ERROR_FILE_NOT_FOUND;
         key = *found;
@@ -358,7 +348,7 @@ LONG openKey(HKEY hKey, LPCWSTR lpSubKey, bool create, PHKEY phkResult, LPDWORD 
 } // namespace
 
 std::unique_ptr<Registry> Registry::open(const std::string &path) {
-    return std::make_unique<Hive>(RegStore::cached(RegStore::open(path)));
+    return std::make_unique<Hive>(RegStore::open(path));
 }
 
 } // namespace emul
@@ -393,27 +383,26 @@ static LONG copyValue(DWORD type, const uint8_t *data, DWORD size, LPDWORD lpTyp
     return ERROR_SUCCESS;
 }
 
-[[gnu::noinline]] static LONG invalidQuery(Hive &h, RegKeyId key) {
-    return h.store().exists(key) ? ERROR_INVALID_PARAMETER : ERROR_KEY_DELETED;
+static LONG invalidQuery(Hive &h, RegKeyId key) {
+    return h.cache().exists(key) ? ERROR_INVALID_PARAMETER : ERROR_KEY_DELETED;
 }
 
 // A value too large for a RegCopy, taken whole. It may have changed since it was measured: what
 // is handed out is this look's.
-[[gnu::noinline]] static LONG queryLarge(Hive &h, RegKeyId key, LPCWSTR name, LPDWORD lpType,
-                                         LPBYTE lpData, LPDWORD lpcbData) {
-    auto v = h.store().value(key, name ? name : u"");
+static LONG queryLarge(Hive &h, RegKeyId key, LPCWSTR name, LPDWORD lpType, LPBYTE lpData,
+                       LPDWORD lpcbData) {
+    auto v = h.cache().value(key, name ? name : u"");
     if (!v)
-        return h.store().exists(key) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+        return h.cache().exists(key) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
     return copyValue(v->type, v->data.data(), DWORD(v->data.size()), lpType, lpData, lpcbData);
 }
 
-CEAPI __attribute__((hot, aligned(64))) LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName,
-                                                              LPDWORD lpReserved, LPDWORD lpType,
-                                                              LPBYTE lpData, LPDWORD lpcbData) {
+CEAPI LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
+                            LPBYTE lpData, LPDWORD lpcbData) {
     Device &d = dev();
     Kernel &kernel = d.kernel();
     kernel.preemptionPoint();
-    Hive &h = static_cast<Hive &>(d.registry());
+    Hive &h = hiveOf(d);
     // A value found is in a key that exists: the reader's settings cost one look each.
     RegKeyId key;
     if (!h.keyOf(hKey, &key))
@@ -421,11 +410,9 @@ CEAPI __attribute__((hot, aligned(64))) LONG RegQueryValueExW(HKEY hKey, LPCWSTR
     if (lpReserved || (lpData && !lpcbData) ||
         anyReservedPointer(lpValueName, lpType, lpData, lpcbData))
         return invalidQuery(h, key);
-    // The value is copied out under the hive's lock and handed out after it: a caller's bad
-    // buffer faults with no lock held.
+    // The value is copied out of the hive first: a caller's bad buffer faults outside it.
     RegCopy v;
-    switch (
-        copyCachedValue(h.store(), key, lpValueName ? lpValueName : u"", h.mustCheck(kernel), &v)) {
+    switch (h.cache().copyValue(key, lpValueName ? lpValueName : u"", h.mustCheck(kernel), &v)) {
     case RegFound::value:
         if (v.size > RegCopy::kSmall)
             return queryLarge(h, key, lpValueName, lpType, lpData, lpcbData);
@@ -461,7 +448,7 @@ CEAPI LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, c
     std::u16string name = lpValueName ? lpValueName : u"";
     if ((!lpData && cbData) || name.size() > kMaxNameLength)
         return ERROR_INVALID_PARAMETER;
-    return statusError(k.hive.store().setValue(k.key, name, v), ERROR_KEY_DELETED);
+    return statusError(k.hive.cache().setValue(k.key, name, v), ERROR_KEY_DELETED);
 }
 
 CEAPI LONG RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
@@ -483,12 +470,12 @@ CEAPI LONG RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
         return k.err;
     if (!valid)
         return ERROR_INVALID_PARAMETER;
-    auto key = h.store().find(k.key, names);
+    auto key = h.cache().find(k.key, names);
     if (!key)
         return ERROR_FILE_NOT_FOUND;
     if (h.isTree(*key))
         return ERROR_ACCESS_DENIED;
-    return statusError(h.store().remove(*key), ERROR_FILE_NOT_FOUND);
+    return statusError(h.cache().remove(*key), ERROR_FILE_NOT_FOUND);
 }
 
 CEAPI LONG RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
@@ -497,7 +484,7 @@ CEAPI LONG RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
         return k.err;
     if (reservedPointer(lpValueName))
         return ERROR_INVALID_PARAMETER;
-    return statusError(k.hive.store().removeValue(k.key, lpValueName ? lpValueName : u""),
+    return statusError(k.hive.cache().removeValue(k.key, lpValueName ? lpValueName : u""),
                        ERROR_FILE_NOT_FOUND);
 }
 
@@ -509,7 +496,7 @@ CEAPI LONG RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchN
     if (!lpName || !lpcchName ||
         anyReservedPointer(lpName, lpcchName, lpClass, lpcchClass, lpftLastWriteTime))
         return ERROR_INVALID_PARAMETER;
-    auto names = k.hive.store().children(k.key);
+    auto names = k.hive.cache().children(k.key);
     if (dwIndex >= names.size())
         return ERROR_NO_MORE_ITEMS;
     if (!copyName(names[dwIndex], lpName, lpcchName))
@@ -532,7 +519,7 @@ CEAPI LONG RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD l
     if (!lpValueName || !lpcchValueName || (lpData && !lpcbData) ||
         anyReservedPointer(lpValueName, lpcchValueName, lpType, lpData, lpcbData))
         return ERROR_INVALID_PARAMETER;
-    auto values = k.hive.store().values(k.key);
+    auto values = k.hive.cache().values(k.key);
     if (dwIndex >= values.size())
         return ERROR_NO_MORE_ITEMS;
     const auto &e = values[dwIndex];

@@ -19,36 +19,11 @@ using RegKeyId = int64_t; // never reused, so a stale id means a deleted key
 
 enum class RegStatus { ok, missing, failed };
 
-enum class RegFound { value, noValue, noKey };
-
-// Copies a value's bytes; a DWORD, what a reader mostly asks for, in line.
-[[gnu::noinline, gnu::visibility("hidden")]] inline void copyBytes(void *to, const void *from,
-                                                                   size_t n) {
+// Copies a value's bytes.
+inline void copyData(void *to, const void *from, size_t n) {
     if (n)
         std::memcpy(to, from, n);
 }
-inline void copyData(void *to, const void *from, size_t n) {
-    if (n == 4)
-        std::memcpy(to, from, 4);
-    else
-        copyBytes(to, from, n);
-}
-
-// A value's type and size as a reader takes them, and its data when it has at most kSmall
-// bytes, as the settings a reader polls have: copying them allocates nothing.
-struct RegCopy {
-    static constexpr size_t kSmall = 512;
-    uint32_t type = 0;
-    uint32_t size = 0;
-    uint8_t data[kSmall];
-
-    void set(uint32_t t, const uint8_t *d, size_t n) {
-        type = t;
-        size = uint32_t(n);
-        if (n <= kSmall)
-            copyData(data, d, n);
-    }
-};
 
 // Every key and value of a store, each list in creation order: what a cache loads.
 struct RegImage {
@@ -101,17 +76,6 @@ class RegStore {
     // atomic on its own. endBatch(false) undoes them all; true when they were committed.
     virtual bool beginBatch() = 0;
     virtual bool endBatch(bool commit) = 0;
-
-    // A store that answers reads from memory and writes through to `backing`.
-    static std::unique_ptr<RegStore> cached(std::unique_ptr<RegStore> backing);
 };
-
-// Reads a value from a store made by RegStore::cached, where it keeps it, called directly: the
-// copy (all but data larger than RegCopy::kSmall) is taken under its lock, so that a caller's bad
-// buffer faults later with nothing held. `check` false: the caller knows that nothing else has
-// run since it last asked, so another process's write need not be looked for. Hidden: called
-// straight, not through the library's PLT.
-[[gnu::visibility("hidden")]] RegFound
-copyCachedValue(RegStore &cache, RegKeyId key, const char16_t *name, bool check, RegCopy *out);
 
 } // namespace emul

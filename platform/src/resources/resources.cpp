@@ -1,5 +1,5 @@
-// Resources of modules: FindResourceW, LoadResource, LockResource, SizeofResource, LoadStringW and
-// LoadIconW over the standard .res format that the resource compiler writes.
+// Resources of modules: FindResourceW, LoadResource, LockResource, SizeofResource and LoadStringW
+// over the standard .res format that the resource compiler writes.
 #include "resources/resources.h"
 
 #include "emul/device.h"
@@ -215,14 +215,4 @@ CEAPI int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buf, int max) {
     std::memcpy(buf, e->data + at + 2, n * 2);
     buf[n] = 0;
     return int(n);
-}
-
-CEAPI HICON LoadIconW(HINSTANCE instance, LPCWSTR name) {
-    const ResourceEntry *e = findResource(instance, name, MAKEINTRESOURCEW(14));
-    return reinterpret_cast<HICON>(const_cast<ResourceEntry *>(e));
-}
-
-CEAPI BOOL DestroyIcon(HICON icon) {
-    // Icons from resources are shared with the module; there is nothing to free.
-    return icon != nullptr;
 }

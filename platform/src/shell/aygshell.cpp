@@ -132,25 +132,6 @@ CEAPI BOOL SHFullScreen(HWND hwnd, DWORD state) {
     return TRUE;
 }
 
-CEAPI BOOL SystemParametersInfoW(UINT action, UINT param, PVOID pv, UINT winIni) {
-    if (action == SPI_GETSIPINFO || action == SPI_SETSIPINFO)
-        return SHSipInfo(action, param, pv, winIni);
-    if (action == SPI_GETWORKAREA && pv) {
-        *static_cast<RECT *>(pv) = RECT{0, screen::kTaskBarHeight, screen::kWidth, screen::kHeight};
-        return TRUE;
-    }
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-}
-
-CEAPI HGDIOBJ GetStockObject(int object) {
-    // Stock objects are fixed handles the program only passes back to the system.
-    if (object < 0 || object > 19)
-        return nullptr;
-    static char stock[20];
-    return &stock[object];
-}
-
 // The menu bar's window: its text only, the buttons are drawn by nobody here.
 LRESULT CALLBACK emul::menuBarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     Window *w = wins().get(h);

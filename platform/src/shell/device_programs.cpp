@@ -1,25 +1,59 @@
 // The platform's other programs, small ones: each is a window on the work area that shows its name
-// and the command line it got, and the text programs have a text box that shows what was typed.
+// and the command line it got, and the text programs have a text box that shows what was typed,
+// kept as their document in \My Documents (read at start, written when the window closes).
 // The shell's desktop and task bar come with the shell program, "explorer.exe".
 #include <windows.h>
 
 #include "emul/device.h"
+#include "emul/files.h"
 #include "emul/process.h"
 #include "emul/shell.h"
 #include "emul/windows_sys.h"
 #include "shell/program_window.h"
 
+#include "emul/text.h"
+
 #include <string>
 
 using namespace emul;
 
+namespace {
+
+constexpr int kDocumentId = 100; // the text box of every text program, Notes' document too
+
+// A program's document: its title as the file name, in the user's documents folder.
+std::u16string documentPath(HWND main) {
+    WCHAR title[64] = {};
+    GetWindowTextW(main, title, 64);
+    return std::u16string(u"\\My Documents\\") + title + u".txt";
+}
+
+} // namespace
+
 namespace emul {
+
+void loadDocument(HWND main) {
+    std::string text;
+    HWND doc = GetDlgItem(main, kDocumentId);
+    if (doc && dev().files().readFile(documentPath(main), &text))
+        SetWindowTextW(doc, utf16(text).c_str());
+}
+
+void saveDocument(HWND main) {
+    if (HWND doc = GetDlgItem(main, kDocumentId))
+        dev().files().writeFile(documentPath(main), utf8(dev().windows().text(uintptr_t(doc))));
+}
 
 LRESULT CALLBACK ProgramWindow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_CLOSE:
+        saveDocument(hwnd);
         DestroyWindow(hwnd);
         return 0;
+    case kPowerBroadcast:
+        if (wp == kPowerSuspend)
+            saveDocument(hwnd);
+        return TRUE;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
@@ -41,7 +75,6 @@ int programMessageLoop() {
 namespace {
 
 constexpr int kCommandLineId = 1;
-constexpr int kTextId = 100; // the same id as Notes' document
 
 struct ProgramInfo {
     const char16_t *exe;
@@ -101,9 +134,11 @@ int runProgram(const ProgramInfo &info, const std::u16string &cmdLine, const cha
     CreateWindowExW(0, u"Static", shown.c_str(), WS_CHILD | WS_VISIBLE, 0, 0, client.right, 16,
                     main, reinterpret_cast<HMENU>(intptr_t(kCommandLineId)), nullptr, nullptr);
     if (info.text) {
-        HWND edit = CreateWindowExW(0, u"Edit", u"", WS_CHILD | WS_VISIBLE | ES_MULTILINE, 0, 16,
-                                    client.right, client.bottom - 16, main,
-                                    reinterpret_cast<HMENU>(intptr_t(kTextId)), nullptr, nullptr);
+        HWND edit =
+            CreateWindowExW(0, u"Edit", u"", WS_CHILD | WS_VISIBLE | ES_MULTILINE, 0, 16,
+                            client.right, client.bottom - 16, main,
+                            reinterpret_cast<HMENU>(intptr_t(kDocumentId)), nullptr, nullptr);
+        loadDocument(main);
         SetFocus(edit);
     }
     dev().windows().setForeground(reinterpret_cast<uintptr_t>(main));

@@ -1,10 +1,20 @@
-// What every platform program shares: a window that ends its program when closed, and the loop.
+// What every platform program shares: a window that ends its program when closed, the loop, and
+// the document a text program keeps.
 #pragma once
 #include <windows.h>
 
 namespace emul {
 
+// What the shell tells every program before the device suspends (WM_POWERBROADCAST with
+// PBT_APMSUSPEND): the text programs save their document then.
+constexpr UINT kPowerBroadcast = 0x0218;
+constexpr WPARAM kPowerSuspend = 4;
+
 LRESULT CALLBACK ProgramWindow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 int programMessageLoop();
+// A text program's document (its child 100) from and to "\My Documents\TITLE.txt", TITLE
+// being the main window's; the window procedure saves it on WM_CLOSE.
+void loadDocument(HWND main);
+void saveDocument(HWND main);
 
 } // namespace emul

@@ -34,6 +34,7 @@ int NotesMain(const std::u16string &) {
     HWND document = CreateWindowExW(
         0, u"richink", u"", WS_CHILD | WS_VISIBLE, 0, 0, client.right, client.bottom, main,
         reinterpret_cast<HMENU>(intptr_t(kNotesDocumentId)), nullptr, nullptr);
+    loadDocument(main);
     SetFocus(document);
     dev().windows().setForeground(reinterpret_cast<uintptr_t>(main));
     int code = programMessageLoop();

@@ -31,7 +31,7 @@ LRESULT textProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, bool alwaysMulti) {
         } else {
             return 0;
         }
-        ++wins().changes;
+        wins().changed();
         notifyParent(w, kEnChange);
         return 0;
     }
