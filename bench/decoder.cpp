@@ -22,6 +22,7 @@
 #ifndef DECODER_FLOOR
 #include "emul/device.h"
 #include "emul/registry.h"
+#include <fstream>
 #include <ostream>
 #include <streambuf>
 
@@ -119,10 +120,14 @@ std::vector<Code> stream(const std::string &name, size_t codes) {
 
 int main(int argc, char **argv) {
 #ifndef DECODER_FLOOR
-    emul::Device device;
+    // BENCH_JOURNAL=FILE keeps the journal, to compare what two builds write.
+    std::ofstream kept;
+    if (const char *path = getenv("BENCH_JOURNAL"))
+        kept.open(path);
     Discard discard;
-    std::ostream sink(&discard);
-    device.journal().tee(&sink);
+    std::ostream discarded(&discard);
+    emul::Device device;
+    device.journal().tee(kept.is_open() ? static_cast<std::ostream *>(&kept) : &discarded);
     device.journal().keepLast(0);
     device.registry().createKey(u"Drivers\\BuiltIn\\Norvel");
 #endif

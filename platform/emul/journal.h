@@ -68,19 +68,28 @@ enum class FieldKind : uint8_t {
     Window,  // a window handle: its name, "focus" for (HWND)-1, null for 0
     Param,   // a message parameter that is a window: its name when one lives, else the number
     Json,    // already JSON
+    Plain,   // UTF-8 that needs no escaping, referenced where it stands
 };
 
 // One field of a record. Texts and arrays are kept in the record's storage, at `at`.
 struct Field {
+    static constexpr size_t kShortName = 12;
     const char *name;
     uint32_t nameLen;
     FieldKind kind;
-    uint32_t len; // bytes of Text and Json, units of Text16, entries of Numbers and Texts
+    uint32_t len; // bytes of Text, Json and Plain, units of Text16, entries of Numbers and Texts
     union {
-        int64_t num; // Number, Bool, Window, Param
-        uint32_t at; // Text, Text16, Numbers, Texts, Json
+        int64_t num;      // Number, Bool, Window, Param
+        uint32_t at;      // Text, Text16, Numbers, Texts, Json
+        const char *text; // Plain
     };
+    // A short name as JSON writes it after the field before: `,"name":`, made where the name's
+    // length is known, so that the writer copies a fixed 16 bytes.
+    char key[16];
 };
+
+// True when the text can stand in JSON quotes as it is: printable ASCII other than `"` and `\`.
+bool isPlainText(std::string_view text);
 
 // The fields of one record, in the order they are added. Field names are the platform's own
 // identifiers and are written as they stand; values are copied, so a field may be made from a
@@ -96,6 +105,7 @@ class Fields {
     __attribute__((always_inline)) Fields &num(const char *name, int64_t v) {
         Field &f = add(name, FieldKind::Number);
         f.num = v;
+        bound_ += 21;
         return *this;
     }
     Fields &str(const char *name, const char16_t *v); // null pointer -> null
@@ -108,10 +118,21 @@ class Fields {
     }
     Fields &boolean(const char *name, bool v) {
         add(name, FieldKind::Bool).num = v;
+        bound_ += 5;
         return *this;
     }
     Fields &null(const char *name) {
         add(name, FieldKind::Null).num = 0;
+        bound_ += 4;
+        return *this;
+    }
+    // A text that isPlainText() has passed and that outlives the record (the name of a kernel
+    // object, say): referenced rather than copied.
+    __attribute__((always_inline)) Fields &plain(const char *name, std::string_view text) {
+        Field &f = add(name, FieldKind::Plain);
+        f.text = text.data();
+        f.len = uint32_t(text.size());
+        bound_ += text.size() + 2;
         return *this;
     }
     Fields &nums(const char *name, const uint32_t *v, size_t n);
@@ -120,7 +141,8 @@ class Fields {
     // A window handle: the window's name, "focus" for (HWND)-1, null for 0.
     Fields &hwnd(const char *name, uintptr_t h) {
         add(name, FieldKind::Window).num = int64_t(h);
-        windows_ = true;
+        windows_ = windows_ || (h != 0 && h != uintptr_t(-1));
+        bound_ += 21;
         return *this;
     }
     // A message parameter: when the message defines it as a window, the window's name if one
@@ -128,6 +150,7 @@ class Fields {
     Fields &param(const char *name, int64_t v, bool window) {
         add(name, window && v ? FieldKind::Param : FieldKind::Number).num = v;
         windows_ = windows_ || (window && v);
+        bound_ += 21;
         return *this;
     }
 
@@ -135,9 +158,16 @@ class Fields {
     const Field &operator[](size_t i) const { return f_[i]; }
     const Field *begin() const { return f_; }
     const Field *end() const { return f_ + n_; }
+    // True when a field names a live window by handle, whose name the journal looks up.
     bool hasWindows() const { return windows_; }
-    // A field's text (Text, Json) or its UTF-16 units (Text16).
-    std::string_view text(const Field &f) const { return {store_.data() + f.at, f.len}; }
+    // Bytes the fields may take as JSON, with their names; window names not counted.
+    size_t bound() const { return bound_; }
+    // A field's text (Text, Json, Plain) or its UTF-16 units (Text16).
+    std::string_view text(const Field &f) const {
+        if (f.kind == FieldKind::Plain)
+            return {f.text, f.len};
+        return {store_.data() + f.at, f.len};
+    }
     std::u16string_view text16(const Field &f) const {
         return {reinterpret_cast<const char16_t *>(store_.data() + f.at), f.len};
     }
@@ -157,8 +187,16 @@ class Fields {
         Field &f = f_[n_++];
         f.name = name;
         f.nameLen = uint32_t(std::strlen(name));
+        if (f.nameLen <= Field::kShortName) {
+            f.key[0] = ',';
+            f.key[1] = '"';
+            std::memcpy(f.key + 2, name, f.nameLen);
+            f.key[f.nameLen + 2] = '"';
+            f.key[f.nameLen + 3] = ':';
+        }
         f.kind = kind;
         f.len = 0;
+        bound_ += f.nameLen + 4;
         return f;
     }
     [[noreturn]] static void overflow();
@@ -166,20 +204,27 @@ class Fields {
     Field f_[kMax];
     uint8_t n_ = 0;
     bool windows_ = false;
+    size_t bound_ = 0;
     TextBuffer store_;
 };
+
+using WindowNames = std::vector<std::string>;
+
+// What a record is: a call of the platform or an event, named by an identifier of the platform;
+// a dump of a key, named by its path; a control's state, named by its id (a number).
+enum class Head : uint8_t { Call, Event, Dump, Control };
 
 // One thing the device did. `head` says what: "call", "event", "dump" or "control", with the
 // call's or event's name, the dumped key's path or the control's id.
 struct Record {
-    uint32_t t;       // device time (GetTickCount) when it happened
-    const char *head; // "call", "event", "dump", "control"
+    uint32_t t; // device time (GetTickCount) when it happened
+    Head kind;
+    std::string_view head; // "call", "event", "dump", "control"
     std::string_view name;
-    bool nameIsNumber; // the control's id
     const Fields &fields;
     // The names of the windows in Window and Param fields, by field index ("" for a handle that
     // is no live window); empty when the record has none.
-    const std::vector<std::string> &windowNames;
+    const WindowNames &windowNames;
 
     // The field of that name, or null.
     const Field *find(std::string_view fieldName) const;
@@ -187,9 +232,7 @@ struct Record {
     std::string text(const Field &f) const;
     std::string text(std::string_view fieldName) const; // "" when absent
     int64_t number(std::string_view fieldName) const;   // 0 when absent or not a number
-    bool isCall(std::string_view callName) const {
-        return head[0] == 'c' && head[1] == 'a' && name == callName;
-    }
+    bool isCall(std::string_view callName) const { return head == "call" && name == callName; }
 };
 
 // Whatever subscribes to the journal.
@@ -220,13 +263,19 @@ class JsonLinesWriter final : public JournalSink {
     bool flush() override { return used_ != 0 && flushBlock(); }
 
   private:
+    friend class Journal; // which writes to it directly when it is the only sink
+    void write(uint32_t t, Head kind, std::string_view name, const Fields &fs,
+               const WindowNames &names);
+    void grow(size_t need);
     bool flushBlock();
     std::ostream *out_;
     std::unique_ptr<char[]> buf_;
     size_t used_ = 0, cap_ = 0;
-    // `{"t":N,"` for the last tick seen: most lines share their tick with the one before.
+    // `{"t":N,"head":` for the last tick and head seen: most lines share them with the one
+    // before.
     uint32_t prefixTick_ = 0;
-    char prefix_[24] = {};
+    Head prefixHead_ = Head::Call;
+    char prefix_[32] = {};
     size_t prefixLen_ = 0;
 };
 
@@ -261,13 +310,13 @@ class Journal {
 
     // {"t":..,"call":name,...} and {"t":..,"event":name,...}
     __attribute__((always_inline)) void call(const char *name, const Fields &f) {
-        emit("call", name, false, f);
+        emit(Head::Call, name, f);
     }
     __attribute__((always_inline)) void event(const char *name, const Fields &f) {
-        emit("event", name, false, f);
+        emit(Head::Event, name, f);
     }
     // {"t":..,"dump":path,...} and {"t":..,"control":id,...}
-    void dump(std::string_view path, const Fields &f) { emit("dump", path, false, f); }
+    void dump(std::string_view path, const Fields &f) { emit(Head::Dump, path, f); }
     void control(int64_t id, const Fields &f);
 
     // Sinks get every record from their subscription on, in order; a sink is not owned.
@@ -296,14 +345,16 @@ class Journal {
     std::vector<std::string> grep(const std::string &needle) const;
 
   private:
-    void emit(const char *head, std::string_view name, bool nameIsNumber, const Fields &f);
+    void emit(Head kind, std::string_view name, const Fields &f);
     void resolveWindows(const Fields &f);
+    void sinksChanged();
     const Kernel *clock_ = nullptr;
     WindowNamer namer_;
     std::vector<JournalSink *> sinks_;
     std::vector<std::string> names_; // window names of the record at hand
     JournalRecorder recorder_;
     JsonLinesWriter writer_;
+    bool writerOnly_ = false; // the writer is the one sink: records go to it directly
     uint64_t written_ = 0;
     bool ended_ = false;
 };

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <malloc.h>
 #include <ostream>
+#include <sstream>
 #include <streambuf>
 
 namespace {
@@ -283,4 +284,51 @@ TEST(Journal, MessageParametersAreWindowsOnlyWhereTheMessageSaysSo) {
             R"(,"lparam":)" + n(ok) + "}",
     };
     EXPECT_EQ(device.journal().grep("MessageW"), expected);
+}
+
+// The writer alone (handheld play) writes every record as the kept lines show it: names that
+// need escaping or not, long field names, numbers of every length, texts from UTF-16.
+TEST(Journal, TheWriterAloneWritesWhatTheRecorderKeeps) {
+    auto calls = [] {
+        HANDLE plain = CreateEventW(nullptr, FALSE, FALSE, u"BackLightChangeEvent");
+        HANDLE quoted = CreateEventW(nullptr, FALSE, FALSE, u"A \"quoted\\\" name");
+        SetEvent(plain);
+        SetEvent(quoted);
+        keybd_event(0x41, 0, 0, 0);
+        keybd_event(200, 12, KEYEVENTF_KEYUP, 4294967295u);
+        mouse_event(MOUSEEVENTF_ABSOLUTE, DWORD(-5), 99, 100, 0);
+        UINT shift[2] = {0, 1}, chars[2] = {u'x', 0x20AC};
+        PostKeybdMessage(HWND(-1), 0, KeyStateDownFlag, 2, shift, chars);
+        HKEY k = nullptr;
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"K\u00e9y", 0, nullptr, 0, 0, nullptr, &k, nullptr);
+        DWORD v = 123456;
+        RegSetValueExW(k, u"A rather long value name", 0, REG_DWORD, (BYTE *)&v, 4);
+        RegCloseKey(k);
+        CloseHandle(plain);
+        CloseHandle(quoted);
+        emul::dev().journal().event("probe", emul::Fields()
+                                                 .num("WriteTotalTimeoutMultiplier", -1234567)
+                                                 .boolean("twelve_chars", true)
+                                                 .null("thirteen_char")
+                                                 .strs("texts", {"a", "b\n"})
+                                                 .raw("json", "{\"x\":[1]}"));
+    };
+    std::vector<std::string> kept;
+    {
+        emul::Device device;
+        calls();
+        kept = device.journal().lines();
+    }
+    std::ostringstream written;
+    {
+        emul::Device device;
+        device.journal().keepLast(0);
+        device.journal().tee(&written);
+        calls();
+    }
+    std::string expected;
+    for (const std::string &line : kept)
+        expected += line + "\n";
+    EXPECT_EQ(kept.size(), 8u);
+    EXPECT_EQ(written.str(), expected);
 }

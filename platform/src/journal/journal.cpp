@@ -49,6 +49,7 @@ Fields &Fields::str(const char *name, const char16_t *v) {
     Field &f = add(name, FieldKind::Text16);
     f.at = at;
     f.len = uint32_t(n);
+    bound_ += jsonQuotedBound(n);
     return *this;
 }
 
@@ -57,6 +58,7 @@ Fields &Fields::str(const char *name, std::string_view v) {
     Field &f = add(name, FieldKind::Text);
     f.at = at;
     f.len = uint32_t(v.size());
+    bound_ += jsonQuotedBound(v.size());
     return *this;
 }
 
@@ -65,20 +67,24 @@ Fields &Fields::nums(const char *name, const uint32_t *v, size_t n) {
     Field &f = add(name, FieldKind::Numbers);
     f.at = at;
     f.len = uint32_t(n);
+    bound_ += 2 + 11 * n;
     return *this;
 }
 
 // Texts are kept one after the other, each as its 4-byte length and its bytes.
 Fields &Fields::strs(const char *name, const std::vector<std::string> &v) {
     uint32_t at = uint32_t((store_.size() + 3) & ~size_t(3));
+    size_t bound = 2;
     for (const std::string &s : v) {
         uint32_t len = uint32_t(s.size());
         keep(&len, 4);
         keep(s.data(), s.size());
+        bound += jsonQuotedBound(s.size()) + 1;
     }
     Field &f = add(name, FieldKind::Texts);
     f.at = at;
     f.len = uint32_t(v.size());
+    bound_ += bound;
     return *this;
 }
 
@@ -98,6 +104,7 @@ Fields &Fields::raw(const char *name, std::string_view json) {
     Field &f = add(name, FieldKind::Json);
     f.at = at;
     f.len = uint32_t(json.size());
+    bound_ += json.size();
     return *this;
 }
 
@@ -113,6 +120,7 @@ const Field *Record::find(std::string_view fieldName) const {
 std::string Record::text(const Field &f) const {
     switch (f.kind) {
     case FieldKind::Text:
+    case FieldKind::Plain:
         return std::string(fields.text(f));
     case FieldKind::Text16:
         return utf8(std::u16string(fields.text16(f)));
@@ -131,8 +139,8 @@ std::string Record::text(const Field &f) const {
         break;
     }
     // Anything else as JSON shows it.
-    std::string json(valueBound(*this, f), '\0');
-    json.resize(size_t(putValue(&json[0], *this, f) - json.data()));
+    std::string json(valueBound(fields, windowNames, f), '\0');
+    json.resize(size_t(putValue(&json[0], fields, windowNames, f) - json.data()));
     return json;
 }
 
@@ -159,22 +167,29 @@ Journal::~Journal() {
 void Journal::control(int64_t id, const Fields &f) {
     char digits[24];
     int n = std::snprintf(digits, sizeof digits, "%lld", static_cast<long long>(id));
-    emit("control", std::string_view(digits, size_t(n)), true, f);
+    emit(Head::Control, std::string_view(digits, size_t(n)), f);
 }
 
 void Journal::subscribe(JournalSink *sink) {
     if (!ended_ && std::find(sinks_.begin(), sinks_.end(), sink) == sinks_.end())
         sinks_.push_back(sink);
+    sinksChanged();
 }
 
 void Journal::unsubscribe(JournalSink *sink) {
     sink->flush();
     sinks_.erase(std::remove(sinks_.begin(), sinks_.end(), sink), sinks_.end());
+    sinksChanged();
+}
+
+void Journal::sinksChanged() {
+    writerOnly_ = sinks_.size() == 1 && sinks_[0] == &writer_;
 }
 
 void Journal::end() {
     flush();
     sinks_.clear();
+    sinksChanged();
     ended_ = true;
 }
 
@@ -219,17 +234,6 @@ void Journal::resolveWindows(const Fields &f) {
         if (handle && namer_)
             names_[i] = namer_(uintptr_t(w.num));
     }
-}
-
-void Journal::emit(const char *head, std::string_view name, bool nameIsNumber, const Fields &f) {
-    ++written_;
-    if (sinks_.empty())
-        return;
-    if (f.hasWindows())
-        resolveWindows(f);
-    Record r{clock_ ? clock_->tick() : 0, head, name, nameIsNumber, f, names_};
-    for (JournalSink *s : sinks_)
-        s->record(r);
 }
 
 } // namespace emul

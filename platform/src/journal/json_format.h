@@ -6,9 +6,9 @@
 
 namespace emul {
 
-// Bytes that putValue may write for the field.
-size_t valueBound(const Record &r, const Field &f);
+// Bytes that putValue may write for the field of `fs`, whose windows are named in `names`.
+size_t valueBound(const Fields &fs, const WindowNames &names, const Field &f);
 // The field's value as JSON at `p`; returns the end.
-char *putValue(char *p, const Record &r, const Field &f);
+char *putValue(char *p, const Fields &fs, const WindowNames &names, const Field &f);
 
 } // namespace emul

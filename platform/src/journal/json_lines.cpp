@@ -2,6 +2,7 @@
 // with no string per field.
 #include "emul/journal.h"
 
+#include "emul/kernel.h"
 #include "emul/text.h"
 #include "journal/json_format.h"
 
@@ -12,16 +13,26 @@ namespace emul {
 
 namespace {
 
+constexpr std::string_view kHeads[] = {"call", "event", "dump", "control"};
+constexpr size_t kMaxHead = 7;
+
 // Flushed to the stream when the buffer holds this much.
 constexpr size_t kBlock = 64 * 1024;
 
-// `{"t":` + a tick + `,"` + head + `":` + `}\n`, with room to spare.
+// `{"t":` + a tick + `,"` + head + `":` + `}\n`, with room to spare for the fixed copies of
+// field names and of the writer's line start.
 constexpr size_t kLineFrame = 48;
 
 __attribute__((always_inline)) inline char *putLiteral(char *p, const char *s, size_t n) {
     // Most pieces of a line are short: copied inline rather than through a call.
-    if (n <= 16) {
-        if (n >= 8) {
+    if (n <= 32) {
+        if (n >= 16) {
+            char a[16], b[16];
+            std::memcpy(a, s, 16);
+            std::memcpy(b, s + n - 16, 16);
+            std::memcpy(p, a, 16);
+            std::memcpy(p + n - 16, b, 16);
+        } else if (n >= 8) {
             uint64_t a, b;
             std::memcpy(&a, s, 8);
             std::memcpy(&b, s + n - 8, 8);
@@ -78,71 +89,91 @@ inline char *putText(char *p, std::string_view s) {
     return p;
 }
 
-inline char *putNumber(char *p, int64_t v) {
+__attribute__((always_inline)) inline char *putNumber(char *p, int64_t v) {
+    // Most numbers in a line are flags, codes and keys: one or two digits.
+    if (uint64_t(v) < 10) {
+        *p = char('0' + v);
+        return p + 1;
+    }
+    if (uint64_t(v) < 100) {
+        p[0] = char('0' + v / 10);
+        p[1] = char('0' + v % 10);
+        return p + 2;
+    }
     return std::to_chars(p, p + 21, v).ptr;
 }
 
-const std::string &windowName(const Record &r, const Field &f) {
+const std::string &windowName(const Fields &fs, const WindowNames &names, const Field &f) {
     static const std::string none;
-    size_t i = size_t(&f - r.fields.begin());
-    return i < r.windowNames.size() ? r.windowNames[i] : none;
+    size_t i = size_t(&f - fs.begin());
+    return i < names.size() ? names[i] : none;
 }
 
-size_t textsBound(const Record &r, const Field &f) {
+size_t textsBound(const Fields &fs, const Field &f) {
     size_t n = 2;
-    r.fields.forEachText(f, [&](std::string_view s) { n += jsonQuotedBound(s.size()) + 1; });
+    fs.forEachText(f, [&](std::string_view s) { n += jsonQuotedBound(s.size()) + 1; });
     return n;
 }
 
 // The head's name: a call's or event's name is an identifier of the platform and needs no
 // quoting rules; a dumped key's path does; a control's id is a number.
-char *putName(char *p, const Record &r) {
-    if (r.nameIsNumber)
-        return putLiteral(p, r.name.data(), r.name.size());
-    if (r.head[0] == 'd')
-        return putText(p, r.name);
-    *p++ = '"';
-    p = putLiteral(p, r.name.data(), r.name.size());
-    *p++ = '"';
-    return p;
+__attribute__((always_inline)) inline char *putName(char *p, Head kind, std::string_view name) {
+    if (kind == Head::Call || kind == Head::Event) {
+        *p++ = '"';
+        p = putLiteral(p, name.data(), name.size());
+        *p++ = '"';
+        return p;
+    }
+    if (kind == Head::Control)
+        return putLiteral(p, name.data(), name.size());
+    return putText(p, name);
 }
 
-__attribute__((always_inline)) inline char *putFields(char *p, const Record &r) {
-    for (const Field &f : r.fields) {
-        *p++ = ',';
-        *p++ = '"';
-        p = putLiteral(p, f.name, f.nameLen);
-        *p++ = '"';
-        *p++ = ':';
-        if (f.kind == FieldKind::Number)
+// Writes 16 bytes at `p` for a short name: the bound of a line leaves room for that.
+__attribute__((always_inline)) inline char *putFields(char *p, const Fields &fs,
+                                                      const WindowNames &names) {
+    for (const Field &f : fs) {
+        if (f.nameLen <= Field::kShortName) {
+            std::memcpy(p, f.key, sizeof f.key);
+            p += f.nameLen + 4;
+        } else {
+            *p++ = ',';
+            *p++ = '"';
+            p = putLiteral(p, f.name, f.nameLen);
+            *p++ = '"';
+            *p++ = ':';
+        }
+        if (f.kind == FieldKind::Number) {
             p = putNumber(p, f.num);
-        else
-            p = putValue(p, r, f);
+        } else if (f.kind == FieldKind::Plain) {
+            *p++ = '"';
+            p = putLiteral(p, f.text, f.len);
+            *p++ = '"';
+        } else {
+            p = putValue(p, fs, names, f);
+        }
     }
     return p;
 }
 
-__attribute__((always_inline)) inline size_t fieldsBound(const Record &r) {
-    size_t n = 0;
-    for (const Field &f : r.fields) {
-        n += f.nameLen + 4;
-        if (f.kind == FieldKind::Number)
-            n += 21;
-        else if (f.kind == FieldKind::Text)
-            n += jsonQuotedBound(f.len);
-        else
-            n += valueBound(r, f);
-    }
+// The fields count their own bound as they are made, but for the names of windows.
+__attribute__((always_inline)) inline size_t fieldsBound(const Fields &fs,
+                                                         const WindowNames &names) {
+    size_t n = fs.bound();
+    if (fs.hasWindows())
+        for (const Field &f : fs)
+            if (f.kind == FieldKind::Window || f.kind == FieldKind::Param)
+                n += jsonQuotedBound(windowName(fs, names, f).size());
     return n;
 }
 
-size_t nameBound(const Record &r) {
-    return jsonQuotedBound(r.name.size());
+__attribute__((always_inline)) inline size_t nameBound(std::string_view name) {
+    return jsonQuotedBound(name.size());
 }
 
 } // namespace
 
-size_t valueBound(const Record &r, const Field &f) {
+size_t valueBound(const Fields &fs, const WindowNames &names, const Field &f) {
     switch (f.kind) {
     case FieldKind::Number:
     case FieldKind::Bool:
@@ -154,17 +185,19 @@ size_t valueBound(const Record &r, const Field &f) {
     case FieldKind::Numbers:
         return 2 + 11 * size_t(f.len);
     case FieldKind::Texts:
-        return textsBound(r, f);
+        return textsBound(fs, f);
     case FieldKind::Window:
     case FieldKind::Param:
-        return std::max<size_t>(21, jsonQuotedBound(windowName(r, f).size()));
+        return std::max<size_t>(21, jsonQuotedBound(windowName(fs, names, f).size()));
     case FieldKind::Json:
         return f.len;
+    case FieldKind::Plain:
+        return size_t(f.len) + 2;
     }
     return 0;
 }
 
-char *putValue(char *p, const Record &r, const Field &f) {
+char *putValue(char *p, const Fields &fs, const WindowNames &names, const Field &f) {
     switch (f.kind) {
     case FieldKind::Number:
         return putNumber(p, f.num);
@@ -173,9 +206,9 @@ char *putValue(char *p, const Record &r, const Field &f) {
     case FieldKind::Null:
         return putLiteral(p, "null", 4);
     case FieldKind::Text:
-        return putText(p, r.fields.text(f));
+        return putText(p, fs.text(f));
     case FieldKind::Text16: {
-        std::u16string_view s = r.fields.text16(f);
+        std::u16string_view s = fs.text16(f);
         return putJsonQuoted(p, s.data(), s.size());
     }
     case FieldKind::Numbers:
@@ -183,14 +216,14 @@ char *putValue(char *p, const Record &r, const Field &f) {
         for (uint32_t i = 0; i < f.len; ++i) {
             if (i)
                 *p++ = ',';
-            p = putNumber(p, r.fields.number(f, i));
+            p = putNumber(p, fs.number(f, i));
         }
         *p++ = ']';
         return p;
     case FieldKind::Texts: {
         *p++ = '[';
         bool first = true;
-        r.fields.forEachText(f, [&](std::string_view s) {
+        fs.forEachText(f, [&](std::string_view s) {
             if (!first)
                 *p++ = ',';
             first = false;
@@ -205,21 +238,35 @@ char *putValue(char *p, const Record &r, const Field &f) {
             return putLiteral(p, "null", 4);
         if (f.kind == FieldKind::Window && f.num == -1)
             return putLiteral(p, "\"focus\"", 7);
-        const std::string &name = windowName(r, f);
+        const std::string &name = windowName(fs, names, f);
         if (name.empty())
             return putNumber(p, f.num);
         return putJsonQuoted(p, name.data(), name.size());
     }
     case FieldKind::Json: {
-        std::string_view s = r.fields.text(f);
+        std::string_view s = fs.text(f);
         return putLiteral(p, s.data(), s.size());
     }
+    case FieldKind::Plain:
+        *p++ = '"';
+        p = putLiteral(p, f.text, f.len);
+        *p++ = '"';
+        return p;
     }
     return p;
 }
 
+bool isPlainText(std::string_view text) {
+    return plainText(text.data(), text.size());
+}
+
+__attribute__((always_inline)) inline size_t lineBound(std::string_view name, const Fields &fs,
+                                                       const WindowNames &names) {
+    return kLineFrame + kMaxHead + nameBound(name) + fieldsBound(fs, names);
+}
+
 size_t jsonBound(const Record &r) {
-    return kLineFrame + std::strlen(r.head) + nameBound(r) + fieldsBound(r);
+    return lineBound(r.name, r.fields, r.windowNames);
 }
 
 char *putJson(char *p, const Record &r) {
@@ -227,11 +274,11 @@ char *putJson(char *p, const Record &r) {
     p = putNumber(p, r.t);
     *p++ = ',';
     *p++ = '"';
-    p = putLiteral(p, r.head, std::strlen(r.head));
+    p = putLiteral(p, r.head.data(), r.head.size());
     *p++ = '"';
     *p++ = ':';
-    p = putName(p, r);
-    p = putFields(p, r);
+    p = putName(p, r.kind, r.name);
+    p = putFields(p, r.fields, r.windowNames);
     *p++ = '}';
     return p;
 }
@@ -244,38 +291,51 @@ std::string toJson(const Record &r) {
 
 /* ---- the writer ---- */
 
-void JsonLinesWriter::record(const Record &r) {
+__attribute__((always_inline)) inline void JsonLinesWriter::write(uint32_t t, Head kind,
+                                                                  std::string_view name,
+                                                                  const Fields &fs,
+                                                                  const WindowNames &names) {
     if (!out_)
         return;
-    size_t headLen = std::strlen(r.head);
-    size_t need = kLineFrame + headLen + nameBound(r) + fieldsBound(r);
-    if (cap_ - used_ < need) {
-        size_t cap = std::max({cap_ * 2, kBlock + kBlock / 2, used_ + need});
-        std::unique_ptr<char[]> b(new char[cap]);
-        if (used_)
-            std::memcpy(b.get(), buf_.get(), used_);
-        buf_ = std::move(b);
-        cap_ = cap;
-    }
-    if (r.t != prefixTick_ || !prefixLen_) {
+    size_t need = lineBound(name, fs, names) + sizeof prefix_;
+    if (cap_ - used_ < need)
+        grow(need);
+    // `{"t":N,"head":` is the same for most lines in a row: made once and copied whole.
+    if (t != prefixTick_ || kind != prefixHead_ || !prefixLen_) {
+        std::string_view head = kHeads[size_t(kind)];
         char *e = putLiteral(prefix_, "{\"t\":", 5);
-        e = putNumber(e, r.t);
+        e = putNumber(e, t);
         *e++ = ',';
         *e++ = '"';
+        e = putLiteral(e, head.data(), head.size());
+        *e++ = '"';
+        *e++ = ':';
         prefixLen_ = size_t(e - prefix_);
-        prefixTick_ = r.t;
+        prefixTick_ = t;
+        prefixHead_ = kind;
     }
-    char *p = putLiteral(buf_.get() + used_, prefix_, prefixLen_);
-    p = putLiteral(p, r.head, headLen);
-    *p++ = '"';
-    *p++ = ':';
-    p = putName(p, r);
-    p = putFields(p, r);
+    char *p = buf_.get() + used_;
+    std::memcpy(p, prefix_, sizeof prefix_);
+    p = putName(p + prefixLen_, kind, name);
+    p = putFields(p, fs, names);
     *p++ = '}';
     *p++ = '\n';
     used_ = size_t(p - buf_.get());
     if (used_ >= kBlock)
         flush();
+}
+
+void JsonLinesWriter::record(const Record &r) {
+    write(r.t, r.kind, r.name, r.fields, r.windowNames);
+}
+
+void JsonLinesWriter::grow(size_t need) {
+    size_t cap = std::max({cap_ * 2, kBlock + kBlock / 2, used_ + need});
+    std::unique_ptr<char[]> b(new char[cap]);
+    if (used_)
+        std::memcpy(b.get(), buf_.get(), used_);
+    buf_ = std::move(b);
+    cap_ = cap;
 }
 
 bool JsonLinesWriter::flushBlock() {
@@ -286,6 +346,30 @@ bool JsonLinesWriter::flushBlock() {
     }
     used_ = 0;
     return wrote;
+}
+
+/* ---- the journal's dispatch, here so that the writer's formatting inlines into it ---- */
+
+namespace {
+const WindowNames noNames;
+} // namespace
+
+void Journal::emit(Head kind, std::string_view name, const Fields &f) {
+    ++written_;
+    if (sinks_.empty())
+        return;
+    if (f.hasWindows())
+        resolveWindows(f);
+    uint32_t t = clock_ ? clock_->tick() : 0;
+    const WindowNames &names = f.hasWindows() ? names_ : noNames;
+    // A device that only writes its journal (handheld play, live) spends nothing on dispatch.
+    if (writerOnly_) {
+        writer_.write(t, kind, name, f, names);
+        return;
+    }
+    Record r{t, kind, kHeads[size_t(kind)], name, f, names};
+    for (JournalSink *s : sinks_)
+        s->record(r);
 }
 
 /* ---- the recorder ---- */
