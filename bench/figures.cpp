@@ -2,12 +2,15 @@
 // several rounds and printed as min/median/max with the ratio to its floor and the goal.
 //
 //   bench_figures [ROUNDS] [FIGURE...]   (default 3 rounds and every figure: hour, launches,
-//                                        decoder, latency, idle, regfiles; the handheld
-//                                        program is the one built with it)
+//                                        decoder, latency, idle, regfiles, window-idle,
+//                                        window-latency; the handheld program is the one
+//                                        built with it; the window's on Xvfb)
 //
 // Idle CPU is read from the kernel's per-thread run time (/proc/PID/task/*/schedstat), so it is
 // exact to the nanosecond; the machine's load average is printed before and after, and a
 // figure taken while it was above the number of cores is marked as not to be judged.
+#include "window_figures.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -555,13 +558,14 @@ void registryFiles(int rounds) {
 
 } // namespace
 
-const char *const kFigures[] = {"hour", "launches", "decoder", "latency", "idle", "regfiles"};
+const char *const kFigures[] = {"hour", "launches", "decoder",     "latency",
+                                "idle", "regfiles", "window-idle", "window-latency"};
 
 int usage(FILE *to) {
     std::fprintf(to, "usage: bench_figures [ROUNDS] [FIGURE...]\n"
                      "  ROUNDS  rounds of each figure, 1 or more (default 3)\n"
-                     "  FIGURE  hour, launches, decoder, latency, idle or regfiles (default "
-                     "all)\n");
+                     "  FIGURE  hour, launches, decoder, latency, idle, regfiles, window-idle or "
+                     "window-latency (default all)\n");
     return to == stdout ? 0 : 2;
 }
 
@@ -612,6 +616,8 @@ int main(int argc, char **argv) {
     }
     if (want("regfiles"))
         registryFiles(rounds);
+    if (want("window-idle") || want("window-latency"))
+        windowFigures(rounds, kHandheld, want("window-idle"), want("window-latency"));
     double after = loadAverage();
     std::printf("\nload average %.2f at the start, %.2f at the end", before, after);
     if (std::max(before, after) > cores())

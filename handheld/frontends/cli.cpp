@@ -4,10 +4,12 @@
 #include "frontends/interactive.h"
 #include "frontends/keyboard_cmd.h"
 #include "frontends/live.h"
+#include "frontends/monitor.h"
 #include "frontends/reg_cmd.h"
 #include "frontends/screen.h"
 #include "frontends/signals.h"
 #include "frontends/state_dir.h"
+#include "frontends/window.h"
 #include "image/install.h"
 #include "scenario/scenario.h"
 
@@ -15,6 +17,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -92,6 +95,15 @@ int runCli(int argc, char **argv) {
     app.add_option("--record", inter.record,
                    "write the session as a scenario that handheld play acts out again")
         ->type_name("FILE.scn");
+    bool terminal = false;
+    app.add_flag("--terminal", terminal,
+                 "the device's screen in this terminal even when there is a display for a window");
+    WindowOptions window;
+    app.add_option("--scale", window.scale, "window pixels to a device pixel (default 2)")
+        ->check(CLI::IsMember({1, 2, 3}));
+    app.add_flag("--trace-frames", window.traceFrames,
+                 "print a line on standard output for every frame the window shows (for "
+                 "measurements)");
 
     auto *demo = app.add_subcommand(
         "demo", "Play the demonstration (a keyboard connects and types \"Hello, World!\" into "
@@ -200,9 +212,16 @@ int runCli(int argc, char **argv) {
                      "standard input; at most 64 MB")
         ->required();
 
+    auto *shotCmd = app.add_subcommand(
+        "screenshot", "Write the running device's screen (handheld --state DIR for another "
+                      "one than the default) as a PNG file of 240 x 320 pixels");
+    std::string shotFile;
+    shotCmd->add_option("FILE", shotFile, "the PNG file to write")->required();
+
     // Set last: subcommands take their parent's footer when they are made.
-    app.footer("Without a command, on a terminal: the interactive device from the state folder "
-               "(its screen, and a keyboard on this terminal). Off a terminal: the demonstration.");
+    app.footer("Without a command: the device from the state folder, in a window when there is a "
+               "display (--terminal: on this terminal, its screen and a keyboard), else on this "
+               "terminal; off a terminal and without a display, the demonstration.");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
@@ -218,6 +237,10 @@ int runCli(int argc, char **argv) {
         return playFile(scenarioFile, playScreen);
     if (*liveCmd)
         return runLive(live);
+    if (*shotCmd) {
+        StateDir dir = stateDir(state);
+        return requestScreenshot(dir.monitor(), dir.dir, shotFile);
+    }
     if (*keysCmd)
         return printKeyMap(keysBuild, keysWide);
     if (*kbCmd) {
@@ -256,9 +279,30 @@ int runCli(int argc, char **argv) {
     }
     if (*demo)
         return playDemo(screenOut);
-    if (isatty(0) && isatty(1)) {
-        inter.state = state;
+    inter.state = state;
+    if (!terminal && displayAvailable()) {
+        if (!inter.record.empty()) {
+            std::fprintf(stderr, "handheld: --record records the terminal screen's session: add "
+                                 "--terminal\n");
+            return 2;
+        }
+        window.device = inter;
+        std::string why;
+        int status = runWindow(window, &why);
+        if (status != kNoWindow)
+            return status;
+        if (!(isatty(0) && isatty(1))) {
+            std::fprintf(stderr, "handheld: no window on the display %s: %s\n",
+                         std::getenv("DISPLAY"), why.c_str());
+            return 1;
+        }
+    }
+    if (isatty(0) && isatty(1))
         return runInteractive(inter);
+    if (terminal) {
+        std::fprintf(stderr, "handheld: --terminal needs a terminal on standard input and "
+                             "output\n");
+        return 2;
     }
     return playDemo(false);
 }

@@ -4,6 +4,10 @@
 
 #include <string>
 
+namespace emul {
+class Device;
+}
+
 namespace handheld {
 
 struct InteractiveOptions {
@@ -14,5 +18,8 @@ struct InteractiveOptions {
 };
 
 int runInteractive(const InteractiveOptions &options);
+
+// A new device's Start menu, as an installer leaves it: one shortcut per program.
+void installStartMenuShortcuts(emul::Device &device);
 
 } // namespace handheld

@@ -1,23 +1,16 @@
-// The live device. The runner thread polls every 50 ms of real time: the window system is only
-// touched while holding the baton, and stdin and SIGINT only set flags that the poll reads.
+// The live device: Notes' note on standard output whenever it changes. Standard input is read by
+// a host thread that only sets a flag and wakes the kernel; the note is looked at on the
+// device's main thread.
 #include "frontends/live.h"
 
-#include "frontends/signals.h"
-#include "image/boot.h"
-#include "image/install.h"
+#include "frontends/runner.h"
 
-#include "norvel_reg.h"
-
-#include "emul/devmgr.h"
 #include "emul/process.h"
-#include "emul/registry.h"
 #include "emul/serial.h"
-#include "emul/serial_line.h"
 #include "emul/text.h"
 #include "emul/windows_sys.h"
 
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <thread>
@@ -27,152 +20,127 @@ namespace handheld {
 
 namespace {
 
-std::atomic<bool> liveStop{false};
-std::atomic<emul::Kernel *> liveKernel{nullptr}; // woken by ^C and the end of input
-
-void onInterrupt(int sig) {
-    liveStop = true;
-    SignalDeadline::started(sig);
-    if (emul::Kernel *k = liveKernel.load())
-        k->wake();
-}
-
 constexpr int kNotesEdit = 100; // the document of the platform's Notes program
+
+struct InputState {
+    std::atomic<bool> done{false};
+    std::atomic<emul::Kernel *> kernel{nullptr};
+};
+
+class LiveFrontEnd : public FrontEnd {
+  public:
+    LiveFrontEnd(emul::Device &device, FILE *out, std::shared_ptr<emul::Program> notes,
+                 std::shared_ptr<InputState> input)
+        : device_(device), out_(out), notes_(std::move(notes)), input_(std::move(input)) {}
+
+    // Nothing polls: the runner sleeps until the note changes, Notes ends, ^C or the end of
+    // input; the note is looked at again only when the window system has changed.
+    bool work() override {
+        return first_ || input_->done || !device_.windows().textIs(noteEdit(), shown_) ||
+               (notes_ && notes_->exited());
+    }
+    bool step() override {
+        if (input_->done)
+            return false;
+        uintptr_t e = noteEdit();
+        std::u16string text = e ? device_.windows().text(e) : std::u16string();
+        if (first_ || text != shown_) {
+            std::fprintf(out_, "notes: %s\n", emul::jsonQuote(emul::utf8(text)).c_str());
+            std::fflush(out_);
+            shown_ = text;
+            first_ = false;
+        }
+        if (notes_ && notes_->exited()) {
+            std::fprintf(out_, "notes: exited with code %u\n", notes_->exitCode());
+            return false;
+        }
+        return true;
+    }
+    // A restart brings a new Notes with the note it saved.
+    void restarted(const StartUp &up) override {
+        std::fprintf(out_, "device restarted\n");
+        notes_ = up.notes;
+        edit_ = 0;
+        first_ = true;
+    }
+    const emul::ChangeCount *changes() override { return &device_.windows().changes(); }
+
+  private:
+    // Looked up again only when the one found has gone. It runs inside the wake condition, so
+    // it is the window system's view, which sends nothing.
+    uintptr_t noteEdit() {
+        const emul::WindowView &view = device_.windows().view();
+        if (!edit_ || !view.isWindow(edit_))
+            edit_ = view.findControl(notes_.get(), kNotesEdit);
+        return edit_;
+    }
+
+    emul::Device &device_;
+    FILE *out_;
+    std::shared_ptr<emul::Program> notes_;
+    std::shared_ptr<InputState> input_;
+    uintptr_t edit_ = 0;
+    std::u16string shown_;
+    bool first_ = true;
+};
 
 } // namespace
 
 int runLive(const LiveOptions &options) {
-    emul::DeviceOptions dopt;
-    dopt.realTime = true;
-    dopt.hivePath = options.hive;
-    dopt.stateDir = options.state;
-    dopt.oneCore = true;
-    TempFolderOnSignals cleanup;
-    SignalDeadline deadline;
-    emul::Device device(dopt);
-    cleanup.watch(device);
+    RunnerOptions ropt;
+    ropt.hive = options.hive;
+    ropt.state = options.state;
+    ropt.tty = options.tty;
+    RealTimeRunner runner(ropt);
+    emul::Device &device = runner.device();
     device.journal().keepLast(256); // a ring for the screen; the stream has the rest
     if (options.journal)
         device.journal().tee(&std::cout);
 
-    InstallOptions inst;
-    inst.withPort = false;
-    inst.settings = !device.registry().keyExists(NORVEL_DRIVER_KEY);
-    install(device, inst);
-
-    emul::SerialPort &port = device.serial().addPort(handheld::kInfraredPort, true);
     // With the journal on standard output, what is for people goes to standard error.
     FILE *human = options.journal ? stderr : stdout;
     std::string error;
-    if (options.tty.empty()) {
-        std::string path;
-        auto line = emul::openPtyLine(&path, &error);
-        if (!line) {
-            std::fprintf(stderr, "handheld: no pseudo-terminal for the infrared line: %s\n",
-                         error.c_str());
-            return 1;
-        }
-        port.connect(std::move(line));
-        std::fprintf(human, "infrared line: %s\n", path.c_str());
-    } else {
-        auto line = emul::openTtyLine(options.tty, &error);
-        if (!line) {
-            std::fprintf(stderr, "handheld: %s: %s\n", options.tty.c_str(), error.c_str());
-            return 1;
-        }
-        port.connect(std::move(line));
-        std::fprintf(human, "infrared line: %s\n", options.tty.c_str());
+    if (!runner.connectLine(&error)) {
+        std::fprintf(stderr, "handheld: %s\n", error.c_str());
+        return 1;
     }
+    std::fprintf(human, "infrared line: %s\n", runner.linePath().c_str());
     std::fflush(human);
 
-    StartUp up = startUp(device);
+    StartUp up = runner.start();
     if (!up.driver)
         std::fprintf(stderr, "handheld: the keyboard driver did not start\n");
-    std::shared_ptr<emul::Program> notes = up.notes;
-    if (!notes)
+    if (!up.notes)
         std::fprintf(stderr, "handheld: Notes did not start\n");
 
-    // End of input ends the session; the reader is left blocked in read() at exit.
-    auto inputDone = std::make_shared<std::atomic<bool>>(false);
-    std::thread([inputDone] {
+    // End of input ends the session; the reader is left blocked in read() at exit, and wakes
+    // a kernel only while there is one.
+    auto input = std::make_shared<InputState>();
+    emul::Kernel &k = device.kernel();
+    input->kernel = &k;
+    std::thread([input] {
         char buf[256];
         while (read(0, buf, sizeof buf) > 0) {
         }
-        *inputDone = true;
-        if (emul::Kernel *k = liveKernel.load())
-            k->wake();
+        input->done = true;
+        if (emul::Kernel *kernel = input->kernel.load())
+            kernel->wake();
     }).detach();
-    liveStop = false;
-    // Ended by ^C, kill or a closed terminal: the device shuts down and cleans up as usual.
-    auto previous = std::signal(SIGINT, onInterrupt);
-    auto previousTerm = std::signal(SIGTERM, onInterrupt);
-    auto previousHup = std::signal(SIGHUP, onInterrupt);
-
-    emul::Kernel &k = device.kernel();
-    liveKernel = &k;
-    // The edit box is looked up again only when the one found has gone. The look-up runs
-    // inside the wake condition below, so it is the window system's view, which sends nothing.
-    uintptr_t edit = 0;
-    const emul::Program *notesProgram = notes.get();
-    auto noteEdit = [&device, &edit, notesProgram] {
-        const emul::WindowView &view = device.windows().view();
-        if (!edit || !view.isWindow(edit))
-            edit = view.findControl(notesProgram, kNotesEdit);
-        return edit;
-    };
-    auto noteText = [&device, &noteEdit] {
-        uintptr_t e = noteEdit();
-        return e ? device.windows().text(e) : std::u16string();
-    };
     // The first note is shown once the device is ready for keys: Notes waits for input and
     // the driver has its port open (or has not opened it within a second: keyboard disabled).
+    std::shared_ptr<emul::Program> notes = up.notes;
+    emul::SerialPort &port = runner.port();
     k.block(
         [&] {
-            return liveStop || *inputDone ||
+            return RealTimeRunner::stopping() || input->done ||
                    ((!notes || notes->exited() ||
                      device.windows().waitingForInput(notes->thread.get())) &&
                     port.isOpen());
         },
         k.now() + 1000);
-    std::u16string shown;
-    bool first = true;
-    // Nothing polls: the loop sleeps until the note changes, Notes ends, ^C or the end of
-    // input; the note is looked at again only when the window system has changed. A restart
-    // brings a new Notes with the note it saved.
-    DeviceLoop loop;
-    loop.work = [&] {
-        return first || liveStop || *inputDone || !device.windows().textIs(noteEdit(), shown) ||
-               (notes && notes->exited());
-    };
-    loop.changes = [&device] { return &device.windows().changes(); };
-    loop.step = [&] {
-        if (liveStop || *inputDone)
-            return false;
-        std::u16string text = noteText();
-        if (first || text != shown) {
-            std::fprintf(human, "notes: %s\n", emul::jsonQuote(emul::utf8(text)).c_str());
-            std::fflush(human);
-            shown = text;
-            first = false;
-        }
-        if (notes && notes->exited()) {
-            std::fprintf(human, "notes: exited with code %u\n", notes->exitCode());
-            return false;
-        }
-        return true;
-    };
-    loop.restarted = [&](const StartUp &again) {
-        std::fprintf(human, "device restarted\n");
-        notes = again.notes;
-        edit = 0;
-        first = true;
-    };
-    runDevice(device, loop);
-    device.closePrograms(1000);
-    liveKernel = nullptr;
-    std::signal(SIGINT, previous);
-    std::signal(SIGTERM, previousTerm);
-    std::signal(SIGHUP, previousHup);
+    LiveFrontEnd frontEnd(device, human, notes, input);
+    runner.run(frontEnd);
+    input->kernel = nullptr;
     return 0;
 }
 

@@ -12,8 +12,6 @@
 #include "emul/text.h"
 #include "emul/windows_sys.h"
 
-#include <ncurses.h>
-
 #include <algorithm>
 
 namespace handheld {
@@ -65,13 +63,14 @@ std::vector<std::u16string> wrap(const std::u16string &text, size_t width) {
     return lines;
 }
 
-void put(int y, int x, const std::u16string &text, int width) {
+// A line of the box: its text, blanks to its width.
+void put(Picture &p, int x, int y, const std::u16string &text, int width, uint8_t attr = 0) {
     std::u16string t = text.substr(0, size_t(std::max(0, width)));
     t.resize(size_t(std::max(0, width)), u' ');
-    mvaddstr(y, x, emul::utf8(t).c_str());
+    p.put(x, y, t, width, attr);
 }
 
-constexpr int kBoxWidth = 26; // cells, inside the device's 30
+constexpr int kBoxWidth = 34; // cells, inside the device's 40
 
 } // namespace
 
@@ -207,31 +206,47 @@ std::string Questions::help() const {
            "Escape cancels";
 }
 
-void Questions::draw(int x0, int y0, int cols, int rows) const {
-    int w = std::min(kBoxWidth, cols), x = x0 + (cols - w) / 2;
+std::vector<std::string> Questions::lines() const {
+    std::vector<std::string> out;
+    if (kind_ == Box) {
+        out.push_back(emul::utf8(caption_));
+        for (const std::u16string &l : wrap(text_, 40))
+            out.push_back(emul::utf8(l));
+        std::string row;
+        for (size_t i = 0; i < buttons_.size(); ++i)
+            row += std::string(i ? "  " : "") + (i == focus_ ? "[ " : "  ") +
+                   buttonName(buttons_[i]) + (i == focus_ ? " ]" : "  ");
+        out.push_back(row);
+    } else if (kind_ == File) {
+        out.push_back("Open: " + emul::utf8(folder_));
+        size_t from = at_ > 3 ? at_ - 3 : 0;
+        for (size_t n = from; n < entries_.size() && n < from + 8; ++n)
+            out.push_back((n == at_ ? "> " : "  ") + emul::utf8(entries_[n].name) +
+                          (entries_[n].folder && entries_[n].name != u".." ? "\\" : ""));
+    }
+    return out;
+}
+
+void Questions::draw(Picture &p, int top) const {
+    int cols = p.cols(), rows = p.rows() - top;
+    int w = std::min(kBoxWidth, cols), x = (cols - w) / 2;
+    buttonCells_.clear();
+    entryCells_ = CellRect{};
     if (kind_ == Box) {
         std::vector<std::u16string> lines = wrap(text_, size_t(w - 2));
-        int h = std::min(rows, int(lines.size()) + 4), y = y0 + (rows - h) / 2;
-        for (int i = -1; i <= h; ++i) // a blank margin around the box
-            if (y + i >= y0 && y + i < y0 + rows)
-                mvhline(y + i, std::max(x0, x - 1), ' ', std::min(cols, w + 2));
-        attron(A_REVERSE);
-        put(y, x, u" " + caption_, w);
-        attroff(A_REVERSE);
+        int h = std::min(rows, int(lines.size()) + 4), y = top + (rows - h) / 2;
+        // A blank margin around the box.
+        p.fill(CellRect{std::max(0, x - 1), std::max(top, y - 1), std::min(cols, w + 2), h + 2});
+        put(p, x, y, u" " + caption_, w, kReverse);
         for (int i = 0; i < h - 2; ++i)
-            put(y + 1 + i, x, i < int(lines.size()) ? u" " + lines[size_t(i)] : u"", w);
+            put(p, x, y + 1 + i, i < int(lines.size()) ? u" " + lines[size_t(i)] : u"", w);
         // The buttons side by side, the focused one highlighted.
-        put(y + h - 1, x, u"", w);
-        buttonCells_.clear();
+        put(p, x, y + h - 1, u"", w);
         int bx = x + 1;
         for (size_t i = 0; i < buttons_.size(); ++i) {
-            std::string label = std::string("[ ") + buttonName(buttons_[i]) + " ]";
-            if (i == focus_)
-                attron(A_REVERSE);
-            mvaddstr(y + h - 1, bx, label.c_str());
-            if (i == focus_)
-                attroff(A_REVERSE);
-            buttonCells_.push_back(Cell{y + h - 1 - y0, bx - x0, bx - x0 + int(label.size())});
+            std::u16string label = emul::utf16(std::string("[ ") + buttonName(buttons_[i]) + " ]");
+            p.put(bx, y + h - 1, label, int(label.size()), i == focus_ ? kReverse : 0);
+            buttonCells_.push_back(CellRect{bx, y + h - 1, int(label.size()), 1});
             bx += int(label.size()) + 1;
         }
         return;
@@ -239,10 +254,8 @@ void Questions::draw(int x0, int y0, int cols, int rows) const {
     if (kind_ != File)
         return;
     // The dialog covers the screen: title, folder, the entries, and Cancel at the bottom.
-    attron(A_REVERSE);
-    put(y0, x0, u" Open", cols);
-    attroff(A_REVERSE);
-    put(y0 + 1, x0, folder_, cols);
+    put(p, 0, top, u" Open", cols, kReverse);
+    put(p, 0, top + 1, folder_, cols);
     int shown = std::max(1, rows - 3);
     if (at_ < top_)
         top_ = at_;
@@ -254,78 +267,87 @@ void Questions::draw(int x0, int y0, int cols, int rows) const {
         if (n < entries_.size())
             line = u" " + entries_[n].name +
                    (entries_[n].folder && entries_[n].name != u".." ? u"\\" : u"");
-        if (n == at_)
-            attron(A_REVERSE);
-        put(y0 + 2 + i, x0, line, cols);
-        if (n == at_)
-            attroff(A_REVERSE);
+        put(p, 0, top + 2 + i, line, cols, n == at_ ? kReverse : 0);
     }
-    put(y0 + rows - 1, x0, u" [ Cancel ]", cols);
-    buttonCells_.assign(1, Cell{rows - 1, 1, 11});
+    entryCells_ = CellRect{0, top + 2, cols, int(std::min(entries_.size() - top_, size_t(shown)))};
+    put(p, 0, top + rows - 1, u" [ Cancel ]", cols);
+    buttonCells_.assign(1, CellRect{1, top + rows - 1, 10, 1});
+}
+
+std::vector<CellRect> Questions::clickable() const {
+    std::vector<CellRect> out = buttonCells_;
+    for (int i = 0; i < entryCells_.rows; ++i)
+        out.push_back(CellRect{entryCells_.col, entryCells_.row + i, entryCells_.cols, 1});
+    return out;
 }
 
 void Questions::key(const HostKey &k) {
     // Keys that follow the answer before the program has taken it belong to nothing.
     if (answered_)
         return;
-    if (kind_ == Box) {
-        size_t n = buttons_.size();
-        auto press = [&](int id) {
-            if (std::find(buttons_.begin(), buttons_.end(), id) != buttons_.end())
-                answerBox(id);
-        };
-        switch (k.type) {
-        case HostKey::Left:
-        case HostKey::Up:
-            focus_ = (focus_ + n - 1) % n;
-            return;
-        case HostKey::Right:
-        case HostKey::Down:
-            focus_ = (focus_ + 1) % n;
-            return;
-        case HostKey::Escape:
-            // Escape is Cancel where there is one, else No, else the only button.
-            if (std::find(buttons_.begin(), buttons_.end(), IDCANCEL) != buttons_.end())
-                press(IDCANCEL);
-            else if (std::find(buttons_.begin(), buttons_.end(), IDNO) != buttons_.end())
-                press(IDNO);
-            else if (n == 1)
-                press(buttons_[0]);
-            return;
-        case HostKey::Char:
-            break;
-        default:
-            return;
-        }
-        switch (k.ch) {
-        case 9:
-            focus_ = (focus_ + (k.shift ? n - 1 : 1)) % n;
-            break;
-        case 13:
-        case u' ':
-            answerBox(buttons_[focus_]);
-            break;
-        case u'y':
-        case u'Y':
-            press(IDYES);
-            break;
-        case u'n':
-        case u'N':
-            press(IDNO);
-            break;
-        case u'o':
-        case u'O':
-            press(IDOK);
-            break;
-        case u'c':
-        case u'C':
+    if (kind_ == Box)
+        boxKey(k);
+    else if (kind_ == File && !entries_.empty())
+        fileKey(k);
+}
+
+void Questions::boxKey(const HostKey &k) {
+    size_t n = buttons_.size();
+    auto press = [&](int id) {
+        if (std::find(buttons_.begin(), buttons_.end(), id) != buttons_.end())
+            answerBox(id);
+    };
+    switch (k.type) {
+    case HostKey::Left:
+    case HostKey::Up:
+        focus_ = (focus_ + n - 1) % n;
+        return;
+    case HostKey::Right:
+    case HostKey::Down:
+        focus_ = (focus_ + 1) % n;
+        return;
+    case HostKey::Escape:
+        // Escape is Cancel where there is one, else No, else the only button.
+        if (std::find(buttons_.begin(), buttons_.end(), IDCANCEL) != buttons_.end())
             press(IDCANCEL);
-            break;
-        }
+        else if (std::find(buttons_.begin(), buttons_.end(), IDNO) != buttons_.end())
+            press(IDNO);
+        else if (n == 1)
+            press(buttons_[0]);
+        return;
+    case HostKey::Char:
+        break;
+    default:
         return;
     }
-    if (kind_ != File || entries_.empty())
-        return;
+    switch (k.ch) {
+    case 9:
+        focus_ = (focus_ + (k.shift ? n - 1 : 1)) % n;
+        break;
+    case 13:
+    case u' ':
+        answerBox(buttons_[focus_]);
+        break;
+    case u'y':
+    case u'Y':
+        press(IDYES);
+        break;
+    case u'n':
+    case u'N':
+        press(IDNO);
+        break;
+    case u'o':
+    case u'O':
+        press(IDOK);
+        break;
+    case u'c':
+    case u'C':
+        press(IDCANCEL);
+        break;
+    }
+}
+
+void Questions::fileKey(const HostKey &k) {
     size_t n = entries_.size();
     switch (k.type) {
     case HostKey::Up:
@@ -377,8 +399,7 @@ void Questions::click(int col, int row) {
     if (answered_)
         return;
     for (size_t i = 0; i < buttonCells_.size(); ++i) {
-        const Cell &c = buttonCells_[i];
-        if (row == c.row && col >= c.from && col < c.to) {
+        if (buttonCells_[i].contains(col, row)) {
             if (kind_ == Box)
                 answerBox(buttons_[i]);
             else
@@ -386,8 +407,8 @@ void Questions::click(int col, int row) {
             return;
         }
     }
-    if (kind_ == File && row >= 2 && size_t(row - 2) + top_ < entries_.size()) {
-        at_ = top_ + size_t(row - 2);
+    if (kind_ == File && entryCells_.contains(col, row)) {
+        at_ = top_ + size_t(row - entryCells_.row);
         open(at_);
     }
 }

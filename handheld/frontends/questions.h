@@ -4,6 +4,7 @@
 // so a replay gives the program the same answer.
 #pragma once
 
+#include "frontends/screen_picture.h"
 #include "keyboard/host_keys.h"
 
 #include "emul/answers.h"
@@ -32,14 +33,19 @@ class Questions : public emul::Answers {
     Questions &operator=(const Questions &) = delete;
 
     bool pending() const { return kind_ != None; }
-    // Draws the question over the part of the device's screen it may cover (cols x rows cells
-    // from x0, y0).
-    void draw(int x0, int y0, int cols, int rows) const;
-    // A host key or a mouse click (a cell of that part) while a question is pending.
+    // Draws the question over the rows of the device's screen it may cover, from `top` on.
+    void draw(Picture &picture, int top) const;
+    // A host key, or a click on a cell of the device's screen, while a question is pending.
     void key(const HostKey &k);
     void click(int col, int row);
+    // Where the last drawing put the buttons and entries a click acts on (cells of the screen).
+    std::vector<CellRect> clickable() const;
     // What the screen's help line says while a question is up.
     std::string help() const;
+    // The question as lines of text, for a front end that shows it beside the screen: the
+    // caption, the text and the buttons (the focused one in brackets), or the folder and the
+    // entries around the one the person is at (marked with ">").
+    std::vector<std::string> lines() const;
     // The session ends: the waiting program gets the default answer (not recorded).
     void dismiss();
 
@@ -63,6 +69,8 @@ class Questions : public emul::Answers {
         bool folder;
     };
     void waitForAnswer();
+    void boxKey(const HostKey &k);
+    void fileKey(const HostKey &k);
     void answerBox(int button);
     void answerFile(std::optional<std::u16string> path);
     void list(const std::u16string &folder);
@@ -85,11 +93,9 @@ class Questions : public emul::Answers {
     size_t at_ = 0;
     mutable size_t top_ = 0;
     std::optional<std::u16string> path_;
-    // Where the last drawing put the buttons (cells of the device's screen), for the mouse.
-    struct Cell {
-        int row, from, to;
-    };
-    mutable std::vector<Cell> buttonCells_;
+    // Where the last drawing put the buttons and the first entry shown (cells of the screen).
+    mutable std::vector<CellRect> buttonCells_;
+    mutable CellRect entryCells_;
 };
 
 } // namespace handheld

@@ -1,4 +1,4 @@
-// The device's screen as text: the foreground window's title and what its controls show.
+// The device's screen as text, for `play --screen`.
 #pragma once
 
 #include "emul/device.h"
@@ -7,8 +7,8 @@
 
 namespace handheld {
 
-// Renders the foreground window as a framed block of text lines `width` characters wide.
-// Must be called on an emulated thread of the device (the runner).
-std::string renderScreen(emul::Device &device, int width = 30);
+// The device's screen in a frame, its foreground window's title above it: one line of text per
+// row of cells, as the interactive device draws it.
+std::string renderScreen(emul::Device &device);
 
 } // namespace handheld

@@ -53,8 +53,9 @@ void runDevice(emul::Device &device, const DeviceLoop &loop) {
             return device.restartRequested() || device.suspendRequested() || loop.work();
         };
         uint64_t deadline = loop.wakeAt ? loop.wakeAt() : emul::kNever;
-        if (loop.changes)
-            k.block(ready, deadline, *loop.changes());
+        const emul::ChangeCount *changes = loop.changes ? loop.changes() : nullptr;
+        if (changes)
+            k.block(ready, deadline, *changes);
         else
             k.block(ready, deadline);
         if (device.suspendRequested()) {

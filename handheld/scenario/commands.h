@@ -6,6 +6,8 @@
 
 #include "scenario/scenario.h"
 
+#include "emul/windows_sys.h"
+
 #include <string>
 #include <vector>
 
@@ -44,6 +46,8 @@ bool clientRead(const Args &a, ScnCommand *cmd, std::string *why);
 bool run(const Args &a, ScnCommand *cmd, std::string *why);
 bool sip(const Args &a, ScnCommand *cmd, std::string *why);
 bool slide(const Args &a, ScnCommand *cmd, std::string *why);
+bool tap(const Args &a, ScnCommand *cmd, std::string *why);  // X Y on the screen
+bool drag(const Args &a, ScnCommand *cmd, std::string *why); // X1 Y1 X2 Y2 on the screen
 bool select(const Args &a, ScnCommand *cmd, std::string *why);
 bool answer(const Args &a, ScnCommand *cmd, std::string *why);
 bool choose(const Args &a, ScnCommand *cmd, std::string *why);
@@ -59,6 +63,12 @@ struct ScnRun {
         clientClose, run, dump, show;
     // the user at the foreground program's controls (scenario_ui.cpp)
     static Fn sip, tab, click, slide, select, ok, cancel, answer, choose;
+    // the pen at screen pixels (scenario_ui.cpp)
+    static Fn tap, drag, close;
+    // The pen goes down, moves or lifts at a screen pixel; then the program in front works
+    // until it waits for input again, as after every action of the user.
+    static bool penAt(ScenarioRunner &r, const ScnCommand &c, emul::WindowSystem::Pen what, int x,
+                      int y, std::string *error);
     // After a user's action: the command's error, or what the foreground program `p` does about
     // it up to its next wait for input.
     static bool settle(ScenarioRunner &r, const std::shared_ptr<emul::Program> &p,

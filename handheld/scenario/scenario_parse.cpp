@@ -283,6 +283,34 @@ bool window(const Args &a, ScnCommand *cmd, std::string *) {
     return true;
 }
 
+// X Y pairs of screen pixels, into `rect`: one pair for `tap`, two for `drag`.
+bool points(const Args &a, size_t pairs, ScnCommand *cmd, std::string *why) {
+    if (a.size() != 2 * pairs)
+        return false;
+    for (size_t k = 0; k < a.size(); ++k) {
+        int64_t v;
+        if (!parseNumber(a[k], INT32_MIN, INT32_MAX, &v))
+            return false;
+        int limit = k % 2 ? emul::screen::kHeight : emul::screen::kWidth;
+        if (v < 0 || v >= limit) {
+            *why = "the point " + a[k - k % 2] + " " + a[k - k % 2 + 1] + " is off the " +
+                   std::to_string(emul::screen::kWidth) + " x " +
+                   std::to_string(emul::screen::kHeight) + " screen";
+            return false;
+        }
+        cmd->rect[k] = int(v);
+    }
+    return true;
+}
+
+bool tap(const Args &a, ScnCommand *cmd, std::string *why) {
+    return points(a, 1, cmd, why);
+}
+
+bool drag(const Args &a, ScnCommand *cmd, std::string *why) {
+    return points(a, 2, cmd, why);
+}
+
 bool rx(const Args &a, ScnCommand *cmd, std::string *why) {
     if (a.empty())
         return false;

@@ -4,12 +4,17 @@
 // for input again (or has ended).
 #include "scenario/commands.h"
 
+#include <windows.h>
+
 #include "emul/harness.h"
 #include "emul/kernel.h"
 #include "emul/process.h"
 #include "emul/text.h"
 #include "emul/user.h"
 #include "emul/windows_sys.h"
+
+#include <algorithm>
+#include <cstdlib>
 
 namespace handheld {
 
@@ -83,6 +88,46 @@ bool ScnRun::select(ScenarioRunner &r, const ScnCommand &c, std::string *error) 
     return settle(r, p, c, ok, why, error);
 }
 
+namespace {
+
+// a * i / n rounded to the nearest whole pixel, halves away from zero.
+int stepOf(int a, int i, int n) {
+    int v = a * i, q = (std::abs(v) + n / 2) / n;
+    return v < 0 ? -q : q;
+}
+
+} // namespace
+
+bool ScnRun::penAt(ScenarioRunner &r, const ScnCommand &c, emul::WindowSystem::Pen what, int x,
+                   int y, std::string *error) {
+    auto p = r.dev_.processes().find(r.dev_.windows().foregroundProgram());
+    r.dev_.windows().pen(what, x, y);
+    return settle(r, p, c, true, "", error);
+}
+
+bool ScnRun::tap(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
+    r.line();
+    using Pen = emul::WindowSystem::Pen;
+    return penAt(r, c, Pen::Down, c.rect[0], c.rect[1], error) &&
+           penAt(r, c, Pen::Up, c.rect[0], c.rect[1], error);
+}
+
+bool ScnRun::drag(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
+    r.line();
+    using Pen = emul::WindowSystem::Pen;
+    int x1 = c.rect[0], y1 = c.rect[1], x2 = c.rect[2], y2 = c.rect[3];
+    if (!penAt(r, c, Pen::Down, x1, y1, error))
+        return false;
+    // Through every pixel step of the straight line, so that nothing under it is skipped.
+    int steps = std::max(std::abs(x2 - x1), std::abs(y2 - y1));
+    for (int i = 1; i <= steps; ++i) {
+        int x = x1 + stepOf(x2 - x1, i, steps), y = y1 + stepOf(y2 - y1, i, steps);
+        if (!penAt(r, c, Pen::Move, x, y, error))
+            return false;
+    }
+    return penAt(r, c, Pen::Up, x2, y2, error);
+}
+
 bool ScnRun::ok(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
     r.line();
     auto p = r.dev_.processes().find(r.dev_.windows().foregroundProgram());
@@ -97,6 +142,26 @@ bool ScnRun::cancel(ScenarioRunner &r, const ScnCommand &c, std::string *error) 
     std::string why;
     bool ok = emul::user::pressCancel(&why);
     return settle(r, p, c, ok, why, error);
+}
+
+bool ScnRun::close(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
+    r.line();
+    // The program by its file name, as `run` names it: "notes" or "Notes.exe".
+    std::u16string want = emul::foldCase(emul::utf16(c.path));
+    if (want.find(u'.') == std::u16string::npos)
+        want += u".exe";
+    const emul::WindowView &view = r.dev_.windows().view();
+    for (const emul::WindowInfo &top : view.snapshot()) {
+        if (!top.visible || !top.program || top.parent || top.owner ||
+            emul::foldCase(top.program->name) != want)
+            continue;
+        std::shared_ptr<emul::Program> p = r.dev_.processes().find(top.program);
+        // What the list of running programs does: the program's window is asked to close.
+        r.dev_.windows().post(top.hwnd, WM_CLOSE, 0, 0);
+        return settle(r, p, c, true, "", error);
+    }
+    *error = "close: no program " + c.path + " has a window on the screen";
+    return false;
 }
 
 } // namespace handheld

@@ -53,6 +53,10 @@ struct WindowInfo {
     std::optional<int> pos, min, max;                 // trackbars
     std::optional<std::vector<std::u16string>> items; // combo box entries, tabs
     int selected = -1;                                // with items: the selected one, -1 none
+    struct Box {
+        int left = 0, top = 0, right = 0, bottom = 0;
+    };
+    std::vector<Box> itemBoxes; // tabs: where each tab stands, screen coordinates
     std::vector<WindowInfo> children;                 // first child first; see snapshot()
 };
 

@@ -72,6 +72,15 @@ class WindowSystem {
     bool inputPanelShown() const;
     // The user picks entry `index` of a combo box from its open list.
     void pickEntry(uintptr_t combo, int index);
+    // The pen on the glass at screen pixel (x, y), as the touch screen reports it: it goes
+    // down, moves while it stays down, and lifts. Each is posted (WM_LBUTTONDOWN, WM_MOUSEMOVE,
+    // WM_LBUTTONUP in client coordinates) to the window under the pen, or to the window that
+    // keeps it: the one it went down on until it lifts, or the one that holds it by SetCapture.
+    // A point off the screen counts as its nearest edge. No journal line. Returns the window
+    // the pen went to, 0 when none took it. The caller lets that window's program run to see
+    // what it does (the scenario runner waits until it waits for input again).
+    enum class Pen { Down, Move, Up };
+    uintptr_t pen(Pen what, int x, int y);
 
     // A window of no program, shown, without a procedure: top-level in screen coordinates, or
     // the last child of `parent` in its coordinates. Returns its handle.

@@ -90,6 +90,14 @@ typedef struct tagNMHDR {
 #define WM_MOUSEMOVE 0x0200
 #define WM_LBUTTONDOWN 0x0201
 #define WM_LBUTTONUP 0x0202
+#define WM_NCHITTEST 0x0084
+#define WM_CAPTURECHANGED 0x0215
+#define MK_LBUTTON 0x0001
+/* what WM_NCHITTEST answers: where on the window a point lies */
+#define HTERROR (-2)
+#define HTTRANSPARENT (-1)
+#define HTNOWHERE 0
+#define HTCLIENT 1
 #define WM_HOTKEY 0x0312
 #define WM_USER 0x0400
 #define WM_APP 0x8000
@@ -192,6 +200,9 @@ CEAPI BOOL MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRe
 CEAPI BOOL GetWindowRect(HWND hWnd, LPRECT lpRect);
 CEAPI BOOL GetClientRect(HWND hWnd, LPRECT lpRect);
 CEAPI HWND WindowFromPoint(POINT Point);
+CEAPI HWND SetCapture(HWND hWnd);
+CEAPI BOOL ReleaseCapture(void);
+CEAPI HWND GetCapture(void);
 CEAPI BOOL ClientToScreen(HWND hWnd, LPPOINT lpPoint);
 CEAPI BOOL ScreenToClient(HWND hWnd, LPPOINT lpPoint);
 CEAPI LONG GetWindowLongW(HWND hWnd, int nIndex);

@@ -42,7 +42,7 @@ wait_gone() {
 }
 
 start() {
-    tmux -S "$sock" new-session -d -s $T -x 110 -y 30 "$HANDHELD --state $state $*" ||
+    tmux -S "$sock" new-session -d -s $T -x 80 -y 24 "$HANDHELD --terminal --state $state $*" ||
         fail "tmux could not start the device"
     wait_screen "keyboard link up"
 }
@@ -57,6 +57,33 @@ wait_screen "│Hello, World!"
 # The keyboard on its own, from another terminal, finds the running device's line by itself.
 "$HANDHELD" --state "$state" keyboard --no-connect --type " Hi" || fail "handheld keyboard"
 wait_screen "│Hello, World! Hi"
+# Its screen as a picture, asked for from another terminal.
+"$HANDHELD" --state "$state" screenshot "$work/shot.png" || fail "handheld screenshot"
+[ "$(head -c 8 "$work/shot.png" | od -An -c | tr -d ' ')" = '211PNG\r\n032\n' ] ||
+    fail "the screenshot is no PNG"
+
+# 1b. At 80 x 24 the screen, the status beside it and the help line with "^] quit" fit. A resize
+#     is drawn at once, without a key: larger, then too small (which says how large it must be),
+#     then back. The Start menu opens with a click on the task bar's Start and lists every
+#     program; `?` lists the keys; `q` asks before the device ends, and No keeps it.
+wait_screen "^] quit  F1 screen keys"
+tmux -S "$sock" resize-window -t $T -x 120 -y 30
+wait_screen "F12 reconnect"
+tmux -S "$sock" resize-window -t $T -x 50 -y 16
+wait_screen "the device needs at least"
+wait_screen "42 x 24. Make it larger"
+tmux -S "$sock" resize-window -t $T -x 80 -y 24
+wait_screen "│Start  Notes"
+# The mouse as xterm reports it: a press of the first button at a cell (each coordinate 1-based,
+# plus 32); the task bar's Start is at the screen's first cell, the terminal's third row.
+tmux -S "$sock" send-keys -t $T -l "$(printf '\033[M %b%b' '\043' '\043')"
+wait_screen "│ d Media Player"
+tmux -S "$sock" send-keys -t $T Escape F1 ?
+wait_screen "p  running programs: Enter switches, x closes"
+tmux -S "$sock" send-keys -t $T Space q
+wait_screen "End the device?"
+tmux -S "$sock" send-keys -t $T n F1
+wait_screen "KEYBOARD:"
 
 # 2. The registry tool on the running device: it reads the installation and its change reaches
 #    the device (the status line shows the new delay). An imported key without values goes into
@@ -70,12 +97,25 @@ printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Empty]\n' >"$work/empty.reg"
 wait_screen "delay 300 ms"
 
 # 3. An application key starts its program (the launcher asks the shell for it), which comes
-#    in front with its command line; typing goes there now.
+#    in front with its command line; typing goes there now. The screen's list of running
+#    programs switches between them and closes one (Notes, which saves its note).
 tmux -S "$sock" send-keys -t $T F8
 wait_screen "start tmail.exe"
 wait_screen "│Mail: (no command line)"
 tmux -S "$sock" send-keys -t $T -l "Dear you"
 wait_screen "│Dear you"
+# The running programs, the top one first: Enter switches to the one marked, x closes it.
+tmux -S "$sock" send-keys -t $T F1 p
+wait_screen "│ Running Programs"
+wait_screen "│ Notes"
+tmux -S "$sock" send-keys -t $T Down Enter
+wait_screen "─ Notes ─"
+tmux -S "$sock" send-keys -t $T p Down Enter
+wait_screen "─ Mail ─"
+tmux -S "$sock" send-keys -t $T p Down x
+wait_screen '> close "Notes"'
+tmux -S "$sock" send-keys -t $T F1
+wait_screen "KEYBOARD:"
 
 # 4. ^] ends the session; the link goes with it.
 tmux -S "$sock" send-keys -t $T C-]
@@ -96,21 +136,22 @@ grep -q '^key "Software\\\\Empty"$' "$work/session.scn" || fail "the recording l
     grep -qF '"dump":"Software\\Empty","values":{}' || fail "the replay lacks the key without values"
 
 # 6. The settings program from the Start menu, worked from the keyboard alone: F1 gives the keys
-#    to the screen; the first control after the tabs is the page's test box, where Enter puts the
-#    typing; then come the check box, the rate and the delay slider, which Right moves one step.
+#    to the screen, whose arrows go through the controls in reading order: the check box, the
+#    rate and the delay slider, the page's test box (where Enter puts the typing) and the tabs.
+#    Right moves a slider one step.
 start
 tmux -S "$sock" send-keys -t $T F1
 wait_screen "SCREEN:"
 tmux -S "$sock" send-keys -t $T s
-wait_screen "Start: 1=Notes 2=Keyboard"
+wait_screen "│ 2 Keyboard"
 tmux -S "$sock" send-keys -t $T 2
 wait_screen "Keyboard Settings"
-wait_screen "Key Repeat Del"
-tmux -S "$sock" send-keys -t $T Down Enter
+wait_screen "Key Repeat Delay"
+tmux -S "$sock" send-keys -t $T Down Down Down Down Enter
 wait_screen "KEYBOARD:"
 tmux -S "$sock" send-keys -t $T -l "xyz"
 wait_screen "│ xyz_"
-tmux -S "$sock" send-keys -t $T F1 Down Down Down Right
+tmux -S "$sock" send-keys -t $T F1 Up Right
 wait_screen "delay 350 ms"
 
 # 7. Killed in the middle of settings changes: more slider steps (each a registry write by the
@@ -150,7 +191,7 @@ start --record "$work/questions.scn"
 wait_screen "Enable Keyboard off"
 tmux -S "$sock" send-keys -t $T F1 s 2
 wait_screen "Key Repeat Del"
-tmux -S "$sock" send-keys -t $T Down Down Enter o
+tmux -S "$sock" send-keys -t $T Down Enter o
 wait_screen "reset your"
 wait_screen "[ Yes ] [ No ]"
 # The mouse as xterm reports it: a press of the first button at a cell (each coordinate 1-based,
@@ -161,12 +202,15 @@ prefix=$(LC_ALL=C.UTF-8 bash -c 'l=${1#*:}; p=${l%%"[ Yes ]"*}; echo ${#p}' _ "$
 tmux -S "$sock" send-keys -t $T -l "$(printf '\033[M %b%b' "\\$(printf %o $((33 + prefix + 1)))" \
     "\\$(printf %o $((32 + row)))")"
 wait_screen "KernelIoControl"
-# Yes restarts the device: the programs end, the driver is unloaded and loads again, and Notes
-# comes to the front with its note.
-wait_screen "the device restarted"
-wait_screen "restart"
+# Yes restarts the device: the programs end, the driver is unloaded and loads again from the kept
+# registry (which has the keyboard on, as the settings program left it), and Notes comes to the
+# front with its note.
+wait_screen "the device restarted: the keyboard"
+wait_screen "driver loaded again, Notes in front"
 wait_screen "─ Notes ─"
 wait_screen "│Hello, World! Hiagain"
+wait_screen "keyboard link up"
+wait_screen "Enable Keyboard on"
 tmux -S "$sock" send-keys -t $T s 2
 wait_screen "Key Repeat Del"
 tmux -S "$sock" send-keys -t $T PageDown Down -

@@ -140,10 +140,17 @@ TEST(ScenarioParse, CommandShapes) {
     EXPECT_FALSE(parse("delete K").valueName);
     EXPECT_EQ(parse("delete K N").valueName, "N");
 
+    ScnCommand d = parse("drag 0 319 239 0");
+    EXPECT_EQ(d.rect[1], 319);
+    EXPECT_EQ(d.rect[2], 239);
+    EXPECT_EQ(parse("tap 0x10 20").rect[0], 16);
+    EXPECT_EQ(parseError("tap 240 10"), "the point 240 10 is off the 240 x 320 screen");
+    EXPECT_NE(parseError("drag 1 2 3 -1").find("the point 3 -1 is off"), std::string::npos);
     for (const char *bad :
-         {"boot now", "driver ce500", "port COM3", "port LPT1:", "port COM3: fast", "sip maybe",
-          "answer perhaps", "client", "client open GENERIC_READ|BOGUS", "client peek 1",
-          "window w c parent", "window w c rect 1 2 3", "select 5", "show", "run"})
+         {"tap 1", "tap 1 2 3", "drag 1 2 3", "boot now", "driver ce500", "port COM3",
+          "port LPT1:", "port COM3: fast", "sip maybe", "answer perhaps", "client",
+          "client open GENERIC_READ|BOGUS", "client peek 1", "window w c parent",
+          "window w c rect 1 2 3", "select 5", "show", "run"})
         parseError(bad);
     EXPECT_EQ(parseError("jump 3"), "unknown command \"jump\"");
     EXPECT_EQ(parseError("Boot"), "unknown command \"Boot\"");

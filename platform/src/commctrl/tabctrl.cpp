@@ -32,15 +32,14 @@ struct TabData : ControlData {
     DWORD exStyle = 0;
     LRESULT version = 0;
     bool pressed = false;
-    void inspect(const Window &, WindowInfo &s) const override { inspectItems(items, sel, s); }
+    void inspect(const Window &w, WindowInfo &s) const override;
 };
 
 TabData *data(Window *w) {
     return controlData<TabData>(w);
 }
 
-RECT itemRect(Window *w, int index) {
-    TabData *d = data(w);
+RECT itemRect(const Window *w, const TabData *d, int index) {
     int cy = w->bottom - w->top;
     int x = kBorder;
     for (int i = 0; i < index; ++i)
@@ -48,6 +47,19 @@ RECT itemRect(Window *w, int index) {
     int width = std::max(40, int(d->items[size_t(index)].text.size()) * 6 + 12);
     int top = (w->style & TCS_BOTTOM) ? cy - kTabHeight : 0;
     return RECT{x, top, x + width, top + kTabHeight};
+}
+
+RECT itemRect(Window *w, int index) {
+    return itemRect(w, data(w), index);
+}
+
+void TabData::inspect(const Window &w, WindowInfo &s) const {
+    inspectItems(items, sel, s);
+    for (size_t i = 0; i < items.size(); ++i) {
+        RECT r = itemRect(&w, this, int(i));
+        s.itemBoxes.push_back({w.left + int(r.left), w.top + int(r.top), w.left + int(r.right),
+                               w.top + int(r.bottom)});
+    }
 }
 
 LRESULT notify(Window *w, UINT code) {

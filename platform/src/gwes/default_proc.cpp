@@ -1,4 +1,4 @@
-// What DefWindowProcW does for a window: its text and WM_CLOSE.
+// What DefWindowProcW does for a window: its text, the hit test and WM_CLOSE.
 #include "gwes/win_internal.h"
 
 #include <algorithm>
@@ -22,6 +22,8 @@ LRESULT defaultProc(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_GETTEXTLENGTH:
         return LRESULT(w->text.size());
+    case WM_NCHITTEST:
+        return HTCLIENT; // no caption or frame: the whole window is its client area
     case WM_CLOSE:
         if (w->thread)
             wins().destroy(w);

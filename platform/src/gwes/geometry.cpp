@@ -1,20 +1,9 @@
-// Positions and sizes of windows, and the hit test (WindowFromPoint).
+// Positions and sizes of windows.
 #include "gwes/win_internal.h"
 
 using namespace emul;
 
 namespace {
-
-bool contains(const Window *w, int x, int y) {
-    return x >= w->left && x < w->right && y >= w->top && y < w->bottom;
-}
-
-Window *deepestAt(Window *w, int x, int y) {
-    for (Window *c : w->children)
-        if ((c->style & WS_VISIBLE) && !(c->style & WS_DISABLED) && contains(c, x, y))
-            return deepestAt(c, x, y);
-    return w;
-}
 
 void moveTree(Window *w, int dx, int dy) {
     w->left += dx;
@@ -34,13 +23,6 @@ void place(Window *w, int x, int y, int cx, int cy) {
 }
 
 } // namespace
-
-Window *WindowSystem::Impl::at(int x, int y) {
-    for (Window *w : topLevel)
-        if ((w->style & WS_VISIBLE) && !(w->style & WS_DISABLED) && contains(w, x, y))
-            return deepestAt(w, x, y);
-    return contains(desktop, x, y) ? deepestAt(desktop, x, y) : nullptr;
-}
 
 CEAPI BOOL SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, UINT flags) {
     auto &ws = wins();
@@ -113,10 +95,6 @@ CEAPI BOOL GetClientRect(HWND h, LPRECT r) {
         return FALSE;
     *r = RECT{0, 0, w->right - w->left, w->bottom - w->top};
     return TRUE;
-}
-
-CEAPI HWND WindowFromPoint(POINT p) {
-    return toHwnd(wins().at(p.x, p.y));
 }
 
 CEAPI BOOL ScreenToClient(HWND h, LPPOINT p) {

@@ -146,25 +146,24 @@ void deliverPostedKey(uintptr_t hwnd, uint32_t vk, uint32_t state, const uint32_
 
 void deliverMouseEvent(uint32_t flags, uint32_t dx, uint32_t dy) {
     auto &ws = wins();
+    int x = ws.cursorX, y = ws.cursorY;
     if (flags & MOUSEEVENTF_ABSOLUTE) {
-        ws.cursorX = int(uint64_t(dx & 0xFFFF) * screen::kWidth / 65536);
-        ws.cursorY = int(uint64_t(dy & 0xFFFF) * screen::kHeight / 65536);
+        x = int(uint64_t(dx & 0xFFFF) * screen::kWidth / 65536);
+        y = int(uint64_t(dy & 0xFFFF) * screen::kHeight / 65536);
     } else if (flags & MOUSEEVENTF_MOVE) {
-        ws.cursorX = std::max(0, std::min(screen::kWidth - 1, ws.cursorX + int32_t(dx)));
-        ws.cursorY = std::max(0, std::min(screen::kHeight - 1, ws.cursorY + int32_t(dy)));
+        x += int32_t(dx);
+        y += int32_t(dy);
     }
-    for (uint32_t button : {uint32_t(MOUSEEVENTF_LEFTDOWN), uint32_t(MOUSEEVENTF_LEFTUP)}) {
-        if (!(flags & button))
-            continue;
-        Window *w = ws.at(ws.cursorX, ws.cursorY);
-        if (!w)
-            continue;
-        LPARAM lp = MAKELPARAM(ws.cursorX - w->left, ws.cursorY - w->top);
-        if (button == MOUSEEVENTF_LEFTDOWN)
-            ws.post(w, WM_LBUTTONDOWN, 1 /* MK_LBUTTON */, lp);
-        else
-            ws.post(w, WM_LBUTTONUP, 0, lp);
-    }
+    using Pen = WindowSystem::Pen;
+    if (x != ws.cursorX || y != ws.cursorY)
+        ws.pen(Pen::Move, x, y);
+    if (flags & MOUSEEVENTF_LEFTDOWN)
+        ws.pen(Pen::Down, x, y);
+    if (flags & MOUSEEVENTF_LEFTUP)
+        ws.pen(Pen::Up, x, y);
+    // A move while the pen is up only moves the point that the next tap lands on.
+    ws.cursorX = std::clamp(x, 0, screen::kWidth - 1);
+    ws.cursorY = std::clamp(y, 0, screen::kHeight - 1);
 }
 
 } // namespace emul

@@ -142,6 +142,10 @@ struct WindowSystem::Impl {
     uint32_t mods = 0;
     bool keyDown[256] = {};
     int cursorX = 0, cursorY = 0;
+    // The pen: whether it is down, the window it went down on (which keeps it until it lifts)
+    // and the window that holds it by SetCapture.
+    bool penIsDown = false;
+    uintptr_t penOwner = 0, capture = 0;
     bool inputPanel = false; // the soft input panel is shown
     // Window procedures handed out through the 32-bit GetWindowLongW(GWL_WNDPROC).
     std::vector<WNDPROC> procTokens;
@@ -177,7 +181,8 @@ struct WindowSystem::Impl {
     // asked inside a wake condition and must not change the tree.
     void reap();
     void received(Window *w, const MSG &m); // a window of no program was sent or posted `m`
-    Window *at(int x, int y);               // WindowFromPoint
+    Window *at(int x, int y);               // WindowFromPoint: where the pen lands
+    uintptr_t pen(WindowSystem::Pen what, int x, int y); // see WindowSystem::pen
     Window *pickForeground() const; // what becomes foreground when the foreground window goes
     LRESULT send(Window *w, UINT msg, WPARAM wp, LPARAM lp); // to any window, from any thread
     bool post(Window *w, UINT msg, WPARAM wp, LPARAM lp, bool translate = true, uint32_t mods = 0);

@@ -115,6 +115,10 @@ void WindowSystem::Impl::unlink(Window *w) {
         topLevel.erase(std::remove(topLevel.begin(), topLevel.end(), w), topLevel.end());
     }
     windows.erase(w->h);
+    if (capture == w->h)
+        capture = 0;
+    if (penOwner == w->h)
+        penOwner = 0;
     for (auto &q : queues) {
         if (q.second.focus == w->h)
             q.second.focus = 0;

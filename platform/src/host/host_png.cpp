@@ -21,6 +21,11 @@ struct File {
     }
 };
 
+void appendBytes(png_structp png, png_bytep data, png_size_t n) {
+    auto *out = static_cast<std::vector<uint8_t> *>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + n);
+}
+
 } // namespace
 
 bool write(const std::string &path, int width, int height, const std::vector<uint8_t> &rgb,
@@ -29,25 +34,17 @@ bool write(const std::string &path, int width, int height, const std::vector<uin
         *error = "no picture to write";
         return false;
     }
-    // Written beside the target and renamed over it: a failed write leaves nothing behind.
-    std::string tmp = path + ".part";
-    File file;
-    file.f = std::fopen(tmp.c_str(), "wb");
-    if (!file.f) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
+    // Encoded in memory first: a failing encoder leaves the file alone, and nothing but the
+    // file itself is ever written.
+    std::vector<uint8_t> bytes;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!png || !info || setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        std::fclose(file.f);
-        file.f = nullptr;
-        unlink(tmp.c_str());
         *error = "cannot write " + path + ": the PNG encoder failed";
         return false;
     }
-    png_init_io(png, file.f);
+    png_set_write_fn(png, &bytes, appendBytes, nullptr);
     png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
@@ -55,12 +52,21 @@ bool write(const std::string &path, int width, int height, const std::vector<uin
         png_write_row(png, rgb.data() + size_t(y) * size_t(width) * 3);
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    bool ok = std::fflush(file.f) == 0 && !std::ferror(file.f);
+    File file;
+    file.f = std::fopen(path.c_str(), "wb");
+    if (!file.f) {
+        *error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file.f) == bytes.size() &&
+              std::fflush(file.f) == 0;
+    int why = errno;
     ok = std::fclose(file.f) == 0 && ok;
     file.f = nullptr;
-    if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
-        unlink(tmp.c_str());
+    if (!ok) {
+        // A cut-short picture is worse than none.
+        unlink(path.c_str());
+        *error = "cannot write " + path + ": " + std::strerror(why ? why : errno);
         return false;
     }
     return true;

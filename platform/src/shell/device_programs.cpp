@@ -93,7 +93,6 @@ const ProgramInfo kPrograms[] = {
     {u"iexplore.exe", u"IExplore", u"Internet Explorer", true},
     {u"fexplore.exe", u"Explore", u"File Explorer", false},
     {u"player.exe", u"MediaPlayer", u"Media Player", false},
-    {u"peghelp.exe", u"PegHelp", u"Help", false},
     {u"iTask.exe", u"iTask", u"Task Manager", false},
     {u"moneyce.exe", u"Money", u"Money", true},
     {u"Qstart.exe", u"QuickStart", u"Quick Start", false},
@@ -156,6 +155,89 @@ int OutlookMain(const std::u16string &cmdLine) {
     return runProgram(info, cmdLine, info.className, info.title);
 }
 
+// A help page's text as the help viewer shows it: the body without its markup, a paragraph,
+// heading or list item on a line of its own, the common entities spelled out.
+std::u16string pageText(const std::u16string &html) {
+    std::u16string out;
+    size_t i = 0, body = html.find(u"<body");
+    if (body != std::u16string::npos)
+        i = body;
+    while (i < html.size()) {
+        if (html.compare(i, 4, u"<!--") == 0) {
+            size_t end = html.find(u"-->", i);
+            i = end == std::u16string::npos ? html.size() : end + 3;
+            continue;
+        }
+        if (html[i] == u'<') {
+            size_t end = html.find(u'>', i);
+            std::u16string tag = html.substr(i + 1, end == std::u16string::npos ? 0 : end - i - 1);
+            if (!tag.empty() && tag[0] == u'/')
+                tag.erase(0, 1);
+            char16_t t = tag.empty() ? 0 : char16_t(tag[0] | 0x20);
+            bool block = t == u'p' || t == u'h' || t == u'l' || t == u'd' || t == u'b' ||
+                         t == u't' || t == u'u' || t == u'o';
+            if (block && !out.empty() && out.back() != u'\n')
+                out += u'\n';
+            i = end == std::u16string::npos ? html.size() : end + 1;
+            continue;
+        }
+        static const std::pair<const char16_t *, char16_t> entities[] = {{u"&amp;", u'&'},
+                                                                         {u"&lt;", u'<'},
+                                                                         {u"&gt;", u'>'},
+                                                                         {u"&quot;", u'"'},
+                                                                         {u"&nbsp;", u' '}};
+        bool entity = false;
+        for (const auto &e : entities) {
+            std::u16string name = e.first;
+            if (html.compare(i, name.size(), name) == 0) {
+                out += e.second;
+                i += name.size();
+                entity = true;
+                break;
+            }
+        }
+        if (entity)
+            continue;
+        char16_t c = html[i++];
+        if (c == u'\r' || c == u'\n' || c == u'\t')
+            c = u' ';
+        if (c != u' ' || (!out.empty() && out.back() != u' ' && out.back() != u'\n'))
+            out += c;
+    }
+    while (!out.empty() && (out.back() == u'\n' || out.back() == u' '))
+        out.pop_back();
+    return out;
+}
+
+// The help viewer: the page its command line names, as text.
+int HelpMain(const std::u16string &cmdLine) {
+    if (HWND running = FindWindowW(u"PegHelp", nullptr)) {
+        dev().windows().setForeground(reinterpret_cast<uintptr_t>(running));
+        return 0;
+    }
+    registerClass(u"PegHelp");
+    HWND main = CreateWindowExW(0, u"PegHelp", u"Help", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
+    if (!main)
+        return 1;
+    std::u16string page = trimmed(cmdLine);
+    if (page.size() >= 2 && page.front() == u'"' && page.back() == u'"')
+        page = page.substr(1, page.size() - 2);
+    std::string html;
+    std::u16string text = dev().files().readFile(page, &html)
+                              ? pageText(utf16(html))
+                              : u"The help page " + page + u" is not on the device.";
+    RECT client{};
+    GetClientRect(main, &client);
+    CreateWindowExW(0, u"Static", text.c_str(), WS_CHILD | WS_VISIBLE, 4, 4, client.right - 8,
+                    client.bottom - 8, main, reinterpret_cast<HMENU>(intptr_t(kCommandLineId)),
+                    nullptr, nullptr);
+    dev().windows().setForeground(reinterpret_cast<uintptr_t>(main));
+    int code = programMessageLoop();
+    UnregisterClassW(u"PegHelp", nullptr);
+    return code;
+}
+
 // The shell: the desktop and, along the top of the screen, the task bar.
 int ExplorerMain(const std::u16string &) {
     if (FindWindowW(u"HHTaskBar", nullptr))
@@ -189,6 +271,7 @@ void registerDevicePrograms(Processes &processes) {
         });
     processes.registerBuiltin(u"poutlook.exe", OutlookMain);
     processes.registerBuiltin(u"explorer.exe", ExplorerMain);
+    processes.registerBuiltin(u"peghelp.exe", HelpMain);
 }
 
 } // namespace emul

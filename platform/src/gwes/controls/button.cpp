@@ -62,6 +62,9 @@ LRESULT CALLBACK buttonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         if (isCheckable(w))
             d->check = int(wp) > BST_INDETERMINATE ? BST_CHECKED : int(wp);
         return 0;
+    case WM_NCHITTEST:
+        // A group box is only a frame: the pen goes to what it frames.
+        return buttonType(w) == 7 /* BS_GROUPBOX */ ? HTTRANSPARENT : HTCLIENT;
     case BM_CLICK:
         if (!(w->style & WS_DISABLED))
             clickButton(w);

@@ -11,6 +11,8 @@ namespace emul {
 
 namespace {
 
+constexpr int kClosedHeight = 20; // a row of the dialog font in its frame
+
 struct ComboData : ControlData {
     struct Item {
         std::u16string text;
@@ -72,7 +74,12 @@ LRESULT CALLBACK comboProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     bool valid = int(wp) >= 0 && int(wp) < count;
     switch (msg) {
     case WM_CREATE:
-        d->dropHeight = w->bottom - w->top;
+    case WM_SIZE:
+        // The height a program gives is the open list's; closed, the box is one row high.
+        if (w->bottom - w->top != kClosedHeight) {
+            d->dropHeight = w->bottom - w->top;
+            w->bottom = w->top + std::min(kClosedHeight, d->dropHeight);
+        }
         return 0;
     case CB_ADDSTRING: {
         std::u16string s = textArg(lp);

@@ -19,6 +19,13 @@ const std::vector<ControlClass> &controlClasses() {
     return table;
 }
 
+bool isBuiltinControlProc(WNDPROC p) {
+    for (const ControlClass &c : controlClasses())
+        if (c.proc == p)
+            return true;
+    return false;
+}
+
 void registerBuiltinControls(WindowSystem::Impl &ws) {
     for (const ControlClass &c : controlClasses()) {
         WndClass wc;

@@ -24,6 +24,9 @@ struct ControlClass {
 
 // Every built-in control, in registration order.
 const std::vector<ControlClass> &controlClasses();
+// One of the procedures of that table: the platform's own code, which may be asked a question
+// such as WM_NCHITTEST from any thread.
+bool isBuiltinControlProc(WNDPROC p);
 
 // Tells the parent of a control what happened to it (WM_COMMAND with the control's id).
 inline void notifyParent(Window *w, UINT code) {

@@ -1,0 +1,34 @@
+// A click is a tap of the pen where the cell stands, on a control the window system finds there;
+// the task bar is the screen's own Start menu and list of running programs.
+#include "frontends/screen_actions.h"
+
+#include <windows.h>
+
+namespace handheld {
+
+using emul::ControlKind;
+
+ClickResult clickAt(const ScreenModel &model, int col, int row) {
+    ClickResult r;
+    if (col < 0 || row < 0 || col >= kScreenCols || row >= kScreenRows)
+        return r;
+    PixelPoint p = tapPoint(model, col, row);
+    r.hwnd = reinterpret_cast<uintptr_t>(WindowFromPoint(POINT{p.x, p.y}));
+    const Drawn *d = model.find(r.hwnd);
+    if (!d)
+        return r;
+    const Drawn *parent = model.find(d->parent);
+    if (d->className == u"HHTaskBar" || (parent && parent->className == u"HHTaskBar")) {
+        r.startMenu = p.x < kCellWidth * 7;
+        r.programs = !r.startMenu;
+        return r;
+    }
+    if (!d->actionable())
+        return r;
+    // The pen on the glass: the control does with it what it does with a tap.
+    r.command = "tap " + std::to_string(p.x) + " " + std::to_string(p.y);
+    r.typing = d->kind == ControlKind::Edit || d->kind == ControlKind::Ink;
+    return r;
+}
+
+} // namespace handheld

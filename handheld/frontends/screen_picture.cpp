@@ -1,0 +1,234 @@
+// Each kind of control drawn in its cells. The device's letters are narrower than a cell, so a
+// label may run on into the free cells to its right; a control that acts on a tap keeps to its
+// own cells, so that what is drawn of it is where a tap reaches it.
+#include "frontends/screen_picture.h"
+
+#include "emul/text.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+namespace handheld {
+
+using emul::ControlKind;
+
+Picture::Picture(int cols, int rows)
+    : cols_(cols), rows_(rows), cells_(size_t(std::max(0, cols * rows))) {}
+
+void Picture::put(int col, int row, const std::u16string &text, int width, uint8_t attr) {
+    if (row < 0 || row >= rows_)
+        return;
+    int n = std::min(int(text.size()), width);
+    for (int i = 0; i < n; ++i) {
+        int x = col + i;
+        if (x < 0 || x >= cols_)
+            continue;
+        char16_t ch = text[size_t(i)];
+        cells_[size_t(row * cols_ + x)] = Cell{ch < u' ' ? u' ' : ch, attr};
+    }
+}
+
+void Picture::fill(const CellRect &r, uint8_t attr) {
+    for (int y = std::max(0, r.row); y < std::min(rows_, r.row + r.rows); ++y)
+        for (int x = std::max(0, r.col); x < std::min(cols_, r.col + r.cols); ++x)
+            cells_[size_t(y * cols_ + x)] = Cell{u' ', attr};
+}
+
+void Picture::attr(const CellRect &r, uint8_t attr) {
+    for (int y = std::max(0, r.row); y < std::min(rows_, r.row + r.rows); ++y)
+        for (int x = std::max(0, r.col); x < std::min(cols_, r.col + r.cols); ++x)
+            cells_[size_t(y * cols_ + x)].attr |= attr;
+}
+
+std::u16string Picture::line(int row) const {
+    std::u16string s;
+    for (int x = 0; x < cols_; ++x)
+        s += at(x, row).ch;
+    return s;
+}
+
+std::u16string controlText(const Drawn &d) {
+    switch (d.kind) {
+    case ControlKind::CheckBox:
+        return std::u16string(d.checked.value_or(false) ? u"[x] " : u"[ ] ") + d.text;
+    case ControlKind::RadioButton:
+        return std::u16string(d.checked.value_or(false) ? u"(o) " : u"( ) ") + d.text;
+    case ControlKind::PushButton:
+        return u"[ " + d.text + u" ]";
+    case ControlKind::ComboBox:
+        return u"[" + d.text + u" v]";
+    case ControlKind::Trackbar:
+        return d.pos ? emul::utf16(std::to_string(*d.pos)) : u"";
+    default:
+        return d.text;
+    }
+}
+
+namespace {
+
+// Text cut into lines of at most `width` cells: at line breaks, and at the last blank that fits
+// where a line is too long.
+std::vector<std::u16string> wrapped(const std::u16string &text, int width, bool atBlanks) {
+    std::vector<std::u16string> lines;
+    std::u16string cur;
+    size_t w = size_t(std::max(1, width));
+    for (char16_t c : text) {
+        if (c == u'\r')
+            continue;
+        if (c == u'\n') {
+            lines.push_back(cur);
+            cur.clear();
+            continue;
+        }
+        cur += c == u'\t' ? u' ' : c;
+        if (cur.size() > w) {
+            size_t cut = atBlanks ? cur.rfind(u' ', w) : std::u16string::npos;
+            if (cut == std::u16string::npos || cut == 0) {
+                lines.push_back(cur.substr(0, w));
+                cur = cur.substr(w);
+            } else {
+                lines.push_back(cur.substr(0, cut));
+                cur = cur.substr(cut + 1);
+            }
+        }
+    }
+    lines.push_back(cur);
+    return lines;
+}
+
+// How many cells a label may fill: up to the nearest window beside it on its first row, or to
+// its parent's right edge.
+int freeCells(const ScreenModel &m, const Drawn &d, const CellRect &c) {
+    int edge = emul::screen::kWidth;
+    for (const Drawn &o : m.drawn) {
+        if (o.hwnd == d.parent)
+            edge = std::min(edge, o.px.right);
+        else if (o.parent == d.parent && o.hwnd != d.hwnd && o.px.left >= d.px.left + kCellWidth &&
+                 o.px.top < d.px.top + kCellHeight && o.px.bottom > d.px.top)
+            edge = std::min(edge, o.px.left);
+    }
+    int free = std::max(0, (edge - c.col * kCellWidth) / kCellWidth);
+    return std::max(c.cols, std::min(free, kScreenCols - c.col));
+}
+
+void drawLabel(const ScreenModel &m, const Drawn &d, const CellRect &c, Picture &p, uint8_t a) {
+    if (d.text.empty())
+        return;
+    int len = int(d.text.size());
+    if ((d.style & 0x1F) == SS_RIGHT && len <= c.cols) {
+        p.put(c.col + c.cols - len, c.row, d.text, len, a);
+        return;
+    }
+    if ((d.style & 0x1F) == SS_CENTER && len <= c.cols) {
+        p.put(c.col + (c.cols - len) / 2, c.row, d.text, len, a);
+        return;
+    }
+    int width = len > c.cols ? freeCells(m, d, c) : c.cols;
+    // Whole words on each of its rows; the last is cut like any label.
+    int rows = std::max(1, (d.px.bottom - d.px.top + kCellHeight / 2) / kCellHeight);
+    std::vector<std::u16string> lines = wrapped(d.text, width, true);
+    for (int i = 0; i < rows && i < int(lines.size()); ++i)
+        p.put(c.col, c.row + i, lines[size_t(i)], width, a);
+}
+
+void drawText(const Drawn &d, const CellRect &c, Picture &p, uint8_t a) {
+    // The whole box, so an empty one shows too.
+    if (a & kReverse)
+        p.fill(c, kReverse);
+    else if (d.kind == ControlKind::Edit)
+        p.fill(c, kUnderline);
+    a |= d.kind == ControlKind::Edit ? kUnderline : 0;
+    std::u16string text = d.text;
+    if (d.focused)
+        text += u'_';
+    std::vector<std::u16string> lines = wrapped(text, c.cols, false);
+    // The end of a long text is what shows, as the box scrolls to its caret.
+    size_t first = lines.size() > size_t(c.rows) ? lines.size() - size_t(c.rows) : 0;
+    for (size_t i = first; i < lines.size(); ++i)
+        p.put(c.col, c.row + int(i - first), lines[i], c.cols, a);
+}
+
+void drawTrackbar(const Drawn &d, const CellRect &c, Picture &p, uint8_t a) {
+    int inner = std::max(1, c.cols - 2);
+    int at = 0;
+    if (d.pos && d.min && d.max && *d.max > *d.min)
+        at = (*d.pos - *d.min) * (inner - 1) / (*d.max - *d.min);
+    std::u16string bar = u"[" + std::u16string(size_t(inner), u'-') + u"]";
+    bar[size_t(1 + std::clamp(at, 0, inner - 1))] = u'|';
+    p.put(c.col, c.row + (c.rows - 1) / 2, bar, c.cols, a);
+}
+
+void drawTabs(const Drawn &d, Picture &p, uint8_t a) {
+    for (size_t i = 0; i < d.itemBoxes.size() && i < d.items.size(); ++i) {
+        CellRect t = cellsOf(d.itemBoxes[i]);
+        bool sel = int(i) == d.selected;
+        std::u16string label = d.items[i];
+        if (int(label.size()) > t.cols)
+            label.resize(size_t(std::max(0, t.cols)));
+        p.fill(CellRect{t.col, t.row, t.cols, 1}, sel ? kReverse : 0);
+        p.put(t.col + (t.cols - int(label.size())) / 2, t.row, label, t.cols,
+              uint8_t((sel ? kReverse : 0) | (a & ~kReverse)));
+    }
+    if (a & kReverse && !d.itemBoxes.empty())
+        p.attr(cellsOf(d.itemBoxes.front()), kBold);
+}
+
+void drawOne(const ScreenModel &m, const Drawn &d, Picture &p, const DrawOptions &o) {
+    if (d.px.empty())
+        return;
+    CellRect c = cellsOf(d.px);
+    if (d.topLevel) {
+        p.fill(c);
+        return;
+    }
+    uint8_t a =
+        uint8_t((o.selected && o.selected == d.hwnd ? kReverse : 0) | (d.enabled ? 0 : kDim));
+    switch (d.kind) {
+    case ControlKind::Static:
+    case ControlKind::GroupBox:
+        drawLabel(m, d, c, p, a);
+        break;
+    case ControlKind::Edit:
+    case ControlKind::Ink:
+        drawText(d, c, p, a);
+        break;
+    case ControlKind::Trackbar:
+        drawTrackbar(d, c, p, a);
+        break;
+    case ControlKind::Tabs:
+        drawTabs(d, p, a);
+        break;
+    case ControlKind::PushButton: {
+        std::u16string t = controlText(d);
+        if (int(t.size()) > c.cols && d.text.size() + 2 <= size_t(c.cols))
+            t = u"[" + d.text + u"]"; // "[ Help ]" in 7 cells
+        p.put(c.col + std::max(0, (c.cols - int(t.size())) / 2), c.row + (c.rows - 1) / 2, t,
+              c.cols, a);
+        break;
+    }
+    case ControlKind::CheckBox:
+    case ControlKind::RadioButton:
+    case ControlKind::ComboBox:
+        p.put(c.col, c.row + (c.rows - 1) / 2, controlText(d), c.cols, a);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+void drawModel(const ScreenModel &model, Picture &picture, const DrawOptions &options) {
+    for (const Drawn &d : model.drawn) {
+        drawOne(model, d, picture, options);
+        // The task bar names the program in front, after its Start button.
+        if (d.topLevel && d.className == u"HHTaskBar" && !model.title.empty() &&
+            model.foreground != d.hwnd)
+            picture.put(7, cellsOf(d.px).row, model.title, kScreenCols - 7);
+    }
+}
+
+} // namespace handheld

@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# The device's window on a display of its own (Xvfb), used through X input as a person uses it:
+# keys typed into the window reach Notes, a key held down repeats as the driver repeats it, a
+# click on the window's Power key switches the device off and another on again, a tap on the
+# settings program's check box switches the keyboard, and the device's screen in a picture of
+# the display is, pixel for pixel, the device's own screenshot at the window's scale.
+#
+#   window_check.sh HANDHELD
+# Exit status 77 (skipped) when a tool it needs is missing; ./setup installs them all.
+set -uo pipefail
+HANDHELD=$1
+SCALE=3
+for tool in Xvfb xdotool import convert compare; do
+    if ! command -v $tool >/dev/null; then
+        echo "SKIPPED: $tool is missing (./setup installs xvfb, xdotool and imagemagick)"
+        exit 77
+    fi
+done
+work=$(mktemp -d)
+state=$work/state
+xvfb=
+device=
+cleanup() {
+    [ -n "$device" ] && kill "$device" 2>/dev/null
+    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*"
+    [ -s "$work/device.err" ] && sed 's/^/device: /' "$work/device.err"
+    exit 1
+}
+
+# Polls a command until it succeeds; 60 s at most.
+wait_for() {
+    local what=$1
+    shift
+    for _ in $(seq 600); do
+        "$@" >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    fail "never: $what"
+}
+
+# Pictures of the display: the window's screen (at X, Y with its margin) against the device's own
+# screenshot scaled up, and the brightest pixel of a part of the window's screen.
+brightest() { # brightest W H LEFT TOP of the window's screen in the last picture
+    convert "$work/now.png" -crop "$1x$2+$((X + margin + $3))+$((Y + margin + $4))" +repage \
+        -format '%[fx:maxima.r+maxima.g+maxima.b]' info:
+}
+off() {
+    import -window root "$work/now.png" && [ "$(brightest 8 8 0 0)" = 0 ] &&
+        [ "$(brightest $((200 * SCALE)) $((16 * SCALE)) $((8 * SCALE)) $((160 * SCALE)))" != 0 ]
+}
+same_as_screenshot() {
+    "$HANDHELD" --state "$state" screenshot "$work/device.png" &&
+        import -window root "$work/now.png" &&
+        convert "$work/now.png" -crop $((240 * SCALE))x$((320 * SCALE))+$((X + margin))+$((Y + margin)) \
+            +repage "$work/window.png" &&
+        convert "$work/device.png" -filter point -scale $((100 * SCALE))% "$work/scaled.png" &&
+        [ "$(compare -metric AE "$work/window.png" "$work/scaled.png" null: 2>&1)" = 0 ]
+}
+# A display of its own, on the first free number.
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1400x1100x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb=$!
+exec 3>&-
+wait_for "Xvfb started" test -s "$work/display"
+export DISPLAY=:$(head -1 "$work/display")
+
+"$HANDHELD" --state "$state" --scale $SCALE >"$work/device.out" 2>"$work/device.err" &
+device=$!
+wait_for "the window opened" xdotool search --name "^handheld "
+win=$(xdotool search --name "^handheld " | head -1)
+wait_for "the monitor listened" test -S "$state/monitor"
+xdotool windowfocus --sync "$win" || fail "could not focus the window"
+eval "$(xdotool getwindowgeometry --shell "$win")" # X, Y, WIDTH, HEIGHT
+[ "$WIDTH" -gt $((240 * SCALE)) ] && [ "$HEIGHT" -gt $((320 * SCALE)) ] ||
+    fail "the window is ${WIDTH}x${HEIGHT}, too small for the screen at ${SCALE}x"
+margin=$((12 * SCALE))
+
+# Typed through X: the built-in keyboard types it into Notes.
+xdotool type --delay 30 "Hello, World!"
+xdotool key Return
+xdotool type --delay 30 "ok"
+
+# The window's screen is the device's screenshot, pixel for pixel (a frame may come between the
+# two pictures, a blinking caret, so it is asked until it holds).
+wait_for "the window's screen equals the device's screenshot" same_as_screenshot
+
+# The Power key beside the screen: the device goes off and its screen says so (dark, with a
+# line of text across the middle); a click on it, or a key, switches it on again, and the key
+# types nothing.
+power_x=$((X + 2 * margin + 240 * SCALE + 10 * SCALE))
+power_y=$((Y + margin + 10 * SCALE))
+xdotool mousemove $power_x $power_y click 1
+wait_for "the screen went dark at the Power key" off
+xdotool mousemove $power_x $power_y click 1
+wait_for "the device came on again at the Power key" same_as_screenshot
+xdotool mousemove $power_x $power_y click 1
+wait_for "the screen went dark at the Power key again" off
+xdotool key x
+wait_for "the device came on again at a key" same_as_screenshot
+
+# A host key held down is the keyboard's key held down: the driver repeats it after its delay and
+# stops after its eleven repeats, and the display's own repeats type nothing. The hold lasts two
+# seconds, well past the delay, the repeats and the limit.
+xdotool key Return keydown a
+sleep 2
+xdotool keyup a
+
+# The pen: Cmd+1 starts the settings program (assigned here), and a tap on its check box
+# "Enable Keyboard" switches the keyboard off, another one on again.
+"$HANDHELD" --state "$state" reg set 'Drivers\BuiltIn\Norvel' Fn-1 sz '\Windows\kbsettings.exe' ||
+    fail "reg set Fn-1"
+xdotool key F4 1
+wait_for "the settings program started" "$HANDHELD" --state "$state" reg query \
+    'Drivers\BuiltIn\Norvel' Keyboard
+tap() { xdotool mousemove $((X + margin + $1 * SCALE + SCALE / 2)) $((Y + margin + $2 * SCALE + SCALE / 2)) click 1; }
+enabled() {
+    "$HANDHELD" --state "$state" reg query 'Drivers\BuiltIn\Norvel' "Enable Keyboard" |
+        grep -q "($1)"
+}
+tap 66 48
+wait_for "a tap on the check box switched the keyboard off" enabled 0
+tap 66 48
+wait_for "a second tap switched it on" enabled 1
+wait_for "the window's screen equals the device's screenshot with the settings" same_as_screenshot
+
+# Ended as a session ends: Notes keeps what was typed.
+kill -TERM $device
+wait $device
+status=$?
+device=
+[ $status = 0 ] || fail "the device ended with status $status"
+note=$(cat "$state/device/My Documents/Notes.txt" 2>/dev/null | tr -d '\r')
+held=${note##*$'\n'}
+[ "${note%$'\n'*}" = $'Hello, World!\nok' ] || fail "Notes holds: $note"
+[[ "$held" =~ ^a{2,12}$ ]] || fail "a key held for two seconds typed '$held' (a key, up to 11 repeats)"
+echo "ok: the window at ${SCALE}x shows the device's screen pixel for pixel; a key held 2 s typed ${#held}"

@@ -1,0 +1,255 @@
+// The screen as the terminal draws it and as a click reaches it: a click at the centre of every
+// control drawn on each page of the settings program, and of every button and entry of the
+// questions put to the person, reaches that one and no other; a click on a tab label picks that
+// tab, and a click on empty space reaches nothing.
+#include "handheld/frontends/questions.h"
+#include "handheld/frontends/recorder.h"
+#include "handheld/frontends/screen_actions.h"
+#include "handheld/frontends/screen_picture.h"
+#include "handheld/frontends/session.h"
+#include "handheld/image/install.h"
+#include "handheld/scenario/scenario.h"
+
+#include <windows.h>
+
+#include "emul/process.h"
+#include "emul/text.h"
+#include "emul/windows_sys.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace {
+
+using handheld::CellRect;
+using handheld::ScreenModel;
+
+class SettingsScreen : public ::testing::Test {
+  protected:
+    SettingsScreen() : runner(device) {
+        handheld::install(device);
+        play("boot\nrun explorer\nrun notes\nrun kbsettings\n");
+    }
+    void play(const std::string &text) {
+        handheld::ScnError err;
+        ASSERT_TRUE(runner.playText(text, &err)) << err.line << ": " << err.message;
+    }
+    ScreenModel model() { return handheld::screenModel(device.windows().view()); }
+    emul::Device device;
+    handheld::ScenarioRunner runner;
+};
+
+void expectEveryControlHitAtItsCentre(const ScreenModel &m, const std::string &page) {
+    std::vector<handheld::Drawn> controls = handheld::controlsInFront(m);
+    ASSERT_FALSE(controls.empty()) << page;
+    for (const handheld::Drawn &d : controls) {
+        if (d.kind == emul::ControlKind::Tabs)
+            continue; // its labels are the places a click acts on; see below
+        CellRect c = handheld::cellsOf(d.px);
+        handheld::ClickResult r = handheld::clickAt(m, c.col + c.cols / 2, c.row + c.rows / 2);
+        EXPECT_EQ(r.hwnd, d.hwnd) << page << ": control " << d.id << " drawn at " << c.col << ","
+                                  << c.row;
+        EXPECT_FALSE(r.command.empty()) << page << ": control " << d.id;
+    }
+}
+
+TEST_F(SettingsScreen, AClickAtTheCentreOfEveryDrawnControlReachesThatControl) {
+    const char *pages[] = {"Config", "Hot-Key", "About"};
+    for (int page = 0; page < 3; ++page) {
+        play("tab " + std::to_string(page) + "\n");
+        expectEveryControlHitAtItsCentre(model(), pages[page]);
+    }
+}
+
+TEST_F(SettingsScreen, AClickOnATabLabelPicksThatTab) {
+    // From each page to each other: a click moves to the tab clicked, not the next one.
+    for (int from = 0; from < 3; ++from) {
+        for (int to = 0; to < 3; ++to) {
+            play("tab " + std::to_string(from) + "\n");
+            ScreenModel m = model();
+            const handheld::Drawn *tabs = nullptr;
+            for (const handheld::Drawn &d : m.drawn) {
+                if (d.kind == emul::ControlKind::Tabs)
+                    tabs = &d;
+            }
+            ASSERT_TRUE(tabs);
+            ASSERT_EQ(tabs->itemBoxes.size(), 3u);
+            CellRect c = handheld::cellsOf(tabs->itemBoxes[size_t(to)]);
+            handheld::ClickResult r = handheld::clickAt(m, c.col + c.cols / 2, c.row);
+            ASSERT_EQ(r.hwnd, tabs->hwnd);
+            play(r.command + "\n");
+            for (const handheld::Drawn &d : model().drawn) {
+                if (d.kind == emul::ControlKind::Tabs) {
+                    EXPECT_EQ(d.selected, to) << "from " << from;
+                }
+            }
+        }
+    }
+}
+
+TEST_F(SettingsScreen, EmptySpaceAndLabelsReachNothing) {
+    ScreenModel m = model();
+    handheld::Picture p;
+    handheld::drawModel(m, p);
+    int blank = 0;
+    for (int row = 2; row < handheld::kScreenRows; ++row)
+        for (int col = 0; col < handheld::kScreenCols; ++col) {
+            handheld::ClickResult r = handheld::clickAt(m, col, row);
+            if (p.at(col, row).ch == u' ' && r.command.empty())
+                ++blank;
+            // Whatever a click acts on is drawn where it was clicked.
+            if (!r.command.empty() && m.find(r.hwnd)->kind != emul::ControlKind::Tabs) {
+                const handheld::Drawn *d = m.find(r.hwnd);
+                ASSERT_TRUE(d);
+                EXPECT_TRUE(handheld::cellsOf(d->px).contains(col, row)) << col << "," << row;
+            }
+        }
+    EXPECT_GT(blank, 100);
+    // The label of the delay's value is drawn in its cells, and a click on it does nothing.
+    const handheld::Drawn *value = nullptr;
+    for (const handheld::Drawn &d : m.drawn) {
+        if (d.id == 1004)
+            value = &d;
+    }
+    ASSERT_TRUE(value);
+    CellRect c = handheld::cellsOf(value->px);
+    EXPECT_NE(emul::utf8(p.line(c.row).substr(size_t(c.col), size_t(c.cols))).find("500"),
+              std::string::npos);
+    EXPECT_TRUE(handheld::clickAt(m, c.col + c.cols / 2, c.row).command.empty());
+}
+
+// The questions a program puts to the person at the terminal: a click at the centre of every
+// button or entry drawn reaches that one and no other.
+class QuestionScreen : public ::testing::Test {
+  protected:
+    QuestionScreen() : questions(device, recorder) { handheld::install(device); }
+    // Asks on a thread of its own, as a program does, and waits until the question is up.
+    template <class Ask> void ask(Ask fn) {
+        answered = false;
+        device.kernel().spawn("asker", [this, fn] {
+            fn();
+            answered = true;
+            return 0u;
+        });
+        device.kernel().block([this] { return questions.pending(); }, emul::kNever);
+    }
+    void waitAnswered() {
+        device.kernel().block([this] { return answered; }, emul::kNever);
+    }
+    handheld::Picture drawn() {
+        handheld::Picture p;
+        questions.draw(p, 2);
+        return p;
+    }
+    static std::string at(const handheld::Picture &p, const CellRect &c) {
+        return emul::utf8(p.line(c.row).substr(size_t(c.col), size_t(c.cols)));
+    }
+    emul::Device device;
+    handheld::SessionRecorder recorder;
+    handheld::Questions questions;
+    bool answered = false;
+};
+
+TEST_F(QuestionScreen, EachButtonOfTheResetQuestionIsClickedWhereItIsDrawn) {
+    const int buttons[] = {IDYES, IDNO};
+    const char *labels[] = {"[ Yes ]", "[ No ]"};
+    for (int i = 0; i < 2; ++i) {
+        int result = 0;
+        ask([&] {
+            result = questions.messageBox(u"Do you want to reset your device now?", u"Keyboard",
+                                          MB_YESNO);
+        });
+        handheld::Picture p = drawn();
+        std::vector<CellRect> cells = questions.clickable();
+        ASSERT_EQ(cells.size(), 2u);
+        EXPECT_EQ(at(p, cells[0]), labels[0]);
+        EXPECT_EQ(at(p, cells[1]), labels[1]);
+        // Beside the buttons, nothing.
+        questions.click(cells[0].col - 1, cells[0].row);
+        questions.click(cells[1].col + cells[1].cols + 1, cells[1].row);
+        EXPECT_TRUE(questions.pending());
+        const CellRect &c = cells[size_t(i)];
+        questions.click(c.col + c.cols / 2, c.row);
+        waitAnswered();
+        EXPECT_EQ(result, buttons[i]);
+    }
+}
+
+TEST_F(QuestionScreen, TheFileDialogOpensTheEntryClickedAndCancelsAtItsButton) {
+    std::optional<std::u16string> chosen;
+    ask([&] { chosen = questions.openFile(u"\\Windows"); });
+    handheld::Picture p = drawn();
+    std::vector<CellRect> cells = questions.clickable();
+    ASSERT_GT(cells.size(), 3u);
+    EXPECT_EQ(at(p, cells[0]), "[ Cancel ]");
+    // The entries after the button, one row each: "..", then the folders, then the files.
+    size_t file = 0;
+    for (size_t i = 1; i < cells.size(); ++i)
+        if (at(p, cells[i]).find("Lumakey.htm") != std::string::npos)
+            file = i;
+    ASSERT_NE(file, 0u);
+    questions.click(cells[file].col + cells[file].cols / 2, cells[file].row);
+    waitAnswered();
+    EXPECT_EQ(chosen, std::optional<std::u16string>(u"\\Windows\\Lumakey.htm"));
+
+    ask([&] { chosen = questions.openFile(u"\\Windows"); });
+    drawn();
+    cells = questions.clickable();
+    questions.click(cells[0].col + cells[0].cols / 2, cells[0].row);
+    waitAnswered();
+    EXPECT_FALSE(chosen);
+}
+
+} // namespace
+
+namespace {
+
+TEST(TerminalLayout, TheScreenFitsFrom42By24WithItsPanelBesideBelowOrNone) {
+    handheld::Layout at80 = handheld::layoutFor(80, 24);
+    EXPECT_TRUE(at80.fits);
+    EXPECT_EQ(at80.panelX, 44); // beside the framed screen, a blank column between
+    EXPECT_EQ(at80.panelW, 36);
+    EXPECT_EQ(at80.panelH, 22); // between the header and the help line
+    handheld::Layout tall = handheld::layoutFor(60, 40);
+    EXPECT_TRUE(tall.fits);
+    EXPECT_EQ(tall.panelX, 0);
+    EXPECT_EQ(tall.panelY, 23);
+    EXPECT_EQ(tall.panelH, 16);
+    handheld::Layout least = handheld::layoutFor(42, 24);
+    EXPECT_TRUE(least.fits);
+    EXPECT_EQ(least.panelW, 0);
+    EXPECT_FALSE(handheld::layoutFor(41, 24).fits);
+    EXPECT_FALSE(handheld::layoutFor(80, 23).fits);
+}
+
+// A control too thin to hold a cell's centre pixel is still reached where it is drawn: the
+// click taps its nearest pixel.
+TEST(ScreenCells, AThinControlBetweenTwoCellCentresIsTappedInside) {
+    emul::Program program;
+    emul::Device device;
+    emul::kern().self()->program = &program;
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpszClassName = u"Frame";
+    RegisterClassW(&wc);
+    HWND frame = CreateWindowExW(0, u"Frame", u"Frame", WS_VISIBLE, 0, 26, 240, 268, nullptr,
+                                 nullptr, nullptr, nullptr);
+    // Pixel rows 105 to 116: the centres of the cell rows are at 104 and 120.
+    HWND thin =
+        CreateWindowExW(0, u"Button", u"Thin", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 12,
+                        105 - 26, 100, 12, frame, reinterpret_cast<HMENU>(7), nullptr, nullptr);
+    ScreenModel m = handheld::screenModel(device.windows().view());
+    const handheld::Drawn *d = m.find(reinterpret_cast<uintptr_t>(thin));
+    ASSERT_TRUE(d);
+    CellRect c = handheld::cellsOf(d->px);
+    EXPECT_EQ(c.rows, 1);
+    EXPECT_EQ(c.row, 6);
+    handheld::PixelPoint p = handheld::tapPoint(m, c.col + 1, c.row);
+    EXPECT_TRUE(d->px.contains(p.x, p.y)) << p.x << "," << p.y;
+    EXPECT_EQ(handheld::clickAt(m, c.col + 1, c.row).hwnd, reinterpret_cast<uintptr_t>(thin));
+    DestroyWindow(frame);
+    emul::kern().self()->program = nullptr;
+}
+
+} // namespace
