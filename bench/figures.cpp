@@ -386,10 +386,13 @@ std::string writeScenario(const char *name, const std::function<void(FILE *)> &b
     return path;
 }
 
-// An hour of typing in device time: a key every 40 ms (make, 20 ms, break, 20 ms).
-void typedHour(int rounds) {
-    std::string hour = writeScenario("hour.scn", [](FILE *f) {
+// An hour of typing in device time: a key every 40 ms (make, 20 ms, break, 20 ms); with
+// `notes`, into Notes, which paints every key on the screen.
+void typedHour(int rounds, bool notes = false) {
+    std::string hour = writeScenario("hour.scn", [notes](FILE *f) {
         std::fputs("boot\nwait 1000\nrx 05 02\nwait 40\n", f);
+        if (notes)
+            std::fputs("run notes\n", f);
         for (int i = 0; i < 3600 * 25; ++i)
             std::fputs("rx EE\nwait 20\nrx 6E\nwait 20\n", f);
     });
@@ -409,10 +412,17 @@ void typedHour(int rounds) {
     }
     Stats w = stats(walls), c = stats(cpus), s = stats(speed), p = stats(peak),
           e = stats(emptyPeak);
-    std::printf("| one hour of typing in device time (`handheld play`, key every 40 ms) | "
+    std::printf("| one hour of typing in device time (`handheld play`, key every 40 ms%s) | "
                 "CPU %.2f/%.2f/%.2f s (wall %.2f/%.2f/%.2f s) | - | %.0fx real time per CPU "
                 "second | >= 1000x |\n",
-                c.min, c.median, c.max, w.min, w.median, w.max, s.median);
+                notes ? ", into Notes, painted" : "", c.min, c.median, c.max, w.min, w.median,
+                w.max, s.median);
+    if (notes) {
+        std::remove(hour.c_str());
+        std::remove(empty.c_str());
+        std::fflush(stdout);
+        return;
+    }
     std::printf("| peak memory, one typed hour in `play` | %.1f/%.1f/%.1f MB | empty scenario "
                 "%.1f MB | %.2f | flat (bounded journal) |\n",
                 p.min, p.median, p.max, e.median, p.median / e.median);
@@ -558,14 +568,26 @@ void registryFiles(int rounds) {
 
 } // namespace
 
-const char *const kFigures[] = {"hour", "launches", "decoder",     "latency",
-                                "idle", "regfiles", "window-idle", "window-latency"};
+// A full repaint of the settings program's Config page, in CPU microseconds.
+void configRepaint(int rounds) {
+    std::vector<double> us;
+    for (int r = 0; r < rounds; ++r)
+        us.push_back(runNumber(std::string(BENCH_DIR) + "/bench_paint"));
+    Stats u = stats(us);
+    std::printf("| full repaint of the settings program's Config page (every window painted "
+                "again) | CPU %.0f/%.0f/%.0f us | - | %.2f of the goal | < 2000 us |\n",
+                u.min, u.median, u.max, u.median / 2000);
+    std::fflush(stdout);
+}
+
+const char *const kFigures[] = {"hour",     "launches",    "decoder",        "latency", "idle",
+                                "regfiles", "window-idle", "window-latency", "paint",   "notes"};
 
 int usage(FILE *to) {
     std::fprintf(to, "usage: bench_figures [ROUNDS] [FIGURE...]\n"
                      "  ROUNDS  rounds of each figure, 1 or more (default 3)\n"
-                     "  FIGURE  hour, launches, decoder, latency, idle, regfiles, window-idle or "
-                     "window-latency (default all)\n");
+                     "  FIGURE  hour, launches, decoder, latency, idle, regfiles, window-idle, "
+                     "window-latency, paint or notes (default all)\n");
     return to == stdout ? 0 : 2;
 }
 
@@ -604,6 +626,10 @@ int main(int argc, char **argv) {
     };
     if (want("hour"))
         typedHour(rounds);
+    if (want("notes"))
+        typedHour(rounds, true);
+    if (want("paint"))
+        configRepaint(rounds);
     if (want("launches"))
         launches();
     if (want("decoder"))

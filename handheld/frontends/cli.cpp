@@ -13,6 +13,8 @@
 #include "image/install.h"
 #include "scenario/scenario.h"
 
+#include "emul/graphics.h"
+
 #include <CLI/CLI.hpp>
 
 #include <cerrno>
@@ -28,9 +30,26 @@ namespace handheld {
 
 namespace {
 
+// Where a play puts its pictures: `screenshot` commands into `outDir`, the screen at the end
+// into `pngDir` (both empty: none).
+struct Pictures {
+    std::string outDir, pngDir, name = "screen";
+};
+
+// A folder for pictures must be there already: a play creates no folders.
+bool folderUsable(const std::string &dir, const char *option) {
+    if (dir.empty() || access(dir.c_str(), W_OK) == 0)
+        return true;
+    std::fprintf(stderr, "handheld: %s %s: %s\n", option, dir.c_str(), std::strerror(errno));
+    return false;
+}
+
 // Plays a scenario on a freshly installed device with its journal on standard output; the
 // screen afterwards goes to `screen` when given.
-int play(std::istream &in, const std::string &source, std::ostream *screen) {
+int play(std::istream &in, const std::string &source, std::ostream *screen,
+         const Pictures &pictures = Pictures{}) {
+    if (!folderUsable(pictures.outDir, "--out") || !folderUsable(pictures.pngDir, "--png"))
+        return 2;
     TempFolderOnSignals cleanup;
     emul::DeviceOptions dopt;
     dopt.oneCore = true;
@@ -42,6 +61,7 @@ int play(std::istream &in, const std::string &source, std::ostream *screen) {
     device.journal().tee(&std::cout);
     device.journal().keepLast(0); // standard output holds it; a long run stays flat
     ScenarioRunner runner(device);
+    runner.outDir = pictures.outDir;
     ScnError err;
     if (!runner.play(in, &err)) {
         device.journal().flush();
@@ -49,6 +69,12 @@ int play(std::istream &in, const std::string &source, std::ostream *screen) {
         return 2;
     }
     device.journal().flush();
+    std::string why;
+    if (!pictures.pngDir.empty() &&
+        !device.graphics().savePng(pictures.pngDir + "/" + pictures.name + ".png", &why)) {
+        std::fprintf(stderr, "handheld: --png: %s\n", why.c_str());
+        return 2;
+    }
     if (screen) {
         *screen << "\n" << renderScreen(device);
         screen->flush();
@@ -56,16 +82,22 @@ int play(std::istream &in, const std::string &source, std::ostream *screen) {
     return 0;
 }
 
-int playFile(const std::string &file, bool screen) {
+int playFile(const std::string &file, bool screen, Pictures pictures) {
     std::ostream *out = screen ? &std::cerr : nullptr;
     if (file == "-")
-        return play(std::cin, "<stdin>", out);
+        return play(std::cin, "<stdin>", out, pictures);
+    // The picture of the end is named after the scenario: hello.scn gives hello.png.
+    std::string base = file.substr(file.find_last_of('/') + 1);
+    if (base.size() > 4 && base.compare(base.size() - 4, 4, ".scn") == 0)
+        base.resize(base.size() - 4);
+    if (!base.empty() && base[0] != '.')
+        pictures.name = base;
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         std::fprintf(stderr, "handheld: cannot read %s: %s\n", file.c_str(), std::strerror(errno));
         return 2;
     }
-    return play(in, file, out);
+    return play(in, file, out, pictures);
 }
 
 } // namespace
@@ -119,6 +151,13 @@ int runCli(int argc, char **argv) {
     playCmd->add_option("FILE", scenarioFile, "scenario file, - for standard input")->required();
     bool playScreen = false;
     playCmd->add_flag("--screen", playScreen, "write the screen at the end on standard error");
+    Pictures pictures;
+    playCmd->add_option("--out", pictures.outDir, "folder the scenario's screenshots go to")
+        ->type_name("DIR");
+    playCmd
+        ->add_option("--png", pictures.pngDir,
+                     "write the screen at the end as a PNG named after the scenario into DIR")
+        ->type_name("DIR");
 
     auto *liveCmd = app.add_subcommand(
         "live", "A real-time device with the infrared line on a new pseudo-terminal (or --tty) "
@@ -233,8 +272,17 @@ int runCli(int argc, char **argv) {
         std::fprintf(stderr, "handheld: --state needs a folder, not an empty name\n");
         return 2;
     }
+    // A device draws its screen with the fonts of Debian packages: without them it does not start.
+    bool makesDevice = !(*shotCmd || *keysCmd || *kbCmd || *regCmd);
+    if (makesDevice) {
+        std::string missing = emul::missingFontPackage();
+        if (!missing.empty()) {
+            std::fprintf(stderr, "handheld: %s\n", missing.c_str());
+            return 1;
+        }
+    }
     if (*playCmd)
-        return playFile(scenarioFile, playScreen);
+        return playFile(scenarioFile, playScreen, pictures);
     if (*liveCmd)
         return runLive(live);
     if (*shotCmd) {

@@ -51,6 +51,7 @@ bool drag(const Args &a, ScnCommand *cmd, std::string *why); // X1 Y1 X2 Y2 on t
 bool select(const Args &a, ScnCommand *cmd, std::string *why);
 bool answer(const Args &a, ScnCommand *cmd, std::string *why);
 bool choose(const Args &a, ScnCommand *cmd, std::string *why);
+bool screenshot(const Args &a, ScnCommand *cmd, std::string *why); // a file name ending .png
 } // namespace scnparse
 
 // What each command does; friends of the runner.
@@ -60,7 +61,7 @@ struct ScnRun {
     static Fn driver, osbuild, set, key, del, port, fail, heal, file, window, foreground;
     // acting
     static Fn boot, activate, deactivate, rx, wait, powerdown, powerup, clientOpen, clientRead,
-        clientClose, run, dump, show;
+        clientClose, run, dump, show, screenshot;
     // the user at the foreground program's controls (scenario_ui.cpp)
     static Fn sip, tab, click, slide, select, ok, cancel, answer, choose;
     // the pen at screen pixels (scenario_ui.cpp)

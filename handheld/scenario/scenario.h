@@ -91,6 +91,9 @@ class ScenarioRunner {
     // front end that is told to end is not held by a program that never waits for input.
     std::function<bool()> interrupted;
 
+    // Where `screenshot NAME.png` writes (play --out DIR); empty: screenshots are not written.
+    std::string outDir;
+
     // A program started by `run`, shared with the thread that watches for its exit.
     struct Tracked {
         std::shared_ptr<emul::Program> program;

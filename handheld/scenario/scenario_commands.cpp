@@ -35,6 +35,7 @@ const std::vector<ScnVerb> &scnVerbs() {
         {"sip", "sip on|off", p::sip, ScnRun::sip},
         {"dump", "dump PATH", p::path, ScnRun::dump},
         {"show", "show ID", p::number, ScnRun::show},
+        {"screenshot", "screenshot NAME.png", p::screenshot, ScnRun::screenshot},
         // the user at the foreground program's controls
         {"tab", "tab N", p::number, ScnRun::tab},
         {"click", "click ID", p::number, ScnRun::click},

@@ -31,6 +31,8 @@ class WindowDcSource {
     // BeginPaint: the update region in screen coordinates (empty: nothing to paint) and whether
     // the background wants erasing; the window counts as validated afterwards.
     virtual bool takeUpdate(HWND__ *hwnd, std::vector<Rect> *update, bool *erase) = 0;
+    // BeginPaint's WM_ERASEBKGND: true when the window erased its background.
+    virtual bool eraseBackground(HWND__ *hwnd, void *dc);
     // EndPaint: the paint is over (the caret may be shown again).
     virtual void endPaint(HWND__ *hwnd) { (void)hwnd; }
 };

@@ -25,6 +25,7 @@ enum class ControlKind {
     Edit,
     Ink, // the notes program's ink document: typed text, several lines
     ComboBox,
+    ListBox, // a combo box's open list ("ComboLBox"), a pop-up above everything
     Trackbar,
     Tabs,
     MenuBar,
@@ -51,13 +52,14 @@ struct WindowInfo {
     // What a built-in control shows beyond its text; unset for the kinds that lack it.
     std::optional<bool> checked;                      // check boxes and radio buttons
     std::optional<int> pos, min, max;                 // trackbars
-    std::optional<std::vector<std::u16string>> items; // combo box entries, tabs
-    int selected = -1;                                // with items: the selected one, -1 none
+    std::optional<std::vector<std::u16string>> items; // combo box and list entries, tabs
+    int selected = -1; // with items: the selected one (in an open list the marked one), -1 none
+    std::optional<int> topIndex; // an open list: the first entry shown
     struct Box {
         int left = 0, top = 0, right = 0, bottom = 0;
     };
-    std::vector<Box> itemBoxes; // tabs: where each tab stands, screen coordinates
-    std::vector<WindowInfo> children;                 // first child first; see snapshot()
+    std::vector<Box> itemBoxes;       // tabs: where each tab stands, screen coordinates
+    std::vector<WindowInfo> children; // first child first; see snapshot()
 };
 
 class WindowView {

@@ -12,6 +12,7 @@
 namespace emul {
 
 class ChangeCount;
+class WindowDcSource;
 struct Program;
 struct Thread;
 
@@ -88,6 +89,11 @@ class WindowSystem {
                             int right, int bottom);
     void setUnownedWindows(std::shared_ptr<UnownedWindows> listener);
     UnownedWindows *unownedWindows() const;
+
+    // What a window's device context may draw on (Graphics::setWindowSource).
+    WindowDcSource *dcSource();
+    // Everything on the screen paints again, as when the device starts.
+    void paintScreen();
 
     // A thread's windows end with it (and the windows other threads made in them).
     void threadEnded(Thread *t);

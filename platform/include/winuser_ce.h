@@ -86,6 +86,10 @@ typedef struct tagNMHDR {
 #define WM_HSCROLL 0x0114
 #define WM_VSCROLL 0x0115
 #define WM_INITMENUPOPUP 0x0117
+#define WM_CTLCOLOREDIT 0x0133
+#define WM_CTLCOLORLISTBOX 0x0134
+#define WM_CTLCOLORBTN 0x0135
+#define WM_CTLCOLORDLG 0x0136
 #define WM_CTLCOLORSTATIC 0x0138
 #define WM_MOUSEMOVE 0x0200
 #define WM_LBUTTONDOWN 0x0201
@@ -213,6 +217,20 @@ CEAPI int GetWindowTextW(HWND hWnd, LPWSTR lpString, int nMaxCount);
 CEAPI int GetWindowTextLengthW(HWND hWnd);
 CEAPI BOOL SetWindowTextW(HWND hWnd, LPCWSTR lpString);
 CEAPI BOOL InvalidateRect(HWND hWnd, const RECT *lpRect, BOOL bErase);
+CEAPI BOOL InvalidateRgn(HWND hWnd, HRGN hRgn, BOOL bErase);
+CEAPI BOOL ValidateRect(HWND hWnd, const RECT *lpRect);
+CEAPI BOOL GetUpdateRect(HWND hWnd, LPRECT lpRect, BOOL bErase);
+CEAPI BOOL RedrawWindow(HWND hWnd, const RECT *lprcUpdate, HRGN hrgnUpdate, UINT flags);
+#define RDW_INVALIDATE 0x0001
+#define RDW_INTERNALPAINT 0x0002
+#define RDW_ERASE 0x0004
+#define RDW_VALIDATE 0x0008
+#define RDW_NOINTERNALPAINT 0x0010
+#define RDW_NOERASE 0x0020
+#define RDW_NOCHILDREN 0x0040
+#define RDW_ALLCHILDREN 0x0080
+#define RDW_UPDATENOW 0x0100
+#define RDW_ERASENOW 0x0200
 
 CEAPI LRESULT SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 CEAPI BOOL PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
@@ -249,7 +267,11 @@ CEAPI LRESULT SendDlgItemMessageW(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM wP
 CEAPI BOOL EndDialog(HWND hDlg, INT_PTR nResult);
 #define BST_UNCHECKED 0
 #define BST_CHECKED 1
+#define BST_PUSHED 0x0004
+#define BST_FOCUS 0x0008
 #define BST_INDETERMINATE 2
+#define BST_PUSHED 0x0004
+#define BST_FOCUS 0x0008
 #define BS_PUSHBUTTON 0
 #define BS_DEFPUSHBUTTON 1
 #define BS_CHECKBOX 2
@@ -266,6 +288,7 @@ CEAPI BOOL EndDialog(HWND hDlg, INT_PTR nResult);
 #define ES_LEFT 0
 #define ES_MULTILINE 4
 #define ES_AUTOHSCROLL 0x80
+#define EM_GETSEL 0x00B0
 
 /* message box */
 #define MB_OK 0x00000000L
@@ -330,6 +353,7 @@ CEAPI void SystemIdleTimerReset(void);
 #define VK_RIGHT 0x27
 #define VK_DOWN 0x28
 #define VK_DELETE 0x2E
+#define VK_F4 0x73
 #define VK_F7 0x76
 #define VK_SEMICOLON 0xBA
 #define VK_EQUAL 0xBB

@@ -471,11 +471,12 @@ TEST(Windows, TimersFireInDeviceTime) {
     HWND parent = MakeParent(&parentHeard);
     EXPECT_EQ(SetTimer(parent, 7, 250, nullptr), 7u);
     MSG m;
-    ASSERT_TRUE(GetMessageW(&m, nullptr, 0, 0));
+    // The new window's WM_PAINT would come first.
+    ASSERT_TRUE(GetMessageW(&m, nullptr, WM_TIMER, WM_TIMER));
     EXPECT_EQ(m.message, UINT(WM_TIMER));
     EXPECT_EQ(GetTickCount(), 250u);
     DispatchMessageW(&m);
-    ASSERT_TRUE(GetMessageW(&m, nullptr, 0, 0));
+    ASSERT_TRUE(GetMessageW(&m, nullptr, WM_TIMER, WM_TIMER));
     EXPECT_EQ(GetTickCount(), 500u);
     EXPECT_TRUE(KillTimer(parent, 7));
     EXPECT_FALSE(KillTimer(parent, 7));

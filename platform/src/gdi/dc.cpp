@@ -141,6 +141,10 @@ const Region &clipOf(Dc &dc) {
 using namespace emul;
 using namespace emul::gdi;
 
+bool WindowDcSource::eraseBackground(HWND__ *hwnd, void *dc) {
+    return SendMessageW(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) != 0;
+}
+
 CEAPI HDC GetDC(HWND hwnd) {
     if (!hwnd)
         hwnd = GetDesktopWindow();
@@ -189,8 +193,7 @@ CEAPI HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT ps) {
         OffsetRect(&box, -dc->origin.x, -dc->origin.y);
     ps->rcPaint = box;
     // The background is erased first; a window that does not erase it leaves fErase set.
-    ps->fErase = erase && !dc->visible.empty() &&
-                 !SendMessageW(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(h), 0);
+    ps->fErase = erase && !dc->visible.empty() && !s.source->eraseBackground(hwnd, h);
     return h;
 }
 

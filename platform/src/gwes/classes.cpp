@@ -22,6 +22,7 @@ CEAPI ATOM RegisterClassW(const WNDCLASSW *wc) {
     c.style = wc->style;
     c.wndExtra = wc->cbWndExtra;
     c.instance = wc->hInstance;
+    c.background = wc->hbrBackground;
     c.program = kern().self() ? kern().self()->program : nullptr;
     ws.classes[key] = c;
     return ATOM(0xC000 + ws.classes.size());

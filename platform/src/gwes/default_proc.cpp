@@ -1,4 +1,5 @@
-// What DefWindowProcW does for a window: its text, the hit test and WM_CLOSE.
+// What DefWindowProcW does for a window: its text, painting, the hit test and WM_CLOSE.
+#include "gwes/paint/paint.h"
 #include "gwes/win_internal.h"
 
 #include <algorithm>
@@ -10,6 +11,9 @@ LRESULT defaultProc(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SETTEXT:
         w->text = lp ? std::u16string(reinterpret_cast<const char16_t *>(lp)) : std::u16string();
         wins().changed();
+        invalidate(w, nullptr, true);
+        if (w->h == wins().foreground)
+            foregroundChanged();
         return TRUE;
     case WM_GETTEXT: {
         auto *buf = reinterpret_cast<char16_t *>(lp);
@@ -22,6 +26,16 @@ LRESULT defaultProc(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_GETTEXTLENGTH:
         return LRESULT(w->text.size());
+    case WM_PAINT:
+        return defaultPaint(w);
+    case WM_ERASEBKGND:
+        return defaultErase(w, reinterpret_cast<HDC>(wp));
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSTATIC:
+        return defaultCtlColor(w, msg, reinterpret_cast<HDC>(wp));
     case WM_NCHITTEST:
         return HTCLIENT; // no caption or frame: the whole window is its client area
     case WM_CLOSE:

@@ -1,4 +1,5 @@
 // Positions and sizes of windows.
+#include "gwes/paint/paint.h"
 #include "gwes/win_internal.h"
 
 using namespace emul;
@@ -38,6 +39,8 @@ CEAPI BOOL SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, UINT f
     Window *w = needWindow(h);
     if (!w || w == ws.desktop)
         return FALSE;
+    RECT before{w->left, w->top, w->right, w->bottom};
+    bool wasShown = isVisibleChain(w);
     int nx = x, ny = y, ncx = cx, ncy = cy;
     int ox = w->parent ? w->parent->left : 0, oy = w->parent ? w->parent->top : 0;
     if (flags & SWP_NOMOVE)
@@ -69,6 +72,9 @@ CEAPI BOOL SetWindowPos(HWND h, HWND after, int x, int y, int cx, int cy, UINT f
             ws.raise(w);
         }
     }
+    if (wasShown)
+        exposeScreen(before);
+    exposeScreen(RECT{w->left, w->top, w->right, w->bottom});
     return TRUE;
 }
 
@@ -76,7 +82,12 @@ CEAPI BOOL MoveWindow(HWND h, int x, int y, int cx, int cy, BOOL) {
     Window *w = needWindow(h);
     if (!w || w == wins().desktop)
         return FALSE;
+    RECT before{w->left, w->top, w->right, w->bottom};
     place(w, x, y, cx, cy);
+    if (isVisibleChain(w)) {
+        exposeScreen(before);
+        exposeScreen(RECT{w->left, w->top, w->right, w->bottom});
+    }
     wins().send(w, WM_SIZE, 0, MAKELPARAM(cx, cy));
     return TRUE;
 }

@@ -25,6 +25,7 @@ constexpr uint32_t kErrorClassExists = 1410;
 constexpr uint32_t kErrorClassHasWindows = 1412;
 
 struct Window;
+struct PaintState;
 
 // Built-in control procedures keep their state behind this.
 struct ControlData {
@@ -44,6 +45,7 @@ struct WndClass {
     void *instance = nullptr;
     bool builtin = false;
     const Program *program = nullptr; // who registered it; null: the platform or its host side
+    HBRUSH background = nullptr;      // WM_ERASEBKGND's brush; null: the background stays
 };
 
 struct Window {
@@ -64,7 +66,12 @@ struct Window {
     bool destroyed = false;
     bool unlinked = false; // out of the tree: its destruction is complete
     bool topmost = false;
+    bool builtinClass = false;            // a control of the window system's own
     std::shared_ptr<ControlData> control; // the state of a built-in control
+    // What needs painting, relative to the window's top-left corner (gwes/paint/), and whether
+    // its background wants erasing first.
+    std::vector<RECT> update;
+    bool eraseUpdate = false;
 };
 
 template <class Data> Data *controlData(Window *w) {
@@ -113,6 +120,8 @@ struct Queue {
     // Blocked in GetMessageW with nothing to do: what scenarios and the live device wait for
     // before they type.
     bool waitingForInput = false;
+    // A window of this thread may want painting: WM_PAINT is looked for only then.
+    bool paintDirty = false;
 };
 
 struct WindowSystem::Impl {
@@ -147,6 +156,8 @@ struct WindowSystem::Impl {
     bool penIsDown = false;
     uintptr_t penOwner = 0, capture = 0;
     bool inputPanel = false; // the soft input panel is shown
+    // The window system's side of painting: device contexts' geometry, fonts (gwes/paint/).
+    std::shared_ptr<PaintState> paint;
     // Window procedures handed out through the 32-bit GetWindowLongW(GWL_WNDPROC).
     std::vector<WNDPROC> procTokens;
 

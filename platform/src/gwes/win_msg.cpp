@@ -1,6 +1,7 @@
 // Message queues: one per emulated thread, with sent messages, posted messages, the quit flag
 // and timers. A thread waiting in GetMessageW (or in a SendMessageW to another thread) handles
 // the messages other threads send to it.
+#include "gwes/paint/paint.h"
 #include "gwes/win_internal.h"
 
 #include "gwes/message_params.h"
@@ -37,7 +38,11 @@ LRESULT WindowSystem::Impl::call(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
     WNDPROC p = w->proc;
     if (!w->thread || !p)
         return defaultProc(w, msg, wp, lp);
-    return p(toHwnd(w), msg, wp, lp);
+    uintptr_t h = w->h;
+    LRESULT r = p(toHwnd(w), msg, wp, lp);
+    if (w->builtinClass && (w = get(h)) != nullptr)
+        afterControlMessage(w, msg);
+    return r;
 }
 
 void WindowSystem::Impl::processSent(Queue &q) {
@@ -146,23 +151,23 @@ uint64_t earliestTimer(const Queue &q) {
     return due;
 }
 
-bool hasMessage(const Queue &q, HWND filter, UINT lo, UINT hi) {
+bool hasMessage(Queue &q, HWND filter, UINT lo, UINT hi) {
     if (q.quit || !q.sent.empty())
         return true;
     for (const QueuedMessage &m : q.posted)
         if (matches(m.m, filter, lo, hi))
             return true;
-    if (q.timers.empty())
-        return false; // no clock to read
-    uint64_t now = kern().now();
-    for (const Timer &t : q.timers)
-        if (t.due <= now)
-            return true;
-    return false;
+    if (!q.timers.empty()) {
+        uint64_t now = kern().now();
+        for (const Timer &t : q.timers)
+            if (t.due <= now)
+                return true;
+    }
+    return paintWaiting(q, filter, lo, hi);
 }
 
 // Takes (or looks at) the next message for the filter: posted and input messages, then the
-// quit message, then due timers.
+// quit message, then due timers, and WM_PAINT last, so a burst of keys is painted once.
 bool takeMessage(Queue &q, MSG *out, HWND filter, UINT lo, UINT hi, bool remove) {
     for (auto it = q.posted.begin(); it != q.posted.end(); ++it) {
         if (!matches(it->m, filter, lo, hi))
@@ -202,7 +207,8 @@ bool takeMessage(Queue &q, MSG *out, HWND filter, UINT lo, UINT hi, bool remove)
             t.due = now + std::max<uint32_t>(t.elapse, 1);
         return true;
     }
-    return false;
+    // WM_PAINT stays until the window is validated, removed or not.
+    return takePaint(q, out, filter, lo, hi);
 }
 
 } // namespace

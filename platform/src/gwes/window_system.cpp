@@ -1,6 +1,7 @@
 // The window system as the device program and the harness reach it from the host side: none of
 // this is journaled.
 #include "gwes/controls/controls.h"
+#include "gwes/paint/paint.h"
 #include "gwes/win_internal.h"
 
 #include "emul/text.h"
@@ -97,7 +98,16 @@ uintptr_t WindowSystem::createUnowned(const std::u16string &className, uintptr_t
     w->className = className; // it keeps the spelling it was given
     w->proc = nullptr;
     w->style = WS_VISIBLE | (p ? WS_CHILD : 0);
+    invalidate(w, nullptr, true);
     return w->h;
+}
+
+WindowDcSource *WindowSystem::dcSource() {
+    return &dcSourceOf(*impl_);
+}
+
+void WindowSystem::paintScreen() {
+    emul::paintScreen();
 }
 
 void WindowSystem::setUnownedWindows(std::shared_ptr<UnownedWindows> listener) {

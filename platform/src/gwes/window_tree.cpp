@@ -1,5 +1,6 @@
 // The window tree: creation and destruction, z-order, the foreground's succession, showing and
 // enabling, and walking the tree.
+#include "gwes/paint/paint.h"
 #include "gwes/win_internal.h"
 
 #include "emul/process.h"
@@ -35,6 +36,7 @@ Window *WindowSystem::Impl::make(const std::u16string &className, Window *parent
     if (c != classes.end()) {
         w->className = c->second.name;
         w->proc = c->second.proc;
+        w->builtinClass = c->second.builtin;
     }
     w->left = l;
     w->top = t;
@@ -54,19 +56,25 @@ Window *WindowSystem::Impl::make(const std::u16string &className, Window *parent
 void WindowSystem::Impl::raise(Window *w) {
     if (w->parent || w == desktop)
         return;
+    std::vector<Window *> before = topLevel;
     topLevel.erase(std::remove(topLevel.begin(), topLevel.end(), w), topLevel.end());
     auto pos = topLevel.begin();
     if (!w->topmost)
         while (pos != topLevel.end() && (*pos)->topmost)
             ++pos;
     topLevel.insert(pos, w);
+    if (topLevel != before && (w->style & WS_VISIBLE))
+        exposeScreen(RECT{w->left, w->top, w->right, w->bottom});
 }
 
 void WindowSystem::Impl::activate(Window *w) {
     w = topLevelOf(w);
     if (!w)
         return;
-    foreground = w->h;
+    if (foreground != w->h) {
+        foreground = w->h;
+        foregroundChanged();
+    }
     raise(w);
     if (w->thread)
         queue(w->thread).active = w->h;
@@ -105,6 +113,7 @@ void WindowSystem::Impl::destroy(Window *w) {
 
 void WindowSystem::Impl::unlink(Window *w) {
     changed();
+    bool shown = !w->unlinked && isVisibleChain(w);
     w->destroyed = true;
     w->unlinked = true;
     ++unlinks;
@@ -133,6 +142,8 @@ void WindowSystem::Impl::unlink(Window *w) {
         if (Window *next = pickForeground())
             activate(next);
     }
+    if (shown)
+        exposeScreen(RECT{w->left, w->top, w->right, w->bottom});
 }
 
 void WindowSystem::Impl::threadEnded(Thread *t) {
@@ -294,6 +305,7 @@ CEAPI HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWOR
         return nullptr;
     if (!parent && (w->style & WS_VISIBLE))
         ws.activate(w);
+    invalidate(w, nullptr, true);
     return toHwnd(w);
 }
 
@@ -328,6 +340,8 @@ CEAPI BOOL ShowWindow(HWND h, int cmd) {
         w->style &= ~WS_VISIBLE;
     else
         w->style |= WS_VISIBLE;
+    if (was != ((w->style & WS_VISIBLE) != 0))
+        exposeScreen(RECT{w->left, w->top, w->right, w->bottom});
     if (cmd == SW_HIDE && wins().foreground == w->h) {
         wins().foreground = 0;
         if (Window *next = wins().pickForeground())
@@ -336,14 +350,6 @@ CEAPI BOOL ShowWindow(HWND h, int cmd) {
     if (!w->parent && w->thread && activatingShow(cmd))
         wins().activate(w);
     return was;
-}
-
-CEAPI BOOL UpdateWindow(HWND h) {
-    return wins().get(h) != nullptr;
-}
-
-CEAPI BOOL InvalidateRect(HWND, const RECT *, BOOL) {
-    return TRUE;
 }
 
 CEAPI BOOL EnableWindow(HWND h, BOOL enable) {

@@ -7,8 +7,8 @@
 
 namespace emul::hostpng {
 
-// Writes `width` x `height` pixels of 8-bit R, G, B bytes, top row first. On failure nothing
-// is left at `path` and `error` says why in one line.
+// Writes `width` x `height` pixels of 8-bit R, G, B bytes, top row first, touching no file but
+// `path`. On failure `error` says why in one line.
 bool write(const std::string &path, int width, int height, const std::vector<uint8_t> &rgb,
            std::string *error);
 

@@ -3,13 +3,13 @@
 
 #include "emul/devmgr.h"
 #include "emul/files.h"
+#include "emul/graphics.h"
 #include "emul/modules.h"
 #include "emul/process.h"
 #include "emul/registry.h"
 #include "emul/serial.h"
 #include "emul/shell.h"
 #include "emul/windows_sys.h"
-#include "emul/graphics.h"
 #include "host/file_watch.h"
 #include "host/host_files.h"
 
@@ -122,6 +122,8 @@ Device::Device(const DeviceOptions &options)
     serial_ = std::make_unique<SerialHub>();
     windows_ = std::make_unique<WindowSystem>();
     graphics_ = std::make_unique<Graphics>();
+    graphics_->setWindowSource(windows_->dcSource());
+    windows_->paintScreen();
     kernel_->threadEnded = [this](Thread *t) { windows_->threadEnded(t); };
     journal_.setWindowNamer([this](uintptr_t h) { return windows_->journalName(h); });
     shell_ = std::make_unique<Shell>();

@@ -4,6 +4,7 @@
 
 #include "emul/device.h"
 #include "emul/devmgr.h"
+#include "emul/graphics.h"
 #include "emul/modules.h"
 #include "emul/process.h"
 #include "emul/shell.h"
@@ -79,8 +80,11 @@ void Device::restart() {
     devices_.reset();
     processes_.reset();
     modules_.reset();
+    graphics_->setWindowSource(nullptr);
     windows_.reset();
     windows_ = std::make_unique<WindowSystem>();
+    graphics_->setWindowSource(windows_->dcSource());
+    windows_->paintScreen();
     modules_ = std::make_unique<ModuleLoader>();
     processes_ = std::make_unique<Processes>();
     devices_ = std::make_unique<DeviceManager>();

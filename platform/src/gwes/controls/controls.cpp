@@ -1,5 +1,5 @@
 // The table of built-in controls and their registration with the window system.
-#include "gwes/controls/controls.h"
+#include "gwes/controls/combobox.h"
 
 #include "emul/text.h"
 
@@ -12,6 +12,7 @@ const std::vector<ControlClass> &controlClasses() {
         {u"Static", staticProc},
         {u"Button", buttonProc},
         {u"ComboBox", comboProc},
+        {u"ComboLBox", comboListProc}, // a combo box's open list
         {u"msctls_trackbar32", trackbarProc},
         {u"SysTabControl32", tabProc},
         {u"menu_worker", menuBarProc},

@@ -1,0 +1,188 @@
+// The combo box's drop-down list: a pop-up window of the class "ComboLBox", owned by the box's
+// top-level window and above every other window, made when the list opens and destroyed when it
+// closes. It shows the box's entries, one row of kListItemHeight pixels each inside a one-pixel
+// border, as many rows as the program's list height allows (fewer when there are fewer entries).
+// When there are more entries than rows, the right kListScrollWidth pixels are a scroll bar: its
+// top square scrolls a row up, its bottom square a row down, the rest of it a page up above its
+// middle and a page down below.
+//
+// While it is open it holds the pen: a tap on an entry chooses it, a tap anywhere off the list
+// closes it without a change and does nothing else.
+#include "gwes/controls/combobox.h"
+
+#include <algorithm>
+
+namespace emul {
+
+namespace {
+
+int entries(const ComboListData *d) {
+    return int(d->box().items.size());
+}
+
+bool scrolls(const ComboListData *d) {
+    return entries(d) > d->rows;
+}
+
+void clampTop(ComboListData *d) {
+    d->top = std::clamp(d->top, 0, std::max(0, entries(d) - d->rows));
+}
+
+void scrollBarTap(Window *w, ComboListData *d, int y) {
+    int cy = w->bottom - w->top;
+    if (y < kListScrollWidth)
+        --d->top;
+    else if (y >= cy - kListScrollWidth)
+        ++d->top;
+    else if (y < cy / 2)
+        d->top -= d->rows;
+    else
+        d->top += d->rows;
+    clampTop(d);
+    wins().changed();
+}
+
+} // namespace
+
+void ComboListData::inspect(const Window &, WindowInfo &s) const {
+    inspectItems(box().items, highlight, s);
+    s.topIndex = top;
+}
+
+ComboListData *listData(Window *list) {
+    return list ? dynamic_cast<ComboListData *>(list->control.get()) : nullptr;
+}
+
+Window *comboList(Window *combo) {
+    auto *d = dynamic_cast<ComboData *>(combo->control.get());
+    return d && d->list ? wins().get(d->list) : nullptr;
+}
+
+void listMark(Window *list, int i) {
+    ComboListData *d = listData(list);
+    if (!d)
+        return;
+    int n = entries(d);
+    d->highlight = n ? std::clamp(i, 0, n - 1) : -1;
+    if (d->highlight >= 0) {
+        if (d->highlight < d->top)
+            d->top = d->highlight;
+        else if (d->highlight >= d->top + d->rows)
+            d->top = d->highlight - d->rows + 1;
+    }
+    clampTop(d);
+    wins().changed();
+}
+
+int listEntryAt(Window *list, int x, int y) {
+    ComboListData *d = listData(list);
+    int cx = list->right - list->left, cy = list->bottom - list->top;
+    if (!d || x < 1 || y < 1 || x >= cx - 1 || y >= cy - 1)
+        return -1;
+    if (scrolls(d) && x >= cx - 1 - kListScrollWidth)
+        return -1;
+    int row = (y - 1) / kListItemHeight;
+    int i = d->top + row;
+    return row < d->rows && i < entries(d) ? i : -1;
+}
+
+void comboOpenList(Window *combo) {
+    ComboData *d = controlData<ComboData>(combo);
+    if (comboList(combo))
+        return;
+    HWND ch = toHwnd(combo);
+    comboNotify(combo, CBN_DROPDOWN); // the parent may fill the list now
+    combo = wins().get(ch);
+    if (!combo)
+        return;
+    int n = int(d->items.size());
+    int room = std::max(0, d->dropHeight - kComboClosedHeight - 2) / kListItemHeight;
+    int rows = std::max(1, std::min(n, room));
+    int height = rows * kListItemHeight + 2;
+    int y = combo->bottom;
+    if (y + height > kScreenHeight && combo->top - height >= 0)
+        y = combo->top - height;
+    HWND lh = CreateWindowExW(0, u"ComboLBox", u"",
+                              WS_POPUP | WS_BORDER | (n > rows ? WS_VSCROLL : 0), combo->left, y,
+                              combo->right - combo->left, height, ch, nullptr, nullptr, nullptr);
+    Window *list = wins().get(lh);
+    if (!list)
+        return;
+    auto l = std::make_shared<ComboListData>();
+    l->combo = combo->h;
+    l->entries = combo->control;
+    l->rows = rows;
+    list->control = l;
+    d->list = list->h;
+    // Shown above everything without taking the foreground: the box keeps the focus and its keys.
+    list->topmost = true;
+    list->style |= WS_VISIBLE;
+    wins().raise(list);
+    listMark(list, d->sel);
+    wins().changed();
+}
+
+void comboCloseList(Window *combo, bool ok, int choice) {
+    ComboData *d = controlData<ComboData>(combo);
+    Window *list = comboList(combo);
+    if (!list)
+        return;
+    auto &ws = wins();
+    d->list = 0;
+    d->penTrack = false;
+    if (ws.capture == list->h || ws.capture == combo->h)
+        ReleaseCapture();
+    ws.destroy(list);
+    bool chosen = ok && choice >= 0 && size_t(choice) < d->items.size();
+    if (chosen)
+        d->sel = choice;
+    ws.changed();
+    HWND h = toHwnd(combo);
+    comboNotify(combo, ok ? CBN_SELENDOK : CBN_SELENDCANCEL);
+    if ((combo = ws.get(h)) != nullptr)
+        comboNotify(combo, CBN_CLOSEUP);
+    if (chosen && (combo = ws.get(h)) != nullptr)
+        comboNotify(combo, CBN_SELCHANGE);
+}
+
+LRESULT CALLBACK comboListProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    Window *w = wins().get(h);
+    if (!w)
+        return 0;
+    ComboListData *d = listData(w);
+    Window *combo = d ? wins().get(d->combo) : nullptr;
+    if (!combo)
+        return defaultProc(w, msg, wp, lp);
+    int x = int16_t(LOWORD(lp)), y = int16_t(HIWORD(lp));
+    int cx = w->right - w->left, cy = w->bottom - w->top;
+    switch (msg) {
+    case WM_LBUTTONDOWN:
+        if (x < 0 || y < 0 || x >= cx || y >= cy) {
+            comboCloseList(combo, false, -1);
+            return 0;
+        }
+        if (scrolls(d) && x >= cx - 1 - kListScrollWidth) {
+            scrollBarTap(w, d, y);
+            return 0;
+        }
+        d->tracking = true;
+        if (int i = listEntryAt(w, x, y); i >= 0)
+            listMark(w, i);
+        return 0;
+    case WM_MOUSEMOVE:
+        if (d->tracking)
+            if (int i = listEntryAt(w, x, y); i >= 0 && i != d->highlight)
+                listMark(w, i);
+        return 0;
+    case WM_LBUTTONUP:
+        if (!d->tracking)
+            return 0;
+        d->tracking = false;
+        if (int i = listEntryAt(w, x, y); i >= 0)
+            comboCloseList(combo, true, i);
+        return 0;
+    }
+    return defaultProc(w, msg, wp, lp);
+}
+
+} // namespace emul

@@ -1,0 +1,172 @@
+// How the window system's own controls look: buttons, check boxes, radio buttons, group boxes,
+// static text and icons, edit boxes and the combo box's field.
+#include "gwes/paint/look.h"
+
+#include <algorithm>
+
+namespace emul::look {
+
+namespace {
+
+constexpr int kBoxSize = 13; // check boxes and radio buttons
+
+// A radio button's ring and dot, one row of 12 pixels a string: 'o' ring, 'w' inside.
+constexpr const char *kRadio[12] = {
+    "....oooo....", "..oowwwwoo..", ".owwwwwwwwo.", ".owwwwwwwwo.", "owwwwwwwwwwo", "owwwwwwwwwwo",
+    "owwwwwwwwwwo", "owwwwwwwwwwo", ".owwwwwwwwo.", ".owwwwwwwwo.", "..oowwwwoo..", "....oooo....",
+};
+
+void checkMark(HDC dc, int x, int y, COLORREF c) {
+    // A tick three pixels thick: down to the right, then up to the top right corner.
+    for (int i = 0; i < 7; ++i) {
+        int cx = x + 2 + i, cy = i < 3 ? y + 4 + i : y + 6 - (i - 2);
+        vline(dc, cx, cy, cy + 3, c);
+    }
+}
+
+void checkBox(HDC dc, int x, int y, bool checked, bool enabled) {
+    RECT box{x, y, x + kBoxSize, y + kBoxSize};
+    fill(dc, box, sys(enabled ? COLOR_WINDOW : COLOR_BTNFACE));
+    frame(dc, box, sys(COLOR_WINDOWFRAME));
+    if (checked)
+        checkMark(dc, x + 1, y + 1, sys(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+}
+
+void radio(HDC dc, int x, int y, bool checked, bool enabled) {
+    COLORREF ring = sys(COLOR_WINDOWFRAME), in = sys(enabled ? COLOR_WINDOW : COLOR_BTNFACE);
+    for (int r = 0; r < 12; ++r)
+        for (int c = 0; c < 12; ++c)
+            if (kRadio[r][c] != '.')
+                SetPixel(dc, x + c, y + r, kRadio[r][c] == 'o' ? ring : in);
+    if (checked) {
+        COLORREF dot = sys(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT);
+        fill(dc, RECT{x + 4, y + 5, x + 8, y + 7}, dot);
+        fill(dc, RECT{x + 5, y + 4, x + 7, y + 8}, dot);
+    }
+}
+
+void fillBrush(HDC dc, const RECT &r, HBRUSH brush) {
+    FillRect(dc, &r, brush);
+}
+
+COLORREF labelColor(Window *w, HDC dc) {
+    return (w->style & WS_DISABLED) ? sys(COLOR_GRAYTEXT) : GetTextColor(dc);
+}
+
+void pushButton(Window *w, HDC dc, const RECT &client) {
+    ctlColor(w, WM_CTLCOLORBTN, dc);
+    bool pressed = (wins().send(w, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0;
+    fill(dc, client, sys(COLOR_BTNFACE));
+    RECT edge = client;
+    if ((w->style & 0xF) == BS_DEFPUSHBUTTON) {
+        frame(dc, edge, sys(COLOR_WINDOWFRAME));
+        InflateRect(&edge, -1, -1);
+    }
+    buttonEdge(dc, edge, pressed);
+    RECT label = edge;
+    if (pressed)
+        OffsetRect(&label, 1, 1);
+    COLORREF c = (w->style & WS_DISABLED) ? sys(COLOR_GRAYTEXT) : sys(COLOR_BTNTEXT);
+    text(dc, w->text, label, DT_CENTER | DT_VCENTER | DT_SINGLELINE, c);
+    if (focused(w)) {
+        RECT f = edge;
+        InflateRect(&f, -3, -3);
+        DrawFocusRect(dc, &f);
+    }
+}
+
+void groupBox(Window *w, HDC dc, const RECT &client) {
+    HBRUSH brush = ctlColor(w, WM_CTLCOLORSTATIC, dc);
+    COLORREF c = labelColor(w, dc);
+    int th = textHeight(dc);
+    RECT box{client.left, client.top + th / 2, client.right, client.bottom};
+    frame(dc, box, sys(COLOR_BTNSHADOW));
+    if (w->text.empty())
+        return;
+    RECT label{client.left + 6, client.top, client.left + 6, client.top + th};
+    label.right += textWidth(dc, w->text) + 4;
+    label.right = std::min(label.right, client.right - 6);
+    fillBrush(dc, label, brush);
+    OffsetRect(&label, 2, 0);
+    text(dc, w->text, label, DT_LEFT | DT_SINGLELINE, c);
+}
+
+} // namespace
+
+void paintButton(Window *w, HDC dc, const RECT &client, const WindowInfo &info) {
+    if (info.kind == ControlKind::PushButton)
+        return pushButton(w, dc, client);
+    if (info.kind == ControlKind::GroupBox)
+        return groupBox(w, dc, client);
+    HBRUSH brush = ctlColor(w, WM_CTLCOLORSTATIC, dc);
+    COLORREF c = labelColor(w, dc);
+    fillBrush(dc, client, brush);
+    int y = client.top + (client.bottom - client.top - kBoxSize) / 2;
+    bool enabled = !(w->style & WS_DISABLED);
+    bool checked = info.checked.value_or(false);
+    if (info.kind == ControlKind::CheckBox)
+        checkBox(dc, client.left, y, checked, enabled);
+    else
+        radio(dc, client.left, y + 1, checked, enabled);
+    RECT label{client.left + kBoxSize + 4, client.top, client.right, client.bottom};
+    text(dc, w->text, label, DT_LEFT | DT_VCENTER | DT_SINGLELINE, c);
+    if (focused(w)) {
+        int th = textHeight(dc);
+        RECT f{label.left - 1, (client.top + client.bottom - th) / 2 - 1, 0, 0};
+        f.right = std::min<LONG>(label.left + textWidth(dc, w->text) + 1, client.right);
+        f.bottom = f.top + th + 2;
+        DrawFocusRect(dc, &f);
+    }
+}
+
+void paintStatic(Window *w, HDC dc, const RECT &client) {
+    HBRUSH brush = ctlColor(w, WM_CTLCOLORSTATIC, dc);
+    COLORREF c = labelColor(w, dc);
+    fillBrush(dc, client, brush);
+    uint32_t type = w->style & 0x1F;
+    if (type == SS_ICON) {
+        if (HANDLE icon = staticImageOf(w))
+            DrawIconEx(dc, 0, 0, reinterpret_cast<HICON>(icon), 0, 0, 0, nullptr, DI_NORMAL);
+        return;
+    }
+    UINT format = DT_LEFT | DT_WORDBREAK;
+    if (type == SS_CENTER)
+        format = DT_CENTER | DT_WORDBREAK;
+    else if (type == SS_RIGHT)
+        format = DT_RIGHT | DT_WORDBREAK;
+    else if (type == SS_LEFTNOWORDWRAP)
+        format = DT_LEFT;
+    if (w->style & SS_CENTERIMAGE)
+        format = (format & ~UINT(DT_WORDBREAK)) | DT_VCENTER | DT_SINGLELINE;
+    if (w->style & SS_NOPREFIX)
+        format |= DT_NOPREFIX;
+    text(dc, w->text, client, format, c);
+}
+
+void paintCombo(Window *w, HDC dc, const RECT &client, const WindowInfo &info) {
+    HBRUSH brush = ctlColor(w, WM_CTLCOLOREDIT, dc);
+    COLORREF c = labelColor(w, dc);
+    RECT field{client.left, client.top, client.right, client.top + kComboFieldHeight};
+    field.bottom = std::min(field.bottom, client.bottom);
+    fillBrush(dc, field, brush);
+    frame(dc, field, sys(COLOR_WINDOWFRAME));
+    // The button that opens the list, with its arrow.
+    RECT button{field.right - 1 - kBoxSize, field.top + 1, field.right - 1, field.bottom - 1};
+    fill(dc, button, sys(COLOR_BTNFACE));
+    vline(dc, button.left, button.top, button.bottom, sys(COLOR_WINDOWFRAME));
+    int ax = button.left + 3, ay = (button.top + button.bottom) / 2 - 2;
+    for (int i = 0; i < 4; ++i)
+        hline(dc, ax + i, ax + 7 - i, ay + i, sys(COLOR_BTNTEXT));
+    RECT label{field.left + 2, field.top + 2, button.left - 1, field.bottom - 2};
+    if (focused(w) && !info.label.empty()) {
+        RECT hl{label.left, label.top,
+                std::min<LONG>(label.left + textWidth(dc, info.label) + 3, label.right),
+                label.bottom};
+        fill(dc, hl, sys(COLOR_HIGHLIGHT));
+        c = sys(COLOR_HIGHLIGHTTEXT);
+    }
+    OffsetRect(&label, 1, 0);
+    text(dc, info.label, label, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX, c);
+}
+
+} // namespace emul::look

@@ -1,0 +1,66 @@
+// Painting inside the window system: update regions, WM_PAINT's place among a thread's messages,
+// what a window's device context may draw on, and the look of the built-in controls.
+#pragma once
+
+#include "gwes/win_internal.h"
+
+#include "emul/graphics.h"
+
+namespace emul {
+
+// A combo box shows its field; its window reaches down over the rows its list opens on.
+constexpr int kComboFieldHeight = 20;
+// The pixels a window covers (for a combo box, its field), in screen coordinates.
+RECT coveredRect(const Window *w);
+
+// The area of `w` that needs painting grows by `r` (relative to the window; null: all of it).
+void invalidate(Window *w, const RECT *r, bool erase);
+// Every window that shows part of `r` (screen coordinates) paints that part again: what a
+// window uncovers when it goes, hides or moves.
+void exposeScreen(const RECT &r);
+// Everything on the screen paints again (the device's start).
+void paintScreen();
+// The area of `w` that needs painting shrinks by `r` (null: nothing is left).
+void validate(Window *w, const RECT *r);
+// Only when nothing else waits for the thread: WM_PAINT for one of its windows that needs it.
+bool paintWaiting(Queue &q, HWND filter, UINT lo, UINT hi);
+bool takePaint(Queue &q, MSG *out, HWND filter, UINT lo, UINT hi);
+// A built-in control handled `msg`: it paints again when the message may have changed its look.
+void afterControlMessage(Window *w, UINT msg);
+// The window system's answers to the device contexts of windows.
+WindowDcSource &dcSourceOf(WindowSystem::Impl &ws);
+
+// What DefWindowProcW does for painting.
+LRESULT defaultPaint(Window *w);
+LRESULT defaultErase(Window *w, HDC dc);
+LRESULT defaultCtlColor(Window *w, UINT msg, HDC dc);
+// The task bar shows the foreground program's title.
+void foregroundChanged();
+// The task bar in `bar`: the Start button's place and the foreground program's title.
+void paintTaskBar(Window *w, HDC dc, const RECT &bar, bool withStart);
+// Icons of static controls (STM_SETIMAGE, STM_GETIMAGE, STM_SETICON, STM_GETICON).
+LRESULT staticImage(Window *w, UINT msg, WPARAM wp, LPARAM lp);
+HANDLE staticImageOf(Window *w);
+
+// The look of a built-in control in its client area; false for a window that is no control.
+bool paintControl(Window *w, HDC dc, const RECT &client);
+// How deep the window system is in painting its own controls (their questions to themselves
+// then change nothing).
+int paintingNow();
+struct PaintingNow {
+    PaintingNow();
+    ~PaintingNow();
+};
+// An edit box's text in lines, kept between paints: typing at the end lays out only the last
+// line again, so a long document costs no more to paint than a short one.
+struct EditLayout {
+    std::u16string text;
+    int width = -1;
+    bool wrap = false;
+    std::vector<std::pair<size_t, size_t>> lines; // start and length in `text`
+};
+EditLayout &editLayoutOf(uintptr_t hwnd);
+// The font controls draw with: the dialog font.
+HFONT controlFont();
+
+} // namespace emul

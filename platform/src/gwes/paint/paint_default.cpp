@@ -1,0 +1,171 @@
+// What DefWindowProcW paints: the class background, the controls' colours, the built-in controls
+// and the shell's task bar; and which messages change how a built-in control looks.
+#include "gwes/paint/paint.h"
+
+#include "emul/text.h"
+
+#include <commctrl.h>
+
+namespace emul {
+
+namespace {
+
+struct StaticData : ControlData {
+    HANDLE image = nullptr;
+};
+
+// Messages that only ask a control something: they leave its look alone.
+bool onlyAsks(UINT msg) {
+    switch (msg) {
+    case WM_PAINT:
+    case WM_ERASEBKGND:
+    case WM_GETTEXT:
+    case WM_GETTEXTLENGTH:
+    case WM_GETFONT:
+    case WM_GETDLGCODE:
+    case WM_NCHITTEST:
+    case WM_CREATE:
+    case WM_DESTROY:
+    case WM_TIMER:
+    case WM_NOTIFY:
+    case WM_COMMAND:
+    case BM_GETCHECK:
+    case BM_GETSTATE:
+    case EM_GETSEL:
+    case STM_GETIMAGE:
+    case STM_GETICON:
+    case CB_GETCOUNT:
+    case CB_GETCURSEL:
+    case CB_GETLBTEXT:
+    case CB_GETLBTEXTLEN:
+    case CB_FINDSTRING:
+    case CB_FINDSTRINGEXACT:
+    case CB_GETITEMDATA:
+    case CB_GETDROPPEDSTATE:
+    case CB_GETDROPPEDCONTROLRECT:
+    case TBM_GETPOS:
+    case TBM_GETRANGEMIN:
+    case TBM_GETRANGEMAX:
+    case TBM_GETPAGESIZE:
+    case TBM_GETLINESIZE:
+    case TBM_GETCHANNELRECT:
+    case TBM_GETTHUMBRECT:
+    case TCM_GETITEMCOUNT:
+    case TCM_GETITEMW:
+    case TCM_GETCURSEL:
+    case TCM_GETCURFOCUS:
+    case TCM_GETITEMRECT:
+    case TCM_ADJUSTRECT:
+    case TCM_GETEXTENDEDSTYLE:
+        return true;
+    }
+    return msg >= WM_CTLCOLOREDIT && msg <= WM_CTLCOLORSTATIC;
+}
+
+Window *taskBar() {
+    for (Window *w : wins().topLevel)
+        if (w->className == u"HHTaskBar" && !w->destroyed)
+            return w;
+    return nullptr;
+}
+
+} // namespace
+
+void paintTaskBar(Window *w, HDC dc, const RECT &bar, bool withStart) {
+    FillRect(dc, &bar, reinterpret_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    HGDIOBJ old = SelectObject(dc, controlFont());
+    SetTextColor(dc, RGB(255, 255, 255));
+    SetBkMode(dc, TRANSPARENT);
+    if (withStart) {
+        RECT start{bar.left + 4, bar.top + 5, bar.left + 48, bar.top + 21};
+        DrawTextW(dc, u"Start", 5, &start, DT_LEFT | DT_NOPREFIX);
+    }
+    Window *fg = wins().get(wins().foreground);
+    if (fg && fg != w && fg->className != u"DesktopExplorerWindow") {
+        RECT title{bar.left + 52, bar.top, bar.right - 4, bar.bottom};
+        DrawTextW(dc, reinterpret_cast<LPCWSTR>(fg->text.c_str()), int(fg->text.size()), &title,
+                  DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+    }
+    SelectObject(dc, old);
+}
+
+LRESULT staticImage(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
+    auto *d = controlData<StaticData>(w);
+    HANDLE old = d->image;
+    if (msg == STM_SETIMAGE || msg == STM_SETICON) {
+        HANDLE image = reinterpret_cast<HANDLE>(msg == STM_SETICON ? wp : WPARAM(lp));
+        if (msg == STM_SETIMAGE && wp != IMAGE_ICON && wp != IMAGE_BITMAP)
+            return 0;
+        d->image = image;
+        invalidate(w, nullptr, true);
+    }
+    return reinterpret_cast<LRESULT>(old);
+}
+
+HANDLE staticImageOf(Window *w) {
+    auto *d = dynamic_cast<StaticData *>(w->control.get());
+    return d ? d->image : nullptr;
+}
+
+void afterControlMessage(Window *w, UINT msg) {
+    // What a control asks while it paints changes nothing.
+    if (paintingNow() == 0 && !onlyAsks(msg) && w->className != u"Dialog")
+        invalidate(w, nullptr, true);
+}
+
+void foregroundChanged() {
+    // Without the shell's task bar the desktop shows one in its place.
+    RECT strip{0, 0, kScreenWidth, kTaskBarHeight};
+    if (Window *bar = taskBar())
+        invalidate(bar, nullptr, true);
+    else
+        invalidate(wins().desktop, &strip, true);
+}
+
+LRESULT defaultCtlColor(Window *w, UINT msg, HDC dc) {
+    if (w->className == u"HHTaskBar") {
+        SetTextColor(dc, RGB(255, 255, 255));
+        SetBkColor(dc, RGB(0, 0, 0));
+        return reinterpret_cast<LRESULT>(GetStockObject(BLACK_BRUSH));
+    }
+    bool field = msg == WM_CTLCOLOREDIT || msg == WM_CTLCOLORLISTBOX;
+    SetTextColor(dc, GetSysColor(field ? COLOR_WINDOWTEXT : COLOR_STATICTEXT));
+    SetBkColor(dc, GetSysColor(field ? COLOR_WINDOW : COLOR_STATIC));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(field ? COLOR_WINDOW : COLOR_STATIC));
+}
+
+LRESULT defaultErase(Window *w, HDC dc) {
+    HBRUSH brush = nullptr;
+    if (w->className == u"Dialog") {
+        brush = reinterpret_cast<HBRUSH>(
+            wins().send(w, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(dc), LPARAM(w->h)));
+    } else {
+        auto &classes = wins().classes;
+        auto c = classes.find(foldCase(w->className));
+        if (c != classes.end())
+            brush = c->second.background;
+    }
+    if (!brush)
+        return 0;
+    RECT client{0, 0, w->right - w->left, w->bottom - w->top};
+    FillRect(dc, &client, brush);
+    return 1;
+}
+
+LRESULT defaultPaint(Window *w) {
+    HWND h = toHwnd(w);
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(h, &ps);
+    if (!dc)
+        return 0;
+    RECT client{0, 0, w->right - w->left, w->bottom - w->top};
+    PaintingNow painting;
+    if (w->className == u"HHTaskBar")
+        paintTaskBar(w, dc, client, false);
+    else if (w->builtinClass)
+        paintControl(w, dc, client);
+    EndPaint(h, &ps);
+    return 0;
+}
+
+} // namespace emul
