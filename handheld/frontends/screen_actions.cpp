@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace handheld {
 
 using emul::ControlKind;
@@ -23,7 +25,10 @@ ClickResult clickAt(const ScreenModel &model, int col, int row) {
         r.programs = !r.startMenu;
         return r;
     }
-    if (!d->actionable())
+    // An open list holds the pen: a tap anywhere else closes it.
+    bool listOpen = std::any_of(model.drawn.begin(), model.drawn.end(),
+                                [](const Drawn &w) { return w.kind == ControlKind::ListBox; });
+    if (!d->actionable() && !listOpen)
         return r;
     // The pen on the glass: the control does with it what it does with a tap.
     r.command = "tap " + std::to_string(p.x) + " " + std::to_string(p.y);

@@ -42,6 +42,7 @@ Drawn drawnOf(const emul::WindowInfo &w, bool topLevel) {
     if (w.items)
         d.items = *w.items;
     d.selected = w.selected;
+    d.topIndex = w.topIndex.value_or(0);
     for (const emul::WindowInfo::Box &b : w.itemBoxes)
         d.itemBoxes.push_back(PixelRect{b.left, b.top, b.right, b.bottom});
     return d;
@@ -88,6 +89,7 @@ bool Drawn::actionable() const {
     case ControlKind::ComboBox:
     case ControlKind::Trackbar:
     case ControlKind::Tabs:
+    case ControlKind::ListBox:
         return enabled;
     default:
         return false;
@@ -127,11 +129,37 @@ CellRect cellsOf(const PixelRect &px) {
     return c;
 }
 
+int listEntryAt(const Drawn &list, int col, int row) {
+    if (list.kind != ControlKind::ListBox || list.itemBoxes.empty())
+        return -1;
+    CellRect c = cellsOf(list.px), bar = listScrollBar(list);
+    if (!c.contains(col, row) || bar.contains(col, row))
+        return -1;
+    int i = row - c.row;
+    return i < int(list.itemBoxes.size()) ? i : -1;
+}
+
+CellRect listScrollBar(const Drawn &list) {
+    CellRect c = cellsOf(list.px);
+    if (list.itemBoxes.empty() || list.itemBoxes[0].right >= list.px.right - 1)
+        return CellRect{c.col + c.cols, c.row, 0, 0};
+    // The cells whose centre is right of the entries.
+    CellRect entries =
+        cellsOf(PixelRect{list.px.left, list.px.top, list.itemBoxes[0].right, list.px.bottom});
+    int from = entries.col + entries.cols;
+    return CellRect{from, c.row, c.col + c.cols - from, c.rows};
+}
+
 PixelPoint tapPoint(const ScreenModel &model, int col, int row) {
     PixelPoint p{col * kCellWidth + kCellWidth / 2, row * kCellHeight + kCellHeight / 2};
     for (auto it = model.drawn.rbegin(); it != model.drawn.rend(); ++it) {
         if (!cellsOf(it->px).contains(col, row))
             continue;
+        if (int i = listEntryAt(*it, col, row); i >= 0) {
+            const PixelRect &b = it->itemBoxes[size_t(i)];
+            p.y = (b.top + b.bottom) / 2;
+            break;
+        }
         if (!it->px.contains(p.x, p.y)) {
             p.x = std::clamp(p.x, it->px.left, it->px.right - 1);
             p.y = std::clamp(p.y, it->px.top, it->px.bottom - 1);

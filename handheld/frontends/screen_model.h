@@ -36,7 +36,8 @@ struct Drawn {
     std::optional<int> pos, min, max;
     std::vector<std::u16string> items;
     int selected = -1;
-    std::vector<PixelRect> itemBoxes; // tabs: where each one stands
+    std::vector<PixelRect> itemBoxes; // tabs: where each stands; an open list: each entry shown
+    int topIndex = 0;                 // an open list: the entry its first box shows
     // A control that a tap does something to (not a label, a frame or a container).
     bool actionable() const;
 };
@@ -76,5 +77,12 @@ struct PixelPoint {
 // The pixel a click on a cell taps: the cell's centre, unless something is drawn in the cell
 // without its centre pixel (a thin rectangle), which is then tapped at its nearest pixel.
 PixelPoint tapPoint(const ScreenModel &model, int col, int row);
+
+// An open list's entries are a little lower than a cell: each shown entry takes a row of the
+// list's cells of its own, from its first, as many as there are rows; a click there taps the
+// entry. The entry (an index into itemBoxes) drawn at a cell of the list, or -1.
+int listEntryAt(const Drawn &list, int col, int row);
+// The cells of an open list's scroll bar, along its right edge (none when it does not scroll).
+CellRect listScrollBar(const Drawn &list);
 
 } // namespace handheld

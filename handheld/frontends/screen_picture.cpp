@@ -176,10 +176,36 @@ void drawTabs(const Drawn &d, Picture &p, uint8_t a) {
         p.attr(cellsOf(d.itemBoxes.front()), kBold);
 }
 
+// An open list: its entries a row each, the marked one reversed, and its scroll bar.
+void drawList(const Drawn &d, const CellRect &c, Picture &p) {
+    p.fill(c);
+    CellRect bar = listScrollBar(d);
+    for (int i = 0; i < c.rows; ++i) {
+        int entry = listEntryAt(d, c.col, c.row + i);
+        size_t item = size_t(d.topIndex + entry);
+        if (entry < 0 || item >= d.items.size())
+            continue;
+        bool marked = int(item) == d.selected;
+        p.fill(CellRect{c.col, c.row + i, c.cols - bar.cols, 1}, marked ? kReverse : 0);
+        p.put(c.col, c.row + i, d.items[item], c.cols - bar.cols, marked ? kReverse : 0);
+    }
+    if (bar.cols > 0 && bar.rows > 0) {
+        for (int y = bar.row; y < bar.row + bar.rows; ++y)
+            p.put(bar.col, y, std::u16string(size_t(bar.cols), u'|'), bar.cols, kDim);
+        p.put(bar.col, bar.row, std::u16string(size_t(bar.cols), u'^'), bar.cols, kReverse);
+        p.put(bar.col, bar.row + bar.rows - 1, std::u16string(size_t(bar.cols), u'v'), bar.cols,
+              kReverse);
+    }
+}
+
 void drawOne(const ScreenModel &m, const Drawn &d, Picture &p, const DrawOptions &o) {
     if (d.px.empty())
         return;
     CellRect c = cellsOf(d.px);
+    if (d.kind == ControlKind::ListBox) {
+        drawList(d, c, p);
+        return;
+    }
     if (d.topLevel) {
         p.fill(c);
         return;

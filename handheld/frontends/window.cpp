@@ -96,9 +96,11 @@ std::string keyStatus(Front &f) {
     std::string keys = f.driver.status();
     if (keys.empty())
         return "no key held";
+    if (!f.heldKey || keys.rfind("held: ", 0) != 0)
+        return keys;
     auto delay = dwordValue(f.device.registry(), NORVEL_DELAY_TIME);
     auto rate = dwordValue(f.device.registry(), NORVEL_REPEAT_RATE);
-    if (!f.heldKey || !delay || !rate || keys.rfind("held: ", 0) != 0)
+    if (!delay || !rate)
         return keys;
     uint64_t held = now - f.heldSince, first = uint16_t(*delay), span = 11u * uint16_t(*rate);
     std::string phase = held <= first         ? ""
@@ -110,9 +112,11 @@ std::string keyStatus(Front &f) {
 
 // When the held key's status changes by time alone: its repeat starts, and ends.
 uint64_t repeatChanges(Front &f) {
+    if (!f.heldKey)
+        return emul::kNever;
     auto delay = dwordValue(f.device.registry(), NORVEL_DELAY_TIME);
     auto rate = dwordValue(f.device.registry(), NORVEL_REPEAT_RATE);
-    if (!f.heldKey || !delay || !rate)
+    if (!delay || !rate)
         return emul::kNever;
     uint64_t now = f.device.kernel().now(), start = f.heldSince + uint16_t(*delay) + 1;
     uint64_t end = start - 1 + 11u * uint16_t(*rate);

@@ -58,7 +58,9 @@ struct WindowInfo {
     struct Box {
         int left = 0, top = 0, right = 0, bottom = 0;
     };
-    std::vector<Box> itemBoxes;       // tabs: where each tab stands, screen coordinates
+    // Screen coordinates of where each tab stands; in an open list, of each entry shown, from
+    // topIndex on.
+    std::vector<Box> itemBoxes;
     std::vector<WindowInfo> children; // first child first; see snapshot()
 };
 

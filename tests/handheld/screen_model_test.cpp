@@ -29,6 +29,7 @@ class SettingsScreen : public ::testing::Test {
   protected:
     SettingsScreen() : runner(device) {
         handheld::install(device);
+        handheld::installStartMenu(device); // the programs the Hot-Key page offers
         play("boot\nrun explorer\nrun notes\nrun kbsettings\n");
     }
     void play(const std::string &text) {
@@ -86,6 +87,58 @@ TEST_F(SettingsScreen, AClickOnATabLabelPicksThatTab) {
             }
         }
     }
+}
+
+// The Hot-Key page's first combo box: a click opens its list over the page, each entry drawn
+// on a row of its own; a click on an entry picks that one, a click beside the list closes it.
+TEST_F(SettingsScreen, AClickOnAnEntryOfAnOpenListPicksThatEntry) {
+    play("tab 1\n");
+    auto combo = [this] {
+        for (const handheld::Drawn &d : model().drawn) {
+            if (d.id == 1009)
+                return d;
+        }
+        return handheld::Drawn{};
+    };
+    auto openList = [this, &combo] {
+        CellRect c = handheld::cellsOf(combo().px);
+        handheld::ClickResult r = handheld::clickAt(model(), c.col + c.cols / 2, c.row);
+        play(r.command + "\n");
+        for (const handheld::Drawn &d : model().drawn) {
+            if (d.kind == emul::ControlKind::ListBox)
+                return d;
+        }
+        return handheld::Drawn{};
+    };
+    for (int round = 0; round < 2; ++round) {
+        handheld::Drawn list = openList();
+        ASSERT_EQ(list.kind, emul::ControlKind::ListBox);
+        ASSERT_GT(list.itemBoxes.size(), 3u);
+        // A program other than the one chosen ("Choose Data File..." asks for a file instead).
+        int pick = round == 0 ? 2 : 0;
+        while (list.items[size_t(list.topIndex + pick)] == combo().text ||
+               list.items[size_t(list.topIndex + pick)] == u"Choose Data File...")
+            ++pick;
+        ScreenModel m = model();
+        handheld::Picture p;
+        handheld::drawModel(m, p);
+        CellRect c = handheld::cellsOf(list.px);
+        std::u16string entry = list.items[size_t(list.topIndex + pick)];
+        EXPECT_EQ(p.line(c.row + pick).substr(size_t(c.col), entry.size()), entry);
+        handheld::ClickResult r = handheld::clickAt(m, c.col + 2, c.row + pick);
+        EXPECT_EQ(r.hwnd, list.hwnd);
+        play(r.command + "\n");
+        EXPECT_EQ(combo().text, entry);
+    }
+    // Beside the open list, on an empty part of the page: the list closes, nothing is picked.
+    std::u16string before = combo().text;
+    openList();
+    handheld::ClickResult r = handheld::clickAt(model(), 1, 17);
+    ASSERT_FALSE(r.command.empty());
+    play(r.command + "\n");
+    for (const handheld::Drawn &d : model().drawn)
+        EXPECT_NE(d.kind, emul::ControlKind::ListBox);
+    EXPECT_EQ(combo().text, before);
 }
 
 TEST_F(SettingsScreen, EmptySpaceAndLabelsReachNothing) {

@@ -1,4 +1,5 @@
 // What a window holds for its program: the long slots, the user data and the text.
+#include "gwes/paint/paint.h"
 #include "gwes/win_internal.h"
 
 using namespace emul;
@@ -38,9 +39,16 @@ LONG_PTR setLong(HWND h, int index, LONG_PTR v, bool narrow) {
     case GWL_WNDPROC:
         w->proc = narrow ? wins().tokenProc(uintptr_t(uint32_t(v))) : reinterpret_cast<WNDPROC>(v);
         return old;
-    case GWL_STYLE:
+    case GWL_STYLE: {
+        bool wasShown = isVisibleChain(w);
         w->style = uint32_t(v);
+        // Shown or hidden this way, it paints or uncovers as ShowWindow would.
+        if (wasShown != isVisibleChain(w))
+            exposeScreen(RECT{w->left, w->top, w->right, w->bottom});
+        else
+            invalidate(w, nullptr, true);
         return old;
+    }
     case GWL_EXSTYLE:
         w->exStyle = uint32_t(v);
         return old;

@@ -63,6 +63,18 @@ void WindowSystem::Impl::raise(Window *w) {
         while (pos != topLevel.end() && (*pos)->topmost)
             ++pos;
     topLevel.insert(pos, w);
+    // The windows it owns stay above it, in their order.
+    std::vector<Window *> owned;
+    for (Window *o : topLevel)
+        if (o->owner == w && o->topmost == w->topmost)
+            owned.push_back(o);
+    if (!owned.empty()) {
+        auto gone = [&](Window *o) {
+            return std::find(owned.begin(), owned.end(), o) != owned.end();
+        };
+        topLevel.erase(std::remove_if(topLevel.begin(), topLevel.end(), gone), topLevel.end());
+        topLevel.insert(std::find(topLevel.begin(), topLevel.end(), w), owned.begin(), owned.end());
+    }
     if (topLevel != before && (w->style & WS_VISIBLE))
         exposeScreen(RECT{w->left, w->top, w->right, w->bottom});
 }

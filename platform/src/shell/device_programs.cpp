@@ -102,6 +102,7 @@ const ProgramInfo kPrograms[] = {
 bool registerClass(const char16_t *name) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = ProgramWindow;
+    wc.hbrBackground = GetSysColorBrush(COLOR_WINDOW);
     wc.lpszClassName = name;
     return RegisterClassW(&wc) != 0;
 }

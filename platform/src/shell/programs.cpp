@@ -23,6 +23,7 @@ int NotesMain(const std::u16string &) {
     }
     WNDCLASSW wc{};
     wc.lpfnWndProc = ProgramWindow;
+    wc.hbrBackground = GetSysColorBrush(COLOR_WINDOW);
     wc.lpszClassName = u"Notes";
     RegisterClassW(&wc);
     HWND main = CreateWindowExW(0, u"Notes", u"Notes", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,

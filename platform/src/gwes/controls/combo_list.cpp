@@ -44,9 +44,15 @@ void scrollBarTap(Window *w, ComboListData *d, int y) {
 
 } // namespace
 
-void ComboListData::inspect(const Window &, WindowInfo &s) const {
+void ComboListData::inspect(const Window &w, WindowInfo &s) const {
     inspectItems(box().items, highlight, s);
     s.topIndex = top;
+    int n = int(box().items.size());
+    int right = w.right - 1 - (n > rows ? kListScrollWidth : 0);
+    for (int i = top; i < std::min(n, top + rows); ++i) {
+        int y = w.top + 1 + (i - top) * kListItemHeight;
+        s.itemBoxes.push_back({w.left + 1, y, right, y + kListItemHeight});
+    }
 }
 
 ComboListData *listData(Window *list) {

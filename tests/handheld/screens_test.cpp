@@ -1,0 +1,85 @@
+// The device's screen pixel for pixel against the golden pictures in tests/golden: the settings
+// program's three pages, Notes after typing, and every platform program as it starts.
+#include "handheld/image/install.h"
+#include "handheld/scenario/scenario.h"
+#include "support/golden.h"
+
+#include <windows.h>
+
+#include "emul/device.h"
+#include "emul/windows_sys.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+class Screens : public ::testing::Test {
+  protected:
+    Screens() {
+        handheld::InstallOptions options;
+        options.withPort = false;
+        handheld::install(device, options);
+        runner = std::make_unique<handheld::ScenarioRunner>(device);
+    }
+    void Play(const std::string &text) {
+        handheld::ScnError err;
+        ASSERT_TRUE(runner->playText(text, &err)) << err.line << ": " << err.message;
+    }
+    ::testing::AssertionResult ScreenIs(const std::string &name) {
+        return testgdi::matchesGolden(name, 240, 320, testgdi::screenPixels());
+    }
+    emul::Device device;
+    std::unique_ptr<handheld::ScenarioRunner> runner;
+};
+
+TEST_F(Screens, TheSettingsProgramsPages) {
+    // A stored assignment, so a row of the Hot-Key page shows an entry.
+    Play("set \"Drivers\\BuiltIn\\Norvel\" Fn-1 sz Notes\n"
+         "set \"Drivers\\BuiltIn\\Norvel\" \"Delay Time\" dword 1050\n"
+         "run kbsettings\n");
+    EXPECT_TRUE(ScreenIs("settings_config"));
+    Play("tab 1\n");
+    EXPECT_TRUE(ScreenIs("settings_hotkey"));
+    Play("tab 2\n");
+    EXPECT_TRUE(ScreenIs("settings_about"));
+    // Back on a page painted before, after a slider moved and the check box was cleared.
+    Play("tab 0\nslide 1000 1\nclick 1005\n");
+    EXPECT_TRUE(ScreenIs("settings_config_changed"));
+}
+
+TEST_F(Screens, NotesAfterTypingPlainAndAccentedText) {
+    std::ifstream in(std::string(TESTS_SOURCE_DIR) + "/scenarios/hello_notes.scn");
+    std::stringstream hello;
+    hello << in.rdbuf();
+    Play(hello.str());
+    // Accented letters reach the document as the input panel gives them: as characters.
+    uintptr_t focus = device.windows().focus();
+    for (char16_t c : std::u16string(u"\r\u00c9t\u00e9 \u00e0 Z\u00fcrich, \u00f1and\u00fa, "
+                                     u"Stra\u00dfe \u2260 \u00bfqu\u00e9?"))
+        device.windows().post(focus, WM_CHAR, c, 1);
+    Play("wait 10\n");
+    EXPECT_TRUE(ScreenIs("notes_hello"));
+}
+
+TEST_F(Screens, EveryPlatformProgramAsItStarts) {
+    const char *programs[] = {"tmail",  "pword",    "pxl",      "tasks",
+                              "calc",   "clock",    "iexplore", "fexplore",
+                              "player", "peghelp",  "iTask",    "moneyce",
+                              "Qstart", "msreader", "poutlook", "poutlook calendar"};
+    for (const char *p : programs) {
+        std::string name = p;
+        Play("run " + name + "\n");
+        for (char &c : name)
+            c = c == ' ' ? '_' : char(std::tolower(static_cast<unsigned char>(c)));
+        EXPECT_TRUE(ScreenIs("program_" + name)) << p;
+        Play("wait 10\n");
+        HWND front = reinterpret_cast<HWND>(device.windows().foreground());
+        device.windows().post(reinterpret_cast<uintptr_t>(front), WM_CLOSE, 0, 0);
+        Play("wait 10\n");
+    }
+}
+
+} // namespace
