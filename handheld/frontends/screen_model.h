@@ -38,6 +38,8 @@ struct Drawn {
     int selected = -1;
     std::vector<PixelRect> itemBoxes; // tabs: where each stands; an open list: each entry shown
     int topIndex = 0;                 // an open list: the entry its first box shows
+    // A text box: the caret and the selection, positions in `text`; -1: the caret at the end.
+    int caret = -1, selStart = 0, selEnd = 0;
     // A control that a tap does something to (not a label, a frame or a container).
     bool actionable() const;
 };

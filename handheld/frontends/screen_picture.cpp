@@ -141,14 +141,48 @@ void drawText(const Drawn &d, const CellRect &c, Picture &p, uint8_t a) {
     else if (d.kind == ControlKind::Edit)
         p.fill(c, kUnderline);
     a |= d.kind == ControlKind::Edit ? kUnderline : 0;
-    std::u16string text = d.text;
-    if (d.focused)
-        text += u'_';
-    std::vector<std::u16string> lines = wrapped(text, c.cols, false);
-    // The end of a long text is what shows, as the box scrolls to its caret.
-    size_t first = lines.size() > size_t(c.rows) ? lines.size() - size_t(c.rows) : 0;
-    for (size_t i = first; i < lines.size(); ++i)
-        p.put(c.col, c.row + int(i - first), lines[i], c.cols, a);
+    // Where each letter stands, lines broken at line breaks and at the box's width; the caret
+    // after the last letter stands in a cell of its own.
+    int n = int(d.text.size()), caret = d.caret < 0 ? n : std::min(d.caret, n);
+    int cols = std::max(1, c.cols);
+    std::vector<std::pair<int, int>> at(size_t(n) + 1);
+    int row = 0, col = 0;
+    for (int i = 0; i <= n; ++i) {
+        char16_t ch = i < n ? d.text[size_t(i)] : u' ';
+        if (col >= cols && ch != u'\r' && ch != u'\n') {
+            ++row;
+            col = 0;
+        }
+        at[size_t(i)] = {row, col};
+        if (ch == u'\n') {
+            ++row;
+            col = 0;
+        } else if (ch != u'\r') {
+            ++col;
+        }
+    }
+    // The box scrolls so that its caret shows.
+    int first = std::max(0, at[size_t(caret)].first - c.rows + 1);
+    for (int i = 0; i <= n; ++i) {
+        auto [r, x] = at[size_t(i)];
+        if (r < first || r >= first + c.rows)
+            continue;
+        char16_t ch = i < n ? d.text[size_t(i)] : u' ';
+        if (ch == u'\r' || ch == u'\n')
+            ch = u' ';
+        uint8_t cell = a;
+        if (i >= d.selStart && i < d.selEnd)
+            cell ^= kReverse;
+        if (d.focused && i == caret) {
+            if (i == n)
+                ch = u'_'; // past the end: where the next letter goes
+            else
+                cell |= kUnderline | kBold;
+        }
+        if (i < n || (d.focused && i == caret))
+            p.put(c.col + x, c.row + r - first, std::u16string(1, ch == u'\t' ? u' ' : ch), 1,
+                  cell);
+    }
 }
 
 void drawTrackbar(const Drawn &d, const CellRect &c, Picture &p, uint8_t a) {

@@ -41,7 +41,7 @@ LRESULT WindowSystem::Impl::call(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
     uintptr_t h = w->h;
     LRESULT r = p(toHwnd(w), msg, wp, lp);
     if (w->builtinClass && (w = get(h)) != nullptr)
-        afterControlMessage(w, msg);
+        afterControlMessage(w, msg, wp);
     return r;
 }
 
