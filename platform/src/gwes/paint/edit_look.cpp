@@ -3,6 +3,7 @@
 #include "gwes/paint/look.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace emul::look {
@@ -48,7 +49,8 @@ EditLayout &linesOf(Window *w, HDC dc, int width, bool wrap, bool *appendedOut) 
     EditLayout &l = editLayoutOf(w->h);
     const std::u16string &s = w->text;
     bool appended = l.width == width && l.wrap == wrap && !l.lines.empty() &&
-                    s.size() >= l.text.size() && s.compare(0, l.text.size(), l.text) == 0;
+                    s.size() >= l.text.size() &&
+                    std::memcmp(s.data(), l.text.data(), l.text.size() * sizeof(char16_t)) == 0;
     size_t from = 0;
     if (appended) {
         from = l.lines.back().first;
@@ -111,10 +113,10 @@ void paintEdit(Window *w, HDC dc, const RECT &client, bool ink) {
     size_t from = 0, to = 0;
     selection(w, &from, &to);
     // The caret's line and column, scrolled into view.
-    size_t caretLine = 0;
-    for (size_t i = 0; i < lines.size(); ++i)
-        if (to >= lines[i].first)
-            caretLine = i;
+    auto after = std::upper_bound(
+        lines.begin(), lines.end(), to,
+        [](size_t at, const std::pair<size_t, size_t> &l) { return at < l.first; });
+    size_t caretLine = after == lines.begin() ? 0 : size_t(after - lines.begin()) - 1;
     int rows = std::max<int>(1, (inner.bottom - inner.top) / std::max<int>(tm.tmHeight, 1));
     size_t first = caretLine + 1 > size_t(rows) ? caretLine + 1 - size_t(rows) : 0;
     size_t caretStart = lines[caretLine].first;
