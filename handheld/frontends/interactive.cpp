@@ -198,9 +198,9 @@ int runInteractive(const InteractiveOptions &options) {
     RealTimeRunner rt(ropt);
     emul::Device &device = rt.device();
     emul::Kernel &k = device.kernel();
-    LineTap tap;
-    std::ostream tapStream(&tap);
-    device.journal().tee(&tapStream);
+    ReadableJournal tap;
+    emul::Subscription tapped(device.journal(), tap);
+    device.journal().keepLast(0); // the screen keeps what it shows
     if (rt.fresh())
         installStartMenu(device);
 

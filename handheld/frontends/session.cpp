@@ -2,7 +2,6 @@
 // Start menu and the running programs, and what the recording needs besides.
 #include "frontends/session.h"
 
-#include "frontends/journal_view.h"
 #include "frontends/screen_actions.h"
 
 #include <windows.h>
@@ -20,24 +19,6 @@
 namespace handheld {
 
 using emul::ControlKind;
-
-int LineTap::overflow(int c) {
-    if (c == EOF)
-        return 0;
-    if (c == '\n') {
-        std::string r = readableJournalLine(cur_);
-        if (!r.empty()) {
-            lines.push_back(r);
-            if (lines.size() > 200)
-                lines.pop_front();
-            changed = true;
-        }
-        cur_.clear();
-    } else {
-        cur_ += char(c);
-    }
-    return c;
-}
 
 const std::vector<StartEntry> &startMenu() {
     static const std::vector<StartEntry> entries = {

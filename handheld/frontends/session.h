@@ -3,6 +3,7 @@
 // commands, so that the session's recording replays them.
 #pragma once
 
+#include "frontends/journal_view.h"
 #include "frontends/questions.h"
 #include "frontends/recorder.h"
 #include "frontends/screen_model.h"
@@ -13,24 +14,10 @@
 #include "emul/device.h"
 
 #include <deque>
-#include <streambuf>
 #include <string>
 #include <vector>
 
 namespace handheld {
-
-// Collects the journal's lines as they are written, readable, for the screen.
-class LineTap : public std::streambuf {
-  public:
-    std::deque<std::string> lines;
-    bool changed = false;
-
-  protected:
-    int overflow(int c) override;
-
-  private:
-    std::string cur_;
-};
 
 // Where things are on the terminal, worked out anew for its size at every drawing.
 struct Layout {
@@ -49,7 +36,7 @@ struct Session {
     VirtualKeyboard &kb;
     KeyboardDriver &driver;
     SessionRecorder &recorder;
-    LineTap &tap;
+    ReadableJournal &tap;
     StateDir dir;
     std::string linePath;
     std::string build; // the driver build the device runs

@@ -1,6 +1,8 @@
 // The key map, built from the driver's table and the device's keyboard layout.
 #include "keyboard/keymap.h"
 
+#include "keyboard/vk_names.h"
+
 #include "emul/text.h"
 #include "emul/windows_sys.h"
 #include "image/driver_builds.h"
@@ -29,44 +31,6 @@ std::string charText(char16_t c) {
         return "Space";
     }
     return emul::utf8(std::u16string(1, c));
-}
-
-std::string vkName(int vk) {
-    switch (vk) {
-    case 0x08:
-        return "VK_BACK";
-    case 0x09:
-        return "VK_TAB";
-    case 0x0D:
-        return "VK_RETURN";
-    case 0x14:
-        return "VK_CAPITAL";
-    case 0x1B:
-        return "VK_ESCAPE";
-    case 0x20:
-        return "VK_SPACE";
-    case 0x21:
-        return "VK_PRIOR";
-    case 0x22:
-        return "VK_NEXT";
-    case 0x23:
-        return "VK_END";
-    case 0x24:
-        return "VK_HOME";
-    case 0x25:
-        return "VK_LEFT";
-    case 0x26:
-        return "VK_UP";
-    case 0x27:
-        return "VK_RIGHT";
-    case 0x28:
-        return "VK_DOWN";
-    case 0x2E:
-        return "VK_DELETE";
-    case 0x76:
-        return "VK_F7";
-    }
-    return "VK " + std::to_string(vk);
 }
 
 std::string pair(char16_t a, char16_t b) {
@@ -191,7 +155,7 @@ KeyMap::Layers KeyMap::layers(int make) const {
         if (r.ctrlReady)
             l.ctrl = "Ctrl+" + std::string(1, char(r.vk));
         if (r.fnVk)
-            l.fn = vkName(r.fnVk);
+            l.fn = vkConstant(r.fnVk);
         if (r.kind == KeyKind::Grave) {
             l.fn = l.cmd = l.symbol = l.plain;
             break;

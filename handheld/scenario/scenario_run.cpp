@@ -32,13 +32,6 @@ namespace {
 const char16_t *const kDefaultLine = handheld::kInfraredPort;
 constexpr uint32_t kOpenExisting = 3;
 
-std::string jsonStrings(const std::vector<std::string> &v) {
-    std::string s = "[";
-    for (size_t i = 0; i < v.size(); ++i)
-        s += (i ? "," : "") + emul::jsonQuote(v[i]);
-    return s + "]";
-}
-
 // Program names as the scenario writes them: a bare name means the program file in \Windows.
 std::u16string programFile(const std::string &name) {
     std::u16string p = emul::utf16(name);
@@ -380,7 +373,7 @@ bool ScnRun::dump(ScenarioRunner &r, const ScnCommand &c, std::string *) {
         }
         values += "}";
     }
-    r.dev_.journal().line("dump", emul::jsonQuote(c.path), emul::Fields().raw("values", values));
+    r.dev_.journal().dump(c.path, emul::Fields().raw("values", values));
     return true;
 }
 
@@ -404,14 +397,14 @@ bool ScnRun::show(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
     if (st->max)
         f.num("max", *st->max);
     if (st->items)
-        f.raw("items", jsonStrings(*st->items));
+        f.strs("items", *st->items);
     if (st->items || st->hasSelection) {
         if (st->selected)
             f.str("selected", *st->selected);
         else
             f.null("selected");
     }
-    r.dev_.journal().line("control", std::to_string(c.num), f);
+    r.dev_.journal().control(c.num, f);
     return true;
 }
 

@@ -71,6 +71,12 @@ class HandleTable {
   public:
     void *add(std::shared_ptr<KObject> obj);
     std::shared_ptr<KObject> get(void *h) const;
+    // The object behind a handle without a reference of the caller's own: it lives until the
+    // calling thread gives up the turn. Null when none; a preemption point.
+    KObject *borrow(void *h) const {
+        const std::shared_ptr<KObject> *obj = find(h);
+        return obj ? obj->get() : nullptr;
+    }
     template <class T> std::shared_ptr<T> getAs(void *h) const {
         if constexpr (HandleTag<T>::bit != 0) {
             const std::shared_ptr<KObject> *obj = find(h);

@@ -12,6 +12,8 @@
 
 namespace emul {
 
+class Fields;
+
 struct RegValue {
     uint32_t type = 0;
     std::vector<uint8_t> data;
@@ -75,5 +77,7 @@ std::optional<std::u16string> regStringOf(const std::optional<RegValue> &v);
 
 // JSON of a value as the journal's "dump" writes it.
 std::string regValueJson(const RegValue &v);
+// The same as a journal field: a number, a text, a list of texts or a text of hex byte pairs.
+void regValueField(Fields &f, const char *name, const RegValue &v);
 
 } // namespace emul

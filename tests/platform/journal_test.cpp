@@ -4,14 +4,19 @@
 
 #include "emul/device.h"
 #include "emul/devmgr.h"
+#include "emul/harness.h"
 #include "emul/serial.h"
 #include "handheld/image/install.h"
 #include "handheld/scenario/scenario.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
+#include <filesystem>
+#include <fstream>
 #include <malloc.h>
 #include <ostream>
+#include <sstream>
 #include <streambuf>
 
 namespace {
@@ -182,4 +187,148 @@ TEST(Journal, AnHourOfTypingKeepsMemoryFlat) {
         << "heap grew from " << heapAtTenMinutes << " to " << heapAtHour;
     device.journal().flush();
     EXPECT_EQ(buf.newlines, device.journal().written());
+}
+
+// Every expected journal of the scenarios keeps the format's contract, read as JSON by a JSON
+// library: one object per line, "t" first, then exactly one of the four heads.
+TEST(Journal, ExpectedJournalsAreObjectsWithATimeAndOneHead) {
+    size_t files = 0, lines = 0;
+    for (auto &entry : std::filesystem::directory_iterator(TESTS_SOURCE_DIR "/scenarios")) {
+        if (entry.path().extension() != ".jsonl")
+            continue;
+        ++files;
+        std::ifstream in(entry.path());
+        std::string line;
+        for (int n = 1; std::getline(in, line); ++n, ++lines) {
+            SCOPED_TRACE(entry.path().filename().string() + ":" + std::to_string(n));
+            nlohmann::ordered_json j = nlohmann::ordered_json::parse(line, nullptr, false);
+            ASSERT_TRUE(j.is_object()) << line;
+            ASSERT_GE(j.size(), 2u);
+            EXPECT_EQ(j.begin().key(), "t");
+            EXPECT_TRUE(j.begin().value().is_number_unsigned());
+            std::string head = std::next(j.begin()).key();
+            EXPECT_TRUE(head == "call" || head == "event" || head == "dump" || head == "control")
+                << head;
+            int heads = 0;
+            for (const char *h : {"call", "event", "dump", "control"})
+                heads += j.contains(h);
+            EXPECT_EQ(heads, 1);
+        }
+    }
+    EXPECT_GT(files, 50u);
+    EXPECT_GT(lines, 500u);
+}
+
+namespace {
+
+// Keeps the records it gets as JSON, and counts its flushes.
+struct Collect : emul::JournalSink {
+    std::vector<std::string> seen;
+    void record(const emul::Record &r) override { seen.push_back(emul::toJson(r)); }
+};
+
+} // namespace
+
+// A sink sees what the stream sees, from its subscription on; records made at the device's end
+// (a driver's Deinit) reach no sink, and a sink that leaves gets no more.
+TEST(Journal, SinksSeeTheRecordsOfTheRunOnly) {
+    Collect early, late;
+    CountingBuf buf;
+    std::ostream out(&buf);
+    {
+        emul::Device device;
+        emul::Subscription s(device.journal(), early);
+        device.journal().tee(&out);
+        HANDLE e = CreateEventW(nullptr, FALSE, FALSE, u"A \"quoted\" name");
+        SetEvent(e);
+        {
+            emul::Subscription t(device.journal(), late);
+            SetEvent(e);
+        }
+        SetEvent(e);
+        CloseHandle(e);
+        device.journal().end();
+        SetEvent(e); // fails, and would be journaled no more anyway
+        EXPECT_TRUE(device.journal().ended());
+        EXPECT_EQ(device.journal().lines().size(), 3u);
+    }
+    ASSERT_EQ(early.seen.size(), 3u);
+    EXPECT_EQ(early.seen[0], R"({"t":0,"call":"SetEvent","name":"A \"quoted\" name"})");
+    EXPECT_EQ(late.seen, std::vector<std::string>{early.seen[1]});
+    EXPECT_EQ(buf.newlines, 3u);
+}
+
+// Message parameters are windows only where the message says so: a number that happens to
+// equal a live window's handle stays a number.
+TEST(Journal, MessageParametersAreWindowsOnlyWhereTheMessageSaysSo) {
+    emul::Device device;
+    uintptr_t bar = emul::harness::createSceneWindow("bar", u"HHTaskBar", 0, 0, 0, 240, 26);
+    uintptr_t ok = emul::harness::createSceneWindow("ok", u"BUTTON", bar, 0, 0, 20, 20);
+    HWND to = reinterpret_cast<HWND>(bar);
+    PostMessageW(to, WM_USER + 7, WPARAM(ok), LPARAM(ok)); // the task bar's, not a window's
+    PostMessageW(to, WM_USER, 4, LPARAM(ok));              // show the window in lparam
+    SendMessageW(to, WM_USER + 0x64, WPARAM(ok), 0);       // select the window in wparam
+    SendMessageW(to, WM_COMMAND, 1, LPARAM(ok));           // from the control in lparam
+    SendMessageW(to, WM_COMMAND, WPARAM(ok), 0);           // a command id, whatever it equals
+    PostMessageW(to, WM_KEYDOWN, WPARAM(ok), LPARAM(ok));  // a key and its flags
+    auto n = [](uintptr_t h) { return std::to_string(h); };
+    std::vector<std::string> expected = {
+        R"({"t":0,"call":"PostMessageW","hwnd":"bar","msg":1031,"wparam":)" + n(ok) +
+            R"(,"lparam":)" + n(ok) + "}",
+        R"({"t":0,"call":"PostMessageW","hwnd":"bar","msg":1024,"wparam":4,"lparam":"ok"})",
+        R"({"t":0,"call":"SendMessageW","hwnd":"bar","msg":1124,"wparam":"ok","lparam":0})",
+        R"({"t":0,"call":"SendMessageW","hwnd":"bar","msg":273,"wparam":1,"lparam":"ok"})",
+        R"({"t":0,"call":"SendMessageW","hwnd":"bar","msg":273,"wparam":)" + n(ok) +
+            R"(,"lparam":0})",
+        R"({"t":0,"call":"PostMessageW","hwnd":"bar","msg":256,"wparam":)" + n(ok) +
+            R"(,"lparam":)" + n(ok) + "}",
+    };
+    EXPECT_EQ(device.journal().grep("MessageW"), expected);
+}
+
+// The writer alone (handheld play) writes every record as the kept lines show it: names that
+// need escaping or not, long field names, numbers of every length, texts from UTF-16.
+TEST(Journal, TheWriterAloneWritesWhatTheRecorderKeeps) {
+    auto calls = [] {
+        HANDLE plain = CreateEventW(nullptr, FALSE, FALSE, u"BackLightChangeEvent");
+        HANDLE quoted = CreateEventW(nullptr, FALSE, FALSE, u"A \"quoted\\\" name");
+        SetEvent(plain);
+        SetEvent(quoted);
+        keybd_event(0x41, 0, 0, 0);
+        keybd_event(200, 12, KEYEVENTF_KEYUP, 4294967295u);
+        mouse_event(MOUSEEVENTF_ABSOLUTE, DWORD(-5), 99, 100, 0);
+        UINT shift[2] = {0, 1}, chars[2] = {u'x', 0x20AC};
+        PostKeybdMessage(HWND(-1), 0, KeyStateDownFlag, 2, shift, chars);
+        HKEY k = nullptr;
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"K\u00e9y", 0, nullptr, 0, 0, nullptr, &k, nullptr);
+        DWORD v = 123456;
+        RegSetValueExW(k, u"A rather long value name", 0, REG_DWORD, (BYTE *)&v, 4);
+        RegCloseKey(k);
+        CloseHandle(plain);
+        CloseHandle(quoted);
+        emul::dev().journal().event("probe", emul::Fields()
+                                                 .num("WriteTotalTimeoutMultiplier", -1234567)
+                                                 .boolean("twelve_chars", true)
+                                                 .null("thirteen_char")
+                                                 .strs("texts", {"a", "b\n"})
+                                                 .raw("json", "{\"x\":[1]}"));
+    };
+    std::vector<std::string> kept;
+    {
+        emul::Device device;
+        calls();
+        kept = device.journal().lines();
+    }
+    std::ostringstream written;
+    {
+        emul::Device device;
+        device.journal().keepLast(0);
+        device.journal().tee(&written);
+        calls();
+    }
+    std::string expected;
+    for (const std::string &line : kept)
+        expected += line + "\n";
+    EXPECT_EQ(kept.size(), 8u);
+    EXPECT_EQ(written.str(), expected);
 }

@@ -24,6 +24,7 @@ namespace keytest {
 using Calls = std::vector<std::string>;
 
 using testing_support::CompactCall;
+using testing_support::CompactCalls;
 
 Calls operator+(Calls a, const Calls &b);
 
@@ -63,6 +64,8 @@ class KeysTest : public ::testing::Test {
 
     emul::Device device;
     KeyboardDevice kd;
+    testing_support::CompactCalls compact;
+    emul::Subscription compactSubscription{device.journal(), compact};
 };
 
 #define EXPECT_CALLS(...) ExpectCalls(__FILE__, __LINE__, __VA_ARGS__)

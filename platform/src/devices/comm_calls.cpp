@@ -138,8 +138,7 @@ using namespace emul;
 
 namespace {
 
-Fields timeoutFields(const COMMTIMEOUTS *t) {
-    Fields f;
+void timeoutFields(Fields &f, const COMMTIMEOUTS *t) {
     const char *names[] = {"ReadIntervalTimeout", "ReadTotalTimeoutMultiplier",
                            "ReadTotalTimeoutConstant", "WriteTotalTimeoutMultiplier",
                            "WriteTotalTimeoutConstant"};
@@ -153,14 +152,12 @@ Fields timeoutFields(const COMMTIMEOUTS *t) {
     }
     for (int i = 0; i < 5; ++i)
         t ? f.num(names[i], values[i]) : f.null(names[i]);
-    return f;
 }
 
-Fields dcbFields(const DCB *d) {
-    Fields f;
+void dcbFields(Fields &f, const DCB *d) {
     if (!d) {
         f.null("DCBlength");
-        return f;
+        return;
     }
     f.num("DCBlength", d->DCBlength)
         .num("BaudRate", d->BaudRate)
@@ -190,7 +187,6 @@ Fields dcbFields(const DCB *d) {
         .num("EofChar", uint8_t(d->EofChar))
         .num("EvtChar", uint8_t(d->EvtChar))
         .num("wReserved1", d->wReserved1);
-    return f;
 }
 
 } // namespace
@@ -255,7 +251,9 @@ CEAPI BOOL GetCommProperties(HANDLE h, LPCOMMPROP prop) {
 }
 
 CEAPI BOOL SetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS t) {
-    CommCall c("SetCommTimeouts", h, timeoutFields(t));
+    Fields journaled;
+    timeoutFields(journaled, t);
+    CommCall c("SetCommTimeouts", h, journaled);
     if (!c.open())
         return FALSE;
     if (c.faulted())
@@ -309,7 +307,9 @@ CEAPI BOOL GetCommMask(HANDLE h, LPDWORD mask) {
 }
 
 CEAPI BOOL SetCommState(HANDLE h, LPDCB dcb) {
-    CommCall c("SetCommState", h, dcbFields(dcb));
+    Fields journaled;
+    dcbFields(journaled, dcb);
+    CommCall c("SetCommState", h, journaled);
     if (!c.open())
         return FALSE;
     if (c.faulted())

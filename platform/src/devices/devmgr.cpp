@@ -377,7 +377,6 @@ DeviceManager::~DeviceManager() {
     // The device is being dismantled (its threads have ended): drivers get their Deinit so
     // that nothing they hold leaks, but what they do now is no longer part of the run.
     Device &d = dev();
-    d.journal().tee(nullptr);
     if (!kern().self())
         return; // not on an emulated thread: nothing can be called safely
     std::vector<std::shared_ptr<DriverInstance>> all = impl_->instances;

@@ -23,17 +23,17 @@ CEAPI void keybd_event(BYTE vk, BYTE scan, DWORD flags, DWORD extra) {
 
 CEAPI BOOL PostKeybdMessage(HWND hwnd, UINT vk, KEY_STATE_FLAGS state, UINT count, UINT *shift,
                             UINT *chars) {
-    std::string c = "[", s = "[";
-    for (UINT i = 0; i < count; ++i) {
-        c += (i ? "," : "") + std::to_string(chars ? chars[i] : 0);
-        s += (i ? "," : "") + std::to_string(shift ? shift[i] : 0);
-    }
+    // Absent arrays are journaled as zeros, as many as the count says.
+    uint32_t zeros[16] = {};
+    bool fits = count <= 16;
+    std::vector<uint32_t> zeroList(fits ? 0 : count);
+    const uint32_t *none = fits ? zeros : zeroList.data();
     dev().journal().call("PostKeybdMessage", Fields()
                                                  .hwnd("hwnd", reinterpret_cast<uintptr_t>(hwnd))
                                                  .num("vk", vk)
                                                  .num("state", state)
-                                                 .raw("chars", c + "]")
-                                                 .raw("shift", s + "]"));
+                                                 .nums("chars", chars ? chars : none, count)
+                                                 .nums("shift", shift ? shift : none, count));
     if (!shift || !chars) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

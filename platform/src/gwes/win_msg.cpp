@@ -4,6 +4,8 @@
 #include "gwes/paint/paint.h"
 #include "gwes/win_internal.h"
 
+#include "gwes/message_params.h"
+
 #include "emul/process.h"
 
 #include <algorithm>
@@ -39,7 +41,7 @@ LRESULT WindowSystem::Impl::call(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
     uintptr_t h = w->h;
     LRESULT r = p(toHwnd(w), msg, wp, lp);
     if (w->builtinClass && (w = get(h)) != nullptr)
-        afterControlMessage(w, msg);
+        afterControlMessage(w, msg, wp);
     return r;
 }
 
@@ -334,12 +336,13 @@ bool journaled(const Window *w) {
 void journalMessage(const char *call, HWND h, const Window *w, UINT msg, WPARAM wp, LPARAM lp) {
     if (!journaled(w))
         return;
+    MessageParams kinds = messageParams(msg, w ? w->className : std::u16string());
     // Numbers as the 32-bit device has them: WPARAM unsigned, LPARAM signed.
     dev().journal().call(call, Fields()
                                    .hwnd("hwnd", reinterpret_cast<uintptr_t>(h))
                                    .num("msg", msg)
-                                   .numOrWindow("wparam", int64_t(uint32_t(wp)))
-                                   .numOrWindow("lparam", int64_t(int32_t(lp))));
+                                   .param("wparam", int64_t(uint32_t(wp)), kinds.wparamIsWindow)
+                                   .param("lparam", int64_t(int32_t(lp)), kinds.lparamIsWindow));
 }
 
 } // namespace

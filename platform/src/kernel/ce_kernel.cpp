@@ -20,7 +20,8 @@ namespace {
 struct EventObject final : KObject {
     bool manual = false, state = false;
     std::u16string name;
-    std::string nameJson; // the name as the journal writes it, made once
+    std::string name8;       // the name as the journal writes it, made once
+    bool name8Plain = false; // it needs no escaping, so records refer to it
     const char *kind() const override { return "event"; }
     bool signalled() const override { return state; }
     void consume() override {
@@ -196,39 +197,56 @@ CEAPI HANDLE CreateEventW(LPSECURITY_ATTRIBUTES, BOOL manual, BOOL initial, LPCW
         ev->name = name;
         d.namedObjects[name] = ev;
     }
-    ev->nameJson = "null";
-    if (!ev->name.empty()) {
-        ev->nameJson.clear();
-        appendJsonQuoted(ev->nameJson, ev->name.c_str());
-    }
+    ev->name8 = utf8(ev->name);
+    ev->name8Plain = isPlainText(ev->name8);
     SetLastError(0);
     return d.handles().add(ev);
 }
 
+namespace {
+
+// Releases the threads waiting now, then leaves the event reset. The event is held while the
+// others run, as one of them may close the handle.
+BOOL pulseEvent(HANDLE h) {
+    std::shared_ptr<KObject> obj = dev().handles().get(h);
+    auto *ev = dynamic_cast<EventObject *>(obj.get());
+    if (!ev) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    ev->state = true;
+    kern().yield();
+    ev->state = false;
+    return TRUE;
+}
+
+} // namespace
+
 CEAPI BOOL EventModify(HANDLE h, DWORD func) {
     Device &d = dev();
-    // Keys set an event each: the exact type is checked, which costs less than a cast.
-    std::shared_ptr<KObject> obj = d.handles().get(h);
+    // Keys set an event each: the exact type is checked, which costs less than a cast, and the
+    // table's reference serves until the call gives up the turn.
+    KObject *obj = d.handles().borrow(h);
     if (!obj || typeid(*obj) != typeid(EventObject)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    auto *ev = static_cast<EventObject *>(obj.get());
+    auto *ev = static_cast<EventObject *>(obj);
     switch (func) {
     case EVENT_SET:
-        d.journal().call("SetEvent", Fields().raw("name", ev->nameJson));
+        if (ev->name8.empty())
+            d.journal().call("SetEvent", Fields().null("name"));
+        else if (ev->name8Plain)
+            d.journal().call("SetEvent", Fields().plain("name", ev->name8));
+        else
+            d.journal().call("SetEvent", Fields().str("name", ev->name8));
         ev->state = true;
         return TRUE;
     case EVENT_RESET:
         ev->state = false;
         return TRUE;
-    case EVENT_PULSE: {
-        // Release the threads waiting now, then leave the event reset.
-        ev->state = true;
-        kern().yield();
-        ev->state = false;
-        return TRUE;
-    }
+    case EVENT_PULSE:
+        return pulseEvent(h);
     }
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;

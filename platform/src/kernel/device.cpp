@@ -116,7 +116,7 @@ Device::Device(const DeviceOptions &options)
     }
     current_ = this;
     kernel_ = std::make_unique<Kernel>(options.realTime, options.tickStart, options.oneCore);
-    journal_.clock = kernel_.get();
+    journal_.setClock(kernel_.get());
     kernel_->flushBeforeWait = &journal_;
     files_ = std::make_unique<FileSystem>(rootDir_);
     serial_ = std::make_unique<SerialHub>();
@@ -125,7 +125,7 @@ Device::Device(const DeviceOptions &options)
     graphics_->setWindowSource(windows_->dcSource());
     windows_->paintScreen();
     kernel_->threadEnded = [this](Thread *t) { windows_->threadEnded(t); };
-    journal_.windowName = [this](uintptr_t h) { return windows_->journalName(h); };
+    journal_.setWindowNamer([this](uintptr_t h) { return windows_->journalName(h); });
     shell_ = std::make_unique<Shell>();
     modules_ = std::make_unique<ModuleLoader>();
     processes_ = std::make_unique<Processes>();
@@ -138,6 +138,8 @@ Device::~Device() {
     kernel_->shutdown();
     kernel_->threadEnded = nullptr;
     watchHostFiles({}, nullptr);
+    // What the drivers' Deinit and the subsystems' teardown do is no longer part of the run.
+    journal_.end();
     devices_.reset();
     processes_.reset();
     modules_.reset();

@@ -77,10 +77,7 @@ void Device::restart() {
     handles_.clear();
     namedObjects.clear();
     // In the order the device's end takes them down, and back up in the order it starts them.
-    // The Device Manager lets go of the journal's stream as the device ends; this is no end.
-    std::ostream *stream = journal_.stream();
     devices_.reset();
-    journal_.tee(stream);
     processes_.reset();
     modules_.reset();
     graphics_->setWindowSource(nullptr);

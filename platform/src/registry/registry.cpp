@@ -438,7 +438,7 @@ CEAPI LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, c
         f.str("key", utf8(*k.path));
     f.str("name", lpValueName).num("type", dwType).num("size", cbData);
     if (lpData)
-        f.raw("data", regValueJson(v));
+        regValueField(f, "data", v);
     else
         f.null("data");
     dev().journal().call("RegSetValueExW", f);

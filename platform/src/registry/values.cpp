@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "emul/registry.h"
+
+#include "emul/journal.h"
 #include "emul/text.h"
 
 #include <algorithm>
@@ -36,7 +38,7 @@ std::string utf8Whole(const std::u16string &s) {
 
 std::string hexPairs(const std::vector<uint8_t> &data) {
     // Upper case, as every hex byte of the journal.
-    return "\"" + hexText(data.data(), data.size(), " ", true) + "\"";
+    return hexText(data.data(), data.size(), " ", true);
 }
 
 } // namespace
@@ -80,41 +82,71 @@ RegValue regRaw(uint32_t type, std::vector<uint8_t> data) {
     return RegValue{type, std::move(data)};
 }
 
-std::string regValueJson(const RegValue &v) {
-    switch (v.type) {
-    case REG_DWORD:
-        if (v.data.size() == 4)
-            return std::to_string(uint32_t(v.data[0]) | uint32_t(v.data[1]) << 8 |
-                                  uint32_t(v.data[2]) << 16 | uint32_t(v.data[3]) << 24);
-        break;
-    case REG_SZ: {
-        std::u16string s = unitsOf(v.data);
-        if (!s.empty() && s.back() == u'\0')
-            s.pop_back();
-        return jsonQuote(utf8Whole(s));
+namespace {
+
+std::vector<std::string> multiSzParts(const RegValue &v) {
+    std::vector<std::u16string> parts;
+    std::u16string s = unitsOf(v.data);
+    size_t start = 0;
+    while (start < s.size()) {
+        size_t end = s.find(u'\0', start);
+        if (end == std::u16string::npos)
+            end = s.size();
+        parts.push_back(s.substr(start, end - start));
+        start = end + 1;
     }
-    case REG_MULTI_SZ: {
-        std::vector<std::u16string> parts;
-        std::u16string s = unitsOf(v.data);
-        size_t start = 0;
-        while (start < s.size()) {
-            size_t end = s.find(u'\0', start);
-            if (end == std::u16string::npos)
-                end = s.size();
-            parts.push_back(s.substr(start, end - start));
-            start = end + 1;
-        }
-        while (!parts.empty() && parts.back().empty())
-            parts.pop_back();
+    while (!parts.empty() && parts.back().empty())
+        parts.pop_back();
+    std::vector<std::string> out;
+    for (auto &p : parts)
+        out.push_back(utf8(p));
+    return out;
+}
+
+std::string szText(const RegValue &v) {
+    std::u16string s = unitsOf(v.data);
+    if (!s.empty() && s.back() == u'\0')
+        s.pop_back();
+    return utf8Whole(s);
+}
+
+bool isDword(const RegValue &v) {
+    return v.type == REG_DWORD && v.data.size() == 4;
+}
+
+uint32_t dwordOf(const RegValue &v) {
+    return uint32_t(v.data[0]) | uint32_t(v.data[1]) << 8 | uint32_t(v.data[2]) << 16 |
+           uint32_t(v.data[3]) << 24;
+}
+
+} // namespace
+
+std::string regValueJson(const RegValue &v) {
+    if (isDword(v))
+        return std::to_string(dwordOf(v));
+    if (v.type == REG_SZ)
+        return jsonQuote(szText(v));
+    if (v.type == REG_MULTI_SZ) {
         std::string out = "[";
-        for (size_t i = 0; i < parts.size(); ++i)
-            out += (i ? "," : "") + jsonQuote(utf8(parts[i]));
+        bool first = true;
+        for (auto &p : multiSzParts(v)) {
+            out += (first ? "" : ",") + jsonQuote(p);
+            first = false;
+        }
         return out + "]";
     }
-    default:
-        break;
-    }
-    return hexPairs(v.data);
+    return jsonQuote(hexPairs(v.data));
+}
+
+void regValueField(Fields &f, const char *name, const RegValue &v) {
+    if (isDword(v))
+        f.num(name, dwordOf(v));
+    else if (v.type == REG_SZ)
+        f.str(name, szText(v));
+    else if (v.type == REG_MULTI_SZ)
+        f.strs(name, multiSzParts(v));
+    else
+        f.str(name, hexPairs(v.data));
 }
 
 std::optional<uint32_t> regDwordOf(const std::optional<RegValue> &v) {

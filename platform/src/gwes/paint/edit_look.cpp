@@ -3,6 +3,7 @@
 #include "gwes/paint/look.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace emul::look {
@@ -44,11 +45,12 @@ void layout(HDC dc, const std::u16string &s, size_t p, int width, bool wrap,
 }
 
 // The lines of a window's text, laid out again only from where it changed at its end.
-const std::vector<std::pair<size_t, size_t>> &linesOf(Window *w, HDC dc, int width, bool wrap) {
+EditLayout &linesOf(Window *w, HDC dc, int width, bool wrap, bool *appendedOut) {
     EditLayout &l = editLayoutOf(w->h);
     const std::u16string &s = w->text;
     bool appended = l.width == width && l.wrap == wrap && !l.lines.empty() &&
-                    s.size() >= l.text.size() && s.compare(0, l.text.size(), l.text) == 0;
+                    s.size() >= l.text.size() &&
+                    std::memcmp(s.data(), l.text.data(), l.text.size() * sizeof(char16_t)) == 0;
     size_t from = 0;
     if (appended) {
         from = l.lines.back().first;
@@ -61,7 +63,8 @@ const std::vector<std::pair<size_t, size_t>> &linesOf(Window *w, HDC dc, int wid
         l.wrap = wrap;
     }
     layout(dc, s, from, width, wrap, l.lines);
-    return l.lines;
+    *appendedOut = appended;
+    return l;
 }
 
 int widthOf(HDC dc, const std::u16string &s, size_t from, size_t n) {
@@ -102,14 +105,18 @@ void paintEdit(Window *w, HDC dc, const RECT &client, bool ink) {
     GetTextMetricsW(dc, &tm);
     const std::u16string &s = w->text;
     std::vector<std::pair<size_t, size_t>> single{{0, s.size()}};
-    const auto &lines = multi ? linesOf(w, dc, inner.right - inner.left, wrap) : single;
+    bool appended = false;
+    EditLayout *kept = multi ? &linesOf(w, dc, inner.right - inner.left, wrap, &appended) : nullptr;
+    const auto &lines = kept ? kept->lines : single;
+    RECT clip{};
+    GetClipBox(dc, &clip);
     size_t from = 0, to = 0;
     selection(w, &from, &to);
     // The caret's line and column, scrolled into view.
-    size_t caretLine = 0;
-    for (size_t i = 0; i < lines.size(); ++i)
-        if (to >= lines[i].first)
-            caretLine = i;
+    auto after = std::upper_bound(
+        lines.begin(), lines.end(), to,
+        [](size_t at, const std::pair<size_t, size_t> &l) { return at < l.first; });
+    size_t caretLine = after == lines.begin() ? 0 : size_t(after - lines.begin()) - 1;
     int rows = std::max<int>(1, (inner.bottom - inner.top) / std::max<int>(tm.tmHeight, 1));
     size_t first = caretLine + 1 > size_t(rows) ? caretLine + 1 - size_t(rows) : 0;
     size_t caretStart = lines[caretLine].first;
@@ -119,8 +126,10 @@ void paintEdit(Window *w, HDC dc, const RECT &client, bool ink) {
     SetBkMode(dc, OPAQUE);
     for (size_t i = first; i < lines.size(); ++i) {
         int y = top + int(i - first) * tm.tmHeight;
-        if (y >= inner.bottom)
+        if (y >= inner.bottom || y >= clip.bottom)
             break;
+        if (y + tm.tmHeight <= clip.top)
+            continue;
         size_t start = lines[i].first, stop = start + lines[i].second;
         size_t a = std::clamp(from, start, stop);
         size_t b = std::clamp(to, start, stop);
@@ -147,6 +156,17 @@ void paintEdit(Window *w, HDC dc, const RECT &client, bool ink) {
             vline(dc, x, y, std::min<int>(y + tm.tmHeight, inner.bottom), sys(COLOR_WINDOWTEXT));
     }
     SelectObject(dc, oldFont);
+    if (!kept)
+        return;
+    // A paint of the last lines only (typing at the end) is all it takes unless the text
+    // changed before them or the lines scrolled: then everything paints again.
+    bool partial = clip.top > client.top || clip.bottom < client.bottom;
+    if (partial && (!appended || kept->first != first || kept->shift != shift))
+        InvalidateRect(toHwnd(w), nullptr, TRUE);
+    kept->first = first;
+    kept->top = top;
+    kept->lineHeight = tm.tmHeight;
+    kept->shift = shift;
 }
 
 } // namespace emul::look

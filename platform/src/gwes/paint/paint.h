@@ -26,7 +26,7 @@ void validate(Window *w, const RECT *r);
 bool paintWaiting(Queue &q, HWND filter, UINT lo, UINT hi);
 bool takePaint(Queue &q, MSG *out, HWND filter, UINT lo, UINT hi);
 // A built-in control handled `msg`: it paints again when the message may have changed its look.
-void afterControlMessage(Window *w, UINT msg);
+void afterControlMessage(Window *w, UINT msg, WPARAM wp);
 // The window system's answers to the device contexts of windows.
 WindowDcSource &dcSourceOf(WindowSystem::Impl &ws);
 
@@ -58,6 +58,9 @@ struct EditLayout {
     int width = -1;
     bool wrap = false;
     std::vector<std::pair<size_t, size_t>> lines; // start and length in `text`
+    // Where the last paint put them: the first line shown, its top and the lines' height.
+    size_t first = 0;
+    int top = 0, lineHeight = 0, shift = 0;
 };
 EditLayout &editLayoutOf(uintptr_t hwnd);
 // The font controls draw with: the dialog font.

@@ -23,6 +23,8 @@ bool onlyAsks(UINT msg) {
     case WM_GETTEXTLENGTH:
     case WM_GETFONT:
     case WM_GETDLGCODE:
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
     case WM_NCHITTEST:
     case WM_CREATE:
     case WM_DESTROY:
@@ -107,7 +109,28 @@ HANDLE staticImageOf(Window *w) {
     return d ? d->image : nullptr;
 }
 
-void afterControlMessage(Window *w, UINT msg) {
+// A character typed into a text box changes its lines from the last one down, as its last
+// paint left them; the paint itself asks for the rest when more changed.
+bool typedAtTheEnd(Window *w, UINT msg, WPARAM wp) {
+    if (w->className != u"richink" && !(w->className == u"Edit" && (w->style & ES_MULTILINE)))
+        return false;
+    // A key that makes a character changes nothing until the character comes.
+    if (msg == WM_KEYDOWN)
+        return !(wp == VK_BACK || wp == VK_DELETE || (wp >= VK_PRIOR && wp <= VK_DOWN));
+    if (msg != WM_CHAR || wp == 8)
+        return false;
+    EditLayout &l = editLayoutOf(w->h);
+    if (l.lines.empty() || l.lineHeight <= 0 || l.lines.size() <= l.first)
+        return false;
+    RECT below{0, l.top + int(l.lines.size() - 1 - l.first) * l.lineHeight, w->right - w->left,
+               w->bottom - w->top};
+    invalidate(w, &below, true);
+    return true;
+}
+
+void afterControlMessage(Window *w, UINT msg, WPARAM wp) {
+    if (paintingNow() == 0 && typedAtTheEnd(w, msg, wp))
+        return;
     // What a control asks while it paints changes nothing.
     if (paintingNow() == 0 && !onlyAsks(msg) && w->className != u"Dialog")
         invalidate(w, nullptr, true);

@@ -119,7 +119,9 @@ void addUpdate(Window *w, const Region &more, bool erase) {
     }
     auto &ws = wins();
     ws.queue(w->thread).paintDirty = true;
-    ws.changed();
+    // A thread that invalidates its own window paints before it waits: no one need be woken.
+    if (w->thread != kern().self())
+        ws.changed();
 }
 
 void exposeTree(Window *w, const RECT &r) {

@@ -1,0 +1,144 @@
+// Painting as programs see it: WM_PAINT after every other message and once for many changes,
+// the update region's calls, windows clipped by their children and by the windows above them,
+// what a hidden window uncovers, and a parent's say over its controls' colours.
+#include <windows.h>
+
+#include "emul/device.h"
+#include "emul/graphics.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+std::vector<UINT> heard;
+COLORREF paintWith = RGB(0, 0, 255);
+HBRUSH staticBrush = nullptr;
+
+// Records what it hears; paints its client area in `paintWith` (a child: red).
+LRESULT CALLBACK Painter(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg != WM_CTLCOLORSTATIC)
+        heard.push_back(msg);
+    if (msg == WM_PAINT) {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(h, &ps);
+        RECT all;
+        GetClientRect(h, &all);
+        HBRUSH b = CreateSolidBrush(GetParent(h) ? RGB(255, 0, 0) : paintWith);
+        FillRect(dc, &all, b);
+        DeleteObject(b);
+        EndPaint(h, &ps);
+        return 0;
+    }
+    if (msg == WM_CTLCOLORSTATIC && staticBrush)
+        return reinterpret_cast<LRESULT>(staticBrush);
+    return DefWindowProcW(h, msg, wp, lp);
+}
+
+class Paint : public ::testing::Test {
+  protected:
+    Paint() {
+        heard.clear();
+        paintWith = RGB(0, 0, 255);
+        staticBrush = nullptr;
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = Painter;
+        wc.lpszClassName = u"Painter";
+        wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+        RegisterClassW(&wc);
+    }
+    HWND Make(int x, int y, int cx, int cy, HWND parent = nullptr) {
+        return CreateWindowExW(0, u"Painter", u"", WS_VISIBLE | (parent ? WS_CHILD : 0), x, y, cx,
+                               cy, parent, nullptr, nullptr, nullptr);
+    }
+    // Handles every message there is, as a program's loop does before it waits.
+    void Pump() {
+        MSG m;
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&m);
+    }
+    uint16_t Pixel(int x, int y) { return device.graphics().frame()[y * 240 + x]; }
+    size_t Count(UINT msg) const { return size_t(std::count(heard.begin(), heard.end(), msg)); }
+    emul::Device device;
+};
+
+constexpr uint16_t kRed = 0xF800, kBlue = 0x001F, kGreen = 0x07E0, kWhite = 0xFFFF;
+
+TEST_F(Paint, PaintComesAfterEveryOtherMessageAndOnceForManyChanges) {
+    HWND w = Make(0, 26, 240, 100);
+    for (int i = 0; i < 3; ++i) {
+        PostMessageW(w, WM_CHAR, 'a', 0);
+        InvalidateRect(w, nullptr, TRUE);
+    }
+    Pump();
+    ASSERT_EQ(heard.size() >= 5u, true);
+    EXPECT_EQ(Count(WM_PAINT), 1u);
+    EXPECT_EQ(Count(WM_ERASEBKGND), 1u);
+    auto firstPaint = std::find(heard.begin(), heard.end(), UINT(WM_ERASEBKGND));
+    EXPECT_EQ(std::count(firstPaint, heard.end(), UINT(WM_CHAR)), 0);
+    // Nothing left: the paint validated the window.
+    MSG m;
+    EXPECT_FALSE(PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE));
+    EXPECT_EQ(Pixel(10, 50), kBlue);
+}
+
+TEST_F(Paint, TheUpdateRegionIsClippedToTheWindowAndValidatedOnRequest) {
+    HWND w = Make(10, 40, 100, 50);
+    Pump();
+    RECT r{};
+    EXPECT_FALSE(GetUpdateRect(w, &r, FALSE));
+    RECT part{-1000000, 20, 2000000000, 30}; // huge and negative: clipped to the window
+    EXPECT_TRUE(InvalidateRect(w, &part, FALSE));
+    EXPECT_TRUE(GetUpdateRect(w, &r, FALSE));
+    EXPECT_EQ(r.left, 0);
+    EXPECT_EQ(r.right, 100);
+    EXPECT_EQ(r.top, 20);
+    EXPECT_EQ(r.bottom, 30);
+    EXPECT_TRUE(ValidateRect(w, nullptr));
+    EXPECT_FALSE(GetUpdateRect(w, &r, FALSE));
+    MSG m;
+    EXPECT_FALSE(PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE));
+    // UpdateWindow paints at once, without the queue.
+    InvalidateRect(w, nullptr, FALSE);
+    heard.clear();
+    EXPECT_TRUE(UpdateWindow(w));
+    EXPECT_EQ(Count(WM_PAINT), 1u);
+    EXPECT_FALSE(InvalidateRect(reinterpret_cast<HWND>(0x1234), nullptr, TRUE));
+}
+
+TEST_F(Paint, ChildrenAndWindowsAboveAreClippedAndWhatAWindowUncoversIsPainted) {
+    HWND back = Make(0, 26, 240, 200);
+    Make(20, 20, 40, 40, back); // at (20, 46) on the screen, painted red
+    Pump();
+    EXPECT_EQ(Pixel(5, 30), kBlue);
+    EXPECT_EQ(Pixel(30, 60), kRed); // the parent's fill did not cover its child
+    paintWith = RGB(0, 255, 0);
+    HWND front = Make(100, 100, 100, 100);
+    Pump();
+    EXPECT_EQ(Pixel(150, 150), kGreen);
+    // The window behind repaints only where it shows: the front one stays.
+    paintWith = RGB(0, 0, 255);
+    InvalidateRect(back, nullptr, TRUE);
+    Pump();
+    EXPECT_EQ(Pixel(150, 150), kGreen);
+    EXPECT_EQ(Pixel(90, 150), kBlue);
+    ShowWindow(front, SW_HIDE);
+    Pump();
+    EXPECT_EQ(Pixel(150, 150), kBlue);
+    DestroyWindow(back);
+    Pump();
+    EXPECT_EQ(Pixel(150, 150), kWhite); // the desktop's
+}
+
+TEST_F(Paint, AParentChoosesItsControlsBackground) {
+    HWND parent = Make(0, 26, 240, 100);
+    staticBrush = CreateSolidBrush(RGB(0, 255, 0));
+    CreateWindowExW(0, u"Static", u"", WS_CHILD | WS_VISIBLE, 10, 10, 50, 20, parent, nullptr,
+                    nullptr, nullptr);
+    Pump();
+    EXPECT_EQ(Pixel(20, 40), kGreen);
+    DeleteObject(staticBrush);
+}
+
+} // namespace
