@@ -306,3 +306,38 @@ TEST(ScreenCells, AThinControlBetweenTwoCellCentresIsTappedInside) {
 }
 
 } // namespace
+
+namespace {
+
+// A text box shows its caret where it is, its selection reversed, and scrolls to its caret.
+TEST(ScreenText, TheCaretAndTheSelectionAreDrawnOnTheirLetters) {
+    handheld::ScreenModel m;
+    handheld::Drawn box;
+    box.hwnd = 1;
+    box.kind = emul::ControlKind::Ink;
+    box.px = handheld::PixelRect{0, 0, 5 * handheld::kCellWidth, 2 * handheld::kCellHeight};
+    box.text = u"Helo\r\nworld, again";
+    box.focused = true;
+    box.caret = 3;
+    box.selStart = 1;
+    box.selEnd = 3;
+    m.drawn.push_back(box);
+    handheld::Picture p;
+    handheld::drawModel(m, p);
+    EXPECT_EQ(emul::utf8(p.line(0).substr(0, 5)), "Helo ");
+    EXPECT_EQ(emul::utf8(p.line(1).substr(0, 5)), "world");
+    EXPECT_EQ(p.at(0, 0).attr & handheld::kReverse, 0);
+    EXPECT_NE(p.at(1, 0).attr & handheld::kReverse, 0);
+    EXPECT_NE(p.at(2, 0).attr & handheld::kReverse, 0);
+    EXPECT_EQ(p.at(3, 0).attr & handheld::kReverse, 0);
+    EXPECT_NE(p.at(3, 0).attr & handheld::kUnderline, 0); // the caret, before the "o"
+    // At the end of a longer text the box shows the caret's line, the caret past the last letter.
+    m.drawn[0].caret = -1;
+    m.drawn[0].selStart = m.drawn[0].selEnd = 0;
+    handheld::Picture end;
+    handheld::drawModel(m, end);
+    EXPECT_EQ(emul::utf8(end.line(0).substr(0, 5)), ", aga");
+    EXPECT_EQ(emul::utf8(end.line(1).substr(0, 5)), "in_  ");
+}
+
+} // namespace

@@ -7,12 +7,15 @@
 #include <windows.h>
 
 #include "emul/device.h"
+#include "emul/graphics.h"
 #include "emul/windows_sys.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <unistd.h>
 
 namespace {
 
@@ -80,6 +83,35 @@ TEST_F(Screens, EveryPlatformProgramAsItStarts) {
         device.windows().post(reinterpret_cast<uintptr_t>(front), WM_CLOSE, 0, 0);
         Play("wait 10\n");
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Screens, AScreenshotIsWrittenWhereAskedAndNowhereElse) {
+    std::string dir = ::testing::TempDir() + "shots-" + std::to_string(getpid());
+    std::filesystem::create_directories(dir);
+    runner->outDir = dir;
+    Play("run notes\nscreenshot notes.png\n");
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgb;
+    std::string error;
+    ASSERT_TRUE(emul::readPng(dir + "/notes.png", &w, &h, &rgb, &error)) << error;
+    EXPECT_EQ(rgb, testgdi::screenPixels());
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir),
+                            std::filesystem::directory_iterator()),
+              1);
+    // Names that would lead out of the folder are refused before anything is written.
+    handheld::ScnError err;
+    for (const char *bad : {"screenshot ../up.png\n", "screenshot sub/x.png\n", "screenshot .png\n",
+                            "screenshot notes.bmp\n"})
+        EXPECT_FALSE(runner->playText(bad, &err)) << bad;
+    // A folder that is not there is an error.
+    runner->outDir = dir + "/missing";
+    EXPECT_FALSE(runner->playText("screenshot x.png\n", &err));
+    EXPECT_NE(err.message.find("screenshot"), std::string::npos);
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace
