@@ -27,6 +27,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -286,6 +287,8 @@ class Kernel {
     uint32_t nextId_ = 1;
     std::deque<std::function<void()>> posted_;
     bool shuttingDown_ = false;
+    // Memory ran out on a thread: the main thread throws this when it next runs.
+    std::exception_ptr outOfMemory_;
     bool checkWakes_;
 };
 

@@ -5,7 +5,8 @@
 // to copy a value to an address that is not there; with "spin" it calls the platform for ever
 // without blocking; with "busy" it does the same with work between the calls, counting its rounds
 // in "Software\Fault" "n"; with "keep" it loads "fakedrv.dll" and ends while a thread of its own
-// still waits, which says when it has been unwound; otherwise it exits with 7.
+// still waits, which says when it has been unwound; with "memory" it asks for more memory than
+// any host has; otherwise it exits with 7.
 #include <windows.h>
 
 static DWORD WINAPI FaultingThread(LPVOID arg) {
@@ -72,6 +73,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPWSTR cmdLine, int) {
                 work = work + i;
             RegSetValueExW(key, TEXT("n"), 0, REG_DWORD, (const BYTE *)&n, sizeof n);
         }
+    }
+    if (cmdLine && cmdLine[0] == 'm') {
+        volatile char *p = new char[(size_t)1 << 46];
+        p[0] = 1;
+        return 15;
     }
     if (cmdLine && cmdLine[0] == 's') {
         for (;;)

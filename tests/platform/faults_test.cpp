@@ -96,6 +96,21 @@ TEST_F(ProgramFault, AFaultInAProgramsThreadEndsTheProgram) {
     EXPECT_EQ(emul::kern().threads().size(), 1u);
 }
 
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// Memory running out in a program ends the command that runs the device, not the process by an
+// abort: the main thread gets the allocation failure at its next wait (the command line turns
+// it into one line and status 1), and the device still ends cleanly.
+TEST_F(ProgramFault, RunningOutOfMemoryInAProgramReachesTheMainThread) {
+    std::shared_ptr<emul::Program> p = start(u"memory");
+    ASSERT_NE(p, nullptr);
+    EXPECT_THROW(Sleep(10000), std::bad_alloc);
+    EXPECT_LT(emul::kern().now(), 10000u) << "the main thread waited out its time";
+    EXPECT_TRUE(p->exited());
+    EXPECT_EQ(p->exitCode(), 14u); // ERROR_OUTOFMEMORY, not the 15 it would have returned
+    Sleep(10);                     // the failure is thrown once
+}
+#endif
+
 // A bad buffer handed to the registry faults the program, not the hive: the registry goes on
 // answering everyone else.
 TEST_F(ProgramFault, ABadBufferGivenToTheRegistryEndsOnlyTheProgram) {

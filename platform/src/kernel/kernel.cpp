@@ -8,6 +8,8 @@
 #include <ctime>
 #include <cxxabi.h>
 #include <exception>
+#include <new>
+#include <utility>
 
 #include "emul/journal.h"
 #include "host/host_cpu.h"
@@ -20,6 +22,7 @@ thread_local Thread *tlsSelf = nullptr;
 // In real time a thread whose platform calls come slowly is preempted by the clock as well: one
 // that has run this long since it got the turn gives it up at its next look (every 16th call).
 constexpr uint64_t kRealTimeSliceMs = 10;
+constexpr uint32_t kErrorOutOfMemory = 14; // a thread's exit code when memory ran out
 
 // The C++ runtime's exception state of a thread as the Itanium C++ ABI lays it out: the count
 // that std::uncaught_exceptions() returns, read here without a call into the runtime.
@@ -406,6 +409,13 @@ void Kernel::advanceTo(uint64_t deadline) {
         frozen_ = false;
         throw ThreadKilled{};
     }
+    if (me == main_ && outOfMemory_ && !shuttingDown_) {
+        me->sched_.killed = false;
+        me->sched_.ready = nullptr;
+        me->sched_.deadline = kNever;
+        frozen_ = false;
+        std::rethrow_exception(std::exchange(outOfMemory_, nullptr));
+    }
     bool ok = answer && me->sched_.ready && me->sched_.ready();
     frozen_ = false;
     me->sched_.ready = nullptr;
@@ -432,6 +442,14 @@ void Kernel::threadMain(Thread *t, std::function<uint32_t()> body) {
         try {
             t->exitCode = body();
         } catch (ThreadKilled &) {
+        } catch (const std::bad_alloc &) {
+            // The device's memory is the host's: when it runs out on any thread, the command
+            // running the device ends as if its own thread had run out, never by an abort.
+            t->exitCode = kErrorOutOfMemory;
+            if (!shuttingDown_ && !outOfMemory_) {
+                outOfMemory_ = std::current_exception();
+                main_->sched_.killed = true; // due at once, whatever it waits for
+            }
         }
     }
     body = nullptr; // what it captured goes while this thread still runs alone
