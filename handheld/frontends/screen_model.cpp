@@ -43,6 +43,9 @@ Drawn drawnOf(const emul::WindowInfo &w, bool topLevel) {
         d.items = *w.items;
     d.selected = w.selected;
     d.topIndex = w.topIndex.value_or(0);
+    d.caret = w.caret.value_or(-1);
+    d.selStart = w.selStart.value_or(0);
+    d.selEnd = w.selEnd.value_or(0);
     for (const emul::WindowInfo::Box &b : w.itemBoxes)
         d.itemBoxes.push_back(PixelRect{b.left, b.top, b.right, b.bottom});
     return d;
