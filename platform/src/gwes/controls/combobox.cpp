@@ -196,6 +196,51 @@ LRESULT copyText(const std::u16string &t, WPARAM wp, LPARAM lp) {
     return LRESULT(n);
 }
 
+LRESULT removeItems(Window *w, UINT msg, WPARAM wp) {
+    ComboData *d = data(w);
+    bool valid = int(wp) >= 0 && size_t(int(wp)) < d->items.size();
+    switch (msg) {
+    case CB_DELETESTRING:
+        if (!valid)
+            return CB_ERR;
+        d->items.erase(d->items.begin() + long(wp));
+        if (d->sel == int(wp))
+            d->sel = CB_ERR;
+        else if (d->sel > int(wp))
+            --d->sel;
+        wins().changed();
+        return LRESULT(d->items.size());
+    case CB_RESETCONTENT:
+        d->items.clear();
+        d->sel = CB_ERR;
+        wins().changed();
+        return CB_OKAY;
+    }
+    return CB_ERR;
+}
+
+// An entry's text or data.
+LRESULT itemOf(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
+    ComboData *d = data(w);
+    bool valid = int(wp) >= 0 && size_t(int(wp)) < d->items.size();
+    switch (msg) {
+    case CB_GETLBTEXT:
+        if (!valid || !lp)
+            return CB_ERR;
+        return copyText(d->items[wp].text, d->items[wp].text.size() + 1, lp);
+    case CB_GETLBTEXTLEN:
+        return valid ? LRESULT(d->items[wp].text.size()) : CB_ERR;
+    case CB_GETITEMDATA:
+        return valid ? d->items[wp].data : CB_ERR;
+    case CB_SETITEMDATA:
+        if (!valid)
+            return CB_ERR;
+        d->items[wp].data = lp;
+        return TRUE;
+    }
+    return CB_ERR;
+}
+
 } // namespace
 
 void ComboData::inspect(const Window &, WindowInfo &s) const {
@@ -253,20 +298,8 @@ LRESULT CALLBACK comboProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     case CB_INSERTSTRING:
         return insert(w, msg, wp, lp);
     case CB_DELETESTRING:
-        if (!valid)
-            return CB_ERR;
-        d->items.erase(d->items.begin() + long(wp));
-        if (d->sel == int(wp))
-            d->sel = CB_ERR;
-        else if (d->sel > int(wp))
-            --d->sel;
-        wins().changed();
-        return LRESULT(d->items.size());
     case CB_RESETCONTENT:
-        d->items.clear();
-        d->sel = CB_ERR;
-        wins().changed();
-        return CB_OKAY;
+        return removeItems(w, msg, wp);
     case CB_GETCOUNT:
         return count;
     case CB_GETCURSEL:
@@ -276,18 +309,10 @@ LRESULT CALLBACK comboProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         wins().changed();
         return d->sel;
     case CB_GETLBTEXT:
-        if (!valid || !lp)
-            return CB_ERR;
-        return copyText(d->items[wp].text, d->items[wp].text.size() + 1, lp);
     case CB_GETLBTEXTLEN:
-        return valid ? LRESULT(d->items[wp].text.size()) : CB_ERR;
     case CB_GETITEMDATA:
-        return valid ? d->items[wp].data : CB_ERR;
     case CB_SETITEMDATA:
-        if (!valid)
-            return CB_ERR;
-        d->items[wp].data = lp;
-        return TRUE;
+        return itemOf(w, msg, wp, lp);
     case CB_FINDSTRING:
     case CB_FINDSTRINGEXACT:
         return find(d, int(wp), textArg(lp), msg == CB_FINDSTRINGEXACT);
