@@ -9,6 +9,7 @@
 // Idle CPU is read from the kernel's per-thread run time (/proc/PID/task/*/schedstat), so it is
 // exact to the nanosecond; the machine's load average is printed before and after, and a
 // figure taken while it was above the number of cores is marked as not to be judged.
+#include "measure.h"
 #include "window_figures.h"
 
 #include <algorithm>
@@ -33,6 +34,9 @@
 #include <vector>
 
 namespace {
+
+using bench::cpuNs;
+using bench::p99;
 
 using Clock = std::chrono::steady_clock;
 
@@ -138,25 +142,6 @@ struct Child {
         return status;
     }
 };
-
-// CPU time (ns) of all threads of a process so far.
-uint64_t cpuNs(pid_t pid) {
-    uint64_t total = 0;
-    std::string dir = "/proc/" + std::to_string(pid) + "/task";
-    DIR *d = opendir(dir.c_str());
-    if (!d)
-        return 0;
-    while (dirent *e = readdir(d)) {
-        if (e->d_name[0] == '.')
-            continue;
-        std::ifstream f(dir + "/" + e->d_name + "/schedstat");
-        uint64_t ns = 0;
-        if (f >> ns)
-            total += ns;
-    }
-    closedir(d);
-    return total;
-}
 
 // A bare loop of poll time-outs: what waiting costs at its least.
 pid_t pollLoop(int periodMs) {
@@ -269,11 +254,6 @@ pid_t ptyEcho(std::string *slave, int *out) {
     close(keep);
     *out = p[0];
     return pid;
-}
-
-double p99(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, size_t(v.size() * 0.99))];
 }
 
 // Byte written on the pseudo-terminal to the keybd_event line read from the journal's pipe.

@@ -3,6 +3,7 @@
 // 20 ms poll loop; and the time from a key byte on the infrared line to the window showing the
 // frame it made, next to a process that reads the byte and writes a line.
 #include "window_figures.h"
+#include "measure.h"
 
 #include <algorithm>
 #include <chrono>
@@ -25,6 +26,9 @@
 
 namespace {
 
+using bench::cpuNs;
+using bench::p99;
+
 using Clock = std::chrono::steady_clock;
 
 struct Spread {
@@ -34,29 +38,6 @@ struct Spread {
 Spread spread(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return Spread{v.front(), v[v.size() / 2], v.back()};
-}
-
-double p99(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, size_t(double(v.size()) * 0.99))];
-}
-
-uint64_t cpuNs(pid_t pid) {
-    uint64_t total = 0;
-    std::string dir = "/proc/" + std::to_string(pid) + "/task";
-    DIR *d = opendir(dir.c_str());
-    if (!d)
-        return 0;
-    while (dirent *e = readdir(d)) {
-        if (e->d_name[0] == '.')
-            continue;
-        std::ifstream f(dir + "/" + e->d_name + "/schedstat");
-        uint64_t ns = 0;
-        if (f >> ns)
-            total += ns;
-    }
-    closedir(d);
-    return total;
 }
 
 void stop(pid_t pid) {
