@@ -3,6 +3,8 @@
 // accented letters.
 #include <windows.h>
 
+#include "support/pump.h"
+
 #include "emul/device.h"
 #include "emul/windows_sys.h"
 
@@ -23,13 +25,7 @@ LRESULT CALLBACK Parent(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(h, msg, wp, lp);
 }
 
-void Pump() {
-    MSG m;
-    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&m);
-        DispatchMessageW(&m);
-    }
-}
+using test_support::Pump;
 
 class Combo : public ::testing::Test {
   protected:

@@ -3,6 +3,8 @@
 // a tap that puts the caret where it lands.
 #include <windows.h>
 
+#include "support/pump.h"
+
 #include "emul/device.h"
 #include "emul/windows_sys.h"
 
@@ -21,13 +23,7 @@ LRESULT CALLBACK Parent(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(h, msg, wp, lp);
 }
 
-void Pump() {
-    MSG m;
-    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&m);
-        DispatchMessageW(&m);
-    }
-}
+using test_support::Pump;
 
 class Edit : public ::testing::Test {
   protected:
@@ -131,7 +127,7 @@ TEST_F(Edit, AMultiLineBoxMovesByLinesAndTreatsALineBreakAsOneCharacter) {
 TEST_F(Edit, SetSelReplaceSelAndTheirEdges) {
     HWND e = Make(0);
     SetWindowTextW(e, u"abcdef");
-    EXPECT_EQ(SelOf(e), Sel(0, 0));     // a new text puts the caret at its start
+    EXPECT_EQ(SelOf(e), Sel(0, 0));   // a new text puts the caret at its start
     SendMessageW(e, EM_SETSEL, 4, 1); // the caret goes to the second number
     EXPECT_EQ(SelOf(e), Sel(1, 4));
     EXPECT_EQ(device.windows().view().window(uintptr_t(e))->caret, 1);

@@ -4,6 +4,8 @@
 #include <sipapi.h>
 #include <windows.h>
 
+#include "support/pump.h"
+
 #include "emul/device.h"
 #include "emul/files.h"
 #include "emul/harness.h"
@@ -425,13 +427,7 @@ HWND MakeParent(Heard *heard) {
     return h;
 }
 
-void Pump() {
-    MSG m;
-    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&m);
-        DispatchMessageW(&m);
-    }
-}
+using test_support::Pump;
 
 TEST(Windows, ACheckBoxTogglesOnATapAndTellsItsParent) {
     emul::Device d;
