@@ -93,7 +93,9 @@ int runLive(const LiveOptions &options) {
     ropt.tty = options.tty;
     RealTimeRunner runner(ropt);
     emul::Device &device = runner.device();
-    device.journal().keepLast(256); // a ring for the screen; the stream has the rest
+    // Standard output holds the journal when it is on, and then it is the only sink: a line
+    // costs its formatting alone.
+    device.journal().keepLast(options.journal ? 0 : 256);
     if (options.journal)
         device.journal().tee(&std::cout);
 

@@ -202,9 +202,10 @@ class Kernel {
     void watch(int fd, std::function<void(short revents)> onReady);
     void unwatch(int fd);
 
-    // Flushed on the baton holder's stack before the device waits on the host clock or for a
-    // host event (real time). When that wrote something, a blocked thread may be waiting for
-    // it (a reader of the journal's stream): the threads are looked at again before the wait.
+    // Flushed on the baton holder's stack when a thread's turn ends and before the device waits
+    // on the host clock or for a host event (real time). When that wrote something, a blocked
+    // thread may be waiting for it (a reader of the journal's stream): the threads are looked at
+    // again before the wait.
     Journal *flushBeforeWait = nullptr;
 
     // Ends every other thread (killing the ones still running) and joins them.

@@ -9,6 +9,7 @@
 #include "gwes/controls/controls.h"
 
 #include "emul/text.h"
+#include "kernel/user_pointers.h"
 
 #include <commctrl.h>
 
@@ -96,12 +97,33 @@ void copyItemIn(const TCITEMW *in, TabData::Item *it) {
         it->state = (it->state & ~in->dwStateMask) | (in->dwState & in->dwStateMask);
 }
 
+// A message whose lParam (or the item's text) the control reads or fills, refused when either
+// points into the reserved region.
+bool refusedItem(UINT msg, LPARAM lp) {
+    switch (msg) {
+    case TCM_INSERTITEMW:
+    case TCM_GETITEMW:
+    case TCM_SETITEMW: {
+        if (refusedParam(lp))
+            return true;
+        auto *item = reinterpret_cast<const TCITEMW *>(lp);
+        return item && (item->mask & TCIF_TEXT) && refusedPointer(item->pszText);
+    }
+    case TCM_GETITEMRECT:
+    case TCM_ADJUSTRECT:
+        return refusedParam(lp);
+    }
+    return false;
+}
+
 } // namespace
 
 LRESULT CALLBACK tabProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     Window *w = wins().get(h);
     if (!w)
         return 0;
+    if (refusedItem(msg, lp))
+        return msg == TCM_INSERTITEMW ? -1 : 0;
     TabData *d = data(w);
     int count = int(d->items.size());
     bool valid = int(wp) >= 0 && int(wp) < count;

@@ -3,6 +3,7 @@
 // position the thumb reaches, then TB_THUMBPOSITION with the final position and TB_ENDTRACK when
 // the finger lifts, as the platform's trackbar does. Programmatic changes send nothing.
 #include "gwes/win_internal.h"
+#include "kernel/user_pointers.h"
 
 #include <commctrl.h>
 
@@ -118,11 +119,11 @@ LRESULT CALLBACK trackbarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     case TBM_SETTIC:
         return TRUE;
     case TBM_GETCHANNELRECT:
-        if (lp)
+        if (lp && !refusedParam(lp))
             *reinterpret_cast<RECT *>(lp) = channel(w);
         return 0;
     case TBM_GETTHUMBRECT:
-        if (lp) {
+        if (lp && !refusedParam(lp)) {
             RECT c = channel(w);
             int span = vertical(w) ? c.bottom - c.top : c.right - c.left;
             int off = d->max > d->min ? MulDiv(d->pos - d->min, span, d->max - d->min) : 0;

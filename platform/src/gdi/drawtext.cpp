@@ -1,6 +1,7 @@
 // DrawTextW: text laid out in a rectangle, in lines, with alignment, word breaks, an ellipsis
 // at the end of what does not fit, and `&` mnemonics underlined (`&&` is one `&`).
 #include "gdi/gdi.h"
+#include "kernel/user_pointers.h"
 
 #include <algorithm>
 #include <string>
@@ -150,6 +151,8 @@ std::vector<Line> layOut(const std::u16string &text, RealFont *f, UINT format, i
 } // namespace
 
 CEAPI int DrawTextW(HDC h, LPCWSTR s, int n, LPRECT r, UINT format) {
+    if (emul::refusedPointer(s, r))
+        return 0;
     Dc *dc = state().dc(h);
     if (!dc || !r || (!s && n != 0)) {
         SetLastError(!dc ? ERROR_INVALID_HANDLE : ERROR_INVALID_PARAMETER);

@@ -3,6 +3,7 @@
 #include "gdi/gdi.h"
 
 #include "emul/device.h"
+#include "kernel/user_pointers.h"
 
 #include <algorithm>
 #include <cstring>
@@ -297,6 +298,8 @@ CEAPI DWORD GetObjectType(HGDIOBJ h) {
 }
 
 CEAPI int GetObjectW(HGDIOBJ h, int size, LPVOID out) {
+    if (refusedPointer(out))
+        return 0;
     Object *o = state().get(h);
     if (!o || size < 0) {
         SetLastError(ERROR_INVALID_HANDLE);

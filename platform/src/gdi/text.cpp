@@ -6,6 +6,7 @@
 #include "host/host_font.h"
 
 #include "emul/text.h"
+#include "kernel/user_pointers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -281,6 +282,8 @@ using namespace emul;
 using namespace emul::gdi;
 
 CEAPI HFONT CreateFontIndirectW(const LOGFONTW *lf) {
+    if (refusedPointer(lf))
+        return nullptr;
     if (!lf) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
@@ -292,6 +295,8 @@ CEAPI HFONT CreateFontIndirectW(const LOGFONTW *lf) {
 }
 
 CEAPI BOOL GetTextMetricsW(HDC h, LPTEXTMETRICW tm) {
+    if (refusedPointer(tm))
+        return FALSE;
     Dc *dc = needDc(h);
     RealFont *f = dc ? fontOf(*dc) : nullptr;
     if (!f || !tm)
@@ -306,6 +311,8 @@ CEAPI BOOL GetTextMetricsW(HDC h, LPTEXTMETRICW tm) {
 }
 
 CEAPI int GetTextFaceW(HDC h, int count, LPWSTR name) {
+    if (refusedPointer(name))
+        return 0;
     Dc *dc = needDc(h);
     RealFont *f = dc ? fontOf(*dc) : nullptr;
     if (!f)
@@ -325,6 +332,8 @@ CEAPI int GetTextFaceW(HDC h, int count, LPWSTR name) {
 
 CEAPI BOOL GetTextExtentExPointW(HDC h, LPCWSTR s, int n, int maxExtent, LPINT fit, LPINT dx,
                                  LPSIZE size) {
+    if (refusedPointer(s, fit, dx, size))
+        return FALSE;
     Dc *dc = needDc(h);
     RealFont *f = dc ? fontOf(*dc) : nullptr;
     if (!f || n < 0 || (n > 0 && !s) || !size) {
@@ -356,6 +365,8 @@ CEAPI BOOL GetTextExtentPoint32W(HDC h, LPCWSTR s, int n, LPSIZE size) {
 
 CEAPI BOOL ExtTextOutW(HDC h, int x, int y, UINT options, const RECT *r, LPCWSTR s, UINT n,
                        const int *dx) {
+    if (refusedPointer(r, s, dx))
+        return FALSE;
     Dc *dc = needDc(h);
     if (!dc || (n > 0 && !s) || n > 0x7FFFFFFF) {
         SetLastError(ERROR_INVALID_PARAMETER);

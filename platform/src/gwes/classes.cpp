@@ -2,10 +2,30 @@
 #include "gwes/win_internal.h"
 
 #include "emul/text.h"
+#include "kernel/user_pointers.h"
 
 using namespace emul;
 
+namespace {
+std::map<std::u16string, WndClass>::iterator findClassAtom(ATOM atom) {
+    auto &classes = wins().classes;
+    for (auto it = classes.begin(); it != classes.end(); ++it)
+        if (it->second.atom == atom)
+            return it;
+    return classes.end();
+}
+} // namespace
+
+std::map<std::u16string, WndClass>::iterator emul::findClass(LPCWSTR nameOrAtom) {
+    auto value = reinterpret_cast<uintptr_t>(nameOrAtom);
+    if (value && value < kReservedLow)
+        return findClassAtom(ATOM(value));
+    return nameOrAtom ? wins().classes.find(foldCase(nameOrAtom)) : wins().classes.end();
+}
+
 CEAPI ATOM RegisterClassW(const WNDCLASSW *wc) {
+    if (refusedPointer(wc) || (wc && refusedPointer(wc->lpszClassName)))
+        return 0;
     if (!wc || !wc->lpszClassName || !*wc->lpszClassName) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
@@ -24,13 +44,17 @@ CEAPI ATOM RegisterClassW(const WNDCLASSW *wc) {
     c.instance = wc->hInstance;
     c.background = wc->hbrBackground;
     c.program = kern().self() ? kern().self()->program : nullptr;
+    // One atom per class while it is registered, also after others have gone.
+    c.atom = ATOM(0xC000 + ws.classes.size() + 1);
+    while (findClassAtom(c.atom) != ws.classes.end())
+        ++c.atom;
     ws.classes[key] = c;
-    return ATOM(0xC000 + ws.classes.size());
+    return c.atom;
 }
 
 CEAPI BOOL UnregisterClassW(LPCWSTR name, HINSTANCE) {
     auto &ws = wins();
-    auto it = name ? ws.classes.find(foldCase(name)) : ws.classes.end();
+    auto it = findClass(name);
     if (it == ws.classes.end() || it->second.builtin) {
         SetLastError(kErrorCannotFindClass);
         return FALSE;
@@ -45,6 +69,8 @@ CEAPI BOOL UnregisterClassW(LPCWSTR name, HINSTANCE) {
 }
 
 CEAPI int GetClassNameW(HWND h, LPWSTR buf, int max) {
+    if (refusedPointer(buf))
+        return 0;
     Window *w = needWindow(h);
     if (!w || !buf || max <= 0) {
         if (w)

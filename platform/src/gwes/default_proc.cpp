@@ -1,6 +1,7 @@
 // What DefWindowProcW does for a window: its text, painting, the hit test and WM_CLOSE.
 #include "gwes/paint/paint.h"
 #include "gwes/win_internal.h"
+#include "kernel/user_pointers.h"
 
 #include <algorithm>
 
@@ -9,6 +10,8 @@ namespace emul {
 LRESULT defaultProc(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_SETTEXT:
+        if (refusedParam(lp))
+            return FALSE;
         w->text = lp ? std::u16string(reinterpret_cast<const char16_t *>(lp)) : std::u16string();
         wins().changed();
         invalidate(w, nullptr, true);
@@ -16,6 +19,8 @@ LRESULT defaultProc(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
             foregroundChanged();
         return TRUE;
     case WM_GETTEXT: {
+        if (refusedParam(lp))
+            return 0;
         auto *buf = reinterpret_cast<char16_t *>(lp);
         if (!buf || wp == 0)
             return 0;

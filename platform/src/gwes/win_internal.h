@@ -46,6 +46,7 @@ struct WndClass {
     bool builtin = false;
     const Program *program = nullptr; // who registered it; null: the platform or its host side
     HBRUSH background = nullptr;      // WM_ERASEBKGND's brush; null: the background stays
+    ATOM atom = 0;                    // what RegisterClassW returned; 0 for the built-in ones
 };
 
 struct Window {
@@ -234,6 +235,10 @@ inline bool isVisibleChain(const Window *w) {
             return false;
     return true;
 }
+
+// A registered class by its name or, for a value below 0x10000, by the atom RegisterClassW
+// returned; classes.end() for none.
+std::map<std::u16string, WndClass>::iterator findClass(LPCWSTR nameOrAtom);
 
 // Built-in controls and the default procedure.
 LRESULT defaultProc(Window *w, UINT msg, WPARAM wp, LPARAM lp);

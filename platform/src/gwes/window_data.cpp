@@ -1,6 +1,7 @@
 // What a window holds for its program: the long slots, the user data and the text.
 #include "gwes/paint/paint.h"
 #include "gwes/win_internal.h"
+#include "kernel/user_pointers.h"
 
 using namespace emul;
 
@@ -83,6 +84,8 @@ CEAPI LONG_PTR SetWindowLongPtrW(HWND h, int index, LONG_PTR v) {
 }
 
 CEAPI int GetWindowTextW(HWND h, LPWSTR buf, int max) {
+    if (refusedPointer(buf))
+        return 0;
     Window *w = needWindow(h);
     if (!w || !buf || max <= 0)
         return 0;
@@ -95,6 +98,8 @@ CEAPI int GetWindowTextLengthW(HWND h) {
 }
 
 CEAPI BOOL SetWindowTextW(HWND h, LPCWSTR text) {
+    if (refusedPointer(text))
+        return FALSE;
     Window *w = needWindow(h);
     if (!w)
         return FALSE;

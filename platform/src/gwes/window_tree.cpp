@@ -5,6 +5,7 @@
 
 #include "emul/process.h"
 #include "emul/text.h"
+#include "kernel/user_pointers.h"
 
 #include <algorithm>
 
@@ -253,8 +254,10 @@ bool activatingShow(int cmd) {
 CEAPI HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD style, int x,
                            int y, int cx, int cy, HWND parentH, HMENU menu, HINSTANCE instance,
                            LPVOID param) {
+    if (refusedPointer(title))
+        return nullptr;
     auto &ws = wins();
-    auto cls = className ? ws.classes.find(foldCase(className)) : ws.classes.end();
+    auto cls = findClass(className);
     if (cls == ws.classes.end()) {
         SetLastError(kErrorCannotFindClass);
         return nullptr;
@@ -422,7 +425,17 @@ CEAPI HWND GetDesktopWindow(void) {
 }
 
 CEAPI HWND FindWindowW(LPCWSTR cls, LPCWSTR title) {
+    if (refusedPointer(title))
+        return nullptr;
     auto &ws = wins();
+    // A class may be named by its atom.
+    auto byAtom = reservedPointer(cls) ? findClass(cls) : ws.classes.end();
+    if (reservedPointer(cls) && byAtom == ws.classes.end()) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return nullptr;
+    }
+    if (byAtom != ws.classes.end())
+        cls = byAtom->second.name.c_str();
     std::vector<Window *> all = ws.topLevel;
     all.push_back(ws.desktop);
     for (Window *w : all) {

@@ -61,13 +61,16 @@ void writeAll(int fd, const uint8_t *data, size_t n) {
 }
 
 // Appends what `fd` holds now; false once it has hung up (end of file or an error other than
-// "nothing yet").
+// "nothing yet"). A short read took all there was: the wait is level-triggered, so what comes
+// meanwhile (or a hang-up) wakes it again, and a lone key byte costs one read.
 bool readAll(int fd, std::vector<uint8_t> *out) {
     uint8_t buf[256];
     for (;;) {
         ssize_t k = ::read(fd, buf, sizeof buf);
         if (k > 0) {
             out->insert(out->end(), buf, buf + k);
+            if (size_t(k) < sizeof buf)
+                return true;
             continue;
         }
         if (k < 0 && errno == EINTR)

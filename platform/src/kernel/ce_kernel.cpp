@@ -5,6 +5,7 @@
 #include "emul/faults.h"
 #include "emul/process.h"
 #include "emul/text.h"
+#include "kernel/user_pointers.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -172,6 +173,8 @@ CEAPI BOOL CloseHandle(HANDLE h) {
 }
 
 CEAPI HANDLE CreateEventW(LPSECURITY_ATTRIBUTES, BOOL manual, BOOL initial, LPCWSTR name) {
+    if (refusedPointer(name))
+        return nullptr;
     if (failing("CreateEventW")) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
@@ -428,6 +431,8 @@ WCHAR *wcsstr(const WCHAR *s, const WCHAR *sub) {
 
 // wsprintfW: %[-][0][width](d|i|u|x|X|c|s|S|ls|hs|%); output limited to 1024 characters.
 CEAPI int wsprintfW(LPWSTR out, LPCWSTR fmt, ...) {
+    if (refusedPointer(out, fmt))
+        return 0;
     va_list ap;
     va_start(ap, fmt);
     std::u16string r;

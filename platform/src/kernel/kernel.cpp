@@ -339,6 +339,10 @@ void Kernel::advanceTo(uint64_t deadline) {
 [[gnu::hot]] void Kernel::schedule() {
     Thread *me = tlsSelf;
     ++steps_;
+    // In real time a line goes out when the thread that wrote it gives up its turn, not after
+    // the threads it woke have run too: someone reading the stream sees each call as it happens.
+    if (realTime_ && flushBeforeWait)
+        flushBeforeWait->flush();
     size_t start = leaveTurn(me);
     scheduling_ = true;
     bool quiet = false; // the host wait just ended by its time-out, nothing heard

@@ -8,6 +8,7 @@
 #include "emul/text.h"
 #include "host/host_files.h"
 #include "host/host_modules.h"
+#include "kernel/user_pointers.h"
 
 #include <algorithm>
 #include <cstring>
@@ -151,6 +152,8 @@ Module *moduleOf(HMODULE h) {
 } // namespace
 
 CEAPI HMODULE LoadLibraryW(LPCWSTR name) {
+    if (refusedPointer(name))
+        return nullptr;
     if (!name || !*name) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
@@ -213,6 +216,8 @@ CEAPI HMODULE GetModuleHandleW(LPCWSTR name) {
 }
 
 CEAPI DWORD GetModuleFileNameW(HMODULE h, LPWSTR buf, DWORD n) {
+    if (refusedPointer(buf))
+        return 0;
     Module *m = moduleOf(h);
     if (!m || !buf) {
         SetLastError(m ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);

@@ -9,6 +9,7 @@
 #include "emul/text.h"
 #include "emul/windows_sys.h"
 #include "host/host_files.h"
+#include "kernel/user_pointers.h"
 
 #include <algorithm>
 
@@ -206,6 +207,8 @@ using namespace emul;
 CEAPI BOOL CreateProcessW(LPCWSTR image, LPCWSTR cmdLine, LPSECURITY_ATTRIBUTES,
                           LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID, LPWSTR, LPSTARTUPINFOW,
                           LPPROCESS_INFORMATION info) {
+    if (refusedPointer(image, cmdLine, info))
+        return FALSE;
     if (failing("CreateProcessW")) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return FALSE;

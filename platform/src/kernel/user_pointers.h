@@ -3,6 +3,8 @@
 // string or buffer belongs fails cleanly, whatever happens to be at that host address.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 
 namespace emul {
@@ -16,6 +18,20 @@ inline bool reservedPointer(const void *p) {
 
 template <typename... P> inline bool anyReservedPointer(const P *...p) {
     return (reservedPointer(p) || ...);
+}
+
+// The guard at the top of a call that reports through GetLastError: true, with error 87 set,
+// when any of `p` points into the reserved region.
+template <typename... P> inline bool refusedPointer(const P *...p) {
+    if (!anyReservedPointer(p...))
+        return false;
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return true;
+}
+
+// A message parameter that carries a string or a buffer.
+inline bool refusedParam(LPARAM lp) {
+    return refusedPointer(reinterpret_cast<const void *>(lp));
 }
 
 } // namespace emul

@@ -7,6 +7,7 @@
 #include "emul/modules.h"
 #include "emul/process.h"
 #include "emul/text.h"
+#include "kernel/user_pointers.h"
 
 #include <algorithm>
 #include <cstring>
@@ -188,6 +189,8 @@ CEAPI DWORD SizeofResource(HMODULE, HRSRC res) {
 }
 
 CEAPI int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buf, int max) {
+    if (refusedPointer(buf))
+        return 0;
     if (!buf || max <= 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;

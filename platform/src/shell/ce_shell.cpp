@@ -8,6 +8,7 @@
 #include "emul/process.h"
 #include "emul/shell.h"
 #include "emul/text.h"
+#include "kernel/user_pointers.h"
 
 #include <string>
 
@@ -86,6 +87,9 @@ uint32_t programFor(const std::u16string &target, std::u16string *program, std::
 } // namespace
 
 CEAPI BOOL ShellExecuteEx(LPSHELLEXECUTEINFO info) {
+    if (refusedPointer(info) ||
+        (info && refusedPointer(info->lpVerb, info->lpFile, info->lpParameters, info->lpDirectory)))
+        return FALSE;
     if (!info) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

@@ -7,6 +7,7 @@
 #include "emul/device.h"
 #include "emul/files.h"
 #include "emul/shell.h"
+#include "kernel/user_pointers.h"
 
 using namespace emul;
 
@@ -71,13 +72,23 @@ BOOL runFileDialog(LPOPENFILENAMEW ofn, const char *call) {
     return ok;
 }
 
+// The structure and the strings and buffers it points to are refused in the reserved region.
+bool refusedDialog(LPOPENFILENAMEW ofn) {
+    return refusedPointer(ofn) ||
+           (ofn && refusedPointer(ofn->lpstrFile, ofn->lpstrFileTitle, ofn->lpstrInitialDir));
+}
+
 } // namespace
 
 CEAPI BOOL GetOpenFileNameW(LPOPENFILENAMEW ofn) {
+    if (refusedDialog(ofn))
+        return FALSE;
     return runFileDialog(ofn, "GetOpenFileNameW");
 }
 
 CEAPI BOOL GetSaveFileNameW(LPOPENFILENAMEW ofn) {
+    if (refusedDialog(ofn))
+        return FALSE;
     return runFileDialog(ofn, "GetSaveFileNameW");
 }
 

@@ -8,6 +8,7 @@
 #include "emul/device.h"
 #include "emul/files.h"
 #include "emul/text.h"
+#include "kernel/user_pointers.h"
 
 #include <cstring>
 
@@ -82,6 +83,8 @@ CEAPI BOOL SHGetPathFromIDList(LPCITEMIDLIST pidl, LPWSTR path) {
 }
 
 CEAPI BOOL SHGetSpecialFolderPath(HWND, LPWSTR path, int csidl, BOOL create) {
+    if (refusedPointer(path))
+        return FALSE;
     const char16_t *p = folderPath(csidl);
     if (!path || !p) {
         SetLastError(ERROR_INVALID_PARAMETER);

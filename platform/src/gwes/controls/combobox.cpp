@@ -7,6 +7,7 @@
 // CBN_SELCHANGE, and move the mark in the open list, where Enter or F4 chooses the marked entry,
 // Escape closes without a change, and a tap on an entry chooses it. F4 or Alt+Down opens it.
 #include "gwes/controls/combobox.h"
+#include "kernel/user_pointers.h"
 
 #include <algorithm>
 
@@ -19,6 +20,21 @@ constexpr UINT kPickEntry = 0x03FE;
 
 ComboData *data(Window *w) {
     return controlData<ComboData>(w);
+}
+
+// The messages whose lParam is a string the box reads or a buffer it fills.
+bool takesText(UINT msg) {
+    switch (msg) {
+    case CB_ADDSTRING:
+    case CB_INSERTSTRING:
+    case CB_FINDSTRING:
+    case CB_FINDSTRINGEXACT:
+    case CB_SELECTSTRING:
+    case CB_GETLBTEXT:
+    case WM_GETTEXT:
+        return true;
+    }
+    return false;
 }
 
 std::u16string textArg(LPARAM lp) {
@@ -258,6 +274,8 @@ LRESULT CALLBACK comboProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     Window *w = wins().get(h);
     if (!w)
         return 0;
+    if (takesText(msg) && refusedParam(lp))
+        return msg == WM_GETTEXT ? 0 : CB_ERR;
     ComboData *d = data(w);
     auto count = int(d->items.size());
     bool valid = int(wp) >= 0 && int(wp) < count;

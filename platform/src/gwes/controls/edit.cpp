@@ -10,6 +10,7 @@
 // Layout, for a tap and for EM_POSFROMCHAR/EM_CHARFROMPOS: lines one under the other in the
 // system font from one pixel inside the border, each as high as the font, not wrapped.
 #include "gwes/controls/controls.h"
+#include "kernel/user_pointers.h"
 
 #include <algorithm>
 
@@ -253,7 +254,8 @@ LRESULT textProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         return keyDown(w, wp);
     case WM_SETTEXT:
         // A new text puts the caret at its start; a multi-line box does not call it a change.
-        defaultProc(w, msg, wp, lp);
+        if (!defaultProc(w, msg, wp, lp))
+            return FALSE;
         setSel(w, 0, 0);
         if (!multiLine(w))
             notify(w, EN_CHANGE);
@@ -267,6 +269,8 @@ LRESULT textProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_GETDLGCODE:
         return 0x0001 | 0x0080 | (multiLine(w) ? 0x0004 : 0); // ARROWS, CHARS, ALLKEYS
     case EM_GETSEL:
+        if (refusedParam(LPARAM(wp)) || refusedParam(lp))
+            return -1;
         if (wp)
             *reinterpret_cast<DWORD *>(wp) = DWORD(d->from());
         if (lp)
@@ -280,6 +284,8 @@ LRESULT textProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             setSel(w, size_t(int(wp)), int(lp) < 0 ? w->text.size() : size_t(int(lp)));
         return 0;
     case EM_REPLACESEL:
+        if (refusedParam(lp))
+            return 0;
         replaceSel(w, lp ? std::u16string(reinterpret_cast<const char16_t *>(lp)) : u"", true);
         return 0;
     case EM_LIMITTEXT:

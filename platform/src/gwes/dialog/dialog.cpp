@@ -3,6 +3,7 @@
 #include "gwes/dialog/dialog.h"
 
 #include "gwes/win_internal.h"
+#include "kernel/user_pointers.h"
 #include "resources/resources.h"
 
 #include "emul/text.h"
@@ -240,6 +241,8 @@ using namespace emul;
 
 CEAPI HWND CreateDialogIndirectParamW(HINSTANCE inst, LPCDLGTEMPLATEW tpl, HWND parent,
                                       DLGPROC proc, LPARAM param) {
+    if (refusedPointer(tpl))
+        return nullptr;
     // The caller's template carries no size; it is read as far as it goes.
     return createDialog(inst, reinterpret_cast<const uint8_t *>(tpl), SIZE_MAX / 2, parent, proc,
                         param, false);
@@ -254,6 +257,8 @@ CEAPI HWND CreateDialogParamW(HINSTANCE inst, LPCWSTR name, HWND parent, DLGPROC
 
 CEAPI INT_PTR DialogBoxIndirectParamW(HINSTANCE inst, LPCDLGTEMPLATEW tpl, HWND parent,
                                       DLGPROC proc, LPARAM param) {
+    if (refusedPointer(tpl))
+        return -1;
     HWND dlg = createDialog(inst, reinterpret_cast<const uint8_t *>(tpl), SIZE_MAX / 2, parent,
                             proc, param, true);
     return dlg ? runModal(dlg) : -1;

@@ -1,5 +1,6 @@
 // The dialog helpers: a dialog's controls by id.
 #include "gwes/win_internal.h"
+#include "kernel/user_pointers.h"
 
 using namespace emul;
 
@@ -25,6 +26,8 @@ CEAPI BOOL SetDlgItemTextW(HWND dlg, int id, LPCWSTR text) {
 }
 
 CEAPI UINT GetDlgItemTextW(HWND dlg, int id, LPWSTR buf, int max) {
+    if (refusedPointer(buf))
+        return 0;
     HWND c = GetDlgItem(dlg, id);
     if (!c) {
         if (buf && max > 0)

@@ -5,6 +5,7 @@
 #include "emul/answers.h"
 #include "emul/device.h"
 #include "emul/shell.h"
+#include "kernel/user_pointers.h"
 
 #include <algorithm>
 
@@ -31,6 +32,8 @@ std::vector<int> messageBoxButtons(uint32_t type) {
 using namespace emul;
 
 CEAPI int MessageBoxW(HWND hwnd, LPCWSTR text, LPCWSTR caption, UINT type) {
+    if (refusedPointer(text, caption))
+        return 0;
     Device &d = dev();
     std::vector<int> b = messageBoxButtons(type);
     int result = 0;
