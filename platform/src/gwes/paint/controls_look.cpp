@@ -125,8 +125,10 @@ void paintStatic(Window *w, HDC dc, const RECT &client) {
     fillBrush(dc, client, brush);
     uint32_t type = w->style & 0x1F;
     if (type == SS_ICON) {
+        // At the large icon size whatever the image's own: a small image is stretched.
         if (HANDLE icon = staticImageOf(w))
-            DrawIconEx(dc, 0, 0, reinterpret_cast<HICON>(icon), 0, 0, 0, nullptr, DI_NORMAL);
+            DrawIconEx(dc, 0, 0, reinterpret_cast<HICON>(icon), 0, 0, 0, nullptr,
+                       DI_NORMAL | DI_DEFAULTSIZE);
         return;
     }
     UINT format = DT_LEFT | DT_WORDBREAK;

@@ -10,6 +10,8 @@ namespace emul {
 
 namespace {
 
+constexpr int kLargeIcon = 32; // the platform's large icon, as icon statics show it
+
 struct StaticData : ControlData {
     HANDLE image = nullptr;
 };
@@ -100,6 +102,15 @@ LRESULT staticImage(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         d->image = image;
         invalidate(w, nullptr, true);
+        // An icon static takes the large icon's size, whatever its template said.
+        if ((w->style & 0x1F) == SS_ICON && image && (msg == STM_SETICON || wp == IMAGE_ICON)) {
+            RECT before{w->left, w->top, w->right, w->bottom};
+            w->right = w->left + kLargeIcon;
+            w->bottom = w->top + kLargeIcon;
+            RECT after{w->left, w->top, w->right, w->bottom};
+            UnionRect(&before, &before, &after);
+            exposeScreen(before);
+        }
     }
     return reinterpret_cast<LRESULT>(old);
 }
