@@ -53,6 +53,18 @@ TEST_F(Screens, TheSettingsProgramsPages) {
     EXPECT_TRUE(ScreenIs("settings_config_changed"));
 }
 
+TEST_F(Screens, TheHotKeyPageWithARowsListOpen) {
+    // More shortcuts than the list has rows for: it scrolls.
+    for (const char *name : {"Notes", "Calculator", "Mail", "Word", "Clock", "Tasks", "Contacts",
+                             "Calendar", "Reader", "Money", "Player", "Explorer", "Help"})
+        Play(std::string("file \"\\Windows\\Start Menu\\Programs\\") + name +
+             ".lnk\" \"9#x.exe\"\n");
+    // Cmd-4's box holds "Clock": its list opens with that entry marked.
+    Play("set \"Drivers\\BuiltIn\\Norvel\" Fn-4 sz Clock\n"
+         "run kbsettings\ntap 74 285\ntap 130 119\nwait 10\n");
+    EXPECT_TRUE(ScreenIs("settings_hotkey_list"));
+}
+
 TEST_F(Screens, NotesAfterTypingPlainAndAccentedText) {
     std::ifstream in(std::string(TESTS_SOURCE_DIR) + "/scenarios/hello_notes.scn");
     std::stringstream hello;
