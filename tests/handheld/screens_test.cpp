@@ -79,6 +79,11 @@ TEST_F(Screens, NotesAfterTypingPlainAndAccentedText) {
     EXPECT_TRUE(ScreenIs("notes_hello"));
 }
 
+TEST_F(Screens, NotesWithTheInputPanelUp) {
+    Play("run notes\nsip on\nwait 10\n");
+    EXPECT_TRUE(ScreenIs("notes_input_panel"));
+}
+
 TEST_F(Screens, EveryPlatformProgramAsItStarts) {
     const char *programs[] = {"tmail",  "pword",    "pxl",      "tasks",
                               "calc",   "clock",    "iexplore", "fexplore",
