@@ -84,6 +84,22 @@ TEST_F(Screens, NotesWithTheInputPanelUp) {
     EXPECT_TRUE(ScreenIs("notes_input_panel"));
 }
 
+TEST_F(Screens, TheStartMenuAsTheScenarioOpensIt) {
+    std::string dir = ::testing::TempDir() + "start-" + std::to_string(getpid());
+    std::filesystem::create_directories(dir);
+    runner->outDir = dir;
+    std::ifstream in(std::string(TESTS_SOURCE_DIR) + "/scenarios/start_menu.scn");
+    std::stringstream scenario;
+    scenario << in.rdbuf();
+    Play(scenario.str());
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgb;
+    std::string error;
+    ASSERT_TRUE(emul::readPng(dir + "/start_menu.png", &w, &h, &rgb, &error)) << error;
+    EXPECT_TRUE(testgdi::matchesGolden("start_menu", w, h, rgb));
+    std::filesystem::remove_all(dir);
+}
+
 TEST_F(Screens, EveryPlatformProgramAsItStarts) {
     const char *programs[] = {"tmail",  "pword",    "pxl",      "tasks",
                               "calc",   "clock",    "iexplore", "fexplore",

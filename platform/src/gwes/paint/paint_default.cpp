@@ -73,6 +73,15 @@ Window *taskBar() {
     return nullptr;
 }
 
+// The top program window below the pop-ups: what the foreground was before one of them opened.
+Window *programBeneath(Window *bar) {
+    for (Window *t : wins().topLevel)
+        if (t != bar && t->owner != bar && t->thread && !t->topmost && (t->style & WS_VISIBLE) &&
+            !t->destroyed)
+            return t;
+    return nullptr;
+}
+
 } // namespace
 
 void paintTaskBar(Window *w, HDC dc, const RECT &bar, bool withStart) {
@@ -85,6 +94,9 @@ void paintTaskBar(Window *w, HDC dc, const RECT &bar, bool withStart) {
         DrawTextW(dc, u"Start", 5, &start, DT_LEFT | DT_NOPREFIX);
     }
     Window *fg = wins().get(wins().foreground);
+    // While the bar's own menu is open, the bar still names the program beneath it.
+    if (fg && fg->owner == w)
+        fg = programBeneath(w);
     if (fg && fg != w && fg->className != u"DesktopExplorerWindow") {
         RECT title{bar.left + 52, bar.top, bar.right - 4, bar.bottom};
         DrawTextW(dc, reinterpret_cast<LPCWSTR>(fg->text.c_str()), int(fg->text.size()), &title,
