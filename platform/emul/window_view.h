@@ -25,7 +25,8 @@ enum class ControlKind {
     Edit,
     Ink, // the notes program's ink document: typed text, several lines
     ComboBox,
-    ListBox, // a combo box's open list ("ComboLBox"), a pop-up above everything
+    ListBox, // a combo box's open list ("ComboLBox"), a pop-up above everything, or the file
+             // dialog's list of a folder
     Trackbar,
     Tabs,
     MenuBar,
@@ -61,8 +62,8 @@ struct WindowInfo {
     struct Box {
         int left = 0, top = 0, right = 0, bottom = 0;
     };
-    // Screen coordinates of where each tab stands; in an open list, of each entry shown, from
-    // topIndex on.
+    // Screen coordinates of where each tab stands; in a list, of each entry shown, from topIndex
+    // on.
     std::vector<Box> itemBoxes;
     std::vector<WindowInfo> children; // first child first; see snapshot()
 };
