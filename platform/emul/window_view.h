@@ -25,8 +25,9 @@ enum class ControlKind {
     Edit,
     Ink, // the notes program's ink document: typed text, several lines
     ComboBox,
-    ListBox, // a combo box's open list ("ComboLBox"), a pop-up above everything, or the file
-             // dialog's list of a folder
+    // A list: a combo box's open list ("ComboLBox") or the Start menu, pop-ups above
+    // everything, or the file dialog's list of a folder.
+    ListBox,
     Trackbar,
     Tabs,
     MenuBar,

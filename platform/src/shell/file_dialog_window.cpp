@@ -10,7 +10,7 @@
 
 #include "gwes/controls/combobox.h"
 #include "gwes/dialog/dialog.h"
-#include "gwes/paint/look.h"
+#include "gwes/paint/paint.h"
 #include "gwes/win_internal.h"
 
 #include "emul/files.h"
@@ -83,47 +83,6 @@ void select(Window *w, int i, bool notify) {
 void openSelected(Window *w) {
     if (w->parent)
         wins().send(w->parent, WM_COMMAND, MAKEWPARAM(w->id, kOpenEntry), LPARAM(w->h));
-}
-
-void paintList(Window *w) {
-    FileList *d = listOf(w);
-    HWND h = toHwnd(w);
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(h, &ps);
-    if (!dc || !d)
-        return;
-    RECT client{0, 0, w->right - w->left, w->bottom - w->top};
-    look::fill(dc, client, look::sys(COLOR_WINDOW));
-    look::frame(dc, client, look::sys(COLOR_WINDOWFRAME));
-    int n = int(d->entries.size());
-    bool scrolls = n > d->rows;
-    int right = client.right - 1 - (scrolls ? kListScrollWidth : 0);
-    for (int i = d->top; i < std::min(n, d->top + d->rows); ++i) {
-        int y = 1 + (i - d->top) * kListItemHeight;
-        RECT row{1, y, right, y + kListItemHeight};
-        bool marked = i == d->sel;
-        if (marked)
-            look::fill(dc, row, look::sys(COLOR_HIGHLIGHT));
-        const Entry &e = d->entries[size_t(i)];
-        RECT text{row.left + 3, row.top, row.right - 2, row.bottom};
-        look::text(dc, e.folder ? e.name + u"\\" : e.name, text,
-                   DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS,
-                   look::sys(marked ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
-    }
-    if (scrolls) {
-        // The scroll bar: a square at each end, the thumb where the rows shown stand.
-        RECT bar{right, 1, client.right - 1, client.bottom - 1};
-        look::fill(dc, bar, look::sys(COLOR_SCROLLBAR));
-        int track = bar.bottom - bar.top - 2 * kListScrollWidth;
-        int thumbH = std::max(6, track * d->rows / n);
-        int thumbY =
-            bar.top + kListScrollWidth + (track - thumbH) * d->top / std::max(1, n - d->rows);
-        look::buttonEdge(dc, RECT{bar.left, bar.top, bar.right, bar.top + kListScrollWidth}, false);
-        look::buttonEdge(dc, RECT{bar.left, bar.bottom - kListScrollWidth, bar.right, bar.bottom},
-                         false);
-        look::buttonEdge(dc, RECT{bar.left, thumbY, bar.right, thumbY + thumbH}, false);
-    }
-    EndPaint(h, &ps);
 }
 
 // A tap on the scroll bar: a row at its ends, a page above or below its middle.
@@ -206,9 +165,6 @@ LRESULT CALLBACK fileListProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     if (!w || !d)
         return w ? defaultProc(w, msg, wp, lp) : 0;
     switch (msg) {
-    case WM_PAINT:
-        paintList(w);
-        return 0;
     case WM_LBUTTONDOWN:
         SetFocus(h);
         listTap(w, d, int16_t(LOWORD(lp)), int16_t(HIWORD(lp)));
