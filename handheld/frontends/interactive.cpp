@@ -226,7 +226,7 @@ int runInteractive(const InteractiveOptions &options) {
     ScenarioRunner runner(device);
     KeyMap map(build);
     VirtualKeyboard kb(map, [kbFd](const std::vector<uint8_t> &bytes) { writeAll(kbFd, bytes); });
-    KeyboardDriver driver(kb);
+    HostKeyMapper driver(kb);
     Questions questions(recorder);
     Session screen{device, runner, kb, driver, recorder, tap, dir, linePath, build};
 

@@ -32,7 +32,7 @@ struct Session {
     emul::Device &device;
     ScenarioRunner &runner;
     VirtualKeyboard &kb;
-    KeyboardDriver &driver;
+    HostKeyMapper &driver;
     SessionRecorder &recorder;
     ReadableJournal &tap;
     StateDir dir;
