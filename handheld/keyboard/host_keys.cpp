@@ -41,6 +41,40 @@ size_t utf8Length(uint8_t b) {
     return 1;
 }
 
+// The key of ESC [ n ~ (a key with ch 0 for an unknown n).
+HostKey tildeKey(int n) {
+    switch (n) {
+    case 1:
+    case 7:
+        return special(HostKey::Home);
+    case 4:
+    case 8:
+        return special(HostKey::End);
+    case 3:
+        return special(HostKey::Delete);
+    case 5:
+        return special(HostKey::PageUp);
+    case 6:
+        return special(HostKey::PageDown);
+    case 11:
+    case 12:
+    case 13:
+    case 14:
+    case 15:
+        return function(n == 15 ? 5 : n - 10);
+    case 17:
+    case 18:
+    case 19:
+    case 20:
+    case 21:
+        return function(n - 11);
+    case 23:
+    case 24:
+        return function(n - 12);
+    }
+    return HostKey();
+}
+
 // Parses the escape sequence at the start of `s` (after the ESC). Returns the bytes used, 0 if
 // the sequence is incomplete, and sets `out` (type Char with ch 0 for an unknown sequence).
 size_t parseEscape(const std::string &s, HostKey &out) {
@@ -102,47 +136,33 @@ size_t parseEscape(const std::string &s, HostKey &out) {
         out.shift = true;
         return i + 1;
     case '~':
-        switch (params[0]) {
-        case 1:
-        case 7:
-            out = special(HostKey::Home);
-            break;
-        case 4:
-        case 8:
-            out = special(HostKey::End);
-            break;
-        case 3:
-            out = special(HostKey::Delete);
-            break;
-        case 5:
-            out = special(HostKey::PageUp);
-            break;
-        case 6:
-            out = special(HostKey::PageDown);
-            break;
-        case 11:
-        case 12:
-        case 13:
-        case 14:
-        case 15:
-            out = function(params[0] == 15 ? 5 : params[0] - 10);
-            break;
-        case 17:
-        case 18:
-        case 19:
-        case 20:
-        case 21:
-            out = function(params[0] - 11);
-            break;
-        case 23:
-        case 24:
-            out = function(params[0] - 12);
-            break;
-        }
+        out = tildeKey(params[0]);
         break;
     }
     applyModifiers(out, mods);
     return i + 1;
+}
+
+// The keyboard's stroke for a typed character; nothing when no key gives it.
+std::optional<Stroke> charStroke(const KeyMap &map, const HostKey &key, bool capsLock) {
+    std::optional<Stroke> s;
+    if (key.ctrl || key.alt) {
+        // Ctrl and Alt go with the key that has the character plainly.
+        char16_t c = key.ch >= 'A' && key.ch <= 'Z' ? char16_t(key.ch + 32) : key.ch;
+        s = map.strokeFor(c, false);
+        if (s && !s->cmd && !s->symbol) {
+            s->ctrl = key.ctrl;
+            s->alt = key.alt;
+            s->shift = s->shift || key.shift || (key.ch >= 'A' && key.ch <= 'Z');
+        } else {
+            s.reset();
+        }
+    } else {
+        s = map.strokeFor(key.ch, capsLock);
+        if (s && key.shift)
+            s->shift = true;
+    }
+    return s;
 }
 
 } // namespace
@@ -292,23 +312,7 @@ bool KeyboardDriver::handle(const HostKey &key) {
     case HostKey::Char:
         break;
     }
-    std::optional<Stroke> s;
-    if (key.ctrl || key.alt) {
-        // Ctrl and Alt go with the key that has the character plainly.
-        char16_t c = key.ch >= 'A' && key.ch <= 'Z' ? char16_t(key.ch + 32) : key.ch;
-        s = map.strokeFor(c, false);
-        if (s && !s->cmd && !s->symbol) {
-            s->ctrl = key.ctrl;
-            s->alt = key.alt;
-            s->shift = s->shift || key.shift || (key.ch >= 'A' && key.ch <= 'Z');
-        } else {
-            s.reset();
-        }
-    } else {
-        s = map.strokeFor(key.ch, kb_.capsLock());
-        if (s && key.shift)
-            s->shift = true;
-    }
+    std::optional<Stroke> s = charStroke(map, key, kb_.capsLock());
     if (!s)
         return false;
     strokeWithLatches(*s);

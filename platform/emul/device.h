@@ -20,6 +20,7 @@
 namespace emul {
 
 class Registry;
+class Hive;
 class SerialHub;
 class DeviceManager;
 class ModuleLoader;
@@ -127,7 +128,8 @@ class Device {
     Kernel &kernel() { return *kernel_; }
     HandleTable &handles() { return handles_; }
     Journal &journal() { return journal_; }
-    Registry &registry() { return *registry_; }
+    Registry &registry();
+    Hive &hive() { return *hive_; } // the registry as the device's calls use it
     FileSystem &files() { return *files_; }
     SerialHub &serial() { return *serial_; }
     ModuleLoader &modules() { return *modules_; }
@@ -200,7 +202,7 @@ class Device {
     Journal journal_;
     std::string rootDir_;
     bool ownsRoot_ = false;
-    std::unique_ptr<Registry> registry_;
+    std::unique_ptr<Hive> hive_;
     std::unique_ptr<FileSystem> files_;
     std::unique_ptr<SerialHub> serial_;
     std::unique_ptr<WindowSystem> windows_;

@@ -25,7 +25,7 @@ enum class ControlKind {
     Edit,
     Ink, // the notes program's ink document: typed text, several lines
     ComboBox,
-    ListBox, // a combo box's open list ("ComboLBox"), a pop-up above everything
+    ListBox, // a combo box's open list ("ComboLBox") or the Start menu: a pop-up above everything
     Trackbar,
     Tabs,
     MenuBar,

@@ -53,6 +53,18 @@ TEST_F(Screens, TheSettingsProgramsPages) {
     EXPECT_TRUE(ScreenIs("settings_config_changed"));
 }
 
+TEST_F(Screens, TheHotKeyPageWithARowsListOpen) {
+    // More shortcuts than the list has rows for: it scrolls.
+    for (const char *name : {"Notes", "Calculator", "Mail", "Word", "Clock", "Tasks", "Contacts",
+                             "Calendar", "Reader", "Money", "Player", "Explorer", "Help"})
+        Play(std::string("file \"\\Windows\\Start Menu\\Programs\\") + name +
+             ".lnk\" \"9#x.exe\"\n");
+    // Cmd-4's box holds "Clock": its list opens with that entry marked.
+    Play("set \"Drivers\\BuiltIn\\Norvel\" Fn-4 sz Clock\n"
+         "run kbsettings\ntap 74 285\ntap 130 119\nwait 10\n");
+    EXPECT_TRUE(ScreenIs("settings_hotkey_list"));
+}
+
 TEST_F(Screens, NotesAfterTypingPlainAndAccentedText) {
     std::ifstream in(std::string(TESTS_SOURCE_DIR) + "/scenarios/hello_notes.scn");
     std::stringstream hello;
@@ -65,6 +77,27 @@ TEST_F(Screens, NotesAfterTypingPlainAndAccentedText) {
         device.windows().post(focus, WM_CHAR, c, 1);
     Play("wait 10\n");
     EXPECT_TRUE(ScreenIs("notes_hello"));
+}
+
+TEST_F(Screens, NotesWithTheInputPanelUp) {
+    Play("run notes\nsip on\nwait 10\n");
+    EXPECT_TRUE(ScreenIs("notes_input_panel"));
+}
+
+TEST_F(Screens, TheStartMenuAsTheScenarioOpensIt) {
+    std::string dir = ::testing::TempDir() + "start-" + std::to_string(getpid());
+    std::filesystem::create_directories(dir);
+    runner->outDir = dir;
+    std::ifstream in(std::string(TESTS_SOURCE_DIR) + "/scenarios/start_menu.scn");
+    std::stringstream scenario;
+    scenario << in.rdbuf();
+    Play(scenario.str());
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgb;
+    std::string error;
+    ASSERT_TRUE(emul::readPng(dir + "/start_menu.png", &w, &h, &rgb, &error)) << error;
+    EXPECT_TRUE(testgdi::matchesGolden("start_menu", w, h, rgb));
+    std::filesystem::remove_all(dir);
 }
 
 TEST_F(Screens, EveryPlatformProgramAsItStarts) {

@@ -6,6 +6,7 @@
 #include "support/pump.h"
 
 #include "emul/device.h"
+#include "emul/graphics.h"
 #include "emul/windows_sys.h"
 
 #include <gtest/gtest.h>
@@ -225,6 +226,43 @@ TEST_F(Combo, EntriesSortAndMatchWithCaseFoldedBeyondAscii) {
     EXPECT_EQ(find(CB_FINDSTRINGEXACT, u"\u0416\u0443\u043a"), CB_ERR);
     SendMessageW(c, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(u"\u0436\u0443\u043a"));
     EXPECT_EQ(find(CB_FINDSTRINGEXACT, u"\u0416\u0423\u041a"), 5); // Cyrillic folds too
+}
+
+// The open list on the screen: the marked entry in the highlight colours follows the keys and
+// the scrolling, the others stay white.
+TEST_F(Combo, TheOpenListShowsItsMarkedEntryHighlightedWhereverItMoves) {
+    // A colour as the 16-bit screen keeps it.
+    auto onScreen = [](COLORREF c) {
+        return uint16_t((GetRValue(c) >> 3) << 11 | (GetGValue(c) >> 2) << 5 | GetBValue(c) >> 3);
+    };
+    uint16_t highlight = onScreen(GetSysColor(COLOR_HIGHLIGHT));
+    uint16_t white = onScreen(GetSysColor(COLOR_WINDOW));
+    // Which rows of the list show the highlight, at their left end.
+    auto marked = [&] {
+        Pump();
+        std::vector<int> rows;
+        std::optional<emul::WindowInfo> list = List();
+        for (size_t i = 0; list && i < list->itemBoxes.size(); ++i) {
+            const emul::WindowInfo::Box &b = list->itemBoxes[i];
+            uint16_t c = device.graphics().frame()[(b.top + b.bottom) / 2 * 240 + b.left + 1];
+            EXPECT_TRUE(c == highlight || c == white) << i;
+            if (c == highlight)
+                rows.push_back(int(i));
+        }
+        return rows;
+    };
+    SetFocus(combo);
+    Key(VK_F4);
+    EXPECT_EQ(marked(), std::vector<int>{1}); // Inbox, the selection
+    Key(VK_DOWN);
+    EXPECT_EQ(marked(), std::vector<int>{2});
+    Key(VK_END); // Word, the last of 7: the list scrolls by two
+    EXPECT_EQ(List()->topIndex, 2);
+    EXPECT_EQ(marked(), std::vector<int>{4});
+    std::optional<emul::WindowInfo> list = List();
+    Tap(list->right - 5, list->top + 4); // the scroll bar's top square: a row up
+    EXPECT_EQ(List()->topIndex, 1);
+    EXPECT_EQ(marked(), std::vector<int>{}); // Word stays marked, below the rows shown
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Painting as programs see it: WM_PAINT after every other message and once for many changes,
 // the update region's calls, windows clipped by their children and by the windows above them,
 // what a hidden window uncovers, and a parent's say over its controls' colours.
+#include <sipapi.h>
 #include <windows.h>
 
 #include "emul/device.h"
@@ -139,6 +140,27 @@ TEST_F(Paint, AParentChoosesItsControlsBackground) {
     Pump();
     EXPECT_EQ(Pixel(20, 40), kGreen);
     DeleteObject(staticBrush);
+}
+
+// The input panel stands above every window while it is up: it takes the pen there, and what
+// it covered is painted again when it goes. A program's window made meanwhile stays below it.
+TEST_F(Paint, TheInputPanelCoversTheWindowsBelowItUntilItGoes) {
+    HWND w = Make(0, 26, 240, 268);
+    Pump();
+    EXPECT_EQ(Pixel(120, 250), kBlue);
+    EXPECT_TRUE(SipShowIM(SIPF_ON));
+    Pump();
+    EXPECT_NE(Pixel(120, 250), kBlue);
+    EXPECT_EQ(Pixel(120, 200), kBlue); // above the panel
+    EXPECT_NE(WindowFromPoint(POINT{120, 250}), w);
+    Make(0, 26, 240, 268);
+    InvalidateRect(w, nullptr, TRUE);
+    Pump();
+    EXPECT_NE(Pixel(120, 250), kBlue);
+    EXPECT_TRUE(SipShowIM(SIPF_OFF));
+    Pump();
+    EXPECT_EQ(Pixel(120, 250), kBlue);
+    EXPECT_NE(WindowFromPoint(POINT{120, 250}), nullptr);
 }
 
 } // namespace

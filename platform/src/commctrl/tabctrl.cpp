@@ -96,6 +96,63 @@ void copyItemIn(const TCITEMW *in, TabData::Item *it) {
         it->state = (it->state & ~in->dwStateMask) | (in->dwState & in->dwStateMask);
 }
 
+// The first tab is selected as it comes; later ones move the selection along.
+LRESULT insertItem(TabData *d, int index, const TCITEMW *in) {
+    int count = int(d->items.size());
+    if (!in || index < 0)
+        return -1;
+    int at = std::min(index, count);
+    TabData::Item it;
+    copyItemIn(in, &it);
+    d->items.insert(d->items.begin() + at, it);
+    if (d->sel < 0)
+        d->sel = 0;
+    else if (d->sel >= at && count > 0)
+        ++d->sel;
+    return at;
+}
+
+void deleteItem(TabData *d, int index) {
+    d->items.erase(d->items.begin() + index);
+    if (d->sel == index)
+        d->sel = -1;
+    else if (d->sel > index)
+        --d->sel;
+}
+
+// TCM_ADJUSTRECT: `toWindow` from a display area to the window rectangle, else the other way.
+void adjustRect(const Window *w, bool toWindow, RECT *r) {
+    int s = toWindow ? -1 : 1;
+    r->left += s * kBorder;
+    r->right -= s * kBorder;
+    if (w->style & TCS_BOTTOM) {
+        r->top += s * kBorder;
+        r->bottom -= s * (kBorder + kTabHeight);
+    } else {
+        r->top += s * (kBorder + kTabHeight);
+        r->bottom -= s * kBorder;
+    }
+}
+
+// A tap on another tab asks the parent first; its answer may have destroyed the control.
+void penDown(HWND h, Window *w, LPARAM lp) {
+    TabData *d = data(w);
+    int x = int16_t(LOWORD(lp)), y = int16_t(HIWORD(lp));
+    d->pressed = true;
+    for (int i = 0; i < int(d->items.size()); ++i) {
+        RECT r = itemRect(w, i);
+        if (x < r.left || x >= r.right || y < r.top || y >= r.bottom)
+            continue;
+        if (i != d->sel && !notify(w, TCN_SELCHANGING)) {
+            if (Window *again = wins().get(h)) {
+                data(again)->sel = i;
+                notify(again, TCN_SELCHANGE);
+            }
+        }
+        break;
+    }
+}
+
 } // namespace
 
 LRESULT CALLBACK tabProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
@@ -108,20 +165,8 @@ LRESULT CALLBACK tabProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case TCM_GETITEMCOUNT:
         return count;
-    case TCM_INSERTITEMW: {
-        if (!lp || int(wp) < 0)
-            return -1;
-        int at = std::min(int(wp), count);
-        TabData::Item it;
-        copyItemIn(reinterpret_cast<const TCITEMW *>(lp), &it);
-        d->items.insert(d->items.begin() + at, it);
-        // The first tab is selected as it comes; later ones move the selection along.
-        if (d->sel < 0)
-            d->sel = 0;
-        else if (d->sel >= at && count > 0)
-            ++d->sel;
-        return at;
-    }
+    case TCM_INSERTITEMW:
+        return insertItem(d, int(wp), reinterpret_cast<const TCITEMW *>(lp));
     case TCM_GETITEMW:
         if (!valid || !lp)
             return FALSE;
@@ -135,11 +180,7 @@ LRESULT CALLBACK tabProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     case TCM_DELETEITEM:
         if (!valid)
             return FALSE;
-        d->items.erase(d->items.begin() + long(wp));
-        if (d->sel == int(wp))
-            d->sel = -1;
-        else if (d->sel > int(wp))
-            --d->sel;
+        deleteItem(d, int(wp));
         return TRUE;
     case TCM_DELETEALLITEMS:
         d->items.clear();
@@ -167,22 +208,10 @@ LRESULT CALLBACK tabProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             return FALSE;
         *reinterpret_cast<RECT *>(lp) = itemRect(w, int(wp));
         return TRUE;
-    case TCM_ADJUSTRECT: {
-        auto *r = reinterpret_cast<RECT *>(lp);
-        if (!r)
-            return 0;
-        int s = wp ? -1 : 1; // TRUE: from a display area to the window rectangle
-        r->left += s * kBorder;
-        r->right -= s * kBorder;
-        if (w->style & TCS_BOTTOM) {
-            r->top += s * kBorder;
-            r->bottom -= s * (kBorder + kTabHeight);
-        } else {
-            r->top += s * (kBorder + kTabHeight);
-            r->bottom -= s * kBorder;
-        }
+    case TCM_ADJUSTRECT:
+        if (lp)
+            adjustRect(w, wp != 0, reinterpret_cast<RECT *>(lp));
         return 0;
-    }
     case TCM_SETEXTENDEDSTYLE: {
         DWORD old = d->exStyle;
         DWORD mask = wp ? DWORD(wp) : 0xFFFFFFFF;
@@ -198,23 +227,9 @@ LRESULT CALLBACK tabProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     }
     case CCM_GETVERSION:
         return d->version;
-    case WM_LBUTTONDOWN: {
-        int x = int16_t(LOWORD(lp)), y = int16_t(HIWORD(lp));
-        d->pressed = true;
-        for (int i = 0; i < count; ++i) {
-            RECT r = itemRect(w, i);
-            if (x < r.left || x >= r.right || y < r.top || y >= r.bottom)
-                continue;
-            if (i != d->sel && !notify(w, TCN_SELCHANGING)) {
-                if (Window *again = wins().get(h)) {
-                    data(again)->sel = i;
-                    notify(again, TCN_SELCHANGE);
-                }
-            }
-            break;
-        }
+    case WM_LBUTTONDOWN:
+        penDown(h, w, lp);
         return 0;
-    }
     case WM_LBUTTONUP:
         if (d->pressed) {
             d->pressed = false;

@@ -68,145 +68,179 @@ void clampPos(TrackData *d) {
     d->pos = std::clamp(d->pos, d->min, std::max(d->min, d->max));
 }
 
+// The thumb's rectangle in client coordinates, across the whole control.
+RECT thumbRect(Window *w) {
+    TrackData *d = data(w);
+    RECT c = channel(w);
+    int span = vertical(w) ? c.bottom - c.top : c.right - c.left;
+    int off = d->max > d->min ? MulDiv(d->pos - d->min, span, d->max - d->min) : 0;
+    int cx = w->right - w->left, cy = w->bottom - w->top;
+    return vertical(w) ? RECT{0, c.top + off - kThumbHalf, cx, c.top + off + kThumbHalf + 1}
+                       : RECT{c.left + off - kThumbHalf, 0, c.left + off + kThumbHalf + 1, cy};
+}
+
+// The TBM_ messages by which a program sets and reads the range, position and step sizes.
+bool trackMessage(Window *w, UINT msg, LPARAM lp, LRESULT *result) {
+    TrackData *d = data(w);
+    *result = 0;
+    switch (msg) {
+    case TBM_GETPOS:
+        *result = d->pos;
+        return true;
+    case TBM_GETRANGEMIN:
+        *result = d->min;
+        return true;
+    case TBM_GETRANGEMAX:
+        *result = d->max;
+        return true;
+    case TBM_SETPOS:
+        d->pos = int(lp);
+        break;
+    case TBM_SETRANGE:
+        d->min = int16_t(LOWORD(lp));
+        d->max = int16_t(HIWORD(lp));
+        break;
+    case TBM_SETRANGEMIN:
+        d->min = int(lp);
+        break;
+    case TBM_SETRANGEMAX:
+        d->max = int(lp);
+        break;
+    case TBM_SETPAGESIZE:
+        *result = pageOf(d);
+        d->pageSize = int(lp);
+        return true;
+    case TBM_GETPAGESIZE:
+        *result = pageOf(d);
+        return true;
+    case TBM_SETLINESIZE:
+        *result = d->lineSize;
+        d->lineSize = int(lp);
+        return true;
+    case TBM_GETLINESIZE:
+        *result = d->lineSize;
+        return true;
+    case TBM_SETTICFREQ:
+    case TBM_CLEARTICS:
+    case TBM_SETTIC:
+        *result = TRUE;
+        return true;
+    case TBM_GETCHANNELRECT:
+        if (lp)
+            *reinterpret_cast<RECT *>(lp) = channel(w);
+        return true;
+    case TBM_GETTHUMBRECT:
+        if (lp)
+            *reinterpret_cast<RECT *>(lp) = thumbRect(w);
+        return true;
+    default:
+        return false;
+    }
+    clampPos(d); // a new position or range
+    return true;
+}
+
+// On the thumb the finger takes it along; beside it, the thumb moves a page that way.
+void penDown(Window *w, LPARAM lp) {
+    TrackData *d = data(w);
+    if (w->style & WS_DISABLED)
+        return;
+    SetFocus(toHwnd(w));
+    int x = int16_t(LOWORD(lp)), y = int16_t(HIWORD(lp));
+    RECT t = thumbRect(w);
+    SetCapture(toHwnd(w));
+    if (x >= t.left && x < t.right && y >= t.top && y < t.bottom) {
+        d->dragging = true;
+        return;
+    }
+    bool before = vertical(w) ? y < t.top : x < t.left;
+    d->pos += before ? -pageOf(d) : pageOf(d);
+    clampPos(d);
+    d->paging = true;
+    notify(w, before ? TB_PAGEUP : TB_PAGEDOWN, 0);
+}
+
+void penMove(Window *w, LPARAM lp) {
+    TrackData *d = data(w);
+    if (!d->dragging)
+        return;
+    int p = positionAt(w, int16_t(LOWORD(lp)), int16_t(HIWORD(lp)));
+    if (p != d->pos) {
+        d->pos = p;
+        notify(w, TB_THUMBTRACK, p);
+    }
+}
+
+void penUp(Window *w) {
+    TrackData *d = data(w);
+    if (GetCapture() == toHwnd(w))
+        ReleaseCapture();
+    if (d->paging) {
+        d->paging = false;
+        notify(w, TB_ENDTRACK, 0);
+        return;
+    }
+    if (!d->dragging)
+        return;
+    d->dragging = false;
+    notify(w, TB_THUMBPOSITION, d->pos);
+    notify(w, TB_ENDTRACK, 0);
+}
+
+void keyDown(Window *w, WPARAM wp) {
+    TrackData *d = data(w);
+    int p = d->pos, code = -1;
+    switch (wp) {
+    case VK_LEFT:
+    case VK_UP:
+        p -= d->lineSize, code = TB_LINEUP;
+        break;
+    case VK_RIGHT:
+    case VK_DOWN:
+        p += d->lineSize, code = TB_LINEDOWN;
+        break;
+    case VK_PRIOR:
+        p -= pageOf(d), code = TB_PAGEUP;
+        break;
+    case VK_NEXT:
+        p += pageOf(d), code = TB_PAGEDOWN;
+        break;
+    case VK_HOME:
+        p = d->min, code = TB_TOP;
+        break;
+    case VK_END:
+        p = d->max, code = TB_BOTTOM;
+        break;
+    }
+    if (code < 0)
+        return;
+    d->pos = p;
+    clampPos(d);
+    notify(w, code, 0);
+}
+
 } // namespace
 
 LRESULT CALLBACK trackbarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     Window *w = wins().get(h);
     if (!w)
         return 0;
-    TrackData *d = data(w);
+    LRESULT result;
+    if (trackMessage(w, msg, lp, &result))
+        return result;
     switch (msg) {
-    case TBM_GETPOS:
-        return d->pos;
-    case TBM_GETRANGEMIN:
-        return d->min;
-    case TBM_GETRANGEMAX:
-        return d->max;
-    case TBM_SETPOS:
-        d->pos = int(lp);
-        clampPos(d);
+    case WM_LBUTTONDOWN:
+        penDown(w, lp);
         return 0;
-    case TBM_SETRANGE:
-        d->min = int16_t(LOWORD(lp));
-        d->max = int16_t(HIWORD(lp));
-        clampPos(d);
+    case WM_MOUSEMOVE:
+        penMove(w, lp);
         return 0;
-    case TBM_SETRANGEMIN:
-        d->min = int(lp);
-        clampPos(d);
-        return 0;
-    case TBM_SETRANGEMAX:
-        d->max = int(lp);
-        clampPos(d);
-        return 0;
-    case TBM_SETPAGESIZE: {
-        int old = pageOf(d);
-        d->pageSize = int(lp);
-        return old;
-    }
-    case TBM_GETPAGESIZE:
-        return pageOf(d);
-    case TBM_SETLINESIZE: {
-        int old = d->lineSize;
-        d->lineSize = int(lp);
-        return old;
-    }
-    case TBM_GETLINESIZE:
-        return d->lineSize;
-    case TBM_SETTICFREQ:
-    case TBM_CLEARTICS:
-    case TBM_SETTIC:
-        return TRUE;
-    case TBM_GETCHANNELRECT:
-        if (lp)
-            *reinterpret_cast<RECT *>(lp) = channel(w);
-        return 0;
-    case TBM_GETTHUMBRECT:
-        if (lp) {
-            RECT c = channel(w);
-            int span = vertical(w) ? c.bottom - c.top : c.right - c.left;
-            int off = d->max > d->min ? MulDiv(d->pos - d->min, span, d->max - d->min) : 0;
-            int cx = w->right - w->left, cy = w->bottom - w->top;
-            *reinterpret_cast<RECT *>(lp) =
-                vertical(w) ? RECT{0, c.top + off - kThumbHalf, cx, c.top + off + kThumbHalf + 1}
-                            : RECT{c.left + off - kThumbHalf, 0, c.left + off + kThumbHalf + 1, cy};
-        }
-        return 0;
-    case WM_LBUTTONDOWN: {
-        // On the thumb the finger takes it along; beside it, the thumb moves a page that way.
-        if (w->style & WS_DISABLED)
-            return 0;
-        SetFocus(h);
-        int x = int16_t(LOWORD(lp)), y = int16_t(HIWORD(lp));
-        RECT t{};
-        trackbarProc(h, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&t));
-        SetCapture(h);
-        if (x >= t.left && x < t.right && y >= t.top && y < t.bottom) {
-            d->dragging = true;
-            return 0;
-        }
-        bool before = vertical(w) ? y < t.top : x < t.left;
-        d->pos += before ? -pageOf(d) : pageOf(d);
-        clampPos(d);
-        d->paging = true;
-        notify(w, before ? TB_PAGEUP : TB_PAGEDOWN, 0);
-        return 0;
-    }
-    case WM_MOUSEMOVE: {
-        if (!d->dragging)
-            return 0;
-        int p = positionAt(w, int16_t(LOWORD(lp)), int16_t(HIWORD(lp)));
-        if (p != d->pos) {
-            d->pos = p;
-            notify(w, TB_THUMBTRACK, p);
-        }
-        return 0;
-    }
     case WM_LBUTTONUP:
-        if (GetCapture() == h)
-            ReleaseCapture();
-        if (d->paging) {
-            d->paging = false;
-            notify(w, TB_ENDTRACK, 0);
-            return 0;
-        }
-        if (!d->dragging)
-            return 0;
-        d->dragging = false;
-        notify(w, TB_THUMBPOSITION, d->pos);
-        notify(w, TB_ENDTRACK, 0);
+        penUp(w);
         return 0;
-    case WM_KEYDOWN: {
-        int p = d->pos, code = -1;
-        switch (wp) {
-        case VK_LEFT:
-        case VK_UP:
-            p -= d->lineSize, code = TB_LINEUP;
-            break;
-        case VK_RIGHT:
-        case VK_DOWN:
-            p += d->lineSize, code = TB_LINEDOWN;
-            break;
-        case VK_PRIOR:
-            p -= pageOf(d), code = TB_PAGEUP;
-            break;
-        case VK_NEXT:
-            p += pageOf(d), code = TB_PAGEDOWN;
-            break;
-        case VK_HOME:
-            p = d->min, code = TB_TOP;
-            break;
-        case VK_END:
-            p = d->max, code = TB_BOTTOM;
-            break;
-        }
-        if (code < 0)
-            return 0;
-        d->pos = p;
-        clampPos(d);
-        notify(w, code, 0);
+    case WM_KEYDOWN:
+        keyDown(w, wp);
         return 0;
-    }
     case WM_KEYUP:
         if (wp == VK_LEFT || wp == VK_RIGHT || wp == VK_UP || wp == VK_DOWN || wp == VK_PRIOR ||
             wp == VK_NEXT || wp == VK_HOME || wp == VK_END)

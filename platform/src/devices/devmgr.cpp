@@ -245,6 +245,26 @@ void DeviceManager::Impl::release(const std::shared_ptr<DriverInstance> &inst) {
     instances.erase(std::remove(instances.begin(), instances.end(), inst), instances.end());
 }
 
+// The driver's entry points, named after its prefix; false when one it must have is missing.
+static bool findEntries(DriverInstance &inst) {
+    std::string p = utf8(inst.prefix);
+    auto entry = [&](const char *fn) {
+        return dev().modules().symbol(inst.module, (p + fn).c_str());
+    };
+    inst.init = reinterpret_cast<InitFn>(entry("_Init"));
+    inst.deinit = reinterpret_cast<DeinitFn>(entry("_Deinit"));
+    inst.open = reinterpret_cast<OpenFn>(entry("_Open"));
+    inst.close = reinterpret_cast<CloseFn>(entry("_Close"));
+    inst.read = reinterpret_cast<ReadFn>(entry("_Read"));
+    inst.write = reinterpret_cast<WriteFn>(entry("_Write"));
+    inst.seek = reinterpret_cast<SeekFn>(entry("_Seek"));
+    inst.ioctl = reinterpret_cast<IoctlFn>(entry("_IOControl"));
+    inst.powerUp = reinterpret_cast<PowerFn>(entry("_PowerUp"));
+    inst.powerDown = reinterpret_cast<PowerFn>(entry("_PowerDown"));
+    return inst.init && inst.deinit && inst.open && inst.close && inst.read && inst.write &&
+           inst.seek && inst.ioctl;
+}
+
 uintptr_t DeviceManager::Impl::activate(const std::u16string &key, uint32_t clientInfo,
                                         uint32_t *error) {
     start();
@@ -304,22 +324,7 @@ uintptr_t DeviceManager::Impl::activate(const std::u16string &key, uint32_t clie
     inst->module = dev().modules().load(*dll, &loadError);
     if (!inst->module)
         return fail(ERROR_FILE_NOT_FOUND);
-    std::string p = utf8(pfx);
-    auto entry = [&](const char *fn) {
-        return dev().modules().symbol(inst->module, (p + fn).c_str());
-    };
-    inst->init = reinterpret_cast<InitFn>(entry("_Init"));
-    inst->deinit = reinterpret_cast<DeinitFn>(entry("_Deinit"));
-    inst->open = reinterpret_cast<OpenFn>(entry("_Open"));
-    inst->close = reinterpret_cast<CloseFn>(entry("_Close"));
-    inst->read = reinterpret_cast<ReadFn>(entry("_Read"));
-    inst->write = reinterpret_cast<WriteFn>(entry("_Write"));
-    inst->seek = reinterpret_cast<SeekFn>(entry("_Seek"));
-    inst->ioctl = reinterpret_cast<IoctlFn>(entry("_IOControl"));
-    inst->powerUp = reinterpret_cast<PowerFn>(entry("_PowerUp"));
-    inst->powerDown = reinterpret_cast<PowerFn>(entry("_PowerDown"));
-    if (!inst->init || !inst->deinit || !inst->open || !inst->close || !inst->read ||
-        !inst->write || !inst->seek || !inst->ioctl)
+    if (!findEntries(*inst))
         return fail(ERROR_INVALID_FUNCTION);
     if (taken(inst->index))
         return fail(ERROR_DEVICE_IN_USE);

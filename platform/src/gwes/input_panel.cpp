@@ -1,11 +1,37 @@
 // The soft input panel: shown or hidden, always docked above the menu bar. SipShowIM is
-// journaled; programs hear of a change as WM_SETTINGCHANGE with SPI_SETSIPINFO.
+// journaled; programs hear of a change as WM_SETTINGCHANGE with SPI_SETSIPINFO. The panel is a
+// window of the window system's own above every program's, painted by the window system.
 #include "gwes/input_panel.h"
+#include "gwes/paint/paint.h"
 #include "gwes/win_internal.h"
 
 using namespace emul;
 
 namespace emul {
+
+namespace {
+
+// Outside the numbers handed to programs' windows: showing the panel changes none of theirs.
+constexpr uintptr_t kPanelHandle = 0xFFFC;
+
+void showPanelWindow(WindowSystem::Impl &ws, bool on) {
+    RECT r{0, screen::kInputPanelTop, screen::kWidth, screen::kWorkBottom};
+    Window *p = ws.get(kPanelHandle);
+    if (!p) {
+        p = ws.make(kInputPanelClass, nullptr, r.left, r.top, r.right, r.bottom, kPanelHandle);
+        p->text = u"Input Panel";
+        p->topmost = true;
+    }
+    if (on) {
+        p->style |= WS_VISIBLE;
+        ws.raise(p);
+    } else {
+        p->style &= ~WS_VISIBLE;
+    }
+    exposeScreen(r);
+}
+
+} // namespace
 
 bool inputPanelInfoSizeOk(const SIPINFO *si) {
     constexpr DWORD kDeviceSize = 48; // the device's record, with its 32-bit pointer
@@ -29,6 +55,7 @@ void WindowSystem::setInputPanel(bool on) {
     if (impl_->inputPanel == on)
         return;
     impl_->inputPanel = on;
+    showPanelWindow(*impl_, on);
     // Programs resize themselves around the panel when they hear of the change.
     broadcast(WM_SETTINGCHANGE, SPI_SETSIPINFO, 0);
 }

@@ -83,8 +83,10 @@ uintptr_t WindowSystem::Impl::pen(WindowSystem::Pen what, int x, int y) {
         penIsDown = true;
         penOwner = to ? to->h : 0;
         // A tap on another program's window brings that program to the front.
+        // The task bar never takes the front from the program it names.
         Window *top = to ? topLevelOf(to) : nullptr;
-        if (top && top->thread && !top->owner && top->h != foreground && !capture)
+        if (top && top->thread && !top->owner && top->h != foreground && !capture &&
+            top->className != u"HHTaskBar")
             activate(top);
     } else if (what == Pen::Up) {
         penIsDown = false;

@@ -175,7 +175,9 @@ struct WindowSystem::Impl {
             q.owner = t->shared_from_this();
         return q;
     }
-    Window *make(const std::u16string &className, Window *parent, int l, int t, int r, int b);
+    // `handle` 0: the next free one.
+    Window *make(const std::u16string &className, Window *parent, int l, int t, int r, int b,
+                 uintptr_t handle = 0);
     Window *topLevelOf(Window *w) const {
         while (w && w->parent)
             w = w->parent;

@@ -26,11 +26,14 @@ WindowSystem::WindowSystem() : impl_(std::make_unique<Impl>()), view_(*this) {
 WindowSystem::~WindowSystem() = default;
 
 Window *WindowSystem::Impl::make(const std::u16string &className, Window *parent, int l, int t,
-                                 int r, int b) {
+                                 int r, int b, uintptr_t handle) {
     changed();
     auto w = std::make_unique<Window>();
-    w->h = nextHandle;
-    nextHandle += 4;
+    w->h = handle;
+    if (!handle) {
+        w->h = nextHandle;
+        nextHandle += 4;
+    }
     w->className = className;
     auto c = classes.find(foldCase(className));
     if (c != classes.end()) {

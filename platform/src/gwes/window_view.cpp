@@ -23,6 +23,7 @@ ControlKind kindOf(const Window &w) {
         {u"richink", ControlKind::Ink},
         {u"ComboBox", ControlKind::ComboBox},
         {u"ComboLBox", ControlKind::ListBox},
+        {u"StartMenu", ControlKind::ListBox},
         {u"msctls_trackbar32", ControlKind::Trackbar},
         {u"SysTabControl32", ControlKind::Tabs},
         {u"menu_worker", ControlKind::MenuBar},

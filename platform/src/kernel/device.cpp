@@ -12,6 +12,7 @@
 #include "emul/windows_sys.h"
 #include "host/file_watch.h"
 #include "host/host_files.h"
+#include "registry/hive.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -108,7 +109,7 @@ Device::Device(const DeviceOptions &options)
         rootDir_ = options.stateDir;
     }
     try {
-        registry_ = Registry::open(options.hivePath);
+        hive_ = Hive::open(options.hivePath);
     } catch (...) {
         if (ownsRoot_)
             hostfs::removeTree(rootDir_);
@@ -133,6 +134,10 @@ Device::Device(const DeviceOptions &options)
     registerPlatformPrograms(*processes_);
 }
 
+Registry &Device::registry() {
+    return *hive_;
+}
+
 Device::~Device() {
     // Threads first: they may still be inside any subsystem.
     kernel_->shutdown();
@@ -148,7 +153,7 @@ Device::~Device() {
     windows_.reset();
     serial_.reset();
     files_.reset();
-    registry_.reset();
+    hive_.reset();
     kernel_.reset();
     if (ownsRoot_)
         hostfs::removeTree(rootDir_);

@@ -11,7 +11,7 @@
 #include "emul/registry.h"
 #include "emul/text.h"
 #include "kernel/user_pointers.h"
-#include "registry/registry_cache.h"
+#include "registry/hive.h"
 
 #include <algorithm>
 #include <cstring>
@@ -26,8 +26,13 @@ constexpr size_t kMaxNameLength = kRegMaxNameLength;
 // name at the start of their path, so a journal line still says where the key is.
 const char16_t *const kRootNames[] = {u"HKEY_CLASSES_ROOT", u"HKEY_CURRENT_USER",
                                       u"HKEY_LOCAL_MACHINE", u"HKEY_USERS"};
-constexpr uintptr_t kFirstRoot = 0x80000000u;
+constexpr uintptr_t kFirstRoot = Hive::kFirstRoot;
 constexpr int kMachineRoot = 2;
+
+bool isRoot(HKEY h) {
+    uintptr_t v = reinterpret_cast<uintptr_t>(h);
+    return v >= kFirstRoot && v < kFirstRoot + 4;
+}
 
 // Host paths are forgiving: empty steps (leading, doubled or trailing backslashes) are skipped.
 std::vector<std::u16string> splitLoose(const std::u16string &path) {
@@ -89,197 +94,138 @@ std::u16string joinPath(const std::u16string &base, const std::u16string &sub) {
     return base + u"\\" + sub;
 }
 
-struct KeyHandle {
-    uintptr_t handle;
-    RegKeyId key;
-    std::unique_ptr<std::u16string> path; // as the caller spelled it, relative to HKLM
-};
+} // namespace
 
-class Hive : public Registry {
-  public:
-    explicit Hive(std::unique_ptr<RegStore> store) : cache_(std::move(store)) {
-        for (int i = 0; i < 4; ++i) {
-            roots_[i] = cache_.tree(kRootNames[i]);
-            rootPaths_[i] = i == kMachineRoot ? u"" : kRootNames[i];
-        }
-    }
-
-    RegCache &cache() { return cache_; }
-
-    bool keyExists(const std::u16string &path) override { return find(path).has_value(); }
-
-    void createKey(const std::u16string &path) override {
-        wrote(cache_.create(roots_[kMachineRoot], splitLoose(path), nullptr) != 0);
-    }
-
-    bool deleteKey(const std::u16string &path) override {
-        auto names = splitLoose(path);
-        if (names.empty())
-            return false; // the root itself stays
-        auto id = cache_.find(roots_[kMachineRoot], names);
-        if (!id)
-            return false;
-        RegStatus s = cache_.remove(*id);
-        wrote(s != RegStatus::failed);
-        return s == RegStatus::ok;
-    }
-
-    std::optional<RegValue> getValue(const std::u16string &path,
-                                     const std::u16string &name) override {
-        auto id = find(path);
-        return id ? cache_.value(*id, name) : std::nullopt;
-    }
-
-    void setValue(const std::u16string &path, const std::u16string &name,
-                  const RegValue &v) override {
-        RegKeyId id = cache_.create(roots_[kMachineRoot], splitLoose(path), nullptr);
-        wrote(id && cache_.setValue(id, name, v) == RegStatus::ok);
-    }
-
-    bool deleteValue(const std::u16string &path, const std::u16string &name) override {
-        auto id = find(path);
-        if (!id)
-            return false;
-        RegStatus s = cache_.removeValue(*id, name);
-        wrote(s != RegStatus::failed);
-        return s == RegStatus::ok;
-    }
-
-    bool batch(const std::function<bool()> &changes) override {
-        if (inBatch_ || !cache_.beginBatch())
-            return false;
-        inBatch_ = batchOk_ = true;
-        bool ok = changes();
-        inBatch_ = false;
-        return cache_.endBatch(ok && batchOk_) && ok && batchOk_;
-    }
-
-    std::vector<std::pair<std::u16string, RegValue>> values(const std::u16string &path) override {
-        auto id = find(path);
-        return id ? cache_.values(*id) : std::vector<std::pair<std::u16string, RegValue>>();
-    }
-
-    std::vector<std::u16string> subkeys(const std::u16string &path) override {
-        auto id = find(path);
-        return id ? cache_.children(*id) : std::vector<std::u16string>();
-    }
-
-    size_t openHandles() const override { return handles_.size(); }
-    uint64_t hiveStatements() const override { return cache_.statements(); }
-    std::string hiveFault() const override { return cache_.fault(); }
-
-    // HKEY handles.
-    HKEY addHandle(RegKeyId key, std::u16string path) {
-        uintptr_t h = next_;
-        next_ += 4;
-        handles_.push_back(KeyHandle{h, key, std::make_unique<std::u16string>(std::move(path))});
-        return reinterpret_cast<HKEY>(h);
-    }
-
-    bool closeHandle(HKEY h) {
-        if (isRoot(h))
-            return true;
-        KeyHandle *k = handle(h);
-        if (!k)
-            return false;
-        handles_.erase(handles_.begin() + (k - handles_.data()));
-        return true;
-    }
-
-    // The key behind `h` and the path it was opened as (valid until the handle closes; null for
-    // an unknown handle). ERROR_INVALID_HANDLE for an unknown handle, ERROR_KEY_DELETED when
-    // the key has gone since the handle was opened.
-    // `check` false: the caller finds out itself whether the key still exists.
-    LONG resolve(HKEY h, RegKeyId *key, const std::u16string **path, bool check = true) {
-        if (isRoot(h)) {
-            int i = int(reinterpret_cast<uintptr_t>(h) - kFirstRoot);
-            *key = roots_[i];
-            *path = &rootPaths_[i];
-            return ERROR_SUCCESS;
-        }
-        *path = nullptr;
-        KeyHandle *k = handle(h);
-        if (!k)
-            return ERROR_INVALID_HANDLE;
-        *key = k->key;
-        *path = k->path.get();
-        return !check || cache_.exists(*key) ? ERROR_SUCCESS : ERROR_KEY_DELETED;
-    }
-
-    // The key behind `h`, for a read that finds out itself whether the key still exists.
-    bool keyOf(HKEY h, RegKeyId *key) {
-        if (isRoot(h))
-            *key = roots_[reinterpret_cast<uintptr_t>(h) - kFirstRoot];
-        else if (KeyHandle *k = handle(h))
-            *key = k->key;
-        else
-            return false;
-        return true;
-    }
-
-    // Whether a read must look for another process's writes: not when the calling thread has
-    // run alone since the last look. The device's first thread always looks: it is the host's
-    // (a front end, a test), which may have done anything between two calls.
-    bool mustCheck(Kernel &k) {
-        Thread *me = k.self();
-        uint64_t step = k.steps();
-        if (me && me != k.mainThread() && step == checkedAt_)
-            return false;
-        checkedAt_ = step;
-        return true;
-    }
-
-    bool isTree(RegKeyId key) const {
-        for (RegKeyId r : roots_)
-            if (r == key)
-                return true;
-        return false;
-    }
-
-  private:
-    // Handles only grow, so the table stays in handle order.
-    KeyHandle *handle(HKEY h) {
-        uintptr_t v = reinterpret_cast<uintptr_t>(h);
-        auto it = std::lower_bound(handles_.begin(), handles_.end(), v,
-                                   [](const KeyHandle &e, uintptr_t x) { return e.handle < x; });
-        return it != handles_.end() && it->handle == v ? &*it : nullptr;
-    }
-
-    static bool isRoot(HKEY h) {
-        uintptr_t v = reinterpret_cast<uintptr_t>(h);
-        return v >= kFirstRoot && v < kFirstRoot + 4;
-    }
-
-    std::optional<RegKeyId> find(const std::u16string &path) {
-        return cache_.find(roots_[kMachineRoot], splitLoose(path));
-    }
-
-    // Notes a write that failed, so the batch it is in is undone.
-    void wrote(bool ok) {
-        if (!ok)
-            batchOk_ = false;
-    }
-
-    RegCache cache_;
-    uint64_t checkedAt_ = kNever; // the kernel's step at the last look for others' writes
-    bool inBatch_ = false, batchOk_ = true;
-    RegKeyId roots_[4] = {};
-    std::u16string rootPaths_[4]; // a handle's path starts with its root's, but for HKLM
-    std::vector<KeyHandle> handles_;
-    uintptr_t next_ = 0x40000000u; // apart from kernel handles and the predefined roots
-};
-
-// The device's hive: the only Registry there is, made by Registry::open.
-Hive &hiveOf(Device &d) {
-    return static_cast<Hive &>(d.registry());
+std::unique_ptr<Hive> Hive::open(const std::string &path) {
+    return std::make_unique<Hive>(RegStore::open(path));
 }
+
+std::unique_ptr<Registry> Registry::open(const std::string &path) {
+    return Hive::open(path);
+}
+
+Hive::Hive(std::unique_ptr<RegStore> store) : cache_(std::move(store)) {
+    for (int i = 0; i < 4; ++i) {
+        roots_[i] = cache_.tree(kRootNames[i]);
+        rootPaths_[i] = i == kMachineRoot ? u"" : kRootNames[i];
+    }
+}
+
+bool Hive::keyExists(const std::u16string &path) {
+    return find(path).has_value();
+}
+
+void Hive::createKey(const std::u16string &path) {
+    wrote(cache_.create(roots_[kMachineRoot], splitLoose(path), nullptr) != 0);
+}
+
+bool Hive::deleteKey(const std::u16string &path) {
+    auto names = splitLoose(path);
+    if (names.empty())
+        return false; // the root itself stays
+    auto id = cache_.find(roots_[kMachineRoot], names);
+    if (!id)
+        return false;
+    RegStatus s = cache_.remove(*id);
+    wrote(s != RegStatus::failed);
+    return s == RegStatus::ok;
+}
+
+std::optional<RegValue> Hive::getValue(const std::u16string &path, const std::u16string &name) {
+    auto id = find(path);
+    return id ? cache_.value(*id, name) : std::nullopt;
+}
+
+void Hive::setValue(const std::u16string &path, const std::u16string &name, const RegValue &v) {
+    RegKeyId id = cache_.create(roots_[kMachineRoot], splitLoose(path), nullptr);
+    wrote(id && cache_.setValue(id, name, v) == RegStatus::ok);
+}
+
+bool Hive::deleteValue(const std::u16string &path, const std::u16string &name) {
+    auto id = find(path);
+    if (!id)
+        return false;
+    RegStatus s = cache_.removeValue(*id, name);
+    wrote(s != RegStatus::failed);
+    return s == RegStatus::ok;
+}
+
+bool Hive::batch(const std::function<bool()> &changes) {
+    if (inBatch_ || !cache_.beginBatch())
+        return false;
+    inBatch_ = batchOk_ = true;
+    bool ok = changes();
+    inBatch_ = false;
+    return cache_.endBatch(ok && batchOk_) && ok && batchOk_;
+}
+
+std::vector<std::pair<std::u16string, RegValue>> Hive::values(const std::u16string &path) {
+    auto id = find(path);
+    return id ? cache_.values(*id) : std::vector<std::pair<std::u16string, RegValue>>();
+}
+
+std::vector<std::u16string> Hive::subkeys(const std::u16string &path) {
+    auto id = find(path);
+    return id ? cache_.children(*id) : std::vector<std::u16string>();
+}
+
+HKEY Hive::addHandle(RegKeyId key, std::u16string path) {
+    uintptr_t h = next_;
+    next_ += 4;
+    handles_.push_back(KeyHandle{h, key, std::make_unique<std::u16string>(std::move(path))});
+    return reinterpret_cast<HKEY>(h);
+}
+
+bool Hive::closeHandle(HKEY h) {
+    if (isRoot(h))
+        return true;
+    KeyHandle *k = handle(h);
+    if (!k)
+        return false;
+    handles_.erase(handles_.begin() + (k - handles_.data()));
+    return true;
+}
+
+LONG Hive::resolve(HKEY h, RegKeyId *key, const std::u16string **path, bool check) {
+    if (isRoot(h)) {
+        int i = int(reinterpret_cast<uintptr_t>(h) - kFirstRoot);
+        *key = roots_[i];
+        *path = &rootPaths_[i];
+        return ERROR_SUCCESS;
+    }
+    *path = nullptr;
+    KeyHandle *k = handle(h);
+    if (!k)
+        return ERROR_INVALID_HANDLE;
+    *key = k->key;
+    *path = k->path.get();
+    return !check || cache_.exists(*key) ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+}
+
+bool Hive::isTree(RegKeyId key) const {
+    for (RegKeyId r : roots_)
+        if (r == key)
+            return true;
+    return false;
+}
+
+std::optional<RegKeyId> Hive::find(const std::u16string &path) {
+    return cache_.find(roots_[kMachineRoot], splitLoose(path));
+}
+
+void Hive::wrote(bool ok) {
+    if (!ok)
+        batchOk_ = false;
+}
+
+namespace {
 
 // Every registry call starts here, and is a point where a thread that never blocks is preempted,
 // as the calls on a handle are: a thread that polls the registry must not stop the device.
 Hive &hive() {
     Device &d = dev();
     d.kernel().preemptionPoint();
-    return hiveOf(d);
+    return d.hive();
 }
 
 // What a call on a key handle starts from: the hive, the key, the path the handle was opened
@@ -347,10 +293,6 @@ LONG openKey(HKEY hKey, LPCWSTR lpSubKey, bool create, PHKEY phkResult, LPDWORD 
 
 } // namespace
 
-std::unique_ptr<Registry> Registry::open(const std::string &path) {
-    return std::make_unique<Hive>(RegStore::open(path));
-}
-
 } // namespace emul
 
 using namespace emul;
@@ -402,7 +344,7 @@ CEAPI LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, 
     Device &d = dev();
     Kernel &kernel = d.kernel();
     kernel.preemptionPoint();
-    Hive &h = hiveOf(d);
+    Hive &h = d.hive();
     // A value found is in a key that exists: the reader's settings cost one look each.
     RegKeyId key;
     if (!h.keyOf(hKey, &key))

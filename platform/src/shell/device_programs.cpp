@@ -103,9 +103,9 @@ const ProgramInfo kPrograms[] = {
     {u"msreader.exe", u"Reader", u"Reader", false},
 };
 
-bool registerClass(const char16_t *name) {
+bool registerClass(const char16_t *name, WNDPROC proc = ProgramWindow) {
     WNDCLASSW wc{};
-    wc.lpfnWndProc = ProgramWindow;
+    wc.lpfnWndProc = proc;
     wc.hbrBackground = GetSysColorBrush(COLOR_WINDOW);
     wc.lpszClassName = name;
     return RegisterClassW(&wc) != 0;
@@ -248,7 +248,7 @@ int ExplorerMain(const std::u16string &) {
     if (FindWindowW(u"HHTaskBar", nullptr))
         return 0;
     registerClass(u"DesktopExplorerWindow");
-    registerClass(u"HHTaskBar");
+    registerClass(u"HHTaskBar", TaskBarWindow);
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     HWND desk = CreateWindowExW(0, u"DesktopExplorerWindow", u"Desktop", WS_VISIBLE, work.left,

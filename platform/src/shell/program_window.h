@@ -12,6 +12,8 @@ constexpr WPARAM kPowerSuspend = 4;
 
 LRESULT CALLBACK ProgramWindow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 int programMessageLoop();
+// The shell's task bar: a tap on its Start button opens the Start menu.
+LRESULT CALLBACK TaskBarWindow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 // A text program's document (its child 100) from and to "\My Documents\TITLE.txt", TITLE
 // being the main window's; the window procedure saves it on WM_CLOSE.
 void loadDocument(HWND main);

@@ -9,6 +9,7 @@
 // While it is open it holds the pen: a tap on an entry chooses it, a tap anywhere off the list
 // closes it without a change and does nothing else.
 #include "gwes/controls/combobox.h"
+#include "gwes/paint/paint.h"
 
 #include <algorithm>
 
@@ -39,6 +40,7 @@ void scrollBarTap(Window *w, ComboListData *d, int y) {
     else
         d->top += d->rows;
     clampTop(d);
+    invalidate(w, nullptr, true);
     wins().changed();
 }
 
@@ -77,6 +79,7 @@ void listMark(Window *list, int i) {
             d->top = d->highlight - d->rows + 1;
     }
     clampTop(d);
+    invalidate(list, nullptr, true);
     wins().changed();
 }
 

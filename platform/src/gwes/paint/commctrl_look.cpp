@@ -22,6 +22,13 @@ void thumb(HDC dc, const RECT &r, bool enabled) {
     vline(dc, x + 1, r.top + 4, r.bottom - 4, sys(COLOR_BTNHIGHLIGHT));
 }
 
+// One tab's edges: its two sides from the page's edge to its far end, and the far end.
+void tabEdges(HDC dc, const RECT &r, int edge, int far, COLORREF line) {
+    vline(dc, r.left, std::min(edge, far), std::max(edge, far) + 1, line);
+    vline(dc, r.right - 1, std::min(edge, far), std::max(edge, far) + 1, line);
+    hline(dc, r.left, r.right, far, line);
+}
+
 } // namespace
 
 void paintTrackbar(Window *w, HDC dc, const RECT &client, const WindowInfo &info) {
@@ -52,31 +59,41 @@ void paintTabs(Window *w, HDC dc, const RECT &client, const WindowInfo &info) {
     const std::vector<std::u16string> items = info.items.value_or(std::vector<std::u16string>{});
     bool bottom = (w->style & TCS_BOTTOM) != 0;
     COLORREF line = sys(COLOR_WINDOWFRAME);
+    COLORREF label = (w->style & WS_DISABLED) ? sys(COLOR_GRAYTEXT) : GetTextColor(dc);
     RECT row{};
     if (!items.empty())
         wins().send(w, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));
     // The page frame's edge along the row of tabs; the selected tab opens it.
     int edge = items.empty() ? client.bottom - 1 : bottom ? row.top : row.bottom - 1;
+    int away = bottom ? 1 : -1; // from the page towards the tabs' far end
     hline(dc, client.left, client.right, edge, line);
+    // The other tabs first, two pixels shorter than the selected one, which is drawn over
+    // them a little wider: it stands out from the row and is one with its page.
     for (size_t i = 0; i < items.size(); ++i) {
+        if (int(i) == info.selected)
+            continue;
         RECT r{};
         wins().send(w, TCM_GETITEMRECT, WPARAM(i), reinterpret_cast<LPARAM>(&r));
-        bool sel = int(i) == info.selected;
-        if (!sel)
-            InflateRect(&r, 0, -1), OffsetRect(&r, 0, bottom ? -1 : 1);
-        else
-            fill(dc, RECT{r.left + 1, edge, r.right - 1, edge + 1}, sys(COLOR_STATIC));
-        int far = bottom ? r.bottom - 1 : r.top;
-        vline(dc, r.left, std::min<LONG>(edge, far), std::max<LONG>(edge, far) + 1, line);
-        vline(dc, r.right - 1, std::min<LONG>(edge, far), std::max<LONG>(edge, far) + 1, line);
-        hline(dc, r.left, r.right, far, line);
-        COLORREF c = (w->style & WS_DISABLED) ? sys(COLOR_GRAYTEXT) : GetTextColor(dc);
-        text(dc, items[i], r, DT_CENTER | DT_VCENTER | DT_SINGLELINE, c);
-        if (sel && focused(w)) {
-            RECT f = r;
-            InflateRect(&f, -3, -3);
-            DrawFocusRect(dc, &f);
-        }
+        int far = (bottom ? r.bottom - 1 : r.top) - 2 * away;
+        tabEdges(dc, r, edge, far, line);
+        RECT text = r;
+        OffsetRect(&text, 0, -away);
+        look::text(dc, items[i], text, DT_CENTER | DT_VCENTER | DT_SINGLELINE, label);
+    }
+    if (info.selected < 0 || size_t(info.selected) >= items.size())
+        return;
+    RECT r{};
+    wins().send(w, TCM_GETITEMRECT, WPARAM(info.selected), reinterpret_cast<LPARAM>(&r));
+    r.left = std::max<LONG>(client.left, r.left - 2);
+    r.right = std::min<LONG>(client.right, r.right + 2);
+    int far = bottom ? r.bottom - 1 : r.top;
+    FillRect(dc, &r, brush);
+    tabEdges(dc, r, edge, far, line);
+    text(dc, items[size_t(info.selected)], r, DT_CENTER | DT_VCENTER | DT_SINGLELINE, label);
+    if (focused(w)) {
+        RECT f = r;
+        InflateRect(&f, -3, -3);
+        DrawFocusRect(dc, &f);
     }
 }
 

@@ -1,5 +1,5 @@
 // How the window system's own controls look: buttons, check boxes, radio buttons, group boxes,
-// static text and icons, edit boxes and the combo box's field.
+// static text and icons, edit boxes, and the combo box's field and open list.
 #include "gwes/paint/look.h"
 
 #include <algorithm>
@@ -125,8 +125,10 @@ void paintStatic(Window *w, HDC dc, const RECT &client) {
     fillBrush(dc, client, brush);
     uint32_t type = w->style & 0x1F;
     if (type == SS_ICON) {
+        // At the large icon size whatever the image's own: a small image is stretched.
         if (HANDLE icon = staticImageOf(w))
-            DrawIconEx(dc, 0, 0, reinterpret_cast<HICON>(icon), 0, 0, 0, nullptr, DI_NORMAL);
+            DrawIconEx(dc, 0, 0, reinterpret_cast<HICON>(icon), 0, 0, 0, nullptr,
+                       DI_NORMAL | DI_DEFAULTSIZE);
         return;
     }
     UINT format = DT_LEFT | DT_WORDBREAK;
@@ -167,6 +169,59 @@ void paintCombo(Window *w, HDC dc, const RECT &client, const WindowInfo &info) {
     }
     OffsetRect(&label, 1, 0);
     text(dc, info.label, label, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX, c);
+}
+
+namespace {
+
+// An arrow of four rows in the middle of a square of the list's scroll bar.
+void scrollArrow(HDC dc, const RECT &square, bool up) {
+    fill(dc, square, sys(COLOR_BTNFACE));
+    buttonEdge(dc, square, false);
+    int ax = (square.left + square.right) / 2 - 3, ay = (square.top + square.bottom) / 2 - 2;
+    for (int i = 0; i < 4; ++i)
+        hline(dc, ax + i, ax + 7 - i, up ? ay + 3 - i : ay + i, sys(COLOR_BTNTEXT));
+}
+
+} // namespace
+
+void paintList(Window *w, HDC dc, const RECT &client, const WindowInfo &info) {
+    fill(dc, client, sys(COLOR_WINDOW));
+    frame(dc, client, sys(COLOR_WINDOWFRAME));
+    const std::vector<std::u16string> none;
+    const std::vector<std::u16string> &items = info.items ? *info.items : none;
+    int top = info.topIndex.value_or(0);
+    for (size_t i = 0; i < info.itemBoxes.size(); ++i) {
+        const WindowInfo::Box &b = info.itemBoxes[i];
+        size_t item = size_t(top) + i;
+        if (item >= items.size())
+            break;
+        RECT row{b.left - w->left, b.top - w->top, b.right - w->left, b.bottom - w->top};
+        bool marked = int(item) == info.selected;
+        if (marked)
+            fill(dc, row, sys(COLOR_HIGHLIGHT));
+        RECT label{row.left + 2, row.top, row.right - 1, row.bottom};
+        text(dc, items[item], label, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX,
+             sys(marked ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    }
+    if (info.itemBoxes.empty() || info.itemBoxes[0].right >= w->right - 1)
+        return;
+    // The scroll bar: a square with an arrow at each end, the thumb between them where the
+    // first entry shown stands among all.
+    RECT bar{info.itemBoxes[0].right - w->left, client.top + 1, client.right - 1,
+             client.bottom - 1};
+    int side = bar.right - bar.left;
+    fill(dc, bar, sys(COLOR_SCROLLBAR));
+    scrollArrow(dc, RECT{bar.left, bar.top, bar.right, bar.top + side}, true);
+    scrollArrow(dc, RECT{bar.left, bar.bottom - side, bar.right, bar.bottom}, false);
+    int track = bar.bottom - bar.top - 2 * side, n = int(items.size());
+    int rows = int(info.itemBoxes.size());
+    if (track <= 0 || n <= rows)
+        return;
+    int thumb = std::max(side / 2, track * rows / n);
+    int at = bar.top + side + (track - thumb) * top / std::max(1, n - rows);
+    RECT t{bar.left, at, bar.right, at + thumb};
+    fill(dc, t, sys(COLOR_BTNFACE));
+    buttonEdge(dc, t, false);
 }
 
 } // namespace emul::look

@@ -110,6 +110,9 @@ bool paintControl(Window *w, HDC dc, const RECT &client) {
     case ControlKind::ComboBox:
         paintCombo(w, dc, client, info);
         return true;
+    case ControlKind::ListBox:
+        paintList(w, dc, client, info);
+        return true;
     case ControlKind::Trackbar:
         paintTrackbar(w, dc, client, info);
         return true;

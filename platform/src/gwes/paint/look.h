@@ -35,6 +35,7 @@ void paintButton(Window *w, HDC dc, const RECT &client, const WindowInfo &info);
 void paintStatic(Window *w, HDC dc, const RECT &client);
 void paintEdit(Window *w, HDC dc, const RECT &client, bool ink);
 void paintCombo(Window *w, HDC dc, const RECT &client, const WindowInfo &info);
+void paintList(Window *w, HDC dc, const RECT &client, const WindowInfo &info);
 void paintTrackbar(Window *w, HDC dc, const RECT &client, const WindowInfo &info);
 void paintTabs(Window *w, HDC dc, const RECT &client, const WindowInfo &info);
 void paintMenuBar(Window *w, HDC dc, const RECT &client);

@@ -10,6 +10,8 @@ namespace emul {
 
 namespace {
 
+constexpr int kLargeIcon = 32; // the platform's large icon, as icon statics show it
+
 struct StaticData : ControlData {
     HANDLE image = nullptr;
 };
@@ -71,6 +73,15 @@ Window *taskBar() {
     return nullptr;
 }
 
+// The top program window below the pop-ups: what the foreground was before one of them opened.
+Window *programBeneath(Window *bar) {
+    for (Window *t : wins().topLevel)
+        if (t != bar && t->owner != bar && t->thread && !t->topmost && (t->style & WS_VISIBLE) &&
+            !t->destroyed)
+            return t;
+    return nullptr;
+}
+
 } // namespace
 
 void paintTaskBar(Window *w, HDC dc, const RECT &bar, bool withStart) {
@@ -83,6 +94,9 @@ void paintTaskBar(Window *w, HDC dc, const RECT &bar, bool withStart) {
         DrawTextW(dc, u"Start", 5, &start, DT_LEFT | DT_NOPREFIX);
     }
     Window *fg = wins().get(wins().foreground);
+    // While the bar's own menu is open, the bar still names the program beneath it.
+    if (fg && fg->owner == w)
+        fg = programBeneath(w);
     if (fg && fg != w && fg->className != u"DesktopExplorerWindow") {
         RECT title{bar.left + 52, bar.top, bar.right - 4, bar.bottom};
         DrawTextW(dc, reinterpret_cast<LPCWSTR>(fg->text.c_str()), int(fg->text.size()), &title,
@@ -100,6 +114,15 @@ LRESULT staticImage(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         d->image = image;
         invalidate(w, nullptr, true);
+        // An icon static takes the large icon's size, whatever its template said.
+        if ((w->style & 0x1F) == SS_ICON && image && (msg == STM_SETICON || wp == IMAGE_ICON)) {
+            RECT before{w->left, w->top, w->right, w->bottom};
+            w->right = w->left + kLargeIcon;
+            w->bottom = w->top + kLargeIcon;
+            RECT after{w->left, w->top, w->right, w->bottom};
+            UnionRect(&before, &before, &after);
+            exposeScreen(before);
+        }
     }
     return reinterpret_cast<LRESULT>(old);
 }

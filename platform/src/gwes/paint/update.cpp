@@ -96,6 +96,9 @@ void paintUnowned(Window *w) {
     if (w == wins().desktop) {
         SelectClipRgn(dc, clip);
         paintTaskBar(w, dc, RECT{0, 0, kScreenWidth, kTaskBarHeight}, true);
+    } else if (w->className == kInputPanelClass) {
+        SelectClipRgn(dc, clip);
+        paintInputPanel(dc, RECT{0, 0, w->right - w->left, w->bottom - w->top});
     }
     DeleteObject(clip);
     ReleaseDC(toHwnd(w), dc);

@@ -1,0 +1,117 @@
+// The task bar's Start menu as a person works it: its entries by name from both folders, an
+// entry started by the pen or by the keys, and every way of closing it without starting
+// anything, the program in front staying there.
+#include "handheld/image/install.h"
+#include "handheld/scenario/scenario.h"
+
+#include <windows.h>
+
+#include "emul/device.h"
+#include "emul/process.h"
+#include "emul/windows_sys.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class StartMenu : public ::testing::Test {
+  protected:
+    StartMenu() {
+        handheld::InstallOptions options;
+        options.withPort = false;
+        handheld::install(device, options);
+        runner = std::make_unique<handheld::ScenarioRunner>(device);
+        Play("file \"\\Windows\\Start Menu\\Programs\\Mail.lnk\" \"9#tmail.exe\"\n"
+             "file \"\\Windows\\Start Menu\\Programs\\clock.lnk\" \"9#clock.exe\"\n"
+             "file \"\\Windows\\Start Menu\\Programs\\Calculator.lnk\" \"9#pword.exe\"\n"
+             "file \"\\Windows\\Start Menu\\Calculator.lnk\" \"8#calc.exe\"\n"
+             "file \"\\Windows\\Start Menu\\Programs\\Contacts.lnk\" "
+             "\"21#poutlook.exe contacts\"\n"
+             "run explorer\nrun notes\n");
+    }
+    void Play(const std::string &text) {
+        handheld::ScnError err;
+        ASSERT_TRUE(runner->playText(text, &err)) << err.line << ": " << err.message;
+    }
+    std::optional<emul::WindowInfo> Menu() {
+        for (const emul::WindowInfo &w : device.windows().view().snapshot())
+            if (w.className == u"StartMenu" && w.visible)
+                return w;
+        return std::nullopt;
+    }
+    void Key(BYTE vk) {
+        keybd_event(vk, 0, 0, 0);
+        keybd_event(vk, 0, KEYEVENTF_KEYUP, 0);
+        Play("wait 10\n");
+    }
+    std::u16string Front() {
+        const emul::Program *p = device.windows().foregroundProgram();
+        return p ? p->name + u" " + p->cmdLine : u"";
+    }
+    emul::Device device;
+    std::unique_ptr<handheld::ScenarioRunner> runner;
+};
+
+TEST_F(StartMenu, ATapOnStartListsTheShortcutsAndATapOnOneStartsIt) {
+    Play("tap 20 12\n");
+    std::optional<emul::WindowInfo> menu = Menu();
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(menu->kind, emul::ControlKind::ListBox);
+    // The Start menu folder's own "Calculator" wins over the one of the same name below it.
+    EXPECT_EQ(*menu->items,
+              (std::vector<std::u16string>{u"Calculator", u"clock", u"Contacts", u"Mail"}));
+    EXPECT_EQ(menu->selected, -1);
+    ASSERT_EQ(menu->itemBoxes.size(), 4u);
+    emul::WindowInfo::Box b = menu->itemBoxes[2];
+    Play("tap " + std::to_string(b.left + 10) + " " + std::to_string((b.top + b.bottom) / 2) +
+         "\nwait 10\n");
+    EXPECT_FALSE(Menu());
+    EXPECT_EQ(Front(), u"poutlook.exe contacts");
+    Play("tap 20 12\n");
+    b = Menu()->itemBoxes[0];
+    Play("tap 30 " + std::to_string((b.top + b.bottom) / 2) + "\nwait 10\n");
+    EXPECT_EQ(Front(), u"calc.exe ");
+}
+
+TEST_F(StartMenu, TheKeysMarkAndStartAnEntryAndALetterAloneStartsIt) {
+    // "c" begins three entries: it marks the next of them; "m" begins only Mail: it starts it.
+    Play("tap 20 12\n");
+    Key('C');
+    Key('C');
+    EXPECT_EQ(Menu()->selected, 1);
+    Key('M');
+    EXPECT_FALSE(Menu());
+    EXPECT_EQ(Front(), u"tmail.exe ");
+    Play("tap 20 12\n");
+    Key(VK_DOWN);
+    Key(VK_DOWN);
+    EXPECT_EQ(Menu()->selected, 1);
+    Key(VK_UP);
+    Key(VK_UP); // round to the last
+    EXPECT_EQ(Menu()->selected, 3);
+    Key(VK_ESCAPE);
+    EXPECT_FALSE(Menu());
+    EXPECT_EQ(Front(), u"tmail.exe ");
+    Play("tap 20 12\n");
+    Key(VK_DOWN);
+    Key(VK_RETURN);
+    EXPECT_FALSE(Menu());
+    EXPECT_EQ(Front(), u"calc.exe ");
+}
+
+TEST_F(StartMenu, ATapOffTheMenuOrOnStartClosesItAndTheProgramInFrontStays) {
+    uintptr_t notes = device.windows().foreground();
+    for (const char *off : {"tap 200 300\n", "tap 20 12\n", "tap 120 12\n"}) {
+        Play("tap 20 12\n");
+        ASSERT_TRUE(Menu());
+        EXPECT_NE(device.windows().foreground(), notes); // the menu has the keys
+        Play(off);
+        EXPECT_FALSE(Menu()) << off;
+        EXPECT_EQ(device.windows().foreground(), notes) << off;
+    }
+    // A tap on the task bar beside Start leaves the program in front.
+    Play("tap 120 12\n");
+    EXPECT_EQ(device.windows().foreground(), notes);
+}
+
+} // namespace
