@@ -1,5 +1,5 @@
 // A click is a tap of the pen where the cell stands, on a control the window system finds there;
-// the task bar is the screen's own Start menu and list of running programs.
+// the task bar beside its Start button is the screen's own list of running programs.
 #include "frontends/screen_actions.h"
 
 #include <windows.h>
@@ -21,8 +21,10 @@ ClickResult clickAt(const ScreenModel &model, int col, int row) {
         return r;
     const Drawn *parent = model.find(d->parent);
     if (d->className == u"HHTaskBar" || (parent && parent->className == u"HHTaskBar")) {
-        r.startMenu = p.x < kCellWidth * 7;
-        r.programs = !r.startMenu;
+        // Start is the platform's: its menu then has the keys.
+        r.programs = p.x >= kCellWidth * 7;
+        r.command = r.programs ? "" : tapStart(model);
+        r.typing = !r.programs;
         return r;
     }
     // An open list holds the pen: a tap anywhere else closes it.
@@ -34,6 +36,16 @@ ClickResult clickAt(const ScreenModel &model, int col, int row) {
     r.command = "tap " + std::to_string(p.x) + " " + std::to_string(p.y);
     r.typing = d->kind == ControlKind::Edit || d->kind == ControlKind::Ink;
     return r;
+}
+
+std::string tapStart(const ScreenModel &model) {
+    for (const Drawn &d : model.drawn) {
+        const Drawn *bar = model.find(d.parent);
+        if (bar && bar->className == u"HHTaskBar" && d.text == u"Start" && !d.px.empty())
+            return "tap " + std::to_string((d.px.left + d.px.right) / 2) + " " +
+                   std::to_string((d.px.top + d.px.bottom) / 2);
+    }
+    return "";
 }
 
 } // namespace handheld

@@ -1,5 +1,5 @@
 // The session's actions: the person's clicks and keys on the screen as scenario commands, the
-// Start menu and the running programs, and what the recording needs besides.
+// Start menu's shortcuts and the running programs, and what the recording needs besides.
 #include "frontends/session.h"
 
 #include "frontends/screen_actions.h"
@@ -155,8 +155,8 @@ void actOnControl(Session &s, int step) {
 
 void clickCell(Session &s, int col, int row) {
     ClickResult r = clickAt(s.model, col, row);
-    if (r.startMenu || r.programs) {
-        s.overlay = r.startMenu ? Session::Overlay::StartMenu : Session::Overlay::Programs;
+    if (r.programs) {
+        s.overlay = Session::Overlay::Programs;
         s.overlayAt = 0;
         return;
     }

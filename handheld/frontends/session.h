@@ -42,7 +42,7 @@ struct Session {
     std::string build; // the driver build the device runs
 
     // What covers the device's screen, taking the keys.
-    enum class Overlay { None, StartMenu, Programs, Help, Quit };
+    enum class Overlay { None, Programs, Help, Quit };
     Overlay overlay = Overlay::None;
     size_t overlayAt = 0;   // the entry a list overlay is at
     bool menu = false;      // the screen's controls have the keys, not the device
@@ -58,7 +58,7 @@ struct Session {
     uint64_t heldSince = 0;
 };
 
-// The platform's programs on the Start menu: shortcut name and command line.
+// The platform's programs a new device has on its Start menu: shortcut name and command line.
 struct StartEntry {
     const char *name, *command;
 };

@@ -1,6 +1,6 @@
 // The terminal's drawing: the device's screen in a frame, the status and the journal beside it
 // (or below it, or left out when there is no room), the help line, and what covers the screen
-// (the Start menu, the running programs, a question, the help). Everything is laid out anew
+// (the running programs, a question, the help). Everything is laid out anew
 // for the terminal's size at each drawing.
 #include "frontends/screen_picture.h"
 #include "frontends/session.h"
@@ -65,19 +65,8 @@ void drawList(Picture &p, const std::u16string &title, const std::vector<std::u1
     p.put(0, kTaskBarRows + h - 1, u" " + foot, w, kDim);
 }
 
-std::u16string entryKey(size_t i) {
-    return std::u16string(1, char16_t(i < 9 ? u'1' + i : u'a' + (i - 9)));
-}
-
 void drawOverlay(Session &s, Picture &p) {
     switch (s.overlay) {
-    case Session::Overlay::StartMenu: {
-        std::vector<std::u16string> items;
-        for (size_t i = 0; i < startMenu().size(); ++i)
-            items.push_back(entryKey(i) + u" " + emul::utf16(startMenu()[i].name));
-        drawList(p, u"Start", items, s.overlayAt, u"Enter starts, Esc closes");
-        break;
-    }
     case Session::Overlay::Programs: {
         std::vector<std::u16string> items;
         for (const RunningProgram &r : runningPrograms(s))
@@ -118,6 +107,7 @@ const char *const kHelp[] = {
     "  PgUp PgDn     the previous / next tab",
     "  o  OK      c  Cancel     s  Start menu",
     "  p  running programs: Enter switches, x closes",
+    "  a letter  with a list open (Start, a box's list): its next entry",
     "  ?  this help           q  end the device (asks first)",
     "  Esc or F1  back to the keyboard",
     "Questions (a message box, the file dialog) take the keys while up.",
@@ -177,8 +167,6 @@ std::string modeHint(Session &s) {
     if (s.questions.pending())
         return s.questions.help();
     switch (s.overlay) {
-    case Session::Overlay::StartMenu:
-        return "START: a digit or letter, or arrows and Enter, starts a program; Esc closes";
     case Session::Overlay::Programs:
         return "PROGRAMS: arrows choose, Enter switches to it, x closes it, Esc goes back";
     case Session::Overlay::Quit:

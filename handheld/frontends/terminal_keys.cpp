@@ -1,6 +1,7 @@
 // The terminal's keys and mouse: decoded by curses, then given to what has them (a question, a
 // list over the screen, the screen's controls, or the device's keyboard).
 #include "frontends/runner.h"
+#include "frontends/screen_actions.h"
 #include "frontends/session.h"
 
 #include "emul/text.h"
@@ -84,18 +85,6 @@ HostKey hostKeyOf(wint_t c, bool isKeyCode) {
     return k;
 }
 
-void startEntry(Session &s, size_t i) {
-    s.overlay = Session::Overlay::None;
-    if (i >= startMenu().size())
-        return;
-    std::string cmd = startMenu()[i].command;
-    size_t sp = cmd.find(' ');
-    std::string prog = cmd.substr(0, sp);
-    if (prog.size() > 4 && prog.substr(prog.size() - 4) == ".exe")
-        prog.resize(prog.size() - 4);
-    act(s, "run " + prog + (sp == std::string::npos ? "" : " " + cmd.substr(sp + 1)));
-}
-
 void programEntry(Session &s, size_t i, bool close) {
     std::vector<RunningProgram> running = runningPrograms(s);
     if (i >= running.size())
@@ -117,7 +106,7 @@ void overlayKey(Session &s, const HostKey &k) {
         s.overlay = O::None;
         return;
     }
-    size_t n = s.overlay == O::StartMenu ? startMenu().size() : runningPrograms(s).size();
+    size_t n = runningPrograms(s).size();
     switch (k.type) {
     case HostKey::Up:
         s.overlayAt = n ? (s.overlayAt + n - 1) % n : 0;
@@ -132,16 +121,6 @@ void overlayKey(Session &s, const HostKey &k) {
     case HostKey::Char:
         break;
     default:
-        return;
-    }
-    if (s.overlay == O::StartMenu) {
-        char16_t c = k.ch;
-        if (c == 13)
-            startEntry(s, s.overlayAt);
-        else if (c >= u'1' && c <= u'9')
-            startEntry(s, size_t(c - u'1'));
-        else if (c >= u'a' && c <= u'z')
-            startEntry(s, size_t(c - u'a' + 9));
         return;
     }
     if (k.ch == 13)
@@ -167,6 +146,35 @@ void moveSelection(Session &s, int by) {
 bool onSlider(Session &s) {
     const Drawn *d = s.model.find(s.selected);
     return d && d->kind == emul::ControlKind::Trackbar;
+}
+
+// With a list open (the Start menu, a combo box's list), a letter or digit taps the next entry
+// shown that begins with it.
+bool listKey(Session &s, char16_t c) {
+    if (!(c >= u'0' && c <= u'9') && !(c >= u'a' && c <= u'z') && !(c >= u'A' && c <= u'Z'))
+        return false;
+    for (auto it = s.model.drawn.rbegin(); it != s.model.drawn.rend(); ++it) {
+        const Drawn &d = *it;
+        if (d.kind != emul::ControlKind::ListBox)
+            continue;
+        char16_t want = emul::foldCase(std::u16string(1, c))[0];
+        size_t shown = d.itemBoxes.size();
+        size_t from = d.selected >= d.topIndex ? size_t(d.selected - d.topIndex) : shown - 1;
+        for (size_t n = 1; n <= shown; ++n) {
+            size_t i = (from + n) % shown;
+            size_t item = size_t(d.topIndex) + i;
+            if (item < d.items.size() && !d.items[item].empty() &&
+                emul::foldCase(d.items[item].substr(0, 1))[0] == want) {
+                const PixelRect &b = d.itemBoxes[i];
+                act(s, "tap " + std::to_string((b.left + b.right) / 2) + " " +
+                           std::to_string((b.top + b.bottom) / 2));
+                return true;
+            }
+        }
+        s.message = "no entry shown begins with that";
+        return true;
+    }
+    return false;
 }
 
 // Keys in screen mode.
@@ -203,6 +211,8 @@ void screenKey(Session &s, const HostKey &k) {
     default:
         return;
     }
+    if (listKey(s, k.ch))
+        return;
     switch (k.ch) {
     case 13:
     case ' ':
@@ -217,10 +227,16 @@ void screenKey(Session &s, const HostKey &k) {
     case 'c':
         act(s, "cancel");
         break;
-    case 's':
-        s.overlay = Session::Overlay::StartMenu;
-        s.overlayAt = 0;
+    case 's': {
+        // The platform's Start menu, which then has the keys.
+        std::string tap = tapStart(s.model);
+        if (tap.empty()) {
+            s.message = "no Start button on the screen";
+            break;
+        }
+        act(s, tap);
         break;
+    }
     case 'p':
         s.overlay = Session::Overlay::Programs;
         s.overlayAt = 0;
@@ -253,17 +269,12 @@ void mouse(Session &s) {
         s.overlay = Session::Overlay::None;
         return;
     }
-    if (s.overlay == Session::Overlay::StartMenu || s.overlay == Session::Overlay::Programs) {
+    if (s.overlay == Session::Overlay::Programs) {
         // A click on an entry of the list (below its title row), else the list closes.
         size_t i = size_t(std::max(0, row - 3));
-        bool start = s.overlay == Session::Overlay::StartMenu;
         s.overlay = Session::Overlay::None;
-        if (row >= 3 && col >= 0 && col < kScreenCols) {
-            if (start)
-                startEntry(s, i);
-            else
-                programEntry(s, i, false);
-        }
+        if (row >= 3 && col >= 0 && col < kScreenCols)
+            programEntry(s, i, false);
         return;
     }
     if (s.overlay == Session::Overlay::Quit)

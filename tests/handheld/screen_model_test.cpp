@@ -89,6 +89,27 @@ TEST_F(SettingsScreen, AClickOnATabLabelPicksThatTab) {
     }
 }
 
+// The task bar's Start: a click opens the platform's Start menu, drawn as a list with an entry
+// a row; a click on an entry starts that program, and the keys go to the device meanwhile.
+TEST_F(SettingsScreen, AClickOnStartOpensThePlatformsMenuAndAClickOnAnEntryStartsIt) {
+    play("close kbsettings\n");
+    handheld::ClickResult r = handheld::clickAt(model(), 0, 0);
+    EXPECT_TRUE(r.typing);
+    ASSERT_EQ(r.command, handheld::tapStart(model()));
+    play(r.command + "\n");
+    handheld::Drawn menu;
+    for (const handheld::Drawn &d : model().drawn)
+        if (d.kind == emul::ControlKind::ListBox)
+            menu = d;
+    ASSERT_EQ(menu.className, u"StartMenu");
+    auto at = std::find(menu.items.begin(), menu.items.end(), u"Calculator");
+    ASSERT_NE(at, menu.items.end());
+    CellRect c = handheld::cellsOf(menu.px);
+    r = handheld::clickAt(model(), c.col + 2, c.row + int(at - menu.items.begin()));
+    play(r.command + "\nwait 10\n");
+    EXPECT_EQ(device.windows().foregroundProgram()->name, u"calc.exe");
+}
+
 // The Hot-Key page's first combo box: a click opens its list over the page, each entry drawn
 // on a row of its own; a click on an entry picks that one, a click beside the list closes it.
 TEST_F(SettingsScreen, AClickOnAnEntryOfAnOpenListPicksThatEntry) {
