@@ -52,6 +52,7 @@ BOOL runFileDialog(LPOPENFILENAMEW ofn, const char *call, bool save) {
     request.title = ofn->lpstrTitle ? ofn->lpstrTitle : save ? u"Save As" : u"Open";
     request.initialDir = ofn->lpstrInitialDir ? ofn->lpstrInitialDir : u"";
     request.patterns = filterPatterns(ofn);
+    request.mustExist = (ofn->Flags & OFN_FILEMUSTEXIST) != 0;
     Answers::FilePick answer;
     if (Answers *user = d.shell().answers.get())
         answer = user->openFile(request.initialDir);

@@ -16,6 +16,7 @@ struct FileDialogRequest {
     std::u16string title;      // "Open" or "Save As"
     std::u16string initialDir; // empty: \My Documents, else the root
     std::u16string patterns;   // the filter's patterns, ";" between them ("*.txt;*.psw")
+    bool mustExist = false;    // OK takes only the name of a file that is there
 };
 
 // Puts the dialog up until it is answered: by `pick` at once, or (pick.onScreen) by the pen and

@@ -296,6 +296,8 @@ void okPressed(HWND dlg, Dialog *d) {
         show(dlg, d, path);
         return;
     }
+    if (d->request.mustExist && GetFileAttributesW(path.c_str()) == 0xFFFFFFFF)
+        return; // the dialog stays for another name
     d->chosen = path;
     finish(dlg, d, IDOK);
 }
