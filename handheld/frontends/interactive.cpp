@@ -230,7 +230,7 @@ int runInteractive(const InteractiveOptions &options) {
     ScenarioRunner runner(device);
     KeyMap map(build);
     VirtualKeyboard kb(map, [kbFd](const std::vector<uint8_t> &bytes) { writeAll(kbFd, bytes); });
-    KeyboardDriver driver(kb);
+    HostKeyMapper driver(kb);
     Questions questions(device, recorder);
     Session screen{device, questions, runner, kb, driver, recorder, tap, dir, linePath, build};
 

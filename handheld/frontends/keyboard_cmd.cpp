@@ -24,7 +24,7 @@ int printKeyMap(const std::string &build, bool wide) {
                 "and Alt as typed); accented letters and symbols use the Cmd and Symbol layers;\n"
                 "Escape is Fn+Tab; Home, End, Page Up and Page Down are Fn with the arrows.\n"
                 "%s\n",
-                KeyboardDriver::helpLine());
+                HostKeyMapper::helpLine());
     return 0;
 }
 
@@ -104,10 +104,10 @@ int runKeyboard(const KeyboardOptions &options) {
         cfmakeraw(&raw);
         tcsetattr(0, TCSANOW, &raw);
         std::fprintf(stderr, "keyboard on %s; type to send keys, ^] to end\r\n%s\r\n",
-                     options.port.c_str(), KeyboardDriver::helpLine());
+                     options.port.c_str(), HostKeyMapper::helpLine());
     }
     HostInput input;
-    KeyboardDriver driver(kb);
+    HostKeyMapper driver(kb);
     std::string shown;
     std::u16string dropped; // what no key of the keyboard types, each character once
     for (;;) {

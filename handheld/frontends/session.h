@@ -34,7 +34,7 @@ struct Session {
     Questions &questions;
     ScenarioRunner &runner;
     VirtualKeyboard &kb;
-    KeyboardDriver &driver;
+    HostKeyMapper &driver;
     SessionRecorder &recorder;
     ReadableJournal &tap;
     StateDir dir;

@@ -288,7 +288,7 @@ void draw(Session &s) {
     // "^] quit" first: it stays when the line is cut.
     attron(A_REVERSE);
     put(H - 1, 0,
-        std::string("^] quit  F1 screen keys (then ? help)  ") + KeyboardDriver::helpLine(), W);
+        std::string("^] quit  F1 screen keys (then ? help)  ") + HostKeyMapper::helpLine(), W);
     attroff(A_REVERSE);
     refresh();
 }

@@ -51,14 +51,14 @@ int displayFd(SDL_Window *window) {
 }
 
 struct Front {
-    Front(emul::Device &d, WindowView &v, VirtualKeyboard &k, KeyboardDriver &kd, Monitor &m,
+    Front(emul::Device &d, WindowView &v, VirtualKeyboard &k, HostKeyMapper &kd, Monitor &m,
           Questions &q, emul::SerialPort &p, std::string b)
         : device(d), view(v), kb(k), driver(kd), monitor(m), questions(q), port(p),
           build(std::move(b)) {}
     emul::Device &device;
     WindowView &view;
     VirtualKeyboard &kb;
-    KeyboardDriver &driver;
+    HostKeyMapper &driver;
     Monitor &monitor;
     Questions &questions;
     emul::SerialPort &port;
@@ -150,7 +150,7 @@ std::vector<std::string> statusLines(Front &f) {
     if (f.device.suspended())
         lines.push_back("device off (power key): a key or a click switches it on");
     // The host keys two to a line, each whole.
-    std::string help = KeyboardDriver::helpLine(), pair;
+    std::string help = HostKeyMapper::helpLine(), pair;
     int n = 0;
     for (size_t at = 0; at != std::string::npos;) {
         size_t end = help.find("  ", at);
@@ -505,7 +505,7 @@ int runWindow(const WindowOptions &options, std::string *why) {
             done += size_t(n);
         }
     });
-    KeyboardDriver driver(kb);
+    HostKeyMapper driver(kb);
     Monitor monitor(device, dir.monitor());
     if (!monitor.listening())
         std::fprintf(stderr, "handheld: %s\n", monitor.error().c_str());

@@ -217,7 +217,7 @@ std::vector<HostKey> HostInput::feed(const uint8_t *data, size_t n) {
     return keys;
 }
 
-void KeyboardDriver::strokeWithLatches(Stroke s) {
+void HostKeyMapper::strokeWithLatches(Stroke s) {
     s.fn = s.fn || fn_;
     s.cmd = s.cmd || cmd_;
     s.symbol = s.symbol || symbol_;
@@ -227,7 +227,7 @@ void KeyboardDriver::strokeWithLatches(Stroke s) {
     kb_.stroke(s, hold);
 }
 
-bool KeyboardDriver::handle(const HostKey &key) {
+bool HostKeyMapper::handle(const HostKey &key) {
     const KeyMap &map = kb_.map();
     auto strokeOf = [&](KeyKind kind, int nth = 0) {
         Stroke s;
@@ -319,7 +319,7 @@ bool KeyboardDriver::handle(const HostKey &key) {
     return true;
 }
 
-std::string KeyboardDriver::status() const {
+std::string HostKeyMapper::status() const {
     std::string s;
     const KeyMap &map = kb_.map();
     if (kb_.heldKey())
@@ -344,7 +344,7 @@ std::string KeyboardDriver::status() const {
     return s;
 }
 
-const char *KeyboardDriver::helpLine() {
+const char *HostKeyMapper::helpLine() {
     return "F2 hold  F3 Fn  F4 Cmd  F5 Symbol  F6 Caps  F7 pen  F8-F11 apps  F12 reconnect";
 }
 

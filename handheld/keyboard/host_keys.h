@@ -52,10 +52,10 @@ constexpr int kFnPen = 7;      // pen-tap key
 constexpr int kFnApp1 = 8;     // F8 to F11: the four application keys
 constexpr int kFnConnect = 12; // the handshake again
 
-// The host keys driving one virtual keyboard: modifiers, latched layers and the hold key.
-class KeyboardDriver {
+// Maps host keys onto one virtual keyboard: modifiers, latched layers and the hold key.
+class HostKeyMapper {
   public:
-    explicit KeyboardDriver(VirtualKeyboard &keyboard) : kb_(keyboard) {}
+    explicit HostKeyMapper(VirtualKeyboard &keyboard) : kb_(keyboard) {}
 
     // Acts on one host key; false when it means nothing to the keyboard.
     bool handle(const HostKey &key);

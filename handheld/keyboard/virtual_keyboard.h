@@ -26,7 +26,6 @@ class VirtualKeyboard {
     // row would end the link), nor is a key that is up released.
     void press(int make);
     void release(int make);
-    bool isDown(int make) const { return down_.count(make) != 0; }
     // Every key that is down comes up, last pressed first.
     void releaseAll();
 

@@ -102,7 +102,7 @@ class Fields {
     Fields &operator=(const Fields &) = delete;
 
     // Inline at the call, where a literal name's length is known.
-    __attribute__((always_inline)) Fields &num(const char *name, int64_t v) {
+    Fields &num(const char *name, int64_t v) {
         Field &f = add(name, FieldKind::Number);
         f.num = v;
         bound_ += 21;
@@ -128,7 +128,7 @@ class Fields {
     }
     // A text that isPlainText() has passed and that outlives the record (the name of a kernel
     // object, say): referenced rather than copied.
-    __attribute__((always_inline)) Fields &plain(const char *name, std::string_view text) {
+    Fields &plain(const char *name, std::string_view text) {
         Field &f = add(name, FieldKind::Plain);
         f.text = text.data();
         f.len = uint32_t(text.size());
@@ -181,7 +181,7 @@ class Fields {
     void forEachText(const Field &f, const std::function<void(std::string_view)> &each) const;
 
   private:
-    __attribute__((always_inline)) Field &add(const char *name, FieldKind kind) {
+    Field &add(const char *name, FieldKind kind) {
         if (n_ == kMax)
             overflow();
         Field &f = f_[n_++];
@@ -309,10 +309,10 @@ class Journal {
     void setWindowNamer(WindowNamer namer) { namer_ = std::move(namer); }
 
     // {"t":..,"call":name,...} and {"t":..,"event":name,...}
-    __attribute__((always_inline)) void call(const char *name, const Fields &f) {
+    void call(const char *name, const Fields &f) {
         emit(Head::Call, name, f);
     }
-    __attribute__((always_inline)) void event(const char *name, const Fields &f) {
+    void event(const char *name, const Fields &f) {
         emit(Head::Event, name, f);
     }
     // {"t":..,"dump":path,...} and {"t":..,"control":id,...}

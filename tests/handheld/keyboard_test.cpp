@@ -14,7 +14,7 @@
 
 using handheld::HostInput;
 using handheld::HostKey;
-using handheld::KeyboardDriver;
+using handheld::HostKeyMapper;
 using handheld::KeyMap;
 using handheld::VirtualKeyboard;
 
@@ -115,7 +115,7 @@ TEST(VirtualKeyboard, HeldKeyAutoRepeatsUntilReleased) {
     KeyMap map;
     Recorder rec;
     VirtualKeyboard kb(map, rec.sink());
-    KeyboardDriver driver(kb);
+    HostKeyMapper driver(kb);
     kb.connect();
     HostKey f2;
     f2.type = HostKey::Function;
@@ -137,7 +137,7 @@ TEST(VirtualKeyboard, HostKeysMapToTheKeyboardsKeysAndLayers) {
     KeyMap map;
     Recorder rec;
     VirtualKeyboard kb(map, rec.sink());
-    KeyboardDriver driver(kb);
+    HostKeyMapper driver(kb);
     HostInput in;
     // Escape is Fn + Tab, Home is Fn + Left, Ctrl+Right keeps Ctrl, Alt+x comes as ESC x.
     for (const HostKey &k : feed(in, "\x1b[H\x1b[1;5C\x1bx"))

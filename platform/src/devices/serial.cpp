@@ -37,7 +37,7 @@ DCB defaultDcb(bool offers9600) {
 
 } // namespace
 
-[[gnu::hot]] bool SerialFile::read(void *buf, uint32_t n, uint32_t *got, uint32_t *error) {
+bool SerialFile::read(void *buf, uint32_t n, uint32_t *got, uint32_t *error) {
     *got = 0;
     if (!port) {
         *error = ERROR_GEN_FAILURE;
@@ -167,7 +167,7 @@ void SerialPort::settle() {
     settle(kern().now());
 }
 
-[[gnu::hot]] void SerialPort::settle(uint64_t now) {
+void SerialPort::settle(uint64_t now) {
     while (!line_.empty() && line_.front().at <= now) {
         if (owner_ && rx_.size() < state_.rxQueue) {
             rx_.push_back(line_.front());

@@ -36,9 +36,8 @@ void drain(int fd) {
 
 namespace {
 // epoll_wait as the system call alone: the C library's wrapper is also a thread cancellation
-// point, which no thread here uses, and costs two calls more on every wait. (A function of its
-// own, so that a profile still counts the waits.)
-[[gnu::noinline]] int epoll_wait_uncancelled(int epoll, epoll_event *events, int n, int timeoutMs) {
+// point, which no thread here uses, and costs two calls more on every wait.
+int epoll_wait_uncancelled(int epoll, epoll_event *events, int n, int timeoutMs) {
     return int(syscall(SYS_epoll_wait, epoll, events, n, timeoutMs));
 }
 } // namespace

@@ -99,7 +99,7 @@ void Kernel::unwatch(int fd) {
         }
 }
 
-[[gnu::hot]] bool Kernel::pollWatched(int timeoutMs) {
+bool Kernel::pollWatched(int timeoutMs) {
     if (!waits_)
         return false;
     const auto &ready = waits_->wait(timeoutMs);
@@ -121,7 +121,7 @@ void Kernel::unwatch(int fd) {
     return !ready.empty();
 }
 
-[[gnu::hot]] bool Kernel::hostWait(uint64_t deadline, int64_t nowNs) {
+bool Kernel::hostWait(uint64_t deadline, int64_t nowNs) {
     frozen_ = false; // what the wait hears arrives at the time it is heard
     if (postedAny_.load(std::memory_order_acquire))
         return false; // the caller looks at the threads again
@@ -134,11 +134,11 @@ void Kernel::unwatch(int fd) {
     return !pollWatched(timeout);
 }
 
-[[gnu::hot]] uint64_t Kernel::hostNow() const {
+uint64_t Kernel::hostNow() const {
     return uint64_t((hostNs() - hostStartNs_) / kNsPerMs);
 }
 
-[[gnu::hot]] int64_t Kernel::freezeClock() {
+int64_t Kernel::freezeClock() {
     int64_t ns = hostNs();
     frozenNow_ = uint64_t((ns - hostStartNs_) / kNsPerMs);
     frozen_ = true;
@@ -156,7 +156,7 @@ std::vector<Thread *> Kernel::threads() const {
     return out;
 }
 
-[[gnu::hot]] bool Kernel::due(Thread *t) const {
+bool Kernel::due(Thread *t) const {
     if (t->sched_.exited)
         return false;
     if (!t->sched_.blocked || t->sched_.killed)
@@ -164,7 +164,7 @@ std::vector<Thread *> Kernel::threads() const {
     return t->sched_.deadline != kNever && now() >= t->sched_.deadline;
 }
 
-[[gnu::hot]] bool Kernel::runnable(Thread *t) const {
+bool Kernel::runnable(Thread *t) const {
     if (due(t))
         return true;
     if (t->sched_.exited)
@@ -195,7 +195,7 @@ void Kernel::skipped(Thread *t, const char *why) const {
     std::abort();
 }
 
-[[gnu::hot]] bool Kernel::drainPosted() {
+bool Kernel::drainPosted() {
     // Runs at every switch: nothing is locked or made unless work is waiting.
     if (!postedAny_.load(std::memory_order_acquire))
         return false;
@@ -228,7 +228,7 @@ size_t Kernel::hostThreads() const {
     return n;
 }
 
-[[gnu::hot]] void Kernel::reap() {
+void Kernel::reap() {
     while (!ended_.empty()) {
         std::thread t = std::move(ended_.back());
         ended_.pop_back();
@@ -237,7 +237,7 @@ size_t Kernel::hostThreads() const {
     }
 }
 
-[[gnu::hot]] void Kernel::preemptionPoint() {
+void Kernel::preemptionPoint() {
     Thread *me = tlsSelf;
     if (!me || me == main_ || scheduling_ || me->sched_.killed || unwinding(me->sched_.ehGlobals))
         return;
@@ -254,7 +254,7 @@ size_t Kernel::hostThreads() const {
 
 // The caller's turn ends: the threads after it come first, then the caller, so a yielding
 // thread goes last. An ended thread leaves the order here. Returns where the look starts.
-[[gnu::hot]] size_t Kernel::leaveTurn(Thread *me) {
+size_t Kernel::leaveTurn(Thread *me) {
     for (size_t i = 0; i < threads_.size(); ++i)
         if (threads_[i].get() == me) {
             if (!me->sched_.exited)
@@ -270,7 +270,7 @@ size_t Kernel::hostThreads() const {
 // Work posted by host threads, ended host threads to join and, in real time, the clock read
 // once for the whole look (its host ns in *nowNs) and the watched lines heard once a
 // millisecond, so a device that is never idle still hears them. True when something came in.
-[[gnu::hot]] bool Kernel::takeInOutside(Thread *me, int64_t *nowNs) {
+bool Kernel::takeInOutside(Thread *me, int64_t *nowNs) {
     bool heard = drainPosted();
     if (!me->sched_.exited)
         reap(); // an ended thread cannot join itself; the next one to run does
@@ -291,7 +291,7 @@ size_t Kernel::hostThreads() const {
 // One look at each thread: the first that can run in round-robin order and, when none can, the
 // earliest deadline and the first thread (in the list) that waits for it. `deadlinesOnly`: no
 // condition is asked, nothing they look at has moved.
-[[gnu::hot]] Kernel::Choice Kernel::choose(size_t start, bool deadlinesOnly) const {
+Kernel::Choice Kernel::choose(size_t start, bool deadlinesOnly) const {
     Choice c;
     size_t n = threads_.size();
     c.waiterAt = n;
@@ -330,13 +330,13 @@ void Kernel::advanceTo(uint64_t deadline) {
 
 // Real time: the thread whose deadline comes first makes the host wait, so that the host wakes
 // the one to run.
-[[gnu::hot]] Thread *Kernel::hostWaiter(Thread *me, const Choice &c, size_t start) const {
+Thread *Kernel::hostWaiter(Thread *me, const Choice &c, size_t start) const {
     if (c.earliest != kNever)
         return threads_[c.waiterAt].get();
     return me->sched_.exited ? threads_[start % threads_.size()].get() : me;
 }
 
-[[gnu::hot]] void Kernel::schedule() {
+void Kernel::schedule() {
     Thread *me = tlsSelf;
     ++steps_;
     size_t start = leaveTurn(me);
@@ -373,7 +373,7 @@ void Kernel::advanceTo(uint64_t deadline) {
     }
 }
 
-[[gnu::hot]] bool Kernel::handOff(Thread *me, Thread *next) {
+bool Kernel::handOff(Thread *me, Thread *next) {
     std::unique_lock<std::mutex> l(m_);
     current_ = next;
     next->cv.notify_one();
@@ -391,7 +391,7 @@ void Kernel::advanceTo(uint64_t deadline) {
     return false;
 }
 
-[[gnu::hot]] bool Kernel::suspend(std::function<bool()> &&ready, uint64_t deadline, bool answer,
+bool Kernel::suspend(std::function<bool()> &&ready, uint64_t deadline, bool answer,
                                   const ChangeCount *changes) {
     Thread *me = tlsSelf;
     if (me->sched_.killed)

@@ -35,23 +35,13 @@ bool sameName(std::u16string_view a, std::u16string_view b) {
 }
 
 // A name hashed with its letters folded, and its length: names that compare equal have equal
-// tags, so a look-up compares whole names only where the tags agree. Setting bit 5 folds a
-// letter and merges a few other pairs of units, which only costs such a comparison.
+// tags, so a walk compares whole names only where the tags agree. Setting bit 5 folds a letter
+// and merges a few other pairs of units, which only costs such a comparison.
 uint64_t tagOf(std::u16string_view name) {
     uint32_t h = 2166136261u;
     for (char16_t c : name)
         h = (h ^ (c | 0x20u)) * 16777619u;
     return uint64_t(h) << 32 | uint32_t(name.size());
-}
-
-// The same of a name with a terminating null, measured on the way.
-uint64_t tagOf(const char16_t *name, size_t *length) {
-    uint32_t h = 2166136261u;
-    size_t n = 0;
-    for (; name[n]; ++n)
-        h = (h ^ (name[n] | 0x20u)) * 16777619u;
-    *length = n;
-    return uint64_t(h) << 32 | uint32_t(n);
 }
 
 // Every call comes from the thread that holds the device's baton, or from a program with no
@@ -68,16 +58,13 @@ inline void onBaton() {
 
 } // namespace
 
-int RegCache::Key::find(std::u16string_view name, uint64_t tag) const {
-    for (size_t i = 0; i < tags.size(); ++i)
-        if (tags[i] == tag && sameName(values[i].first, name))
+// A key holds a few values: comparing their names, length first, is cheaper than hashing the
+// one asked for.
+int RegCache::Key::find(std::u16string_view name) const {
+    for (size_t i = 0; i < values.size(); ++i)
+        if (sameName(values[i].first, name))
             return int(i);
     return -1;
-}
-
-void RegCache::Key::add(std::u16string name, uint64_t tag, RegValue v) {
-    values.emplace_back(std::move(name), std::move(v));
-    tags.push_back(tag);
 }
 
 RegCache::RegCache(std::unique_ptr<RegStore> store) : store_(std::move(store)) {
@@ -92,7 +79,7 @@ RegKeyId RegCache::tree(const std::u16string &name) {
             return id;
     RegKeyId id = store_->tree(name);
     if (id && !keys_.count(id)) {
-        keys_[id] = Key{0, name, {}, {}, {}};
+        keys_[id] = Key{0, name, {}, {}};
         trees_.push_back(id);
     }
     return id;
@@ -143,7 +130,7 @@ RegKeyId RegCache::create(RegKeyId from, const std::vector<std::u16string> &name
             }
             next = *step;
         }
-        keys_[next] = Key{id, names[i], {}, {}, {}};
+        keys_[next] = Key{id, names[i], {}, {}};
         keys_[id].children.push_back(next);
         byName_.emplace(childSlot(id, names[i]), next);
         id = next;
@@ -189,7 +176,7 @@ std::optional<RegValue> RegCache::value(RegKeyId key, const std::u16string &name
     onBaton();
     sync();
     Key *k = keyOf(key);
-    int i = k ? k->find(name, tagOf(name)) : -1;
+    int i = k ? k->find(name) : -1;
     if (i < 0)
         return std::nullopt;
     return k->values[size_t(i)].second;
@@ -202,9 +189,7 @@ RegFound RegCache::copyValue(RegKeyId key, const char16_t *name, bool check, Reg
     Key *k = keyOf(key);
     if (!k)
         return RegFound::noKey;
-    size_t length;
-    uint64_t tag = tagOf(name, &length);
-    int i = k->find(std::u16string_view(name, length), tag);
+    int i = k->find(std::u16string_view(name));
     if (i < 0)
         return RegFound::noValue;
     const RegValue &v = k->values[size_t(i)].second;
@@ -225,12 +210,11 @@ RegStatus RegCache::setValue(RegKeyId key, const std::u16string &name, const Reg
         return s;
     }
     // An existing value keeps its place and its spelling.
-    uint64_t tag = tagOf(name);
-    int i = k->find(name, tag);
+    int i = k->find(name);
     if (i >= 0)
         k->values[size_t(i)].second = v;
     else
-        k->add(name, tag, v);
+        k->values.emplace_back(name, v);
     return s;
 }
 
@@ -243,10 +227,9 @@ RegStatus RegCache::removeValue(RegKeyId key, const std::u16string &name) {
         load();
         return s;
     }
-    int i = k->find(name, tagOf(name));
+    int i = k->find(name);
     if (i >= 0) {
         k->values.erase(k->values.begin() + i);
-        k->tags.erase(k->tags.begin() + i);
         return s;
     }
     if (s == RegStatus::ok)
@@ -296,7 +279,7 @@ void RegCache::load() {
     byName_.clear();
     trees_.clear();
     for (auto &k : img.keys) {
-        keys_[k.id] = Key{k.parent, std::move(k.name), {}, {}, {}};
+        keys_[k.id] = Key{k.parent, std::move(k.name), {}, {}};
         if (!k.parent)
             trees_.push_back(k.id);
     }
@@ -310,10 +293,8 @@ void RegCache::load() {
     }
     for (auto &v : img.values) {
         auto it = keys_.find(v.key);
-        if (it != keys_.end()) {
-            uint64_t tag = tagOf(v.name);
-            it->second.add(std::move(v.name), tag, std::move(v.v));
-        }
+        if (it != keys_.end())
+            it->second.values.emplace_back(std::move(v.name), std::move(v.v));
     }
 }
 

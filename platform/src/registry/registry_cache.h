@@ -58,10 +58,8 @@ class RegCache {
         std::u16string name;
         std::vector<RegKeyId> children; // in creation order
         std::vector<Value> values;      // in creation order
-        std::vector<uint64_t> tags;     // of the values' names
 
-        int find(std::u16string_view name, uint64_t tag) const; // index of the value, or -1
-        void add(std::u16string name, uint64_t tag, RegValue v);
+        int find(std::u16string_view name) const; // index of the value, or -1
     };
 
     Key *keyOf(RegKeyId id);
