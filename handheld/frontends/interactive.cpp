@@ -83,8 +83,7 @@ class RecordedLine : public emul::SerialLine {
 
 // The screen's loop sleeps until a key arrives on the terminal (the device's host wait watches
 // it), the journal has new lines, the hive or the registry changes file is written (another
-// process's `reg`), or a signal comes. A program waiting on a question runs the same steps
-// meanwhile, as the screen's thread may itself be waiting on it.
+// process's `reg`), or a signal comes.
 class InteractiveFrontEnd : public FrontEnd {
   public:
     InteractiveFrontEnd(Session &s, Monitor &monitor) : s_(s), monitor_(monitor) {}
@@ -94,7 +93,7 @@ class InteractiveFrontEnd : public FrontEnd {
         if (RealTimeRunner::takeResize())
             input = true; // curses has the new size for the next key it reads
         return RealTimeRunner::stopping() || input || s_.tap.changed || s_.redraw ||
-               s_.questions.pending() != s_.questionShown || monitor_.pending();
+               monitor_.pending();
     }
     void pumpOnce() {
         input = false;
@@ -118,12 +117,9 @@ class InteractiveFrontEnd : public FrontEnd {
     }
     void suspended(emul::Device &) override { s_.redraw = true; }
     uint64_t wakeAt() override { return repeatEnds(s_); }
-    // What the steps look at goes before the questions' own end; a waiting program has its
-    // default answer by now.
+    // What the steps look at goes before the device ends.
     void ending() override {
         s_.device.watchHostFiles({}, nullptr);
-        s_.questions.workWaiting = nullptr;
-        s_.questions.whileWaiting = nullptr;
         s_.runner.interrupted = nullptr;
         forgetTypedAhead();
         s_.kb.releaseAll();
@@ -231,8 +227,8 @@ int runInteractive(const InteractiveOptions &options) {
     KeyMap map(build);
     VirtualKeyboard kb(map, [kbFd](const std::vector<uint8_t> &bytes) { writeAll(kbFd, bytes); });
     HostKeyMapper driver(kb);
-    Questions questions(device, recorder);
-    Session screen{device, questions, runner, kb, driver, recorder, tap, dir, linePath, build};
+    Questions questions(recorder);
+    Session screen{device, runner, kb, driver, recorder, tap, dir, linePath, build};
 
     // The installation's start-up: the driver, the shell's desktop and task bar, then Notes in
     // front, as a replay starts them; the keyboard connects.
@@ -250,8 +246,6 @@ int runInteractive(const InteractiveOptions &options) {
     if (!monitor.listening())
         screen.message = monitor.error();
     InteractiveFrontEnd frontEnd(screen, monitor);
-    questions.whileWaiting = [&frontEnd] { frontEnd.pumpOnce(); };
-    questions.workWaiting = [&frontEnd] { return frontEnd.work(); };
     runner.interrupted = [&frontEnd] {
         return frontEnd.input ? quitTyped() : RealTimeRunner::stopping();
     };

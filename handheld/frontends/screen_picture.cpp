@@ -114,6 +114,20 @@ int freeCells(const ScreenModel &m, const Drawn &d, const CellRect &c) {
     return std::max(c.cols, std::min(free, kScreenCols - c.col));
 }
 
+// A question's text (in a message box of the platform's own) is read whole: it may run down
+// over the rows its box leaves free below it.
+int questionRows(const ScreenModel &m, const Drawn &d, const CellRect &c) {
+    const Drawn *box = m.find(d.parent);
+    if (!box || !box->topLevel || box->kind != ControlKind::Dialog)
+        return 0;
+    int edge = box->px.bottom;
+    for (const Drawn &o : m.drawn)
+        if (o.parent == d.parent && o.hwnd != d.hwnd && o.px.top >= d.px.bottom &&
+            o.px.left < d.px.right && o.px.right > d.px.left)
+            edge = std::min(edge, o.px.top);
+    return (edge - kCellHeight / 2 + kCellHeight - 1) / kCellHeight - c.row;
+}
+
 void drawLabel(const ScreenModel &m, const Drawn &d, const CellRect &c, Picture &p, uint8_t a) {
     if (d.text.empty())
         return;
@@ -130,6 +144,8 @@ void drawLabel(const ScreenModel &m, const Drawn &d, const CellRect &c, Picture 
     // Whole words on each of its rows; the last is cut like any label.
     int rows = std::max(1, (d.px.bottom - d.px.top + kCellHeight / 2) / kCellHeight);
     std::vector<std::u16string> lines = wrapped(d.text, width, true);
+    if (int(lines.size()) > rows)
+        rows = std::max(rows, questionRows(m, d, c));
     for (int i = 0; i < rows && i < int(lines.size()); ++i)
         p.put(c.col, c.row + i, lines[size_t(i)], width, a);
 }
@@ -250,6 +266,12 @@ void drawOne(const ScreenModel &m, const Drawn &d, Picture &p, const DrawOptions
         if (d.className == u"SipWndClass")
             for (int r = 0; r < c.rows && r < int(std::size(kPanelRows)); ++r)
                 p.put(c.col + 1, c.row + r, kPanelRows[r], c.cols - 1, kDim);
+        // A dialog of the platform's own (a message box, the file dialog) has its caption bar.
+        if (d.kind == ControlKind::Dialog && (d.style & WS_CAPTION) == WS_CAPTION) {
+            std::u16string bar = u" " + d.text;
+            bar.resize(std::max(bar.size(), size_t(std::max(0, c.cols))), u' ');
+            p.put(c.col, c.row, bar, c.cols, kReverse);
+        }
         return;
     }
     uint8_t a =

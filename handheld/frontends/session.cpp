@@ -111,10 +111,10 @@ void act(Session &s, const std::string &command) {
         return;
     }
     s.recorder.command(s.device.kernel().now(), command);
+    // What the device says meanwhile (a restart the command brought) is the last word.
+    s.message = command;
     if (!s.runner.execute(cmd, &error))
         s.message = error;
-    else
-        s.message = command;
 }
 
 void actOnControl(Session &s, int step) {

@@ -4,7 +4,6 @@
 #pragma once
 
 #include "frontends/journal_view.h"
-#include "frontends/questions.h"
 #include "frontends/recorder.h"
 #include "frontends/screen_model.h"
 #include "frontends/state_dir.h"
@@ -31,7 +30,6 @@ Layout layoutFor(int cols, int rows);
 
 struct Session {
     emul::Device &device;
-    Questions &questions;
     ScenarioRunner &runner;
     VirtualKeyboard &kb;
     HostKeyMapper &driver;
@@ -53,7 +51,6 @@ struct Session {
     bool quit = false;                 // the session ends
     bool redraw = true;                // draw at the next step even with no key or journal line
     std::streamoff regChangesDone = 0; // how much of the registry changes file is recorded
-    bool questionShown = false;        // whether the last drawing had a question on it
     int heldKey = 0;                   // the key the keyboard holds down, and since when
     uint64_t heldSince = 0;
 };

@@ -1,6 +1,6 @@
 // The terminal's drawing: the device's screen in a frame, the status and the journal beside it
 // (or below it, or left out when there is no room), the help line, and what covers the screen
-// (the running programs, a question, the help). Everything is laid out anew
+// (the running programs, the help). Everything is laid out anew
 // for the terminal's size at each drawing.
 #include "frontends/screen_picture.h"
 #include "frontends/session.h"
@@ -23,7 +23,7 @@ constexpr int kFrameCols = kScreenCols + 2, kFrameRows = kScreenRows + 2;
 // The least terminal: the framed screen, a header above and the help line below.
 constexpr int kLeastCols = kFrameCols, kLeastRows = kFrameRows + 2;
 constexpr int kPanelLeast = 30; // a side panel narrower than this goes below the screen
-constexpr int kTaskBarRows = 2; // questions and menus stand below the task bar
+constexpr int kTaskBarRows = 2; // menus stand below the task bar
 
 void put(int y, int x, const std::string &utf8Text, int maxCols) {
     if (maxCols <= 0)
@@ -110,7 +110,8 @@ const char *const kHelp[] = {
     "  a letter  with a list open (Start, a box's list): its next entry",
     "  ?  this help           q  end the device (asks first)",
     "  Esc or F1  back to the keyboard",
-    "Questions (a message box, the file dialog) take the keys while up.",
+    "A message box or the file dialog is a window of the device: tap it, or",
+    "  type to it with the keyboard (Esc first after F1).",
     "",
     "Any key closes this help.",
 };
@@ -164,8 +165,6 @@ void drawFrame(Session &s) {
 }
 
 std::string modeHint(Session &s) {
-    if (s.questions.pending())
-        return s.questions.help();
     switch (s.overlay) {
     case Session::Overlay::Programs:
         return "PROGRAMS: arrows choose, Enter switches to it, x closes it, Esc goes back";
@@ -256,7 +255,6 @@ void draw(Session &s) {
         drawHelp();
         return;
     }
-    s.questionShown = s.questions.pending();
     if (!s.layout.fits) {
         drawTooSmall();
         return;
@@ -278,10 +276,7 @@ void draw(Session &s) {
         p.put(2, kScreenRows / 2 - 1, u"The device is off.", kScreenCols - 2);
         p.put(2, kScreenRows / 2, u"Any key switches it on.", kScreenCols - 2);
     }
-    if (s.questions.pending())
-        s.questions.draw(p, kTaskBarRows);
-    else
-        drawOverlay(s, p);
+    drawOverlay(s, p);
     blit(p, s.layout.originX, s.layout.originY);
     drawPanel(s);
 

@@ -1,5 +1,5 @@
-// The terminal's keys and mouse: decoded by curses, then given to what has them (a question, a
-// list over the screen, the screen's controls, or the device's keyboard).
+// The terminal's keys and mouse: decoded by curses, then given to what has them (a list over the
+// screen, the screen's controls, or the device's keyboard).
 #include "frontends/runner.h"
 #include "frontends/screen_actions.h"
 #include "frontends/session.h"
@@ -261,10 +261,6 @@ void mouse(Session &s) {
         s.message = "the device is on again";
         return;
     }
-    if (s.questions.pending()) {
-        s.questions.click(col, row);
-        return;
-    }
     if (s.overlay == Session::Overlay::Help) {
         s.overlay = Session::Overlay::None;
         return;
@@ -288,11 +284,6 @@ void key(Session &s, const HostKey &key) {
     if (s.device.suspended()) {
         s.device.resume();
         s.message = "the device is on again";
-        return;
-    }
-    // A message box or file dialog has the keys while a program waits on it.
-    if (s.questions.pending()) {
-        s.questions.key(key);
         return;
     }
     if (s.overlay != Session::Overlay::None) {
@@ -349,15 +340,11 @@ void pump(Session &s) {
     }
     if (RealTimeRunner::stopping())
         s.quit = true;
-    // Leaving: a program still waiting on a question gets its default answer.
-    if (s.quit && s.questions.pending())
-        s.questions.dismiss();
     if (s.recorder.active())
         recordRegChanges(s);
     // Redraw on a change only: what the device does shows in its journal, what another
-    // process does shows in the hive's files. A question that came or went is a change too:
-    // the program that asks waits for the person until the screen shows it.
-    if (changed || s.redraw || s.questions.pending() != s.questionShown) {
+    // process does shows in the hive's files.
+    if (changed || s.redraw) {
         s.tap.changed = false;
         s.redraw = false;
         draw(s);

@@ -52,15 +52,13 @@ int displayFd(SDL_Window *window) {
 
 struct Front {
     Front(emul::Device &d, WindowView &v, VirtualKeyboard &k, HostKeyMapper &kd, Monitor &m,
-          Questions &q, emul::SerialPort &p, std::string b)
-        : device(d), view(v), kb(k), driver(kd), monitor(m), questions(q), port(p),
-          build(std::move(b)) {}
+          emul::SerialPort &p, std::string b)
+        : device(d), view(v), kb(k), driver(kd), monitor(m), port(p), build(std::move(b)) {}
     emul::Device &device;
     WindowView &view;
     VirtualKeyboard &kb;
     HostKeyMapper &driver;
     Monitor &monitor;
-    Questions &questions;
     emul::SerialPort &port;
     std::string build;
     bool traceFrames = false;
@@ -73,7 +71,7 @@ struct Front {
     bool penDown = false;
     SDL_Scancode textScancode = SDL_SCANCODE_UNKNOWN; // the key whose text comes next
     SDL_Scancode heldScancode = SDL_SCANCODE_UNKNOWN; // the key the keyboard holds down
-    bool linkShown = false, offShown = false, questionShown = false;
+    bool linkShown = false, offShown = false;
     uint64_t drawn = ~uint64_t(0), frames = 0;
     uint64_t lookAgainAt = emul::kNever; // a key's text from an input method comes late
     int heldKey = 0;                     // the key the keyboard holds down, and since when
@@ -134,14 +132,6 @@ std::vector<std::string> statusLines(Front &f) {
         f.settings = false;
     }
     std::vector<std::string> lines;
-    f.questionShown = f.questions.pending();
-    if (f.questionShown) {
-        // A program waits for the person: the question, and the keys that answer it.
-        lines = f.questions.lines();
-        lines.push_back("");
-        lines.push_back(f.questions.help());
-        return lines;
-    }
     f.linkShown = f.port.isOpen();
     lines.push_back(std::string("keyboard link ") + (f.linkShown ? "up" : "down (port closed)"));
     lines.push_back("driver " + f.build);
@@ -271,10 +261,6 @@ void keyDown(Front &f, const SDL_KeyboardEvent &e) {
         f.textScancode = e.keysym.scancode; // its text follows
         return;
     }
-    if (f.questions.pending()) {
-        f.questions.key(h); // the keys answer the question while it is up
-        return;
-    }
     if (h.type == HostKey::Function)
         f.driver.handle(h);
     else
@@ -297,10 +283,6 @@ void text(Front &f, const char *utf8) {
     for (char16_t c : typed) {
         HostKey h;
         h.ch = c;
-        if (f.questions.pending()) {
-            f.questions.key(h);
-            continue;
-        }
         // One key's text is held with it; text from an input method is typed.
         if (f.textScancode != SDL_SCANCODE_UNKNOWN && typed.size() == 1)
             holdKey(f, h, f.textScancode);
@@ -339,7 +321,7 @@ void handle(Front &f, const SDL_Event &e) {
             press(f, f.view.buttonAt(p.x, p.y));
         } else if (f.device.suspended()) {
             f.device.resume();
-        } else if (!f.questions.pending()) {
+        } else {
             f.penDown = true;
             pen(f, emul::WindowSystem::Pen::Down, p.x, p.y);
         }
@@ -413,8 +395,8 @@ class WindowFrontEnd : public FrontEnd {
     bool work() override {
         emul::Device &d = f_.device;
         return f_.input || f_.settings || f_.exposed || f_.monitor.pending() ||
-               f_.questions.pending() != f_.questionShown || d.graphics().drawCount() != f_.drawn ||
-               f_.port.isOpen() != f_.linkShown || d.suspended() != f_.offShown;
+               d.graphics().drawCount() != f_.drawn || f_.port.isOpen() != f_.linkShown ||
+               d.suspended() != f_.offShown;
     }
     bool step() override {
         handheld::step(f_);
@@ -433,8 +415,6 @@ class WindowFrontEnd : public FrontEnd {
         return std::min(f_.lookAgainAt, repeatChanges(f_));
     }
     void ending() override {
-        f_.questions.whileWaiting = nullptr;
-        f_.questions.workWaiting = nullptr;
         f_.device.watchHostFiles({}, nullptr);
         if (xfd_ >= 0)
             f_.device.kernel().unwatch(xfd_);
@@ -514,10 +494,10 @@ int runWindow(const WindowOptions &options, std::string *why) {
         std::fprintf(stderr, "handheld: the keyboard driver did not start\n");
     kb.connect();
 
-    // Message boxes and file dialogs wait for the person at the window.
+    // Message boxes and file dialogs stay up for the pen and the keys.
     SessionRecorder noRecording;
-    Questions questions(device, noRecording);
-    Front f(device, *view, kb, driver, monitor, questions, rt.port(), build);
+    Questions questions(noRecording);
+    Front f(device, *view, kb, driver, monitor, rt.port(), build);
     f.traceFrames = options.traceFrames;
     int xfd = displayFd(view->window());
     if (xfd >= 0)
@@ -525,8 +505,6 @@ int runWindow(const WindowOptions &options, std::string *why) {
     device.watchHostFiles({dir.hive()}, [&f] { f.settings = true; });
     SDL_StartTextInput();
     WindowFrontEnd frontEnd(f, xfd);
-    questions.whileWaiting = [&f] { step(f); };
-    questions.workWaiting = [&frontEnd] { return frontEnd.work(); };
     rt.run(frontEnd);
 
     fs::remove(dir.irLine(), ec);

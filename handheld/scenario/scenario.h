@@ -46,6 +46,7 @@ struct ScnCommand {
     bool baud9600 = true;       // port: false with nobaud9600
     bool yes = false;           // sip on, answer yes
     bool cancel = false;        // choose cancel
+    bool open = false;          // answer open, choose open
 };
 
 // Splits a line into tokens: blanks separate, `#` outside quotes ends the line, a quoted token

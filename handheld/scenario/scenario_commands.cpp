@@ -45,8 +45,8 @@ const std::vector<ScnVerb> &scnVerbs() {
         {"drag", "drag X1 Y1 X2 Y2", p::drag, ScnRun::drag},
         {"ok", "ok", p::none, ScnRun::ok},
         {"cancel", "cancel", p::none, ScnRun::cancel},
-        {"answer", "answer yes|no", p::answer, ScnRun::answer},
-        {"choose", "choose PATH|cancel", p::choose, ScnRun::choose},
+        {"answer", "answer yes|no|open", p::answer, ScnRun::answer},
+        {"choose", "choose PATH|cancel|open", p::choose, ScnRun::choose},
     };
     return verbs;
 }

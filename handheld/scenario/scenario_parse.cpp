@@ -354,9 +354,10 @@ bool sip(const Args &a, ScnCommand *cmd, std::string *) {
 }
 
 bool answer(const Args &a, ScnCommand *cmd, std::string *) {
-    if (a.size() != 1 || (a[0] != "yes" && a[0] != "no"))
+    if (a.size() != 1 || (a[0] != "yes" && a[0] != "no" && a[0] != "open"))
         return false;
     cmd->yes = a[0] == "yes";
+    cmd->open = a[0] == "open";
     return true;
 }
 
@@ -364,6 +365,7 @@ bool choose(const Args &a, ScnCommand *cmd, std::string *) {
     if (a.size() != 1)
         return false;
     cmd->cancel = a[0] == "cancel";
+    cmd->open = a[0] == "open";
     cmd->path = a[0];
     return true;
 }

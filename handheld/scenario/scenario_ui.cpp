@@ -36,13 +36,18 @@ bool ScnRun::settle(ScenarioRunner &r, const std::shared_ptr<emul::Program> &p, 
 
 bool ScnRun::answer(ScenarioRunner &r, const ScnCommand &c, std::string *) {
     r.line();
-    emul::harness::scriptedAnswers().answer(c.yes);
+    if (c.open)
+        emul::harness::scriptedAnswers().leaveBoxOpen();
+    else
+        emul::harness::scriptedAnswers().answer(c.yes);
     return true;
 }
 
 bool ScnRun::choose(ScenarioRunner &r, const ScnCommand &c, std::string *) {
     r.line();
-    if (c.cancel)
+    if (c.open)
+        emul::harness::scriptedAnswers().leaveFileDialogOpen();
+    else if (c.cancel)
         emul::harness::scriptedAnswers().choose(std::nullopt);
     else
         emul::harness::scriptedAnswers().choose(emul::utf16(c.path));

@@ -9,6 +9,9 @@
 
 namespace emul {
 
+// A file name against a pattern of `*` and `?` wildcards, without case ("*.*" is every name).
+bool nameMatches(const std::u16string &pattern, const std::u16string &name);
+
 class FileSystem {
   public:
     explicit FileSystem(std::string rootDir);

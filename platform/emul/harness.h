@@ -55,17 +55,24 @@ ControlState controlState(const WindowInfo &w);
 class ScriptedAnswers : public Answers {
   public:
     // "yes" presses the box's affirmative button; "no" its No button, else the last one.
-    void answer(bool yes) { answers_.push_back(yes); }
-    void choose(std::optional<std::u16string> path) { choices_.push_back(std::move(path)); }
+    void answer(bool yes) { answers_.push_back(yes ? Box::Yes : Box::No); }
+    // The next box stays up for the pen and the keys.
+    void leaveBoxOpen() { answers_.push_back(Box::Open); }
+    void choose(std::optional<std::u16string> path) {
+        choices_.push_back(FilePick{std::move(path), false});
+    }
+    // The next file dialog stays up for the pen and the keys.
+    void leaveFileDialogOpen() { choices_.push_back(FilePick{std::nullopt, true}); }
     Answers *otherwise = nullptr;
 
     int messageBox(const std::u16string &text, const std::u16string &caption,
                    uint32_t type) override;
-    std::optional<std::u16string> openFile(const std::u16string &initialDir) override;
+    FilePick openFile(const std::u16string &initialDir) override;
 
   private:
-    std::deque<bool> answers_;
-    std::deque<std::optional<std::u16string>> choices_;
+    enum class Box { Yes, No, Open };
+    std::deque<Box> answers_;
+    std::deque<FilePick> choices_;
 };
 
 // The current device's scripted answers, given to its shell on first use.

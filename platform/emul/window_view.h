@@ -25,7 +25,9 @@ enum class ControlKind {
     Edit,
     Ink, // the notes program's ink document: typed text, several lines
     ComboBox,
-    ListBox, // a combo box's open list ("ComboLBox") or the Start menu: a pop-up above everything
+    // A list: a combo box's open list ("ComboLBox") or the Start menu, pop-ups above
+    // everything, or the file dialog's list of a folder.
+    ListBox,
     Trackbar,
     Tabs,
     MenuBar,
@@ -61,8 +63,8 @@ struct WindowInfo {
     struct Box {
         int left = 0, top = 0, right = 0, bottom = 0;
     };
-    // Screen coordinates of where each tab stands; in an open list, of each entry shown, from
-    // topIndex on.
+    // Screen coordinates of where each tab stands; in a list, of each entry shown, from topIndex
+    // on.
     std::vector<Box> itemBoxes;
     std::vector<WindowInfo> children; // first child first; see snapshot()
 };

@@ -61,7 +61,9 @@ class WindowSystem {
     std::u16string className(uintptr_t hwnd) const;
     // The window classes a program registered end with it, as on the platform.
     void forgetClassesOf(const Program *program);
-    // Messages to a window as the platform itself sends them (a user's tap, the OK button).
+    // Messages to a window as the platform itself sends them (a user's tap, the OK button). The
+    // caller waits until the window has answered, or its thread waits for input again (it put
+    // up a question while handling the message: 0 then).
     intptr_t send(uintptr_t hwnd, uint32_t msg, uintptr_t wparam, intptr_t lparam);
     bool post(uintptr_t hwnd, uint32_t msg, uintptr_t wparam, intptr_t lparam);
     // Posts to every top-level window of a program, as the shell tells them of a setting change

@@ -206,7 +206,7 @@ tmux -S "$sock" send-keys -t $T F1 s k
 wait_screen "Key Repeat Del"
 tmux -S "$sock" send-keys -t $T Down Enter o
 wait_screen "reset your"
-wait_screen "[ Yes ] [ No ]"
+wait_screen "[ Yes ]"
 # The mouse as xterm reports it: a press of the first button at a cell (each coordinate 1-based,
 # plus 32), here the Yes button's.
 yes_line=$(tmux -S "$sock" capture-pane -p -t $T | grep -n "\[ Yes \]" | head -1)
@@ -227,15 +227,17 @@ wait_screen "Enable Keyboard on"
 tmux -S "$sock" send-keys -t $T s k
 wait_screen "Key Repeat Del"
 tmux -S "$sock" send-keys -t $T PageDown Down -
-wait_screen "OPEN:"
-# The dialog opens in \My Documents (Notes keeps its note there): up to \, then Windows.
+wait_screen "Name:"
+# The dialog is a window of the device, typed to with its keyboard (Esc leaves the screen's
+# keys). It opens in \My Documents (Notes keeps its note there): up to \, then Windows.
+tmux -S "$sock" send-keys -t $T Escape
 tmux -S "$sock" send-keys -t $T BSpace w Enter s Enter p Enter c
 wait_screen "│ Calculator.lnk"
 tmux -S "$sock" send-keys -t $T Enter
 wait_screen "[Calculator.lnk v]"
 # OK switches the keyboard on again: what is typed before the driver has opened its port is lost,
 # as on a real device, so wait for the link before Cmd+1.
-tmux -S "$sock" send-keys -t $T o
+tmux -S "$sock" send-keys -t $T F1 o
 wait_screen "keyboard link up"
 tmux -S "$sock" send-keys -t $T F1 F4 1
 wait_screen "│Calculator: (no command line)"

@@ -2,8 +2,6 @@
 // control drawn on each page of the settings program, and of every button and entry of the
 // questions put to the person, reaches that one and no other; a click on a tab label picks that
 // tab, and a click on empty space reaches nothing.
-#include "handheld/frontends/questions.h"
-#include "handheld/frontends/recorder.h"
 #include "handheld/frontends/screen_actions.h"
 #include "handheld/frontends/screen_picture.h"
 #include "handheld/frontends/session.h"
@@ -193,86 +191,122 @@ TEST_F(SettingsScreen, EmptySpaceAndLabelsReachNothing) {
     EXPECT_TRUE(handheld::clickAt(m, c.col + c.cols / 2, c.row).command.empty());
 }
 
-// The questions a program puts to the person at the terminal: a click at the centre of every
-// button or entry drawn reaches that one and no other.
+// The questions a program puts to the person, left up as the platform's windows: the terminal
+// draws their buttons and entries, and a click at the centre of one reaches that one.
 class QuestionScreen : public ::testing::Test {
   protected:
-    QuestionScreen() : questions(device, recorder) { handheld::install(device); }
-    // Asks on a thread of its own, as a program does, and waits until the question is up.
-    template <class Ask> void ask(Ask fn) {
-        answered = false;
-        device.kernel().spawn("asker", [this, fn] {
-            fn();
-            answered = true;
-            return 0u;
-        });
-        device.kernel().block([this] { return questions.pending(); }, emul::kNever);
+    QuestionScreen() : runner(device) { handheld::install(device); }
+    void play(const std::string &text) {
+        handheld::ScnError err;
+        ASSERT_TRUE(runner.playText(text, &err)) << err.line << ": " << err.message;
     }
-    void waitAnswered() {
-        device.kernel().block([this] { return answered; }, emul::kNever);
-    }
-    handheld::Picture drawn() {
+    ScreenModel model() { return handheld::screenModel(device.windows().view()); }
+    handheld::Picture drawn(const ScreenModel &m) {
         handheld::Picture p;
-        questions.draw(p, 2);
+        handheld::drawModel(m, p, handheld::DrawOptions{});
         return p;
     }
-    static std::string at(const handheld::Picture &p, const CellRect &c) {
-        return emul::utf8(p.line(c.row).substr(size_t(c.col), size_t(c.cols)));
+    // The drawn window of this class and text, or of this kind.
+    static const handheld::Drawn *find(const ScreenModel &m, emul::ControlKind kind,
+                                       const std::u16string &text = u"") {
+        for (const handheld::Drawn &d : m.drawn)
+            if (d.kind == kind && (text.empty() || d.text == text))
+                return &d;
+        return nullptr;
+    }
+    // Clicks the centre of what is drawn there, as the terminal's mouse does.
+    void click(const handheld::Drawn &d) {
+        CellRect c = handheld::cellsOf(d.px);
+        handheld::ClickResult r = handheld::clickAt(model(), c.col + c.cols / 2, c.row);
+        ASSERT_EQ(r.hwnd, d.hwnd);
+        play(r.command + "\n");
     }
     emul::Device device;
-    handheld::SessionRecorder recorder;
-    handheld::Questions questions;
-    bool answered = false;
+    handheld::ScenarioRunner runner;
 };
 
-TEST_F(QuestionScreen, EachButtonOfTheResetQuestionIsClickedWhereItIsDrawn) {
-    const int buttons[] = {IDYES, IDNO};
-    const char *labels[] = {"[ Yes ]", "[ No ]"};
+TEST_F(QuestionScreen, EachButtonOfTheResetQuestionIsDrawnAndClickedWhereItStands) {
+    const char16_t *labels[] = {u"No", u"Yes"};
+    const int results[] = {IDNO, IDYES};
     for (int i = 0; i < 2; ++i) {
-        int result = 0;
-        ask([&] {
-            result = questions.messageBox(u"Do you want to reset your device now?", u"Keyboard",
-                                          MB_YESNO);
-        });
-        handheld::Picture p = drawn();
-        std::vector<CellRect> cells = questions.clickable();
-        ASSERT_EQ(cells.size(), 2u);
-        EXPECT_EQ(at(p, cells[0]), labels[0]);
-        EXPECT_EQ(at(p, cells[1]), labels[1]);
-        // Beside the buttons, nothing.
-        questions.click(cells[0].col - 1, cells[0].row);
-        questions.click(cells[1].col + cells[1].cols + 1, cells[1].row);
-        EXPECT_TRUE(questions.pending());
-        const CellRect &c = cells[size_t(i)];
-        questions.click(c.col + c.cols / 2, c.row);
-        waitAnswered();
-        EXPECT_EQ(result, buttons[i]);
+        play("set \"Drivers\\BuiltIn\\Norvel\" \"Enable Keyboard\" dword 0\n"
+             "run kbsettings\nclick 1005\nanswer open\nok\n");
+        ScreenModel m = model();
+        const handheld::Drawn *button = find(m, emul::ControlKind::PushButton, labels[i]);
+        ASSERT_TRUE(button);
+        handheld::Picture p = drawn(m);
+        CellRect c = handheld::cellsOf(button->px);
+        std::string row = emul::utf8(p.line(c.row));
+        EXPECT_NE(row.find("[ Yes ]"), std::string::npos) << row;
+        EXPECT_NE(row.find("[ No ]"), std::string::npos) << row;
+        // The caption bar and the question are drawn above the buttons.
+        const handheld::Drawn *box = find(m, emul::ControlKind::Dialog, u"IrDA Keyboard");
+        ASSERT_TRUE(box);
+        EXPECT_NE(emul::utf8(p.line(handheld::cellsOf(box->px).row)).find("IrDA Keyboard"),
+                  std::string::npos);
+        click(*button);
+        std::vector<std::string> asked = device.journal().grep("MessageBoxW");
+        ASSERT_EQ(asked.size(), size_t(i + 1));
+        EXPECT_NE(asked.back().find("\"result\":" + std::to_string(results[i])), std::string::npos)
+            << asked.back();
     }
 }
 
-TEST_F(QuestionScreen, TheFileDialogOpensTheEntryClickedAndCancelsAtItsButton) {
-    std::optional<std::u16string> chosen;
-    ask([&] { chosen = questions.openFile(u"\\Windows"); });
-    handheld::Picture p = drawn();
-    std::vector<CellRect> cells = questions.clickable();
-    ASSERT_GT(cells.size(), 3u);
-    EXPECT_EQ(at(p, cells[0]), "[ Cancel ]");
-    // The entries after the button, one row each: "..", then the folders, then the files.
-    size_t file = 0;
-    for (size_t i = 1; i < cells.size(); ++i)
-        if (at(p, cells[i]).find("Lumakey.htm") != std::string::npos)
-            file = i;
-    ASSERT_NE(file, 0u);
-    questions.click(cells[file].col + cells[file].cols / 2, cells[file].row);
-    waitAnswered();
-    EXPECT_EQ(chosen, std::optional<std::u16string>(u"\\Windows\\Lumakey.htm"));
+TEST_F(QuestionScreen, TheFileDialogOpensAFolderAndPicksAFileByClicksOrCancels) {
+    play("file \"\\My Documents\\report.txt\" x\nrun kbsettings\ntab 1\nchoose open\n"
+         "select 1009 \"Choose Data File...\"\n");
+    ScreenModel m = model();
+    const handheld::Drawn *list = find(m, emul::ControlKind::ListBox);
+    ASSERT_TRUE(list);
+    ASSERT_TRUE(find(m, emul::ControlKind::Dialog, u"Open"));
+    // From \\My Documents up to the root, where a click on "Windows\\" opens that folder.
+    click(*find(m, emul::ControlKind::PushButton, u"Up"));
+    auto entryAt = [this](const std::u16string &name) -> std::optional<handheld::Drawn> {
+        ScreenModel now = model();
+        const handheld::Drawn *l = find(now, emul::ControlKind::ListBox);
+        if (!l)
+            return std::nullopt;
+        for (size_t i = 0; i < l->itemBoxes.size(); ++i)
+            if (l->items[size_t(l->topIndex) + i] == name) {
+                handheld::Drawn e = *l;
+                e.px = l->itemBoxes[i];
+                return e;
+            }
+        return std::nullopt;
+    };
+    std::optional<handheld::Drawn> windows = entryAt(u"Windows\\");
+    ASSERT_TRUE(windows);
+    click(*windows);
+    // \\Windows has more entries than rows: a click on the scroll bar's lower half pages down
+    // until the help page shows; one click on it names it, a second one picks it.
+    std::optional<handheld::Drawn> help;
+    for (int page = 0; page < 10 && !(help = entryAt(u"Lumakey.htm")); ++page) {
+        ScreenModel now = model();
+        const handheld::Drawn *l = find(now, emul::ControlKind::ListBox);
+        ASSERT_TRUE(l);
+        play("tap " + std::to_string(l->px.right - 4) + " " + std::to_string(l->px.bottom - 20) +
+             "\n");
+    }
+    ASSERT_TRUE(help);
+    click(*help);
+    EXPECT_TRUE(device.journal().grep("GetOpenFileNameW").empty());
+    ScreenModel named = model();
+    const handheld::Drawn *name = find(named, emul::ControlKind::Edit);
+    ASSERT_TRUE(name);
+    EXPECT_EQ(name->text, u"Lumakey.htm");
+    click(*help);
+    std::vector<std::string> asked = device.journal().grep("GetOpenFileNameW");
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_NE(asked[0].find(R"("result":true,"file":"\\Windows\\Lumakey.htm")"), std::string::npos)
+        << asked[0];
 
-    ask([&] { chosen = questions.openFile(u"\\Windows"); });
-    drawn();
-    cells = questions.clickable();
-    questions.click(cells[0].col + cells[0].cols / 2, cells[0].row);
-    waitAnswered();
-    EXPECT_FALSE(chosen);
+    play("choose open\nselect 1010 \"Choose Data File...\"\n");
+    click(*find(model(), emul::ControlKind::PushButton, u"Cancel"));
+    asked = device.journal().grep("GetOpenFileNameW");
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_NE(asked[1].find(R"("result":false)"), std::string::npos) << asked[1];
+    ScreenModel after = model();
+    EXPECT_FALSE(find(after, emul::ControlKind::ListBox));
 }
 
 } // namespace

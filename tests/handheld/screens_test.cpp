@@ -65,6 +65,22 @@ TEST_F(Screens, TheHotKeyPageWithARowsListOpen) {
     EXPECT_TRUE(ScreenIs("settings_hotkey_list"));
 }
 
+TEST_F(Screens, TheSettingsProgramsQuestions) {
+    // The reset question over the Config page, as the first switch-on's OK asks it.
+    Play("set \"Drivers\\BuiltIn\\Norvel\" \"Enable Keyboard\" dword 0\n"
+         "run kbsettings\nclick 1005\nanswer open\nok\n");
+    EXPECT_TRUE(ScreenIs("settings_reset_question"));
+}
+
+TEST_F(Screens, TheFileDialogFromTheHotKeyPage) {
+    // A row's list opened with the pen, and its "Choose Data File..." tapped.
+    Play("file \"\\My Documents\\Letters\\to the bank.txt\" x\n"
+         "file \"\\My Documents\\Notes.txt\" x\n"
+         "file \"\\My Documents\\quarterly report.psw\" x\n"
+         "run kbsettings\ntab 1\nchoose open\ntap 130 56\ntap 130 80\n");
+    EXPECT_TRUE(ScreenIs("settings_file_dialog"));
+}
+
 TEST_F(Screens, NotesAfterTypingPlainAndAccentedText) {
     std::ifstream in(std::string(TESTS_SOURCE_DIR) + "/scenarios/hello_notes.scn");
     std::stringstream hello;

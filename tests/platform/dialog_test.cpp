@@ -224,9 +224,9 @@ struct Person : emul::Answers {
         ++boxes;
         return answer;
     }
-    std::optional<std::u16string> openFile(const std::u16string &initialDir) override {
+    FilePick openFile(const std::u16string &initialDir) override {
         ++files;
-        return initialDir + u"\\picked.txt";
+        return FilePick{initialDir + u"\\picked.txt", false};
     }
 };
 

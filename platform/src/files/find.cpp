@@ -44,13 +44,13 @@ bool wildMatch(const std::u16string &pat, size_t p, const std::u16string &name, 
     return n == name.size();
 }
 
-bool nameMatches(const std::u16string &pattern, const std::u16string &name) {
+} // namespace
+
+bool emul::nameMatches(const std::u16string &pattern, const std::u16string &name) {
     if (pattern == u"*.*" || pattern == u"*")
         return true;
     return wildMatch(pattern, 0, name, 0);
 }
-
-} // namespace
 
 CEAPI HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW out) {
     if (!pattern || !out || anyReservedPointer(pattern, out) || !*pattern) {

@@ -197,7 +197,9 @@ struct WindowSystem::Impl {
     Window *at(int x, int y);               // WindowFromPoint: where the pen lands
     uintptr_t pen(WindowSystem::Pen what, int x, int y); // see WindowSystem::pen
     Window *pickForeground() const; // what becomes foreground when the foreground window goes
-    LRESULT send(Window *w, UINT msg, WPARAM wp, LPARAM lp); // to any window, from any thread
+    // To any window, from any thread. `fromUser`: the user's input, which stops waiting when the
+    // window's thread waits for input again before it has answered.
+    LRESULT send(Window *w, UINT msg, WPARAM wp, LPARAM lp, bool fromUser = false);
     bool post(Window *w, UINT msg, WPARAM wp, LPARAM lp, bool translate = true, uint32_t mods = 0);
     LRESULT call(Window *w, UINT msg, WPARAM wp, LPARAM lp); // the procedure, on this thread
     void processSent(Queue &q);

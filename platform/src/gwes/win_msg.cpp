@@ -55,7 +55,7 @@ void WindowSystem::Impl::processSent(Queue &q) {
     }
 }
 
-LRESULT WindowSystem::Impl::send(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT WindowSystem::Impl::send(Window *w, UINT msg, WPARAM wp, LPARAM lp, bool fromUser) {
     Thread *self = kern().self();
     if (w->destroyed && !w->thread)
         return 0; // a window of an ended thread, or a scene window that is gone
@@ -80,10 +80,18 @@ LRESULT WindowSystem::Impl::send(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
     changed();
     targetQueue.waitingForInput = false; // it has something to do now
     Queue &mine = queue(self);
+    // The user's input does not wait for a program that went on to wait for more input (a
+    // question it put up while handling it).
+    auto waitsForUser = [&] {
+        auto theirs = queues.find(target.get());
+        return fromUser && theirs != queues.end() && theirs->second.waitingForInput;
+    };
     for (;;) {
         processSent(mine);
         if (sm->done)
             return sm->result;
+        if (waitsForUser())
+            return 0;
         if (target->exited()) {
             auto theirs = queues.find(target.get());
             if (theirs != queues.end()) {
@@ -92,7 +100,9 @@ LRESULT WindowSystem::Impl::send(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
             }
             return 0;
         }
-        kern().block([&] { return sm->done || target->exited() || !mine.sent.empty(); }, kNever);
+        kern().block(
+            [&] { return sm->done || target->exited() || !mine.sent.empty() || waitsForUser(); },
+            kNever);
     }
 }
 

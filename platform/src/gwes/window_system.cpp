@@ -60,7 +60,7 @@ std::u16string WindowSystem::className(uintptr_t hwnd) const {
 
 intptr_t WindowSystem::send(uintptr_t hwnd, uint32_t msg, uintptr_t wp, intptr_t lp) {
     Window *w = impl_->get(hwnd);
-    return w ? impl_->send(w, msg, wp, lp) : 0;
+    return w ? impl_->send(w, msg, wp, lp, true) : 0;
 }
 
 bool WindowSystem::post(uintptr_t hwnd, uint32_t msg, uintptr_t wp, intptr_t lp) {

@@ -18,15 +18,11 @@ ControlKind kindOf(const Window &w) {
         ControlKind kind;
     };
     static const Named table[] = {
-        {u"Static", ControlKind::Static},
-        {u"Edit", ControlKind::Edit},
-        {u"richink", ControlKind::Ink},
-        {u"ComboBox", ControlKind::ComboBox},
-        {u"ComboLBox", ControlKind::ListBox},
-        {u"StartMenu", ControlKind::ListBox},
-        {u"msctls_trackbar32", ControlKind::Trackbar},
-        {u"SysTabControl32", ControlKind::Tabs},
-        {u"menu_worker", ControlKind::MenuBar},
+        {u"Static", ControlKind::Static},        {u"Edit", ControlKind::Edit},
+        {u"richink", ControlKind::Ink},          {u"ComboBox", ControlKind::ComboBox},
+        {u"ComboLBox", ControlKind::ListBox},    {u"FileDialogList", ControlKind::ListBox},
+        {u"StartMenu", ControlKind::ListBox},    {u"msctls_trackbar32", ControlKind::Trackbar},
+        {u"SysTabControl32", ControlKind::Tabs}, {u"menu_worker", ControlKind::MenuBar},
         {u"Dialog", ControlKind::Dialog},
     };
     if (equalsNoCase(w.className, u"Button")) {

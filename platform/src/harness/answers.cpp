@@ -11,20 +11,22 @@ int ScriptedAnswers::messageBox(const std::u16string &text, const std::u16string
                                 uint32_t type) {
     if (answers_.empty())
         return otherwise ? otherwise->messageBox(text, caption, type) : 0;
-    bool yes = answers_.front();
+    Box a = answers_.front();
     answers_.pop_front();
+    if (a == Box::Open)
+        return kOnScreen;
     std::vector<int> b = messageBoxButtons(type);
-    if (yes)
+    if (a == Box::Yes)
         return b.front();
     if ((type & 0xF) == MB_YESNO || (type & 0xF) == MB_YESNOCANCEL)
         return IDNO;
     return b.back();
 }
 
-std::optional<std::u16string> ScriptedAnswers::openFile(const std::u16string &initialDir) {
+Answers::FilePick ScriptedAnswers::openFile(const std::u16string &initialDir) {
     if (choices_.empty())
-        return otherwise ? otherwise->openFile(initialDir) : std::nullopt;
-    std::optional<std::u16string> pick = std::move(choices_.front());
+        return otherwise ? otherwise->openFile(initialDir) : FilePick{};
+    FilePick pick = std::move(choices_.front());
     choices_.pop_front();
     return pick;
 }

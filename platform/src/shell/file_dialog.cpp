@@ -1,5 +1,6 @@
-// GetOpenFileNameW: the file the user picks comes from whoever answers for the device
-// (emul/answers.h), or the dialog is cancelled. Journaled with its result.
+// GetOpenFileNameW: the dialog's window (file_dialog_window.cpp), answered by whoever answers for
+// the device (emul/answers.h) or by the pen and the keys on it; with nobody to answer, it is
+// cancelled. Journaled with its result.
 #include <commdlg.h>
 #include <windows.h>
 
@@ -7,6 +8,7 @@
 #include "emul/device.h"
 #include "emul/files.h"
 #include "emul/shell.h"
+#include "shell/file_dialog.h"
 
 using namespace emul;
 
@@ -19,7 +21,23 @@ constexpr DWORD kCdErrStructSize = 0x0001;
 // platform.
 thread_local DWORD lastDialogError = 0;
 
-BOOL runFileDialog(LPOPENFILENAMEW ofn, const char *call) {
+// The patterns of the filter the dialog starts with: "Text\0*.txt;*.doc\0..." by its 1-based
+// index; none (every file) without a filter or past its end.
+std::u16string filterPatterns(const OPENFILENAMEW *ofn) {
+    const WCHAR *f = ofn->lpstrFilter;
+    DWORD index = ofn->nFilterIndex ? ofn->nFilterIndex : 1;
+    for (DWORD i = 1; f && *f; ++i) {
+        const WCHAR *pattern = f + std::char_traits<char16_t>::length(f) + 1;
+        if (i == index)
+            return pattern;
+        if (!*pattern)
+            break;
+        f = pattern + std::char_traits<char16_t>::length(pattern) + 1;
+    }
+    return u"";
+}
+
+BOOL runFileDialog(LPOPENFILENAMEW ofn, const char *call, bool save) {
     Device &d = dev();
     lastDialogError = 0;
     if (!ofn || (ofn->lStructSize != kOpenFileNameSizeCe && ofn->lStructSize != sizeof(*ofn))) {
@@ -29,9 +47,16 @@ BOOL runFileDialog(LPOPENFILENAMEW ofn, const char *call) {
             Fields().num("flags", ofn ? ofn->Flags : 0).boolean("result", false).null("file"));
         return FALSE;
     }
-    std::optional<std::u16string> pick;
+    FileDialogRequest request;
+    request.owner = ofn->hwndOwner;
+    request.title = ofn->lpstrTitle ? ofn->lpstrTitle : save ? u"Save As" : u"Open";
+    request.initialDir = ofn->lpstrInitialDir ? ofn->lpstrInitialDir : u"";
+    request.patterns = filterPatterns(ofn);
+    request.mustExist = (ofn->Flags & OFN_FILEMUSTEXIST) != 0;
+    Answers::FilePick answer;
     if (Answers *user = d.shell().answers.get())
-        pick = user->openFile(ofn->lpstrInitialDir ? ofn->lpstrInitialDir : u"");
+        answer = user->openFile(request.initialDir);
+    std::optional<std::u16string> pick = runFileDialogWindow(request, answer);
     // The dialog offers only files that exist when the program asks for that.
     if (pick && (ofn->Flags & OFN_FILEMUSTEXIST) && !d.files().exists(*pick))
         pick.reset();
@@ -74,11 +99,11 @@ BOOL runFileDialog(LPOPENFILENAMEW ofn, const char *call) {
 } // namespace
 
 CEAPI BOOL GetOpenFileNameW(LPOPENFILENAMEW ofn) {
-    return runFileDialog(ofn, "GetOpenFileNameW");
+    return runFileDialog(ofn, "GetOpenFileNameW", false);
 }
 
 CEAPI BOOL GetSaveFileNameW(LPOPENFILENAMEW ofn) {
-    return runFileDialog(ofn, "GetSaveFileNameW");
+    return runFileDialog(ofn, "GetSaveFileNameW", true);
 }
 
 CEAPI DWORD CommDlgExtendedError(void) {

@@ -355,9 +355,9 @@ LRESULT CALLBACK comboProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 // CBN_CLOSEUP, then CBN_SELCHANGE, also when the entry was selected already).
 void comboUserSelect(Window *w, int index) {
     HWND h = toHwnd(w);
-    wins().send(w, CB_SHOWDROPDOWN, TRUE, 0);
+    wins().send(w, CB_SHOWDROPDOWN, TRUE, 0, true);
     if (Window *again = wins().get(h))
-        wins().send(again, kPickEntry, WPARAM(index), 0);
+        wins().send(again, kPickEntry, WPARAM(index), 0, true);
 }
 
 } // namespace emul

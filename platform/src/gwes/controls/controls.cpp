@@ -16,6 +16,7 @@ const std::vector<ControlClass> &controlClasses() {
         {u"msctls_trackbar32", trackbarProc},
         {u"SysTabControl32", tabProc},
         {u"menu_worker", menuBarProc},
+        {u"FileDialogList", fileListProc}, // the file dialog's entries of a folder
     };
     return table;
 }

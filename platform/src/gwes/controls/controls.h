@@ -42,6 +42,7 @@ LRESULT CALLBACK comboProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
 LRESULT CALLBACK trackbarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp); // commctrl/
 LRESULT CALLBACK tabProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);      // commctrl/
 LRESULT CALLBACK menuBarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);  // shell/
+LRESULT CALLBACK fileListProc(HWND h, UINT msg, WPARAM wp, LPARAM lp); // shell/
 void registerDialogClass(WindowSystem::Impl &ws);                      // gwes/dialog/
 // The user picks entry `index` from a combo box's open list.
 void comboUserSelect(Window *w, int index);

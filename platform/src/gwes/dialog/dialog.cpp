@@ -200,7 +200,24 @@ const uint8_t *dialogResource(HINSTANCE inst, LPCWSTR name, size_t *size) {
     return e->data;
 }
 
-INT_PTR runModal(HWND dlg) {
+HWND createBareDialog(HWND ownerH, const std::u16string &title, uint32_t style, const RECT &r,
+                      DLGPROC proc, LPARAM param) {
+    style = (style | WS_POPUP) & ~(WS_CHILD | WS_VISIBLE);
+    HWND h = CreateWindowExW(0, u"Dialog", title.c_str(), style, r.left, r.top, r.right - r.left,
+                             r.bottom - r.top, ownerH, nullptr, nullptr, nullptr);
+    Window *w = wins().get(h);
+    if (!w)
+        return nullptr;
+    auto data = std::make_shared<DialogData>();
+    data->units = dialogUnitsOf(u"Tahoma", 8);
+    data->font = fontHandle(u"Tahoma", 8);
+    w->control = data;
+    w->longs[DWL_DLGPROC] = reinterpret_cast<LONG_PTR>(proc);
+    w->longs[DWL_USER] = param;
+    return h;
+}
+
+INT_PTR runModal(HWND dlg, ModalFilter filter) {
     auto &ws = wins();
     Window *w = ws.get(dlg);
     if (!w)
@@ -222,6 +239,8 @@ INT_PTR runModal(HWND dlg) {
                 PostQuitMessage(int(m.wParam));
             break;
         }
+        if (filter && filter(dlg, m))
+            continue;
         if (!IsDialogMessageW(dlg, &m)) {
             TranslateMessage(&m);
             DispatchMessageW(&m);

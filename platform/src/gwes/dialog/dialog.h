@@ -46,4 +46,22 @@ struct DialogUnits {
 DialogUnits dialogUnitsOf(const std::u16string &typeface, int pointSize);
 DialogUnits systemDialogUnits();
 
+// A dialog of the window system's own, made without a template: a hidden pop-up of the dialog
+// class at `r` (screen pixels) in the dialog font, owned by the top-level window of `owner`,
+// `param` in its DWL_USER slot. The caller adds its controls; no WM_INITDIALOG is sent.
+HWND createBareDialog(HWND owner, const std::u16string &title, uint32_t style, const RECT &r,
+                      DLGPROC proc, LPARAM param);
+// The platform's own dialogs (message boxes, the file dialog): a one-pixel frame and a caption
+// bar of kDialogCaption pixels with the title.
+constexpr int kDialogCaption = 18;
+void paintDialogFrame(HDC dc, const RECT &client, const std::u16string &title);
+// After one of those: the window in front before it comes to the front again when the dialog
+// was in front as it ended, and the focus goes back where it was unless something took it.
+void restoreFront(bool dialogWasInFront, uintptr_t front, HWND focus);
+// The modal loop of DialogBoxParamW: the owner disabled, the dialog shown, messages run until
+// EndDialog, then the owner enabled again and the dialog destroyed. `filter`, when given, sees
+// each message first and keeps the ones it handles. -1 when the dialog is gone without an end.
+using ModalFilter = bool (*)(HWND dlg, const MSG &m);
+INT_PTR runModal(HWND dlg, ModalFilter filter = nullptr);
+
 } // namespace emul
