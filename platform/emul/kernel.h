@@ -12,8 +12,9 @@
 // Locking. The baton is the lock of the device: whoever holds it (current_) may touch every
 // field of the kernel, of its threads and of every other subsystem (handles, journal, window
 // system, registry, serial ports) without a mutex, since no other emulated thread runs until it
-// blocks. `m_` guards only what crosses between host threads: current_ at the handoff (with
-// each Thread::cv), and posted_, filled by host threads through post(). wake() writes an
+// blocks. The handoff gives the next thread its Thread::turn (release and acquire, so what the
+// giver wrote is seen by the taker). `m_` guards only posted_, filled by host threads through
+// post(). wake() writes an
 // eventfd and is safe from a signal handler.
 //
 // The registry takes no lock either: its host-side API (emul/registry.h) is called by the baton
@@ -24,7 +25,6 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <exception>
@@ -111,7 +111,7 @@ struct Thread : std::enable_shared_from_this<Thread> {
     Program *program = nullptr; // the process this thread belongs to; null: the platform's own
 
   private:
-    std::condition_variable cv;
+    std::atomic<uint32_t> turn{0}; // given when the baton comes to this thread
     std::thread host;
 };
 
@@ -261,7 +261,7 @@ class Kernel {
     bool handOff(Thread *me, Thread *next);
     bool pollWatched(int timeoutMs); // true when something was heard
 
-    mutable std::mutex m_; // current_ at a handoff, and posted_ (see the top of this file)
+    mutable std::mutex m_;               // posted_ (see the top of this file)
     std::atomic<bool> postedAny_{false}; // set with posted_: a switch looks at it without m_
     int wakeFd_ = -1;
     std::unique_ptr<hostwait::WaitSet> waits_; // the wake-up descriptor and the watched ones

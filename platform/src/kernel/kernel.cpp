@@ -13,6 +13,7 @@
 
 #include "emul/journal.h"
 #include "host/host_cpu.h"
+#include "host/host_turn.h"
 #include "host/host_wait.h"
 
 namespace emul {
@@ -374,13 +375,12 @@ void Kernel::schedule() {
 }
 
 bool Kernel::handOff(Thread *me, Thread *next) {
-    std::unique_lock<std::mutex> l(m_);
     current_ = next;
-    next->cv.notify_one();
-    if (me->sched_.exited)
+    bool exited = me->sched_.exited; // read before the next thread may free its record
+    hostturn::give(next->turn);
+    if (exited)
         return true;
-    me->cv.wait(l, [&] { return current_ == me; });
-    l.unlock();
+    hostturn::await(me->turn);
     // In real time a thread may get the baton only to make the host wait.
     if (!realTime_)
         return true;
@@ -432,10 +432,7 @@ void Kernel::yield() {
 }
 
 void Kernel::threadMain(Thread *t, std::function<uint32_t()> body) {
-    {
-        std::unique_lock<std::mutex> l(m_);
-        t->cv.wait(l, [&] { return current_ == t; });
-    }
+    hostturn::await(t->turn);
     tlsSelf = t;
     t->sched_.ehGlobals = abi::__cxa_get_globals();
     if (!t->sched_.killed) {
