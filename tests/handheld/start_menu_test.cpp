@@ -112,6 +112,35 @@ TEST_F(StartMenu, ATapOffTheMenuOrOnStartClosesItAndTheProgramInFrontStays) {
     // A tap on the task bar beside Start leaves the program in front.
     Play("tap 120 12\n");
     EXPECT_EQ(device.windows().foreground(), notes);
+    // A program that comes to the front meanwhile (an application key) closes the menu and
+    // stays in front.
+    Play("tap 20 12\nrun calc\nwait 10\n");
+    EXPECT_FALSE(Menu());
+    EXPECT_EQ(Front(), u"calc.exe ");
+}
+
+// More shortcuts than rows below the task bar: the menu scrolls, by its scroll bar or to keep
+// the marked entry shown, and an entry scrolled into view starts as any other.
+TEST_F(StartMenu, AMenuLongerThanTheScreenScrolls) {
+    for (int i = 0; i < 20; ++i)
+        Play("file \"\\Windows\\Start Menu\\Programs\\Zz" + std::to_string(10 + i) +
+             ".lnk\" \"9#clock.exe\"\n");
+    Play("tap 20 12\n");
+    std::optional<emul::WindowInfo> menu = Menu();
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(menu->items->size(), 24u);
+    ASSERT_EQ(menu->itemBoxes.size(), 16u); // as many as fit below the bar
+    EXPECT_LE(menu->bottom, 320);
+    EXPECT_LT(menu->itemBoxes[0].right, menu->right - 1); // room for the scroll bar
+    Play("tap " + std::to_string(menu->right - 5) + " " + std::to_string(menu->bottom - 5) + "\n");
+    EXPECT_EQ(Menu()->topIndex, 1); // its bottom square: a row down
+    Key(VK_END);
+    EXPECT_EQ(Menu()->topIndex, 8);
+    EXPECT_EQ(Menu()->selected, 23);
+    emul::WindowInfo::Box last = Menu()->itemBoxes.back();
+    Play("tap 30 " + std::to_string((last.top + last.bottom) / 2) + "\nwait 10\n");
+    EXPECT_FALSE(Menu());
+    EXPECT_EQ(Front(), u"clock.exe ");
 }
 
 } // namespace

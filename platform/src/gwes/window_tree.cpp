@@ -88,8 +88,12 @@ void WindowSystem::Impl::activate(Window *w) {
     if (!w)
         return;
     if (foreground != w->h) {
+        Window *before = get(foreground);
         foreground = w->h;
         foregroundChanged();
+        // A pop-up that had the front (the Start menu) goes when another window takes it.
+        if (before && before != w && before->owner && before->topmost && (before->style & WS_POPUP))
+            post(before, WM_CANCELMODE, 0, 0);
     }
     raise(w);
     if (w->thread)

@@ -101,13 +101,15 @@ void markEntry(HWND h, StartMenuData *d, int i) {
     wins().changed();
 }
 
-void closeMenu(HWND h) {
+// `giveBack`: the program in front before comes back in front (not when another window took
+// the front from the menu).
+void closeMenu(HWND h, bool giveBack = true) {
     StartMenuData *d = menuData(h);
     uintptr_t previous = d ? d->previous : 0;
     if (GetCapture() == h)
         ReleaseCapture();
     DestroyWindow(h);
-    if (dev().windows().view().isWindow(previous))
+    if (giveBack && dev().windows().view().isWindow(previous))
         dev().windows().setForeground(previous);
 }
 
@@ -235,6 +237,10 @@ LRESULT CALLBACK StartMenuWindow(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     StartMenuData *d = menuData(h);
     if (d && (penMessage(h, d, msg, lp) || keyMessage(h, d, msg, wp)))
         return 0;
+    if (msg == WM_CANCELMODE) {
+        closeMenu(h, false);
+        return 0;
+    }
     if (msg == WM_PAINT) {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(h, &ps);
