@@ -95,6 +95,15 @@ bool has(const Box &b, int id) {
 }
 
 // A round badge (a triangle for a warning) with its sign, as the platform's icons show them.
+// The dialog font's face in bold, `pixels` high; the caller deletes it.
+HFONT boldFont(int pixels) {
+    LOGFONTW lf{};
+    lf.lfHeight = -pixels;
+    lf.lfWeight = FW_BOLD;
+    std::copy_n(u"Tahoma", 7, lf.lfFaceName);
+    return CreateFontIndirectW(&lf);
+}
+
 void paintIcon(HDC dc, const Box &b) {
     const RECT &r = b.iconAt;
     int size = r.right - r.left;
@@ -119,11 +128,7 @@ void paintIcon(HDC dc, const Box &b) {
                            : b.icon == Icon::Question ? u"?"
                            : b.icon == Icon::Warning  ? u"!"
                                                       : u"i";
-    LOGFONTW lf{};
-    lf.lfHeight = -20;
-    lf.lfWeight = FW_BOLD;
-    std::copy_n(u"Tahoma", 7, lf.lfFaceName);
-    HFONT font = CreateFontIndirectW(&lf);
+    HFONT font = boldFont(20);
     HGDIOBJ old = SelectObject(dc, font);
     SetTextColor(dc, b.icon == Icon::Warning ? RGB(0, 0, 0) : RGB(255, 255, 255));
     SetBkMode(dc, TRANSPARENT);
@@ -299,11 +304,7 @@ void restoreFront(bool dialogWasInFront, uintptr_t front, HWND focus) {
 void paintDialogFrame(HDC dc, const RECT &client, const std::u16string &title) {
     RECT bar{0, 0, client.right, kCaptionHeight};
     look::fill(dc, bar, look::sys(COLOR_ACTIVECAPTION));
-    LOGFONTW lf{};
-    lf.lfHeight = -11;
-    lf.lfWeight = FW_BOLD;
-    std::copy_n(u"Tahoma", 7, lf.lfFaceName);
-    HFONT font = CreateFontIndirectW(&lf);
+    HFONT font = boldFont(11);
     HGDIOBJ old = SelectObject(dc, font);
     SetTextColor(dc, look::sys(COLOR_CAPTIONTEXT));
     SetBkMode(dc, TRANSPARENT);
