@@ -1,8 +1,7 @@
 // The device's screen pixel for pixel against the golden pictures in tests/golden: the settings
 // program's three pages, Notes after typing, and every platform program as it starts.
-#include "handheld/image/install.h"
-#include "handheld/scenario/scenario.h"
 #include "support/golden.h"
+#include "support/installed_device.h"
 
 #include <windows.h>
 
@@ -19,23 +18,11 @@
 
 namespace {
 
-class Screens : public ::testing::Test {
+class Screens : public ::testing::Test, protected test_support::InstalledDevice {
   protected:
-    Screens() {
-        handheld::InstallOptions options;
-        options.withPort = false;
-        handheld::install(device, options);
-        runner = std::make_unique<handheld::ScenarioRunner>(device);
-    }
-    void Play(const std::string &text) {
-        handheld::ScnError err;
-        ASSERT_TRUE(runner->playText(text, &err)) << err.line << ": " << err.message;
-    }
     ::testing::AssertionResult ScreenIs(const std::string &name) {
         return testgdi::matchesGolden(name, 240, 320, testgdi::screenPixels());
     }
-    emul::Device device;
-    std::unique_ptr<handheld::ScenarioRunner> runner;
 };
 
 TEST_F(Screens, TheSettingsProgramsPages) {
