@@ -234,7 +234,8 @@ TEST_F(ImagesTest, GoldenComparisonReportsTheFirstDifferenceAndWritesPictures) {
     std::string error;
     int w = 0, h = 0;
     std::vector<uint8_t> diff;
-    EXPECT_TRUE(emul::readPng("golden-diffs/gdi_patterns.diff.png", &w, &h, &diff, &error))
+    EXPECT_TRUE(
+        emul::readPng(testgdi::diffsDir() + "/gdi_patterns.diff.png", &w, &h, &diff, &error))
         << error;
     EXPECT_EQ(w, 240);
     // A screenshot that cannot be written is an error, and leaves nothing behind.

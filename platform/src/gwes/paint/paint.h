@@ -63,8 +63,14 @@ struct EditLayout {
     // Where the last paint put them: the first line shown, its top and the lines' height.
     size_t first = 0;
     int top = 0, lineHeight = 0, shift = 0;
+    // Laid out afresh (not just at its end) since the last paint, by a tap's measuring.
+    bool relaid = false;
 };
 EditLayout &editLayoutOf(uintptr_t hwnd);
+// Where an edit box shows its characters, in client coordinates, as its paint places them:
+// the top left of the caret before character `i`, and the character boundary nearest a point.
+POINT editPointOf(Window *w, size_t i);
+size_t editCharAt(Window *w, int x, int y);
 // The font controls draw with: the dialog font.
 HFONT controlFont();
 
