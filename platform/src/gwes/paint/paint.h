@@ -38,9 +38,8 @@ LRESULT defaultCtlColor(Window *w, UINT msg, HDC dc);
 void foregroundChanged();
 // The task bar in `bar`: the Start button's place and the foreground program's title.
 void paintTaskBar(Window *w, HDC dc, const RECT &bar, bool withStart);
-// The input panel's window, and its look: a keyboard of key caps filling `panel`.
+// The input panel's window (painted by gwes/panel_keys.h's paintInputPanel).
 constexpr const char16_t *kInputPanelClass = u"SipWndClass";
-void paintInputPanel(HDC dc, const RECT &panel);
 // Icons of static controls (STM_SETIMAGE, STM_GETIMAGE, STM_SETICON, STM_GETICON).
 LRESULT staticImage(Window *w, UINT msg, WPARAM wp, LPARAM lp);
 HANDLE staticImageOf(Window *w);
