@@ -7,6 +7,7 @@
 // everything, the next pen-down included. Input is posted to the window's thread, as the
 // platform queues it.
 #include "gwes/controls/controls.h"
+#include "gwes/paint/paint.h"
 #include "gwes/win_internal.h"
 
 #include <algorithm>
@@ -79,6 +80,11 @@ uintptr_t WindowSystem::Impl::pen(WindowSystem::Pen what, int x, int y) {
     }
     if (what == Pen::Move && !penIsDown)
         return 0; // no hover on a touch screen
+    if (what == Pen::Down && !capture && tapTaskBarOk(to, x, y)) {
+        penIsDown = true;
+        penOwner = 0;
+        return 0;
+    }
     if (what == Pen::Down) {
         penIsDown = true;
         penOwner = to ? to->h : 0;
