@@ -139,18 +139,15 @@ std::vector<std::string> statusLines(Front &f) {
     lines.insert(lines.end(), f.settingsLines.begin(), f.settingsLines.end());
     if (f.device.suspended())
         lines.push_back("device off (power key): a key or a click switches it on");
-    // The host keys two to a line, each whole.
-    std::string help = HostKeyMapper::helpLine(), pair;
-    int n = 0;
+    // The host keys in one block, which the panel wraps between keys.
+    std::string help = HostKeyMapper::helpLine(), keys;
     for (size_t at = 0; at != std::string::npos;) {
         size_t end = help.find("  ", at);
-        pair += (n % 2 ? "   " : "") + help.substr(at, end == std::string::npos ? end : end - at);
-        if (++n % 2 == 0 || end == std::string::npos) {
-            lines.push_back(pair);
-            pair.clear();
-        }
+        keys += (keys.empty() ? "" : "   ") +
+                help.substr(at, end == std::string::npos ? end : end - at);
         at = end == std::string::npos ? end : end + 2;
     }
+    lines.push_back(keys);
     lines.push_back("The mouse is the pen; closing the window ends the device.");
     return lines;
 }
@@ -360,6 +357,16 @@ void show(Front &f) {
     f.offShown = off;
     f.wholeFrame = false;
     f.view.status(statusLines(f));
+    std::vector<Button> lit;
+    for (auto [button, function] :
+         {std::pair{Button::Fn, kFnFn}, {Button::Cmd, kFnCmd}, {Button::Symbol, kFnSymbol}})
+        if (f.driver.latched(function))
+            lit.push_back(button);
+    if (f.kb.capsLock())
+        lit.push_back(Button::Caps);
+    if (f.driver.holdArmed() || (f.kb.heldKey() && f.heldScancode == SDL_SCANCODE_UNKNOWN))
+        lit.push_back(Button::Hold);
+    f.view.lit(lit);
     f.view.present(f.exposed);
     f.exposed = false;
     if (frame && f.traceFrames) {

@@ -41,6 +41,8 @@ class WindowView {
     void screenOff(const std::string &note);
     // The status lines under the buttons; redrawn only when they change.
     void status(const std::vector<std::string> &lines);
+    // The buttons drawn lit: a layer waiting for the next key, Caps Lock, a key held.
+    void lit(const std::vector<Button> &buttons);
     // The button at a window position.
     Button buttonAt(int x, int y) const;
     // Shows what changed since the last present; `all` after the window was uncovered.
@@ -68,6 +70,7 @@ class WindowView {
     };
     std::vector<Key> keys_;
     std::vector<std::string> status_;
+    std::vector<Button> lit_;
     int statusTop_ = 0;
     std::vector<SDL_Rect> dirty_;
 };

@@ -353,6 +353,7 @@ CEAPI void SystemIdleTimerReset(void);
 #define VK_UP 0x26
 #define VK_RIGHT 0x27
 #define VK_DOWN 0x28
+#define VK_INSERT 0x2D
 #define VK_DELETE 0x2E
 #define VK_F4 0x73
 #define VK_F7 0x76

@@ -8,6 +8,7 @@
 // platform queues it.
 #include "gwes/controls/controls.h"
 #include "gwes/paint/paint.h"
+#include "gwes/panel_keys.h"
 #include "gwes/win_internal.h"
 
 #include <algorithm>
@@ -100,6 +101,11 @@ uintptr_t WindowSystem::Impl::pen(WindowSystem::Pen what, int x, int y) {
     }
     if (!to)
         return 0;
+    // The input panel belongs to no program: the window system works its keys itself.
+    if (!to->thread && to->className == kInputPanelClass) {
+        panelPen(to, what, x - to->left, y - to->top);
+        return to->h;
+    }
     LPARAM at = MAKELPARAM(x - to->left, y - to->top);
     if (what == Pen::Move && to->thread) {
         // Moves not yet read are one move to where the pen is now, as the platform merges them.

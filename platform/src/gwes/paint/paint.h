@@ -42,9 +42,8 @@ void paintTaskBar(Window *w, HDC dc, const RECT &bar, bool withStart);
 // when it pressed the bar's OK button, which the program in front shows while its caption has
 // one (WS_EX_CAPTIONOKBTN); that program is sent IDOK.
 bool tapTaskBarOk(Window *hit, int x, int y);
-// The input panel's window, and its look: a keyboard of key caps filling `panel`.
+// The input panel's window (painted by gwes/panel_keys.h's paintInputPanel).
 constexpr const char16_t *kInputPanelClass = u"SipWndClass";
-void paintInputPanel(HDC dc, const RECT &panel);
 // Icons of static controls (STM_SETIMAGE, STM_GETIMAGE, STM_SETICON, STM_GETICON).
 LRESULT staticImage(Window *w, UINT msg, WPARAM wp, LPARAM lp);
 HANDLE staticImageOf(Window *w);
