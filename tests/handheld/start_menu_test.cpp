@@ -1,9 +1,8 @@
 // The task bar's Start menu as a person works it: its entries by name from both folders, an
 // entry started by the pen or by the keys, and every way of closing it without starting
 // anything, the program in front staying there.
-#include "handheld/image/install.h"
-#include "handheld/scenario/scenario.h"
 #include "support/golden.h"
+#include "support/installed_device.h"
 
 #include <windows.h>
 
@@ -16,13 +15,9 @@
 
 namespace {
 
-class StartMenu : public ::testing::Test {
+class StartMenu : public ::testing::Test, protected test_support::InstalledDevice {
   protected:
     StartMenu() {
-        handheld::InstallOptions options;
-        options.withPort = false;
-        handheld::install(device, options);
-        runner = std::make_unique<handheld::ScenarioRunner>(device);
         Play("file \"\\Windows\\Start Menu\\Programs\\Mail.lnk\" \"9#tmail.exe\"\n"
              "file \"\\Windows\\Start Menu\\Programs\\clock.lnk\" \"9#clock.exe\"\n"
              "file \"\\Windows\\Start Menu\\Programs\\Calculator.lnk\" \"9#pword.exe\"\n"
@@ -30,10 +25,6 @@ class StartMenu : public ::testing::Test {
              "file \"\\Windows\\Start Menu\\Programs\\Contacts.lnk\" "
              "\"21#poutlook.exe contacts\"\n"
              "run explorer\nrun notes\n");
-    }
-    void Play(const std::string &text) {
-        handheld::ScnError err;
-        ASSERT_TRUE(runner->playText(text, &err)) << err.line << ": " << err.message;
     }
     // Every open list, the last opened first.
     std::vector<emul::WindowInfo> Menus() {
@@ -64,8 +55,6 @@ class StartMenu : public ::testing::Test {
         const emul::Program *p = device.windows().foregroundProgram();
         return p ? p->name + u" " + p->cmdLine : u"";
     }
-    emul::Device device;
-    std::unique_ptr<handheld::ScenarioRunner> runner;
 };
 
 TEST_F(StartMenu, ATapOnStartListsTheShortcutsAndATapOnOneStartsIt) {

@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <windows.h>
 
+#include "support/program_window.h"
+
 #include "emul/device.h"
 
 #include <gtest/gtest.h>
@@ -42,12 +44,7 @@ LRESULT CALLBACK Parent(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 class Controls : public ::testing::Test {
   protected:
     Controls() {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = Parent;
-        wc.lpszClassName = u"Parent";
-        RegisterClassW(&wc);
-        parent = CreateWindowExW(0, u"Parent", u"", WS_VISIBLE, 0, 26, 240, 268, nullptr, nullptr,
-                                 nullptr, nullptr);
+        parent = test_support::ProgramWindow(Parent);
         SetWindowLongPtrW(parent, GWL_USERDATA, reinterpret_cast<LONG_PTR>(&log));
     }
     HWND Child(const char16_t *cls, DWORD style, int id, int w, int h) {

@@ -3,7 +3,7 @@
 // a tap that puts the caret where it lands.
 #include <windows.h>
 
-#include "support/pump.h"
+#include "support/program_window.h"
 
 #include "emul/device.h"
 #include "emul/graphics.h"
@@ -30,12 +30,7 @@ class Edit : public ::testing::Test {
   protected:
     Edit() {
         heard.clear();
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = Parent;
-        wc.lpszClassName = u"Parent";
-        RegisterClassW(&wc);
-        parent = CreateWindowExW(0, u"Parent", u"", WS_VISIBLE, 0, 26, 240, 268, nullptr, nullptr,
-                                 nullptr, nullptr);
+        parent = test_support::ProgramWindow(Parent);
     }
     HWND Make(DWORD style) {
         HWND e = CreateWindowExW(0, u"Edit", u"", WS_CHILD | WS_VISIBLE | WS_BORDER | style, 10, 10,
