@@ -81,6 +81,11 @@ uintptr_t WindowSystem::Impl::pen(WindowSystem::Pen what, int x, int y) {
     }
     if (what == Pen::Move && !penIsDown)
         return 0; // no hover on a touch screen
+    if (what == Pen::Down && !capture && tapTaskBarOk(to, x, y)) {
+        penIsDown = true;
+        penOwner = 0;
+        return 0;
+    }
     if (what == Pen::Down) {
         penIsDown = true;
         penOwner = to ? to->h : 0;
