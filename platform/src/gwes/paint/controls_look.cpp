@@ -24,16 +24,18 @@ void checkMark(HDC dc, int x, int y, COLORREF c) {
     }
 }
 
-void checkBox(HDC dc, int x, int y, bool checked, bool enabled) {
+// A box or ring under the pen (or the space bar) is filled with the button face colour.
+void checkBox(HDC dc, int x, int y, bool checked, bool enabled, bool pressed) {
     RECT box{x, y, x + kBoxSize, y + kBoxSize};
-    fill(dc, box, sys(enabled ? COLOR_WINDOW : COLOR_BTNFACE));
+    fill(dc, box, sys(enabled && !pressed ? COLOR_WINDOW : COLOR_BTNFACE));
     frame(dc, box, sys(COLOR_WINDOWFRAME));
     if (checked)
         checkMark(dc, x + 1, y + 1, sys(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
 }
 
-void radio(HDC dc, int x, int y, bool checked, bool enabled) {
-    COLORREF ring = sys(COLOR_WINDOWFRAME), in = sys(enabled ? COLOR_WINDOW : COLOR_BTNFACE);
+void radio(HDC dc, int x, int y, bool checked, bool enabled, bool pressed) {
+    COLORREF ring = sys(COLOR_WINDOWFRAME);
+    COLORREF in = sys(enabled && !pressed ? COLOR_WINDOW : COLOR_BTNFACE);
     for (int r = 0; r < 12; ++r)
         for (int c = 0; c < 12; ++c)
             if (kRadio[r][c] != '.')
@@ -104,10 +106,11 @@ void paintButton(Window *w, HDC dc, const RECT &client, const WindowInfo &info) 
     int y = client.top + (client.bottom - client.top - kBoxSize) / 2;
     bool enabled = !(w->style & WS_DISABLED);
     bool checked = info.checked.value_or(false);
+    bool pressed = (wins().send(w, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0;
     if (info.kind == ControlKind::CheckBox)
-        checkBox(dc, client.left, y, checked, enabled);
+        checkBox(dc, client.left, y, checked, enabled, pressed);
     else
-        radio(dc, client.left, y + 1, checked, enabled);
+        radio(dc, client.left, y + 1, checked, enabled, pressed);
     RECT label{client.left + kBoxSize + 4, client.top, client.right, client.bottom};
     text(dc, w->text, label, DT_LEFT | DT_VCENTER | DT_SINGLELINE, c);
     if (focused(w)) {
