@@ -1,9 +1,8 @@
 // The soft input panel typing into Notes under the pen, as a person taps its key caps: the
 // one-shot Shift and Ctl, caps lock, the accented letters, the editing keys, the keys drawn
 // down, and the program in front keeping the front and the focus.
-#include "handheld/image/install.h"
-#include "handheld/scenario/scenario.h"
 #include "support/golden.h"
+#include "support/installed_device.h"
 
 #include <sipapi.h>
 #include <windows.h>
@@ -36,20 +35,12 @@ const std::map<std::string, Spot> &caps() {
     return spots;
 }
 
-class InputPanel : public ::testing::Test {
+class InputPanel : public ::testing::Test, protected test_support::InstalledDevice {
   protected:
     InputPanel() {
-        handheld::InstallOptions options;
-        options.withPort = false;
-        handheld::install(device, options);
-        runner = std::make_unique<handheld::ScenarioRunner>(device);
         Play("run notes\nsip on\n");
         notes = device.windows().foreground();
         document = device.windows().focus();
-    }
-    void Play(const std::string &text) {
-        handheld::ScnError err;
-        ASSERT_TRUE(runner->playText(text, &err)) << err.line << ": " << err.message;
     }
     void Tap(std::initializer_list<const char *> keys) {
         for (const char *k : keys) {
@@ -67,8 +58,6 @@ class InputPanel : public ::testing::Test {
         std::vector<uint8_t> rgb = testgdi::screenPixels();
         return rgb[(size_t(faceTop) * 240 + size_t(s.x)) * 3] < 128;
     }
-    emul::Device device;
-    std::unique_ptr<handheld::ScenarioRunner> runner;
     uintptr_t notes = 0, document = 0;
 };
 
