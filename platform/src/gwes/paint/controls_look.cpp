@@ -2,6 +2,8 @@
 // static text and icons, edit boxes, and the combo box's field and open list.
 #include "gwes/paint/look.h"
 
+#include "gwes/controls/combobox.h"
+
 #include <algorithm>
 
 namespace emul::look {
@@ -208,23 +210,14 @@ void paintList(Window *w, HDC dc, const RECT &client, const WindowInfo &info) {
     }
     if (info.itemBoxes.empty() || info.itemBoxes[0].right >= w->right - 1)
         return;
-    // The scroll bar: a square with an arrow at each end, the thumb between them where the
-    // first entry shown stands among all.
-    RECT bar{info.itemBoxes[0].right - w->left, client.top + 1, client.right - 1,
-             client.bottom - 1};
-    int side = bar.right - bar.left;
-    fill(dc, bar, sys(COLOR_SCROLLBAR));
-    scrollArrow(dc, RECT{bar.left, bar.top, bar.right, bar.top + side}, true);
-    scrollArrow(dc, RECT{bar.left, bar.bottom - side, bar.right, bar.bottom}, false);
-    int track = bar.bottom - bar.top - 2 * side, n = int(items.size());
-    int rows = int(info.itemBoxes.size());
-    if (track <= 0 || n <= rows)
+    ListScrollBar s = listScrollBar(w);
+    fill(dc, s.bar, sys(COLOR_SCROLLBAR));
+    scrollArrow(dc, s.up, true);
+    scrollArrow(dc, s.down, false);
+    if (IsRectEmpty(&s.thumb))
         return;
-    int thumb = std::max(side / 2, track * rows / n);
-    int at = bar.top + side + (track - thumb) * top / std::max(1, n - rows);
-    RECT t{bar.left, at, bar.right, at + thumb};
-    fill(dc, t, sys(COLOR_BTNFACE));
-    buttonEdge(dc, t, false);
+    fill(dc, s.thumb, sys(COLOR_BTNFACE));
+    buttonEdge(dc, s.thumb, false);
 }
 
 } // namespace emul::look
