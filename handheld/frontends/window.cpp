@@ -32,6 +32,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -63,6 +64,8 @@ struct Front {
     std::string build;
     bool traceFrames = false;
     bool quit = false;
+    bool displayGone = false; // the X server went away: no more calls to it
+    int xfd = -1;
     bool input = true;      // the display has something for us
     bool settings = true;   // the hive was written: the status reads it again
     bool exposed = true;    // the whole window is sent again
@@ -379,6 +382,13 @@ void show(Front &f) {
 // Showing can read the display's queue too, so the events are looked at again until none.
 void step(Front &f) {
     f.input = false;
+    // Xlib ends the process on a dead connection: the device ends first, as when its window
+    // closes, so the programs keep their documents.
+    char c;
+    if (f.xfd >= 0 && recv(f.xfd, &c, 1, MSG_PEEK | MSG_DONTWAIT) == 0) {
+        f.displayGone = f.quit = true;
+        return;
+    }
     if (f.lookAgainAt <= f.device.kernel().now())
         f.lookAgainAt = emul::kNever;
     for (;;) {
@@ -507,6 +517,7 @@ int runWindow(const WindowOptions &options, std::string *why) {
     Front f(device, *view, kb, driver, monitor, rt.port(), build);
     f.traceFrames = options.traceFrames;
     int xfd = displayFd(view->window());
+    f.xfd = xfd;
     if (xfd >= 0)
         device.kernel().watch(xfd, [&f](short) { f.input = true; });
     device.watchHostFiles({dir.hive()}, [&f] { f.settings = true; });
@@ -516,6 +527,12 @@ int runWindow(const WindowOptions &options, std::string *why) {
 
     fs::remove(dir.irLine(), ec);
     close(kbFd);
+    if (f.displayGone) {
+        std::fprintf(stderr, "handheld: the display went away; the device ended as when its "
+                             "window closes\n");
+        view->forgetWindow();
+        return 1;
+    }
     view.reset();
     SDL_Quit();
     return 0;

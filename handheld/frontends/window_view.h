@@ -28,6 +28,8 @@ class WindowView {
     WindowView &operator=(const WindowView &) = delete;
 
     SDL_Window *window() const { return window_; }
+    // The display went away with the window: the view is freed without a call to it.
+    void forgetWindow() { window_ = nullptr; }
     int scale() const { return scale_; }
     // Where the device's screen stands in the window.
     SDL_Rect screenRect() const {

@@ -3,8 +3,9 @@
 # keys typed into the window reach Notes, a key held down repeats as the driver repeats it, a
 # click on the window's Power key switches the device off and another on again, one on Fn lights
 # it until the next click, a tap on the settings program's check box switches the keyboard, a
-# drag moves its slider, and the device's screen in a picture of the display is, pixel for
-# pixel, the device's own screenshot at the window's scale.
+# drag moves its slider, the device's screen in a picture of the display is, pixel for pixel,
+# the device's own screenshot at the window's scale, and a display that goes away ends the
+# device in order.
 #
 #   window_check.sh HANDHELD
 # Exit status 77 (skipped) when a tool it needs is missing; ./setup installs them all.
@@ -165,4 +166,29 @@ note=$(cat "$state/device/My Documents/Notes.txt" 2>/dev/null | tr -d '\r')
 held=${note##*$'\n'}
 [ "${note%$'\n'*}" = $'Hello, World!\nok' ] || fail "Notes holds: $note"
 [[ "$held" =~ ^a{2,12}$ ]] || fail "a key held for two seconds typed '$held' (a key, up to 11 repeats)"
+# The display going away (its server ends) ends the device as a closed window does: Notes keeps
+# what was typed, and the device says why in one line.
+"$HANDHELD" --state "$state" --scale 1 >"$work/device.out" 2>"$work/device.err" &
+device=$!
+wait_for "the window opened again" xdotool search --name "^handheld "
+wait_for "the monitor listened again" test -S "$state/monitor"
+"$HANDHELD" --state "$state" screenshot "$work/before.png" || fail "screenshot before typing"
+"$HANDHELD" --state "$state" keyboard --no-connect --type "kept" || fail "handheld keyboard"
+typed() {
+    "$HANDHELD" --state "$state" screenshot "$work/after.png" &&
+        [ "$(compare -metric AE "$work/before.png" "$work/after.png" null: 2>&1)" != 0 ]
+}
+wait_for "the typing reached the screen" typed
+kill "$xvfb"
+wait "$xvfb" 2>/dev/null
+xvfb=
+wait $device
+status=$?
+device=
+[ $status = 1 ] || fail "the device ended with status $status when its display went away"
+[ "$(cat "$work/device.err")" = "handheld: the display went away; the device ended as when its window closes" ] ||
+    fail "the device said: $(cat "$work/device.err")"
+grep -q kept "$state/device/My Documents/Notes.txt" || fail "Notes lost what was typed"
+[ ! -e "$state/monitor" ] || fail "the monitor socket was left behind"
+
 echo "ok: the window at ${SCALE}x shows the device's screen pixel for pixel; a key held 2 s typed ${#held}"
