@@ -177,7 +177,23 @@ TEST_F(Combo, ShowDropDownOpensAndClosesAndTheScrollBarPagesTheList) {
     int barX = list->right - 5;
     Tap(barX, list->bottom - 4); // the bottom square: a row down
     EXPECT_EQ(List()->topIndex, 1);
-    Tap(barX, list->top + 20); // above the middle: a page up
+    Tap(barX, list->top + 20); // above the thumb: a page up
+    EXPECT_EQ(List()->topIndex, 0);
+    // The thumb (list pixels 14 to 49 at the top) follows the pen down to the bottom, where the
+    // bottom square changes nothing more and a tap just above the thumb pages back up.
+    auto &pen = device.windows();
+    pen.pen(emul::WindowSystem::Pen::Down, barX, list->top + 20);
+    test_support::Pump();
+    pen.pen(emul::WindowSystem::Pen::Move, barX, list->top + 30);
+    test_support::Pump();
+    EXPECT_EQ(List()->topIndex, 1);
+    pen.pen(emul::WindowSystem::Pen::Move, barX, list->top + 200);
+    pen.pen(emul::WindowSystem::Pen::Up, barX, list->top + 200);
+    test_support::Pump();
+    EXPECT_EQ(List()->topIndex, 2);
+    Tap(barX, list->bottom - 4);
+    EXPECT_EQ(List()->topIndex, 2);
+    Tap(barX, list->top + 27); // the thumb is at pixels 28 to 63 now
     EXPECT_EQ(List()->topIndex, 0);
     EXPECT_TRUE(List()); // still open: the scroll bar chooses nothing
     SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);

@@ -6,6 +6,7 @@
 #include "support/program_window.h"
 
 #include "emul/device.h"
+#include "emul/graphics.h"
 
 #include <gtest/gtest.h>
 
@@ -300,11 +301,15 @@ TEST_F(Controls, TheSpaceBarPressesTheFocusedButtonAndClicksItAsItComesUp) {
             DispatchMessageW(&m);
         }
     };
+    // Inside the box's corner (screen 11,37): white, the button face while pressed.
+    auto corner = [this] { return device.graphics().frame()[37 * 240 + 11]; };
     press(0);
     EXPECT_EQ(SendMessageW(box, BM_GETSTATE, 0, 0) & (BST_PUSHED | BST_CHECKED), BST_PUSHED);
+    EXPECT_EQ(corner(), 0xC618); // light grey
     EXPECT_TRUE(heard.empty());
     press(KEYEVENTF_KEYUP);
     EXPECT_EQ(SendMessageW(box, BM_GETSTATE, 0, 0) & (BST_PUSHED | BST_CHECKED), BST_CHECKED);
+    EXPECT_EQ(corner(), 0xFFFF);
     ASSERT_EQ(heard.size(), 1u);
     EXPECT_EQ(heard[0].code, BN_CLICKED);
     // The focus moving away while the space bar is down ends the press without a click.

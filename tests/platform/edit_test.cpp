@@ -105,8 +105,8 @@ TEST_F(Edit, AMultiLineBoxMovesByLinesAndTreatsALineBreakAsOneCharacter) {
     EXPECT_EQ(Text(e), u"first line\r\nab\r\nthird");
     Press({VK_UP}); // from column 5 of "third" to the end of "ab"
     EXPECT_EQ(SelOf(e), Sel(14, 14));
-    Press({VK_UP});
-    EXPECT_EQ(SelOf(e), Sel(2, 2));
+    Press({VK_UP}); // to the letter of the line above nearest its place across: "fir|st"
+    EXPECT_EQ(SelOf(e), Sel(3, 3));
     Press({VK_END, VK_RIGHT}); // over the line break in one step
     EXPECT_EQ(SelOf(e), Sel(12, 12));
     Type(u"\b", e); // takes the whole break
@@ -265,6 +265,35 @@ TEST_F(Edit, TapsFindTheLetterWhereAWrappedAndScrolledBoxShowsIt) {
         Pump();
         EXPECT_EQ(SelOf(e), Sel(DWORD(i), DWORD(i)));
     }
+}
+
+TEST_F(Edit, UpDownHomeAndEndGoByTheLinesAsTheBoxShowsThemWrapped) {
+    HWND e = Make(ES_MULTILINE);
+    std::u16string text = u"one paragraph long enough to wrap over several lines of this box, "
+                          u"with words and more words until it wraps a third time and more";
+    SetWindowTextW(e, text.c_str());
+    auto caretAt = [&] {
+        DWORD c = SelOf(e).second;
+        LRESULT p = SendMessageW(e, EM_POSFROMCHAR, c, 0);
+        return POINT{int16_t(LOWORD(p)), int16_t(HIWORD(p))};
+    };
+    POINT start = caretAt();
+    Press({VK_RIGHT, VK_RIGHT, VK_RIGHT, VK_DOWN});
+    POINT second = caretAt();
+    int lineHeight = second.y - start.y;
+    EXPECT_GT(lineHeight, 0); // the next line shown, not the next paragraph
+    EXPECT_LT(SelOf(e).second, text.size());
+    Press({VK_DOWN});
+    EXPECT_EQ(caretAt().y, start.y + 2 * lineHeight);
+    Press({VK_HOME});
+    EXPECT_EQ(caretAt().x, start.x);
+    EXPECT_EQ(caretAt().y, start.y + 2 * lineHeight);
+    Press({VK_END}, true); // the line's end, before the space it wraps at
+    EXPECT_EQ(caretAt().y, start.y + 2 * lineHeight);
+    EXPECT_EQ(text[SelOf(e).second], u' ');
+    Press({VK_PRIOR});
+    EXPECT_EQ(caretAt().y, start.y);
+    EXPECT_EQ(SelOf(e).first, SelOf(e).second);
 }
 
 } // namespace

@@ -82,6 +82,11 @@ TEST_F(PenTest, LabelsAndGroupBoxesLetThePenThroughDisabledWindowsDoNotTakeIt) {
     EXPECT_EQ(got[0].x, 20);
     EXPECT_EQ(got[0].y, 14); // in the top window's client area
     EXPECT_EQ(got[1].msg, UINT(WM_LBUTTONUP));
+    got.clear();
+    Tap(20, 70); // the label that asks to hear of taps tells its parent
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].msg, UINT(WM_COMMAND));
+    EXPECT_EQ(got[0].y, STN_CLICKED);
 
     // A disabled top-level window (the owner of a modal dialog) swallows the tap: nothing
     // beneath it, the desktop included, hears of it.

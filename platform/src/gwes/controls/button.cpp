@@ -148,6 +148,7 @@ LRESULT CALLBACK buttonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         d->pushed = false;
         wins().changed();
+        InvalidateRect(h, nullptr, TRUE); // a key coming up changes no other control's look
         clickButton(w);
         return 0;
     case WM_KILLFOCUS:

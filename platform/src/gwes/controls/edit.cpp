@@ -3,9 +3,10 @@
 // selection are positions in it (never between "\r" and "\n"): the anchor, where a selection
 // started, and the caret, where it ends. Typing replaces the selection.
 //
-// Keys: Left, Right, Home, End (Ctrl: the whole text), Up and Down (a multi-line box; elsewhere
-// they are Left and Right) move the caret, with Shift they extend the selection; Delete and
-// Backspace take the selection, else the character after or before the caret.
+// Keys: Left, Right, Home, End (Ctrl: the whole text), Up, Down, Page Up and Page Down (a
+// multi-line box, by the lines as it shows them, wrapped; elsewhere Up and Down are Left and
+// Right) move the caret, with Shift they extend the selection; Delete and Backspace take the
+// selection, else the character after or before the caret.
 //
 // The pen puts the caret where it goes down and, dragged, selects up to where it is, measured
 // against the lines as the box shows them (EM_POSFROMCHAR and EM_CHARFROMPOS too).
@@ -56,17 +57,6 @@ size_t forth(const std::u16string &t, size_t i) {
     if (i >= t.size())
         return t.size();
     return isBreak(t, i) ? i + 2 : i + 1;
-}
-
-size_t lineStart(const std::u16string &t, size_t i) {
-    while (i > 0 && t[i - 1] != u'\n')
-        --i;
-    return i;
-}
-size_t lineEnd(const std::u16string &t, size_t i) {
-    while (i < t.size() && !isBreak(t, i))
-        ++i;
-    return i;
 }
 
 void notify(Window *w, UINT code) {
@@ -132,27 +122,22 @@ bool moveKey(Window *w, WPARAM vk) {
         c = !shift && d->anchor != d->caret ? d->to() : forth(t, c);
         break;
     case VK_HOME:
-        c = ctrl ? 0 : lineStart(t, c);
-        break;
-    case VK_END:
-        c = ctrl ? t.size() : lineEnd(t, c);
-        break;
-    case VK_UP:
-    case VK_DOWN: {
-        size_t start = lineStart(t, c), column = c - start;
-        if (vk == VK_UP) {
-            if (start == 0)
-                break;
-            start = lineStart(t, start - 2);
-        } else {
-            size_t end = lineEnd(t, c);
-            if (end >= t.size())
-                break;
-            start = end + 2;
-        }
-        c = std::min(start + column, lineEnd(t, start));
+    case VK_END: {
+        size_t start = 0, end = 0;
+        editLineBounds(w, c, &start, &end);
+        c = vk == VK_HOME ? (ctrl ? 0 : start) : (ctrl ? t.size() : end);
         break;
     }
+    case VK_UP:
+    case VK_DOWN:
+        c = editLineMove(w, c, vk == VK_UP ? -1 : 1, false);
+        break;
+    case VK_PRIOR:
+    case VK_NEXT:
+        if (!multi)
+            return false;
+        c = editLineMove(w, c, vk == VK_PRIOR ? -1 : 1, true);
+        break;
     default:
         return false;
     }

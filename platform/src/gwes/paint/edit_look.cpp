@@ -246,6 +246,42 @@ void paintEdit(Window *w, HDC dc, const RECT &client, bool ink) {
 
 namespace emul {
 
+namespace {
+
+using Lines = std::vector<std::pair<size_t, size_t>>;
+
+size_t lineIndexOf(const Lines &lines, size_t i) {
+    auto after = std::upper_bound(
+        lines.begin(), lines.end(), i,
+        [](size_t at, const std::pair<size_t, size_t> &l) { return at < l.first; });
+    return after == lines.begin() ? 0 : size_t(after - lines.begin()) - 1;
+}
+
+// A line's characters without the space a wrapped line ends in: the caret goes before it.
+size_t shownLength(const std::u16string &text, const Lines &lines, size_t line) {
+    size_t start = lines[line].first, n = lines[line].second;
+    if (line + 1 < lines.size() && n > 0 && text[start + n - 1] == u' ')
+        --n;
+    return n;
+}
+
+// The character boundary of `line` nearest `x` pixels from the line's start.
+size_t nearestIn(HDC dc, const std::u16string &text, const Lines &lines, size_t line, int x) {
+    size_t start = lines[line].first, n = shownLength(text, lines, line);
+    std::vector<int> ends(n);
+    SIZE size{};
+    if (n && !GetTextExtentExPointW(dc, reinterpret_cast<LPCWSTR>(text.c_str() + start), int(n), 0,
+                                    nullptr, ends.data(), &size))
+        return start;
+    size_t k = 0;
+    int left = 0;
+    while (k < n && x > (left + ends[k]) / 2)
+        left = ends[k++];
+    return start + k;
+}
+
+} // namespace
+
 POINT editPointOf(Window *w, size_t i) {
     using namespace look;
     Measure m;
@@ -256,10 +292,7 @@ POINT editPointOf(Window *w, size_t i) {
     View v = viewOf(w, m.dc, clientOf(w), caret);
     const auto &lines = v.lines();
     i = std::min(i, w->text.size());
-    auto after = std::upper_bound(
-        lines.begin(), lines.end(), i,
-        [](size_t at, const std::pair<size_t, size_t> &l) { return at < l.first; });
-    size_t line = after == lines.begin() ? 0 : size_t(after - lines.begin()) - 1;
+    size_t line = lineIndexOf(lines, i);
     int x = widthOf(m.dc, w->text, lines[line].first, i - lines[line].first);
     return POINT{v.inner.left - v.shift + x, v.top + (int(line) - int(v.first)) * v.lineHeight};
 }
@@ -276,21 +309,39 @@ size_t editCharAt(Window *w, int x, int y) {
     // Above the first line shown or below the last, the line there; beside a line, its end.
     int row = y < v.top ? -1 : (y - v.top) / v.lineHeight;
     long line = std::clamp<long>(long(v.first) + row, 0, long(lines.size()) - 1);
-    size_t start = lines[size_t(line)].first, n = lines[size_t(line)].second;
-    // A wrapped line's last space belongs to it, but the caret goes before it.
-    if (size_t(line) + 1 < lines.size() && n > 0 && w->text[start + n - 1] == u' ')
-        --n;
-    int want = x - (v.inner.left - v.shift);
-    std::vector<int> ends(n);
-    SIZE size{};
-    if (n && !GetTextExtentExPointW(m.dc, reinterpret_cast<LPCWSTR>(w->text.c_str() + start),
-                                    int(n), 0, nullptr, ends.data(), &size))
-        return start;
-    size_t k = 0;
-    int left = 0;
-    while (k < n && want > (left + ends[k]) / 2)
-        left = ends[k++];
-    return start + k;
+    return nearestIn(m.dc, w->text, lines, size_t(line), x - (v.inner.left - v.shift));
+}
+
+size_t editLineMove(Window *w, size_t caret, int lines, bool pages) {
+    using namespace look;
+    Measure m;
+    if (!m.dc)
+        return caret;
+    View v = viewOf(w, m.dc, clientOf(w), caret);
+    const Lines &all = v.lines();
+    caret = std::min(caret, w->text.size());
+    size_t line = lineIndexOf(all, caret);
+    long rows = std::max<long>(1, (v.inner.bottom - v.inner.top) / v.lineHeight);
+    long to =
+        std::clamp<long>(long(line) + (pages ? lines * rows : lines), 0, long(all.size()) - 1);
+    if (size_t(to) == line)
+        return caret;
+    int x = widthOf(m.dc, w->text, all[line].first, caret - all[line].first);
+    return nearestIn(m.dc, w->text, all, size_t(to), x);
+}
+
+void editLineBounds(Window *w, size_t caret, size_t *start, size_t *end) {
+    using namespace look;
+    Measure m;
+    caret = std::min(caret, w->text.size());
+    *start = *end = caret;
+    if (!m.dc)
+        return;
+    View v = viewOf(w, m.dc, clientOf(w), caret);
+    const Lines &all = v.lines();
+    size_t line = lineIndexOf(all, caret);
+    *start = all[line].first;
+    *end = *start + shownLength(w->text, all, line);
 }
 
 } // namespace emul

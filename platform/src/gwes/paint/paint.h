@@ -75,6 +75,10 @@ EditLayout &editLayoutOf(uintptr_t hwnd);
 // the top left of the caret before character `i`, and the character boundary nearest a point.
 POINT editPointOf(Window *w, size_t i);
 size_t editCharAt(Window *w, int x, int y);
+// The caret moved by `lines` shown lines (pages of them when `pages`; negative: up), keeping its
+// place across; and the start and end of the shown line it stands on.
+size_t editLineMove(Window *w, size_t caret, int lines, bool pages);
+void editLineBounds(Window *w, size_t caret, size_t *start, size_t *end);
 // The font controls draw with: the dialog font.
 HFONT controlFont();
 
