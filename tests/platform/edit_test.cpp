@@ -296,4 +296,62 @@ TEST_F(Edit, UpDownHomeAndEndGoByTheLinesAsTheBoxShowsThemWrapped) {
     EXPECT_EQ(SelOf(e).first, SelOf(e).second);
 }
 
+TEST_F(Edit, TheStyleSaysWhatTheUserMayTypeAndHowTheBoxShowsIt) {
+    HWND fixed = Make(ES_READONLY);
+    Type(u"abc", fixed);
+    SetWindowTextW(fixed, u"kept");
+    SendMessageW(fixed, EM_SETSEL, 4, 4);
+    Type(u"\b", fixed);
+    Press({VK_HOME, VK_DELETE});
+    EXPECT_EQ(Text(fixed), u"kept");
+    SendMessageW(fixed, EM_SETREADONLY, FALSE, 0);
+    Type(u"!", fixed);
+    EXPECT_EQ(Text(fixed), u"!kept");
+    HWND number = Make(ES_NUMBER), upper = Make(ES_UPPERCASE), lower = Make(ES_LOWERCASE);
+    Type(u"a1b2", number);
+    Type(u"ab\u00e9", upper);
+    Type(u"AB\u00c9", lower);
+    EXPECT_EQ(Text(number), u"12");
+    EXPECT_EQ(Text(upper), u"AB\u00c9");
+    EXPECT_EQ(Text(lower), u"ab\u00e9");
+
+    // A password box keeps its text and shows a star for each character, as a box of stars
+    // would show them; a read-only box has a label's background.
+    HWND secret = Make(ES_PASSWORD), stars = Make(0);
+    SetWindowPos(secret, nullptr, 10, 120, 200, 30, SWP_NOZORDER);
+    SetWindowPos(stars, nullptr, 10, 160, 200, 30, SWP_NOZORDER);
+    SetWindowPos(fixed, nullptr, 10, 200, 200, 30, SWP_NOZORDER);
+    SetWindowTextW(secret, u"secret");
+    SetWindowTextW(stars, u"******");
+    SendMessageW(fixed, EM_SETREADONLY, TRUE, 0);
+    SetFocus(parent);
+    EXPECT_EQ(Text(secret), u"secret");
+    EXPECT_EQ(SendMessageW(secret, EM_GETPASSWORDCHAR, 0, 0), u'*');
+    EXPECT_EQ(SendMessageW(secret, EM_POSFROMCHAR, 6, 0),
+              SendMessageW(stars, EM_POSFROMCHAR, 6, 0));
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 200; ++x)
+            ASSERT_EQ(ScreenAt(device, secret, x, y), ScreenAt(device, stars, x, y))
+                << x << "," << y;
+    EXPECT_EQ(ScreenAt(device, fixed, 150, 15), Rgb565(GetSysColor(COLOR_STATIC)));
+    EXPECT_EQ(ScreenAt(device, stars, 150, 15), Rgb565(GetSysColor(COLOR_WINDOW)));
+}
+
+TEST_F(Edit, ALineOfOneThatFitsIsPlacedAsItsStyleSays) {
+    HWND left = Make(0), right = Make(ES_RIGHT), centre = Make(ES_CENTER);
+    for (HWND e : {left, right, centre})
+        SetWindowTextW(e, u"abc");
+    auto x = [](HWND e, size_t i) {
+        return int(int16_t(LOWORD(SendMessageW(e, EM_POSFROMCHAR, i, 0))));
+    };
+    int width = x(left, 3) - x(left, 0);
+    // The room inside a 200-pixel box: its border, the margins and the caret's pixels.
+    int from = 3, room = 200 - 7;
+    EXPECT_EQ(x(left, 0), from);
+    EXPECT_EQ(x(right, 3), from + room);
+    EXPECT_EQ(x(centre, 0), from + (room - width) / 2);
+    // A tap lands on the letter where it is shown.
+    EXPECT_EQ(LOWORD(SendMessageW(right, EM_CHARFROMPOS, 0, MAKELPARAM(x(right, 1) + 1, 8))), 1);
+}
+
 } // namespace
