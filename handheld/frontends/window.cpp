@@ -32,6 +32,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -63,6 +64,8 @@ struct Front {
     std::string build;
     bool traceFrames = false;
     bool quit = false;
+    bool displayGone = false; // the X server went away: no more calls to it
+    int xfd = -1;
     bool input = true;      // the display has something for us
     bool settings = true;   // the hive was written: the status reads it again
     bool exposed = true;    // the whole window is sent again
@@ -139,18 +142,15 @@ std::vector<std::string> statusLines(Front &f) {
     lines.insert(lines.end(), f.settingsLines.begin(), f.settingsLines.end());
     if (f.device.suspended())
         lines.push_back("device off (power key): a key or a click switches it on");
-    // The host keys two to a line, each whole.
-    std::string help = HostKeyMapper::helpLine(), pair;
-    int n = 0;
+    // The host keys in one block, which the panel wraps between keys.
+    std::string help = HostKeyMapper::helpLine(), keys;
     for (size_t at = 0; at != std::string::npos;) {
         size_t end = help.find("  ", at);
-        pair += (n % 2 ? "   " : "") + help.substr(at, end == std::string::npos ? end : end - at);
-        if (++n % 2 == 0 || end == std::string::npos) {
-            lines.push_back(pair);
-            pair.clear();
-        }
+        keys += (keys.empty() ? "" : "   ") +
+                help.substr(at, end == std::string::npos ? end : end - at);
         at = end == std::string::npos ? end : end + 2;
     }
+    lines.push_back(keys);
     lines.push_back("The mouse is the pen; closing the window ends the device.");
     return lines;
 }
@@ -360,6 +360,16 @@ void show(Front &f) {
     f.offShown = off;
     f.wholeFrame = false;
     f.view.status(statusLines(f));
+    std::vector<Button> lit;
+    for (auto [button, function] :
+         {std::pair{Button::Fn, kFnFn}, {Button::Cmd, kFnCmd}, {Button::Symbol, kFnSymbol}})
+        if (f.driver.latched(function))
+            lit.push_back(button);
+    if (f.kb.capsLock())
+        lit.push_back(Button::Caps);
+    if (f.driver.holdArmed() || (f.kb.heldKey() && f.heldScancode == SDL_SCANCODE_UNKNOWN))
+        lit.push_back(Button::Hold);
+    f.view.lit(lit);
     f.view.present(f.exposed);
     f.exposed = false;
     if (frame && f.traceFrames) {
@@ -372,6 +382,13 @@ void show(Front &f) {
 // Showing can read the display's queue too, so the events are looked at again until none.
 void step(Front &f) {
     f.input = false;
+    // Xlib ends the process on a dead connection: the device ends first, as when its window
+    // closes, so the programs keep their documents.
+    char c;
+    if (f.xfd >= 0 && recv(f.xfd, &c, 1, MSG_PEEK | MSG_DONTWAIT) == 0) {
+        f.displayGone = f.quit = true;
+        return;
+    }
     if (f.lookAgainAt <= f.device.kernel().now())
         f.lookAgainAt = emul::kNever;
     for (;;) {
@@ -505,6 +522,7 @@ int runWindow(const WindowOptions &options, std::string *why) {
     Front f(device, *view, kb, driver, monitor, rt.port(), build);
     f.traceFrames = options.traceFrames;
     int xfd = displayFd(view->window());
+    f.xfd = xfd;
     if (xfd >= 0)
         device.kernel().watch(xfd, [&f](short) { f.input = true; });
     device.watchHostFiles({dir.hive()}, [&f] { f.settings = true; });
@@ -514,6 +532,12 @@ int runWindow(const WindowOptions &options, std::string *why) {
 
     fs::remove(dir.irLine(), ec);
     close(kbFd);
+    if (f.displayGone) {
+        std::fprintf(stderr, "handheld: the display went away; the device ended as when its "
+                             "window closes\n");
+        view->forgetWindow();
+        return 1;
+    }
     view.reset();
     SDL_Quit();
     return 0;

@@ -189,6 +189,13 @@ void WindowView::status(const std::vector<std::string> &lines) {
     drawPanel();
 }
 
+void WindowView::lit(const std::vector<Button> &buttons) {
+    if (buttons == lit_)
+        return;
+    lit_ = buttons;
+    drawPanel();
+}
+
 Button WindowView::buttonAt(int x, int y) const {
     SDL_Point p{x, y};
     for (const Key &k : keys_)
@@ -242,25 +249,38 @@ void WindowView::drawPanel() {
     SDL_Rect panel{panelX_, 0, panelW_, surface_->h};
     fill(panel, kBezel.r, kBezel.g, kBezel.b);
     for (const Key &k : keys_) {
-        bool power = k.which == Button::Power;
-        fill(k.rect, power ? 150 : 78, power ? 52 : 82, power ? 48 : 92);
+        // Power red, a lit key amber, the others grey: an edge and a face.
+        bool on = std::find(lit_.begin(), lit_.end(), k.which) != lit_.end();
+        int look = k.which == Button::Power ? 0 : on ? 1 : 2;
+        static const SDL_Color kEdge[] = {
+            {150, 52, 48, 255}, {196, 164, 64, 255}, {78, 82, 92, 255}};
+        static const SDL_Color kFace[] = {
+            {176, 64, 58, 255}, {150, 122, 40, 255}, {96, 100, 112, 255}};
+        fill(k.rect, kEdge[look].r, kEdge[look].g, kEdge[look].b);
         SDL_Rect inner{k.rect.x + 1, k.rect.y + 1, k.rect.w - 2, k.rect.h - 2};
-        fill(inner, power ? 176 : 96, power ? 64 : 100, power ? 58 : 112);
+        fill(inner, kFace[look].r, kFace[look].g, kFace[look].b);
         int w = width(k.label);
         text(k.rect.x + (k.rect.w - w) / 2, k.rect.y + (k.rect.h - font_->lineHeight) / 2, k.label,
              k.rect.w, kText);
     }
-    // Status lines, wrapped at spaces to the panel's width.
+    // Status lines, wrapped to the panel's width between the parts that wider gaps separate
+    // where they can be, else between words.
     int y = statusTop_, width = panelW_ - margin_;
     for (const std::string &line : status_) {
         std::string rest = line;
         while (!rest.empty() && y + font_->lineHeight <= surface_->h) {
             size_t cut = rest.size();
-            while (cut > 0 && this->width(rest.substr(0, cut)) > width) {
-                size_t space = rest.rfind(' ', cut - 1);
-                cut = space == std::string::npos || space == 0 ? cut - 1 : space;
+            for (const char *gap : {"   ", "  ", " "}) {
+                cut = rest.size();
+                while (cut != std::string::npos && cut > 0 &&
+                       this->width(rest.substr(0, cut)) > width)
+                    cut = rest.rfind(gap, cut - 1);
+                if (cut != std::string::npos && cut > 0)
+                    break;
             }
-            cut = std::max<size_t>(cut, 1);
+            if (cut == std::string::npos || cut == 0) // one word wider than the panel
+                for (cut = rest.size(); cut > 1 && this->width(rest.substr(0, cut)) > width;)
+                    --cut;
             text(panelX_, y, rest.substr(0, cut), width, line.empty() ? kDim : kText);
             rest = rest.substr(cut);
             while (!rest.empty() && rest[0] == ' ')

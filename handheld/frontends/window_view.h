@@ -28,6 +28,8 @@ class WindowView {
     WindowView &operator=(const WindowView &) = delete;
 
     SDL_Window *window() const { return window_; }
+    // The display went away with the window: the view is freed without a call to it.
+    void forgetWindow() { window_ = nullptr; }
     int scale() const { return scale_; }
     // Where the device's screen stands in the window.
     SDL_Rect screenRect() const {
@@ -41,6 +43,8 @@ class WindowView {
     void screenOff(const std::string &note);
     // The status lines under the buttons; redrawn only when they change.
     void status(const std::vector<std::string> &lines);
+    // The buttons drawn lit: a layer waiting for the next key, Caps Lock, a key held.
+    void lit(const std::vector<Button> &buttons);
     // The button at a window position.
     Button buttonAt(int x, int y) const;
     // Shows what changed since the last present; `all` after the window was uncovered.
@@ -68,6 +72,7 @@ class WindowView {
     };
     std::vector<Key> keys_;
     std::vector<std::string> status_;
+    std::vector<Button> lit_;
     int statusTop_ = 0;
     std::vector<SDL_Rect> dirty_;
 };

@@ -65,6 +65,12 @@ class HostKeyMapper {
     static const char *helpLine();
 
     bool holdArmed() const { return hold_; }
+    // Whether the F-key `function` (kFnFn, kFnCmd, kFnSymbol) waits for the next key.
+    bool latched(int function) const {
+        return function == kFnFn    ? fn_
+               : function == kFnCmd ? cmd_
+                                    : function == kFnSymbol && symbol_;
+    }
 
   private:
     void strokeWithLatches(Stroke s);

@@ -353,6 +353,7 @@ CEAPI void SystemIdleTimerReset(void);
 #define VK_UP 0x26
 #define VK_RIGHT 0x27
 #define VK_DOWN 0x28
+#define VK_INSERT 0x2D
 #define VK_DELETE 0x2E
 #define VK_F4 0x73
 #define VK_F7 0x76
@@ -531,6 +532,7 @@ CEAPI LONG GetDialogBaseUnits(void);
 #define SS_NOPREFIX 0x00000080L
 #define SS_NOTIFY 0x00000100L
 #define SS_CENTERIMAGE 0x00000200L
+#define STN_CLICKED 0
 #define STM_SETICON 0x0170
 #define STM_GETICON 0x0171
 #define STM_SETIMAGE 0x0172

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The device's window on a display of its own (Xvfb), used through X input as a person uses it:
 # keys typed into the window reach Notes, a key held down repeats as the driver repeats it, a
-# click on the window's Power key switches the device off and another on again, a tap on the
-# settings program's check box switches the keyboard, and the device's screen in a picture of
-# the display is, pixel for pixel, the device's own screenshot at the window's scale.
+# click on the window's Power key switches the device off and another on again, one on Fn lights
+# it until the next click, a tap on the settings program's check box switches the keyboard, a
+# drag moves its slider, the device's screen in a picture of the display is, pixel for pixel,
+# the device's own screenshot at the window's scale, and a display that goes away ends the
+# device in order.
 #
 #   window_check.sh HANDHELD
 # Exit status 77 (skipped) when a tool it needs is missing; ./setup installs them all.
@@ -105,6 +107,21 @@ wait_for "the screen went dark at the Power key again" off
 xdotool key x
 wait_for "the device came on again at a key" same_as_screenshot
 
+# The keyboard's Fn key beside the screen: a click lights it (the next key gets Fn), a second
+# click puts it out again.
+fn_x=$((X + 2 * margin + 240 * SCALE + 3 * SCALE))
+fn_y=$((Y + margin + 28 * SCALE + 3 * SCALE))
+face() {
+    import -window root "$work/now.png" &&
+        [ "$(convert "$work/now.png" -crop 1x1+$fn_x+$fn_y -format '%[pixel:p{0,0}]' info:)" = "$1" ]
+}
+grey='srgb(96,100,112)' lit='srgb(150,122,40)'
+face "$grey" || fail "the Fn key is not grey before a click"
+xdotool mousemove $fn_x $fn_y click 1
+wait_for "a click lit the Fn key" face "$lit"
+xdotool mousemove $fn_x $fn_y click 1
+wait_for "a second click put the Fn key out" face "$grey"
+
 # A host key held down is the keyboard's key held down: the driver repeats it after its delay and
 # stops after its eleven repeats, and the display's own repeats type nothing. The hold lasts two
 # seconds, well past the delay, the repeats and the limit.
@@ -128,6 +145,15 @@ tap 66 48
 wait_for "a tap on the check box switched the keyboard off" enabled 0
 tap 66 48
 wait_for "a second tap switched it on" enabled 1
+# A drag of the repeat rate's thumb to the slider's slow end, the mouse held down on the way.
+at() { echo $((X + margin + $1 * SCALE + SCALE / 2)) $((Y + margin + $2 * SCALE + SCALE / 2)); }
+rate() {
+    "$HANDHELD" --state "$state" reg query 'Drivers\BuiltIn\Norvel' "Repeat Rate" | grep -q "($1)"
+}
+xdotool mousemove $(at 72 107) mousedown 1
+for x in 90 110 130 150 170; do xdotool mousemove $(at $x 107); done
+xdotool mouseup 1
+wait_for "a drag to the slider's end made the repeat rate 300 ms" rate 300
 wait_for "the window's screen equals the device's screenshot with the settings" same_as_screenshot
 
 # Ended as a session ends: Notes keeps what was typed.
@@ -140,4 +166,29 @@ note=$(cat "$state/device/My Documents/Notes.txt" 2>/dev/null | tr -d '\r')
 held=${note##*$'\n'}
 [ "${note%$'\n'*}" = $'Hello, World!\nok' ] || fail "Notes holds: $note"
 [[ "$held" =~ ^a{2,12}$ ]] || fail "a key held for two seconds typed '$held' (a key, up to 11 repeats)"
+# The display going away (its server ends) ends the device as a closed window does: Notes keeps
+# what was typed, and the device says why in one line.
+"$HANDHELD" --state "$state" --scale 1 >"$work/device.out" 2>"$work/device.err" &
+device=$!
+wait_for "the window opened again" xdotool search --name "^handheld "
+wait_for "the monitor listened again" test -S "$state/monitor"
+"$HANDHELD" --state "$state" screenshot "$work/before.png" || fail "screenshot before typing"
+"$HANDHELD" --state "$state" keyboard --no-connect --type "kept" || fail "handheld keyboard"
+typed() {
+    "$HANDHELD" --state "$state" screenshot "$work/after.png" &&
+        [ "$(compare -metric AE "$work/before.png" "$work/after.png" null: 2>&1)" != 0 ]
+}
+wait_for "the typing reached the screen" typed
+kill "$xvfb"
+wait "$xvfb" 2>/dev/null
+xvfb=
+wait $device
+status=$?
+device=
+[ $status = 1 ] || fail "the device ended with status $status when its display went away"
+[ "$(cat "$work/device.err")" = "handheld: the display went away; the device ended as when its window closes" ] ||
+    fail "the device said: $(cat "$work/device.err")"
+grep -q kept "$state/device/My Documents/Notes.txt" || fail "Notes lost what was typed"
+[ ! -e "$state/monitor" ] || fail "the monitor socket was left behind"
+
 echo "ok: the window at ${SCALE}x shows the device's screen pixel for pixel; a key held 2 s typed ${#held}"

@@ -231,6 +231,32 @@ TEST_F(BadInput, MessagesQuoteBinaryAndHugeWordsOnOneShortLine) {
     EXPECT_FALSE(TempFoldersLeft());
 }
 
+// The dialog font's folder hidden behind an empty one, or behind files that are no fonts, in a
+// mount namespace of the test's own: the device does not start and says which package to get.
+TEST_F(BadInput, AMissingOrDamagedFontStopsTheDeviceWithOneLine) {
+    const std::string fonts = "/usr/share/wine/fonts";
+    if (std::system("unshare -rm true 2>/dev/null") != 0)
+        GTEST_SKIP() << "no mount namespaces here (unshare -rm)";
+    std::ofstream(dir + "/notes.scn") << "run notes\n";
+    fs::create_directory(dir + "/empty");
+    fs::create_directory(dir + "/damaged");
+    std::ofstream(dir + "/damaged/tahoma.ttf") << "not a font";
+    std::ofstream(dir + "/damaged/tahomabd.ttf") << "";
+    for (const char *folder : {"empty", "damaged"}) {
+        std::string command = "unshare -rm sh -c 'mount --bind " + dir + "/" + folder + " " +
+                              fonts + " && exec " + HANDHELD_EXE + " play " + dir +
+                              "/notes.scn' >/dev/null 2>" + dir + "/stderr";
+        int status = std::system(command.c_str());
+        std::ifstream e(dir + "/stderr");
+        std::string said((std::istreambuf_iterator<char>(e)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(WEXITSTATUS(status), 1) << folder;
+        EXPECT_EQ(said, "handheld: font file " + fonts + "/tahoma.ttf is " +
+                            (folder == std::string("empty")
+                                 ? "missing: install the Debian package fonts-wine\n"
+                                 : "damaged: reinstall the Debian package fonts-wine\n"));
+    }
+}
+
 TEST_F(BadInput, SignalsRemoveTheTemporaryFolder) {
     for (int sig : {SIGTERM, SIGHUP}) {
         int in, out;

@@ -11,10 +11,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
@@ -101,6 +104,41 @@ TEST_F(MonitorTest, AScreenshotIsTheDevicesScreenAndAFailedOneTouchesNothing) {
     EXPECT_NE(said.find("Is a directory"), std::string::npos) << said;
     EXPECT_EQ(listing(dir), before);
     EXPECT_TRUE(fs::is_empty(dir + "/folder.png"));
+}
+
+// Whatever stands at the path but a plain file stays as it is: a pipe (which would hold the
+// device forever), a link (whose target is another file), and a write cut short leaves no file.
+TEST_F(MonitorTest, OnlyAPlainFileIsWritten) {
+    emul::DeviceOptions o;
+    o.realTime = true;
+    emul::Device device(o);
+    handheld::Monitor monitor(device, socket());
+    ASSERT_TRUE(monitor.listening()) << monitor.error();
+    std::string said;
+    ASSERT_EQ(mkfifo((dir + "/pipe.png").c_str(), 0600), 0);
+    EXPECT_EQ(screenshot(device, monitor, dir + "/pipe.png", &said), 1);
+    EXPECT_NE(said.find("pipe.png: not a plain file"), std::string::npos) << said;
+    EXPECT_TRUE(fs::is_fifo(dir + "/pipe.png"));
+
+    std::ofstream(dir + "/kept.txt") << "kept";
+    fs::create_symlink(dir + "/kept.txt", dir + "/link.png");
+    EXPECT_EQ(screenshot(device, monitor, dir + "/link.png", &said), 1);
+    EXPECT_NE(said.find("link.png: it is a symbolic link"), std::string::npos) << said;
+    EXPECT_TRUE(fs::is_symlink(dir + "/link.png"));
+    EXPECT_EQ(fs::file_size(dir + "/kept.txt"), 4u);
+
+    // A file size limit cuts the write short, as a full disk would.
+    std::ofstream(dir + "/full.png") << "an older picture";
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit before{}, limit{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    limit = before;
+    limit.rlim_cur = 100;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    EXPECT_EQ(screenshot(device, monitor, dir + "/full.png", &said), 1);
+    setrlimit(RLIMIT_FSIZE, &before);
+    EXPECT_NE(said.find("full.png: File too large"), std::string::npos) << said;
+    EXPECT_FALSE(fs::exists(dir + "/full.png"));
 }
 
 TEST_F(MonitorTest, WithoutADeviceTheAskerIsToldInOneLine) {

@@ -1,6 +1,6 @@
 // The scenario language: quoting, comments, numbers, value encodings and where errors stop.
-#include "handheld/image/install.h"
 #include "handheld/scenario/scenario.h"
+#include "support/installed_device.h"
 
 #include <gtest/gtest.h>
 
@@ -156,19 +156,11 @@ TEST(ScenarioParse, CommandShapes) {
     EXPECT_EQ(parseError("Boot"), "unknown command \"Boot\"");
 }
 
-// A freshly installed device without its line, which the runner adds as a scenario starts.
-class ScenarioRunner : public ::testing::Test {
+// Scenario text whose errors are the point: played without failing the test.
+class ScenarioRunner : public ::testing::Test, protected test_support::InstalledDevice {
   protected:
-    ScenarioRunner() {
-        handheld::InstallOptions options;
-        options.withPort = false;
-        handheld::install(device, options);
-        runner = std::make_unique<handheld::ScenarioRunner>(device);
-    }
     bool Play(const std::string &text) { return runner->playText(text, &err); }
 
-    emul::Device device;
-    std::unique_ptr<handheld::ScenarioRunner> runner;
     handheld::ScnError err;
 };
 

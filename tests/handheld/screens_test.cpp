@@ -1,8 +1,8 @@
 // The device's screen pixel for pixel against the golden pictures in tests/golden: the settings
 // program's three pages, Notes after typing, and every platform program as it starts.
-#include "handheld/image/install.h"
-#include "handheld/scenario/scenario.h"
+#include "handheld/keyboard/virtual_keyboard.h"
 #include "support/golden.h"
+#include "support/installed_device.h"
 
 #include <windows.h>
 
@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -19,23 +20,11 @@
 
 namespace {
 
-class Screens : public ::testing::Test {
+class Screens : public ::testing::Test, protected test_support::InstalledDevice {
   protected:
-    Screens() {
-        handheld::InstallOptions options;
-        options.withPort = false;
-        handheld::install(device, options);
-        runner = std::make_unique<handheld::ScenarioRunner>(device);
-    }
-    void Play(const std::string &text) {
-        handheld::ScnError err;
-        ASSERT_TRUE(runner->playText(text, &err)) << err.line << ": " << err.message;
-    }
     ::testing::AssertionResult ScreenIs(const std::string &name) {
         return testgdi::matchesGolden(name, 240, 320, testgdi::screenPixels());
     }
-    emul::Device device;
-    std::unique_ptr<handheld::ScenarioRunner> runner;
 };
 
 TEST_F(Screens, TheSettingsProgramsPages) {
@@ -81,17 +70,31 @@ TEST_F(Screens, TheFileDialogFromTheHotKeyPage) {
     EXPECT_TRUE(ScreenIs("settings_file_dialog"));
 }
 
+// Text typed on the keyboard as scenario lines: every byte it sends on the line, 40 ms apart.
+std::string Typed(const std::u16string &text) {
+    handheld::KeyMap map("ce420");
+    std::string lines;
+    handheld::VirtualKeyboard kb(map, [&lines](const std::vector<uint8_t> &bytes) {
+        for (uint8_t b : bytes) {
+            char line[32];
+            std::snprintf(line, sizeof line, "rx %02X\nwait 40\n", b);
+            lines += line;
+        }
+    });
+    EXPECT_EQ(kb.typeText(text), u"");
+    return lines;
+}
+
 TEST_F(Screens, NotesAfterTypingPlainAndAccentedText) {
     std::ifstream in(std::string(TESTS_SOURCE_DIR) + "/scenarios/hello_notes.scn");
     std::stringstream hello;
     hello << in.rdbuf();
     Play(hello.str());
-    // Accented letters reach the document as the input panel gives them: as characters.
-    uintptr_t focus = device.windows().focus();
-    for (char16_t c : std::u16string(u"\r\u00c9t\u00e9 \u00e0 Z\u00fcrich, \u00f1and\u00fa, "
-                                     u"Stra\u00dfe \u2260 \u00bfqu\u00e9?"))
-        device.windows().post(focus, WM_CHAR, c, 1);
-    Play("wait 10\n");
+    // Accented letters from the keyboard's Cmd and Symbol layers; the one it lacks, from the
+    // input panel, which gives it as a character.
+    Play(Typed(u"\r\u00c9t\u00e9 \u00e0 Z\u00fcrich, \u00f1and\u00fa, Stra\u00dfe "));
+    device.windows().post(device.windows().focus(), WM_CHAR, u'\u2260', 1);
+    Play(Typed(u" \u00bfqu\u00e9?") + "wait 10\n");
     EXPECT_TRUE(ScreenIs("notes_hello"));
 }
 

@@ -1,8 +1,7 @@
 // Every control of the settings program's pages is hit where it stands: a tap at the centre of
 // a control lands on that control and no other, a tap on a label lands on its page, and a tap
 // on a tab label lands on the tab control.
-#include "handheld/image/install.h"
-#include "handheld/scenario/scenario.h"
+#include "support/installed_device.h"
 
 #include <commctrl.h>
 #include <windows.h>
@@ -12,26 +11,15 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace {
 
 using emul::ControlKind;
 using emul::WindowInfo;
 
-class SettingsHits : public ::testing::Test {
-  protected:
-    SettingsHits() {
-        handheld::InstallOptions options;
-        options.withPort = false;
-        handheld::install(device, options);
-        runner = std::make_unique<handheld::ScenarioRunner>(device);
-    }
-    void Play(const std::string &text) {
-        handheld::ScnError err;
-        ASSERT_TRUE(runner->playText(text, &err)) << err.message;
-    }
-    emul::Device device;
-    std::unique_ptr<handheld::ScenarioRunner> runner;
-};
+class SettingsHits : public ::testing::Test, protected test_support::InstalledDevice {};
 
 uintptr_t HitAt(int x, int y) {
     return reinterpret_cast<uintptr_t>(WindowFromPoint(POINT{x, y}));
@@ -75,6 +63,43 @@ TEST_F(SettingsHits, EachPagesControlsAreHitWhereTheyStand) {
                       tab);
         }
     }
+}
+
+// What the settings program writes to the registry, in order, for a scenario on a new device.
+std::vector<std::string> RegistryWrites(const std::string &scenario) {
+    test_support::InstalledDevice d;
+    d.Play(scenario);
+    std::vector<std::string> writes;
+    for (const std::string &line : d.device.journal().lines())
+        if (line.find("\"call\":\"Reg") != std::string::npos)
+            writes.push_back(line.substr(line.find(",\"call\"")));
+    return writes;
+}
+
+TEST(SettingsPen, TapsAndDragsWriteWhatClicksSlidesAndSelectionsWrite) {
+    // The check box, both sliders to new positions and back part of the way, and OK.
+    std::vector<std::string> pen = RegistryWrites("run kbsettings\n"
+                                                  "tap 66 48\n"
+                                                  "drag 72 109 115 109\n"
+                                                  "drag 86 160 43 160\n"
+                                                  "drag 43 160 72 160\n"
+                                                  "ok\n");
+    std::vector<std::string> controls = RegistryWrites("run kbsettings\n"
+                                                       "click 1005\n"
+                                                       "slide 1000 6\n"
+                                                       "slide 1001 1\n"
+                                                       "slide 1001 3\n"
+                                                       "ok\n");
+    EXPECT_GE(pen.size(), 8u);
+    EXPECT_EQ(pen, controls);
+    // A row of the Hot-Key page: its box's list opened and an entry tapped, or selected.
+    const std::string shortcuts = "file \"\\Windows\\Start Menu\\Notes.lnk\" \"9#notes.exe\"\n"
+                                  "file \"\\Windows\\Start Menu\\Calculator.lnk\" \"8#calc.exe\"\n"
+                                  "run kbsettings\n";
+    pen = RegistryWrites(shortcuts + "tap 74 285\ntap 130 119\ntap 130 182\nok\n");
+    controls = RegistryWrites(shortcuts + "tab 1\nselect 1012 Notes\nok\n");
+    EXPECT_FALSE(pen.empty());
+    EXPECT_EQ(pen, controls);
 }
 
 } // namespace

@@ -1,12 +1,13 @@
 // The task bar's Start menu as a person works it: its entries by name from both folders, an
 // entry started by the pen or by the keys, and every way of closing it without starting
 // anything, the program in front staying there.
-#include "handheld/image/install.h"
-#include "handheld/scenario/scenario.h"
+#include "support/golden.h"
+#include "support/installed_device.h"
 
 #include <windows.h>
 
 #include "emul/device.h"
+#include "emul/files.h"
 #include "emul/process.h"
 #include "emul/windows_sys.h"
 
@@ -14,13 +15,9 @@
 
 namespace {
 
-class StartMenu : public ::testing::Test {
+class StartMenu : public ::testing::Test, protected test_support::InstalledDevice {
   protected:
     StartMenu() {
-        handheld::InstallOptions options;
-        options.withPort = false;
-        handheld::install(device, options);
-        runner = std::make_unique<handheld::ScenarioRunner>(device);
         Play("file \"\\Windows\\Start Menu\\Programs\\Mail.lnk\" \"9#tmail.exe\"\n"
              "file \"\\Windows\\Start Menu\\Programs\\clock.lnk\" \"9#clock.exe\"\n"
              "file \"\\Windows\\Start Menu\\Programs\\Calculator.lnk\" \"9#pword.exe\"\n"
@@ -29,9 +26,19 @@ class StartMenu : public ::testing::Test {
              "\"21#poutlook.exe contacts\"\n"
              "run explorer\nrun notes\n");
     }
-    void Play(const std::string &text) {
-        handheld::ScnError err;
-        ASSERT_TRUE(runner->playText(text, &err)) << err.line << ": " << err.message;
+    // Every open list, the last opened first.
+    std::vector<emul::WindowInfo> Menus() {
+        std::vector<emul::WindowInfo> out;
+        for (const emul::WindowInfo &w : device.windows().view().snapshot())
+            if (w.className == u"StartMenu" && w.visible)
+                out.push_back(w);
+        return out;
+    }
+    // A tap on entry `i` of a list.
+    void TapEntry(const emul::WindowInfo &menu, size_t i) {
+        emul::WindowInfo::Box b = menu.itemBoxes.at(i);
+        Play("tap " + std::to_string(b.left + 10) + " " + std::to_string((b.top + b.bottom) / 2) +
+             "\nwait 10\n");
     }
     std::optional<emul::WindowInfo> Menu() {
         for (const emul::WindowInfo &w : device.windows().view().snapshot())
@@ -48,8 +55,6 @@ class StartMenu : public ::testing::Test {
         const emul::Program *p = device.windows().foregroundProgram();
         return p ? p->name + u" " + p->cmdLine : u"";
     }
-    emul::Device device;
-    std::unique_ptr<handheld::ScenarioRunner> runner;
 };
 
 TEST_F(StartMenu, ATapOnStartListsTheShortcutsAndATapOnOneStartsIt) {
@@ -141,6 +146,113 @@ TEST_F(StartMenu, AMenuLongerThanTheScreenScrolls) {
     Play("tap 30 " + std::to_string((last.top + last.bottom) / 2) + "\nwait 10\n");
     EXPECT_FALSE(Menu());
     EXPECT_EQ(Front(), u"clock.exe ");
+}
+
+// Subfolders of the Start menu folders open as cascaded lists beside their rows: by the pen
+// on the row or sliding across it, by Right or Enter, by their letter. Their shortcuts start
+// as the first list's do, closing every list, and a tap off the lists closes them all.
+class StartMenuFolders : public StartMenu {
+  protected:
+    StartMenuFolders() {
+        Play("file \"\\Windows\\Start Menu\\Programs\\Games\\Solitaire.lnk\" \"9#clock.exe\"\n"
+             "file \"\\Windows\\Start Menu\\Programs\\Games\\Cards\\Hearts.lnk\" "
+             "\"8#calc.exe\"\n");
+        device.files().makeFolders(u"\\Windows\\Start Menu\\Empty");
+    }
+    std::vector<std::u16string> Items(const emul::WindowInfo &w) { return *w.items; }
+};
+
+TEST_F(StartMenuFolders, TheFoldersComeFirstAndOpenUnderThePen) {
+    Play("tap 20 12\n");
+    std::vector<emul::WindowInfo> open = Menus();
+    ASSERT_EQ(open.size(), 1u);
+    EXPECT_EQ(Items(open[0]), (std::vector<std::u16string>{u"Empty", u"Games", u"Calculator",
+                                                           u"clock", u"Contacts", u"Mail"}));
+    TapEntry(open[0], 1);
+    open = Menus();
+    ASSERT_EQ(open.size(), 2u);
+    EXPECT_EQ(Items(open[0]), (std::vector<std::u16string>{u"Cards", u"Solitaire"}));
+    // Beside the folder's row, level with it.
+    EXPECT_EQ(open[0].left, open[1].right - 1);
+    EXPECT_EQ(open[0].itemBoxes[0].top, open[1].itemBoxes[1].top);
+    TapEntry(open[0], 0);
+    open = Menus();
+    ASSERT_EQ(open.size(), 3u);
+    EXPECT_EQ(Items(open[0]), (std::vector<std::u16string>{u"Hearts"}));
+    // Another folder of the first list closes what the first one opened.
+    TapEntry(open[2], 0);
+    open = Menus();
+    ASSERT_EQ(open.size(), 2u);
+    EXPECT_EQ(Items(open[0]), (std::vector<std::u16string>{u"(Empty)"}));
+    TapEntry(open[1], 1);
+    TapEntry(Menus()[0], 0);
+    TapEntry(Menus()[0], 0); // Hearts
+    EXPECT_TRUE(Menus().empty());
+    EXPECT_EQ(Front(), u"calc.exe ");
+}
+
+TEST_F(StartMenuFolders, ATapOffTheListsOrOnAShortcutOfTheFirstClosesThemAll) {
+    uintptr_t notes = device.windows().foreground();
+    Play("tap 20 12\n");
+    TapEntry(Menus()[0], 1);
+    ASSERT_EQ(Menus().size(), 2u);
+    Play("tap 200 300\n");
+    EXPECT_TRUE(Menus().empty());
+    EXPECT_EQ(device.windows().foreground(), notes);
+    Play("tap 20 12\n");
+    TapEntry(Menus()[0], 1);
+    TapEntry(Menus()[1], 5); // Mail, in the first list
+    EXPECT_TRUE(Menus().empty());
+    EXPECT_EQ(Front(), u"tmail.exe ");
+}
+
+TEST_F(StartMenuFolders, ThePenSlidFromStartOpensAFolderAndLiftsOnAShortcut) {
+    Play("tap 20 12\n");
+    int games = (Menus()[0].itemBoxes[1].top + Menus()[0].itemBoxes[1].bottom) / 2;
+    Play("tap 20 12\n"); // closed again
+    // Down on Start, across Empty onto Games: lifted on a folder, its list stays open.
+    Play("drag 20 12 40 " + std::to_string(games) + "\n");
+    std::vector<emul::WindowInfo> open = Menus();
+    ASSERT_EQ(open.size(), 2u);
+    // In that list, down on Cards (its list opens) and along to Solitaire (it closes again).
+    emul::WindowInfo::Box cards = open[0].itemBoxes[0], solitaire = open[0].itemBoxes[1];
+    int x = cards.left + 20;
+    Play("drag " + std::to_string(x) + " " + std::to_string(cards.top + 5) + " " +
+         std::to_string(x) + " " + std::to_string(solitaire.top + 5) + "\nwait 10\n");
+    EXPECT_TRUE(Menus().empty());
+    EXPECT_EQ(Front(), u"clock.exe ");
+}
+
+TEST_F(StartMenuFolders, TheKeysOpenAndLeaveAFolder) {
+    Play("tap 20 12\n");
+    Key(VK_DOWN);
+    Key(VK_DOWN);
+    Key(VK_RIGHT);
+    std::vector<emul::WindowInfo> open = Menus();
+    ASSERT_EQ(open.size(), 2u);
+    EXPECT_EQ(open[0].selected, 0); // Cards
+    Key(VK_DOWN);
+    Key(VK_LEFT); // back to the first list, Games still marked
+    open = Menus();
+    ASSERT_EQ(open.size(), 1u);
+    EXPECT_EQ(open[0].selected, 1);
+    Key(VK_RETURN);
+    EXPECT_EQ(Menus().size(), 2u);
+    Key(VK_ESCAPE); // one list at a time
+    EXPECT_EQ(Menus().size(), 1u);
+    Key('G'); // the only entry with G: its folder opens
+    EXPECT_EQ(Menus().size(), 2u);
+    Key('S');
+    EXPECT_TRUE(Menus().empty());
+    EXPECT_EQ(Front(), u"clock.exe ");
+}
+
+TEST_F(StartMenuFolders, AnOpenFolderOnTheScreen) {
+    // The settings program is a module with its own icon; the others get the plain one.
+    Play("file \"\\Windows\\Start Menu\\Programs\\Keyboard.lnk\" \"14#kbsettings.exe\"\n"
+         "tap 20 12\n");
+    TapEntry(Menus()[0], 1);
+    EXPECT_TRUE(testgdi::matchesGolden("start_menu_submenu", 240, 320, testgdi::screenPixels()));
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 // accented letters.
 #include <windows.h>
 
-#include "support/pump.h"
+#include "support/program_window.h"
 
 #include "emul/device.h"
 #include "emul/graphics.h"
@@ -27,17 +27,13 @@ LRESULT CALLBACK Parent(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 using test_support::Pump;
+using test_support::Tap;
 
 class Combo : public ::testing::Test {
   protected:
     Combo() {
         heard.clear();
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = Parent;
-        wc.lpszClassName = u"Parent";
-        RegisterClassW(&wc);
-        parent = CreateWindowExW(0, u"Parent", u"", WS_VISIBLE, 0, 26, 240, 268, nullptr, nullptr,
-                                 nullptr, nullptr);
+        parent = test_support::ProgramWindow(Parent);
         // At screen 10,46: closed 20 pixels high; the list below it has room for 5 rows.
         combo = CreateWindowExW(
             0, u"ComboBox", u"", WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL,
@@ -46,12 +42,6 @@ class Combo : public ::testing::Test {
              {u"Word", u"Notes", u"Calculator", u"Inbox", u"Pictures", u"Solitaire", u"Tasks"})
             SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
         SendMessageW(combo, CB_SETCURSEL, 1, 0); // Inbox
-    }
-    void Tap(int x, int y) {
-        device.windows().pen(Pen::Down, x, y);
-        Pump();
-        device.windows().pen(Pen::Up, x, y);
-        Pump();
     }
     // The open list as the screen shows it, if there is one.
     std::optional<emul::WindowInfo> List() {
@@ -187,7 +177,23 @@ TEST_F(Combo, ShowDropDownOpensAndClosesAndTheScrollBarPagesTheList) {
     int barX = list->right - 5;
     Tap(barX, list->bottom - 4); // the bottom square: a row down
     EXPECT_EQ(List()->topIndex, 1);
-    Tap(barX, list->top + 20); // above the middle: a page up
+    Tap(barX, list->top + 20); // above the thumb: a page up
+    EXPECT_EQ(List()->topIndex, 0);
+    // The thumb (list pixels 14 to 49 at the top) follows the pen down to the bottom, where the
+    // bottom square changes nothing more and a tap just above the thumb pages back up.
+    auto &pen = device.windows();
+    pen.pen(emul::WindowSystem::Pen::Down, barX, list->top + 20);
+    test_support::Pump();
+    pen.pen(emul::WindowSystem::Pen::Move, barX, list->top + 30);
+    test_support::Pump();
+    EXPECT_EQ(List()->topIndex, 1);
+    pen.pen(emul::WindowSystem::Pen::Move, barX, list->top + 200);
+    pen.pen(emul::WindowSystem::Pen::Up, barX, list->top + 200);
+    test_support::Pump();
+    EXPECT_EQ(List()->topIndex, 2);
+    Tap(barX, list->bottom - 4);
+    EXPECT_EQ(List()->topIndex, 2);
+    Tap(barX, list->top + 27); // the thumb is at pixels 28 to 63 now
     EXPECT_EQ(List()->topIndex, 0);
     EXPECT_TRUE(List()); // still open: the scroll bar chooses nothing
     SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);

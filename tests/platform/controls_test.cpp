@@ -3,7 +3,10 @@
 #include <commctrl.h>
 #include <windows.h>
 
+#include "support/program_window.h"
+
 #include "emul/device.h"
+#include "emul/graphics.h"
 
 #include <gtest/gtest.h>
 
@@ -42,12 +45,7 @@ LRESULT CALLBACK Parent(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 class Controls : public ::testing::Test {
   protected:
     Controls() {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = Parent;
-        wc.lpszClassName = u"Parent";
-        RegisterClassW(&wc);
-        parent = CreateWindowExW(0, u"Parent", u"", WS_VISIBLE, 0, 26, 240, 268, nullptr, nullptr,
-                                 nullptr, nullptr);
+        parent = test_support::ProgramWindow(Parent);
         SetWindowLongPtrW(parent, GWL_USERDATA, reinterpret_cast<LONG_PTR>(&log));
     }
     HWND Child(const char16_t *cls, DWORD style, int id, int w, int h) {
@@ -158,6 +156,21 @@ TEST_F(Controls, TrackbarDragReportsEveryPositionThenThePositionAndTheEnd) {
     EXPECT_EQ(heard[0].code, TB_PAGEDOWN);
     EXPECT_EQ(heard[1].code, TB_ENDTRACK);
     EXPECT_EQ(SendMessageW(tb, TBM_GETPOS, 0, 0), 8);
+
+    // Off the channel the thumb follows the pen along it and stops at the ends; another
+    // window taking the pen ends the drag, and later moves leave the thumb alone.
+    heard.clear();
+    SendMessageW(tb, WM_LBUTTONDOWN, 1, At(tb, 8));
+    SendMessageW(tb, WM_MOUSEMOVE, 1, MAKELPARAM(-40, 90));
+    EXPECT_EQ(SendMessageW(tb, TBM_GETPOS, 0, 0), 1);
+    SetCapture(parent);
+    SendMessageW(tb, WM_MOUSEMOVE, 1, At(tb, 5));
+    SendMessageW(tb, WM_LBUTTONUP, 0, At(tb, 5));
+    EXPECT_EQ(SendMessageW(tb, TBM_GETPOS, 0, 0), 1);
+    ASSERT_EQ(heard.size(), 2u);
+    EXPECT_EQ(heard[0].code, TB_THUMBTRACK);
+    EXPECT_EQ(heard[1].code, TB_ENDTRACK);
+    ReleaseCapture();
 }
 
 TEST_F(Controls, TabTapAsksThenReportsAndSetCurSelIsSilent) {
@@ -275,6 +288,36 @@ TEST_F(Controls, APushButtonClicksOnlyWhenThePenLiftsInsideIt) {
     ASSERT_EQ(heard.size(), 1u);
     EXPECT_EQ(heard[0].code, BN_CLICKED);
     EXPECT_EQ(GetFocus(), b);
+}
+
+TEST_F(Controls, TheSpaceBarPressesTheFocusedButtonAndClicksItAsItComesUp) {
+    HWND box = Child(u"Button", BS_AUTOCHECKBOX, 7, 80, 14);
+    SetFocus(box);
+    auto press = [](UINT flags) {
+        keybd_event(VK_SPACE, 0, flags, 0);
+        MSG m;
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&m);
+            DispatchMessageW(&m);
+        }
+    };
+    // Inside the box's corner (screen 11,37): white, the button face while pressed.
+    auto corner = [this] { return device.graphics().frame()[37 * 240 + 11]; };
+    press(0);
+    EXPECT_EQ(SendMessageW(box, BM_GETSTATE, 0, 0) & (BST_PUSHED | BST_CHECKED), BST_PUSHED);
+    EXPECT_EQ(corner(), 0xC618); // light grey
+    EXPECT_TRUE(heard.empty());
+    press(KEYEVENTF_KEYUP);
+    EXPECT_EQ(SendMessageW(box, BM_GETSTATE, 0, 0) & (BST_PUSHED | BST_CHECKED), BST_CHECKED);
+    EXPECT_EQ(corner(), 0xFFFF);
+    ASSERT_EQ(heard.size(), 1u);
+    EXPECT_EQ(heard[0].code, BN_CLICKED);
+    // The focus moving away while the space bar is down ends the press without a click.
+    press(0);
+    SetFocus(parent);
+    press(KEYEVENTF_KEYUP);
+    EXPECT_EQ(SendMessageW(box, BM_GETSTATE, 0, 0) & (BST_PUSHED | BST_CHECKED), BST_CHECKED);
+    EXPECT_EQ(heard.size(), 1u);
 }
 
 } // namespace

@@ -3,9 +3,10 @@
 // a tap that puts the caret where it lands.
 #include <windows.h>
 
-#include "support/pump.h"
+#include "support/program_window.h"
 
 #include "emul/device.h"
+#include "emul/graphics.h"
 #include "emul/windows_sys.h"
 
 #include <gtest/gtest.h>
@@ -29,12 +30,7 @@ class Edit : public ::testing::Test {
   protected:
     Edit() {
         heard.clear();
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = Parent;
-        wc.lpszClassName = u"Parent";
-        RegisterClassW(&wc);
-        parent = CreateWindowExW(0, u"Parent", u"", WS_VISIBLE, 0, 26, 240, 268, nullptr, nullptr,
-                                 nullptr, nullptr);
+        parent = test_support::ProgramWindow(Parent);
     }
     HWND Make(DWORD style) {
         HWND e = CreateWindowExW(0, u"Edit", u"", WS_CHILD | WS_VISIBLE | WS_BORDER | style, 10, 10,
@@ -109,8 +105,8 @@ TEST_F(Edit, AMultiLineBoxMovesByLinesAndTreatsALineBreakAsOneCharacter) {
     EXPECT_EQ(Text(e), u"first line\r\nab\r\nthird");
     Press({VK_UP}); // from column 5 of "third" to the end of "ab"
     EXPECT_EQ(SelOf(e), Sel(14, 14));
-    Press({VK_UP});
-    EXPECT_EQ(SelOf(e), Sel(2, 2));
+    Press({VK_UP}); // to the letter of the line above nearest its place across: "fir|st"
+    EXPECT_EQ(SelOf(e), Sel(3, 3));
     Press({VK_END, VK_RIGHT}); // over the line break in one step
     EXPECT_EQ(SelOf(e), Sel(12, 12));
     Type(u"\b", e); // takes the whole break
@@ -192,6 +188,112 @@ TEST_F(Edit, ATapPutsTheCaretAtTheNearestCharacter) {
     // Beyond a line's end, its end; below the last line, the last line.
     EXPECT_EQ(SendMessageW(e, EM_CHARFROMPOS, 0, MAKELPARAM(190, 2)), MAKELONG(5, 0));
     EXPECT_EQ(SendMessageW(e, EM_CHARFROMPOS, 0, MAKELPARAM(2, 90)), MAKELONG(7, 1));
+}
+
+// The screen's pixel at a point of the edit box's client area after it painted, and a colour in
+// the screen's format.
+uint16_t ScreenAt(emul::Device &device, HWND e, int x, int y) {
+    Pump();
+    POINT p{x, y};
+    ClientToScreen(e, &p);
+    return device.graphics().frame()[p.y * 240 + p.x];
+}
+uint16_t Rgb565(COLORREF c) {
+    return uint16_t((GetRValue(c) >> 3) << 11 | (GetGValue(c) >> 2) << 5 | GetBValue(c) >> 3);
+}
+
+TEST_F(Edit, APenDragSelectsFromWhereItWentDownAndTheCaretIsDrawnWhereItStands) {
+    HWND e = Make(0);
+    SetWindowTextW(e, u"hello world");
+    SendMessageW(e, EM_SETSEL, 11, 11);
+    auto at = [&](size_t i) {
+        LRESULT p = SendMessageW(e, EM_POSFROMCHAR, i, 0);
+        POINT s{int16_t(LOWORD(p)), int16_t(HIWORD(p))};
+        ClientToScreen(e, &s);
+        return s;
+    };
+    // Down between "h" and "e", dragged out of the box to the right, back onto "w", lifted.
+    POINT down = at(1), mid = at(6);
+    auto &pen = device.windows();
+    pen.pen(emul::WindowSystem::Pen::Down, down.x, down.y + 3);
+    pen.pen(emul::WindowSystem::Pen::Move, 235, down.y + 3);
+    Pump();
+    EXPECT_EQ(SelOf(e), Sel(1, 11));
+    pen.pen(emul::WindowSystem::Pen::Move, mid.x + 1, mid.y + 3);
+    pen.pen(emul::WindowSystem::Pen::Up, mid.x + 1, mid.y + 3);
+    Pump();
+    EXPECT_EQ(SelOf(e), Sel(1, 6));
+    EXPECT_EQ(GetCapture(), nullptr);
+    // The selection in the highlight colour, the caret at its end where EM_POSFROMCHAR says.
+    LRESULT p5 = SendMessageW(e, EM_POSFROMCHAR, 5, 0), p6 = SendMessageW(e, EM_POSFROMCHAR, 6, 0);
+    int y = HIWORD(p6) + 2;
+    EXPECT_EQ(ScreenAt(device, e, LOWORD(p5), y), Rgb565(GetSysColor(COLOR_HIGHLIGHT)));
+    EXPECT_EQ(ScreenAt(device, e, LOWORD(p6), y), Rgb565(RGB(0, 0, 0))); // the caret on white
+    // A selection made backwards has the caret at its start, where it inverts the highlight;
+    // Shift+Right takes the caret along and shrinks the selection.
+    SendMessageW(e, EM_SETSEL, 11, 5);
+    EXPECT_EQ(ScreenAt(device, e, LOWORD(p5), y), uint16_t(~Rgb565(GetSysColor(COLOR_HIGHLIGHT))));
+    Press({VK_RIGHT}, true);
+    EXPECT_EQ(SelOf(e), Sel(6, 11));
+    EXPECT_EQ(ScreenAt(device, e, LOWORD(p5), y), Rgb565(RGB(255, 255, 255)));
+    EXPECT_EQ(ScreenAt(device, e, LOWORD(p6) + 1, y), Rgb565(GetSysColor(COLOR_HIGHLIGHT)));
+    // Without the focus the selection is not shown.
+    SetFocus(parent);
+    EXPECT_EQ(ScreenAt(device, e, LOWORD(p6) + 1, y), Rgb565(RGB(255, 255, 255)));
+}
+
+TEST_F(Edit, TapsFindTheLetterWhereAWrappedAndScrolledBoxShowsIt) {
+    HWND e = Make(ES_MULTILINE);
+    // Wider than the box: the words wrap. Enough lines to scroll the first ones out of view.
+    std::u16string text;
+    for (int i = 0; i < 12; ++i)
+        text += u"word" + std::u16string(1, char16_t(u'a' + i)) + u" and more words here ";
+    SetWindowTextW(e, text.c_str());
+    SendMessageW(e, EM_SETSEL, text.size(), text.size());
+    ScreenAt(device, e, 0, 0);
+    // Every letter tapped where the box says it stands gets the caret before it.
+    for (size_t i : {text.size() - 5, text.size() - 30, text.size() - 60}) {
+        LRESULT p = SendMessageW(e, EM_POSFROMCHAR, i, 0);
+        int x = int16_t(LOWORD(p)), y = int16_t(HIWORD(p));
+        ASSERT_GE(y, 0) << i;
+        ASSERT_LT(y, 100) << i;
+        EXPECT_EQ(LOWORD(SendMessageW(e, EM_CHARFROMPOS, 0, MAKELPARAM(x + 1, y + 3))), i) << i;
+        POINT s{x + 1, y + 3};
+        ClientToScreen(e, &s);
+        device.windows().pen(emul::WindowSystem::Pen::Down, s.x, s.y);
+        device.windows().pen(emul::WindowSystem::Pen::Up, s.x, s.y);
+        Pump();
+        EXPECT_EQ(SelOf(e), Sel(DWORD(i), DWORD(i)));
+    }
+}
+
+TEST_F(Edit, UpDownHomeAndEndGoByTheLinesAsTheBoxShowsThemWrapped) {
+    HWND e = Make(ES_MULTILINE);
+    std::u16string text = u"one paragraph long enough to wrap over several lines of this box, "
+                          u"with words and more words until it wraps a third time and more";
+    SetWindowTextW(e, text.c_str());
+    auto caretAt = [&] {
+        DWORD c = SelOf(e).second;
+        LRESULT p = SendMessageW(e, EM_POSFROMCHAR, c, 0);
+        return POINT{int16_t(LOWORD(p)), int16_t(HIWORD(p))};
+    };
+    POINT start = caretAt();
+    Press({VK_RIGHT, VK_RIGHT, VK_RIGHT, VK_DOWN});
+    POINT second = caretAt();
+    int lineHeight = second.y - start.y;
+    EXPECT_GT(lineHeight, 0); // the next line shown, not the next paragraph
+    EXPECT_LT(SelOf(e).second, text.size());
+    Press({VK_DOWN});
+    EXPECT_EQ(caretAt().y, start.y + 2 * lineHeight);
+    Press({VK_HOME});
+    EXPECT_EQ(caretAt().x, start.x);
+    EXPECT_EQ(caretAt().y, start.y + 2 * lineHeight);
+    Press({VK_END}, true); // the line's end, before the space it wraps at
+    EXPECT_EQ(caretAt().y, start.y + 2 * lineHeight);
+    EXPECT_EQ(text[SelOf(e).second], u' ');
+    Press({VK_PRIOR});
+    EXPECT_EQ(caretAt().y, start.y);
+    EXPECT_EQ(SelOf(e).first, SelOf(e).second);
 }
 
 } // namespace

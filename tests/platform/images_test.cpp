@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 
 namespace {
@@ -112,6 +113,14 @@ TEST_F(ImagesTest, IconsAreSharedPickTheirSizeAndDrawThroughTheirMask) {
     EXPECT_EQ(c.at(4, 4), RGB(255, 0, 0));
     EXPECT_FALSE(DrawIconEx(c.dc, 0, 0, reinterpret_cast<HICON>(uintptr_t(0x99)), 0, 0, 0, nullptr,
                             DI_NORMAL));
+}
+
+TEST_F(ImagesTest, AnyIconSizeAskedForGivesTheNearestImage) {
+    for (int size : {INT_MIN, -1, 1, INT_MAX}) {
+        HICON i = static_cast<HICON>(
+            LoadImageW(inst, MAKEINTRESOURCEW(IDI_MASKED), IMAGE_ICON, size, size, 0));
+        EXPECT_NE(i, nullptr) << size;
+    }
 }
 
 TEST_F(ImagesTest, IconsMadeFromBitmapsKeepTheirMask) {
@@ -234,7 +243,8 @@ TEST_F(ImagesTest, GoldenComparisonReportsTheFirstDifferenceAndWritesPictures) {
     std::string error;
     int w = 0, h = 0;
     std::vector<uint8_t> diff;
-    EXPECT_TRUE(emul::readPng("golden-diffs/gdi_patterns.diff.png", &w, &h, &diff, &error))
+    EXPECT_TRUE(
+        emul::readPng(testgdi::diffsDir() + "/gdi_patterns.diff.png", &w, &h, &diff, &error))
         << error;
     EXPECT_EQ(w, 240);
     // A screenshot that cannot be written is an error, and leaves nothing behind.

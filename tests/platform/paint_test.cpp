@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -140,6 +141,80 @@ TEST_F(Paint, AParentChoosesItsControlsBackground) {
     Pump();
     EXPECT_EQ(Pixel(20, 40), kGreen);
     DeleteObject(staticBrush);
+}
+
+// Each kind of control asks its parent for its colours with its own message, and a dialog asks
+// itself for its background; RedrawWindow paints a window and its children at once.
+HBRUSH green = nullptr;
+std::vector<UINT> asked;
+LRESULT CALLBACK Colourer(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg >= WM_CTLCOLOREDIT && msg <= WM_CTLCOLORSTATIC) {
+        asked.push_back(msg);
+        if (msg != WM_CTLCOLORBTN)
+            return reinterpret_cast<LRESULT>(green);
+    }
+    if (msg == WM_PAINT)
+        heard.push_back(msg);
+    return DefWindowProcW(h, msg, wp, lp);
+}
+BOOL CALLBACK GreenDialog(HWND, UINT msg, WPARAM, LPARAM) {
+    if (msg == WM_CTLCOLORDLG)
+        return BOOL(reinterpret_cast<INT_PTR>(green));
+    return FALSE;
+}
+
+TEST_F(Paint, ControlsAskForTheirColoursAndRedrawWindowPaintsAtOnce) {
+    green = CreateSolidBrush(RGB(0, 255, 0));
+    asked.clear();
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = Colourer;
+    wc.lpszClassName = u"Colourer";
+    RegisterClassW(&wc);
+    HWND parent = CreateWindowExW(0, u"Colourer", u"", WS_VISIBLE, 0, 26, 240, 200, nullptr,
+                                  nullptr, nullptr, nullptr);
+    auto child = [parent](const char16_t *cls, DWORD style, int y) {
+        return CreateWindowExW(0, cls, u"", WS_CHILD | WS_VISIBLE | style, 10, y, 100, 20, parent,
+                               nullptr, nullptr, nullptr);
+    };
+    child(u"Edit", WS_BORDER, 10);         // screen 10,36
+    child(u"Button", BS_PUSHBUTTON, 40);   // screen 10,66
+    child(u"Button", BS_AUTOCHECKBOX, 70); // screen 10,96
+    Pump();
+    EXPECT_EQ(Pixel(60, 46), kGreen);   // inside the edit box's border
+    EXPECT_NE(Pixel(60, 76), kGreen);   // a push button keeps its face
+    EXPECT_EQ(Pixel(100, 106), kGreen); // beside the check box's label
+    for (UINT m : {WM_CTLCOLOREDIT, WM_CTLCOLORBTN, WM_CTLCOLORSTATIC})
+        EXPECT_NE(std::find(asked.begin(), asked.end(), m), asked.end()) << m;
+
+    // A dialog's background is its own answer to WM_CTLCOLORDLG.
+    alignas(4) uint16_t words[16] = {};
+    DLGTEMPLATE t{};
+    t.style = WS_POPUP | WS_VISIBLE;
+    t.x = 0, t.y = 130, t.cx = 100, t.cy = 40;
+    std::memcpy(words, &t, sizeof t);
+    HWND dlg = CreateDialogIndirectParamW(nullptr, reinterpret_cast<LPCDLGTEMPLATEW>(words),
+                                          nullptr, GreenDialog, 0);
+    ASSERT_NE(dlg, nullptr);
+    Pump();
+    RECT r{};
+    GetWindowRect(dlg, &r);
+    EXPECT_EQ(Pixel(r.left + 5, r.top + 5), kGreen);
+    DestroyWindow(dlg);
+
+    // Everything asked of RedrawWindow is painted before it returns, children included.
+    Pump();
+    heard.clear();
+    asked.clear();
+    RedrawWindow(parent, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    EXPECT_EQ(Count(WM_PAINT), 1u);
+    EXPECT_EQ(asked.size(), 3u);
+    // RDW_VALIDATE takes back what was asked: nothing is left to paint.
+    InvalidateRect(parent, nullptr, TRUE);
+    RedrawWindow(parent, nullptr, nullptr, RDW_VALIDATE);
+    EXPECT_FALSE(GetUpdateRect(parent, nullptr, FALSE));
+    DestroyWindow(parent);
+    DeleteObject(green);
 }
 
 // The input panel stands above every window while it is up: it takes the pen there, and what

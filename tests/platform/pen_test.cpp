@@ -1,8 +1,10 @@
 // The pen on the glass: where a tap lands (labels and group boxes let it through, disabled
 // windows do not take it), the window that keeps the pen until it lifts, and capture.
+#include <aygshell.h>
 #include <windows.h>
 
 #include "emul/device.h"
+#include "emul/graphics.h"
 #include "emul/windows_sys.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +27,8 @@ LRESULT CALLBACK Logger(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         got.push_back({h, msg, int16_t(LOWORD(lp)), int16_t(HIWORD(lp))});
     if (msg == WM_CAPTURECHANGED)
         got.push_back({h, msg, int(lp != 0), 0});
+    if (msg == WM_COMMAND)
+        got.push_back({h, msg, LOWORD(wp), HIWORD(wp)});
     return DefWindowProcW(h, msg, wp, lp);
 }
 
@@ -78,6 +82,11 @@ TEST_F(PenTest, LabelsAndGroupBoxesLetThePenThroughDisabledWindowsDoNotTakeIt) {
     EXPECT_EQ(got[0].x, 20);
     EXPECT_EQ(got[0].y, 14); // in the top window's client area
     EXPECT_EQ(got[1].msg, UINT(WM_LBUTTONUP));
+    got.clear();
+    Tap(20, 70); // the label that asks to hear of taps tells its parent
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].msg, UINT(WM_COMMAND));
+    EXPECT_EQ(got[0].y, STN_CLICKED);
 
     // A disabled top-level window (the owner of a modal dialog) swallows the tap: nothing
     // beneath it, the desktop included, hears of it.
@@ -153,6 +162,33 @@ TEST_F(PenTest, CaptureTakesEveryPenMessageUntilReleased) {
     Tap(10, 30);
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[0].hwnd, a);
+}
+
+// The task bar along the top shows an OK button while the window in front has one in its
+// caption; a tap on it is that window's OK, and it goes when the window drops it.
+TEST_F(PenTest, TheTaskBarsOkButtonAnswersForTheWindowInFront) {
+    auto bar = [this](int x, int y) { return device.graphics().frame()[y * 240 + x]; };
+    SetForegroundWindow(top);
+    Pump();
+    EXPECT_EQ(bar(224, 4), 0); // black: no button
+    Tap(224, 13);
+    EXPECT_TRUE(got.empty());
+    SHDoneButton(top, SHDB_SHOW);
+    Pump();
+    EXPECT_EQ(bar(224, 4), 0xFFFF); // its white outline
+    Tap(224, 13);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].hwnd, top);
+    EXPECT_EQ(got[0].msg, UINT(WM_COMMAND));
+    EXPECT_EQ(got[0].x, IDOK);
+    got.clear();
+    Tap(120, 13); // the title beside it is no button
+    EXPECT_TRUE(got.empty());
+    SHDoneButton(top, SHDB_HIDE);
+    Pump();
+    EXPECT_EQ(bar(224, 4), 0);
+    Tap(224, 13);
+    EXPECT_TRUE(got.empty());
 }
 
 } // namespace

@@ -33,6 +33,11 @@ std::vector<uint8_t> difference(const std::vector<uint8_t> &a, const std::vector
 
 } // namespace
 
+std::string diffsDir() {
+    const char *dir = std::getenv("GOLDEN_DIFFS");
+    return dir && *dir ? dir : GOLDEN_DIFFS_DIR;
+}
+
 ::testing::AssertionResult matchesGolden(const std::string &name, int width, int height,
                                          const std::vector<uint8_t> &rgb) {
     std::string path = std::string(TESTS_SOURCE_DIR) + "/golden/" + name + ".png";
@@ -63,9 +68,10 @@ std::vector<uint8_t> difference(const std::vector<uint8_t> &a, const std::vector
     }
     if (why.empty())
         return ::testing::AssertionSuccess();
-    std::filesystem::create_directories("golden-diffs");
-    std::string actual = "golden-diffs/" + name + ".actual.png";
-    std::string diff = "golden-diffs/" + name + ".diff.png";
+    std::string dir = diffsDir();
+    std::filesystem::create_directories(dir);
+    std::string actual = dir + "/" + name + ".actual.png";
+    std::string diff = dir + "/" + name + ".diff.png";
     emul::writePng(actual, width, height, rgb, &error);
     if (gw == width && gh == height)
         emul::writePng(diff, width, height, difference(rgb, golden), &error);

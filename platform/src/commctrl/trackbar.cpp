@@ -174,16 +174,16 @@ void penMove(Window *w, LPARAM lp) {
 
 void penUp(Window *w) {
     TrackData *d = data(w);
+    bool paging = d->paging, dragging = d->dragging;
+    d->paging = d->dragging = false;
     if (GetCapture() == toHwnd(w))
         ReleaseCapture();
-    if (d->paging) {
-        d->paging = false;
+    if (paging) {
         notify(w, TB_ENDTRACK, 0);
         return;
     }
-    if (!d->dragging)
+    if (!dragging)
         return;
-    d->dragging = false;
     notify(w, TB_THUMBPOSITION, d->pos);
     notify(w, TB_ENDTRACK, 0);
 }
@@ -239,6 +239,15 @@ LRESULT CALLBACK trackbarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_LBUTTONUP:
         penUp(w);
         return 0;
+    case WM_CAPTURECHANGED: {
+        // Another window took the pen: the drag ends where the thumb is.
+        TrackData *d = data(w);
+        if (LPARAM(lp) != LPARAM(w->h) && (d->dragging || d->paging)) {
+            d->dragging = d->paging = false;
+            notify(w, TB_ENDTRACK, 0);
+        }
+        return 0;
+    }
     case WM_KEYDOWN:
         keyDown(w, wp);
         return 0;

@@ -143,10 +143,22 @@ void drawLine(Dc &dc, int x0, int y0, int x1, int y1) {
         fillClipped(s, clip, r, ink.value, ink.rop);
         return;
     }
-    // Bresenham, without the end point; very long lines are cut to what any surface can show.
+    // Bresenham, without the end point. Points are kept within 2^20 of the surface, so even a
+    // line that starts far off it reaches it; it ends once it has passed the surface for good.
     int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
     int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1, err = dx + dy;
-    for (int n = 0; !(x0 == x1 && y0 == y1) && n < 8192; ++n) {
+    auto gone = [&](int x, int y) {
+        return (sx > 0 ? x >= s.width : x < 0) || (sy > 0 ? y >= s.height : y < 0);
+    };
+    // A straight dashed line far off the surface starts where it reaches it, its dashes in step.
+    int n = 0;
+    if (dy == 0 && (sx > 0 ? x0 < 0 : x0 >= s.width))
+        n = std::min(dx, sx > 0 ? -x0 : x0 - s.width + 1);
+    else if (dx == 0 && (sy > 0 ? y0 < 0 : y0 >= s.height))
+        n = std::min(-dy, sy > 0 ? -y0 : y0 - s.height + 1);
+    x0 += dx == 0 ? 0 : sx * n;
+    y0 += dy == 0 ? 0 : sy * n;
+    for (; !(x0 == x1 && y0 == y1) && !gone(x0, y0); ++n) {
         if (!ink.dashed || (n % 8) < 6)
             plot(s, clip, x0, y0, ink);
         int e2 = 2 * err;

@@ -33,7 +33,9 @@ int pickImage(const ResourceEntry &group, int cx, int cy, uint16_t *id) {
     for (int i = 0; i < count; ++i) {
         const uint8_t *e = p + 6 + 14 * i;
         int w = e[0] ? e[0] : 256, h = e[1] ? e[1] : 256, bits = rd16(e + 6);
-        long score = (std::abs(w - cx) + std::abs(h - cy)) * 64L + (32 - std::min(bits, 32));
+        // In 64 bits: any int size may be asked for.
+        long score =
+            (std::labs(long(w) - cx) + std::labs(long(h) - cy)) * 64L + (32 - std::min(bits, 32));
         if (score < bestScore) {
             bestScore = score;
             best = i;

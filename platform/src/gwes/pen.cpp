@@ -7,6 +7,8 @@
 // everything, the next pen-down included. Input is posted to the window's thread, as the
 // platform queues it.
 #include "gwes/controls/controls.h"
+#include "gwes/paint/paint.h"
+#include "gwes/panel_keys.h"
 #include "gwes/win_internal.h"
 
 #include <algorithm>
@@ -79,6 +81,11 @@ uintptr_t WindowSystem::Impl::pen(WindowSystem::Pen what, int x, int y) {
     }
     if (what == Pen::Move && !penIsDown)
         return 0; // no hover on a touch screen
+    if (what == Pen::Down && !capture && tapTaskBarOk(to, x, y)) {
+        penIsDown = true;
+        penOwner = 0;
+        return 0;
+    }
     if (what == Pen::Down) {
         penIsDown = true;
         penOwner = to ? to->h : 0;
@@ -94,6 +101,11 @@ uintptr_t WindowSystem::Impl::pen(WindowSystem::Pen what, int x, int y) {
     }
     if (!to)
         return 0;
+    // The input panel belongs to no program: the window system works its keys itself.
+    if (!to->thread && to->className == kInputPanelClass) {
+        panelPen(to, what, x - to->left, y - to->top);
+        return to->h;
+    }
     LPARAM at = MAKELPARAM(x - to->left, y - to->top);
     if (what == Pen::Move && to->thread) {
         // Moves not yet read are one move to where the pen is now, as the platform merges them.

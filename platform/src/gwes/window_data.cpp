@@ -52,6 +52,9 @@ LONG_PTR setLong(HWND h, int index, LONG_PTR v, bool narrow) {
     }
     case GWL_EXSTYLE:
         w->exStyle = uint32_t(v);
+        // The task bar shows the OK button of the program in front.
+        if (w->h == wins().foreground)
+            foregroundChanged();
         return old;
     case GWL_ID:
         w->id = int(v);

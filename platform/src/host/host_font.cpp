@@ -53,6 +53,12 @@ std::string missingPackage() {
         if (access(f.path, R_OK) != 0)
             return std::string("font file ") + f.path + " is missing: install the Debian package " +
                    f.package;
+    // A file that is there but no font would leave every text blank.
+    std::lock_guard<std::mutex> g(lock);
+    for (int f = 0; f < kFaceCount; ++f)
+        if (!open(Face(f)))
+            return std::string("font file ") + kFiles[f].path +
+                   " is damaged: reinstall the Debian package " + kFiles[f].package;
     return std::string();
 }
 

@@ -4,22 +4,16 @@
 
 #include <png.h>
 
+#include <cerrno>
 #include <csetjmp>
-#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace emul::hostpng {
 
 namespace {
-
-struct File {
-    FILE *f = nullptr;
-    ~File() {
-        if (f)
-            std::fclose(f);
-    }
-};
 
 void appendBytes(png_structp png, png_bytep data, png_size_t n) {
     auto *out = static_cast<std::vector<uint8_t> *>(png_get_io_ptr(png));
@@ -52,21 +46,41 @@ bool write(const std::string &path, int width, int height, const std::vector<uin
         png_write_row(png, rgb.data() + size_t(y) * size_t(width) * 3);
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    File file;
-    file.f = std::fopen(path.c_str(), "wb");
-    if (!file.f) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
+    // Never blocks on a pipe nor follows a link at the end of the path, and anything but a
+    // plain file stays as it is: a failed write below removes what it wrote.
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                  0666);
+    if (fd < 0) {
+        // ENXIO: a pipe nobody reads, or a socket.
+        *error = "cannot write " + path + ": " +
+                 (errno == ELOOP   ? "it is a symbolic link"
+                  : errno == ENXIO ? "not a plain file"
+                                   : std::strerror(errno));
         return false;
     }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file.f) == bytes.size() &&
-              std::fflush(file.f) == 0;
-    int why = errno;
-    ok = std::fclose(file.f) == 0 && ok;
-    file.f = nullptr;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        *error = "cannot write " + path + ": not a plain file";
+        return false;
+    }
+    bool ok = ftruncate(fd, 0) == 0;
+    for (size_t done = 0; ok && done < bytes.size();) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        done += ok ? size_t(n) : 0;
+    }
+    int why = ok ? 0 : errno;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        why = errno;
+    }
     if (!ok) {
         // A cut-short picture is worse than none.
         unlink(path.c_str());
-        *error = "cannot write " + path + ": " + std::strerror(why ? why : errno);
+        *error = "cannot write " + path + ": " + std::strerror(why ? why : EIO);
         return false;
     }
     return true;

@@ -158,6 +158,22 @@ const ResourceEntry *findResource(HMODULE module, LPCWSTR name, LPCWSTR type) {
     return found;
 }
 
+const ResourceEntry *firstResource(HMODULE module, LPCWSTR type) {
+    const Table *t = tableOf(module);
+    if (!t || !type)
+        return nullptr;
+    auto before = [](const ResourceEntry &a, const ResourceEntry &b) {
+        if (a.nameIsId != b.nameIsId)
+            return !a.nameIsId;
+        return a.nameIsId ? a.nameId < b.nameId : foldCase(a.nameName) < foldCase(b.nameName);
+    };
+    const ResourceEntry *first = nullptr;
+    for (const ResourceEntry &e : t->entries)
+        if (matches(e.typeIsId, e.typeId, e.typeName, type) && (!first || before(e, *first)))
+            first = &e;
+    return first;
+}
+
 } // namespace emul
 
 using namespace emul;

@@ -23,5 +23,8 @@ struct ResourceEntry {
 // The resource of that type and name in the module (null: the calling program's); null when
 // there is none, with the platform's error set.
 const ResourceEntry *findResource(HMODULE module, LPCWSTR name, LPCWSTR type);
+// The first resource of that type in the module's directory order (names before ordinals,
+// each in ascending order), as the shell takes a program's icon; null when there is none.
+const ResourceEntry *firstResource(HMODULE module, LPCWSTR type);
 
 } // namespace emul

@@ -16,6 +16,7 @@ using namespace emul;
 namespace {
 
 constexpr DWORD kMenuBarInfoSizeCe3 = 32; // the record before clrBk was added
+constexpr int kPanelButton = 28;          // the input panel's button, from the bar's right end
 
 } // namespace
 
@@ -132,8 +133,13 @@ CEAPI BOOL SHFullScreen(HWND hwnd, DWORD state) {
     return TRUE;
 }
 
-// The menu bar's window: its text only, the buttons are drawn by nobody here.
+// The menu bar's window: its text, and the input panel's button at its right end, which shows
+// or hides the panel.
 LRESULT CALLBACK emul::menuBarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     Window *w = wins().get(h);
+    if (w && msg == WM_LBUTTONDOWN && int16_t(LOWORD(lp)) >= w->right - w->left - kPanelButton) {
+        SipShowIM(inputPanelShown() ? SIPF_OFF : SIPF_ON);
+        return 0;
+    }
     return w ? defaultProc(w, msg, wp, lp) : 0;
 }

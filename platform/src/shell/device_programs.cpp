@@ -229,9 +229,9 @@ int HelpMain(const std::u16string &cmdLine) {
     if (page.size() >= 2 && page.front() == u'"' && page.back() == u'"')
         page = page.substr(1, page.size() - 2);
     std::string html;
-    std::u16string text = dev().files().readFile(page, &html)
-                              ? pageText(utf16(html))
-                              : u"The help page " + page + u" is not on the device.";
+    std::u16string text = dev().files().readFile(page, &html) ? pageText(utf16(html))
+                          : page.empty() ? std::u16string(u"No help page was named.")
+                                         : u"The help page " + page + u" is not on the device.";
     RECT client{};
     GetClientRect(main, &client);
     CreateWindowExW(0, u"Static", text.c_str(), WS_CHILD | WS_VISIBLE, 4, 4, client.right - 8,

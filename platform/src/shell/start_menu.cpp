@@ -1,14 +1,16 @@
 // The task bar's Start menu: a tap on Start opens a pop-up list, right below the bar, of the
-// shortcuts in the Start menu folder and its Programs folder, by name. While it is open it holds
-// the pen and the keys: a tap on an entry (or Enter on the marked one, or the entry's first
-// letter when no other starts with it) starts that shortcut through ShellExecuteEx; a tap
-// anywhere else, or Escape, closes it and does nothing more. The program in front before it
-// opened comes back in front when it closes.
+// subfolders and shortcuts in the Start menu folder and its Programs folder. A folder opens as a
+// cascaded list beside its row when the pen touches or crosses it (or with Right or Enter). While
+// the menu is open it holds the pen and the keys: a tap on a shortcut (or Enter on the marked
+// one, or the entry's first letter when no other starts with it) starts it through
+// ShellExecuteEx and closes every list; a tap anywhere off the lists, or Escape on the first,
+// closes them and does nothing more. The program in front before it opened comes back in front.
+#include "shell/start_menu.h"
+
 #include <shellapi.h>
 #include <windows.h>
 
 #include "gwes/paint/look.h"
-#include "gwes/win_internal.h"
 
 #include "emul/device.h"
 #include "emul/text.h"
@@ -24,70 +26,17 @@ namespace {
 constexpr const char16_t *kMenuClass = u"StartMenu";
 constexpr const char16_t *kStartMenuFolder = u"\\Windows\\Start Menu";
 constexpr int kStartButtonWidth = 48; // where a tap on the bar means Start
-constexpr int kRowHeight = 18;
-constexpr int kScrollWidth = 13;
-constexpr int kMinWidth = 100;
-
-struct StartMenuData : ControlData {
-    struct Entry {
-        std::u16string name, path; // an empty path starts nothing
-    };
-    std::vector<Entry> entries;
-    int mark = -1, top = 0, rows = 1; // mark -1: none, as the pen opens it
-    bool tracking = false;            // the pen went down on the list
-    uintptr_t previous = 0;           // in front before the menu opened
-    int width = 0;
-    bool scrolls() const { return int(entries.size()) > rows; }
-    void inspect(const Window &w, WindowInfo &s) const override {
-        std::vector<std::u16string> names;
-        for (const Entry &e : entries)
-            names.push_back(e.name);
-        s.items = names;
-        s.selected = mark;
-        s.topIndex = top;
-        int right = w.right - 1 - (scrolls() ? kScrollWidth : 0);
-        for (int i = top; i < std::min(int(entries.size()), top + rows); ++i) {
-            int y = w.top + 1 + (i - top) * kRowHeight;
-            s.itemBoxes.push_back({w.left + 1, y, right, y + kRowHeight});
-        }
-    }
-};
 
 StartMenuData *menuData(HWND h) {
     Window *w = wins().get(h);
     return w ? dynamic_cast<StartMenuData *>(w->control.get()) : nullptr;
 }
 
-// The shortcuts of one folder, "Name.lnk" as "Name", unless one of that name is there already.
-void addShortcuts(const std::u16string &folder, std::vector<StartMenuData::Entry> &out) {
-    WIN32_FIND_DATAW found;
-    HANDLE h = FindFirstFileW((folder + u"\\*.lnk").c_str(), &found);
-    if (h == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        std::u16string file = found.cFileName;
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || file.size() <= 4)
-            continue;
-        std::u16string name = file.substr(0, file.size() - 4);
-        bool seen = std::any_of(out.begin(), out.end(), [&](const StartMenuData::Entry &e) {
-            return equalsNoCase(e.name, name);
-        });
-        if (!seen)
-            out.push_back({name, folder + u"\\" + file});
-    } while (FindNextFileW(h, &found));
-    FindClose(h);
-}
-
-std::vector<StartMenuData::Entry> startMenuEntries() {
-    std::vector<StartMenuData::Entry> entries;
-    addShortcuts(kStartMenuFolder, entries);
-    addShortcuts(std::u16string(kStartMenuFolder) + u"\\Programs", entries);
-    std::stable_sort(entries.begin(), entries.end(), [](const auto &a, const auto &b) {
-        return foldCase(a.name) < foldCase(b.name);
-    });
-    if (entries.empty())
-        entries.push_back({u"(No programs)", u""});
-    return entries;
+// The first list of the cascade, which holds the pen and the front.
+HWND rootOf(HWND h) {
+    for (StartMenuData *d = menuData(h); d && d->parent; d = menuData(h))
+        h = toHwnd(d->parent);
+    return h;
 }
 
 void markEntry(HWND h, StartMenuData *d, int i) {
@@ -101,22 +50,88 @@ void markEntry(HWND h, StartMenuData *d, int i) {
     wins().changed();
 }
 
-// `giveBack`: the program in front before comes back in front (not when another window took
-// the front from the menu).
-void closeMenu(HWND h, bool giveBack = true) {
+// The lists opened from `h` go; `h` has the keys again.
+void closeSubmenu(HWND h) {
     StartMenuData *d = menuData(h);
+    if (!d || !d->child)
+        return;
+    HWND child = toHwnd(d->child);
+    d->child = 0;
+    d->opened = -1;
+    DestroyWindow(child); // the lists it opened are its own and go with it
+    SetFocus(h);
+}
+
+// Every list goes. `giveBack`: the program in front before comes back in front (not when
+// another window took the front from the menu).
+void closeMenu(HWND h, bool giveBack = true) {
+    HWND root = rootOf(h);
+    StartMenuData *d = menuData(root);
     uintptr_t previous = d ? d->previous : 0;
-    if (GetCapture() == h)
+    if (GetCapture() == root)
         ReleaseCapture();
-    DestroyWindow(h);
+    DestroyWindow(root);
     if (giveBack && dev().windows().view().isWindow(previous))
         dev().windows().setForeground(previous);
 }
 
-void startEntry(HWND h, int i) {
+LRESULT CALLBACK StartMenuWindow(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+
+// A list at (x, y), moved in to stay on the screen below the task bar. A cascaded one does not
+// take the front from the first.
+HWND makeMenu(HWND owner, std::vector<StartEntry> entries, int x, int y, uintptr_t parent) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = StartMenuWindow;
+    wc.lpszClassName = kMenuClass;
+    RegisterClassW(&wc);
+    auto data = std::make_shared<StartMenuData>();
+    data->entries = std::move(entries);
+    data->parent = parent;
+    int room = (screen::kHeight - screen::kTaskBarHeight - 2) / kStartRowHeight;
+    data->rows = std::min(int(data->entries.size()), room);
+    int height = data->rows * kStartRowHeight + 2, width = startMenuWidth(*data);
+    x = std::max(0, std::min(x, screen::kWidth - width));
+    y = std::max(screen::kTaskBarHeight, std::min(y, screen::kHeight - height));
+    HWND h = CreateWindowExW(0, kMenuClass, u"", WS_POPUP | WS_BORDER, x, y, width, height, owner,
+                             nullptr, nullptr, nullptr);
+    Window *w = wins().get(h);
+    if (!w)
+        return nullptr;
+    w->control = data;
+    // Above every window, the input panel's too.
+    w->topmost = true;
+    wins().raise(w);
+    ShowWindow(h, parent ? SW_SHOWNA : SW_SHOW);
+    return h;
+}
+
+// A folder's list beside its row, with the keys; `byKeys` marks its first entry.
+void openSubmenu(HWND h, StartMenuData *d, int i, bool byKeys) {
+    if (d->child && d->opened == i)
+        return;
+    closeSubmenu(h);
+    Window *w = wins().get(h);
+    if (!w)
+        return;
+    int rowTop = w->top + 1 + (i - d->top) * kStartRowHeight;
+    HWND sub = makeMenu(h, startEntries({d->entries[size_t(i)].path}, u"", u"(Empty)"),
+                        w->right - 1, rowTop - 1, w->h);
+    if (!sub)
+        return;
+    d->child = reinterpret_cast<uintptr_t>(sub);
+    d->opened = i;
+    SetFocus(sub);
+    if (byKeys)
+        markEntry(sub, menuData(sub), 0);
+}
+
+// A shortcut starts and every list closes; a folder opens.
+void chooseEntry(HWND h, int i, bool byKeys) {
     StartMenuData *d = menuData(h);
     if (!d || i < 0 || size_t(i) >= d->entries.size())
         return;
+    if (d->entries[size_t(i)].folder)
+        return openSubmenu(h, d, i, byKeys);
     std::u16string path = d->entries[size_t(i)].path;
     closeMenu(h);
     if (path.empty())
@@ -128,13 +143,14 @@ void startEntry(HWND h, int i) {
     ShellExecuteEx(&info);
 }
 
-// The entry under a point of the menu's client area, or -1 (the scroll bar, the frame).
+// The entry under a point of a list's client area, or -1 (the scroll bar, the frame).
 int entryAt(HWND h, const StartMenuData *d, int x, int y) {
     RECT c{};
     GetClientRect(h, &c);
-    if (x < 1 || y < 1 || x >= c.right - 1 - (d->scrolls() ? kScrollWidth : 0) || y >= c.bottom - 1)
+    int right = c.right - 1 - (d->scrolls() ? kStartScrollWidth : 0);
+    if (x < 1 || y < 1 || x >= right || y >= c.bottom - 1)
         return -1;
-    int i = d->top + (y - 1) / kRowHeight;
+    int i = d->top + (y - 1) / kStartRowHeight;
     return i < int(d->entries.size()) ? i : -1;
 }
 
@@ -143,9 +159,9 @@ void scrollBarTap(HWND h, StartMenuData *d, int y) {
     RECT c{};
     GetClientRect(h, &c);
     int n = int(d->entries.size());
-    if (y < kScrollWidth)
+    if (y < kStartScrollWidth)
         --d->top;
-    else if (y >= c.bottom - kScrollWidth)
+    else if (y >= c.bottom - kStartScrollWidth)
         ++d->top;
     else
         d->top += y < c.bottom / 2 ? -d->rows : d->rows;
@@ -154,7 +170,7 @@ void scrollBarTap(HWND h, StartMenuData *d, int y) {
     wins().changed();
 }
 
-// A letter marks the next entry that starts with it, and starts it when it is the only one.
+// A letter marks the next entry that starts with it, and chooses it when it is the only one.
 void letter(HWND h, StartMenuData *d, char16_t c) {
     std::u16string folded = foldCase(std::u16string(1, c));
     std::vector<int> matches;
@@ -164,41 +180,69 @@ void letter(HWND h, StartMenuData *d, char16_t c) {
     if (matches.empty())
         return;
     if (matches.size() == 1)
-        return startEntry(h, matches[0]);
+        return chooseEntry(h, matches[0], true);
     auto next = std::find_if(matches.begin(), matches.end(), [&](int i) { return i > d->mark; });
     markEntry(h, d, next == matches.end() ? matches[0] : *next);
 }
 
-bool penMessage(HWND h, StartMenuData *d, UINT msg, LPARAM lp) {
-    int x = int16_t(LOWORD(lp)), y = int16_t(HIWORD(lp));
-    RECT c{};
-    GetClientRect(h, &c);
+// The pen over a list: its entry is marked, a folder opens, another entry closes what a folder
+// of this list opened.
+void track(HWND h, StartMenuData *d, int x, int y) {
+    int i = entryAt(h, d, x, y);
+    if (i < 0)
+        return;
+    if (i != d->mark)
+        markEntry(h, d, i);
+    if (d->entries[size_t(i)].folder)
+        openSubmenu(h, d, i, false);
+    else
+        closeSubmenu(h);
+}
+
+// The pen, which the first list holds: each point goes to the list under it, the last opened
+// first.
+bool penMessage(HWND root, StartMenuData *rd, UINT msg, LPARAM lp) {
+    if (msg != WM_LBUTTONDOWN && msg != WM_MOUSEMOVE && msg != WM_LBUTTONUP)
+        return false;
+    Window *rw = wins().get(root);
+    if (!rw)
+        return true;
+    int sx = rw->left + int16_t(LOWORD(lp)), sy = rw->top + int16_t(HIWORD(lp));
+    HWND h = nullptr;
+    for (HWND m = root; menuData(m); m = toHwnd(menuData(m)->child)) {
+        Window *w = wins().get(m);
+        if (sx >= w->left && sx < w->right && sy >= w->top && sy < w->bottom)
+            h = m;
+    }
+    StartMenuData *d = h ? menuData(h) : nullptr;
+    Window *w = h ? wins().get(h) : nullptr;
+    int x = w ? sx - w->left : 0, y = w ? sy - w->top : 0;
     switch (msg) {
     case WM_LBUTTONDOWN:
-        if (x < 0 || y < 0 || x >= c.right || y >= c.bottom) {
-            closeMenu(h);
-        } else if (d->scrolls() && x >= c.right - 1 - kScrollWidth) {
+        if (!d) {
+            closeMenu(root);
+        } else if (d->scrolls() && x >= w->right - w->left - 1 - kStartScrollWidth) {
+            closeSubmenu(h);
             scrollBarTap(h, d, y);
         } else {
-            d->tracking = true;
-            if (int i = entryAt(h, d, x, y); i >= 0)
-                markEntry(h, d, i);
+            rd->tracking = true;
+            track(h, d, x, y);
         }
-        return true;
+        break;
     case WM_MOUSEMOVE:
-        if (d->tracking)
-            if (int i = entryAt(h, d, x, y); i >= 0 && i != d->mark)
-                markEntry(h, d, i);
-        return true;
+        if (rd->tracking && d)
+            track(h, d, x, y);
+        break;
     case WM_LBUTTONUP:
-        if (d->tracking) {
-            d->tracking = false;
-            if (int i = entryAt(h, d, x, y); i >= 0)
-                startEntry(h, i);
+        if (rd->tracking) {
+            rd->tracking = false;
+            int i = d ? entryAt(h, d, x, y) : -1;
+            if (i >= 0 && !d->entries[size_t(i)].folder)
+                chooseEntry(h, i, false);
         }
-        return true;
+        break;
     }
-    return false;
+    return true;
 }
 
 bool keyMessage(HWND h, StartMenuData *d, UINT msg, WPARAM wp) {
@@ -223,11 +267,20 @@ bool keyMessage(HWND h, StartMenuData *d, UINT msg, WPARAM wp) {
     case VK_END:
         markEntry(h, d, n - 1);
         break;
-    case VK_RETURN:
-        startEntry(h, d->mark);
+    case VK_RIGHT:
+        if (d->mark >= 0 && d->entries[size_t(d->mark)].folder)
+            chooseEntry(h, d->mark, true);
         break;
+    case VK_RETURN:
+        chooseEntry(h, d->mark, true);
+        break;
+    case VK_LEFT:
     case VK_ESCAPE:
-        closeMenu(h);
+        // A cascaded list goes back to the one it opened from; Escape on the first closes it.
+        if (d->parent)
+            closeSubmenu(toHwnd(d->parent));
+        else if (wp == VK_ESCAPE)
+            closeMenu(h);
         break;
     }
     return true;
@@ -235,7 +288,7 @@ bool keyMessage(HWND h, StartMenuData *d, UINT msg, WPARAM wp) {
 
 LRESULT CALLBACK StartMenuWindow(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     StartMenuData *d = menuData(h);
-    if (d && (penMessage(h, d, msg, lp) || keyMessage(h, d, msg, wp)))
+    if (d && ((!d->parent && penMessage(h, d, msg, lp)) || keyMessage(h, d, msg, wp)))
         return 0;
     if (msg == WM_CANCELMODE) {
         closeMenu(h, false);
@@ -245,48 +298,28 @@ LRESULT CALLBACK StartMenuWindow(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(h, &ps);
         Window *w = wins().get(h);
-        if (dc && w && d) {
-            RECT client{0, 0, w->right - w->left, w->bottom - w->top};
-            look::paintList(w, dc, client, look::infoOf(w));
-        }
+        if (dc && w && d)
+            paintStartMenu(w, dc, *d);
         EndPaint(h, &ps);
         return 0;
     }
     return DefWindowProcW(h, msg, wp, lp);
 }
 
-// The menu's width: its longest name, with room for the scroll bar when it scrolls.
-int menuWidth(const StartMenuData &d) {
-    HDC dc = GetDC(nullptr);
-    int width = kMinWidth;
-    for (const StartMenuData::Entry &e : d.entries)
-        width = std::max(width, look::textWidth(dc, e.name) + 8);
-    ReleaseDC(nullptr, dc);
-    return std::min(screen::kWidth, width + 2 + (d.scrolls() ? kScrollWidth : 0));
-}
-
 void openMenu(HWND bar) {
     if (FindWindowW(kMenuClass, nullptr))
         return;
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = StartMenuWindow;
-    wc.lpszClassName = kMenuClass;
-    RegisterClassW(&wc);
-    auto data = std::make_shared<StartMenuData>();
-    data->entries = startMenuEntries();
-    data->previous = dev().windows().foreground();
-    int room = (screen::kHeight - screen::kTaskBarHeight - 2) / kRowHeight;
-    data->rows = std::min(int(data->entries.size()), room);
-    int height = data->rows * kRowHeight + 2;
-    HWND h = CreateWindowExW(0, kMenuClass, u"", WS_POPUP | WS_BORDER, 0, screen::kTaskBarHeight,
-                             menuWidth(*data), height, bar, nullptr, nullptr, nullptr);
-    Window *w = wins().get(h);
-    if (!w)
+    std::u16string folder = kStartMenuFolder;
+    uintptr_t previous = dev().windows().foreground();
+    // What the Programs folder holds is listed with the Start menu folder's own entries.
+    HWND h =
+        makeMenu(bar, startEntries({folder, folder + u"\\Programs"}, u"Programs", u"(No programs)"),
+                 0, screen::kTaskBarHeight, 0);
+    if (!h)
         return;
-    w->control = data;
-    // Above every window, the input panel's too, with the pen and the keys while it is open.
-    w->topmost = true;
-    ShowWindow(h, SW_SHOW);
+    menuData(h)->previous = previous;
+    // The pen that opened it is still down: sliding it onto an entry and lifting picks it.
+    menuData(h)->tracking = true;
     SetFocus(h);
     SetCapture(h);
 }

@@ -1,6 +1,7 @@
 // The Button control: push buttons, check boxes and radio buttons. Under the pen a button is
 // pressed while the pen is down on it and clicked only when the pen lifts inside it; it holds
-// the pen (SetCapture) meanwhile, so a lift elsewhere reaches it and clicks nothing.
+// the pen (SetCapture) meanwhile, so a lift elsewhere reaches it and clicks nothing. The space
+// bar presses the focused button the same way: down shows it pressed, up clicks it.
 #include "gwes/controls/controls.h"
 
 #include "emul/text.h"
@@ -136,6 +137,27 @@ LRESULT CALLBACK buttonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             clickButton(w);
         return 0;
     }
+    case WM_KEYDOWN:
+        if (wp == VK_SPACE && !d->tracking && buttonType(w) != kGroupBox && !d->pushed) {
+            d->pushed = true;
+            wins().changed();
+        }
+        return 0;
+    case WM_KEYUP:
+        if (wp != VK_SPACE || d->tracking || !d->pushed)
+            return 0;
+        d->pushed = false;
+        wins().changed();
+        InvalidateRect(h, nullptr, TRUE); // a key coming up changes no other control's look
+        clickButton(w);
+        return 0;
+    case WM_KILLFOCUS:
+        // A press of the space bar ends without a click when the focus goes elsewhere.
+        if (d->pushed && !d->tracking) {
+            d->pushed = false;
+            wins().changed();
+        }
+        return defaultProc(w, msg, wp, lp);
     case WM_CAPTURECHANGED:
         // Another window took the pen: the press ends without a click.
         if (d->tracking && LPARAM(lp) != LPARAM(w->h)) {

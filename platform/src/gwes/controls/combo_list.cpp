@@ -3,8 +3,8 @@
 // closes. It shows the box's entries, one row of kListItemHeight pixels each inside a one-pixel
 // border, as many rows as the program's list height allows (fewer when there are fewer entries).
 // When there are more entries than rows, the right kListScrollWidth pixels are a scroll bar: its
-// top square scrolls a row up, its bottom square a row down, the rest of it a page up above its
-// middle and a page down below.
+// top square scrolls a row up, its bottom square a row down, a tap above or below its thumb a
+// page that way, and the thumb follows the pen that drags it.
 //
 // While it is open it holds the pen: a tap on an entry chooses it, a tap anywhere off the list
 // closes it without a change and does nothing else.
@@ -29,19 +29,44 @@ void clampTop(ComboListData *d) {
     d->top = std::clamp(d->top, 0, std::max(0, entries(d) - d->rows));
 }
 
-void scrollBarTap(Window *w, ComboListData *d, int y) {
-    int cy = w->bottom - w->top;
-    if (y < kListScrollWidth)
-        --d->top;
-    else if (y >= cy - kListScrollWidth)
-        ++d->top;
-    else if (y < cy / 2)
-        d->top -= d->rows;
-    else
-        d->top += d->rows;
+bool inRect(const RECT &r, int x, int y) {
+    return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+}
+
+void scrolled(Window *w, ComboListData *d) {
     clampTop(d);
     invalidate(w, nullptr, true);
     wins().changed();
+}
+
+void scrollBarTap(Window *w, ComboListData *d, int x, int y) {
+    ListScrollBar s = listScrollBar(w);
+    if (inRect(s.up, x, y))
+        --d->top;
+    else if (inRect(s.down, x, y))
+        ++d->top;
+    else if (inRect(s.thumb, x, y))
+        d->thumbGrab = y - s.thumb.top;
+    else if (y < s.thumb.top)
+        d->top -= d->rows;
+    else
+        d->top += d->rows;
+    scrolled(w, d);
+}
+
+// The thumb held at `thumbGrab` follows the pen to `y`: the first entry shown is the one whose
+// place the thumb's top has reached, to the nearest.
+void dragThumb(Window *w, ComboListData *d, int y) {
+    ListScrollBar s = listScrollBar(w);
+    int travel = (s.down.top - s.up.bottom) - (s.thumb.bottom - s.thumb.top);
+    int hidden = entries(d) - d->rows;
+    if (travel <= 0 || hidden <= 0)
+        return;
+    int top = MulDiv(y - d->thumbGrab - s.up.bottom, hidden, travel);
+    if (top == d->top)
+        return;
+    d->top = top;
+    scrolled(w, d);
 }
 
 } // namespace
@@ -81,6 +106,24 @@ void listMark(Window *list, int i) {
     clampTop(d);
     invalidate(list, nullptr, true);
     wins().changed();
+}
+
+ListScrollBar listScrollBar(Window *list) {
+    ListScrollBar s;
+    ComboListData *d = listData(list);
+    int cx = list->right - list->left, cy = list->bottom - list->top;
+    int side = kListScrollWidth;
+    s.bar = RECT{cx - 1 - side, 1, cx - 1, cy - 1};
+    s.up = RECT{s.bar.left, s.bar.top, s.bar.right, s.bar.top + side};
+    s.down = RECT{s.bar.left, s.bar.bottom - side, s.bar.right, s.bar.bottom};
+    int track = s.down.top - s.up.bottom;
+    if (!d || track <= 0 || !scrolls(d))
+        return s;
+    int n = entries(d);
+    int thumb = std::max(side / 2, track * d->rows / n);
+    int at = s.up.bottom + (track - thumb) * d->top / std::max(1, n - d->rows);
+    s.thumb = RECT{s.bar.left, at, s.bar.right, at + thumb};
+    return s;
 }
 
 int listEntryAt(Window *list, int x, int y) {
@@ -171,7 +214,7 @@ LRESULT CALLBACK comboListProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         }
         if (scrolls(d) && x >= cx - 1 - kListScrollWidth) {
-            scrollBarTap(w, d, y);
+            scrollBarTap(w, d, x, y);
             return 0;
         }
         d->tracking = true;
@@ -179,11 +222,14 @@ LRESULT CALLBACK comboListProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
             listMark(w, i);
         return 0;
     case WM_MOUSEMOVE:
-        if (d->tracking)
+        if (d->thumbGrab >= 0)
+            dragThumb(w, d, y);
+        else if (d->tracking)
             if (int i = listEntryAt(w, x, y); i >= 0 && i != d->highlight)
                 listMark(w, i);
         return 0;
     case WM_LBUTTONUP:
+        d->thumbGrab = -1;
         if (!d->tracking)
             return 0;
         d->tracking = false;

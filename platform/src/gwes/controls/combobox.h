@@ -30,6 +30,7 @@ struct ComboListData : ControlData {
     int top = 0;                          // the first entry shown
     int rows = 1;                         // entries shown at once
     bool tracking = false;                // the pen went down on an entry
+    int thumbGrab = -1; // while the pen drags the scroll bar's thumb: where on it it holds
     const ComboData &box() const { return *static_cast<const ComboData *>(entries.get()); }
     void inspect(const Window &, WindowInfo &s) const override;
 };
@@ -49,6 +50,13 @@ void listMark(Window *list, int i);
 // The entry of the open list at a point of its client area; -1 for none (the scroll bar, an
 // empty row, outside).
 int listEntryAt(Window *list, int x, int y);
+// The open list's scroll bar along its right edge, in the list's client coordinates: the square
+// with the up arrow, the one with the down arrow, and the thumb between them where the first
+// entry shown stands among all (empty when the list does not scroll).
+struct ListScrollBar {
+    RECT bar{}, up{}, down{}, thumb{};
+};
+ListScrollBar listScrollBar(Window *list);
 // Tells the combo box's parent (WM_COMMAND with the box's id).
 void comboNotify(Window *combo, int code);
 

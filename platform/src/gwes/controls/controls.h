@@ -44,6 +44,9 @@ LRESULT CALLBACK tabProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);      // commct
 LRESULT CALLBACK menuBarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);  // shell/
 LRESULT CALLBACK fileListProc(HWND h, UINT msg, WPARAM wp, LPARAM lp); // shell/
 void registerDialogClass(WindowSystem::Impl &ws);                      // gwes/dialog/
+// An edit box's selection: where it started and where the caret stands; false for a window
+// that is no edit box.
+bool editSelection(Window *w, size_t *anchor, size_t *caret);
 // The user picks entry `index` from a combo box's open list.
 void comboUserSelect(Window *w, int index);
 

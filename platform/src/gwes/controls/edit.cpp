@@ -3,13 +3,15 @@
 // selection are positions in it (never between "\r" and "\n"): the anchor, where a selection
 // started, and the caret, where it ends. Typing replaces the selection.
 //
-// Keys: Left, Right, Home, End (Ctrl: the whole text), Up and Down (a multi-line box; elsewhere
-// they are Left and Right) move the caret, with Shift they extend the selection; Delete and
-// Backspace take the selection, else the character after or before the caret.
+// Keys: Left, Right, Home, End (Ctrl: the whole text), Up, Down, Page Up and Page Down (a
+// multi-line box, by the lines as it shows them, wrapped; elsewhere Up and Down are Left and
+// Right) move the caret, with Shift they extend the selection; Delete and Backspace take the
+// selection, else the character after or before the caret.
 //
-// Layout, for a tap and for EM_POSFROMCHAR/EM_CHARFROMPOS: lines one under the other in the
-// system font from one pixel inside the border, each as high as the font, not wrapped.
+// The pen puts the caret where it goes down and, dragged, selects up to where it is, measured
+// against the lines as the box shows them (EM_POSFROMCHAR and EM_CHARFROMPOS too).
 #include "gwes/controls/controls.h"
+#include "gwes/paint/paint.h"
 #include "kernel/user_pointers.h"
 
 #include <algorithm>
@@ -23,6 +25,7 @@ constexpr size_t kDefaultLimit = 0x7FFFFFFE;
 struct EditData : ControlData {
     size_t anchor = 0, caret = 0;
     size_t limit = kDefaultLimit;
+    bool selecting = false; // the pen went down in the box and has not lifted
     size_t from() const { return std::min(anchor, caret); }
     size_t to() const { return std::max(anchor, caret); }
     void inspect(const Window &, WindowInfo &s) const override {
@@ -54,74 +57,6 @@ size_t forth(const std::u16string &t, size_t i) {
     if (i >= t.size())
         return t.size();
     return isBreak(t, i) ? i + 2 : i + 1;
-}
-
-size_t lineStart(const std::u16string &t, size_t i) {
-    while (i > 0 && t[i - 1] != u'\n')
-        --i;
-    return i;
-}
-size_t lineEnd(const std::u16string &t, size_t i) {
-    while (i < t.size() && !isBreak(t, i))
-        ++i;
-    return i;
-}
-
-// The positions of a line's characters in pixels from its left, as the system font draws them:
-// out[k] is where character k ends.
-std::vector<int> extents(const std::u16string &line, int *height) {
-    std::vector<int> out(line.size());
-    *height = 13;
-    HDC dc = CreateCompatibleDC(nullptr);
-    SIZE size{};
-    bool measured = dc && (line.empty() || GetTextExtentExPointW(dc, line.c_str(), int(line.size()),
-                                                                 0, nullptr, out.data(), &size));
-    TEXTMETRICW tm{};
-    if (dc && GetTextMetricsW(dc, &tm) && tm.tmHeight > 0)
-        *height = int(tm.tmHeight);
-    if (dc)
-        DeleteDC(dc);
-    if (!measured)
-        for (size_t k = 0; k < out.size(); ++k)
-            out[k] = int(k + 1) * 6;
-    return out;
-}
-
-int inset(const Window *w) {
-    return (w->style & WS_BORDER) ? 2 : 1;
-}
-
-// Where the caret stands for position `i`, in client coordinates.
-POINT posFromChar(Window *w, size_t i) {
-    const std::u16string &t = w->text;
-    i = std::min(i, t.size());
-    size_t start = lineStart(t, i);
-    int row = int(std::count(t.begin(), t.begin() + long(start), u'\n'));
-    int height = 13;
-    std::vector<int> x = extents(t.substr(start, i - start), &height);
-    return POINT{inset(w) + (x.empty() ? 0 : x.back()), inset(w) + row * height};
-}
-
-// The position nearest a point of the client area.
-size_t charFromPos(Window *w, int x, int y) {
-    const std::u16string &t = w->text;
-    int height = 13;
-    extents(u"", &height);
-    int row = std::max(0, (y - inset(w)) / std::max(1, height));
-    size_t start = 0;
-    for (int r = 0; r < row && start < t.size(); ++r) {
-        size_t end = lineEnd(t, start);
-        if (end >= t.size())
-            break;
-        start = end + 2;
-    }
-    size_t end = lineEnd(t, start);
-    std::vector<int> ext = extents(t.substr(start, end - start), &height);
-    size_t k = 0;
-    int left = 0;
-    while (k < ext.size() && x - inset(w) > (left + ext[k]) / 2)
-        left = ext[k++];
-    return start + k;
 }
 
 void notify(Window *w, UINT code) {
@@ -187,27 +122,22 @@ bool moveKey(Window *w, WPARAM vk) {
         c = !shift && d->anchor != d->caret ? d->to() : forth(t, c);
         break;
     case VK_HOME:
-        c = ctrl ? 0 : lineStart(t, c);
-        break;
-    case VK_END:
-        c = ctrl ? t.size() : lineEnd(t, c);
-        break;
-    case VK_UP:
-    case VK_DOWN: {
-        size_t start = lineStart(t, c), column = c - start;
-        if (vk == VK_UP) {
-            if (start == 0)
-                break;
-            start = lineStart(t, start - 2);
-        } else {
-            size_t end = lineEnd(t, c);
-            if (end >= t.size())
-                break;
-            start = end + 2;
-        }
-        c = std::min(start + column, lineEnd(t, start));
+    case VK_END: {
+        size_t start = 0, end = 0;
+        editLineBounds(w, c, &start, &end);
+        c = vk == VK_HOME ? (ctrl ? 0 : start) : (ctrl ? t.size() : end);
         break;
     }
+    case VK_UP:
+    case VK_DOWN:
+        c = editLineMove(w, c, vk == VK_UP ? -1 : 1, false);
+        break;
+    case VK_PRIOR:
+    case VK_NEXT:
+        if (!multi)
+            return false;
+        c = editLineMove(w, c, vk == VK_PRIOR ? -1 : 1, true);
+        break;
     default:
         return false;
     }
@@ -262,10 +192,28 @@ LRESULT textProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         return TRUE;
     case WM_LBUTTONDOWN: {
         SetFocus(h);
-        size_t at = charFromPos(w, int16_t(LOWORD(lp)), int16_t(HIWORD(lp)));
+        size_t at = editCharAt(w, int16_t(LOWORD(lp)), int16_t(HIWORD(lp)));
         setSel(w, at, at);
+        d->selecting = true;
+        SetCapture(h);
         return 0;
     }
+    case WM_MOUSEMOVE:
+        if (d->selecting)
+            setSel(w, d->anchor, editCharAt(w, int16_t(LOWORD(lp)), int16_t(HIWORD(lp))));
+        return 0;
+    case WM_LBUTTONUP:
+        if (!d->selecting)
+            return 0;
+        setSel(w, d->anchor, editCharAt(w, int16_t(LOWORD(lp)), int16_t(HIWORD(lp))));
+        d->selecting = false;
+        if (GetCapture() == h)
+            ReleaseCapture();
+        return 0;
+    case WM_CAPTURECHANGED:
+        if (LPARAM(lp) != LPARAM(w->h))
+            d->selecting = false;
+        return 0;
     case WM_GETDLGCODE:
         return 0x0001 | 0x0080 | (multiLine(w) ? 0x0004 : 0); // ARROWS, CHARS, ALLKEYS
     case EM_GETSEL:
@@ -294,11 +242,11 @@ LRESULT textProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     case EM_GETLIMITTEXT:
         return LRESULT(std::min<size_t>(d->limit, 0x7FFFFFFF));
     case EM_POSFROMCHAR: {
-        POINT p = posFromChar(w, size_t(wp));
+        POINT p = editPointOf(w, size_t(wp));
         return MAKELONG(p.x, p.y);
     }
     case EM_CHARFROMPOS: {
-        size_t at = charFromPos(w, int16_t(LOWORD(lp)), int16_t(HIWORD(lp)));
+        size_t at = editCharAt(w, int16_t(LOWORD(lp)), int16_t(HIWORD(lp)));
         auto line = std::count(w->text.begin(), w->text.begin() + long(at), u'\n');
         return MAKELONG(std::min<size_t>(at, 0xFFFF), line);
     }
@@ -307,6 +255,15 @@ LRESULT textProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 } // namespace
+
+bool editSelection(Window *w, size_t *anchor, size_t *caret) {
+    auto *d = dynamic_cast<EditData *>(w->control.get());
+    if (!d)
+        return false;
+    *anchor = std::min(d->anchor, w->text.size());
+    *caret = std::min(d->caret, w->text.size());
+    return true;
+}
 
 LRESULT CALLBACK editProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     return textProc(h, msg, wp, lp);

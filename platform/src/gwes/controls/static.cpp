@@ -1,5 +1,5 @@
 // The Static control: text, or an icon. A label lets the pen through to what lies beneath it
-// unless it asks to hear of taps (SS_NOTIFY).
+// unless it asks to hear of taps (SS_NOTIFY): then a tap tells its parent (STN_CLICKED).
 #include "gwes/controls/controls.h"
 #include "gwes/paint/paint.h"
 
@@ -18,6 +18,10 @@ LRESULT CALLBACK staticProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     }
     if (msg == WM_NCHITTEST)
         return (w->style & SS_NOTIFY) ? HTCLIENT : HTTRANSPARENT;
+    if (msg == WM_LBUTTONDOWN && (w->style & SS_NOTIFY)) {
+        notifyParent(w, STN_CLICKED);
+        return 0;
+    }
     return defaultProc(w, msg, wp, lp);
 }
 

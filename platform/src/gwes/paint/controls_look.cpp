@@ -2,6 +2,8 @@
 // static text and icons, edit boxes, and the combo box's field and open list.
 #include "gwes/paint/look.h"
 
+#include "gwes/controls/combobox.h"
+
 #include <algorithm>
 
 namespace emul::look {
@@ -24,16 +26,18 @@ void checkMark(HDC dc, int x, int y, COLORREF c) {
     }
 }
 
-void checkBox(HDC dc, int x, int y, bool checked, bool enabled) {
+// A box or ring under the pen (or the space bar) is filled with the button face colour.
+void checkBox(HDC dc, int x, int y, bool checked, bool enabled, bool pressed) {
     RECT box{x, y, x + kBoxSize, y + kBoxSize};
-    fill(dc, box, sys(enabled ? COLOR_WINDOW : COLOR_BTNFACE));
+    fill(dc, box, sys(enabled && !pressed ? COLOR_WINDOW : COLOR_BTNFACE));
     frame(dc, box, sys(COLOR_WINDOWFRAME));
     if (checked)
         checkMark(dc, x + 1, y + 1, sys(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
 }
 
-void radio(HDC dc, int x, int y, bool checked, bool enabled) {
-    COLORREF ring = sys(COLOR_WINDOWFRAME), in = sys(enabled ? COLOR_WINDOW : COLOR_BTNFACE);
+void radio(HDC dc, int x, int y, bool checked, bool enabled, bool pressed) {
+    COLORREF ring = sys(COLOR_WINDOWFRAME);
+    COLORREF in = sys(enabled && !pressed ? COLOR_WINDOW : COLOR_BTNFACE);
     for (int r = 0; r < 12; ++r)
         for (int c = 0; c < 12; ++c)
             if (kRadio[r][c] != '.')
@@ -104,10 +108,11 @@ void paintButton(Window *w, HDC dc, const RECT &client, const WindowInfo &info) 
     int y = client.top + (client.bottom - client.top - kBoxSize) / 2;
     bool enabled = !(w->style & WS_DISABLED);
     bool checked = info.checked.value_or(false);
+    bool pressed = (wins().send(w, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0;
     if (info.kind == ControlKind::CheckBox)
-        checkBox(dc, client.left, y, checked, enabled);
+        checkBox(dc, client.left, y, checked, enabled, pressed);
     else
-        radio(dc, client.left, y + 1, checked, enabled);
+        radio(dc, client.left, y + 1, checked, enabled, pressed);
     RECT label{client.left + kBoxSize + 4, client.top, client.right, client.bottom};
     text(dc, w->text, label, DT_LEFT | DT_VCENTER | DT_SINGLELINE, c);
     if (focused(w)) {
@@ -205,23 +210,14 @@ void paintList(Window *w, HDC dc, const RECT &client, const WindowInfo &info) {
     }
     if (info.itemBoxes.empty() || info.itemBoxes[0].right >= w->right - 1)
         return;
-    // The scroll bar: a square with an arrow at each end, the thumb between them where the
-    // first entry shown stands among all.
-    RECT bar{info.itemBoxes[0].right - w->left, client.top + 1, client.right - 1,
-             client.bottom - 1};
-    int side = bar.right - bar.left;
-    fill(dc, bar, sys(COLOR_SCROLLBAR));
-    scrollArrow(dc, RECT{bar.left, bar.top, bar.right, bar.top + side}, true);
-    scrollArrow(dc, RECT{bar.left, bar.bottom - side, bar.right, bar.bottom}, false);
-    int track = bar.bottom - bar.top - 2 * side, n = int(items.size());
-    int rows = int(info.itemBoxes.size());
-    if (track <= 0 || n <= rows)
+    ListScrollBar s = listScrollBar(w);
+    fill(dc, s.bar, sys(COLOR_SCROLLBAR));
+    scrollArrow(dc, s.up, true);
+    scrollArrow(dc, s.down, false);
+    if (IsRectEmpty(&s.thumb))
         return;
-    int thumb = std::max(side / 2, track * rows / n);
-    int at = bar.top + side + (track - thumb) * top / std::max(1, n - rows);
-    RECT t{bar.left, at, bar.right, at + thumb};
-    fill(dc, t, sys(COLOR_BTNFACE));
-    buttonEdge(dc, t, false);
+    fill(dc, s.thumb, sys(COLOR_BTNFACE));
+    buttonEdge(dc, s.thumb, false);
 }
 
 } // namespace emul::look

@@ -2,6 +2,8 @@
 // sideways), the selection in the highlight colours and the caret, kept in view.
 #include "gwes/paint/look.h"
 
+#include "gwes/controls/controls.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -57,6 +59,7 @@ EditLayout &linesOf(Window *w, HDC dc, int width, bool wrap, bool *appendedOut) 
         l.lines.pop_back();
         l.text.append(s, l.text.size(), std::u16string::npos);
     } else {
+        l.relaid = true;
         l.lines.clear();
         l.text = s;
         l.width = width;
@@ -74,15 +77,96 @@ int widthOf(HDC dc, const std::u16string &s, size_t from, size_t n) {
     return size.cx;
 }
 
-// The selection as the control tells it; a control that keeps no selection has its caret at
-// the end of its text.
-void selection(Window *w, size_t *from, size_t *to) {
+// The selection as the control tells it, and the end the caret stands at; a control that keeps
+// no selection has its caret at the end of its text.
+void selection(Window *w, size_t *from, size_t *to, size_t *caret) {
+    size_t anchor = 0, at = 0;
+    if (editSelection(w, &anchor, &at)) {
+        *from = std::min(anchor, at);
+        *to = std::max(anchor, at);
+        *caret = at;
+        return;
+    }
     DWORD start = 0xFFFFFFFFu, end = 0xFFFFFFFFu;
     wins().send(w, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     if (start == 0xFFFFFFFFu || end == 0xFFFFFFFFu)
         start = end = DWORD(w->text.size());
     *from = std::min<size_t>(std::min(start, end), w->text.size());
-    *to = std::min<size_t>(std::max(start, end), w->text.size());
+    *to = *caret = std::min<size_t>(std::max(start, end), w->text.size());
+}
+
+// Where a box shows its text: the lines, the first one in view, and how far the text is shifted
+// left, so that the caret is in view. Taps are measured against the same view the paint draws.
+struct View {
+    RECT inner{};
+    int top = 0, lineHeight = 1, shift = 0;
+    size_t first = 0, caretLine = 0;
+    int caretX = 0;
+    bool multi = false, appended = false;
+    EditLayout *kept = nullptr;
+    std::vector<std::pair<size_t, size_t>> single;
+    const std::vector<std::pair<size_t, size_t>> &lines() const {
+        return kept ? kept->lines : single;
+    }
+};
+
+bool isInk(const Window *w) {
+    return w->className == u"richink";
+}
+
+// `dc` has the control font selected.
+View viewOf(Window *w, HDC dc, const RECT &client, size_t caret) {
+    View v;
+    v.inner = client;
+    if (w->style & WS_BORDER)
+        InflateRect(&v.inner, -1, -1);
+    v.inner.left += 2;
+    v.inner.right -= 1;
+    bool ink = isInk(w);
+    v.multi = ink || (w->style & ES_MULTILINE);
+    bool wrap = ink || (v.multi && !(w->style & ES_AUTOHSCROLL));
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    v.lineHeight = std::max<int>(tm.tmHeight, 1);
+    const std::u16string &s = w->text;
+    if (v.multi)
+        v.kept = &linesOf(w, dc, v.inner.right - v.inner.left, wrap, &v.appended);
+    else
+        v.single.emplace_back(0, s.size());
+    const auto &lines = v.lines();
+    caret = std::min(caret, s.size());
+    auto after = std::upper_bound(
+        lines.begin(), lines.end(), caret,
+        [](size_t at, const std::pair<size_t, size_t> &l) { return at < l.first; });
+    v.caretLine = after == lines.begin() ? 0 : size_t(after - lines.begin()) - 1;
+    // The view stays where the last paint left it until the caret leaves it.
+    const EditLayout &shown = editLayoutOf(w->h);
+    size_t rows = size_t(std::max<int>(1, (v.inner.bottom - v.inner.top) / v.lineHeight));
+    v.first = std::min(shown.first, v.caretLine);
+    if (v.caretLine >= v.first + rows)
+        v.first = v.caretLine + 1 - rows;
+    size_t caretStart = lines[v.caretLine].first;
+    v.caretX = widthOf(dc, s, caretStart, caret - caretStart);
+    int room = std::max<int>(0, v.inner.right - v.inner.left - 2);
+    v.shift = std::clamp(shown.shift, std::max(0, v.caretX - room), v.caretX);
+    v.top = v.multi ? v.inner.top : (v.inner.top + v.inner.bottom - v.lineHeight) / 2;
+    return v;
+}
+
+// A memory DC with the control font, for measuring outside a paint.
+struct Measure {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = dc ? SelectObject(dc, controlFont()) : nullptr;
+    ~Measure() {
+        if (!dc)
+            return;
+        SelectObject(dc, old);
+        DeleteDC(dc);
+    }
+};
+
+RECT clientOf(const Window *w) {
+    return RECT{0, 0, w->right - w->left, w->bottom - w->top};
 }
 
 } // namespace
@@ -91,49 +175,32 @@ void paintEdit(Window *w, HDC dc, const RECT &client, bool ink) {
     HBRUSH brush = ink ? GetSysColorBrush(COLOR_WINDOW) : ctlColor(w, WM_CTLCOLOREDIT, dc);
     COLORREF color = (w->style & WS_DISABLED) ? sys(COLOR_GRAYTEXT) : GetTextColor(dc);
     FillRect(dc, &client, brush);
-    RECT inner = client;
-    if (w->style & WS_BORDER) {
+    if (w->style & WS_BORDER)
         frame(dc, client, sys(COLOR_WINDOWFRAME));
-        InflateRect(&inner, -1, -1);
-    }
-    inner.left += 2;
-    inner.right -= 1;
-    bool multi = ink || (w->style & ES_MULTILINE);
-    bool wrap = ink || (multi && !(w->style & ES_AUTOHSCROLL));
     HGDIOBJ oldFont = SelectObject(dc, controlFont());
-    TEXTMETRICW tm{};
-    GetTextMetricsW(dc, &tm);
     const std::u16string &s = w->text;
-    std::vector<std::pair<size_t, size_t>> single{{0, s.size()}};
-    bool appended = false;
-    EditLayout *kept = multi ? &linesOf(w, dc, inner.right - inner.left, wrap, &appended) : nullptr;
-    const auto &lines = kept ? kept->lines : single;
     RECT clip{};
     GetClipBox(dc, &clip);
-    size_t from = 0, to = 0;
-    selection(w, &from, &to);
-    // The caret's line and column, scrolled into view.
-    auto after = std::upper_bound(
-        lines.begin(), lines.end(), to,
-        [](size_t at, const std::pair<size_t, size_t> &l) { return at < l.first; });
-    size_t caretLine = after == lines.begin() ? 0 : size_t(after - lines.begin()) - 1;
-    int rows = std::max<int>(1, (inner.bottom - inner.top) / std::max<int>(tm.tmHeight, 1));
-    size_t first = caretLine + 1 > size_t(rows) ? caretLine + 1 - size_t(rows) : 0;
-    size_t caretStart = lines[caretLine].first;
-    int caretX = widthOf(dc, s, caretStart, to - caretStart);
-    int shift = std::max(0, caretX - (inner.right - inner.left - 2));
-    int top = multi ? inner.top : (inner.top + inner.bottom - tm.tmHeight) / 2;
+    size_t from = 0, to = 0, caret = 0;
+    selection(w, &from, &to, &caret);
+    bool hasFocus = focused(w);
+    // Without the focus a box shows no selection unless its style keeps it.
+    if (!hasFocus && !(w->style & ES_NOHIDESEL))
+        from = to = caret;
+    View v = viewOf(w, dc, client, caret);
+    const RECT &inner = v.inner;
+    const auto &lines = v.lines();
     SetBkMode(dc, OPAQUE);
-    for (size_t i = first; i < lines.size(); ++i) {
-        int y = top + int(i - first) * tm.tmHeight;
+    for (size_t i = v.first; i < lines.size(); ++i) {
+        int y = v.top + int(i - v.first) * v.lineHeight;
         if (y >= inner.bottom || y >= clip.bottom)
             break;
-        if (y + tm.tmHeight <= clip.top)
+        if (y + v.lineHeight <= clip.top)
             continue;
         size_t start = lines[i].first, stop = start + lines[i].second;
         size_t a = std::clamp(from, start, stop);
         size_t b = std::clamp(to, start, stop);
-        int x = inner.left - shift;
+        int x = inner.left - v.shift;
         struct Piece {
             size_t at, n;
             bool selected;
@@ -149,24 +216,132 @@ void paintEdit(Window *w, HDC dc, const RECT &client, bool ink) {
             x += widthOf(dc, s, p.at, p.n);
         }
     }
-    if (focused(w) && from == to && caretLine >= first) {
-        int y = top + int(caretLine - first) * tm.tmHeight;
-        int x = inner.left - shift + caretX;
+    if (hasFocus && v.caretLine >= v.first) {
+        int y = v.top + int(v.caretLine - v.first) * v.lineHeight;
+        int x = inner.left - v.shift + v.caretX;
+        // The caret inverts what it stands on, so a selected letter under it stays visible.
         if (x < inner.right)
-            vline(dc, x, y, std::min<int>(y + tm.tmHeight, inner.bottom), sys(COLOR_WINDOWTEXT));
+            PatBlt(dc, x, y, 1, std::min<int>(y + v.lineHeight, inner.bottom) - y, DSTINVERT);
     }
     SelectObject(dc, oldFont);
-    if (!kept)
+    EditLayout *kept = v.kept;
+    if (!kept) {
+        editLayoutOf(w->h).shift = v.shift;
         return;
+    }
     // A paint of the last lines only (typing at the end) is all it takes unless the text
     // changed before them or the lines scrolled: then everything paints again.
+    bool appended = v.appended && !kept->relaid;
+    kept->relaid = false;
     bool partial = clip.top > client.top || clip.bottom < client.bottom;
-    if (partial && (!appended || kept->first != first || kept->shift != shift))
+    if (partial && (!appended || kept->first != v.first || kept->shift != v.shift))
         InvalidateRect(toHwnd(w), nullptr, TRUE);
-    kept->first = first;
-    kept->top = top;
-    kept->lineHeight = tm.tmHeight;
-    kept->shift = shift;
+    kept->first = v.first;
+    kept->top = v.top;
+    kept->lineHeight = v.lineHeight;
+    kept->shift = v.shift;
 }
 
 } // namespace emul::look
+
+namespace emul {
+
+namespace {
+
+using Lines = std::vector<std::pair<size_t, size_t>>;
+
+size_t lineIndexOf(const Lines &lines, size_t i) {
+    auto after = std::upper_bound(
+        lines.begin(), lines.end(), i,
+        [](size_t at, const std::pair<size_t, size_t> &l) { return at < l.first; });
+    return after == lines.begin() ? 0 : size_t(after - lines.begin()) - 1;
+}
+
+// A line's characters without the space a wrapped line ends in: the caret goes before it.
+size_t shownLength(const std::u16string &text, const Lines &lines, size_t line) {
+    size_t start = lines[line].first, n = lines[line].second;
+    if (line + 1 < lines.size() && n > 0 && text[start + n - 1] == u' ')
+        --n;
+    return n;
+}
+
+// The character boundary of `line` nearest `x` pixels from the line's start.
+size_t nearestIn(HDC dc, const std::u16string &text, const Lines &lines, size_t line, int x) {
+    size_t start = lines[line].first, n = shownLength(text, lines, line);
+    std::vector<int> ends(n);
+    SIZE size{};
+    if (n && !GetTextExtentExPointW(dc, reinterpret_cast<LPCWSTR>(text.c_str() + start), int(n), 0,
+                                    nullptr, ends.data(), &size))
+        return start;
+    size_t k = 0;
+    int left = 0;
+    while (k < n && x > (left + ends[k]) / 2)
+        left = ends[k++];
+    return start + k;
+}
+
+} // namespace
+
+POINT editPointOf(Window *w, size_t i) {
+    using namespace look;
+    Measure m;
+    if (!m.dc)
+        return POINT{0, 0};
+    size_t from = 0, to = 0, caret = 0;
+    selection(w, &from, &to, &caret);
+    View v = viewOf(w, m.dc, clientOf(w), caret);
+    const auto &lines = v.lines();
+    i = std::min(i, w->text.size());
+    size_t line = lineIndexOf(lines, i);
+    int x = widthOf(m.dc, w->text, lines[line].first, i - lines[line].first);
+    return POINT{v.inner.left - v.shift + x, v.top + (int(line) - int(v.first)) * v.lineHeight};
+}
+
+size_t editCharAt(Window *w, int x, int y) {
+    using namespace look;
+    Measure m;
+    if (!m.dc)
+        return 0;
+    size_t from = 0, to = 0, caret = 0;
+    selection(w, &from, &to, &caret);
+    View v = viewOf(w, m.dc, clientOf(w), caret);
+    const auto &lines = v.lines();
+    // Above the first line shown or below the last, the line there; beside a line, its end.
+    int row = y < v.top ? -1 : (y - v.top) / v.lineHeight;
+    long line = std::clamp<long>(long(v.first) + row, 0, long(lines.size()) - 1);
+    return nearestIn(m.dc, w->text, lines, size_t(line), x - (v.inner.left - v.shift));
+}
+
+size_t editLineMove(Window *w, size_t caret, int lines, bool pages) {
+    using namespace look;
+    Measure m;
+    if (!m.dc)
+        return caret;
+    View v = viewOf(w, m.dc, clientOf(w), caret);
+    const Lines &all = v.lines();
+    caret = std::min(caret, w->text.size());
+    size_t line = lineIndexOf(all, caret);
+    long rows = std::max<long>(1, (v.inner.bottom - v.inner.top) / v.lineHeight);
+    long to =
+        std::clamp<long>(long(line) + (pages ? lines * rows : lines), 0, long(all.size()) - 1);
+    if (size_t(to) == line)
+        return caret;
+    int x = widthOf(m.dc, w->text, all[line].first, caret - all[line].first);
+    return nearestIn(m.dc, w->text, all, size_t(to), x);
+}
+
+void editLineBounds(Window *w, size_t caret, size_t *start, size_t *end) {
+    using namespace look;
+    Measure m;
+    caret = std::min(caret, w->text.size());
+    *start = *end = caret;
+    if (!m.dc)
+        return;
+    View v = viewOf(w, m.dc, clientOf(w), caret);
+    const Lines &all = v.lines();
+    size_t line = lineIndexOf(all, caret);
+    *start = all[line].first;
+    *end = *start + shownLength(w->text, all, line);
+}
+
+} // namespace emul

@@ -38,9 +38,12 @@ LRESULT defaultCtlColor(Window *w, UINT msg, HDC dc);
 void foregroundChanged();
 // The task bar in `bar`: the Start button's place and the foreground program's title.
 void paintTaskBar(Window *w, HDC dc, const RECT &bar, bool withStart);
-// The input panel's window, and its look: a keyboard of key caps filling `panel`.
+// A pen-down at x, y (screen) on `hit`, the task bar or the desktop's strip in its place: true
+// when it pressed the bar's OK button, which the program in front shows while its caption has
+// one (WS_EX_CAPTIONOKBTN); that program is sent IDOK.
+bool tapTaskBarOk(Window *hit, int x, int y);
+// The input panel's window (painted by gwes/panel_keys.h's paintInputPanel).
 constexpr const char16_t *kInputPanelClass = u"SipWndClass";
-void paintInputPanel(HDC dc, const RECT &panel);
 // Icons of static controls (STM_SETIMAGE, STM_GETIMAGE, STM_SETICON, STM_GETICON).
 LRESULT staticImage(Window *w, UINT msg, WPARAM wp, LPARAM lp);
 HANDLE staticImageOf(Window *w);
@@ -64,8 +67,18 @@ struct EditLayout {
     // Where the last paint put them: the first line shown, its top and the lines' height.
     size_t first = 0;
     int top = 0, lineHeight = 0, shift = 0;
+    // Laid out afresh (not just at its end) since the last paint, by a tap's measuring.
+    bool relaid = false;
 };
 EditLayout &editLayoutOf(uintptr_t hwnd);
+// Where an edit box shows its characters, in client coordinates, as its paint places them:
+// the top left of the caret before character `i`, and the character boundary nearest a point.
+POINT editPointOf(Window *w, size_t i);
+size_t editCharAt(Window *w, int x, int y);
+// The caret moved by `lines` shown lines (pages of them when `pages`; negative: up), keeping its
+// place across; and the start and end of the shown line it stands on.
+size_t editLineMove(Window *w, size_t caret, int lines, bool pages);
+void editLineBounds(Window *w, size_t caret, size_t *start, size_t *end);
 // The font controls draw with: the dialog font.
 HFONT controlFont();
 

@@ -84,6 +84,30 @@ Window *programBeneath(Window *bar) {
 
 } // namespace
 
+namespace {
+
+// The program the bar names: the one in front, or, while the bar's own menu is open, the one
+// beneath it.
+Window *namedProgram(Window *bar) {
+    Window *fg = wins().get(wins().foreground);
+    if (fg && bar && fg->owner == bar)
+        fg = programBeneath(bar);
+    if (!fg || fg == bar || fg->className == u"DesktopExplorerWindow")
+        return nullptr;
+    return fg;
+}
+
+// The OK button at the bar's right end, there while the program named has one in its caption.
+RECT okButton(const RECT &bar) {
+    return RECT{bar.right - 29, bar.top + 4, bar.right - 4, bar.bottom - 4};
+}
+
+bool showsOk(const Window *program) {
+    return program && (program->exStyle & WS_EX_CAPTIONOKBTN) && (program->style & WS_VISIBLE);
+}
+
+} // namespace
+
 void paintTaskBar(Window *w, HDC dc, const RECT &bar, bool withStart) {
     FillRect(dc, &bar, reinterpret_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     HGDIOBJ old = SelectObject(dc, controlFont());
@@ -93,16 +117,39 @@ void paintTaskBar(Window *w, HDC dc, const RECT &bar, bool withStart) {
         RECT start{bar.left + 4, bar.top + 5, bar.left + 48, bar.top + 21};
         DrawTextW(dc, u"Start", 5, &start, DT_LEFT | DT_NOPREFIX);
     }
-    Window *fg = wins().get(wins().foreground);
-    // While the bar's own menu is open, the bar still names the program beneath it.
-    if (fg && fg->owner == w)
-        fg = programBeneath(w);
-    if (fg && fg != w && fg->className != u"DesktopExplorerWindow") {
-        RECT title{bar.left + 52, bar.top, bar.right - 4, bar.bottom};
+    Window *fg = namedProgram(w == wins().desktop ? nullptr : w);
+    RECT title{bar.left + 52, bar.top, bar.right - 4, bar.bottom};
+    if (showsOk(fg)) {
+        RECT ok = okButton(bar);
+        title.right = ok.left - 4;
+        // A white outline with its corner pixels left out.
+        HBRUSH white = reinterpret_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+        const RECT edges[] = {{ok.left + 1, ok.top, ok.right - 1, ok.top + 1},
+                              {ok.left + 1, ok.bottom - 1, ok.right - 1, ok.bottom},
+                              {ok.left, ok.top + 1, ok.left + 1, ok.bottom - 1},
+                              {ok.right - 1, ok.top + 1, ok.right, ok.bottom - 1}};
+        for (const RECT &e : edges)
+            FillRect(dc, &e, white);
+        DrawTextW(dc, u"ok", 2, &ok, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    }
+    if (fg)
         DrawTextW(dc, reinterpret_cast<LPCWSTR>(fg->text.c_str()), int(fg->text.size()), &title,
                   DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
-    }
     SelectObject(dc, old);
+}
+
+bool tapTaskBarOk(Window *hit, int x, int y) {
+    Window *bar = taskBar();
+    if (!hit || (hit != bar && hit != wins().desktop))
+        return false;
+    RECT ok = okButton(RECT{0, 0, kScreenWidth, kTaskBarHeight});
+    if (x < ok.left || x >= ok.right || y < ok.top || y >= ok.bottom)
+        return false;
+    Window *fg = namedProgram(bar);
+    if (!showsOk(fg))
+        return false;
+    wins().post(fg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    return true;
 }
 
 LRESULT staticImage(Window *w, UINT msg, WPARAM wp, LPARAM lp) {

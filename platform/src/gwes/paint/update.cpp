@@ -2,6 +2,7 @@
 // and where a window's device context may draw (every window clips its children and the
 // windows above it, as the platform's window system always does).
 #include "gwes/paint/paint.h"
+#include "gwes/panel_keys.h"
 
 #include "gdi/gdi.h"
 
@@ -98,7 +99,8 @@ void paintUnowned(Window *w) {
         paintTaskBar(w, dc, RECT{0, 0, kScreenWidth, kTaskBarHeight}, true);
     } else if (w->className == kInputPanelClass) {
         SelectClipRgn(dc, clip);
-        paintInputPanel(dc, RECT{0, 0, w->right - w->left, w->bottom - w->top});
+        paintInputPanel(dc, RECT{0, 0, w->right - w->left, w->bottom - w->top},
+                        *controlData<PanelState>(w));
     }
     DeleteObject(clip);
     ReleaseDC(toHwnd(w), dc);
