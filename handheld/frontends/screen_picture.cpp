@@ -262,7 +262,7 @@ void drawOne(const ScreenModel &m, const Drawn &d, Picture &p, const DrawOptions
         static const char16_t *const kPanelRows[] = {
             u"Esc 1 2 3 4 5 6 7 8 9 0 - = Bksp", u"Tab q w e r t y u i o p [ ] \\",
             u"CAP a s d f g h j k l ; ' Enter", u"Shift z x c v b n m , . / Shift",
-            u"Ctl \u00e1\u00fc `                 Ins Del"};
+            u"Ctl \u00e1\u00fc `    v ^ < > Ins Del"};
         if (d.className == u"SipWndClass")
             for (int r = 0; r < c.rows && r < int(std::size(kPanelRows)); ++r)
                 p.put(c.col + 1, c.row + r, kPanelRows[r], c.cols - 1, kDim);

@@ -221,4 +221,39 @@ TEST_F(TextTest, BrokenUtf16DrawsTheReplacementCharacter) {
     EXPECT_LT(one.cx, 2 * two.cx + 1);
 }
 
+// Every way UTF-16 can break, through both drawing calls: each broken unit is drawn as the
+// replacement character, and a pair is never made with a unit beyond the count given.
+TEST_F(TextTest, EveryBrokenSurrogateIsOneReplacementCharacter) {
+    const struct {
+        std::u16string text, drawn;
+        int count;
+    } cases[] = {
+        {u"x\xDC00y", u"x\xFFFDy", 3},             // a low half alone
+        {u"x\xDE00\xD83Dy", u"x\xFFFD\xFFFDy", 4}, // the halves in the wrong order
+        {u"x\xD83D\xD83D\xDE00", u"x\xFFFD\U0001F600", 4},
+        {u"x\xD83D\xDE00", u"x\xFFFD", 2}, // the count ends between the halves
+    };
+    for (const auto &c : cases) {
+        for (bool drawText : {false, true}) {
+            Canvas a(60, 20), b(60, 20);
+            SelectObject(a.dc, font);
+            SelectObject(b.dc, font);
+            RECT ra{0, 0, 60, 20}, rb = ra;
+            if (drawText) {
+                DrawTextW(a.dc, c.text.c_str(), c.count, &ra, DT_NOPREFIX);
+                DrawTextW(b.dc, c.drawn.c_str(), int(c.drawn.size()), &rb, DT_NOPREFIX);
+            } else {
+                ExtTextOutW(a.dc, 0, 0, 0, nullptr, c.text.c_str(), UINT(c.count), nullptr);
+                ExtTextOutW(b.dc, 0, 0, 0, nullptr, c.drawn.c_str(), UINT(c.drawn.size()), nullptr);
+            }
+            int differ = 0;
+            for (int y = 0; y < 20; ++y)
+                for (int x = 0; x < 60; ++x)
+                    differ += a.at(x, y) != b.at(x, y);
+            EXPECT_EQ(differ, 0) << "case " << (&c - cases) << (drawText ? " DrawTextW" : "");
+            EXPECT_EQ(extent(a.dc, c.text.substr(0, size_t(c.count))), extent(b.dc, c.drawn));
+        }
+    }
+}
+
 } // namespace

@@ -109,7 +109,7 @@ BOOL stretch(HDC hd, int dx, int dy, int dw, int dh, HDC hs, int sx, int sy, int
     uint32_t pattern = 0;
     brushValue(reinterpret_cast<HBRUSH>(d->st.brush), ds, &pattern);
     // Negative sizes mirror; the destination is kept ordered and the mirroring remembered.
-    RECT dst = toDevice(*d, normalized(dx, dy, LONG(dx) + dw, LONG(dy) + dh));
+    RECT dst = toDevice(*d, normalizedSpan(dx, dy, dw, dh));
     Blit b{dst, 0, 0, 0, 0, false, false};
     if (!needSrc) {
         run(ds, clipOf(*d), b, nullptr, nullptr, pattern, code);
@@ -117,7 +117,7 @@ BOOL stretch(HDC hd, int dx, int dy, int dw, int dh, HDC hs, int sx, int sy, int
     }
     b.mirrorX = (dw < 0) != (sw < 0);
     b.mirrorY = (dh < 0) != (sh < 0);
-    RECT src = toDevice(*s, normalized(sx, sy, LONG(sx) + sw, LONG(sy) + sh));
+    RECT src = toDevice(*s, normalizedSpan(sx, sy, sw, sh));
     b.sx = src.left;
     b.sy = src.top;
     b.sw = src.right - src.left;

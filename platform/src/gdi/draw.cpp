@@ -219,7 +219,7 @@ CEAPI BOOL PatBlt(HDC h, int x, int y, int w, int hgt, DWORD rop) {
     if (!brushValue(reinterpret_cast<HBRUSH>(dc->st.brush), s, &p) && code != 0x00 &&
         code != 0xFF && code != 0x55 && code != 0xAA)
         return TRUE; // a null brush paints nothing
-    RECT r = normalized(x, y, LONG(x) + w, LONG(y) + hgt);
+    RECT r = normalizedSpan(x, y, w, hgt);
     fillClipped(s, clipOf(*dc), toDevice(*dc, r), p, code);
     return TRUE;
 }
@@ -280,8 +280,11 @@ CEAPI BOOL Polygon(HDC h, const POINT *pts, int n) {
             double yc = y + 0.5;
             for (int i = 0; i < n; ++i) {
                 const POINT &a = pts[i], &b = pts[(i + 1) % n];
+                // In doubles, kept within reach of the surface: points may lie at the ends of int.
                 if ((a.y <= yc) != (b.y <= yc))
-                    xs.push_back(a.x + (yc - a.y) * double(b.x - a.x) / double(b.y - a.y));
+                    xs.push_back(
+                        std::clamp(a.x + (yc - a.y) * (double(b.x) - a.x) / (double(b.y) - a.y),
+                                   -double(1 << 27), double(1 << 27)));
             }
             std::sort(xs.begin(), xs.end());
             for (size_t i = 0; i + 1 < xs.size(); i += 2) {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "emul/graphics.h"
+#include "emul/kernel.h"
 
 #include <array>
 #include <cstdint>
@@ -191,7 +192,7 @@ struct State {
     Surface screen;
     std::vector<uint16_t> frame;
     RECT damage{0, 0, 0, 0};
-    uint64_t draws = 0;
+    OwnedChangeCount<State> draws; // moves with every drawing on the screen
     std::unordered_map<uintptr_t, std::unique_ptr<Object>> objects;
     uintptr_t next = 0x20000000; // clear of SYS_COLOR_INDEX_FLAG: brushes may be colour indexes
     std::array<uintptr_t, 16> stock{};
@@ -242,6 +243,14 @@ inline RECT toDevice(const Dc &dc, RECT r) {
 }
 // A rectangle with its corners ordered and its coordinates kept where sums cannot overflow.
 RECT normalized(LONG l, LONG t, LONG r, LONG b);
+// The same from an origin and a size, either of them anywhere in int's range.
+inline RECT normalizedSpan(int x, int y, int w, int h) {
+    auto end = [](int a, int n) {
+        int64_t e = int64_t(a) + n;
+        return LONG(e < INT32_MIN ? INT32_MIN : e > INT32_MAX ? INT32_MAX : e);
+    };
+    return normalized(x, y, end(x, w), end(y, h));
+}
 
 // Fills the clipped rectangle (surface coordinates) with a native value through a raster
 // operation of the pattern (P), destination (D) kind: rop3 with no source.

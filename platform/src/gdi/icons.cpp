@@ -155,7 +155,7 @@ CEAPI BOOL DrawIconEx(HDC h, int x, int y, HICON hi, int cx, int cy, UINT, HBRUS
         cy = (flags & DI_DEFAULTSIZE) ? kIconSize : icon->height;
     if (cx <= 0 || cy <= 0)
         return TRUE;
-    RECT area = toDevice(*dc, normalized(x, y, LONG(x) + cx, LONG(y) + cy));
+    RECT area = toDevice(*dc, normalizedSpan(x, y, cx, cy));
     Surface &ds = surfaceOf(*dc);
     if (flicker) {
         uint32_t v;
