@@ -208,6 +208,19 @@ CEAPI HWND WindowFromPoint(POINT Point);
 CEAPI HWND SetCapture(HWND hWnd);
 CEAPI BOOL ReleaseCapture(void);
 CEAPI HWND GetCapture(void);
+#define CF_TEXT 1
+#define CF_UNICODETEXT 13
+#define WM_CUT 0x0300
+#define WM_COPY 0x0301
+#define WM_PASTE 0x0302
+#define WM_CLEAR 0x0303
+CEAPI BOOL OpenClipboard(HWND hWndNewOwner);
+CEAPI BOOL CloseClipboard(void);
+CEAPI BOOL EmptyClipboard(void);
+CEAPI HANDLE SetClipboardData(UINT uFormat, HANDLE hMem);
+CEAPI HANDLE GetClipboardData(UINT uFormat);
+CEAPI BOOL IsClipboardFormatAvailable(UINT format);
+CEAPI HWND GetClipboardOwner(void);
 CEAPI BOOL ClientToScreen(HWND hWnd, LPPOINT lpPoint);
 CEAPI BOOL ScreenToClient(HWND hWnd, LPPOINT lpPoint);
 CEAPI LONG GetWindowLongW(HWND hWnd, int nIndex);

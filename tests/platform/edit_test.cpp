@@ -354,4 +354,69 @@ TEST_F(Edit, ALineOfOneThatFitsIsPlacedAsItsStyleSays) {
     EXPECT_EQ(LOWORD(SendMessageW(right, EM_CHARFROMPOS, 0, MAKELPARAM(x(right, 1) + 1, 8))), 1);
 }
 
+TEST_F(Edit, CtrlCXAndVCopyCutAndPasteThroughTheClipboard) {
+    auto ctrl = [](BYTE vk) {
+        keybd_event(VK_CONTROL, 0, 0, 0);
+        keybd_event(vk, 0, 0, 0);
+        keybd_event(vk, 0, KEYEVENTF_KEYUP, 0);
+        keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
+        Pump();
+    };
+    auto clipboard = [] {
+        std::u16string s = u"(none)";
+        EXPECT_TRUE(OpenClipboard(nullptr));
+        if (auto *p = static_cast<const char16_t *>(GetClipboardData(CF_UNICODETEXT)))
+            s = p;
+        EXPECT_TRUE(CloseClipboard());
+        return s;
+    };
+    HWND e = Make(0);
+    SetWindowTextW(e, u"hello world");
+    SendMessageW(e, EM_SETSEL, 6, 11);
+    ctrl('C');
+    EXPECT_EQ(clipboard(), u"world");
+    SendMessageW(e, EM_SETSEL, 0, 0);
+    ctrl('V');
+    EXPECT_EQ(Text(e), u"worldhello world");
+    SendMessageW(e, EM_SETSEL, 5, 11);
+    ctrl('X');
+    EXPECT_EQ(Text(e), u"worldworld");
+    EXPECT_EQ(clipboard(), u"hello ");
+
+    // A program's text of two lines: a box of one line takes the first, a multi-line box all.
+    ASSERT_TRUE(OpenClipboard(parent));
+    EmptyClipboard();
+    auto *mem = static_cast<char16_t *>(LocalAlloc(LMEM_FIXED, 10));
+    std::copy_n(u"a\r\nb", 5, mem);
+    EXPECT_EQ(SetClipboardData(CF_UNICODETEXT, mem), mem);
+    CloseClipboard();
+    EXPECT_EQ(GetClipboardOwner(), parent);
+    SetWindowTextW(e, u"");
+    SendMessageW(e, WM_PASTE, 0, 0);
+    EXPECT_EQ(Text(e), u"a");
+    HWND multi = Make(ES_MULTILINE);
+    SendMessageW(multi, WM_PASTE, 0, 0);
+    EXPECT_EQ(Text(multi), u"a\r\nb");
+
+    // A password box gives nothing away; a read-only box copies but takes nothing in.
+    HWND secret = Make(ES_PASSWORD), fixed = Make(ES_READONLY);
+    SetWindowTextW(secret, u"secret");
+    SendMessageW(secret, EM_SETSEL, 0, -1);
+    SendMessageW(secret, WM_COPY, 0, 0);
+    SendMessageW(secret, WM_CUT, 0, 0);
+    EXPECT_EQ(Text(secret), u"secret");
+    EXPECT_EQ(clipboard(), u"a\r\nb");
+    SetWindowTextW(fixed, u"fixed");
+    SendMessageW(fixed, EM_SETSEL, 0, -1);
+    SendMessageW(fixed, WM_PASTE, 0, 0);
+    SendMessageW(fixed, WM_CUT, 0, 0);
+    EXPECT_EQ(Text(fixed), u"fixed");
+    EXPECT_EQ(clipboard(), u"a\r\nb");
+    SendMessageW(fixed, WM_COPY, 0, 0);
+    EXPECT_EQ(clipboard(), u"fixed");
+    // Only the thread that opened it may use it.
+    EXPECT_FALSE(CloseClipboard());
+    EXPECT_EQ(GetClipboardData(CF_UNICODETEXT), nullptr);
+}
+
 } // namespace

@@ -179,9 +179,59 @@ char16_t allowed(const Window *w, char16_t c) {
     return c;
 }
 
+// The selection onto the clipboard as text; false when there is none, or the box hides it.
+bool copySelection(Window *w) {
+    EditData *d = data(w);
+    if (d->anchor == d->caret || editPasswordChar(w) || !OpenClipboard(toHwnd(w)))
+        return false;
+    std::u16string s = w->text.substr(d->from(), d->to() - d->from());
+    EmptyClipboard();
+    auto *mem = static_cast<char16_t *>(LocalAlloc(LMEM_FIXED, UINT((s.size() + 1) * 2)));
+    if (mem) {
+        std::copy(s.begin(), s.end(), mem);
+        mem[s.size()] = 0;
+        if (!SetClipboardData(CF_UNICODETEXT, mem)) {
+            LocalFree(mem);
+            mem = nullptr;
+        }
+    }
+    CloseClipboard();
+    return mem != nullptr;
+}
+
+// The clipboard's text in place of the selection; a box of one line takes its first line.
+void paste(Window *w) {
+    if (styled(w, ES_READONLY) || !OpenClipboard(toHwnd(w)))
+        return;
+    std::u16string s;
+    if (auto *p = static_cast<const char16_t *>(GetClipboardData(CF_UNICODETEXT)))
+        s = p;
+    CloseClipboard();
+    if (!multiLine(w))
+        s = s.substr(0, s.find_first_of(u"\r\n"));
+    if (!s.empty())
+        replaceSel(w, s, true);
+}
+
+// WM_COPY, WM_CUT, WM_PASTE and WM_CLEAR, as the keys Ctrl+C, Ctrl+X and Ctrl+V ask for them.
+LRESULT clipboardMessage(Window *w, UINT msg) {
+    bool fixed = styled(w, ES_READONLY);
+    if (msg == WM_COPY)
+        copySelection(w);
+    else if (msg == WM_CUT && !fixed && copySelection(w))
+        replaceSel(w, u"", true);
+    else if (msg == WM_CLEAR && !fixed)
+        replaceSel(w, u"", true);
+    else if (msg == WM_PASTE)
+        paste(w);
+    return 0;
+}
+
 LRESULT typed(Window *w, char16_t c) {
     EditData *d = data(w);
     bool multi = multiLine(w);
+    if (c == 3 || c == 0x18 || c == 0x16) // Ctrl+C, Ctrl+X, Ctrl+V
+        return clipboardMessage(w, c == 3 ? WM_COPY : c == 0x18 ? WM_CUT : WM_PASTE);
     if ((c = allowed(w, c)) == 0)
         return 0;
     if (c == 8) {
@@ -206,6 +256,11 @@ LRESULT textProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         return typed(w, char16_t(wp));
     case WM_KEYDOWN:
         return keyDown(w, wp);
+    case WM_COPY:
+    case WM_CUT:
+    case WM_PASTE:
+    case WM_CLEAR:
+        return clipboardMessage(w, msg);
     case WM_SETTEXT:
         // A new text puts the caret at its start; a multi-line box does not call it a change.
         if (!defaultProc(w, msg, wp, lp))
