@@ -246,29 +246,11 @@ LRESULT typed(Window *w, char16_t c) {
     return 0;
 }
 
-LRESULT textProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-    Window *w = wins().get(h);
-    if (!w)
-        return 0;
+// The pen: down puts the caret there, a drag selects to where it is, and the lift ends it.
+LRESULT penMessage(Window *w, UINT msg, LPARAM lp) {
     EditData *d = data(w);
+    HWND h = toHwnd(w);
     switch (msg) {
-    case WM_CHAR:
-        return typed(w, char16_t(wp));
-    case WM_KEYDOWN:
-        return keyDown(w, wp);
-    case WM_COPY:
-    case WM_CUT:
-    case WM_PASTE:
-    case WM_CLEAR:
-        return clipboardMessage(w, msg);
-    case WM_SETTEXT:
-        // A new text puts the caret at its start; a multi-line box does not call it a change.
-        if (!defaultProc(w, msg, wp, lp))
-            return FALSE;
-        setSel(w, 0, 0);
-        if (!multiLine(w))
-            notify(w, EN_CHANGE);
-        return TRUE;
     case WM_LBUTTONDOWN: {
         SetFocus(h);
         size_t at = editCharAt(w, int16_t(LOWORD(lp)), int16_t(HIWORD(lp)));
@@ -293,6 +275,38 @@ LRESULT textProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         if (LPARAM(lp) != LPARAM(w->h))
             d->selecting = false;
         return 0;
+    }
+    return 0;
+}
+
+LRESULT textProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    Window *w = wins().get(h);
+    if (!w)
+        return 0;
+    EditData *d = data(w);
+    switch (msg) {
+    case WM_CHAR:
+        return typed(w, char16_t(wp));
+    case WM_KEYDOWN:
+        return keyDown(w, wp);
+    case WM_COPY:
+    case WM_CUT:
+    case WM_PASTE:
+    case WM_CLEAR:
+        return clipboardMessage(w, msg);
+    case WM_SETTEXT:
+        // A new text puts the caret at its start; a multi-line box does not call it a change.
+        if (!defaultProc(w, msg, wp, lp))
+            return FALSE;
+        setSel(w, 0, 0);
+        if (!multiLine(w))
+            notify(w, EN_CHANGE);
+        return TRUE;
+    case WM_LBUTTONDOWN:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONUP:
+    case WM_CAPTURECHANGED:
+        return penMessage(w, msg, lp);
     case WM_GETDLGCODE:
         return 0x0001 | 0x0080 | (multiLine(w) ? 0x0004 : 0); // ARROWS, CHARS, ALLKEYS
     case EM_GETSEL:
