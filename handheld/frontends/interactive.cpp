@@ -117,6 +117,9 @@ class InteractiveFrontEnd : public FrontEnd {
     }
     void suspended(emul::Device &) override { s_.redraw = true; }
     uint64_t wakeAt() override { return repeatEnds(s_); }
+    // Besides the host's events and signals, which the kernel sees itself, only a journal
+    // line (the tap's `changed`) makes `work` hold.
+    emul::ChangeCounts changes() override { return s_.device.journal().records(); }
     // What the steps look at goes before the device ends.
     void ending() override {
         s_.device.watchHostFiles({}, nullptr);

@@ -63,7 +63,7 @@ class LiveFrontEnd : public FrontEnd {
         edit_ = 0;
         first_ = true;
     }
-    const emul::ChangeCount *changes() override { return &device_.windows().changes(); }
+    emul::ChangeCounts changes() override { return device_.windows().changes(); }
 
   private:
     // Looked up again only when the one found has gone. It runs inside the wake condition, so

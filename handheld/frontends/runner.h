@@ -34,8 +34,9 @@ class FrontEnd {
     // The power key suspended the device: the front end resumes it (Device::resume) when its
     // user asks. By default it resumes at once.
     virtual void suspended(emul::Device &device) { device.resume(); }
-    // Optional: a count that every change `work` looks at moves (see Kernel::block).
-    virtual const emul::ChangeCount *changes() { return nullptr; }
+    // Optional: counts of which one moves with every change `work` looks at (see
+    // Kernel::block), so that an idle device does not ask `work` at every switch.
+    virtual emul::ChangeCounts changes() { return {}; }
     // The device time at which to step even without work.
     virtual uint64_t wakeAt() { return emul::kNever; }
     // The loop has ended; the device's programs are closed next.

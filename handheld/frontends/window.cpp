@@ -431,6 +431,11 @@ class WindowFrontEnd : public FrontEnd {
             return f_.device.kernel().now() + 200;
         return std::min(f_.lookAgainAt, repeatChanges(f_));
     }
+    // Besides the host's events and signals, which the kernel sees itself, what `work` looks at
+    // moves with a drawing or the port's opening or closing; the power state changes only here.
+    emul::ChangeCounts changes() override {
+        return {f_.device.graphics().draws(), f_.port.openings()};
+    }
     void ending() override {
         f_.device.watchHostFiles({}, nullptr);
         if (xfd_ >= 0)

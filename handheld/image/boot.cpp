@@ -53,11 +53,7 @@ void runDevice(emul::Device &device, const DeviceLoop &loop) {
             return device.restartRequested() || device.suspendRequested() || loop.work();
         };
         uint64_t deadline = loop.wakeAt ? loop.wakeAt() : emul::kNever;
-        const emul::ChangeCount *changes = loop.changes ? loop.changes() : nullptr;
-        if (changes)
-            k.block(ready, deadline, *changes);
-        else
-            k.block(ready, deadline);
+        k.block(ready, deadline, loop.changes ? loop.changes() : emul::ChangeCounts());
         if (device.suspendRequested()) {
             device.suspend();
             if (loop.suspended)

@@ -32,9 +32,9 @@ struct DeviceLoop {
     // The power key has suspended the device; the front end resumes it (Device::resume) when
     // its user presses a button. Without this the device resumes at once.
     std::function<void()> suspended;
-    // Optional: a count that every change `work` looks at moves (see Kernel::block); null for
-    // none.
-    std::function<const emul::ChangeCount *()> changes;
+    // Optional: counts of which one moves with every change `work` looks at (see
+    // Kernel::block); none for a `work` asked at every switch.
+    std::function<emul::ChangeCounts()> changes;
     // Optional: the device time at which to step even without work.
     std::function<uint64_t()> wakeAt;
 };

@@ -12,6 +12,8 @@ struct HWND__;
 
 namespace emul {
 
+class ChangeCount;
+
 // What a window's device context needs from the window system: where the window is on the
 // screen and which parts of it may be drawn on. The window system implements it and hands it
 // to Graphics::setWindowSource; until then the graphics calls ask the public window calls.
@@ -53,6 +55,8 @@ class Graphics {
     WindowDcSource::Rect takeDamage();
     // Changes whenever something is drawn on the screen.
     uint64_t drawCount() const;
+    // The same as a count that a wake condition can name (see Kernel::block).
+    const ChangeCount &draws() const;
     // Null: the default source, which asks the window calls.
     void setWindowSource(WindowDcSource *source);
     // The screen as 8-bit R, G, B bytes, top row first.

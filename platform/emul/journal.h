@@ -4,6 +4,8 @@
 // readable lines for a screen, a compact form for tests.
 #pragma once
 
+#include "emul/kernel.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -309,12 +311,8 @@ class Journal {
     void setWindowNamer(WindowNamer namer) { namer_ = std::move(namer); }
 
     // {"t":..,"call":name,...} and {"t":..,"event":name,...}
-    void call(const char *name, const Fields &f) {
-        emit(Head::Call, name, f);
-    }
-    void event(const char *name, const Fields &f) {
-        emit(Head::Event, name, f);
-    }
+    void call(const char *name, const Fields &f) { emit(Head::Call, name, f); }
+    void event(const char *name, const Fields &f) { emit(Head::Event, name, f); }
     // {"t":..,"dump":path,...} and {"t":..,"control":id,...}
     void dump(std::string_view path, const Fields &f) { emit(Head::Dump, path, f); }
     void control(int64_t id, const Fields &f);
@@ -336,11 +334,13 @@ class Journal {
     // Whatever is buffered goes out when the buffer fills, on flush(), and before the stream
     // is replaced; the device flushes before it waits in real time and at its end.
     void tee(std::ostream *out);
-    // True when something went out. Asked before every idle wait: with nothing held back it
-    // returns at once.
     std::ostream *stream() const { return writer_.stream(); }
-    bool flush();
-    uint64_t written() const { return written_; } // records journaled since the start
+    // True when something went out. Asked whenever a thread's turn ends in real time: with no
+    // record since the last flush nothing can be held back, and the sinks are not looked at.
+    bool flush() { return held_ && flushSinks(); }
+    uint64_t written() const { return written_.value(); } // records journaled since the start
+    // The same as a count that a wake condition can name (see Kernel::block).
+    const ChangeCount &records() const { return written_; }
     // Only the kept lines that contain `needle` (test helper).
     std::vector<std::string> grep(const std::string &needle) const;
 
@@ -348,6 +348,9 @@ class Journal {
     void emit(Head kind, std::string_view name, const Fields &f);
     void resolveWindows(const Fields &f);
     void sinksChanged();
+    bool flushSinks();
+    bool held_ = false; // a record came, or a sink was subscribed, since the last flush
+    OwnedChangeCount<Journal> written_;
     const Kernel *clock_ = nullptr;
     WindowNamer namer_;
     std::vector<JournalSink *> sinks_;
@@ -355,7 +358,6 @@ class Journal {
     JournalRecorder recorder_;
     JsonLinesWriter writer_;
     bool writerOnly_ = false; // the writer is the one sink: records go to it directly
-    uint64_t written_ = 0;
     bool ended_ = false;
 };
 

@@ -68,6 +68,28 @@ class ChangeCount {
 
 template <class Owner> class OwnedChangeCount : public ChangeCount { friend Owner; };
 
+// The counts a condition names, when what it looks at has more than one owner: at most three.
+// Their sum moves whenever one of them does.
+class ChangeCounts {
+  public:
+    ChangeCounts() = default;
+    ChangeCounts(const ChangeCount &a) : c_{&a, nullptr, nullptr} {}
+    ChangeCounts(const ChangeCount &a, const ChangeCount &b) : c_{&a, &b, nullptr} {}
+    ChangeCounts(const ChangeCount &a, const ChangeCount &b, const ChangeCount &c)
+        : c_{&a, &b, &c} {}
+    bool empty() const { return !c_[0]; }
+    uint64_t sum() const {
+        uint64_t s = 0;
+        for (const ChangeCount *c : c_)
+            if (c)
+                s += c->value();
+        return s;
+    }
+
+  private:
+    const ChangeCount *c_[3] = {};
+};
+
 // What the kernel alone keeps of a thread to schedule it.
 struct ThreadSched {
     // What a switch and a preemption point look at comes first, so that they read one line of
@@ -76,15 +98,15 @@ struct ThreadSched {
     bool killed = false;
     // Wake condition while blocked: predicate and absolute deadline in device ms.
     bool blocked = false;
-    // A condition that said no is asked again only when *changes or the kernel's own count of
-    // what it sees have moved (see Kernel::block): `seen` is their sum then, and both only grow.
-    // Null changes: asked at every switch.
+    // A condition that said no is asked again only when `changes` or the kernel's own count of
+    // what it sees have moved (see Kernel::block): `seen` is their sum then, and all only grow.
+    // No changes: asked at every switch.
     bool saidNo = false;
     // Preemption: platform calls made since device time last moved (see Kernel).
     uint32_t calls = 0;
     uint64_t deadline = kNever;
-    const ChangeCount *changes = nullptr;
     uint64_t seen = 0;
+    ChangeCounts changes;
     // The C++ runtime's exception state of this host thread, read at every preemption point.
     const void *ehGlobals = nullptr;
     uint64_t callsSince = 0;
@@ -139,19 +161,19 @@ class Kernel {
     // Blocks the caller until `ready()` holds (checked at scheduling points) or the deadline
     // passes. Returns true when woken by the predicate. An empty predicate means sleep.
     bool block(std::function<bool()> ready, uint64_t deadline) {
-        return suspend(std::move(ready), deadline, true, nullptr);
+        return suspend(std::move(ready), deadline, true, ChangeCounts());
     }
     // The same for a condition that looks only at state whose every change that can make it
     // hold moves `*changes`, besides what the kernel sees itself (work posted, the host's
     // events, threads that start, end or are killed): once it said no, it is asked again only
     // after one of those moved, not at every switch. It must not depend on the clock.
-    bool block(std::function<bool()> ready, uint64_t deadline, const ChangeCount &changes) {
-        return suspend(std::move(ready), deadline, true, &changes);
+    bool block(std::function<bool()> ready, uint64_t deadline, ChangeCounts changes) {
+        return suspend(std::move(ready), deadline, true, changes);
     }
     // The same, for a caller that looks for itself at what it waited for: the condition is not
     // asked once more for an answer.
     void waitFor(std::function<bool()> ready, uint64_t deadline) {
-        suspend(std::move(ready), deadline, false, nullptr);
+        suspend(std::move(ready), deadline, false, ChangeCounts());
     }
     void sleep(uint64_t ms);
     void yield();
@@ -223,7 +245,7 @@ class Kernel {
     // frozen at the instant the caller was found runnable (real time); block() thaws it.
     void schedule();
     bool suspend(std::function<bool()> &&ready, uint64_t deadline, bool answer,
-                 const ChangeCount *changes);
+                 ChangeCounts changes);
     bool runnable(Thread *t) const;
     bool due(Thread *t) const; // runnable without asking its wake condition
     // A condition skipped since nothing it names moved: in a checking kernel, asked anyway.

@@ -23,6 +23,8 @@
 
 #include <windows.h>
 
+#include "emul/kernel.h"
+
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -66,6 +68,8 @@ class SerialPort {
     const std::u16string &name() const { return name_; }
     // True while an open with read or write access exists (the UART is receiving).
     bool isOpen() const { return owner_ != nullptr; }
+    // Moves whenever isOpen() changes, for a wake condition that looks at it (see Kernel::block).
+    const ChangeCount &openings() const { return openings_; }
     bool offers9600() const { return offers9600_; }
     void setOffers9600(bool on) { offers9600_ = on; }
 
@@ -129,6 +133,7 @@ class SerialPort {
     std::deque<Byte> line_; // scheduled, not yet arrived (sorted by time)
     std::deque<Byte> rx_;   // the receive buffer
     SerialFile *owner_ = nullptr;
+    OwnedChangeCount<SerialPort> openings_;
     std::vector<SerialFile *> files_;
     uint32_t abortCount_ = 0; // PURGE_RXABORT ends the reads in progress
     std::unique_ptr<SerialLine> connected_;

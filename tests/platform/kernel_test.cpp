@@ -298,6 +298,37 @@ TEST(Kernel, AConditionOnAChangeCountIsAskedWhenTheCountMoves) {
     EXPECT_TRUE(woke);
 }
 
+// A condition that looks at state of several owners names each one's count: a bump of any of
+// them wakes it, the last as much as the first.
+TEST(Kernel, AConditionOnSeveralCountsWakesWhenAnyOfThemMoves) {
+    emul::Device device;
+    emul::Kernel &k = device.kernel();
+    k.checkWakes(false);
+    Board first, second, third;
+    int asks = 0;
+    bool woke = false;
+    k.spawn("waiter", [&]() -> uint32_t {
+        woke = k.block(
+            [&] {
+                ++asks;
+                return first.go || second.go || third.go;
+            },
+            emul::kNever, emul::ChangeCounts(first.changes, second.changes, third.changes));
+        return 0;
+    });
+    Sleep(1);
+    for (int i = 0; i < 3; ++i)
+        Sleep(1);
+    EXPECT_EQ(asks, 1);
+    third.set(false);
+    Sleep(1);
+    EXPECT_FALSE(woke);
+    EXPECT_EQ(asks, 1);
+    third.set(true);
+    Sleep(1);
+    EXPECT_TRUE(woke);
+}
+
 // A change that can wake a thread but does not bump its count leaves the thread asleep for
 // good; a checking kernel stops at the next switch and names the thread. With the bump, it
 // wakes and nothing stops.

@@ -212,6 +212,7 @@ void SerialPort::startReceiving() {
 void SerialPort::stopReceiving() {
     settle();
     owner_ = nullptr;
+    openings_.bump();
     rx_.clear();
     state_.errors = 0;
 }
@@ -229,6 +230,7 @@ std::shared_ptr<FileObject> SerialPort::openFile(uint32_t access, uint32_t *erro
     if (wantsLine) {
         startReceiving();
         owner_ = f.get();
+        openings_.bump();
     }
     ++state_.opens;
     return f;

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "emul/graphics.h"
+#include "emul/kernel.h"
 
 #include <array>
 #include <cstdint>
@@ -191,7 +192,7 @@ struct State {
     Surface screen;
     std::vector<uint16_t> frame;
     RECT damage{0, 0, 0, 0};
-    uint64_t draws = 0;
+    OwnedChangeCount<State> draws; // moves with every drawing on the screen
     std::unordered_map<uintptr_t, std::unique_ptr<Object>> objects;
     uintptr_t next = 0x20000000; // clear of SYS_COLOR_INDEX_FLAG: brushes may be colour indexes
     std::array<uintptr_t, 16> stock{};

@@ -152,7 +152,7 @@ void State::destroy(uintptr_t h) {
 void State::noteDrawn(const Surface &s, const RECT &r) {
     if (s.bits != screen.bits || emptyRect(r))
         return;
-    ++draws;
+    draws.bump();
     if (emptyRect(damage))
         damage = r;
     else
@@ -205,6 +205,10 @@ WindowDcSource::Rect Graphics::takeDamage() {
 }
 
 uint64_t Graphics::drawCount() const {
+    return impl_->state.draws.value();
+}
+
+const ChangeCount &Graphics::draws() const {
     return impl_->state.draws;
 }
 

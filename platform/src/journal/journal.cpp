@@ -183,6 +183,7 @@ void Journal::unsubscribe(JournalSink *sink) {
 }
 
 void Journal::sinksChanged() {
+    held_ = true; // a new sink may hold something back already
     writerOnly_ = sinks_.size() == 1 && sinks_[0] == &writer_;
 }
 
@@ -209,7 +210,8 @@ void Journal::tee(std::ostream *out) {
         unsubscribe(&writer_);
 }
 
-bool Journal::flush() {
+bool Journal::flushSinks() {
+    held_ = false;
     bool wrote = false;
     for (JournalSink *s : sinks_)
         wrote = s->flush() || wrote;

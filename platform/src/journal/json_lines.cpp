@@ -355,7 +355,8 @@ const WindowNames noNames;
 } // namespace
 
 void Journal::emit(Head kind, std::string_view name, const Fields &f) {
-    ++written_;
+    written_.bump();
+    held_ = true;
     if (sinks_.empty())
         return;
     if (f.hasWindows())

@@ -170,7 +170,7 @@ bool Kernel::runnable(Thread *t) const {
         return true;
     if (t->sched_.exited)
         return false;
-    if (t->sched_.saidNo && t->sched_.seen == t->sched_.changes->value() + stirs_) {
+    if (t->sched_.saidNo && t->sched_.seen == t->sched_.changes.sum() + stirs_) {
         if (checkWakes_)
             skipped(t, "nothing it names has moved");
         return false; // nothing it looks at has moved
@@ -179,9 +179,9 @@ bool Kernel::runnable(Thread *t) const {
         return false;
     if (t->sched_.ready())
         return true;
-    if (t->sched_.changes) {
+    if (!t->sched_.changes.empty()) {
         t->sched_.saidNo = true;
-        t->sched_.seen = t->sched_.changes->value() + stirs_;
+        t->sched_.seen = t->sched_.changes.sum() + stirs_;
     }
     return false;
 }
@@ -396,7 +396,7 @@ bool Kernel::handOff(Thread *me, Thread *next) {
 }
 
 bool Kernel::suspend(std::function<bool()> &&ready, uint64_t deadline, bool answer,
-                                  const ChangeCount *changes) {
+                     ChangeCounts changes) {
     Thread *me = tlsSelf;
     if (me->sched_.killed)
         throw ThreadKilled{};
