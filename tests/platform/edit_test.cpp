@@ -224,6 +224,22 @@ TEST_F(Edit, APenDragSelectsFromWhereItWentDownAndTheCaretIsDrawnWhereItStands) 
     Pump();
     EXPECT_EQ(SelOf(e), Sel(1, 6));
     EXPECT_EQ(GetCapture(), nullptr);
+    // Two taps on "world" select it; a third puts the caret there; a tap far from the last
+    // one is a tap of its own.
+    POINT w = at(8);
+    auto tap = [&pen](POINT p) {
+        pen.pen(emul::WindowSystem::Pen::Down, p.x, p.y + 3);
+        pen.pen(emul::WindowSystem::Pen::Up, p.x, p.y + 3);
+        Pump();
+    };
+    tap(w);
+    tap(POINT{w.x + 2, w.y});
+    EXPECT_EQ(SelOf(e), Sel(6, 11));
+    tap(w);
+    EXPECT_EQ(SelOf(e), Sel(8, 8));
+    tap(at(2));
+    EXPECT_EQ(SelOf(e), Sel(2, 2));
+    SendMessageW(e, EM_SETSEL, 1, 6);
     // The selection in the highlight colour, the caret at its end where EM_POSFROMCHAR says.
     LRESULT p5 = SendMessageW(e, EM_POSFROMCHAR, 5, 0), p6 = SendMessageW(e, EM_POSFROMCHAR, 6, 0);
     int y = HIWORD(p6) + 2;

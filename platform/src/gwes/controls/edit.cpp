@@ -15,6 +15,7 @@
 #include "kernel/user_pointers.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace emul {
 
@@ -26,6 +27,9 @@ struct EditData : ControlData {
     size_t anchor = 0, caret = 0;
     size_t limit = kDefaultLimit;
     bool selecting = false; // the pen went down in the box and has not lifted
+    // The last pen-down: a second one soon after and close by is a double tap.
+    DWORD lastDownTime = 0;
+    int lastDownX = -100, lastDownY = -100;
     char16_t passwordChar = u'*';
     size_t from() const { return std::min(anchor, caret); }
     size_t to() const { return std::max(anchor, caret); }
@@ -246,14 +250,55 @@ LRESULT typed(Window *w, char16_t c) {
     return 0;
 }
 
-// The pen: down puts the caret there, a drag selects to where it is, and the lift ends it.
+constexpr DWORD kDoubleTapTime = 500; // ms between the two pen-downs
+constexpr int kDoubleTapRoom = 4;     // pixels between them, either way
+
+bool isWordChar(char16_t c) {
+    return c == u'_' || (c >= u'0' && c <= u'9') || foldLetter(c) != c ||
+           (c >= u'a' && c <= u'z') || (c >= 0xDF && c != 0xF7);
+}
+
+// The word at position `at` (or the run of blanks or marks there) is selected.
+void selectWord(Window *w, size_t at) {
+    const std::u16string &t = w->text;
+    size_t from = std::min(at, t.size()), to = from;
+    if (from == t.size() && from > 0)
+        --from;
+    if (from >= t.size() || t[from] == u'\r' || t[from] == u'\n')
+        return setSel(w, at, at);
+    auto same = [&t, kind = isWordChar(t[from]), blank = t[from] == u' '](size_t i) {
+        return t[i] != u'\r' && t[i] != u'\n' && isWordChar(t[i]) == kind &&
+               (t[i] == u' ') == blank;
+    };
+    while (from > 0 && same(from - 1))
+        --from;
+    to = from;
+    while (to < t.size() && same(to))
+        ++to;
+    setSel(w, from, to);
+}
+
+// The pen: down puts the caret there (a double tap selects the word there), a drag selects to
+// where it is, and the lift ends it.
 LRESULT penMessage(Window *w, UINT msg, LPARAM lp) {
     EditData *d = data(w);
     HWND h = toHwnd(w);
     switch (msg) {
     case WM_LBUTTONDOWN: {
         SetFocus(h);
-        size_t at = editCharAt(w, int16_t(LOWORD(lp)), int16_t(HIWORD(lp)));
+        int x = int16_t(LOWORD(lp)), y = int16_t(HIWORD(lp));
+        size_t at = editCharAt(w, x, y);
+        DWORD now = GetTickCount();
+        bool twice = now - d->lastDownTime <= kDoubleTapTime &&
+                     std::abs(x - d->lastDownX) <= kDoubleTapRoom &&
+                     std::abs(y - d->lastDownY) <= kDoubleTapRoom;
+        d->lastDownTime = now;
+        d->lastDownX = twice ? -100 : x; // a third tap starts again
+        d->lastDownY = y;
+        if (twice) {
+            selectWord(w, at);
+            return 0;
+        }
         setSel(w, at, at);
         d->selecting = true;
         SetCapture(h);
