@@ -178,8 +178,37 @@ void WindowView::screen(const uint16_t *frame, int left, int top, int right, int
 void WindowView::screenOff(const std::string &note) {
     SDL_Rect r = screenRect();
     fill(r, 0, 0, 0);
-    text(r.x + 8 * scale_, r.y + r.h / 2, note, r.w - 16 * scale_, kDim);
+    std::vector<std::string> lines = wrap(note, r.w - 16 * scale_);
+    int y = r.y + (r.h - int(lines.size()) * font_->lineHeight) / 2;
+    for (const std::string &line : lines) {
+        text(r.x + (r.w - width(line)) / 2, y, line, r.w, kDim);
+        y += font_->lineHeight;
+    }
     addDirty(r);
+}
+
+std::vector<std::string> WindowView::wrap(const std::string &line, int maxWidth) {
+    std::vector<std::string> pieces;
+    std::string rest = line;
+    while (!rest.empty()) {
+        // Between the parts that wider gaps separate where it can be, else between words.
+        size_t cut = rest.size();
+        for (const char *gap : {"   ", "  ", " "}) {
+            cut = rest.size();
+            while (cut != std::string::npos && cut > 0 && width(rest.substr(0, cut)) > maxWidth)
+                cut = rest.rfind(gap, cut - 1);
+            if (cut != std::string::npos && cut > 0)
+                break;
+        }
+        if (cut == std::string::npos || cut == 0) // one word wider than the line
+            for (cut = rest.size(); cut > 1 && width(rest.substr(0, cut)) > maxWidth;)
+                --cut;
+        pieces.push_back(rest.substr(0, cut));
+        rest = rest.substr(cut);
+        while (!rest.empty() && rest[0] == ' ')
+            rest.erase(0, 1);
+    }
+    return pieces;
 }
 
 void WindowView::status(const std::vector<std::string> &lines) {
@@ -263,28 +292,13 @@ void WindowView::drawPanel() {
         text(k.rect.x + (k.rect.w - w) / 2, k.rect.y + (k.rect.h - font_->lineHeight) / 2, k.label,
              k.rect.w, kText);
     }
-    // Status lines, wrapped to the panel's width between the parts that wider gaps separate
-    // where they can be, else between words.
+    // Status lines, wrapped to the panel's width.
     int y = statusTop_, width = panelW_ - margin_;
     for (const std::string &line : status_) {
-        std::string rest = line;
-        while (!rest.empty() && y + font_->lineHeight <= surface_->h) {
-            size_t cut = rest.size();
-            for (const char *gap : {"   ", "  ", " "}) {
-                cut = rest.size();
-                while (cut != std::string::npos && cut > 0 &&
-                       this->width(rest.substr(0, cut)) > width)
-                    cut = rest.rfind(gap, cut - 1);
-                if (cut != std::string::npos && cut > 0)
-                    break;
-            }
-            if (cut == std::string::npos || cut == 0) // one word wider than the panel
-                for (cut = rest.size(); cut > 1 && this->width(rest.substr(0, cut)) > width;)
-                    --cut;
-            text(panelX_, y, rest.substr(0, cut), width, line.empty() ? kDim : kText);
-            rest = rest.substr(cut);
-            while (!rest.empty() && rest[0] == ' ')
-                rest.erase(0, 1);
+        for (const std::string &piece : wrap(line, width)) {
+            if (y + font_->lineHeight > surface_->h)
+                break;
+            text(panelX_, y, piece, width, line.empty() ? kDim : kText);
             y += font_->lineHeight;
         }
         y += font_->lineHeight / 3;

@@ -57,6 +57,8 @@ class WindowView {
     void fill(const SDL_Rect &r, uint8_t red, uint8_t green, uint8_t blue);
     int text(int x, int y, const std::string &utf8, int maxWidth, SDL_Color color);
     int width(const std::string &utf8);
+    // A line cut into pieces no wider than `maxWidth`.
+    std::vector<std::string> wrap(const std::string &line, int maxWidth);
     void addDirty(const SDL_Rect &r);
 
     struct Font;

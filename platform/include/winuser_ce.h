@@ -208,6 +208,19 @@ CEAPI HWND WindowFromPoint(POINT Point);
 CEAPI HWND SetCapture(HWND hWnd);
 CEAPI BOOL ReleaseCapture(void);
 CEAPI HWND GetCapture(void);
+#define CF_TEXT 1
+#define CF_UNICODETEXT 13
+#define WM_CUT 0x0300
+#define WM_COPY 0x0301
+#define WM_PASTE 0x0302
+#define WM_CLEAR 0x0303
+CEAPI BOOL OpenClipboard(HWND hWndNewOwner);
+CEAPI BOOL CloseClipboard(void);
+CEAPI BOOL EmptyClipboard(void);
+CEAPI HANDLE SetClipboardData(UINT uFormat, HANDLE hMem);
+CEAPI HANDLE GetClipboardData(UINT uFormat);
+CEAPI BOOL IsClipboardFormatAvailable(UINT format);
+CEAPI HWND GetClipboardOwner(void);
 CEAPI BOOL ClientToScreen(HWND hWnd, LPPOINT lpPoint);
 CEAPI BOOL ScreenToClient(HWND hWnd, LPPOINT lpPoint);
 CEAPI LONG GetWindowLongW(HWND hWnd, int nIndex);
@@ -550,6 +563,9 @@ CEAPI LONG GetDialogBaseUnits(void);
 #define EM_GETSEL 0x00B0
 #define EM_SETSEL 0x00B1
 #define EM_REPLACESEL 0x00C2
+#define EM_SETPASSWORDCHAR 0x00CC
+#define EM_SETREADONLY 0x00CF
+#define EM_GETPASSWORDCHAR 0x00D2
 #define EM_LIMITTEXT 0x00C5
 #define EM_SETLIMITTEXT EM_LIMITTEXT
 #define EM_GETLIMITTEXT 0x00D5

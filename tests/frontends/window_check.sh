@@ -65,9 +65,10 @@ same_as_screenshot() {
         convert "$work/device.png" -filter point -scale $((100 * SCALE))% "$work/scaled.png" &&
         [ "$(compare -metric AE "$work/window.png" "$work/scaled.png" null: 2>&1)" = 0 ]
 }
-# A display of its own, on the first free number.
+# A display of its own, on the first free number, which does not reset between clients (a
+# client that comes while it resets is refused).
 exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1400x1100x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1400x1100x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
 xvfb=$!
 exec 3>&-
 wait_for "Xvfb started" test -s "$work/display"

@@ -224,6 +224,22 @@ TEST_F(Edit, APenDragSelectsFromWhereItWentDownAndTheCaretIsDrawnWhereItStands) 
     Pump();
     EXPECT_EQ(SelOf(e), Sel(1, 6));
     EXPECT_EQ(GetCapture(), nullptr);
+    // Two taps on "world" select it; a third puts the caret there; a tap far from the last
+    // one is a tap of its own.
+    POINT w = at(8);
+    auto tap = [&pen](POINT p) {
+        pen.pen(emul::WindowSystem::Pen::Down, p.x, p.y + 3);
+        pen.pen(emul::WindowSystem::Pen::Up, p.x, p.y + 3);
+        Pump();
+    };
+    tap(w);
+    tap(POINT{w.x + 2, w.y});
+    EXPECT_EQ(SelOf(e), Sel(6, 11));
+    tap(w);
+    EXPECT_EQ(SelOf(e), Sel(8, 8));
+    tap(at(2));
+    EXPECT_EQ(SelOf(e), Sel(2, 2));
+    SendMessageW(e, EM_SETSEL, 1, 6);
     // The selection in the highlight colour, the caret at its end where EM_POSFROMCHAR says.
     LRESULT p5 = SendMessageW(e, EM_POSFROMCHAR, 5, 0), p6 = SendMessageW(e, EM_POSFROMCHAR, 6, 0);
     int y = HIWORD(p6) + 2;
@@ -294,6 +310,129 @@ TEST_F(Edit, UpDownHomeAndEndGoByTheLinesAsTheBoxShowsThemWrapped) {
     Press({VK_PRIOR});
     EXPECT_EQ(caretAt().y, start.y);
     EXPECT_EQ(SelOf(e).first, SelOf(e).second);
+}
+
+TEST_F(Edit, TheStyleSaysWhatTheUserMayTypeAndHowTheBoxShowsIt) {
+    HWND fixed = Make(ES_READONLY);
+    Type(u"abc", fixed);
+    SetWindowTextW(fixed, u"kept");
+    SendMessageW(fixed, EM_SETSEL, 4, 4);
+    Type(u"\b", fixed);
+    Press({VK_HOME, VK_DELETE});
+    EXPECT_EQ(Text(fixed), u"kept");
+    SendMessageW(fixed, EM_SETREADONLY, FALSE, 0);
+    Type(u"!", fixed);
+    EXPECT_EQ(Text(fixed), u"!kept");
+    HWND number = Make(ES_NUMBER), upper = Make(ES_UPPERCASE), lower = Make(ES_LOWERCASE);
+    Type(u"a1b2", number);
+    Type(u"ab\u00e9", upper);
+    Type(u"AB\u00c9", lower);
+    EXPECT_EQ(Text(number), u"12");
+    EXPECT_EQ(Text(upper), u"AB\u00c9");
+    EXPECT_EQ(Text(lower), u"ab\u00e9");
+
+    // A password box keeps its text and shows a star for each character, as a box of stars
+    // would show them; a read-only box has a label's background.
+    HWND secret = Make(ES_PASSWORD), stars = Make(0);
+    SetWindowPos(secret, nullptr, 10, 120, 200, 30, SWP_NOZORDER);
+    SetWindowPos(stars, nullptr, 10, 160, 200, 30, SWP_NOZORDER);
+    SetWindowPos(fixed, nullptr, 10, 200, 200, 30, SWP_NOZORDER);
+    SetWindowTextW(secret, u"secret");
+    SetWindowTextW(stars, u"******");
+    SendMessageW(fixed, EM_SETREADONLY, TRUE, 0);
+    SetFocus(parent);
+    EXPECT_EQ(Text(secret), u"secret");
+    EXPECT_EQ(SendMessageW(secret, EM_GETPASSWORDCHAR, 0, 0), u'*');
+    EXPECT_EQ(SendMessageW(secret, EM_POSFROMCHAR, 6, 0),
+              SendMessageW(stars, EM_POSFROMCHAR, 6, 0));
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 200; ++x)
+            ASSERT_EQ(ScreenAt(device, secret, x, y), ScreenAt(device, stars, x, y))
+                << x << "," << y;
+    EXPECT_EQ(ScreenAt(device, fixed, 150, 15), Rgb565(GetSysColor(COLOR_STATIC)));
+    EXPECT_EQ(ScreenAt(device, stars, 150, 15), Rgb565(GetSysColor(COLOR_WINDOW)));
+}
+
+TEST_F(Edit, ALineOfOneThatFitsIsPlacedAsItsStyleSays) {
+    HWND left = Make(0), right = Make(ES_RIGHT), centre = Make(ES_CENTER);
+    for (HWND e : {left, right, centre})
+        SetWindowTextW(e, u"abc");
+    auto x = [](HWND e, size_t i) {
+        return int(int16_t(LOWORD(SendMessageW(e, EM_POSFROMCHAR, i, 0))));
+    };
+    int width = x(left, 3) - x(left, 0);
+    // The room inside a 200-pixel box: its border, the margins and the caret's pixels.
+    int from = 3, room = 200 - 7;
+    EXPECT_EQ(x(left, 0), from);
+    EXPECT_EQ(x(right, 3), from + room);
+    EXPECT_EQ(x(centre, 0), from + (room - width) / 2);
+    // A tap lands on the letter where it is shown.
+    EXPECT_EQ(LOWORD(SendMessageW(right, EM_CHARFROMPOS, 0, MAKELPARAM(x(right, 1) + 1, 8))), 1);
+}
+
+TEST_F(Edit, CtrlCXAndVCopyCutAndPasteThroughTheClipboard) {
+    auto ctrl = [](BYTE vk) {
+        keybd_event(VK_CONTROL, 0, 0, 0);
+        keybd_event(vk, 0, 0, 0);
+        keybd_event(vk, 0, KEYEVENTF_KEYUP, 0);
+        keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
+        Pump();
+    };
+    auto clipboard = [] {
+        std::u16string s = u"(none)";
+        EXPECT_TRUE(OpenClipboard(nullptr));
+        if (auto *p = static_cast<const char16_t *>(GetClipboardData(CF_UNICODETEXT)))
+            s = p;
+        EXPECT_TRUE(CloseClipboard());
+        return s;
+    };
+    HWND e = Make(0);
+    SetWindowTextW(e, u"hello world");
+    SendMessageW(e, EM_SETSEL, 6, 11);
+    ctrl('C');
+    EXPECT_EQ(clipboard(), u"world");
+    SendMessageW(e, EM_SETSEL, 0, 0);
+    ctrl('V');
+    EXPECT_EQ(Text(e), u"worldhello world");
+    SendMessageW(e, EM_SETSEL, 5, 11);
+    ctrl('X');
+    EXPECT_EQ(Text(e), u"worldworld");
+    EXPECT_EQ(clipboard(), u"hello ");
+
+    // A program's text of two lines: a box of one line takes the first, a multi-line box all.
+    ASSERT_TRUE(OpenClipboard(parent));
+    EmptyClipboard();
+    auto *mem = static_cast<char16_t *>(LocalAlloc(LMEM_FIXED, 10));
+    std::copy_n(u"a\r\nb", 5, mem);
+    EXPECT_EQ(SetClipboardData(CF_UNICODETEXT, mem), mem);
+    CloseClipboard();
+    EXPECT_EQ(GetClipboardOwner(), parent);
+    SetWindowTextW(e, u"");
+    SendMessageW(e, WM_PASTE, 0, 0);
+    EXPECT_EQ(Text(e), u"a");
+    HWND multi = Make(ES_MULTILINE);
+    SendMessageW(multi, WM_PASTE, 0, 0);
+    EXPECT_EQ(Text(multi), u"a\r\nb");
+
+    // A password box gives nothing away; a read-only box copies but takes nothing in.
+    HWND secret = Make(ES_PASSWORD), fixed = Make(ES_READONLY);
+    SetWindowTextW(secret, u"secret");
+    SendMessageW(secret, EM_SETSEL, 0, -1);
+    SendMessageW(secret, WM_COPY, 0, 0);
+    SendMessageW(secret, WM_CUT, 0, 0);
+    EXPECT_EQ(Text(secret), u"secret");
+    EXPECT_EQ(clipboard(), u"a\r\nb");
+    SetWindowTextW(fixed, u"fixed");
+    SendMessageW(fixed, EM_SETSEL, 0, -1);
+    SendMessageW(fixed, WM_PASTE, 0, 0);
+    SendMessageW(fixed, WM_CUT, 0, 0);
+    EXPECT_EQ(Text(fixed), u"fixed");
+    EXPECT_EQ(clipboard(), u"a\r\nb");
+    SendMessageW(fixed, WM_COPY, 0, 0);
+    EXPECT_EQ(clipboard(), u"fixed");
+    // Only the thread that opened it may use it.
+    EXPECT_FALSE(CloseClipboard());
+    EXPECT_EQ(GetClipboardData(CF_UNICODETEXT), nullptr);
 }
 
 } // namespace

@@ -144,6 +144,12 @@ TEST_F(TextTest, MnemonicsAreUnderlinedUnderTheirCharacterOnly) {
     c.clear(RGB(255, 255, 255));
     DrawTextW(c.dc, u"Enable", -1, &r, DT_SINGLELINE);
     EXPECT_LT(c.ink(RECT{0, row, e, row + 1}), e);
+    // After an expanded tab the mark stays under its own letter.
+    c.clear(RGB(255, 255, 255));
+    DrawTextW(c.dc, u"a\t&E", -1, &r, DT_SINGLELINE | DT_EXPANDTABS);
+    RECT ink = c.inkBox();
+    EXPECT_EQ(c.ink(RECT{ink.right - e, row, ink.right, row + 1}), e);
+    EXPECT_EQ(c.ink(RECT{0, row, ink.right - e, row + 1}), 0);
 }
 
 TEST_F(TextTest, AlignmentPlacesTheTextInItsRectangle) {

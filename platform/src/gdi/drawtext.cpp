@@ -36,7 +36,8 @@ std::u16string stripPrefixes(const std::u16string &in, int *mnemonic) {
     return out;
 }
 
-std::u16string expandTabs(const std::u16string &in, RealFont *f, UINT format) {
+// `mnemonic` follows its character to where the spaces put it.
+std::u16string expandTabs(const std::u16string &in, RealFont *f, UINT format, int *mnemonic) {
     if (!(format & DT_EXPANDTABS) || in.find(u'\t') == std::u16string::npos)
         return in;
     // Tab stops every eight average characters, made of spaces of that width.
@@ -45,7 +46,11 @@ std::u16string expandTabs(const std::u16string &in, RealFont *f, UINT format) {
     int space = std::max(1, textWidth(f, u" ", 1));
     int stop = 8 * tm.tmAveCharWidth;
     std::u16string out;
-    for (char16_t c : in) {
+    int moved = -1;
+    for (size_t i = 0; i < in.size(); ++i) {
+        char16_t c = in[i];
+        if (int(i) == *mnemonic)
+            moved = int(out.size());
         if (c != u'\t') {
             out.push_back(c);
             continue;
@@ -54,6 +59,7 @@ std::u16string expandTabs(const std::u16string &in, RealFont *f, UINT format) {
         int next = (w / stop + 1) * stop;
         out.append(size_t(std::max(1, (next - w + space - 1) / space)), u' ');
     }
+    *mnemonic = moved;
     return out;
 }
 
@@ -130,7 +136,7 @@ std::vector<Line> layOut(const std::u16string &text, RealFont *f, UINT format, i
     for (const std::u16string &p : paras) {
         int mnemonic = -1;
         std::u16string t = (format & DT_NOPREFIX) ? p : stripPrefixes(p, &mnemonic);
-        t = expandTabs(t, f, format);
+        t = expandTabs(t, f, format, &mnemonic);
         if ((format & DT_WORDBREAK) && !(format & DT_SINGLELINE)) {
             wrap(t, mnemonic, f, width, &lines);
             continue;

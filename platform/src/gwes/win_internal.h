@@ -26,6 +26,7 @@ constexpr uint32_t kErrorClassHasWindows = 1412;
 
 struct Window;
 struct PaintState;
+struct Clipboard;
 
 // Built-in control procedures keep their state behind this.
 struct ControlData {
@@ -159,6 +160,7 @@ struct WindowSystem::Impl {
     bool inputPanel = false; // the soft input panel is shown
     // The window system's side of painting: device contexts' geometry, fonts (gwes/paint/).
     std::shared_ptr<PaintState> paint;
+    std::shared_ptr<Clipboard> clipboard; // made at its first use (gwes/clipboard.cpp)
     // Window procedures handed out through the 32-bit GetWindowLongW(GWL_WNDPROC).
     std::vector<WNDPROC> procTokens;
 

@@ -47,6 +47,8 @@ void registerDialogClass(WindowSystem::Impl &ws);                      // gwes/d
 // An edit box's selection: where it started and where the caret stands; false for a window
 // that is no edit box.
 bool editSelection(Window *w, size_t *anchor, size_t *caret);
+// The character a password box shows for each of its own; 0 for a box that shows its text.
+char16_t editPasswordChar(Window *w);
 // The user picks entry `index` from a combo box's open list.
 void comboUserSelect(Window *w, int index);
 

@@ -105,9 +105,13 @@ struct View {
     bool multi = false, appended = false;
     EditLayout *kept = nullptr;
     std::vector<std::pair<size_t, size_t>> single;
+    // A password box shows one character for each of its own.
+    bool masked = false;
+    std::u16string maskedText;
     const std::vector<std::pair<size_t, size_t>> &lines() const {
         return kept ? kept->lines : single;
     }
+    const std::u16string &text(const Window *w) const { return masked ? maskedText : w->text; }
 };
 
 bool isInk(const Window *w) {
@@ -128,7 +132,11 @@ View viewOf(Window *w, HDC dc, const RECT &client, size_t caret) {
     TEXTMETRICW tm{};
     GetTextMetricsW(dc, &tm);
     v.lineHeight = std::max<int>(tm.tmHeight, 1);
-    const std::u16string &s = w->text;
+    if (char16_t c = v.multi ? 0 : editPasswordChar(w)) {
+        v.masked = true;
+        v.maskedText.assign(w->text.size(), c);
+    }
+    const std::u16string &s = v.text(w);
     if (v.multi)
         v.kept = &linesOf(w, dc, v.inner.right - v.inner.left, wrap, &v.appended);
     else
@@ -149,6 +157,15 @@ View viewOf(Window *w, HDC dc, const RECT &client, size_t caret) {
     v.caretX = widthOf(dc, s, caretStart, caret - caretStart);
     int room = std::max<int>(0, v.inner.right - v.inner.left - 2);
     v.shift = std::clamp(shown.shift, std::max(0, v.caretX - room), v.caretX);
+    // A line of one that fits shows whole, placed as its style says.
+    if (!v.multi) {
+        int width = widthOf(dc, s, 0, s.size());
+        int align = int(w->style & (ES_CENTER | ES_RIGHT));
+        if (width <= room)
+            v.shift = align == ES_RIGHT    ? width - room
+                      : align == ES_CENTER ? (width - room) / 2
+                                           : 0;
+    }
     v.top = v.multi ? v.inner.top : (v.inner.top + v.inner.bottom - v.lineHeight) / 2;
     return v;
 }
@@ -172,13 +189,15 @@ RECT clientOf(const Window *w) {
 } // namespace
 
 void paintEdit(Window *w, HDC dc, const RECT &client, bool ink) {
-    HBRUSH brush = ink ? GetSysColorBrush(COLOR_WINDOW) : ctlColor(w, WM_CTLCOLOREDIT, dc);
+    // A box the user cannot type into asks for the colours of a label.
+    bool fixed = w->style & (ES_READONLY | WS_DISABLED);
+    HBRUSH brush = ink ? GetSysColorBrush(COLOR_WINDOW)
+                       : ctlColor(w, fixed ? WM_CTLCOLORSTATIC : WM_CTLCOLOREDIT, dc);
     COLORREF color = (w->style & WS_DISABLED) ? sys(COLOR_GRAYTEXT) : GetTextColor(dc);
     FillRect(dc, &client, brush);
     if (w->style & WS_BORDER)
         frame(dc, client, sys(COLOR_WINDOWFRAME));
     HGDIOBJ oldFont = SelectObject(dc, controlFont());
-    const std::u16string &s = w->text;
     RECT clip{};
     GetClipBox(dc, &clip);
     size_t from = 0, to = 0, caret = 0;
@@ -188,6 +207,7 @@ void paintEdit(Window *w, HDC dc, const RECT &client, bool ink) {
     if (!hasFocus && !(w->style & ES_NOHIDESEL))
         from = to = caret;
     View v = viewOf(w, dc, client, caret);
+    const std::u16string &s = v.text(w);
     const RECT &inner = v.inner;
     const auto &lines = v.lines();
     SetBkMode(dc, OPAQUE);
@@ -293,7 +313,7 @@ POINT editPointOf(Window *w, size_t i) {
     const auto &lines = v.lines();
     i = std::min(i, w->text.size());
     size_t line = lineIndexOf(lines, i);
-    int x = widthOf(m.dc, w->text, lines[line].first, i - lines[line].first);
+    int x = widthOf(m.dc, v.text(w), lines[line].first, i - lines[line].first);
     return POINT{v.inner.left - v.shift + x, v.top + (int(line) - int(v.first)) * v.lineHeight};
 }
 
@@ -309,7 +329,7 @@ size_t editCharAt(Window *w, int x, int y) {
     // Above the first line shown or below the last, the line there; beside a line, its end.
     int row = y < v.top ? -1 : (y - v.top) / v.lineHeight;
     long line = std::clamp<long>(long(v.first) + row, 0, long(lines.size()) - 1);
-    return nearestIn(m.dc, w->text, lines, size_t(line), x - (v.inner.left - v.shift));
+    return nearestIn(m.dc, v.text(w), lines, size_t(line), x - (v.inner.left - v.shift));
 }
 
 size_t editLineMove(Window *w, size_t caret, int lines, bool pages) {
