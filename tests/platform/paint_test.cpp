@@ -217,6 +217,44 @@ TEST_F(Paint, ControlsAskForTheirColoursAndRedrawWindowPaintsAtOnce) {
     DeleteObject(green);
 }
 
+// A built-in control given a font with WM_SETFONT draws and measures its text in it, and goes
+// back to the dialog font once that font is deleted.
+TEST_F(Paint, ABuiltInControlDrawsInTheFontItIsGiven) {
+    HWND parent = Make(0, 26, 240, 200);
+    auto child = [parent](const char16_t *cls, const char16_t *text, DWORD style, int y) {
+        return CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, 10, y, 220, 40, parent,
+                               nullptr, nullptr, nullptr);
+    };
+    HWND label = child(u"Static", u"Wide", 0, 10), edit = child(u"Edit", u"abc", WS_BORDER, 60);
+    // How far right the label's black text reaches on the screen.
+    auto reach = [this] {
+        Pump();
+        int right = 0;
+        for (int y = 36; y < 76; ++y)
+            for (int x = 10; x < 230; ++x)
+                if (Pixel(x, y) == 0)
+                    right = std::max(right, x);
+        return right;
+    };
+    auto endOf = [edit] { return int(LOWORD(SendMessageW(edit, EM_POSFROMCHAR, 3, 0))); };
+    int small = reach(), smallEnd = endOf();
+    LOGFONTW lf{};
+    lf.lfHeight = -24;
+    lf.lfWeight = FW_BOLD;
+    std::copy_n(u"Tahoma", 7, lf.lfFaceName);
+    HFONT big = CreateFontIndirectW(&lf);
+    for (HWND c : {label, edit})
+        SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(big), TRUE);
+    EXPECT_EQ(SendMessageW(label, WM_GETFONT, 0, 0), reinterpret_cast<LRESULT>(big));
+    EXPECT_GT(reach() - 10, 3 * (small - 10) / 2);
+    EXPECT_GT(endOf(), 3 * smallEnd / 2);
+    DeleteObject(big);
+    InvalidateRect(label, nullptr, TRUE);
+    EXPECT_EQ(reach(), small);
+    EXPECT_EQ(endOf(), smallEnd);
+    DestroyWindow(parent);
+}
+
 // The input panel stands above every window while it is up: it takes the pen there, and what
 // it covered is painted again when it goes. A program's window made meanwhile stays below it.
 TEST_F(Paint, TheInputPanelCoversTheWindowsBelowItUntilItGoes) {

@@ -41,6 +41,18 @@ LRESULT defaultProc(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSTATIC:
         return defaultCtlColor(w, msg, reinterpret_cast<HDC>(wp));
+    case WM_SETFONT:
+        // The built-in controls draw their text in the font they are given.
+        if (!w->builtinClass)
+            return 0;
+        w->font = reinterpret_cast<HFONT>(wp);
+        if (w->className == u"Edit" || w->className == u"richink")
+            editLayoutOf(w->h) = EditLayout{}; // its lines are measured in the new font
+        if (LOWORD(lp))
+            invalidate(w, nullptr, true);
+        return 0;
+    case WM_GETFONT:
+        return w->builtinClass ? reinterpret_cast<LRESULT>(w->font) : 0;
     case WM_NCHITTEST:
         return HTCLIENT; // no caption or frame: the whole window is its client area
     case WM_CLOSE:

@@ -69,6 +69,7 @@ struct Window {
     bool unlinked = false; // out of the tree: its destruction is complete
     bool topmost = false;
     bool builtinClass = false;            // a control of the window system's own
+    HFONT font = nullptr;                 // a built-in control's font, from WM_SETFONT
     std::shared_ptr<ControlData> control; // the state of a built-in control
     // What needs painting, relative to the window's top-left corner (gwes/paint/), and whether
     // its background wants erasing first.

@@ -170,10 +170,11 @@ View viewOf(Window *w, HDC dc, const RECT &client, size_t caret) {
     return v;
 }
 
-// A memory DC with the control font, for measuring outside a paint.
+// A memory DC with the box's font, for measuring outside a paint.
 struct Measure {
+    explicit Measure(const Window *w) : old(dc ? SelectObject(dc, fontOf(w)) : nullptr) {}
     HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = dc ? SelectObject(dc, controlFont()) : nullptr;
+    HGDIOBJ old;
     ~Measure() {
         if (!dc)
             return;
@@ -304,7 +305,7 @@ size_t nearestIn(HDC dc, const std::u16string &text, const Lines &lines, size_t 
 
 POINT editPointOf(Window *w, size_t i) {
     using namespace look;
-    Measure m;
+    Measure m(w);
     if (!m.dc)
         return POINT{0, 0};
     size_t from = 0, to = 0, caret = 0;
@@ -319,7 +320,7 @@ POINT editPointOf(Window *w, size_t i) {
 
 size_t editCharAt(Window *w, int x, int y) {
     using namespace look;
-    Measure m;
+    Measure m(w);
     if (!m.dc)
         return 0;
     size_t from = 0, to = 0, caret = 0;
@@ -334,7 +335,7 @@ size_t editCharAt(Window *w, int x, int y) {
 
 size_t editLineMove(Window *w, size_t caret, int lines, bool pages) {
     using namespace look;
-    Measure m;
+    Measure m(w);
     if (!m.dc)
         return caret;
     View v = viewOf(w, m.dc, clientOf(w), caret);
@@ -352,7 +353,7 @@ size_t editLineMove(Window *w, size_t caret, int lines, bool pages) {
 
 void editLineBounds(Window *w, size_t caret, size_t *start, size_t *end) {
     using namespace look;
-    Measure m;
+    Measure m(w);
     caret = std::min(caret, w->text.size());
     *start = *end = caret;
     if (!m.dc)

@@ -87,6 +87,7 @@ namespace emul {
 
 bool paintControl(Window *w, HDC dc, const RECT &client) {
     using namespace look;
+    ControlsFont font(w);
     // A text box's state is its text: no copy of a long document for every paint.
     if (w->className == u"Edit" || w->className == u"richink") {
         paintEdit(w, dc, client, w->className == u"richink");

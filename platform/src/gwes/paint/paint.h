@@ -79,7 +79,19 @@ size_t editCharAt(Window *w, int x, int y);
 // place across; and the start and end of the shown line it stands on.
 size_t editLineMove(Window *w, size_t caret, int lines, bool pages);
 void editLineBounds(Window *w, size_t caret, size_t *start, size_t *end);
-// The font controls draw with: the dialog font.
+// The font controls draw with: the dialog font, or while a control that was given one with
+// WM_SETFONT paints (ControlsFont), that one.
 HFONT controlFont();
+HFONT fontOf(const Window *w);
+class ControlsFont {
+  public:
+    explicit ControlsFont(const Window *w);
+    ~ControlsFont();
+    ControlsFont(const ControlsFont &) = delete;
+    ControlsFont &operator=(const ControlsFont &) = delete;
+
+  private:
+    HFONT before_ = nullptr;
+};
 
 } // namespace emul

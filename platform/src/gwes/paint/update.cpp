@@ -221,6 +221,7 @@ RECT coveredRect(const Window *w) {
 struct PaintState {
     GwesDcSource source;
     HFONT font = nullptr;
+    HFONT controlsFont = nullptr; // the font of the control painting now, if it has one
     int painting = 0;
     std::map<uintptr_t, EditLayout> layouts;
 };
@@ -260,9 +261,27 @@ WindowDcSource &dcSourceOf(WindowSystem::Impl &ws) {
     return ws.paint->source;
 }
 
+HFONT fontOf(const Window *w) {
+    return w && w->font && GetObjectType(w->font) == OBJ_FONT ? w->font : controlFont();
+}
+
+ControlsFont::ControlsFont(const Window *w) {
+    auto &ws = wins();
+    dcSourceOf(ws);
+    before_ = ws.paint->controlsFont;
+    ws.paint->controlsFont = nullptr;
+    ws.paint->controlsFont = fontOf(w);
+}
+
+ControlsFont::~ControlsFont() {
+    wins().paint->controlsFont = before_;
+}
+
 HFONT controlFont() {
     auto &ws = wins();
     dcSourceOf(ws);
+    if (ws.paint->controlsFont)
+        return ws.paint->controlsFont;
     if (!ws.paint->font) {
         LOGFONTW lf{};
         lf.lfHeight = -11; // 8 points at 96 dots an inch
