@@ -35,6 +35,11 @@
 #include <thread>
 #include <vector>
 
+// Marks a function that an idle device runs at every pass of its driver's reader: such functions
+// are placed together, so that a pass after a sleep starts on a few cold pages of code, not on
+// one page for each source file it passes through.
+#define EMUL_IDLE_PATH __attribute__((hot))
+
 namespace emul {
 
 namespace hostwait {
@@ -110,7 +115,13 @@ struct ThreadSched {
     // The C++ runtime's exception state of this host thread, read at every preemption point.
     const void *ehGlobals = nullptr;
     uint64_t callsSince = 0;
+    // The wake condition: `ready`, or `test` on `arg` where the caller keeps it as a plain
+    // function, which costs nothing to set up or take down.
+    bool (*test)(const void *) = nullptr;
+    const void *arg = nullptr;
     std::function<bool()> ready;
+    bool hasCondition() const { return test || ready; }
+    bool holds() const { return test ? test(arg) : ready(); }
 };
 
 // An emulated thread as the rest of the device knows it: who it is, whose it is, its last error
@@ -161,19 +172,25 @@ class Kernel {
     // Blocks the caller until `ready()` holds (checked at scheduling points) or the deadline
     // passes. Returns true when woken by the predicate. An empty predicate means sleep.
     bool block(std::function<bool()> ready, uint64_t deadline) {
-        return suspend(std::move(ready), deadline, true, ChangeCounts());
+        return suspend(std::move(ready), nullptr, nullptr, deadline, true, ChangeCounts());
     }
     // The same for a condition that looks only at state whose every change that can make it
     // hold moves `*changes`, besides what the kernel sees itself (work posted, the host's
     // events, threads that start, end or are killed): once it said no, it is asked again only
     // after one of those moved, not at every switch. It must not depend on the clock.
     bool block(std::function<bool()> ready, uint64_t deadline, ChangeCounts changes) {
-        return suspend(std::move(ready), deadline, true, changes);
+        return suspend(std::move(ready), nullptr, nullptr, deadline, true, changes);
     }
     // The same, for a caller that looks for itself at what it waited for: the condition is not
     // asked once more for an answer.
     void waitFor(std::function<bool()> ready, uint64_t deadline) {
-        suspend(std::move(ready), deadline, false, ChangeCounts());
+        suspend(std::move(ready), nullptr, nullptr, deadline, false, ChangeCounts());
+    }
+    // The same with the condition as a plain function of `arg`, which outlives the wait: for a
+    // wait made at every pass of an idle device, where a std::function's set-up and take-down
+    // would touch code of their own.
+    void waitFor(bool (*ready)(const void *), const void *arg, uint64_t deadline) {
+        suspend(nullptr, ready, arg, deadline, false, ChangeCounts());
     }
     void sleep(uint64_t ms);
     void yield();
@@ -244,9 +261,10 @@ class Kernel {
     // The caller holds the baton and has set its own wake condition. Returns with the clock
     // frozen at the instant the caller was found runnable (real time); block() thaws it.
     void schedule();
-    bool suspend(std::function<bool()> &&ready, uint64_t deadline, bool answer,
-                 ChangeCounts changes);
+    bool suspend(std::function<bool()> &&ready, bool (*test)(const void *), const void *arg,
+                 uint64_t deadline, bool answer, ChangeCounts changes);
     bool runnable(Thread *t) const;
+    void forgetCondition(Thread *t);
     bool due(Thread *t) const; // runnable without asking its wake condition
     // A condition skipped since nothing it names moved: in a checking kernel, asked anyway.
     void skipped(Thread *t, const char *why) const;

@@ -166,6 +166,9 @@ TEST(Registry, DeleteKeyTakesTheWholeTreeAndStrandsItsHandles) {
     HKEY top = create(HKEY_LOCAL_MACHINE, u"Top");
     RegSetValueExW(top, u"W", 0, REG_DWORD, (BYTE *)&v, 4);
 
+    DWORD was = 0, wasSize = 4; // the key read last is the one that goes
+    EXPECT_EQ(RegQueryValueExW(deep, u"V", nullptr, nullptr, (BYTE *)&was, &wasSize),
+              ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, u"top"), ERROR_SUCCESS);
     EXPECT_FALSE(device.registry().keyExists(u"Top"));
     EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, u"Top"), ERROR_FILE_NOT_FOUND);
@@ -399,6 +402,8 @@ TEST(RegistryCache, ReadsRunNoStatementUntilAnotherProcessWrites) {
         other->createKey(u"Drivers\\BuiltIn\\Norvel\\Sub");
         HKEY sub = nullptr;
         ASSERT_EQ(RegOpenKeyExW(k, u"SUB", 0, 0, &sub), ERROR_SUCCESS);
+        EXPECT_EQ(RegQueryValueExW(sub, u"x", nullptr, nullptr, nullptr, &size),
+                  ERROR_FILE_NOT_FOUND);
         EXPECT_TRUE(other->deleteKey(u"Drivers\\BuiltIn\\Norvel\\Sub"));
         EXPECT_EQ(RegQueryValueExW(sub, u"x", nullptr, nullptr, nullptr, &size), ERROR_KEY_DELETED);
         RegCloseKey(sub);

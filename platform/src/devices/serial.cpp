@@ -37,7 +37,24 @@ DCB defaultDcb(bool offers9600) {
 
 } // namespace
 
-bool SerialFile::read(void *buf, uint32_t n, uint32_t *got, uint32_t *error) {
+// What a blocked read looks at, on the reader's stack for as long as it waits.
+struct SerialFile::ReadWait {
+    SerialFile *f;
+    Kernel *k;
+    uint32_t need, abortCount;
+    long handleRefs;
+};
+
+EMUL_IDLE_PATH bool SerialFile::readWaitOver(const void *arg) {
+    const ReadWait &w = *static_cast<const ReadWait *>(arg);
+    SerialPort *port = w.f->port;
+    if (!port || w.f->otherRefs() < w.handleRefs || port->abortCount_ != w.abortCount)
+        return true;
+    port->settle(w.k->now());
+    return port->rx_.size() >= w.need;
+}
+
+EMUL_IDLE_PATH bool SerialFile::read(void *buf, uint32_t n, uint32_t *got, uint32_t *error) {
     *got = 0;
     if (!port) {
         *error = ERROR_GEN_FAILURE;
@@ -104,23 +121,8 @@ bool SerialFile::read(void *buf, uint32_t n, uint32_t *got, uint32_t *error) {
         uint64_t interval = (I != 0 && haveByte) ? lastByte + I : kNever;
         if (now >= total || now >= interval)
             return true;
-        // What the wait looks at, kept here so that the wake condition is small enough for the
-        // kernel to hold without an allocation.
-        struct Wait {
-            SerialFile *f;
-            Kernel *k;
-            uint32_t need, abortCount;
-            long handleRefs;
-        } w{this, &k, n - *got, abortCount, handleRefs};
-        k.waitFor(
-            [&w] {
-                SerialPort *port = w.f->port;
-                if (!port || w.f->otherRefs() < w.handleRefs || port->abortCount_ != w.abortCount)
-                    return true;
-                port->settle(w.k->now());
-                return port->rx_.size() >= w.need;
-            },
-            std::min({total, interval, p.nextArrival()}));
+        ReadWait w{this, &k, n - *got, abortCount, handleRefs};
+        k.waitFor(readWaitOver, &w, std::min({total, interval, p.nextArrival()}));
         now = k.now();
     }
 }
@@ -167,7 +169,7 @@ void SerialPort::settle() {
     settle(kern().now());
 }
 
-void SerialPort::settle(uint64_t now) {
+EMUL_IDLE_PATH void SerialPort::settle(uint64_t now) {
     while (!line_.empty() && line_.front().at <= now) {
         if (owner_ && rx_.size() < state_.rxQueue) {
             rx_.push_back(line_.front());

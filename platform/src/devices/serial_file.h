@@ -38,6 +38,10 @@ struct SerialFile : FileObject {
 
     bool read(void *buf, uint32_t n, uint32_t *got, uint32_t *error) override;
     bool write(const void *buf, uint32_t n, uint32_t *put, uint32_t *error) override;
+
+  private:
+    struct ReadWait;
+    static bool readWaitOver(const void *wait); // the wake condition of a blocked read
 };
 
 template <> struct HandleTag<SerialFile> {

@@ -150,7 +150,7 @@ CEAPI HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATT
     return h;
 }
 
-CEAPI BOOL ReadFile(HANDLE h, LPVOID buf, DWORD n, LPDWORD got, LPOVERLAPPED) {
+CEAPI EMUL_IDLE_PATH BOOL ReadFile(HANDLE h, LPVOID buf, DWORD n, LPDWORD got, LPOVERLAPPED) {
     if (anyReservedPointer(buf, got)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

@@ -1,5 +1,7 @@
 #include "host/host_wait.h"
 
+#include "emul/kernel.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -64,7 +66,7 @@ void WaitSet::remove(int fd) {
     always_.erase(std::remove(always_.begin(), always_.end(), fd), always_.end());
 }
 
-const std::vector<WaitSet::Ready> &WaitSet::wait(int timeoutMs) {
+EMUL_IDLE_PATH const std::vector<WaitSet::Ready> &WaitSet::wait(int timeoutMs) {
     std::vector<Ready> &ready = ready_;
     ready.clear();
     for (int fd : always_)

@@ -64,7 +64,7 @@ class SqliteStore : public RegStore {
     // Other processes' commits show first in the WAL index's header (shared memory that every
     // connection maps): while its bytes stay the same, nothing was committed and no SQL runs.
     // When they move, the data version tells another connection's commit from our own.
-    bool changedElsewhere() override {
+    EMUL_IDLE_PATH bool changedElsewhere() override {
         if (!shared_)
             return false; // an in-memory hive has no other connection
         return !(walIndex_ && sameWalIndex()) && versionMoved();
@@ -387,7 +387,7 @@ class SqliteStore : public RegStore {
             for (size_t i = 0; i < kWalIndexWords; ++i)
                 seen_[i] = walIndex_[i];
     }
-    bool sameWalIndex() const {
+    EMUL_IDLE_PATH bool sameWalIndex() const {
         uint64_t diff = 0;
         for (size_t i = 0; i < kWalIndexWords; ++i)
             diff |= seen_[i] ^ walIndex_[i];

@@ -52,7 +52,7 @@ void *HandleTable::add(std::shared_ptr<KObject> obj) {
     return reinterpret_cast<void *>(h);
 }
 
-const std::shared_ptr<KObject> *HandleTable::find(void *h) const {
+EMUL_IDLE_PATH const std::shared_ptr<KObject> *HandleTable::find(void *h) const {
     // Every call on a handle looks it up first: the point where a thread that never blocks
     // is preempted.
     if (Device *d = Device::currentOrNull())

@@ -100,7 +100,7 @@ void Kernel::unwatch(int fd) {
         }
 }
 
-bool Kernel::pollWatched(int timeoutMs) {
+EMUL_IDLE_PATH bool Kernel::pollWatched(int timeoutMs) {
     if (!waits_)
         return false;
     const auto &ready = waits_->wait(timeoutMs);
@@ -122,7 +122,7 @@ bool Kernel::pollWatched(int timeoutMs) {
     return !ready.empty();
 }
 
-bool Kernel::hostWait(uint64_t deadline, int64_t nowNs) {
+EMUL_IDLE_PATH bool Kernel::hostWait(uint64_t deadline, int64_t nowNs) {
     frozen_ = false; // what the wait hears arrives at the time it is heard
     if (postedAny_.load(std::memory_order_acquire))
         return false; // the caller looks at the threads again
@@ -135,18 +135,18 @@ bool Kernel::hostWait(uint64_t deadline, int64_t nowNs) {
     return !pollWatched(timeout);
 }
 
-uint64_t Kernel::hostNow() const {
+EMUL_IDLE_PATH uint64_t Kernel::hostNow() const {
     return uint64_t((hostNs() - hostStartNs_) / kNsPerMs);
 }
 
-int64_t Kernel::freezeClock() {
+EMUL_IDLE_PATH int64_t Kernel::freezeClock() {
     int64_t ns = hostNs();
     frozenNow_ = uint64_t((ns - hostStartNs_) / kNsPerMs);
     frozen_ = true;
     return ns;
 }
 
-Thread *Kernel::self() const {
+EMUL_IDLE_PATH Thread *Kernel::self() const {
     return tlsSelf;
 }
 
@@ -157,7 +157,7 @@ std::vector<Thread *> Kernel::threads() const {
     return out;
 }
 
-bool Kernel::due(Thread *t) const {
+EMUL_IDLE_PATH bool Kernel::due(Thread *t) const {
     if (t->sched_.exited)
         return false;
     if (!t->sched_.blocked || t->sched_.killed)
@@ -165,7 +165,7 @@ bool Kernel::due(Thread *t) const {
     return t->sched_.deadline != kNever && now() >= t->sched_.deadline;
 }
 
-bool Kernel::runnable(Thread *t) const {
+EMUL_IDLE_PATH bool Kernel::runnable(Thread *t) const {
     if (due(t))
         return true;
     if (t->sched_.exited)
@@ -175,9 +175,9 @@ bool Kernel::runnable(Thread *t) const {
             skipped(t, "nothing it names has moved");
         return false; // nothing it looks at has moved
     }
-    if (!t->sched_.ready)
+    if (!t->sched_.hasCondition())
         return false;
-    if (t->sched_.ready())
+    if (t->sched_.holds())
         return true;
     if (!t->sched_.changes.empty()) {
         t->sched_.saidNo = true;
@@ -187,7 +187,7 @@ bool Kernel::runnable(Thread *t) const {
 }
 
 void Kernel::skipped(Thread *t, const char *why) const {
-    if (!t->sched_.ready || !t->sched_.ready())
+    if (!t->sched_.hasCondition() || !t->sched_.holds())
         return;
     std::fprintf(stderr,
                  "wake check: thread %u \"%s\" was not woken though its condition holds: %s "
@@ -196,7 +196,7 @@ void Kernel::skipped(Thread *t, const char *why) const {
     std::abort();
 }
 
-bool Kernel::drainPosted() {
+EMUL_IDLE_PATH bool Kernel::drainPosted() {
     // Runs at every switch: nothing is locked or made unless work is waiting.
     if (!postedAny_.load(std::memory_order_acquire))
         return false;
@@ -229,7 +229,7 @@ size_t Kernel::hostThreads() const {
     return n;
 }
 
-void Kernel::reap() {
+EMUL_IDLE_PATH void Kernel::reap() {
     while (!ended_.empty()) {
         std::thread t = std::move(ended_.back());
         ended_.pop_back();
@@ -238,7 +238,7 @@ void Kernel::reap() {
     }
 }
 
-void Kernel::preemptionPoint() {
+EMUL_IDLE_PATH void Kernel::preemptionPoint() {
     Thread *me = tlsSelf;
     if (!me || me == main_ || scheduling_ || me->sched_.killed || unwinding(me->sched_.ehGlobals))
         return;
@@ -255,7 +255,7 @@ void Kernel::preemptionPoint() {
 
 // The caller's turn ends: the threads after it come first, then the caller, so a yielding
 // thread goes last. An ended thread leaves the order here. Returns where the look starts.
-size_t Kernel::leaveTurn(Thread *me) {
+EMUL_IDLE_PATH size_t Kernel::leaveTurn(Thread *me) {
     for (size_t i = 0; i < threads_.size(); ++i)
         if (threads_[i].get() == me) {
             if (!me->sched_.exited)
@@ -271,7 +271,7 @@ size_t Kernel::leaveTurn(Thread *me) {
 // Work posted by host threads, ended host threads to join and, in real time, the clock read
 // once for the whole look (its host ns in *nowNs) and the watched lines heard once a
 // millisecond, so a device that is never idle still hears them. True when something came in.
-bool Kernel::takeInOutside(Thread *me, int64_t *nowNs) {
+EMUL_IDLE_PATH bool Kernel::takeInOutside(Thread *me, int64_t *nowNs) {
     bool heard = drainPosted();
     if (!me->sched_.exited)
         reap(); // an ended thread cannot join itself; the next one to run does
@@ -292,7 +292,7 @@ bool Kernel::takeInOutside(Thread *me, int64_t *nowNs) {
 // One look at each thread: the first that can run in round-robin order and, when none can, the
 // earliest deadline and the first thread (in the list) that waits for it. `deadlinesOnly`: no
 // condition is asked, nothing they look at has moved.
-Kernel::Choice Kernel::choose(size_t start, bool deadlinesOnly) const {
+EMUL_IDLE_PATH Kernel::Choice Kernel::choose(size_t start, bool deadlinesOnly) const {
     Choice c;
     size_t n = threads_.size();
     c.waiterAt = n;
@@ -331,13 +331,13 @@ void Kernel::advanceTo(uint64_t deadline) {
 
 // Real time: the thread whose deadline comes first makes the host wait, so that the host wakes
 // the one to run.
-Thread *Kernel::hostWaiter(Thread *me, const Choice &c, size_t start) const {
+EMUL_IDLE_PATH Thread *Kernel::hostWaiter(Thread *me, const Choice &c, size_t start) const {
     if (c.earliest != kNever)
         return threads_[c.waiterAt].get();
     return me->sched_.exited ? threads_[start % threads_.size()].get() : me;
 }
 
-void Kernel::schedule() {
+EMUL_IDLE_PATH void Kernel::schedule() {
     Thread *me = tlsSelf;
     ++steps_;
     // In real time a line goes out when the thread that wrote it gives up its turn, not after
@@ -378,7 +378,7 @@ void Kernel::schedule() {
     }
 }
 
-bool Kernel::handOff(Thread *me, Thread *next) {
+EMUL_IDLE_PATH bool Kernel::handOff(Thread *me, Thread *next) {
     current_ = next;
     bool exited = me->sched_.exited; // read before the next thread may free its record
     hostturn::give(next->turn);
@@ -395,12 +395,18 @@ bool Kernel::handOff(Thread *me, Thread *next) {
     return false;
 }
 
-bool Kernel::suspend(std::function<bool()> &&ready, uint64_t deadline, bool answer,
-                     ChangeCounts changes) {
+EMUL_IDLE_PATH bool Kernel::suspend(std::function<bool()> &&ready, bool (*test)(const void *),
+                                    const void *arg, uint64_t deadline, bool answer,
+                                    ChangeCounts changes) {
     Thread *me = tlsSelf;
     if (me->sched_.killed)
         throw ThreadKilled{};
-    me->sched_.ready = std::move(ready);
+    if (test) {
+        me->sched_.test = test;
+        me->sched_.arg = arg;
+    } else {
+        me->sched_.ready = std::move(ready);
+    }
     me->sched_.changes = changes;
     me->sched_.saidNo = false;
     me->sched_.deadline = deadline;
@@ -411,20 +417,30 @@ bool Kernel::suspend(std::function<bool()> &&ready, uint64_t deadline, bool answ
         me->sched_.calls = 0;
     if (me->sched_.killed && me != main_) {
         frozen_ = false;
+        forgetCondition(me); // what it looked at goes with the frames the kill unwinds
         throw ThreadKilled{};
     }
     if (me == main_ && outOfMemory_ && !shuttingDown_) {
         me->sched_.killed = false;
-        me->sched_.ready = nullptr;
+        forgetCondition(me);
         me->sched_.deadline = kNever;
         frozen_ = false;
         std::rethrow_exception(std::exchange(outOfMemory_, nullptr));
     }
-    bool ok = answer && me->sched_.ready && me->sched_.ready();
+    bool ok = answer && me->sched_.hasCondition() && me->sched_.holds();
     frozen_ = false;
-    me->sched_.ready = nullptr;
+    forgetCondition(me);
     me->sched_.deadline = kNever;
     return ok;
+}
+
+EMUL_IDLE_PATH void Kernel::forgetCondition(Thread *t) {
+    if (t->sched_.test) {
+        t->sched_.test = nullptr;
+        t->sched_.arg = nullptr;
+    } else if (t->sched_.ready) {
+        t->sched_.ready = nullptr;
+    }
 }
 
 void Kernel::sleep(uint64_t ms) {
@@ -455,7 +471,7 @@ void Kernel::threadMain(Thread *t, std::function<uint32_t()> body) {
     }
     body = nullptr; // what it captured goes while this thread still runs alone
     t->sched_.exited = true;
-    t->sched_.ready = nullptr;
+    forgetCondition(t);
     if (threadEnded)
         threadEnded(t);
     ended_.push_back(std::move(t->host)); // joined by the next thread to run

@@ -309,8 +309,8 @@ CEAPI LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, LPWSTR, DWORD, RE
 
 // Type, size and data of a value as RegQueryValueExW and RegEnumValueW hand them out: a size
 // query without a buffer, and a buffer that is too small left exactly as it was.
-static LONG copyValue(DWORD type, const uint8_t *data, DWORD size, LPDWORD lpType, LPBYTE lpData,
-                      LPDWORD lpcbData) {
+EMUL_IDLE_PATH static LONG copyValue(DWORD type, const uint8_t *data, DWORD size, LPDWORD lpType,
+                                     LPBYTE lpData, LPDWORD lpcbData) {
     if (lpType)
         *lpType = type;
     if (!lpcbData)
@@ -339,8 +339,8 @@ static LONG queryLarge(Hive &h, RegKeyId key, LPCWSTR name, LPDWORD lpType, LPBY
     return copyValue(v->type, v->data.data(), DWORD(v->data.size()), lpType, lpData, lpcbData);
 }
 
-CEAPI LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
-                            LPBYTE lpData, LPDWORD lpcbData) {
+CEAPI EMUL_IDLE_PATH LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved,
+                                           LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
     Device &d = dev();
     Kernel &kernel = d.kernel();
     kernel.preemptionPoint();

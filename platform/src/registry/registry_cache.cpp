@@ -16,7 +16,7 @@ inline char16_t fold(char16_t c) {
     return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
 }
 
-bool sameName(std::u16string_view a, std::u16string_view b) {
+EMUL_IDLE_PATH bool sameName(std::u16string_view a, std::u16string_view b) {
     if (a.size() != b.size())
         return false;
     // Four units at a time while they are spelled alike, as they mostly are.
@@ -60,7 +60,7 @@ inline void onBaton() {
 
 // A key holds a few values: comparing their names, length first, is cheaper than hashing the
 // one asked for.
-int RegCache::Key::find(std::u16string_view name) const {
+EMUL_IDLE_PATH int RegCache::Key::find(std::u16string_view name) const {
     for (size_t i = 0; i < values.size(); ++i)
         if (sameName(values[i].first, name))
             return int(i);
@@ -182,7 +182,8 @@ std::optional<RegValue> RegCache::value(RegKeyId key, const std::u16string &name
     return k->values[size_t(i)].second;
 }
 
-RegFound RegCache::copyValue(RegKeyId key, const char16_t *name, bool check, RegCopy *out) {
+EMUL_IDLE_PATH RegFound RegCache::copyValue(RegKeyId key, const char16_t *name, bool check,
+                                            RegCopy *out) {
     onBaton();
     if (check)
         sync();
@@ -263,18 +264,25 @@ uint64_t RegCache::childSlot(RegKeyId parent, std::u16string_view name) {
     return tagOf(name) ^ uint64_t(parent) * 0x9E3779B97F4A7C15ull;
 }
 
-RegCache::Key *RegCache::keyOf(RegKeyId id) {
+EMUL_IDLE_PATH RegCache::Key *RegCache::keyOf(RegKeyId id) {
+    if (id == lastId_)
+        return lastKey_;
     auto it = keys_.find(id);
-    return it == keys_.end() ? nullptr : &it->second;
+    if (it == keys_.end())
+        return nullptr;
+    lastId_ = id;
+    lastKey_ = &it->second;
+    return lastKey_;
 }
 
-void RegCache::sync() {
+EMUL_IDLE_PATH void RegCache::sync() {
     if (store_->changedElsewhere())
         load();
 }
 
 void RegCache::load() {
     RegImage img = store_->image();
+    lastId_ = 0;
     keys_.clear();
     byName_.clear();
     trees_.clear();
@@ -335,6 +343,8 @@ void RegCache::forget(RegKeyId key) {
             byName_.erase(at);
             break;
         }
+    if (key == lastId_)
+        lastId_ = 0;
     keys_.erase(it);
     for (RegKeyId c : kids)
         forget(c);

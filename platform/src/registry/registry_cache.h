@@ -69,6 +69,10 @@ class RegCache {
     void forget(RegKeyId key);
 
     std::unique_ptr<RegStore> store_;
+    // The key found last: a reader asks for the values of one key, pass after pass. Its record
+    // stays where it is until the key is forgotten or the copy reloaded.
+    RegKeyId lastId_ = 0;
+    Key *lastKey_ = nullptr;
     std::unordered_map<RegKeyId, Key> keys_;
     // Keys by parent and folded name: a walk takes one look a step, however many siblings.
     std::unordered_multimap<uint64_t, RegKeyId> byName_;
