@@ -83,7 +83,7 @@ tmux -S "$sock" resize-window -t $T -x 50 -y 16
 wait_screen "the device needs at least"
 wait_screen "42 x 24. Make it larger"
 tmux -S "$sock" resize-window -t $T -x 80 -y 24
-wait_screen "│Start  Notes"
+wait_screen "│ Start Notes"
 # The mouse as xterm reports it: a press of the first button at a cell (each coordinate 1-based,
 # plus 32); the task bar's Start is at the screen's first cell, the terminal's third row.
 tmux -S "$sock" send-keys -t $T -l "$(printf '\033[M %b%b' '\043' '\043')"

@@ -258,7 +258,7 @@ int ExplorerMain(const std::u16string &) {
                                nullptr, nullptr, nullptr, nullptr);
     if (!desk || !bar)
         return 1;
-    CreateWindowExW(0, u"Static", u"Start", WS_CHILD | WS_VISIBLE, 0, 5, 48, 16, bar, nullptr,
+    CreateWindowExW(0, u"Static", u"Start", WS_CHILD | WS_VISIBLE, 4, 5, 44, 16, bar, nullptr,
                     nullptr, nullptr);
     CreateWindowExW(0, u"Static", u"Desktop", WS_CHILD | WS_VISIBLE, 0, 0, work.right, 16, desk,
                     nullptr, nullptr, nullptr);
