@@ -1,5 +1,6 @@
 // The handheld's tools as a person runs them: the key map fits a terminal, the stand-alone
 // keyboard names what it could not type, and a device keeps the driver build it was made with.
+#include "emul/graphics.h"
 #include "emul/text.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -126,6 +128,33 @@ TEST_F(HostTools, AnotherDriverBuildOnAnExistingDeviceIsRefused) {
     EXPECT_NE(other.out.find("--reset"), std::string::npos) << other.out;
     EXPECT_EQ(slurp(dir + "/driver-build"), "ce420\n");
     EXPECT_FALSE(fs::exists(dir + "/registry.db"));
+}
+
+// `play --out` takes the scenario's screenshots and `--png` the screen at its end, each into
+// its own folder; a folder that is not there stops the player before it starts.
+TEST_F(HostTools, PlayWritesItsPicturesIntoTheFoldersItIsGiven) {
+    fs::create_directory(dir + "/shots");
+    fs::create_directory(dir + "/end");
+    std::ofstream(dir + "/tour.scn") << "run kbsettings\nscreenshot config.png\ntab 1\n";
+    Ran r = handheld("play " + dir + "/tour.scn --out " + dir + "/shots --png " + dir + "/end");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<uint8_t> config, end;
+    int w = 0, h = 0;
+    std::string error;
+    ASSERT_TRUE(emul::readPng(dir + "/shots/config.png", &w, &h, &config, &error)) << error;
+    EXPECT_EQ(w * h, 240 * 320);
+    ASSERT_TRUE(emul::readPng(dir + "/end/tour.png", &w, &h, &end, &error)) << error;
+    EXPECT_NE(config, end); // the Config page, then the Hot-Key page
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir + "/shots"), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir + "/end"), fs::directory_iterator()), 1);
+    // From standard input the picture is screen.png.
+    r = handheld("play - --png " + dir + "/end", "run notes\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(dir + "/end/screen.png"));
+    r = handheld("play " + dir + "/tour.scn --png " + dir + "/missing");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "handheld: --png " + dir + "/missing: No such file or directory\n");
+    EXPECT_EQ(r.out, "");
 }
 
 } // namespace
