@@ -60,7 +60,8 @@ bool waitUntil(const std::function<bool()> &done, double seconds) {
     return true;
 }
 
-// A display of its own; its number, or -1 when Xvfb is not there.
+// A display of its own; its number, or -1 when Xvfb is not there. It does not reset when its
+// last client goes, or it could refuse the next round's device while it resets.
 int startXvfb(pid_t *pid) {
     int p[2];
     if (pipe(p) != 0)
@@ -73,7 +74,7 @@ int startXvfb(pid_t *pid) {
         dup2(null, 2);
         std::string fd = std::to_string(p[1]);
         execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1400x1100x24",
-               "-nolisten", "tcp", static_cast<char *>(nullptr));
+               "-nolisten", "tcp", "-noreset", static_cast<char *>(nullptr));
         _exit(127);
     }
     close(p[1]);
