@@ -390,7 +390,7 @@ LRESULT textProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         InvalidateRect(h, nullptr, TRUE);
         return 0;
     case EM_GETPASSWORDCHAR:
-        return styled(w, ES_PASSWORD) && !multiLine(w) ? d->passwordChar : 0;
+        return editPasswordChar(w);
     case EM_LIMITTEXT:
         d->limit = wp ? size_t(wp) : kDefaultLimit;
         return 0;
