@@ -353,6 +353,20 @@ CEAPI BOOL IsWindowEnabled(HWND h) {
     return w && !(w->style & WS_DISABLED);
 }
 
+namespace {
+
+// Keys must not go on reaching a control the user cannot see: a hidden child that holds the
+// focus, itself or in a window inside it, hands it to its parent.
+void focusLeavesHidden(Window *w) {
+    Window *f = wins().get(wins().queue(w->thread).focus);
+    while (f && f != w)
+        f = f->parent;
+    if (f)
+        SetFocus(toHwnd(w->parent));
+}
+
+} // namespace
+
 CEAPI BOOL ShowWindow(HWND h, int cmd) {
     Window *w = needWindow(h);
     if (!w)
@@ -364,6 +378,8 @@ CEAPI BOOL ShowWindow(HWND h, int cmd) {
         w->style |= WS_VISIBLE;
     if (was != ((w->style & WS_VISIBLE) != 0))
         exposeScreen(RECT{w->left, w->top, w->right, w->bottom});
+    if (cmd == SW_HIDE && w->parent && w->thread == kern().self())
+        focusLeavesHidden(w);
     if (cmd == SW_HIDE && wins().foreground == w->h) {
         wins().foreground = 0;
         if (Window *next = wins().pickForeground())
