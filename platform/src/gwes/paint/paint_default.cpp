@@ -66,8 +66,8 @@ bool onlyAsks(UINT msg) {
     return msg >= WM_CTLCOLOREDIT && msg <= WM_CTLCOLORSTATIC;
 }
 
-Window *taskBar() {
-    for (Window *w : wins().topLevel)
+Window *taskBar(WindowSystem::Impl &ws = wins()) {
+    for (Window *w : ws.topLevel)
         if (w->className == u"HHTaskBar" && !w->destroyed)
             return w;
     return nullptr;
@@ -75,8 +75,8 @@ Window *taskBar() {
 
 // The top program window below the pop-ups: what the foreground was before one of them opened.
 // A program's menu bar stands above its window but is no program of its own.
-Window *programBeneath(Window *bar) {
-    for (Window *t : wins().topLevel)
+Window *programBeneath(WindowSystem::Impl &ws, Window *bar) {
+    for (Window *t : ws.topLevel)
         if (t != bar && t->owner != bar && t->thread && !t->topmost && (t->style & WS_VISIBLE) &&
             !t->destroyed && t->className != u"menu_worker")
             return t;
@@ -89,10 +89,10 @@ namespace {
 
 // The program the bar names: the one in front, or, while the bar's own menu is open, the one
 // beneath it.
-Window *namedProgram(Window *bar) {
-    Window *fg = wins().get(wins().foreground);
+Window *namedProgram(WindowSystem::Impl &ws, Window *bar) {
+    Window *fg = ws.get(ws.foreground);
     if (fg && bar && fg->owner == bar)
-        fg = programBeneath(bar);
+        fg = programBeneath(ws, bar);
     if (!fg || fg == bar || fg->className == u"DesktopExplorerWindow")
         return nullptr;
     return fg;
@@ -109,6 +109,10 @@ bool showsOk(const Window *program) {
 
 } // namespace
 
+Window *taskBarProgram(WindowSystem::Impl &ws) {
+    return namedProgram(ws, taskBar(ws));
+}
+
 void paintTaskBar(Window *w, HDC dc, const RECT &bar, bool withStart) {
     FillRect(dc, &bar, reinterpret_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     HGDIOBJ old = SelectObject(dc, controlFont());
@@ -118,7 +122,7 @@ void paintTaskBar(Window *w, HDC dc, const RECT &bar, bool withStart) {
         RECT start{bar.left + 4, bar.top + 5, bar.left + 48, bar.top + 21};
         DrawTextW(dc, u"Start", 5, &start, DT_LEFT | DT_NOPREFIX);
     }
-    Window *fg = namedProgram(w == wins().desktop ? nullptr : w);
+    Window *fg = namedProgram(wins(), w == wins().desktop ? nullptr : w);
     RECT title{bar.left + 52, bar.top, bar.right - 4, bar.bottom};
     if (showsOk(fg)) {
         RECT ok = okButton(bar);
@@ -146,7 +150,7 @@ bool tapTaskBarOk(Window *hit, int x, int y) {
     RECT ok = okButton(RECT{0, 0, kScreenWidth, kTaskBarHeight});
     if (x < ok.left || x >= ok.right || y < ok.top || y >= ok.bottom)
         return false;
-    Window *fg = namedProgram(bar);
+    Window *fg = namedProgram(wins(), bar);
     if (!showsOk(fg))
         return false;
     wins().post(fg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
