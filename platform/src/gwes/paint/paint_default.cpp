@@ -107,6 +107,14 @@ bool showsOk(const Window *program) {
     return program && (program->exStyle & WS_EX_CAPTIONOKBTN) && (program->style & WS_VISIBLE);
 }
 
+constexpr int kStartWidth = 48; // the Start button: where a tap on the bar opens the menu
+
+// While the bar's own pop-up (the Start menu) is in front, Start is drawn pressed.
+bool startPressed(Window *bar) {
+    Window *fg = wins().get(wins().foreground);
+    return bar && fg && fg->owner == bar && bar->className == u"HHTaskBar";
+}
+
 } // namespace
 
 Window *taskBarProgram(WindowSystem::Impl &ws) {
@@ -115,6 +123,10 @@ Window *taskBarProgram(WindowSystem::Impl &ws) {
 
 void paintTaskBar(Window *w, HDC dc, const RECT &bar, bool withStart) {
     FillRect(dc, &bar, reinterpret_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    if (startPressed(w)) {
+        RECT start{bar.left, bar.top, bar.left + kStartWidth, bar.bottom};
+        FillRect(dc, &start, GetSysColorBrush(COLOR_HIGHLIGHT));
+    }
     HGDIOBJ old = SelectObject(dc, controlFont());
     SetTextColor(dc, RGB(255, 255, 255));
     SetBkMode(dc, TRANSPARENT);
@@ -214,17 +226,23 @@ void afterControlMessage(Window *w, UINT msg, WPARAM wp) {
 void foregroundChanged() {
     // Without the shell's task bar the desktop shows one in its place.
     RECT strip{0, 0, kScreenWidth, kTaskBarHeight};
-    if (Window *bar = taskBar())
+    if (Window *bar = taskBar()) {
         invalidate(bar, nullptr, true);
-    else
+        // Its Start label is drawn pressed while the Start menu is in front.
+        for (Window *c : bar->children)
+            invalidate(c, nullptr, true);
+    } else
         invalidate(wins().desktop, &strip, true);
 }
 
 LRESULT defaultCtlColor(Window *w, UINT msg, HDC dc) {
     if (w->className == u"HHTaskBar") {
+        // Start is the bar's one label.
+        bool pressed = startPressed(w);
         SetTextColor(dc, RGB(255, 255, 255));
-        SetBkColor(dc, RGB(0, 0, 0));
-        return reinterpret_cast<LRESULT>(GetStockObject(BLACK_BRUSH));
+        SetBkColor(dc, pressed ? GetSysColor(COLOR_HIGHLIGHT) : RGB(0, 0, 0));
+        return reinterpret_cast<LRESULT>(pressed ? GetSysColorBrush(COLOR_HIGHLIGHT)
+                                                 : GetStockObject(BLACK_BRUSH));
     }
     bool field = msg == WM_CTLCOLOREDIT || msg == WM_CTLCOLORLISTBOX;
     SetTextColor(dc, GetSysColor(field ? COLOR_WINDOWTEXT : COLOR_STATICTEXT));
