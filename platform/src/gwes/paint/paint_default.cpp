@@ -112,7 +112,8 @@ constexpr int kStartWidth = 48; // the Start button: where a tap on the bar open
 // While the bar's own pop-up (the Start menu) is in front, Start is drawn pressed.
 bool startPressed(Window *bar) {
     Window *fg = wins().get(wins().foreground);
-    return bar && fg && fg->owner == bar && bar->className == u"HHTaskBar";
+    return bar && fg && fg->owner == bar && bar->className == u"HHTaskBar" &&
+           fg->className == u"StartMenu";
 }
 
 } // namespace
