@@ -52,6 +52,10 @@ TEST_F(Screens, TheHotKeyPageWithARowsListOpen) {
     Play("set \"Drivers\\BuiltIn\\Norvel\" Fn-4 sz Clock\n"
          "run kbsettings\ntap 74 285\ntap 130 119\nwait 10\n");
     EXPECT_TRUE(ScreenIs("settings_hotkey_list"));
+    // Cmd-2's list opened and closed by a tap beside it: Clock's field shows no mark any more,
+    // and Cmd-2's empty field is marked across, as the focused box.
+    Play("tap 20 250\ntap 130 77\ntap 20 250\n");
+    EXPECT_TRUE(ScreenIs("settings_hotkey_focus"));
 }
 
 TEST_F(Screens, TheSettingsProgramsQuestions) {

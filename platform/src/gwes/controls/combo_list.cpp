@@ -171,6 +171,7 @@ void comboOpenList(Window *combo) {
     list->style |= WS_VISIBLE;
     wins().raise(list);
     listMark(list, d->sel);
+    invalidate(combo, nullptr, true); // the field shows its mark only while the list is closed
     wins().changed();
 }
 
@@ -188,6 +189,7 @@ void comboCloseList(Window *combo, bool ok, int choice) {
     bool chosen = ok && choice >= 0 && size_t(choice) < d->items.size();
     if (chosen)
         d->sel = choice;
+    invalidate(combo, nullptr, true);
     ws.changed();
     HWND h = toHwnd(combo);
     comboNotify(combo, ok ? CBN_SELENDOK : CBN_SELENDCANCEL);

@@ -165,15 +165,18 @@ void paintCombo(Window *w, HDC dc, const RECT &client, const WindowInfo &info) {
     for (int i = 0; i < 4; ++i)
         hline(dc, ax + i, ax + 7 - i, ay + i, sys(COLOR_BTNTEXT));
     RECT label{field.left + 2, field.top + 2, button.left - 1, field.bottom - 2};
-    if (focused(w) && !info.label.empty()) {
-        RECT hl{label.left, label.top,
-                std::min<LONG>(label.left + textWidth(dc, info.label) + 3, label.right),
-                label.bottom};
-        fill(dc, hl, sys(COLOR_HIGHLIGHT));
+    // The focused box is marked across its whole field, empty or not; while its list is open the
+    // list's mark shows the choice instead.
+    bool marked = focused(w) && !comboList(w);
+    if (marked) {
+        fill(dc, label, sys(COLOR_HIGHLIGHT));
         c = sys(COLOR_HIGHLIGHTTEXT);
     }
-    OffsetRect(&label, 1, 0);
-    text(dc, info.label, label, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX, c);
+    RECT shown = label;
+    OffsetRect(&shown, 1, 0);
+    text(dc, info.label, shown, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX, c);
+    if (marked)
+        DrawFocusRect(dc, &label);
 }
 
 namespace {
