@@ -124,6 +124,22 @@ TEST_F(StartMenu, ATapOffTheMenuOrOnStartClosesItAndTheProgramInFrontStays) {
     EXPECT_EQ(Front(), u"calc.exe ");
 }
 
+TEST_F(StartMenu, TheTaskBarKeepsTheTitleAndOkOfTheProgramBeneathTheMenu) {
+    // The settings program has a menu bar, which stands above its window, and an OK button.
+    Play("run kbsettings\nwait 10\n");
+    auto titleAndOk = [] {
+        std::vector<uint8_t> rgb = testgdi::screenPixels(), bar;
+        for (size_t y = 0; y < 26; ++y)
+            bar.insert(bar.end(), rgb.begin() + long((y * 240 + 52) * 3),
+                       rgb.begin() + long((y + 1) * 240 * 3));
+        return bar;
+    };
+    std::vector<uint8_t> before = titleAndOk();
+    Play("tap 20 12\nwait 10\n");
+    ASSERT_TRUE(Menu());
+    EXPECT_TRUE(titleAndOk() == before);
+}
+
 // More shortcuts than rows below the task bar: the menu scrolls, by its scroll bar or to keep
 // the marked entry shown, and an entry scrolled into view starts as any other.
 TEST_F(StartMenu, AMenuLongerThanTheScreenScrolls) {

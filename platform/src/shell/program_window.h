@@ -18,5 +18,9 @@ LRESULT CALLBACK TaskBarWindow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 // being the main window's; the window procedure saves it on WM_CLOSE.
 void loadDocument(HWND main);
 void saveDocument(HWND main);
+// A program's window as the handheld shows it: its menu bar along the bottom, with the input
+// panel's button, and the window on what the bar and the panel leave of the screen.
+void showProgramWindow(HWND main);
+void fitToDesktop(HWND main);
 
 } // namespace emul

@@ -74,10 +74,11 @@ Window *taskBar() {
 }
 
 // The top program window below the pop-ups: what the foreground was before one of them opened.
+// A program's menu bar stands above its window but is no program of its own.
 Window *programBeneath(Window *bar) {
     for (Window *t : wins().topLevel)
         if (t != bar && t->owner != bar && t->thread && !t->topmost && (t->style & WS_VISIBLE) &&
-            !t->destroyed)
+            !t->destroyed && t->className != u"menu_worker")
             return t;
     return nullptr;
 }
