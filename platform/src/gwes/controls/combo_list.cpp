@@ -7,7 +7,8 @@
 // page that way, and the thumb follows the pen that drags it.
 //
 // While it is open it holds the pen: a tap on an entry chooses it, a tap anywhere off the list
-// closes it without a change and does nothing else.
+// closes it without a change and does nothing else, and so does a stroke that begins on an
+// entry and lifts off the list.
 #include "gwes/controls/combobox.h"
 #include "gwes/paint/paint.h"
 
@@ -237,6 +238,8 @@ LRESULT CALLBACK comboListProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         d->tracking = false;
         if (int i = listEntryAt(w, x, y); i >= 0)
             comboCloseList(combo, true, i);
+        else if (x < 0 || y < 0 || x >= cx || y >= cy)
+            comboCloseList(combo, false, -1); // dragged off the list: the user changed their mind
         return 0;
     }
     return defaultProc(w, msg, wp, lp);
