@@ -58,6 +58,22 @@ TEST_F(Screens, TheHotKeyPageWithARowsListOpen) {
     EXPECT_TRUE(ScreenIs("settings_hotkey_focus"));
 }
 
+TEST_F(Screens, TheTaskBarForgetsAProgramThatClosed) {
+    Play("run kbsettings\n");
+    auto litInTitle = [] {
+        // The strip right of Start, where the title and the OK button stand: black when empty.
+        std::vector<uint8_t> rgb = testgdi::screenPixels();
+        int lit = 0;
+        for (int y = 0; y < 26; ++y)
+            for (int x = 52; x < 240; ++x)
+                lit += rgb[size_t(y * 240 + x) * 3] != 0;
+        return lit;
+    };
+    EXPECT_GT(litInTitle(), 0);
+    Play("cancel\n");
+    EXPECT_EQ(litInTitle(), 0);
+}
+
 TEST_F(Screens, TheSettingsProgramsQuestions) {
     // The reset question over the Config page, as the first switch-on's OK asks it.
     Play("set \"Drivers\\BuiltIn\\Norvel\" \"Enable Keyboard\" dword 0\n"

@@ -161,6 +161,8 @@ void WindowSystem::Impl::unlink(Window *w) {
         foreground = 0;
         if (Window *next = pickForeground())
             activate(next);
+        else
+            foregroundChanged(); // the task bar names no program any more
     }
     if (shown)
         exposeScreen(RECT{w->left, w->top, w->right, w->bottom});
@@ -384,6 +386,8 @@ CEAPI BOOL ShowWindow(HWND h, int cmd) {
         wins().foreground = 0;
         if (Window *next = wins().pickForeground())
             wins().activate(next);
+        else
+            foregroundChanged();
     }
     if (!w->parent && w->thread && activatingShow(cmd))
         wins().activate(w);
