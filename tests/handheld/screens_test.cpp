@@ -90,6 +90,14 @@ TEST_F(Screens, TheFileDialogFromTheHotKeyPage) {
     EXPECT_TRUE(ScreenIs("settings_file_dialog"));
 }
 
+TEST_F(Screens, TheFileDialogsScrollBarShowsWhereTheListStands) {
+    for (int i = 1; i <= 25; ++i)
+        Play("file \"\\My Documents\\doc" + std::to_string(100 + i).substr(1) + ".txt\" x\n");
+    // A tap on the bar below its thumb: a page down, and the thumb follows.
+    Play("run kbsettings\ntab 1\nchoose open\ntap 130 56\ntap 130 80\ntap 228 150\n");
+    EXPECT_TRUE(ScreenIs("settings_file_dialog_scrolled"));
+}
+
 // Text typed on the keyboard as scenario lines: every byte it sends on the line, 40 ms apart.
 std::string Typed(const std::u16string &text) {
     handheld::KeyMap map("ce420");

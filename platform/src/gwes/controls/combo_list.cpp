@@ -110,19 +110,22 @@ void listMark(Window *list, int i) {
 }
 
 ListScrollBar listScrollBar(Window *list) {
-    ListScrollBar s;
     ComboListData *d = listData(list);
+    return d ? listScrollBar(list, entries(d), d->rows, d->top) : listScrollBar(list, 0, 1, 0);
+}
+
+ListScrollBar listScrollBar(Window *list, int n, int rows, int top) {
+    ListScrollBar s;
     int cx = list->right - list->left, cy = list->bottom - list->top;
     int side = kListScrollWidth;
     s.bar = RECT{cx - 1 - side, 1, cx - 1, cy - 1};
     s.up = RECT{s.bar.left, s.bar.top, s.bar.right, s.bar.top + side};
     s.down = RECT{s.bar.left, s.bar.bottom - side, s.bar.right, s.bar.bottom};
     int track = s.down.top - s.up.bottom;
-    if (!d || track <= 0 || !scrolls(d))
+    if (track <= 0 || rows <= 0 || n <= rows)
         return s;
-    int n = entries(d);
-    int thumb = std::max(side / 2, track * d->rows / n);
-    int at = s.up.bottom + (track - thumb) * d->top / std::max(1, n - d->rows);
+    int thumb = std::max(side / 2, track * rows / n);
+    int at = s.up.bottom + (track - thumb) * std::clamp(top, 0, n - rows) / (n - rows);
     s.thumb = RECT{s.bar.left, at, s.bar.right, at + thumb};
     return s;
 }

@@ -213,7 +213,9 @@ void paintList(Window *w, HDC dc, const RECT &client, const WindowInfo &info) {
     }
     if (info.itemBoxes.empty() || info.itemBoxes[0].right >= w->right - 1)
         return;
-    ListScrollBar s = listScrollBar(w);
+    // Every list shows whole rows inside its border: the combo box's and the file dialog's.
+    int rows = (client.bottom - client.top - 2) / kListItemHeight;
+    ListScrollBar s = listScrollBar(w, int(items.size()), rows, top);
     fill(dc, s.bar, sys(COLOR_SCROLLBAR));
     scrollArrow(dc, s.up, true);
     scrollArrow(dc, s.down, false);
