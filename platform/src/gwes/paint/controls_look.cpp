@@ -4,6 +4,8 @@
 
 #include "gwes/controls/combobox.h"
 
+#include "emul/text.h"
+
 #include <algorithm>
 
 namespace emul::look {
@@ -57,12 +59,31 @@ COLORREF labelColor(Window *w, HDC dc) {
     return (w->style & WS_DISABLED) ? sys(COLOR_GRAYTEXT) : GetTextColor(dc);
 }
 
+bool isPushButton(const Window *w) {
+    uint32_t type = w->style & 0xF;
+    return equalsNoCase(w->className, u"Button") &&
+           (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON);
+}
+
+// As the dialog manager shows it: the push button with the focus looks the default one, and
+// the dialog's default button does while no other push button has the focus.
+bool looksDefault(Window *w) {
+    bool isDefault = (w->style & 0xF) == BS_DEFPUSHBUTTON;
+    Window *dialog = w->parent;
+    if (!dialog || dialog->className != u"Dialog")
+        return isDefault;
+    if (focused(w))
+        return true;
+    Window *f = wins().get(wins().focusOfForeground());
+    return isDefault && !(f && f->parent == dialog && isPushButton(f));
+}
+
 void pushButton(Window *w, HDC dc, const RECT &client) {
     ctlColor(w, WM_CTLCOLORBTN, dc);
     bool pressed = (wins().send(w, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0;
     fill(dc, client, sys(COLOR_BTNFACE));
     RECT edge = client;
-    if ((w->style & 0xF) == BS_DEFPUSHBUTTON) {
+    if (looksDefault(w)) {
         frame(dc, edge, sys(COLOR_WINDOWFRAME));
         InflateRect(&edge, -1, -1);
     }
