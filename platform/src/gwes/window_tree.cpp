@@ -380,8 +380,11 @@ CEAPI BOOL ShowWindow(HWND h, int cmd) {
         w->style |= WS_VISIBLE;
     if (was != ((w->style & WS_VISIBLE) != 0))
         exposeScreen(RECT{w->left, w->top, w->right, w->bottom});
-    if (cmd == SW_HIDE && w->parent && w->thread == kern().self())
+    if (cmd == SW_HIDE && w->parent && w->thread == kern().self()) {
         focusLeavesHidden(w);
+        if (!(w = wins().get(h))) // the focus messages' handlers may have destroyed it
+            return was;
+    }
     if (cmd == SW_HIDE && wins().foreground == w->h) {
         wins().foreground = 0;
         if (Window *next = wins().pickForeground())
