@@ -173,6 +173,30 @@ TEST_F(Controls, TrackbarDragReportsEveryPositionThenThePositionAndTheEnd) {
     ReleaseCapture();
 }
 
+TEST_F(Controls, ThePenHeldBesideTheThumbPagesOnUntilTheThumbReachesIt) {
+    HWND tb = Child(TRACKBAR_CLASS, TBS_BOTH | TBS_NOTICKS, 1000, 140, 19);
+    SendMessageW(tb, TBM_SETRANGE, FALSE, MAKELONG(1, 10));
+    SendMessageW(tb, TBM_SETPOS, TRUE, 2);
+    SendMessageW(tb, WM_LBUTTONDOWN, 1, At(tb, 7));
+    EXPECT_EQ(SendMessageW(tb, TBM_GETPOS, 0, 0), 3); // a page at once
+    // Every half second another, until the thumb is under the pen; then it waits there.
+    MSG m;
+    while (GetTickCount() < 3000 && GetMessageW(&m, nullptr, 0, 0))
+        DispatchMessageW(&m);
+    EXPECT_EQ(SendMessageW(tb, TBM_GETPOS, 0, 0), 7);
+    // Moved back before the thumb, the pen pages no further: the thumb only went one way.
+    SendMessageW(tb, WM_MOUSEMOVE, 1, At(tb, 2));
+    while (GetTickCount() < 4000 && GetMessageW(&m, nullptr, 0, 0))
+        DispatchMessageW(&m);
+    SendMessageW(tb, WM_LBUTTONUP, 0, At(tb, 2));
+    EXPECT_EQ(SendMessageW(tb, TBM_GETPOS, 0, 0), 7);
+    ASSERT_EQ(heard.size(), 6u);
+    for (size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(heard[i].code, TB_PAGEDOWN) << i;
+    EXPECT_EQ(heard[5].code, TB_ENDTRACK);
+    EXPECT_FALSE(KillTimer(tb, 1)); // the lift ended the repeat
+}
+
 TEST_F(Controls, TabTapAsksThenReportsAndSetCurSelIsSilent) {
     HWND tab = Child(WC_TABCONTROL, TCS_BOTTOM | TCS_FLATBUTTONS, 1000, 243, 243);
     EXPECT_EQ(SendMessageW(tab, TCM_GETCURSEL, 0, 0), -1);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "emul/device.h"
+#include "emul/graphics.h"
 #include "emul/harness.h"
 #include "emul/kernel.h"
 #include "emul/windows_sys.h"
@@ -11,6 +12,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -126,6 +128,29 @@ TEST_F(OpenBox, EnterPressesTheFocusedButtonAndEscapeCancelsWhereThereIsCancel) 
     a = ask(nullptr, u"Reset?", u"", MB_YESNO);
     key(VK_ESCAPE, a);
     EXPECT_FALSE(a->done);
+    key(VK_RETURN, a);
+    EXPECT_EQ(answered(a), IDYES);
+}
+
+TEST_F(OpenBox, TheDefaultLookGoesWithTheFocusAmongTheButtons) {
+    // Just inside a button's outer line: dark on the default-looking one (its second frame),
+    // the light edge on any other.
+    auto looksDefault = [this](int id) {
+        RECT r = rectOf(GetDlgItem(box(), id));
+        std::vector<uint8_t> rgb = device.graphics().rgb();
+        size_t at = (size_t((r.top + r.bottom) / 2) * 240 + size_t(r.left + 1)) * 3;
+        COLORREF c = RGB(rgb[at], rgb[at + 1], rgb[at + 2]);
+        return c == GetSysColor(COLOR_WINDOWFRAME);
+    };
+    auto a = ask(nullptr, u"Reset?", u"", MB_YESNO);
+    EXPECT_TRUE(looksDefault(IDYES));
+    EXPECT_FALSE(looksDefault(IDNO));
+    key(VK_TAB, a);
+    EXPECT_FALSE(looksDefault(IDYES));
+    EXPECT_TRUE(looksDefault(IDNO));
+    key(VK_LEFT, a);
+    EXPECT_TRUE(looksDefault(IDYES));
+    EXPECT_FALSE(looksDefault(IDNO));
     key(VK_RETURN, a);
     EXPECT_EQ(answered(a), IDYES);
 }

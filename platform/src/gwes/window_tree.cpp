@@ -161,6 +161,8 @@ void WindowSystem::Impl::unlink(Window *w) {
         foreground = 0;
         if (Window *next = pickForeground())
             activate(next);
+        else
+            foregroundChanged(); // the task bar names no program any more
     }
     if (shown)
         exposeScreen(RECT{w->left, w->top, w->right, w->bottom});
@@ -378,12 +380,17 @@ CEAPI BOOL ShowWindow(HWND h, int cmd) {
         w->style |= WS_VISIBLE;
     if (was != ((w->style & WS_VISIBLE) != 0))
         exposeScreen(RECT{w->left, w->top, w->right, w->bottom});
-    if (cmd == SW_HIDE && w->parent && w->thread == kern().self())
+    if (cmd == SW_HIDE && w->parent && w->thread == kern().self()) {
         focusLeavesHidden(w);
+        if (!(w = wins().get(h))) // the focus messages' handlers may have destroyed it
+            return was;
+    }
     if (cmd == SW_HIDE && wins().foreground == w->h) {
         wins().foreground = 0;
         if (Window *next = wins().pickForeground())
             wins().activate(next);
+        else
+            foregroundChanged();
     }
     if (!w->parent && w->thread && activatingShow(cmd))
         wins().activate(w);

@@ -85,15 +85,15 @@ void openSelected(Window *w) {
         wins().send(w->parent, WM_COMMAND, MAKEWPARAM(w->id, kOpenEntry), LPARAM(w->h));
 }
 
-// A tap on the scroll bar: a row at its ends, a page above or below its middle.
+// A tap on the scroll bar: a row at its ends, a page above or below its thumb.
 void scrollBarTap(Window *w, FileList *d, int y) {
-    int cy = w->bottom - w->top;
-    if (y < kListScrollWidth)
+    ListScrollBar s = listScrollBar(w, int(d->entries.size()), d->rows, d->top);
+    if (y < s.up.bottom)
         --d->top;
-    else if (y >= cy - kListScrollWidth)
+    else if (y >= s.down.top)
         ++d->top;
-    else
-        d->top += y < cy / 2 ? -d->rows : d->rows;
+    else if (y < s.thumb.top || y >= s.thumb.bottom)
+        d->top += y < s.thumb.top ? -d->rows : d->rows;
     d->top = std::clamp(d->top, 0, std::max(0, int(d->entries.size()) - d->rows));
     invalidate(w, nullptr, true);
     wins().changed();
