@@ -193,4 +193,22 @@ device=
 grep -q kept "$state/device/My Documents/Notes.txt" || fail "Notes lost what was typed"
 [ ! -e "$state/monitor" ] || fail "the monitor socket was left behind"
 
+# A display too small for the window at the scale asked for: it opens at the largest that fits
+# (here 1x), so the whole screen and its menu bar stay in view, and says so.
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+xvfb=$!
+exec 3>&-
+wait_for "a small Xvfb started" test -s "$work/display"
+export DISPLAY=:$(head -1 "$work/display")
+"$HANDHELD" --state "$state" --scale 3 >"$work/device.out" 2>"$work/device.err" &
+device=$!
+wait_for "the window opened on the small display" xdotool search --name "^handheld "
+eval "$(xdotool getwindowgeometry --shell "$(xdotool search --name "^handheld " | head -1)")"
+[ "${WIDTH}x${HEIGHT}" = 432x344 ] || fail "on an 800 x 600 display the window is ${WIDTH}x${HEIGHT}"
+grep -q "it opens at 1x" "$work/device.err" || fail "the device did not say the window is smaller"
+kill -TERM $device
+wait $device
+device=
+
 echo "ok: the window at ${SCALE}x shows the device's screen pixel for pixel; a key held 2 s typed ${#held}"
