@@ -68,6 +68,8 @@ int play(std::istream &in, const std::string &source, std::ostream *screen,
         std::fprintf(stderr, "%s:%d: %s\n", source.c_str(), err.line, err.message.c_str());
         return 2;
     }
+    // The screen at the end as the device's threads leave it, with or without --png.
+    runner.settle();
     device.journal().flush();
     std::string why;
     if (!pictures.pngDir.empty() &&

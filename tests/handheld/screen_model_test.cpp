@@ -95,6 +95,8 @@ TEST_F(SettingsScreen, AClickOnStartOpensThePlatformsMenuAndAClickOnAnEntryStart
     EXPECT_TRUE(r.typing);
     ASSERT_EQ(r.command, handheld::tapStart(model()));
     play(r.command + "\n");
+    // The task bar goes on naming the program beneath the menu.
+    EXPECT_EQ(model().title, u"Notes");
     handheld::Drawn menu;
     for (const handheld::Drawn &d : model().drawn)
         if (d.kind == emul::ControlKind::ListBox)

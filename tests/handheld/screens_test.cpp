@@ -147,6 +147,24 @@ TEST_F(Screens, TheStartMenuAsTheScenarioOpensIt) {
     std::filesystem::remove_all(dir);
 }
 
+TEST_F(Screens, AScreenshotRightAfterRunShowsTheTaskBarNamingTheProgram) {
+    std::string dir = ::testing::TempDir() + "run-" + std::to_string(getpid());
+    std::filesystem::create_directories(dir);
+    runner->outDir = dir;
+    Play("run explorer\nrun notes\nscreenshot notes.png\n");
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgb;
+    std::string error;
+    ASSERT_TRUE(emul::readPng(dir + "/notes.png", &w, &h, &rgb, &error)) << error;
+    std::filesystem::remove_all(dir);
+    // The title's white letters on the black bar, right of Start.
+    int lit = 0;
+    for (int y = 0; y < 26; ++y)
+        for (int x = 52; x < 120; ++x)
+            lit += rgb[(size_t(y) * 240 + size_t(x)) * 3] > 128;
+    EXPECT_GT(lit, 20);
+}
+
 TEST_F(Screens, EveryPlatformProgramAsItStarts) {
     const char *programs[] = {"tmail",  "pword",    "pxl",      "tasks",
                               "calc",   "clock",    "iexplore", "fexplore",

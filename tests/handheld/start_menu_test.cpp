@@ -135,9 +135,19 @@ TEST_F(StartMenu, TheTaskBarKeepsTheTitleAndOkOfTheProgramBeneathTheMenu) {
         return bar;
     };
     std::vector<uint8_t> before = titleAndOk();
+    // Start is drawn pressed (in the highlight colour) while its menu is open, and only then.
+    auto startCorner = [] {
+        std::vector<uint8_t> rgb = testgdi::screenPixels();
+        return RGB(rgb[(2 * 240 + 2) * 3], rgb[(2 * 240 + 2) * 3 + 1], rgb[(2 * 240 + 2) * 3 + 2]);
+    };
+    EXPECT_EQ(startCorner(), RGB(0, 0, 0));
     Play("tap 20 12\nwait 10\n");
     ASSERT_TRUE(Menu());
     EXPECT_TRUE(titleAndOk() == before);
+    EXPECT_EQ(startCorner(), GetSysColor(COLOR_HIGHLIGHT));
+    Play("tap 120 200\nwait 10\n");
+    EXPECT_FALSE(Menu());
+    EXPECT_EQ(startCorner(), RGB(0, 0, 0));
 }
 
 // More shortcuts than rows below the task bar: the menu scrolls, by its scroll bar or to keep

@@ -36,6 +36,9 @@ LRESULT defaultErase(Window *w, HDC dc);
 LRESULT defaultCtlColor(Window *w, UINT msg, HDC dc);
 // The task bar shows the foreground program's title.
 void foregroundChanged();
+// The program whose title the task bar shows: the one in front, or the one beneath the task
+// bar's own pop-up (the Start menu) while that is open; null for none or the desktop.
+Window *taskBarProgram(WindowSystem::Impl &ws);
 // The task bar in `bar`: the Start button's place and the foreground program's title.
 void paintTaskBar(Window *w, HDC dc, const RECT &bar, bool withStart);
 // A pen-down at x, y (screen) on `hit`, the task bar or the desktop's strip in its place: true
