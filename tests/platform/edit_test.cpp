@@ -399,6 +399,36 @@ TEST_F(Edit, ALineOfOneThatFitsIsPlacedAsItsStyleSays) {
     EXPECT_EQ(LOWORD(SendMessageW(right, EM_CHARFROMPOS, 0, MAKELPARAM(x(right, 1) + 1, 8))), 1);
 }
 
+TEST_F(Edit, EachLineOfAMultiLineBoxIsPlacedAsItsStyleSays) {
+    HWND left = Make(ES_MULTILINE), right = Make(ES_MULTILINE | ES_RIGHT),
+         centre = Make(ES_MULTILINE | ES_CENTER);
+    for (HWND e : {left, right, centre})
+        SetWindowTextW(e, u"abc\r\nlonger line");
+    auto at = [](HWND e, size_t i) {
+        LRESULT p = SendMessageW(e, EM_POSFROMCHAR, i, 0);
+        return std::pair<int, int>(int16_t(LOWORD(p)), int16_t(HIWORD(p)));
+    };
+    int from = 3, room = 200 - 7;
+    int first = at(left, 3).first - at(left, 0).first, second = at(left, 16).first - from;
+    EXPECT_EQ(at(right, 3).first, from + room);
+    EXPECT_EQ(at(right, 16).first, from + room);
+    EXPECT_EQ(at(centre, 0).first, from + (room - first) / 2);
+    EXPECT_EQ(at(centre, 5).first, from + (room - second) / 2);
+    EXPECT_EQ(at(centre, 5).second, at(left, 5).second);
+    // A tap lands on the letter where it is shown, on either line.
+    auto charAt = [](HWND e, std::pair<int, int> p) {
+        return LOWORD(SendMessageW(e, EM_CHARFROMPOS, 0, MAKELPARAM(p.first + 1, p.second + 2)));
+    };
+    EXPECT_EQ(charAt(right, at(right, 1)), 1);
+    EXPECT_EQ(charAt(centre, at(centre, 7)), 7);
+    // Down keeps the caret's place on the screen: from the end of the short right-aligned
+    // line to the end of the long one.
+    SendMessageW(right, EM_SETSEL, 3, 3);
+    SetFocus(right);
+    Press({VK_DOWN});
+    EXPECT_EQ(SelOf(right), Sel(16, 16));
+}
+
 TEST_F(Edit, CtrlCXAndVCopyCutAndPasteThroughTheClipboard) {
     auto ctrl = [](BYTE vk) {
         keybd_event(VK_CONTROL, 0, 0, 0);

@@ -112,6 +112,22 @@ struct View {
         return kept ? kept->lines : single;
     }
     const std::u16string &text(const Window *w) const { return masked ? maskedText : w->text; }
+    // Where a line of a multi-line box starts, right of `inner.left - shift`: a centred or
+    // right-aligned box places each line by its width, without the space a wrap ends it in.
+    int align = 0, room = 0;
+    int lineX(HDC dc, const Window *w, size_t line) const {
+        if (!multi || !align || line >= lines().size())
+            return 0;
+        auto [start, n] = lines()[line];
+        const std::u16string &s = text(w);
+        if (line + 1 < lines().size() && n > 0 && s[start + n - 1] == u' ')
+            --n;
+        SIZE size{};
+        if (n)
+            GetTextExtentPoint32W(dc, reinterpret_cast<LPCWSTR>(s.c_str() + start), int(n), &size);
+        int spare = std::max<int>(0, room - size.cx);
+        return align == ES_RIGHT ? spare : spare / 2;
+    }
 };
 
 bool isInk(const Window *w) {
@@ -156,6 +172,9 @@ View viewOf(Window *w, HDC dc, const RECT &client, size_t caret) {
     size_t caretStart = lines[v.caretLine].first;
     v.caretX = widthOf(dc, s, caretStart, caret - caretStart);
     int room = std::max<int>(0, v.inner.right - v.inner.left - 2);
+    v.room = room;
+    // ES_CENTER is 1 and ES_RIGHT 2: both bits set mean right.
+    v.align = (w->style & ES_RIGHT) ? ES_RIGHT : int(w->style & ES_CENTER);
     v.shift = std::clamp(shown.shift, std::max(0, v.caretX - room), v.caretX);
     // A line of one that fits shows whole, placed as its style says.
     if (!v.multi) {
@@ -221,7 +240,7 @@ void paintEdit(Window *w, HDC dc, const RECT &client, bool ink) {
         size_t start = lines[i].first, stop = start + lines[i].second;
         size_t a = std::clamp(from, start, stop);
         size_t b = std::clamp(to, start, stop);
-        int x = inner.left - v.shift;
+        int x = inner.left - v.shift + v.lineX(dc, w, i);
         struct Piece {
             size_t at, n;
             bool selected;
@@ -239,7 +258,7 @@ void paintEdit(Window *w, HDC dc, const RECT &client, bool ink) {
     }
     if (hasFocus && v.caretLine >= v.first) {
         int y = v.top + int(v.caretLine - v.first) * v.lineHeight;
-        int x = inner.left - v.shift + v.caretX;
+        int x = inner.left - v.shift + v.lineX(dc, w, v.caretLine) + v.caretX;
         // The caret inverts what it stands on, so a selected letter under it stays visible.
         if (x < inner.right)
             PatBlt(dc, x, y, 1, std::min<int>(y + v.lineHeight, inner.bottom) - y, DSTINVERT);
@@ -329,7 +348,8 @@ POINT editPointOf(Window *w, size_t i) {
     const auto &lines = v.lines();
     i = std::min(i, w->text.size());
     size_t line = lineIndexOf(lines, i);
-    int x = widthOf(m.dc, v.text(w), lines[line].first, i - lines[line].first);
+    int x =
+        v.lineX(m.dc, w, line) + widthOf(m.dc, v.text(w), lines[line].first, i - lines[line].first);
     return POINT{v.inner.left - v.shift + x, v.top + (int(line) - int(v.first)) * v.lineHeight};
 }
 
@@ -345,7 +365,8 @@ size_t editCharAt(Window *w, int x, int y) {
     // Above the first line shown or below the last, the line there; beside a line, its end.
     int row = y < v.top ? -1 : (y - v.top) / v.lineHeight;
     long line = std::clamp<long>(long(v.first) + row, 0, long(lines.size()) - 1);
-    return nearestIn(m.dc, v.text(w), lines, size_t(line), x - (v.inner.left - v.shift));
+    return nearestIn(m.dc, v.text(w), lines, size_t(line),
+                     x - (v.inner.left - v.shift + v.lineX(m.dc, w, size_t(line))));
 }
 
 size_t editLineMove(Window *w, size_t caret, int lines, bool pages) {
@@ -362,8 +383,10 @@ size_t editLineMove(Window *w, size_t caret, int lines, bool pages) {
         std::clamp<long>(long(line) + (pages ? lines * rows : lines), 0, long(all.size()) - 1);
     if (size_t(to) == line)
         return caret;
-    int x = widthOf(m.dc, w->text, all[line].first, caret - all[line].first);
-    return nearestIn(m.dc, w->text, all, size_t(to), x);
+    // The caret keeps its place across the screen, whatever the lines' alignment.
+    int x =
+        v.lineX(m.dc, w, line) + widthOf(m.dc, w->text, all[line].first, caret - all[line].first);
+    return nearestIn(m.dc, w->text, all, size_t(to), x - v.lineX(m.dc, w, size_t(to)));
 }
 
 void editLineBounds(Window *w, size_t caret, size_t *start, size_t *end) {
