@@ -159,6 +159,35 @@ TEST_F(Edit, TheLimitStopsTypingAndSaysSo) {
     EXPECT_EQ(Text(e), u"longer than five");
 }
 
+// A multi-line box without ES_AUTOVSCROLL, as the settings program's test box is: one line high,
+// it refuses a line break; wrapped, it refuses what would run onto a line below its bottom.
+TEST_F(Edit, AMultiLineBoxThatDoesNotScrollUpTakesNoMoreLinesThanItShows) {
+    HWND e = CreateWindowExW(0, u"Edit", u"",
+                             WS_CHILD | WS_VISIBLE | WS_BORDER | ES_MULTILINE | ES_AUTOHSCROLL, 10,
+                             10, 200, 20, parent, reinterpret_cast<HMENU>(1008), nullptr, nullptr);
+    Type(u"aa\rbb", e);
+    EXPECT_EQ(Text(e), u"aabb");
+    EXPECT_EQ(heard, (std::vector<int>{EN_CHANGE, EN_CHANGE, EN_MAXTEXT, EN_CHANGE, EN_CHANGE}));
+    for (int i = 0; i < 60; ++i) // sideways it scrolls
+        Type(u"x", e);
+    EXPECT_EQ(Text(e).size(), 64u);
+    SetWindowLongW(e, GWL_STYLE, GetWindowLongW(e, GWL_STYLE) | ES_AUTOVSCROLL);
+    Type(u"\r", e);
+    EXPECT_EQ(Text(e).size(), 66u);
+
+    HWND wrapped = CreateWindowExW(0, u"Edit", u"", WS_CHILD | WS_VISIBLE | ES_MULTILINE, 10, 40,
+                                   60, 26, parent, nullptr, nullptr, nullptr);
+    for (int i = 0; i < 200; ++i)
+        Type(u"w", wrapped);
+    size_t n = Text(wrapped).size();
+    EXPECT_GT(n, 10u);                            // two lines' worth,
+    EXPECT_LT(n, 40u);                            // not more
+    SetWindowTextW(wrapped, u"a\r\nb\r\nc\r\nd"); // a program's own text is not cut
+    SendMessageW(wrapped, EM_SETSEL, 1, 1);
+    Type(u"x", wrapped); // and typing that adds no line goes in
+    EXPECT_EQ(Text(wrapped), u"ax\r\nb\r\nc\r\nd");
+}
+
 TEST_F(Edit, OnlyASingleLineBoxCallsANewTextAChange) {
     HWND single = Make(0);
     SetWindowTextW(single, u"one");

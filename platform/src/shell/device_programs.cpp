@@ -186,8 +186,8 @@ int runProgram(const ProgramInfo &info, const std::u16string &cmdLine, const cha
                     main, reinterpret_cast<HMENU>(intptr_t(kCommandLineId)), nullptr, nullptr);
     if (info.text) {
         HWND edit =
-            CreateWindowExW(0, u"Edit", u"", WS_CHILD | WS_VISIBLE | ES_MULTILINE, 0, 16,
-                            client.right, client.bottom - 16, main,
+            CreateWindowExW(0, u"Edit", u"", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOVSCROLL,
+                            0, 16, client.right, client.bottom - 16, main,
                             reinterpret_cast<HMENU>(intptr_t(kDocumentId)), nullptr, nullptr);
         loadDocument(main);
         SetFocus(edit);

@@ -322,6 +322,21 @@ size_t nearestIn(HDC dc, const std::u16string &text, const Lines &lines, size_t 
 
 } // namespace
 
+bool editHasRoomFor(Window *w, const std::u16string &before, const std::u16string &after) {
+    using namespace look;
+    Measure m(w);
+    if (!m.dc)
+        return true;
+    View v = viewOf(w, m.dc, clientOf(w), 0);
+    int width = v.inner.right - v.inner.left;
+    bool wrap = !(w->style & ES_AUTOHSCROLL);
+    std::vector<std::pair<size_t, size_t>> was, will;
+    layout(m.dc, before, 0, width, wrap, was);
+    layout(m.dc, after, 0, width, wrap, will);
+    size_t rows = size_t(std::max<int>(1, (v.inner.bottom - v.inner.top) / v.lineHeight));
+    return will.size() <= std::max(rows, was.size());
+}
+
 POINT editPointOf(Window *w, size_t i) {
     using namespace look;
     Measure m(w);
