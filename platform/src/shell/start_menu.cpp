@@ -343,7 +343,7 @@ LRESULT CALLBACK TaskBarWindow(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         openMenu(h);
         return 0;
     }
-    return ProgramWindow(h, msg, wp, lp);
+    return ShellWindow(h, msg, wp, lp);
 }
 
 } // namespace emul
