@@ -150,6 +150,15 @@ TEST_F(StartMenu, TheTaskBarKeepsTheTitleAndOkOfTheProgramBeneathTheMenu) {
     EXPECT_EQ(startCorner(), RGB(0, 0, 0));
 }
 
+TEST_F(StartMenu, ClosingTheProgramInFrontBringsBackTheOneBeneathWithItsTitle) {
+    Play("wait 10\n");
+    std::vector<uint8_t> before = testgdi::screenPixels();
+    // Its menu bar stands above Notes' window, but Notes is the program that comes back.
+    Play("run tasks\nwait 10\nclose tasks\nwait 10\n");
+    EXPECT_EQ(GetForegroundWindow(), FindWindowW(u"Notes", nullptr));
+    EXPECT_TRUE(testgdi::screenPixels() == before);
+}
+
 TEST_F(StartMenu, TheTaskBarStaysInPlaceWhenTheInputPanelComesAndGoes) {
     // Notes' menu bar button shows the panel and hides it again.
     Play("tap 225 307\nwait 10\ntap 225 307\nwait 10\n");
