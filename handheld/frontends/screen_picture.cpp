@@ -317,12 +317,21 @@ void drawOne(const ScreenModel &m, const Drawn &d, Picture &p, const DrawOptions
 } // namespace
 
 void drawModel(const ScreenModel &model, Picture &picture, const DrawOptions &options) {
+    bool menuOpen = std::any_of(model.drawn.begin(), model.drawn.end(),
+                                [](const Drawn &d) { return d.className == u"StartMenu"; });
     for (const Drawn &d : model.drawn) {
         drawOne(model, d, picture, options);
         // The task bar names the program in front, after its Start button.
         if (d.topLevel && d.className == u"HHTaskBar" && !model.title.empty() &&
             model.foreground != d.hwnd)
             picture.put(7, cellsOf(d.px).row, model.title, kScreenCols - 7);
+        // Start stands out while its menu is open, as the pixels show it pressed.
+        const Drawn *bar = model.find(d.parent);
+        if (menuOpen && bar && bar->className == u"HHTaskBar" && d.text == u"Start") {
+            CellRect c = cellsOf(d.px);
+            c.cols = std::min(c.cols, int(d.text.size()));
+            picture.attr(c, kReverse);
+        }
     }
 }
 

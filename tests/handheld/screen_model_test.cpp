@@ -95,8 +95,13 @@ TEST_F(SettingsScreen, AClickOnStartOpensThePlatformsMenuAndAClickOnAnEntryStart
     EXPECT_TRUE(r.typing);
     ASSERT_EQ(r.command, handheld::tapStart(model()));
     play(r.command + "\n");
-    // The task bar goes on naming the program beneath the menu.
+    // The task bar goes on naming the program beneath the menu, and Start stands out.
     EXPECT_EQ(model().title, u"Notes");
+    handheld::Picture open;
+    handheld::drawModel(model(), open, {});
+    EXPECT_EQ(open.line(0).substr(0, 12), u" Start Notes");
+    EXPECT_TRUE(open.at(1, 0).attr & handheld::kReverse);
+    EXPECT_FALSE(open.at(7, 0).attr & handheld::kReverse);
     handheld::Drawn menu;
     for (const handheld::Drawn &d : model().drawn)
         if (d.kind == emul::ControlKind::ListBox)
