@@ -93,6 +93,7 @@ bool Drawn::actionable() const {
     case ControlKind::Trackbar:
     case ControlKind::Tabs:
     case ControlKind::ListBox:
+    case ControlKind::MenuBar: // its input panel button
         return enabled;
     default:
         return false;

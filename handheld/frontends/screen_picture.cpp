@@ -266,6 +266,11 @@ void drawOne(const ScreenModel &m, const Drawn &d, Picture &p, const DrawOptions
         if (d.className == u"SipWndClass")
             for (int r = 0; r < c.rows && r < int(std::size(kPanelRows)); ++r)
                 p.put(c.col + 1, c.row + r, kPanelRows[r], c.cols - 1, kDim);
+        // A program's menu bar: its text, and the input panel's button in its last cells.
+        if (d.kind == ControlKind::MenuBar && c.cols > 5) {
+            p.put(c.col + 1, c.row + c.rows - 1, d.text, c.cols - 6);
+            p.put(c.col + c.cols - 4, c.row + c.rows - 1, u"[kb]", 4, kReverse);
+        }
         // A dialog of the platform's own (a message box, the file dialog) has its caption bar.
         if (d.kind == ControlKind::Dialog && (d.style & WS_CAPTION) == WS_CAPTION) {
             std::u16string bar = u" " + d.text;

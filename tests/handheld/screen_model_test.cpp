@@ -110,6 +110,20 @@ TEST_F(SettingsScreen, AClickOnStartOpensThePlatformsMenuAndAClickOnAnEntryStart
     EXPECT_EQ(device.windows().foregroundProgram()->name, u"calc.exe");
 }
 
+TEST_F(SettingsScreen, AClickOnTheMenuBarsKeyboardCellsShowsAndHidesTheInputPanel) {
+    play("close kbsettings\nwait 10\n");
+    handheld::Picture picture(handheld::kScreenCols, handheld::kScreenRows);
+    handheld::drawModel(model(), picture, {});
+    int row = handheld::kScreenRows - 1, col = handheld::kScreenCols - 3;
+    EXPECT_EQ(picture.at(col, row).ch, u'k');
+    for (bool shown : {true, false}) {
+        handheld::ClickResult r = handheld::clickAt(model(), col, row);
+        ASSERT_FALSE(r.command.empty());
+        play(r.command + "\n");
+        EXPECT_EQ(device.windows().inputPanelShown(), shown);
+    }
+}
+
 // The Hot-Key page's first combo box: a click opens its list over the page, each entry drawn
 // on a row of its own; a click on an entry picks that one, a click beside the list closes it.
 TEST_F(SettingsScreen, AClickOnAnEntryOfAnOpenListPicksThatEntry) {

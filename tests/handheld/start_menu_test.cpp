@@ -150,6 +150,27 @@ TEST_F(StartMenu, TheTaskBarKeepsTheTitleAndOkOfTheProgramBeneathTheMenu) {
     EXPECT_EQ(startCorner(), RGB(0, 0, 0));
 }
 
+TEST_F(StartMenu, ClosingTheProgramInFrontBringsBackTheOneBeneathWithItsTitle) {
+    Play("wait 10\n");
+    std::vector<uint8_t> before = testgdi::screenPixels();
+    // Its menu bar stands above Notes' window, but Notes is the program that comes back.
+    Play("run tasks\nwait 10\nclose tasks\nwait 10\n");
+    EXPECT_EQ(GetForegroundWindow(), FindWindowW(u"Notes", nullptr));
+    EXPECT_TRUE(testgdi::screenPixels() == before);
+}
+
+TEST_F(StartMenu, TheTaskBarStaysInPlaceWhenTheInputPanelComesAndGoes) {
+    // Notes' menu bar button shows the panel and hides it again.
+    Play("tap 225 307\nwait 10\ntap 225 307\nwait 10\n");
+    HWND bar = FindWindowW(u"HHTaskBar", nullptr);
+    RECT r{};
+    GetWindowRect(bar, &r);
+    EXPECT_EQ(r.top, 0);
+    EXPECT_EQ(r.bottom, 26);
+    Play("tap 20 12\n");
+    EXPECT_TRUE(Menu());
+}
+
 // More shortcuts than rows below the task bar: the menu scrolls, by its scroll bar or to keep
 // the marked entry shown, and an entry scrolled into view starts as any other.
 TEST_F(StartMenu, AMenuLongerThanTheScreenScrolls) {

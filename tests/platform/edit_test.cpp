@@ -429,6 +429,29 @@ TEST_F(Edit, EachLineOfAMultiLineBoxIsPlacedAsItsStyleSays) {
     EXPECT_EQ(SelOf(right), Sel(16, 16));
 }
 
+TEST_F(Edit, AMultiLineBoxShowsATabAsTheRoomToTheNextStop) {
+    HWND e = Make(ES_MULTILINE);
+    SetWindowTextW(e, u"a\tb\r\nlonger\tc\r\n\t\td");
+    HDC dc = GetDC(e);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(e, WM_GETFONT, 0, 0)));
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(e, dc);
+    int stop = 8 * tm.tmAveCharWidth; // 32 dialog units
+    auto x = [e](size_t i) { return int(int16_t(LOWORD(SendMessageW(e, EM_POSFROMCHAR, i, 0)))); };
+    int from = x(0);
+    EXPECT_EQ(x(2), from + stop);      // "b", after "a" and its tab
+    EXPECT_EQ(x(12), from + stop);     // "c": "longer" is narrower than a stop
+    EXPECT_EQ(x(17), from + 2 * stop); // "d" after two tabs
+    // A tap in the tab's room lands before or after it, whichever is nearer.
+    auto at = [e](int px, int line) {
+        return LOWORD(SendMessageW(e, EM_CHARFROMPOS, 0, MAKELPARAM(px, 3 + line * 13)));
+    };
+    EXPECT_EQ(at(from + stop - 2, 0), 2);
+    EXPECT_EQ(at(x(1) + 2, 0), 1);
+}
+
 TEST_F(Edit, CtrlCXAndVCopyCutAndPasteThroughTheClipboard) {
     auto ctrl = [](BYTE vk) {
         keybd_event(VK_CONTROL, 0, 0, 0);

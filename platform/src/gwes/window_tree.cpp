@@ -101,10 +101,17 @@ void WindowSystem::Impl::activate(Window *w) {
 }
 
 Window *WindowSystem::Impl::pickForeground() const {
+    // A program's window before the windows it owns: a menu bar stands above its program's
+    // window but never takes the front.
+    Window *owned = nullptr;
     for (Window *w : topLevel)
-        if (w->thread && !w->thread->exited() && (w->style & WS_VISIBLE))
-            return w;
-    return nullptr;
+        if (w->thread && !w->thread->exited() && (w->style & WS_VISIBLE)) {
+            if (!w->owner)
+                return w;
+            if (!owned && w->className != u"menu_worker")
+                owned = w;
+        }
+    return owned;
 }
 
 void WindowSystem::Impl::destroy(Window *w) {

@@ -114,6 +114,13 @@ LRESULT CALLBACK ProgramWindow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
+LRESULT CALLBACK ShellWindow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    // The desktop and the task bar keep their places whatever the input panel does.
+    if (msg == WM_SETTINGCHANGE || msg == WM_SIZE)
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    return ProgramWindow(hwnd, msg, wp, lp);
+}
+
 int programMessageLoop() {
     MSG m;
     while (GetMessageW(&m, nullptr, 0, 0) > 0) {
@@ -312,7 +319,7 @@ int HelpMain(const std::u16string &cmdLine) {
 int ExplorerMain(const std::u16string &) {
     if (FindWindowW(u"HHTaskBar", nullptr))
         return 0;
-    registerClass(u"DesktopExplorerWindow");
+    registerClass(u"DesktopExplorerWindow", ShellWindow);
     registerClass(u"HHTaskBar", TaskBarWindow);
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);

@@ -11,6 +11,8 @@ constexpr UINT kPowerBroadcast = 0x0218;
 constexpr WPARAM kPowerSuspend = 4;
 
 LRESULT CALLBACK ProgramWindow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+// The shell's own windows (the desktop, the task bar): a program window that stays where it is.
+LRESULT CALLBACK ShellWindow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 int programMessageLoop();
 // The shell's task bar: a tap on its Start button opens the Start menu.
 LRESULT CALLBACK TaskBarWindow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);

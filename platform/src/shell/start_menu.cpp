@@ -149,8 +149,8 @@ void chooseEntry(HWND h, int i, bool byKeys) {
                                    u"' or one of its components. Make sure the shortcut names "
                                    u"a program that is on the device.";
     // Over the program in front again, which waits for the answer as for a box of its own.
-    MessageBoxW(GetForegroundWindow(), reinterpret_cast<LPCWSTR>(why.c_str()), u"Start",
-                MB_OK | MB_ICONEXCLAMATION);
+    MessageBoxW(GetForegroundWindow(), reinterpret_cast<LPCWSTR>(why.c_str()),
+                reinterpret_cast<LPCWSTR>(name.c_str()), MB_OK | MB_ICONEXCLAMATION);
 }
 
 // The entry under a point of a list's client area, or -1 (the scroll bar, the frame).
@@ -343,7 +343,7 @@ LRESULT CALLBACK TaskBarWindow(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         openMenu(h);
         return 0;
     }
-    return ProgramWindow(h, msg, wp, lp);
+    return ShellWindow(h, msg, wp, lp);
 }
 
 } // namespace emul
