@@ -98,6 +98,24 @@ TEST_F(Screens, TheFileDialogsScrollBarShowsWhereTheListStands) {
     EXPECT_TRUE(ScreenIs("settings_file_dialog_scrolled"));
 }
 
+TEST_F(Screens, TheFileDialogMakesRoomForTheInputPanelAndTakesItBack) {
+    Play("file \"\\My Documents\\Notes.txt\" x\n"
+         "run kbsettings\ntab 1\nchoose open\ntap 130 56\ntap 130 80\nsip on\nwait 10\n");
+    HWND dlg = GetForegroundWindow();
+    for (int id : {1104, IDOK, IDCANCEL}) { // the name field and the buttons
+        RECT r{};
+        GetWindowRect(GetDlgItem(dlg, id), &r);
+        EXPECT_LE(r.bottom, 214) << id; // above the panel
+    }
+    RECT list{};
+    GetWindowRect(GetDlgItem(dlg, 1102), &list);
+    EXPECT_GT(list.bottom - list.top, 50);
+    Play("sip off\nwait 10\n");
+    RECT name{};
+    GetWindowRect(GetDlgItem(dlg, 1104), &name);
+    EXPECT_GT(name.top, 214);
+}
+
 // Text typed on the keyboard as scenario lines: every byte it sends on the line, 40 ms apart.
 std::string Typed(const std::u16string &text) {
     handheld::KeyMap map("ce420");

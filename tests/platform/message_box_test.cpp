@@ -104,6 +104,23 @@ TEST_F(OpenBox, ATapOnEachButtonAnswersWithThatButton) {
     EXPECT_EQ(device.journal().grep("MessageBoxW").size(), 10u);
 }
 
+TEST_F(OpenBox, ABoxAskedWhileTheInputPanelIsUpStandsAboveIt) {
+    device.windows().setInputPanel(true);
+    auto a = ask(nullptr, u"Go on?", u"Question", MB_OKCANCEL);
+    RECT r = rectOf(box());
+    EXPECT_LE(r.bottom, 214); // the panel's top
+    EXPECT_NEAR((r.top + r.bottom) / 2, (26 + 214) / 2, 1);
+    tap(GetDlgItem(box(), IDOK));
+    EXPECT_EQ(answered(a), IDOK);
+    // Without the panel it is centred on the work area.
+    device.windows().setInputPanel(false);
+    a = ask(nullptr, u"Go on?", u"Question", MB_OKCANCEL);
+    r = rectOf(box());
+    EXPECT_NEAR((r.top + r.bottom) / 2, (26 + 294) / 2, 1);
+    tap(GetDlgItem(box(), IDCANCEL));
+    EXPECT_EQ(answered(a), IDCANCEL);
+}
+
 TEST_F(OpenBox, EnterPressesTheFocusedButtonAndEscapeCancelsWhereThereIsCancel) {
     // The default button has the focus first.
     auto a = ask(nullptr, u"Save?", u"", MB_YESNOCANCEL | MB_DEFBUTTON2);
