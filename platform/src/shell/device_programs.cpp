@@ -1,6 +1,7 @@
-// The platform's other programs, small ones: each is a window on the work area that shows its name
-// and the command line it got, and the text programs have a text box that shows what was typed,
-// kept as their document in \My Documents (read at start, written when the window closes).
+// The platform's other programs, small ones: each is a window on the work area, above its menu
+// bar and the input panel, that shows its name and the command line it got, and the text
+// programs have a text box that shows what was typed, kept as their document in \My Documents
+// (read at start, written when the window closes).
 // The shell's desktop and task bar come with the shell program, "explorer.exe".
 #include <aygshell.h>
 #include <sipapi.h>
