@@ -68,6 +68,8 @@ int play(std::istream &in, const std::string &source, std::ostream *screen,
         std::fprintf(stderr, "%s:%d: %s\n", source.c_str(), err.line, err.message.c_str());
         return 2;
     }
+    // The screen at the end as the device's threads leave it, with or without --png.
+    runner.settle();
     device.journal().flush();
     std::string why;
     if (!pictures.pngDir.empty() &&
@@ -153,7 +155,9 @@ void addDeviceOptions(CLI::App &app, Cli &c) {
         ->type_name("FILE.scn");
     app.add_flag("--terminal", c.terminal,
                  "the device's screen in this terminal even when there is a display for a window");
-    app.add_option("--scale", c.window.scale, "window pixels to a device pixel (default 2)")
+    app.add_option("--scale", c.window.scale,
+                   "window pixels to a device pixel (default 2; less when the window would not fit "
+                   "the display)")
         ->check(CLI::IsMember({1, 2, 3}));
     app.add_flag("--trace-frames", c.window.traceFrames,
                  "print a line on standard output for every frame the window shows (for "

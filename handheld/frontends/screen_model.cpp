@@ -93,6 +93,7 @@ bool Drawn::actionable() const {
     case ControlKind::Trackbar:
     case ControlKind::Tabs:
     case ControlKind::ListBox:
+    case ControlKind::MenuBar: // its input panel button
         return enabled;
     default:
         return false;
@@ -114,8 +115,11 @@ ScreenModel screenModel(const emul::WindowView &view) {
     // the bottom of the z-order up.
     for (auto it = tops.rbegin(); it != tops.rend(); ++it)
         walk(*it, true, m.drawn);
-    uintptr_t fg = m.foreground;
-    // The desktop in front is what the shell shows of it: its desktop window.
+    // The program the task bar names; with none, the desktop in front is what the shell shows
+    // of it: its desktop window.
+    uintptr_t fg = view.taskBarProgram();
+    if (!fg)
+        fg = m.foreground;
     if (fg == view.desktop())
         for (const emul::WindowInfo &t : tops)
             if (t.className == u"DesktopExplorerWindow")

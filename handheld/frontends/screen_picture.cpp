@@ -266,6 +266,11 @@ void drawOne(const ScreenModel &m, const Drawn &d, Picture &p, const DrawOptions
         if (d.className == u"SipWndClass")
             for (int r = 0; r < c.rows && r < int(std::size(kPanelRows)); ++r)
                 p.put(c.col + 1, c.row + r, kPanelRows[r], c.cols - 1, kDim);
+        // A program's menu bar: its text, and the input panel's button in its last cells.
+        if (d.kind == ControlKind::MenuBar && c.cols > 5) {
+            p.put(c.col + 1, c.row + c.rows - 1, d.text, c.cols - 6);
+            p.put(c.col + c.cols - 4, c.row + c.rows - 1, u"[kb]", 4, kReverse);
+        }
         // A dialog of the platform's own (a message box, the file dialog) has its caption bar.
         if (d.kind == ControlKind::Dialog && (d.style & WS_CAPTION) == WS_CAPTION) {
             std::u16string bar = u" " + d.text;
@@ -312,12 +317,21 @@ void drawOne(const ScreenModel &m, const Drawn &d, Picture &p, const DrawOptions
 } // namespace
 
 void drawModel(const ScreenModel &model, Picture &picture, const DrawOptions &options) {
+    bool menuOpen = std::any_of(model.drawn.begin(), model.drawn.end(),
+                                [](const Drawn &d) { return d.className == u"StartMenu"; });
     for (const Drawn &d : model.drawn) {
         drawOne(model, d, picture, options);
         // The task bar names the program in front, after its Start button.
         if (d.topLevel && d.className == u"HHTaskBar" && !model.title.empty() &&
             model.foreground != d.hwnd)
             picture.put(7, cellsOf(d.px).row, model.title, kScreenCols - 7);
+        // Start stands out while its menu is open, as the pixels show it pressed.
+        const Drawn *bar = model.find(d.parent);
+        if (menuOpen && bar && bar->className == u"HHTaskBar" && d.text == u"Start") {
+            CellRect c = cellsOf(d.px);
+            c.cols = std::min(c.cols, int(d.text.size()));
+            picture.attr(c, kReverse);
+        }
     }
 }
 

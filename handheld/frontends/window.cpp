@@ -10,6 +10,7 @@
 #include "frontends/recorder.h"
 #include "frontends/runner.h"
 #include "frontends/state_dir.h"
+#include "frontends/window_errors.h"
 #include "frontends/window_view.h"
 #include "image/boot.h"
 #include "image/install.h"
@@ -65,6 +66,7 @@ struct Front {
     bool traceFrames = false;
     bool quit = false;
     bool displayGone = false; // the X server went away: no more calls to it
+    bool windowGone = false;  // another program destroyed the window
     int xfd = -1;
     bool input = true;      // the display has something for us
     bool settings = true;   // the hive was written: the status reads it again
@@ -395,6 +397,11 @@ void step(Front &f) {
         SDL_Event e;
         while (!f.quit && SDL_PollEvent(&e))
             handle(f, e);
+        // Its window destroyed by another program, the device ends as when the window closes.
+        if (windowDestroyed()) {
+            f.windowGone = f.quit = true;
+            return;
+        }
         if (f.monitor.pending())
             f.monitor.serve();
         show(f);
@@ -523,6 +530,7 @@ int runWindow(const WindowOptions &options, std::string *why) {
     f.traceFrames = options.traceFrames;
     int xfd = displayFd(view->window());
     f.xfd = xfd;
+    watchWindowErrors(view->window());
     if (xfd >= 0)
         device.kernel().watch(xfd, [&f](short) { f.input = true; });
     device.watchHostFiles({dir.hive()}, [&f] { f.settings = true; });
@@ -537,6 +545,13 @@ int runWindow(const WindowOptions &options, std::string *why) {
                              "window closes\n");
         view->forgetWindow();
         return 1;
+    }
+    if (f.windowGone) {
+        std::fprintf(stderr, "handheld: another program destroyed the window; the device ended as "
+                             "when its window closes\n");
+        // SDL would destroy it again on the way out, which the display refuses.
+        view->forgetWindow();
+        return 0;
     }
     view.reset();
     SDL_Quit();

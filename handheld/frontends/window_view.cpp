@@ -6,6 +6,7 @@
 #include FT_FREETYPE_H
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <map>
 
@@ -81,14 +82,32 @@ struct WindowView::Font {
     }
 };
 
+// The window's size at a scale: the screen in its margin, the panel of keys beside it.
+SDL_Point WindowView::sizeFor(int scale) {
+    int margin = 12 * scale;
+    return SDL_Point{2 * margin + kScreenW * scale + 168 * scale, kScreenH * scale + 2 * margin};
+}
+
 std::unique_ptr<WindowView> WindowView::open(int scale, const std::string &title,
                                              std::string *error) {
     std::unique_ptr<WindowView> v(new WindowView);
     v->scale_ = std::max(1, std::min(3, scale));
+    // A window larger than the display would hide the bottom of the screen (the menu bar and
+    // the input panel's button): the largest scale that fits, down to 1x.
+    SDL_Rect room{};
+    if (SDL_GetDisplayUsableBounds(0, &room) == 0)
+        while (v->scale_ > 1 && (sizeFor(v->scale_).x > room.w || sizeFor(v->scale_).y > room.h))
+            --v->scale_;
+    if (v->scale_ != std::max(1, std::min(3, scale)))
+        std::fprintf(stderr,
+                     "handheld: the window at %dx is larger than the display (%d x %d); "
+                     "it opens at %dx\n",
+                     scale, room.w, room.h, v->scale_);
     v->margin_ = 12 * v->scale_;
     v->panelX_ = 2 * v->margin_ + kScreenW * v->scale_;
     v->panelW_ = 168 * v->scale_;
-    int w = v->panelX_ + v->panelW_, h = kScreenH * v->scale_ + 2 * v->margin_;
+    SDL_Point size = sizeFor(v->scale_);
+    int w = size.x, h = size.y;
     v->window_ =
         SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, w, h, 0);
     if (!v->window_ || !v->setUp(error)) {

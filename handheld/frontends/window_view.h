@@ -52,6 +52,7 @@ class WindowView {
 
   private:
     WindowView() = default;
+    static SDL_Point sizeFor(int scale);
     bool setUp(std::string *error);
     void drawPanel();
     void fill(const SDL_Rect &r, uint8_t red, uint8_t green, uint8_t blue);

@@ -80,6 +80,10 @@ class ScenarioRunner {
     bool play(std::istream &in, ScnError *err);
     bool playText(const std::string &text, ScnError *err);
 
+    // The device's threads take their turn at the current time, as `wait 0` gives them: what
+    // they paint for the commands before is on the screen.
+    void settle();
+
     // The serial port that carries the infrared line (created on demand).
     emul::SerialPort &line();
 

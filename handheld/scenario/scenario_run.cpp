@@ -115,6 +115,10 @@ void ScenarioRunner::runUntil(std::function<bool()> until, uint64_t deadline) {
     } while (!(until && until()) && k.now() < deadline && !stop());
 }
 
+void ScenarioRunner::settle() {
+    runUntil(nullptr, dev_.kernel().now());
+}
+
 void ScenarioRunner::restartDevice() {
     // A warm boot ends programs without an exit of their own.
     for (auto &t : programs_)

@@ -25,6 +25,10 @@ bool screenshot(const Args &a, ScnCommand *cmd, std::string *why) {
 } // namespace scnparse
 
 bool ScnRun::screenshot(ScenarioRunner &r, const ScnCommand &c, std::string *error) {
+    // The other threads paint what the last command changed for them (the task bar names the
+    // program just started) before the picture is taken. The same with or without --out, so
+    // the journal never depends on where pictures go.
+    r.settle();
     if (r.outDir.empty())
         return true;
     std::string why;

@@ -89,6 +89,9 @@ class WindowView {
     // The program's tab control (the first one in its windows), or 0.
     uintptr_t tabControlOf(const Program *program) const;
     uintptr_t foreground() const;
+    // The window whose title the task bar shows (the one in front, or the program beneath the
+    // Start menu while it is open); 0 for none or the desktop.
+    uintptr_t taskBarProgram() const;
     const Program *foregroundProgram() const;
     uintptr_t focus() const; // where injected keys go: focus of the foreground thread
     uintptr_t desktop() const;

@@ -4,8 +4,9 @@
 # click on the window's Power key switches the device off and another on again, one on Fn lights
 # it until the next click, a tap on the settings program's check box switches the keyboard, a
 # drag moves its slider, the device's screen in a picture of the display is, pixel for pixel,
-# the device's own screenshot at the window's scale, and a display that goes away ends the
-# device in order.
+# the device's own screenshot at the window's scale, a window that another program destroys and
+# a display that goes away end the device in order, and a display too small for the scale gets
+# the largest scale that fits.
 #
 #   window_check.sh HANDHELD
 # Exit status 77 (skipped) when a tool it needs is missing; ./setup installs them all.
@@ -167,18 +168,37 @@ note=$(cat "$state/device/My Documents/Notes.txt" 2>/dev/null | tr -d '\r')
 held=${note##*$'\n'}
 [ "${note%$'\n'*}" = $'Hello, World!\nok' ] || fail "Notes holds: $note"
 [[ "$held" =~ ^a{2,12}$ ]] || fail "a key held for two seconds typed '$held' (a key, up to 11 repeats)"
-# The display going away (its server ends) ends the device as a closed window does: Notes keeps
-# what was typed, and the device says why in one line.
+# Its window destroyed by another program (an X error on every later request for it) ends the
+# device as a closed window does: Notes keeps what was typed, nothing is left behind.
 "$HANDHELD" --state "$state" --scale 1 >"$work/device.out" 2>"$work/device.err" &
 device=$!
 wait_for "the window opened again" xdotool search --name "^handheld "
 wait_for "the monitor listened again" test -S "$state/monitor"
-"$HANDHELD" --state "$state" screenshot "$work/before.png" || fail "screenshot before typing"
-"$HANDHELD" --state "$state" keyboard --no-connect --type "kept" || fail "handheld keyboard"
 typed() {
     "$HANDHELD" --state "$state" screenshot "$work/after.png" &&
         [ "$(compare -metric AE "$work/before.png" "$work/after.png" null: 2>&1)" != 0 ]
 }
+"$HANDHELD" --state "$state" screenshot "$work/before.png" || fail "screenshot before typing"
+"$HANDHELD" --state "$state" keyboard --no-connect --type " gone" || fail "handheld keyboard"
+wait_for "the typing reached the screen" typed
+xdotool windowclose "$(xdotool search --name "^handheld " | head -1)"
+wait $device
+status=$?
+device=
+[ $status = 0 ] || fail "the device ended with status $status when its window was destroyed"
+[ "$(head -1 "$work/device.err")" = "handheld: another program destroyed the window; the device ended as when its window closes" ] ||
+    fail "the device said: $(cat "$work/device.err")"
+grep -q gone "$state/device/My Documents/Notes.txt" || fail "Notes lost what was typed"
+[ ! -e "$state/monitor" ] || fail "the monitor socket was left behind"
+
+# The display going away (its server ends) ends the device as a closed window does: Notes keeps
+# what was typed, and the device says why in one line.
+"$HANDHELD" --state "$state" --scale 1 >"$work/device.out" 2>"$work/device.err" &
+device=$!
+wait_for "the window opened a third time" xdotool search --name "^handheld "
+wait_for "the monitor listened a third time" test -S "$state/monitor"
+"$HANDHELD" --state "$state" screenshot "$work/before.png" || fail "screenshot before typing"
+"$HANDHELD" --state "$state" keyboard --no-connect --type "kept" || fail "handheld keyboard"
 wait_for "the typing reached the screen" typed
 kill "$xvfb"
 wait "$xvfb" 2>/dev/null
@@ -192,5 +212,23 @@ device=
     fail "the device said: $(cat "$work/device.err")"
 grep -q kept "$state/device/My Documents/Notes.txt" || fail "Notes lost what was typed"
 [ ! -e "$state/monitor" ] || fail "the monitor socket was left behind"
+
+# A display too small for the window at the scale asked for: it opens at the largest that fits
+# (here 1x), so the whole screen and its menu bar stay in view, and says so.
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+xvfb=$!
+exec 3>&-
+wait_for "a small Xvfb started" test -s "$work/display"
+export DISPLAY=:$(head -1 "$work/display")
+"$HANDHELD" --state "$state" --scale 3 >"$work/device.out" 2>"$work/device.err" &
+device=$!
+wait_for "the window opened on the small display" xdotool search --name "^handheld "
+eval "$(xdotool getwindowgeometry --shell "$(xdotool search --name "^handheld " | head -1)")"
+[ "${WIDTH}x${HEIGHT}" = 432x344 ] || fail "on an 800 x 600 display the window is ${WIDTH}x${HEIGHT}"
+grep -q "it opens at 1x" "$work/device.err" || fail "the device did not say the window is smaller"
+kill -TERM $device
+wait $device
+device=
 
 echo "ok: the window at ${SCALE}x shows the device's screen pixel for pixel; a key held 2 s typed ${#held}"

@@ -149,6 +149,30 @@ TEST_F(InputPanel, TheMenuBarsButtonShowsAndHidesThePanel) {
     EXPECT_FALSE(si.fdwFlags & SIPF_ON);
 }
 
+TEST_F(InputPanel, NotesOwnMenuBarButtonShowsItAndNotesMakesRoomForIt) {
+    Play("sip off\n");
+    auto bottom = [](uintptr_t w) {
+        RECT r{};
+        GetWindowRect(reinterpret_cast<HWND>(w), &r);
+        return r.bottom;
+    };
+    EXPECT_EQ(bottom(notes), 294); // above its menu bar
+    device.journal().clear();
+    Play("tap 225 307\n");
+    EXPECT_EQ(device.journal().grep("SipShowIM").size(), 1u);
+    EXPECT_EQ(bottom(notes), 214);
+    EXPECT_EQ(bottom(document), 214);
+    // Lines typed on the panel stay in view above it.
+    for (int i = 0; i < 14; ++i)
+        Tap({"a", "enter"});
+    Tap({"b"});
+    EXPECT_TRUE(testgdi::matchesGolden("notes_panel_lines", 240, 320, testgdi::screenPixels()));
+    Play("tap 225 307\n");
+    EXPECT_EQ(bottom(notes), 294);
+    EXPECT_EQ(bottom(document), 294);
+    EXPECT_EQ(device.windows().focus(), document);
+}
+
 TEST_F(InputPanel, TheScenarioTypesHiWithAnAccentOnTheScreen) {
     std::ifstream in(std::string(TESTS_SOURCE_DIR) + "/scenarios/panel_typing.scn");
     std::stringstream scenario;

@@ -95,6 +95,13 @@ TEST_F(SettingsScreen, AClickOnStartOpensThePlatformsMenuAndAClickOnAnEntryStart
     EXPECT_TRUE(r.typing);
     ASSERT_EQ(r.command, handheld::tapStart(model()));
     play(r.command + "\n");
+    // The task bar goes on naming the program beneath the menu, and Start stands out.
+    EXPECT_EQ(model().title, u"Notes");
+    handheld::Picture open;
+    handheld::drawModel(model(), open, {});
+    EXPECT_EQ(open.line(0).substr(0, 12), u" Start Notes");
+    EXPECT_TRUE(open.at(1, 0).attr & handheld::kReverse);
+    EXPECT_FALSE(open.at(7, 0).attr & handheld::kReverse);
     handheld::Drawn menu;
     for (const handheld::Drawn &d : model().drawn)
         if (d.kind == emul::ControlKind::ListBox)
@@ -106,6 +113,20 @@ TEST_F(SettingsScreen, AClickOnStartOpensThePlatformsMenuAndAClickOnAnEntryStart
     r = handheld::clickAt(model(), c.col + 2, c.row + int(at - menu.items.begin()));
     play(r.command + "\nwait 10\n");
     EXPECT_EQ(device.windows().foregroundProgram()->name, u"calc.exe");
+}
+
+TEST_F(SettingsScreen, AClickOnTheMenuBarsKeyboardCellsShowsAndHidesTheInputPanel) {
+    play("close kbsettings\nwait 10\n");
+    handheld::Picture picture(handheld::kScreenCols, handheld::kScreenRows);
+    handheld::drawModel(model(), picture, {});
+    int row = handheld::kScreenRows - 1, col = handheld::kScreenCols - 3;
+    EXPECT_EQ(picture.at(col, row).ch, u'k');
+    for (bool shown : {true, false}) {
+        handheld::ClickResult r = handheld::clickAt(model(), col, row);
+        ASSERT_FALSE(r.command.empty());
+        play(r.command + "\n");
+        EXPECT_EQ(device.windows().inputPanelShown(), shown);
+    }
 }
 
 // The Hot-Key page's first combo box: a click opens its list over the page, each entry drawn

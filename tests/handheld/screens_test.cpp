@@ -52,6 +52,26 @@ TEST_F(Screens, TheHotKeyPageWithARowsListOpen) {
     Play("set \"Drivers\\BuiltIn\\Norvel\" Fn-4 sz Clock\n"
          "run kbsettings\ntap 74 285\ntap 130 119\nwait 10\n");
     EXPECT_TRUE(ScreenIs("settings_hotkey_list"));
+    // Cmd-2's list opened and closed by a tap beside it: Clock's field shows no mark any more,
+    // and Cmd-2's empty field is marked across, as the focused box.
+    Play("tap 20 250\ntap 130 77\ntap 20 250\n");
+    EXPECT_TRUE(ScreenIs("settings_hotkey_focus"));
+}
+
+TEST_F(Screens, TheTaskBarForgetsAProgramThatClosed) {
+    Play("run kbsettings\n");
+    auto litInTitle = [] {
+        // The strip right of Start, where the title and the OK button stand: black when empty.
+        std::vector<uint8_t> rgb = testgdi::screenPixels();
+        int lit = 0;
+        for (int y = 0; y < 26; ++y)
+            for (int x = 52; x < 240; ++x)
+                lit += rgb[size_t(y * 240 + x) * 3] != 0;
+        return lit;
+    };
+    EXPECT_GT(litInTitle(), 0);
+    Play("cancel\n");
+    EXPECT_EQ(litInTitle(), 0);
 }
 
 TEST_F(Screens, TheSettingsProgramsQuestions) {
@@ -68,6 +88,32 @@ TEST_F(Screens, TheFileDialogFromTheHotKeyPage) {
          "file \"\\My Documents\\quarterly report.psw\" x\n"
          "run kbsettings\ntab 1\nchoose open\ntap 130 56\ntap 130 80\n");
     EXPECT_TRUE(ScreenIs("settings_file_dialog"));
+}
+
+TEST_F(Screens, TheFileDialogsScrollBarShowsWhereTheListStands) {
+    for (int i = 1; i <= 25; ++i)
+        Play("file \"\\My Documents\\doc" + std::to_string(100 + i).substr(1) + ".txt\" x\n");
+    // A tap on the bar below its thumb: a page down, and the thumb follows.
+    Play("run kbsettings\ntab 1\nchoose open\ntap 130 56\ntap 130 80\ntap 228 150\n");
+    EXPECT_TRUE(ScreenIs("settings_file_dialog_scrolled"));
+}
+
+TEST_F(Screens, TheFileDialogMakesRoomForTheInputPanelAndTakesItBack) {
+    Play("file \"\\My Documents\\Notes.txt\" x\n"
+         "run kbsettings\ntab 1\nchoose open\ntap 130 56\ntap 130 80\nsip on\nwait 10\n");
+    HWND dlg = GetForegroundWindow();
+    for (int id : {1104, IDOK, IDCANCEL}) { // the name field and the buttons
+        RECT r{};
+        GetWindowRect(GetDlgItem(dlg, id), &r);
+        EXPECT_LE(r.bottom, 214) << id; // above the panel
+    }
+    RECT list{};
+    GetWindowRect(GetDlgItem(dlg, 1102), &list);
+    EXPECT_GT(list.bottom - list.top, 50);
+    Play("sip off\nwait 10\n");
+    RECT name{};
+    GetWindowRect(GetDlgItem(dlg, 1104), &name);
+    EXPECT_GT(name.top, 214);
 }
 
 // Text typed on the keyboard as scenario lines: every byte it sends on the line, 40 ms apart.
@@ -117,6 +163,24 @@ TEST_F(Screens, TheStartMenuAsTheScenarioOpensIt) {
     ASSERT_TRUE(emul::readPng(dir + "/start_menu.png", &w, &h, &rgb, &error)) << error;
     EXPECT_TRUE(testgdi::matchesGolden("start_menu", w, h, rgb));
     std::filesystem::remove_all(dir);
+}
+
+TEST_F(Screens, AScreenshotRightAfterRunShowsTheTaskBarNamingTheProgram) {
+    std::string dir = ::testing::TempDir() + "run-" + std::to_string(getpid());
+    std::filesystem::create_directories(dir);
+    runner->outDir = dir;
+    Play("run explorer\nrun notes\nscreenshot notes.png\n");
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgb;
+    std::string error;
+    ASSERT_TRUE(emul::readPng(dir + "/notes.png", &w, &h, &rgb, &error)) << error;
+    std::filesystem::remove_all(dir);
+    // The title's white letters on the black bar, right of Start.
+    int lit = 0;
+    for (int y = 0; y < 26; ++y)
+        for (int x = 52; x < 120; ++x)
+            lit += rgb[(size_t(y) * 240 + size_t(x)) * 3] > 128;
+    EXPECT_GT(lit, 20);
 }
 
 TEST_F(Screens, EveryPlatformProgramAsItStarts) {

@@ -124,6 +124,53 @@ TEST_F(StartMenu, ATapOffTheMenuOrOnStartClosesItAndTheProgramInFrontStays) {
     EXPECT_EQ(Front(), u"calc.exe ");
 }
 
+TEST_F(StartMenu, TheTaskBarKeepsTheTitleAndOkOfTheProgramBeneathTheMenu) {
+    // The settings program has a menu bar, which stands above its window, and an OK button.
+    Play("run kbsettings\nwait 10\n");
+    auto titleAndOk = [] {
+        std::vector<uint8_t> rgb = testgdi::screenPixels(), bar;
+        for (size_t y = 0; y < 26; ++y)
+            bar.insert(bar.end(), rgb.begin() + long((y * 240 + 52) * 3),
+                       rgb.begin() + long((y + 1) * 240 * 3));
+        return bar;
+    };
+    std::vector<uint8_t> before = titleAndOk();
+    // Start is drawn pressed (in the highlight colour) while its menu is open, and only then.
+    auto startCorner = [] {
+        std::vector<uint8_t> rgb = testgdi::screenPixels();
+        return RGB(rgb[(2 * 240 + 2) * 3], rgb[(2 * 240 + 2) * 3 + 1], rgb[(2 * 240 + 2) * 3 + 2]);
+    };
+    EXPECT_EQ(startCorner(), RGB(0, 0, 0));
+    Play("tap 20 12\nwait 10\n");
+    ASSERT_TRUE(Menu());
+    EXPECT_TRUE(titleAndOk() == before);
+    EXPECT_EQ(startCorner(), GetSysColor(COLOR_HIGHLIGHT));
+    Play("tap 120 200\nwait 10\n");
+    EXPECT_FALSE(Menu());
+    EXPECT_EQ(startCorner(), RGB(0, 0, 0));
+}
+
+TEST_F(StartMenu, ClosingTheProgramInFrontBringsBackTheOneBeneathWithItsTitle) {
+    Play("wait 10\n");
+    std::vector<uint8_t> before = testgdi::screenPixels();
+    // Its menu bar stands above Notes' window, but Notes is the program that comes back.
+    Play("run tasks\nwait 10\nclose tasks\nwait 10\n");
+    EXPECT_EQ(GetForegroundWindow(), FindWindowW(u"Notes", nullptr));
+    EXPECT_TRUE(testgdi::screenPixels() == before);
+}
+
+TEST_F(StartMenu, TheTaskBarStaysInPlaceWhenTheInputPanelComesAndGoes) {
+    // Notes' menu bar button shows the panel and hides it again.
+    Play("tap 225 307\nwait 10\ntap 225 307\nwait 10\n");
+    HWND bar = FindWindowW(u"HHTaskBar", nullptr);
+    RECT r{};
+    GetWindowRect(bar, &r);
+    EXPECT_EQ(r.top, 0);
+    EXPECT_EQ(r.bottom, 26);
+    Play("tap 20 12\n");
+    EXPECT_TRUE(Menu());
+}
+
 // More shortcuts than rows below the task bar: the menu scrolls, by its scroll bar or to keep
 // the marked entry shown, and an entry scrolled into view starts as any other.
 TEST_F(StartMenu, AMenuLongerThanTheScreenScrolls) {

@@ -117,6 +117,25 @@ TEST_F(Combo, OneStrokeFromTheBoxOntoAnEntryChoosesIt) {
     EXPECT_FALSE(List());
 }
 
+TEST_F(Combo, AStrokeFromAnEntryLiftedOffTheListClosesItWithoutAChange) {
+    Tap(50, 56);
+    heard.clear();
+    device.windows().pen(Pen::Down, 50, 66 + 1 + 15 * 3 + 7); // on "Pictures"
+    device.windows().pen(Pen::Move, 50, 66 + 1 + 15 * 4 + 7);
+    device.windows().pen(Pen::Move, 50, 30); // above the box, off the list
+    device.windows().pen(Pen::Up, 50, 30);
+    Pump();
+    EXPECT_FALSE(List());
+    EXPECT_EQ(Sel(), 1);
+    EXPECT_EQ(heard, (std::vector<int>{CBN_SELENDCANCEL, CBN_CLOSEUP}));
+    // Lifted on the list's own scroll bar or an empty row it stays open for a tap.
+    Tap(50, 56);
+    device.windows().pen(Pen::Down, 50, 66 + 1 + 7);
+    device.windows().pen(Pen::Up, 125, 66 + 1 + 7);
+    Pump();
+    EXPECT_TRUE(List());
+}
+
 TEST_F(Combo, KeysMoveTheMarkInTheOpenListEnterChoosesEscapeChangesNothing) {
     SetFocus(combo);
     Key(VK_F4);

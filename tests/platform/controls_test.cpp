@@ -173,6 +173,30 @@ TEST_F(Controls, TrackbarDragReportsEveryPositionThenThePositionAndTheEnd) {
     ReleaseCapture();
 }
 
+TEST_F(Controls, ThePenHeldBesideTheThumbPagesOnUntilTheThumbReachesIt) {
+    HWND tb = Child(TRACKBAR_CLASS, TBS_BOTH | TBS_NOTICKS, 1000, 140, 19);
+    SendMessageW(tb, TBM_SETRANGE, FALSE, MAKELONG(1, 10));
+    SendMessageW(tb, TBM_SETPOS, TRUE, 2);
+    SendMessageW(tb, WM_LBUTTONDOWN, 1, At(tb, 7));
+    EXPECT_EQ(SendMessageW(tb, TBM_GETPOS, 0, 0), 3); // a page at once
+    // Every half second another, until the thumb is under the pen; then it waits there.
+    MSG m;
+    while (GetTickCount() < 3000 && GetMessageW(&m, nullptr, 0, 0))
+        DispatchMessageW(&m);
+    EXPECT_EQ(SendMessageW(tb, TBM_GETPOS, 0, 0), 7);
+    // Moved back before the thumb, the pen pages no further: the thumb only went one way.
+    SendMessageW(tb, WM_MOUSEMOVE, 1, At(tb, 2));
+    while (GetTickCount() < 4000 && GetMessageW(&m, nullptr, 0, 0))
+        DispatchMessageW(&m);
+    SendMessageW(tb, WM_LBUTTONUP, 0, At(tb, 2));
+    EXPECT_EQ(SendMessageW(tb, TBM_GETPOS, 0, 0), 7);
+    ASSERT_EQ(heard.size(), 6u);
+    for (size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(heard[i].code, TB_PAGEDOWN) << i;
+    EXPECT_EQ(heard[5].code, TB_ENDTRACK);
+    EXPECT_FALSE(KillTimer(tb, 1)); // the lift ended the repeat
+}
+
 TEST_F(Controls, TabTapAsksThenReportsAndSetCurSelIsSilent) {
     HWND tab = Child(WC_TABCONTROL, TCS_BOTTOM | TCS_FLATBUTTONS, 1000, 243, 243);
     EXPECT_EQ(SendMessageW(tab, TCM_GETCURSEL, 0, 0), -1);
@@ -220,6 +244,49 @@ TEST_F(Controls, TabTapAsksThenReportsAndSetCurSelIsSilent) {
     SendMessageW(tab, TCM_ADJUSTRECT, TRUE, reinterpret_cast<LPARAM>(&a));
     EXPECT_EQ(a.bottom, 243);
     EXPECT_EQ(a.left, 0);
+}
+
+// The focus follows what the user can see: a page hidden with the focus inside hands it to its
+// parent, a tap on a tab takes it, and with it the arrows pick the neighbouring tab.
+TEST_F(Controls, TheFocusLeavesAHiddenPageAndTheArrowsPickTabs) {
+    HWND tab = Child(WC_TABCONTROL, TCS_BOTTOM, 1000, 243, 243);
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    const char16_t *names[] = {u"Config", u"Hot-Key", u"About"};
+    for (int i = 0; i < 3; ++i) {
+        item.pszText = const_cast<LPWSTR>(names[i]);
+        SendMessageW(tab, TCM_INSERTITEM, i, reinterpret_cast<LPARAM>(&item));
+    }
+    HWND page = CreateWindowExW(0, u"STATIC", u"", WS_CHILD | WS_VISIBLE, 0, 0, 243, 200, tab,
+                                nullptr, nullptr, nullptr);
+    HWND other = CreateWindowExW(0, u"STATIC", u"", WS_CHILD | WS_VISIBLE, 0, 0, 243, 200, tab,
+                                 nullptr, nullptr, nullptr);
+    HWND help = CreateWindowExW(0, u"BUTTON", u"Help", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, 10,
+                                10, 50, 20, page, nullptr, nullptr, nullptr);
+    SetFocus(help);
+    ShowWindow(other, SW_HIDE);
+    EXPECT_EQ(GetFocus(), help); // a window without the focus goes quietly
+    ShowWindow(page, SW_HIDE);
+    EXPECT_EQ(GetFocus(), tab);
+
+    SetFocus(parent);
+    RECT r{};
+    SendMessageW(tab, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&r));
+    SendMessageW(tab, WM_LBUTTONDOWN, 1, MAKELPARAM(r.left + 2, r.top + 2));
+    SendMessageW(tab, WM_LBUTTONUP, 0, MAKELPARAM(r.left + 2, r.top + 2));
+    EXPECT_EQ(GetFocus(), tab);
+    heard.clear();
+    SendMessageW(tab, WM_KEYDOWN, VK_LEFT, 0); // no tab before the first
+    EXPECT_TRUE(heard.empty());
+    SendMessageW(tab, WM_KEYDOWN, VK_RIGHT, 0);
+    SendMessageW(tab, WM_KEYDOWN, VK_RIGHT, 0);
+    SendMessageW(tab, WM_KEYDOWN, VK_RIGHT, 0); // nor after the last
+    EXPECT_EQ(SendMessageW(tab, TCM_GETCURSEL, 0, 0), 2);
+    ASSERT_EQ(heard.size(), 4u);
+    EXPECT_EQ(heard[3].code, int(TCN_SELCHANGE));
+    vetoTabChange = true;
+    SendMessageW(tab, WM_KEYDOWN, VK_LEFT, 0);
+    EXPECT_EQ(SendMessageW(tab, TCM_GETCURSEL, 0, 0), 2);
 }
 
 TEST_F(Controls, TrackbarPageIsAFifthOfTheRangeUntilAProgramSetsIt) {

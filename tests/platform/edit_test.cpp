@@ -159,6 +159,35 @@ TEST_F(Edit, TheLimitStopsTypingAndSaysSo) {
     EXPECT_EQ(Text(e), u"longer than five");
 }
 
+// A multi-line box without ES_AUTOVSCROLL, as the settings program's test box is: one line high,
+// it refuses a line break; wrapped, it refuses what would run onto a line below its bottom.
+TEST_F(Edit, AMultiLineBoxThatDoesNotScrollUpTakesNoMoreLinesThanItShows) {
+    HWND e = CreateWindowExW(0, u"Edit", u"",
+                             WS_CHILD | WS_VISIBLE | WS_BORDER | ES_MULTILINE | ES_AUTOHSCROLL, 10,
+                             10, 200, 20, parent, reinterpret_cast<HMENU>(1008), nullptr, nullptr);
+    Type(u"aa\rbb", e);
+    EXPECT_EQ(Text(e), u"aabb");
+    EXPECT_EQ(heard, (std::vector<int>{EN_CHANGE, EN_CHANGE, EN_MAXTEXT, EN_CHANGE, EN_CHANGE}));
+    for (int i = 0; i < 60; ++i) // sideways it scrolls
+        Type(u"x", e);
+    EXPECT_EQ(Text(e).size(), 64u);
+    SetWindowLongW(e, GWL_STYLE, GetWindowLongW(e, GWL_STYLE) | ES_AUTOVSCROLL);
+    Type(u"\r", e);
+    EXPECT_EQ(Text(e).size(), 66u);
+
+    HWND wrapped = CreateWindowExW(0, u"Edit", u"", WS_CHILD | WS_VISIBLE | ES_MULTILINE, 10, 40,
+                                   60, 26, parent, nullptr, nullptr, nullptr);
+    for (int i = 0; i < 200; ++i)
+        Type(u"w", wrapped);
+    size_t n = Text(wrapped).size();
+    EXPECT_GT(n, 10u);                            // two lines' worth,
+    EXPECT_LT(n, 40u);                            // not more
+    SetWindowTextW(wrapped, u"a\r\nb\r\nc\r\nd"); // a program's own text is not cut
+    SendMessageW(wrapped, EM_SETSEL, 1, 1);
+    Type(u"x", wrapped); // and typing that adds no line goes in
+    EXPECT_EQ(Text(wrapped), u"ax\r\nb\r\nc\r\nd");
+}
+
 TEST_F(Edit, OnlyASingleLineBoxCallsANewTextAChange) {
     HWND single = Make(0);
     SetWindowTextW(single, u"one");
@@ -368,6 +397,59 @@ TEST_F(Edit, ALineOfOneThatFitsIsPlacedAsItsStyleSays) {
     EXPECT_EQ(x(centre, 0), from + (room - width) / 2);
     // A tap lands on the letter where it is shown.
     EXPECT_EQ(LOWORD(SendMessageW(right, EM_CHARFROMPOS, 0, MAKELPARAM(x(right, 1) + 1, 8))), 1);
+}
+
+TEST_F(Edit, EachLineOfAMultiLineBoxIsPlacedAsItsStyleSays) {
+    HWND left = Make(ES_MULTILINE), right = Make(ES_MULTILINE | ES_RIGHT),
+         centre = Make(ES_MULTILINE | ES_CENTER);
+    for (HWND e : {left, right, centre})
+        SetWindowTextW(e, u"abc\r\nlonger line");
+    auto at = [](HWND e, size_t i) {
+        LRESULT p = SendMessageW(e, EM_POSFROMCHAR, i, 0);
+        return std::pair<int, int>(int16_t(LOWORD(p)), int16_t(HIWORD(p)));
+    };
+    int from = 3, room = 200 - 7;
+    int first = at(left, 3).first - at(left, 0).first, second = at(left, 16).first - from;
+    EXPECT_EQ(at(right, 3).first, from + room);
+    EXPECT_EQ(at(right, 16).first, from + room);
+    EXPECT_EQ(at(centre, 0).first, from + (room - first) / 2);
+    EXPECT_EQ(at(centre, 5).first, from + (room - second) / 2);
+    EXPECT_EQ(at(centre, 5).second, at(left, 5).second);
+    // A tap lands on the letter where it is shown, on either line.
+    auto charAt = [](HWND e, std::pair<int, int> p) {
+        return LOWORD(SendMessageW(e, EM_CHARFROMPOS, 0, MAKELPARAM(p.first + 1, p.second + 2)));
+    };
+    EXPECT_EQ(charAt(right, at(right, 1)), 1);
+    EXPECT_EQ(charAt(centre, at(centre, 7)), 7);
+    // Down keeps the caret's place on the screen: from the end of the short right-aligned
+    // line to the end of the long one.
+    SendMessageW(right, EM_SETSEL, 3, 3);
+    SetFocus(right);
+    Press({VK_DOWN});
+    EXPECT_EQ(SelOf(right), Sel(16, 16));
+}
+
+TEST_F(Edit, AMultiLineBoxShowsATabAsTheRoomToTheNextStop) {
+    HWND e = Make(ES_MULTILINE);
+    SetWindowTextW(e, u"a\tb\r\nlonger\tc\r\n\t\td");
+    HDC dc = GetDC(e);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(e, WM_GETFONT, 0, 0)));
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(e, dc);
+    int stop = 8 * tm.tmAveCharWidth; // 32 dialog units
+    auto x = [e](size_t i) { return int(int16_t(LOWORD(SendMessageW(e, EM_POSFROMCHAR, i, 0)))); };
+    int from = x(0);
+    EXPECT_EQ(x(2), from + stop);      // "b", after "a" and its tab
+    EXPECT_EQ(x(12), from + stop);     // "c": "longer" is narrower than a stop
+    EXPECT_EQ(x(17), from + 2 * stop); // "d" after two tabs
+    // A tap in the tab's room lands before or after it, whichever is nearer.
+    auto at = [e](int px, int line) {
+        return LOWORD(SendMessageW(e, EM_CHARFROMPOS, 0, MAKELPARAM(px, 3 + line * 13)));
+    };
+    EXPECT_EQ(at(from + stop - 2, 0), 2);
+    EXPECT_EQ(at(x(1) + 2, 0), 1);
 }
 
 TEST_F(Edit, CtrlCXAndVCopyCutAndPasteThroughTheClipboard) {

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "emul/device.h"
+#include "emul/graphics.h"
 #include "emul/harness.h"
 #include "emul/kernel.h"
 #include "emul/windows_sys.h"
@@ -11,6 +12,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -102,6 +104,23 @@ TEST_F(OpenBox, ATapOnEachButtonAnswersWithThatButton) {
     EXPECT_EQ(device.journal().grep("MessageBoxW").size(), 10u);
 }
 
+TEST_F(OpenBox, ABoxAskedWhileTheInputPanelIsUpStandsAboveIt) {
+    device.windows().setInputPanel(true);
+    auto a = ask(nullptr, u"Go on?", u"Question", MB_OKCANCEL);
+    RECT r = rectOf(box());
+    EXPECT_LE(r.bottom, 214); // the panel's top
+    EXPECT_NEAR((r.top + r.bottom) / 2, (26 + 214) / 2, 1);
+    tap(GetDlgItem(box(), IDOK));
+    EXPECT_EQ(answered(a), IDOK);
+    // Without the panel it is centred on the work area.
+    device.windows().setInputPanel(false);
+    a = ask(nullptr, u"Go on?", u"Question", MB_OKCANCEL);
+    r = rectOf(box());
+    EXPECT_NEAR((r.top + r.bottom) / 2, (26 + 294) / 2, 1);
+    tap(GetDlgItem(box(), IDCANCEL));
+    EXPECT_EQ(answered(a), IDCANCEL);
+}
+
 TEST_F(OpenBox, EnterPressesTheFocusedButtonAndEscapeCancelsWhereThereIsCancel) {
     // The default button has the focus first.
     auto a = ask(nullptr, u"Save?", u"", MB_YESNOCANCEL | MB_DEFBUTTON2);
@@ -126,6 +145,29 @@ TEST_F(OpenBox, EnterPressesTheFocusedButtonAndEscapeCancelsWhereThereIsCancel) 
     a = ask(nullptr, u"Reset?", u"", MB_YESNO);
     key(VK_ESCAPE, a);
     EXPECT_FALSE(a->done);
+    key(VK_RETURN, a);
+    EXPECT_EQ(answered(a), IDYES);
+}
+
+TEST_F(OpenBox, TheDefaultLookGoesWithTheFocusAmongTheButtons) {
+    // Just inside a button's outer line: dark on the default-looking one (its second frame),
+    // the light edge on any other.
+    auto looksDefault = [this](int id) {
+        RECT r = rectOf(GetDlgItem(box(), id));
+        std::vector<uint8_t> rgb = device.graphics().rgb();
+        size_t at = (size_t((r.top + r.bottom) / 2) * 240 + size_t(r.left + 1)) * 3;
+        COLORREF c = RGB(rgb[at], rgb[at + 1], rgb[at + 2]);
+        return c == GetSysColor(COLOR_WINDOWFRAME);
+    };
+    auto a = ask(nullptr, u"Reset?", u"", MB_YESNO);
+    EXPECT_TRUE(looksDefault(IDYES));
+    EXPECT_FALSE(looksDefault(IDNO));
+    key(VK_TAB, a);
+    EXPECT_FALSE(looksDefault(IDYES));
+    EXPECT_TRUE(looksDefault(IDNO));
+    key(VK_LEFT, a);
+    EXPECT_TRUE(looksDefault(IDYES));
+    EXPECT_FALSE(looksDefault(IDNO));
     key(VK_RETURN, a);
     EXPECT_EQ(answered(a), IDYES);
 }

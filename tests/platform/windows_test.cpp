@@ -317,7 +317,7 @@ TEST(Windows, ShiftedKeysTypeIntoTheNotesEditBox) {
     HWND edit = GetDlgItem(main, 100);
     ASSERT_NE(edit, nullptr);
     EXPECT_EQ(d.windows().focus(), reinterpret_cast<uintptr_t>(edit));
-    // Notes takes the work area, below the task bar; its document fills it.
+    // Notes takes the work area between the task bar and its menu bar; its document fills it.
     RECT r{}, work{}, doc{};
     ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
     EXPECT_EQ(work.top, 26);
@@ -327,7 +327,7 @@ TEST(Windows, ShiftedKeysTypeIntoTheNotesEditBox) {
         EXPECT_EQ(got.left, work.left);
         EXPECT_EQ(got.top, work.top);
         EXPECT_EQ(got.right, work.right);
-        EXPECT_EQ(got.bottom, work.bottom);
+        EXPECT_EQ(got.bottom, work.bottom - 26);
     }
 
     // The whole word is injected before Notes runs: each key keeps the Shift state it had.

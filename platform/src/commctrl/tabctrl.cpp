@@ -1,6 +1,7 @@
 // The tab control ("SysTabControl32"): a row of tabs, one selected. A tap on another tab asks the
 // parent with TCN_SELCHANGING (a non-zero answer keeps the old tab), selects it and reports
-// TCN_SELCHANGE, both through WM_NOTIFY. TCM_SETCURSEL changes the selection silently.
+// TCN_SELCHANGE, both through WM_NOTIFY; with the focus, Left and Right do the same for the tab
+// beside the selected one. TCM_SETCURSEL changes the selection silently.
 //
 // Geometry: one row of tabs 20 pixels high (the dialog font's 13-pixel cell with padding), at
 // the bottom with TCS_BOTTOM as handheld programs use it, else at the top. A tab is as wide as
@@ -135,23 +136,43 @@ void adjustRect(const Window *w, bool toWindow, RECT *r) {
     }
 }
 
-// A tap on another tab asks the parent first; its answer may have destroyed the control.
+// Another tab becomes the selected one when the parent agrees; its answer may have destroyed
+// the control.
+void choose(HWND h, Window *w, int i) {
+    if (i == data(w)->sel || notify(w, TCN_SELCHANGING))
+        return;
+    if (Window *again = wins().get(h)) {
+        data(again)->sel = i;
+        data(again)->focus = -1;
+        notify(again, TCN_SELCHANGE);
+    }
+}
+
+// The pen takes the keys to the tab control (as the arrows then work it) and picks a tab.
 void penDown(HWND h, Window *w, LPARAM lp) {
-    TabData *d = data(w);
     int x = int16_t(LOWORD(lp)), y = int16_t(HIWORD(lp));
+    if (!(w->style & TCS_FOCUSNEVER))
+        SetFocus(h);
+    if (!(w = wins().get(h)))
+        return;
+    TabData *d = data(w);
     d->pressed = true;
     for (int i = 0; i < int(d->items.size()); ++i) {
         RECT r = itemRect(w, i);
-        if (x < r.left || x >= r.right || y < r.top || y >= r.bottom)
-            continue;
-        if (i != d->sel && !notify(w, TCN_SELCHANGING)) {
-            if (Window *again = wins().get(h)) {
-                data(again)->sel = i;
-                notify(again, TCN_SELCHANGE);
-            }
+        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) {
+            choose(h, w, i);
+            break;
         }
-        break;
     }
+}
+
+// Left and Right pick the tab beside the selected one; there is no wrapping at the ends.
+void keyDown(HWND h, Window *w, WPARAM vk) {
+    TabData *d = data(w);
+    int at = d->focus >= 0 ? d->focus : d->sel;
+    int next = vk == VK_LEFT ? at - 1 : vk == VK_RIGHT ? at + 1 : -1;
+    if (next >= 0 && next < int(d->items.size()))
+        choose(h, w, next);
 }
 
 // A message whose lParam (or the item's text) the control reads or fills, refused when either
@@ -252,6 +273,11 @@ LRESULT CALLBACK tabProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_LBUTTONDOWN:
         penDown(h, w, lp);
         return 0;
+    case WM_KEYDOWN:
+        keyDown(h, w, wp);
+        return 0;
+    case WM_GETDLGCODE:
+        return 0x0001 | 0x0080; // DLGC_WANTARROWS | DLGC_WANTCHARS
     case WM_LBUTTONUP:
         if (d->pressed) {
             d->pressed = false;

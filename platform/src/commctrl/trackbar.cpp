@@ -14,12 +14,17 @@ namespace emul {
 namespace {
 
 constexpr int kThumbHalf = 5; // the thumb is 11 pixels wide; the channel ends half a thumb in
+// The pen held beside the thumb pages again at this interval until the thumb reaches it.
+constexpr UINT_PTR kPageTimer = 1;
+constexpr UINT kPageRepeatMs = 500;
 
 struct TrackData : ControlData {
     int min = 0, max = 100, pos = 0;
     int lineSize = 1;
     int pageSize = -1; // until a program sets it: a fifth of the range, at least 1
     bool dragging = false, paging = false;
+    int pageWay = 0; // while paging: -1 towards the minimum, 1 towards the maximum
+    int penAt = 0;   // while paging: where the pen is along the channel
     void inspect(const Window &, WindowInfo &s) const override {
         s.pos = pos;
         s.min = min;
@@ -141,7 +146,22 @@ bool trackMessage(Window *w, UINT msg, LPARAM lp, LRESULT *result) {
     return true;
 }
 
-// On the thumb the finger takes it along; beside it, the thumb moves a page that way.
+// A page towards where the pen is held, unless the thumb has reached it.
+void page(Window *w) {
+    TrackData *d = data(w);
+    RECT t = thumbRect(w);
+    int from = vertical(w) ? t.top : t.left, to = vertical(w) ? t.bottom : t.right;
+    if (d->pageWay < 0 ? d->penAt >= from : d->penAt < to)
+        return;
+    d->pos += d->pageWay * pageOf(d);
+    clampPos(d);
+    InvalidateRect(toHwnd(w), nullptr, TRUE); // also when a timer, which changes no look, paged
+    wins().changed();
+    notify(w, d->pageWay < 0 ? TB_PAGEUP : TB_PAGEDOWN, 0);
+}
+
+// On the thumb the finger takes it along; beside it, the thumb moves a page that way, and on
+// while the pen stays down there.
 void penDown(Window *w, LPARAM lp) {
     TrackData *d = data(w);
     if (w->style & WS_DISABLED)
@@ -155,14 +175,17 @@ void penDown(Window *w, LPARAM lp) {
         return;
     }
     bool before = vertical(w) ? y < t.top : x < t.left;
-    d->pos += before ? -pageOf(d) : pageOf(d);
-    clampPos(d);
     d->paging = true;
-    notify(w, before ? TB_PAGEUP : TB_PAGEDOWN, 0);
+    d->pageWay = before ? -1 : 1;
+    d->penAt = vertical(w) ? y : x;
+    SetTimer(toHwnd(w), kPageTimer, kPageRepeatMs, nullptr);
+    page(w);
 }
 
 void penMove(Window *w, LPARAM lp) {
     TrackData *d = data(w);
+    if (d->paging)
+        d->penAt = vertical(w) ? int16_t(HIWORD(lp)) : int16_t(LOWORD(lp));
     if (!d->dragging)
         return;
     int p = positionAt(w, int16_t(LOWORD(lp)), int16_t(HIWORD(lp)));
@@ -176,6 +199,7 @@ void penUp(Window *w) {
     TrackData *d = data(w);
     bool paging = d->paging, dragging = d->dragging;
     d->paging = d->dragging = false;
+    KillTimer(toHwnd(w), kPageTimer);
     if (GetCapture() == toHwnd(w))
         ReleaseCapture();
     if (paging) {
@@ -244,10 +268,17 @@ LRESULT CALLBACK trackbarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         TrackData *d = data(w);
         if (LPARAM(lp) != LPARAM(w->h) && (d->dragging || d->paging)) {
             d->dragging = d->paging = false;
+            KillTimer(h, kPageTimer);
             notify(w, TB_ENDTRACK, 0);
         }
         return 0;
     }
+    case WM_TIMER:
+        if (wp == kPageTimer && data(w)->paging)
+            page(w);
+        else if (wp == kPageTimer)
+            KillTimer(h, kPageTimer);
+        return 0;
     case WM_KEYDOWN:
         keyDown(w, wp);
         return 0;

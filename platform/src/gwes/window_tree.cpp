@@ -101,10 +101,17 @@ void WindowSystem::Impl::activate(Window *w) {
 }
 
 Window *WindowSystem::Impl::pickForeground() const {
+    // A program's window before the windows it owns: a menu bar stands above its program's
+    // window but never takes the front.
+    Window *owned = nullptr;
     for (Window *w : topLevel)
-        if (w->thread && !w->thread->exited() && (w->style & WS_VISIBLE))
-            return w;
-    return nullptr;
+        if (w->thread && !w->thread->exited() && (w->style & WS_VISIBLE)) {
+            if (!w->owner)
+                return w;
+            if (!owned && w->className != u"menu_worker")
+                owned = w;
+        }
+    return owned;
 }
 
 void WindowSystem::Impl::destroy(Window *w) {
@@ -161,6 +168,8 @@ void WindowSystem::Impl::unlink(Window *w) {
         foreground = 0;
         if (Window *next = pickForeground())
             activate(next);
+        else
+            foregroundChanged(); // the task bar names no program any more
     }
     if (shown)
         exposeScreen(RECT{w->left, w->top, w->right, w->bottom});
@@ -353,6 +362,20 @@ CEAPI BOOL IsWindowEnabled(HWND h) {
     return w && !(w->style & WS_DISABLED);
 }
 
+namespace {
+
+// Keys must not go on reaching a control the user cannot see: a hidden child that holds the
+// focus, itself or in a window inside it, hands it to its parent.
+void focusLeavesHidden(Window *w) {
+    Window *f = wins().get(wins().queue(w->thread).focus);
+    while (f && f != w)
+        f = f->parent;
+    if (f)
+        SetFocus(toHwnd(w->parent));
+}
+
+} // namespace
+
 CEAPI BOOL ShowWindow(HWND h, int cmd) {
     Window *w = needWindow(h);
     if (!w)
@@ -364,10 +387,17 @@ CEAPI BOOL ShowWindow(HWND h, int cmd) {
         w->style |= WS_VISIBLE;
     if (was != ((w->style & WS_VISIBLE) != 0))
         exposeScreen(RECT{w->left, w->top, w->right, w->bottom});
+    if (cmd == SW_HIDE && w->parent && w->thread == kern().self()) {
+        focusLeavesHidden(w);
+        if (!(w = wins().get(h))) // the focus messages' handlers may have destroyed it
+            return was;
+    }
     if (cmd == SW_HIDE && wins().foreground == w->h) {
         wins().foreground = 0;
         if (Window *next = wins().pickForeground())
             wins().activate(next);
+        else
+            foregroundChanged();
     }
     if (!w->parent && w->thread && activatingShow(cmd))
         wins().activate(w);

@@ -1,5 +1,6 @@
 // The read-only look at the screen. Nothing here sends a message, tidies the tree or makes a
 // queue: it may run inside a kernel wake condition.
+#include "gwes/paint/paint.h"
 #include "gwes/win_internal.h"
 
 #include "emul/text.h"
@@ -196,6 +197,11 @@ uintptr_t WindowView::findControl(const Program *program, int id) const {
 uintptr_t WindowView::foreground() const {
     const WindowSystem::Impl &ws = *ws_.impl_;
     return ws.get(ws.foreground) ? ws.foreground : 0;
+}
+
+uintptr_t WindowView::taskBarProgram() const {
+    Window *w = emul::taskBarProgram(*ws_.impl_);
+    return w ? w->h : 0;
 }
 
 const Program *WindowView::foregroundProgram() const {

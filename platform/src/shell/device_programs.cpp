@@ -2,6 +2,8 @@
 // and the command line it got, and the text programs have a text box that shows what was typed,
 // kept as their document in \My Documents (read at start, written when the window closes).
 // The shell's desktop and task bar come with the shell program, "explorer.exe".
+#include <aygshell.h>
+#include <sipapi.h>
 #include <windows.h>
 
 #include "emul/device.h"
@@ -13,13 +15,16 @@
 
 #include "emul/text.h"
 
+#include <algorithm>
 #include <string>
 
 using namespace emul;
 
 namespace {
 
-constexpr int kDocumentId = 100; // the text box of every text program, Notes' document too
+constexpr int kDocumentId = 100;  // the text box of every text program, Notes' document too
+constexpr int kCommandLineId = 1; // the help viewer's page too
+constexpr int kPageMargin = 4;
 
 // A program's document: its title as the file name, in the user's documents folder.
 std::u16string documentPath(HWND main) {
@@ -48,8 +53,52 @@ void saveDocument(HWND main) {
         dev().files().writeFile(documentPath(main), utf8(dev().windows().text(uintptr_t(doc))));
 }
 
+void fitToDesktop(HWND main) {
+    SIPINFO si{};
+    si.cbSize = sizeof si;
+    if (!SipGetInfo(&si))
+        return;
+    const RECT &r = si.rcVisibleDesktop;
+    MoveWindow(main, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+}
+
+void showProgramWindow(HWND main) {
+    SHMENUBARINFO bar{};
+    bar.cbSize = sizeof bar;
+    bar.hwndParent = main;
+    bar.dwFlags = SHCMBF_EMPTYBAR;
+    SHCreateMenuBar(&bar);
+    fitToDesktop(main);
+}
+
+namespace {
+
+// The children follow the window's size: the command line keeps its one line and the document
+// takes the rest.
+void layOut(HWND main, int width, int height) {
+    int top = 0;
+    if (HWND label = GetDlgItem(main, kCommandLineId)) {
+        RECT r{};
+        GetWindowRect(label, &r);
+        top = r.bottom - r.top;
+        MoveWindow(label, 0, 0, width, top, TRUE);
+    }
+    if (HWND doc = GetDlgItem(main, kDocumentId))
+        MoveWindow(doc, 0, top, width, std::max(0, height - top), TRUE);
+}
+
+} // namespace
+
 LRESULT CALLBACK ProgramWindow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
+    case WM_SETTINGCHANGE:
+        // The input panel came or went: the window takes what it leaves of the screen.
+        if (wp == SPI_SETSIPINFO)
+            fitToDesktop(hwnd);
+        return 0;
+    case WM_SIZE:
+        layOut(hwnd, LOWORD(lp), HIWORD(lp));
+        return 0;
     case WM_CLOSE:
         saveDocument(hwnd);
         DestroyWindow(hwnd);
@@ -65,6 +114,13 @@ LRESULT CALLBACK ProgramWindow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
+LRESULT CALLBACK ShellWindow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    // The desktop and the task bar keep their places whatever the input panel does.
+    if (msg == WM_SETTINGCHANGE || msg == WM_SIZE)
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    return ProgramWindow(hwnd, msg, wp, lp);
+}
+
 int programMessageLoop() {
     MSG m;
     while (GetMessageW(&m, nullptr, 0, 0) > 0) {
@@ -77,8 +133,6 @@ int programMessageLoop() {
 } // namespace emul
 
 namespace {
-
-constexpr int kCommandLineId = 1;
 
 struct ProgramInfo {
     const char16_t *exe;
@@ -139,12 +193,13 @@ int runProgram(const ProgramInfo &info, const std::u16string &cmdLine, const cha
                     main, reinterpret_cast<HMENU>(intptr_t(kCommandLineId)), nullptr, nullptr);
     if (info.text) {
         HWND edit =
-            CreateWindowExW(0, u"Edit", u"", WS_CHILD | WS_VISIBLE | ES_MULTILINE, 0, 16,
-                            client.right, client.bottom - 16, main,
+            CreateWindowExW(0, u"Edit", u"", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOVSCROLL,
+                            0, 16, client.right, client.bottom - 16, main,
                             reinterpret_cast<HMENU>(intptr_t(kDocumentId)), nullptr, nullptr);
         loadDocument(main);
         SetFocus(edit);
     }
+    showProgramWindow(main);
     dev().windows().setForeground(reinterpret_cast<uintptr_t>(main));
     int code = programMessageLoop();
     UnregisterClassW(className, nullptr);
@@ -214,13 +269,29 @@ std::u16string pageText(const std::u16string &html) {
     return out;
 }
 
+// The help viewer's window: its page fills it within a margin, black on white as a page is.
+LRESULT CALLBACK HelpWindow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_CTLCOLORSTATIC) {
+        HDC dc = reinterpret_cast<HDC>(wp);
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+    }
+    if (msg != WM_SIZE)
+        return ProgramWindow(hwnd, msg, wp, lp);
+    if (HWND page = GetDlgItem(hwnd, kCommandLineId))
+        MoveWindow(page, kPageMargin, kPageMargin, std::max(0, LOWORD(lp) - 2 * kPageMargin),
+                   std::max(0, HIWORD(lp) - 2 * kPageMargin), TRUE);
+    return 0;
+}
+
 // The help viewer: the page its command line names, as text.
 int HelpMain(const std::u16string &cmdLine) {
     if (HWND running = FindWindowW(u"PegHelp", nullptr)) {
         dev().windows().setForeground(reinterpret_cast<uintptr_t>(running));
         return 0;
     }
-    registerClass(u"PegHelp");
+    registerClass(u"PegHelp", HelpWindow);
     HWND main = CreateWindowExW(0, u"PegHelp", u"Help", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
                                 CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
     if (!main)
@@ -234,9 +305,10 @@ int HelpMain(const std::u16string &cmdLine) {
                                          : u"The help page " + page + u" is not on the device.";
     RECT client{};
     GetClientRect(main, &client);
-    CreateWindowExW(0, u"Static", text.c_str(), WS_CHILD | WS_VISIBLE, 4, 4, client.right - 8,
-                    client.bottom - 8, main, reinterpret_cast<HMENU>(intptr_t(kCommandLineId)),
-                    nullptr, nullptr);
+    CreateWindowExW(0, u"Static", text.c_str(), WS_CHILD | WS_VISIBLE, kPageMargin, kPageMargin,
+                    client.right - 2 * kPageMargin, client.bottom - 2 * kPageMargin, main,
+                    reinterpret_cast<HMENU>(intptr_t(kCommandLineId)), nullptr, nullptr);
+    showProgramWindow(main);
     dev().windows().setForeground(reinterpret_cast<uintptr_t>(main));
     int code = programMessageLoop();
     UnregisterClassW(u"PegHelp", nullptr);
@@ -247,7 +319,7 @@ int HelpMain(const std::u16string &cmdLine) {
 int ExplorerMain(const std::u16string &) {
     if (FindWindowW(u"HHTaskBar", nullptr))
         return 0;
-    registerClass(u"DesktopExplorerWindow");
+    registerClass(u"DesktopExplorerWindow", ShellWindow);
     registerClass(u"HHTaskBar", TaskBarWindow);
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);

@@ -10,6 +10,7 @@
 
 #include "gwes/controls/combobox.h"
 #include "gwes/dialog/dialog.h"
+#include "gwes/input_panel.h"
 #include "gwes/paint/paint.h"
 #include "gwes/win_internal.h"
 
@@ -85,15 +86,15 @@ void openSelected(Window *w) {
         wins().send(w->parent, WM_COMMAND, MAKEWPARAM(w->id, kOpenEntry), LPARAM(w->h));
 }
 
-// A tap on the scroll bar: a row at its ends, a page above or below its middle.
+// A tap on the scroll bar: a row at its ends, a page above or below its thumb.
 void scrollBarTap(Window *w, FileList *d, int y) {
-    int cy = w->bottom - w->top;
-    if (y < kListScrollWidth)
+    ListScrollBar s = listScrollBar(w, int(d->entries.size()), d->rows, d->top);
+    if (y < s.up.bottom)
         --d->top;
-    else if (y >= cy - kListScrollWidth)
+    else if (y >= s.down.top)
         ++d->top;
-    else
-        d->top += y < cy / 2 ? -d->rows : d->rows;
+    else if (y < s.thumb.top || y >= s.thumb.bottom)
+        d->top += y < s.thumb.top ? -d->rows : d->rows;
     d->top = std::clamp(d->top, 0, std::max(0, int(d->entries.size()) - d->rows));
     invalidate(w, nullptr, true);
     wins().changed();
@@ -316,6 +317,9 @@ void entryChanged(HWND dlg, Dialog *d, UINT code) {
         okPressed(dlg, d);
 }
 
+RECT dialogArea();
+void placeControls(HWND dlg, int h);
+
 BOOL CALLBACK dialogProc(HWND h, UINT msg, WPARAM wp, LPARAM) {
     Dialog *d = dialogOf(h);
     if (!d)
@@ -347,6 +351,15 @@ BOOL CALLBACK dialogProc(HWND h, UINT msg, WPARAM wp, LPARAM) {
             return TRUE;
         }
         return TRUE;
+    case WM_SETTINGCHANGE:
+        // The input panel came or went: the dialog takes what it leaves of the work area.
+        if (wp == SPI_SETSIPINFO) {
+            RECT area = dialogArea();
+            MoveWindow(h, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                       TRUE);
+            placeControls(h, area.bottom - area.top);
+        }
+        return TRUE;
     case DM_GETDEFID: {
         // Enter presses the button that has the focus, else OK.
         int id = IDOK;
@@ -368,36 +381,55 @@ HWND child(HWND dlg, const char16_t *cls, const char16_t *text, uint32_t style, 
                            reinterpret_cast<HMENU>(uintptr_t(id)), nullptr, nullptr);
 }
 
+// The work area above the input panel, or above the menu bar when the panel is down.
+RECT dialogArea() {
+    return RECT{0, screen::kWorkTop, screen::kWidth,
+                inputPanelShown() ? screen::kInputPanelTop : screen::kWorkBottom};
+}
+
+// The controls of a dialog `h` pixels high: the list takes what the others leave of it.
+void placeControls(HWND dlg, int h) {
+    auto at = [dlg](int id, const RECT &r) {
+        MoveWindow(GetDlgItem(dlg, id), r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+    };
+    int w = screen::kWidth, y = kCaption + kPad;
+    at(kFolderId, RECT{kPad, y, w - kPad - 44, y + kRow});
+    at(kUpId, RECT{w - kPad - 40, y, w - kPad, y + kRow});
+    int buttons = h - kPad - kRow, name = buttons - kPad - kRow;
+    int listTop = y + kRow + kPad;
+    int rows = std::max(1, (name - kPad - listTop - 2) / kListItemHeight);
+    at(kListId, RECT{kPad, listTop, w - kPad, listTop + rows * kListItemHeight + 2});
+    if (Window *l = wins().get(GetDlgItem(dlg, kListId)))
+        if (auto *list = dynamic_cast<FileList *>(l->control.get())) {
+            list->rows = rows;
+            // The marked entry stays in view.
+            if (list->sel >= list->top + rows)
+                list->top = list->sel - rows + 1;
+            list->top = std::max(0, std::min(list->top, int(list->entries.size()) - rows));
+        }
+    at(kNameLabelId, RECT{kPad, name, kPad + 36, name + kRow});
+    at(kNameId, RECT{kPad + 38, name, w - kPad, name + kRow});
+    at(IDOK, RECT{w / 2 - 58, buttons, w / 2 - 6, buttons + kRow});
+    at(IDCANCEL, RECT{w / 2 + 6, buttons, w / 2 + 58, buttons + kRow});
+}
+
 HWND makeDialog(Dialog &d) {
-    RECT area{0, screen::kWorkTop, screen::kWidth, screen::kWorkBottom};
+    RECT area = dialogArea();
     HWND dlg = createBareDialog(d.request.owner, d.request.title, WS_POPUP | WS_CAPTION, area,
                                 dialogProc, reinterpret_cast<LPARAM>(&d));
     if (!dlg)
         return nullptr;
-    int w = screen::kWidth, h = screen::kWorkHeight;
-    int y = kCaption + kPad;
-    child(dlg, u"Static", u"", SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE, kFolderId,
-          RECT{kPad, y, w - kPad - 44, y + kRow});
-    child(dlg, u"Button", u"Up", WS_TABSTOP | BS_PUSHBUTTON, kUpId,
-          RECT{w - kPad - 40, y, w - kPad, y + kRow});
-    int buttons = h - kPad - kRow, name = buttons - kPad - kRow;
-    int listTop = y + kRow + kPad;
-    int rows = std::max(1, (name - kPad - listTop - 2) / kListItemHeight);
-    HWND list = child(dlg, u"FileDialogList", u"", WS_TABSTOP | WS_BORDER, kListId,
-                      RECT{kPad, listTop, w - kPad, listTop + rows * kListItemHeight + 2});
-    if (Window *l = wins().get(list)) {
-        auto data = std::make_shared<FileList>();
-        data->rows = rows;
-        l->control = data;
-    }
-    child(dlg, u"Static", u"Name:", SS_LEFT | SS_CENTERIMAGE, kNameLabelId,
-          RECT{kPad, name, kPad + 36, name + kRow});
-    child(dlg, u"Edit", u"", WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, kNameId,
-          RECT{kPad + 38, name, w - kPad, name + kRow});
-    child(dlg, u"Button", u"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK,
-          RECT{w / 2 - 58, buttons, w / 2 - 6, buttons + kRow});
-    child(dlg, u"Button", u"Cancel", WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL,
-          RECT{w / 2 + 6, buttons, w / 2 + 58, buttons + kRow});
+    RECT none{};
+    child(dlg, u"Static", u"", SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE, kFolderId, none);
+    child(dlg, u"Button", u"Up", WS_TABSTOP | BS_PUSHBUTTON, kUpId, none);
+    HWND list = child(dlg, u"FileDialogList", u"", WS_TABSTOP | WS_BORDER, kListId, none);
+    if (Window *l = wins().get(list))
+        l->control = std::make_shared<FileList>();
+    child(dlg, u"Static", u"Name:", SS_LEFT | SS_CENTERIMAGE, kNameLabelId, none);
+    child(dlg, u"Edit", u"", WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, kNameId, none);
+    child(dlg, u"Button", u"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, none);
+    child(dlg, u"Button", u"Cancel", WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL, none);
+    placeControls(dlg, area.bottom - area.top);
     return dlg;
 }
 

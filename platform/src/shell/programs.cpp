@@ -37,6 +37,7 @@ int NotesMain(const std::u16string &) {
         reinterpret_cast<HMENU>(intptr_t(kNotesDocumentId)), nullptr, nullptr);
     loadDocument(main);
     SetFocus(document);
+    showProgramWindow(main);
     dev().windows().setForeground(reinterpret_cast<uintptr_t>(main));
     int code = programMessageLoop();
     UnregisterClassW(u"Notes", nullptr);

@@ -132,7 +132,7 @@ void chooseEntry(HWND h, int i, bool byKeys) {
         return;
     if (d->entries[size_t(i)].folder)
         return openSubmenu(h, d, i, byKeys);
-    std::u16string path = d->entries[size_t(i)].path;
+    std::u16string path = d->entries[size_t(i)].path, name = d->entries[size_t(i)].name;
     closeMenu(h);
     if (path.empty())
         return;
@@ -140,7 +140,17 @@ void chooseEntry(HWND h, int i, bool byKeys) {
     info.cbSize = sizeof(info);
     info.lpFile = path.c_str();
     info.nShow = SW_SHOWNORMAL;
-    ShellExecuteEx(&info);
+    if (ShellExecuteEx(&info))
+        return;
+    // A tap that starts nothing says why, as the shell does, rather than nothing at all.
+    std::u16string why = GetLastError() == ERROR_NO_ASSOCIATION
+                             ? u"There is no program on the device that opens '" + name + u"'."
+                             : u"Cannot find '" + name +
+                                   u"' or one of its components. Make sure the shortcut names "
+                                   u"a program that is on the device.";
+    // Over the program in front again, which waits for the answer as for a box of its own.
+    MessageBoxW(GetForegroundWindow(), reinterpret_cast<LPCWSTR>(why.c_str()),
+                reinterpret_cast<LPCWSTR>(name.c_str()), MB_OK | MB_ICONEXCLAMATION);
 }
 
 // The entry under a point of a list's client area, or -1 (the scroll bar, the frame).
@@ -333,7 +343,7 @@ LRESULT CALLBACK TaskBarWindow(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         openMenu(h);
         return 0;
     }
-    return ProgramWindow(h, msg, wp, lp);
+    return ShellWindow(h, msg, wp, lp);
 }
 
 } // namespace emul

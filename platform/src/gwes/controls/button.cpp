@@ -41,6 +41,20 @@ ButtonData *data(Window *w) {
     return controlData<ButtonData>(w);
 }
 
+bool isPush(const Window *w) {
+    return buttonType(w) == BS_PUSHBUTTON || buttonType(w) == BS_DEFPUSHBUTTON;
+}
+
+// In a dialog the default look goes with the focus among the push buttons: when it moves, the
+// others paint again.
+void pushButtonsRepaint(Window *w) {
+    if (!isPush(w) || !w->parent)
+        return;
+    for (Window *c : w->parent->children)
+        if (c != w && equalsNoCase(c->className, u"Button") && isPush(c))
+            InvalidateRect(toHwnd(c), nullptr, TRUE);
+}
+
 bool inside(const Window *w, LPARAM lp) {
     int x = int16_t(LOWORD(lp)), y = int16_t(HIWORD(lp));
     return x >= 0 && y >= 0 && x < w->right - w->left && y < w->bottom - w->top;
@@ -151,12 +165,16 @@ LRESULT CALLBACK buttonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         InvalidateRect(h, nullptr, TRUE); // a key coming up changes no other control's look
         clickButton(w);
         return 0;
+    case WM_SETFOCUS:
+        pushButtonsRepaint(w);
+        return defaultProc(w, msg, wp, lp);
     case WM_KILLFOCUS:
         // A press of the space bar ends without a click when the focus goes elsewhere.
         if (d->pushed && !d->tracking) {
             d->pushed = false;
             wins().changed();
         }
+        pushButtonsRepaint(w);
         return defaultProc(w, msg, wp, lp);
     case WM_CAPTURECHANGED:
         // Another window took the pen: the press ends without a click.

@@ -7,7 +7,8 @@
 // page that way, and the thumb follows the pen that drags it.
 //
 // While it is open it holds the pen: a tap on an entry chooses it, a tap anywhere off the list
-// closes it without a change and does nothing else.
+// closes it without a change and does nothing else, and so does a stroke that begins on an
+// entry and lifts off the list.
 #include "gwes/controls/combobox.h"
 #include "gwes/paint/paint.h"
 
@@ -109,19 +110,22 @@ void listMark(Window *list, int i) {
 }
 
 ListScrollBar listScrollBar(Window *list) {
-    ListScrollBar s;
     ComboListData *d = listData(list);
+    return d ? listScrollBar(list, entries(d), d->rows, d->top) : listScrollBar(list, 0, 1, 0);
+}
+
+ListScrollBar listScrollBar(Window *list, int n, int rows, int top) {
+    ListScrollBar s;
     int cx = list->right - list->left, cy = list->bottom - list->top;
     int side = kListScrollWidth;
     s.bar = RECT{cx - 1 - side, 1, cx - 1, cy - 1};
     s.up = RECT{s.bar.left, s.bar.top, s.bar.right, s.bar.top + side};
     s.down = RECT{s.bar.left, s.bar.bottom - side, s.bar.right, s.bar.bottom};
     int track = s.down.top - s.up.bottom;
-    if (!d || track <= 0 || !scrolls(d))
+    if (track <= 0 || rows <= 0 || n <= rows)
         return s;
-    int n = entries(d);
-    int thumb = std::max(side / 2, track * d->rows / n);
-    int at = s.up.bottom + (track - thumb) * d->top / std::max(1, n - d->rows);
+    int thumb = std::max(side / 2, track * rows / n);
+    int at = s.up.bottom + (track - thumb) * std::clamp(top, 0, n - rows) / (n - rows);
     s.thumb = RECT{s.bar.left, at, s.bar.right, at + thumb};
     return s;
 }
@@ -171,6 +175,7 @@ void comboOpenList(Window *combo) {
     list->style |= WS_VISIBLE;
     wins().raise(list);
     listMark(list, d->sel);
+    invalidate(combo, nullptr, true); // the field shows its mark only while the list is closed
     wins().changed();
 }
 
@@ -188,6 +193,7 @@ void comboCloseList(Window *combo, bool ok, int choice) {
     bool chosen = ok && choice >= 0 && size_t(choice) < d->items.size();
     if (chosen)
         d->sel = choice;
+    invalidate(combo, nullptr, true);
     ws.changed();
     HWND h = toHwnd(combo);
     comboNotify(combo, ok ? CBN_SELENDOK : CBN_SELENDCANCEL);
@@ -235,6 +241,8 @@ LRESULT CALLBACK comboListProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         d->tracking = false;
         if (int i = listEntryAt(w, x, y); i >= 0)
             comboCloseList(combo, true, i);
+        else if (x < 0 || y < 0 || x >= cx || y >= cy)
+            comboCloseList(combo, false, -1); // dragged off the list: the user changed their mind
         return 0;
     }
     return defaultProc(w, msg, wp, lp);

@@ -57,6 +57,8 @@ struct ListScrollBar {
     RECT bar{}, up{}, down{}, thumb{};
 };
 ListScrollBar listScrollBar(Window *list);
+// The same for any list of `n` entries showing `rows` from entry `top` on.
+ListScrollBar listScrollBar(Window *list, int n, int rows, int top);
 // Tells the combo box's parent (WM_COMMAND with the box's id).
 void comboNotify(Window *combo, int code);
 

@@ -98,6 +98,15 @@ bool replaceSel(Window *w, std::u16string s, bool notifyChange) {
         if (!s.empty() && s.back() == u'\r')
             s.pop_back();
     }
+    // A multi-line box that does not scroll up takes no more lines than it shows.
+    if (styled(w, ES_MULTILINE) && !(w->style & ES_AUTOVSCROLL) && !s.empty()) {
+        std::u16string after = w->text;
+        after.replace(from, to - from, s);
+        if (!editHasRoomFor(w, w->text, after)) {
+            notify(w, EN_MAXTEXT);
+            return false;
+        }
+    }
     if (cut)
         notify(w, EN_MAXTEXT);
     if (s.empty() && from == to)

@@ -3,6 +3,7 @@
 // with the default one marked. Whoever answers for the device (emul/answers.h) presses a button
 // on it or leaves it to the pen and the keys. Every box is journaled with its result.
 #include "gwes/dialog/dialog.h"
+#include "gwes/input_panel.h"
 #include "gwes/paint/look.h"
 #include "gwes/win_internal.h"
 
@@ -228,7 +229,10 @@ Layout layOut(const std::u16string &text, Box &b) {
     int fixed = kCaptionHeight + 4 * kPad + kButtonHeight;
     int textH = std::clamp(int(calc.bottom - calc.top), 0, screen::kWorkHeight - 8 - fixed);
     int height = fixed + std::max(textH, icon ? kIconSize : 0);
-    int x = (screen::kWidth - width) / 2, y = screen::kWorkTop + (screen::kWorkHeight - height) / 2;
+    // Centred on what the input panel leaves of the work area, so its buttons are not under it.
+    int room =
+        (inputPanelShown() ? screen::kInputPanelTop : screen::kWorkBottom) - screen::kWorkTop;
+    int x = (screen::kWidth - width) / 2, y = screen::kWorkTop + std::max(0, (room - height) / 2);
     l.box = RECT{x, y, x + width, y + height};
     int top = kCaptionHeight + kPad;
     b.iconAt = RECT{kPad, top, kPad + kIconSize, top + kIconSize};

@@ -4,6 +4,8 @@
 
 #include "gwes/controls/combobox.h"
 
+#include "emul/text.h"
+
 #include <algorithm>
 
 namespace emul::look {
@@ -57,12 +59,31 @@ COLORREF labelColor(Window *w, HDC dc) {
     return (w->style & WS_DISABLED) ? sys(COLOR_GRAYTEXT) : GetTextColor(dc);
 }
 
+bool isPushButton(const Window *w) {
+    uint32_t type = w->style & 0xF;
+    return equalsNoCase(w->className, u"Button") &&
+           (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON);
+}
+
+// As the dialog manager shows it: the push button with the focus looks the default one, and
+// the dialog's default button does while no other push button has the focus.
+bool looksDefault(Window *w) {
+    bool isDefault = (w->style & 0xF) == BS_DEFPUSHBUTTON;
+    Window *dialog = w->parent;
+    if (!dialog || dialog->className != u"Dialog")
+        return isDefault;
+    if (focused(w))
+        return true;
+    Window *f = wins().get(wins().focusOfForeground());
+    return isDefault && !(f && f->parent == dialog && isPushButton(f));
+}
+
 void pushButton(Window *w, HDC dc, const RECT &client) {
     ctlColor(w, WM_CTLCOLORBTN, dc);
     bool pressed = (wins().send(w, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0;
     fill(dc, client, sys(COLOR_BTNFACE));
     RECT edge = client;
-    if ((w->style & 0xF) == BS_DEFPUSHBUTTON) {
+    if (looksDefault(w)) {
         frame(dc, edge, sys(COLOR_WINDOWFRAME));
         InflateRect(&edge, -1, -1);
     }
@@ -165,15 +186,18 @@ void paintCombo(Window *w, HDC dc, const RECT &client, const WindowInfo &info) {
     for (int i = 0; i < 4; ++i)
         hline(dc, ax + i, ax + 7 - i, ay + i, sys(COLOR_BTNTEXT));
     RECT label{field.left + 2, field.top + 2, button.left - 1, field.bottom - 2};
-    if (focused(w) && !info.label.empty()) {
-        RECT hl{label.left, label.top,
-                std::min<LONG>(label.left + textWidth(dc, info.label) + 3, label.right),
-                label.bottom};
-        fill(dc, hl, sys(COLOR_HIGHLIGHT));
+    // The focused box is marked across its whole field, empty or not; while its list is open the
+    // list's mark shows the choice instead.
+    bool marked = focused(w) && !comboList(w);
+    if (marked) {
+        fill(dc, label, sys(COLOR_HIGHLIGHT));
         c = sys(COLOR_HIGHLIGHTTEXT);
     }
-    OffsetRect(&label, 1, 0);
-    text(dc, info.label, label, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX, c);
+    RECT shown = label;
+    OffsetRect(&shown, 1, 0);
+    text(dc, info.label, shown, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX, c);
+    if (marked)
+        DrawFocusRect(dc, &label);
 }
 
 namespace {
@@ -210,7 +234,9 @@ void paintList(Window *w, HDC dc, const RECT &client, const WindowInfo &info) {
     }
     if (info.itemBoxes.empty() || info.itemBoxes[0].right >= w->right - 1)
         return;
-    ListScrollBar s = listScrollBar(w);
+    // Every list shows whole rows inside its border: the combo box's and the file dialog's.
+    int rows = (client.bottom - client.top - 2) / kListItemHeight;
+    ListScrollBar s = listScrollBar(w, int(items.size()), rows, top);
     fill(dc, s.bar, sys(COLOR_SCROLLBAR));
     scrollArrow(dc, s.up, true);
     scrollArrow(dc, s.down, false);

@@ -15,21 +15,65 @@ namespace {
 // No line holds more characters than this: the narrowest glyph is a pixel wide.
 constexpr size_t kMeasured = 512;
 
+// A multi-line box shows a tab as the room to the next stop, every eight average characters
+// (32 dialog units); a single-line box (tab 0) shows it as a character.
+int tabStopOf(HDC dc) {
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    return std::max<int>(1, 8 * tm.tmAveCharWidth);
+}
+
+// The x after each of the `n` characters from `start`, where a line starts.
+std::vector<int> advances(HDC dc, const std::u16string &s, size_t start, size_t n, int tab) {
+    std::vector<int> ends(n);
+    int x = 0;
+    for (size_t i = 0; i < n;) {
+        if (tab && s[start + i] == u'\t') {
+            x = (x / tab + 1) * tab;
+            ends[i++] = x;
+            continue;
+        }
+        size_t j = i;
+        while (j < n && !(tab && s[start + j] == u'\t'))
+            ++j;
+        SIZE size{};
+        GetTextExtentExPointW(dc, reinterpret_cast<LPCWSTR>(s.c_str() + start + i), int(j - i), 0,
+                              nullptr, ends.data() + i, &size);
+        for (size_t k = i; k < j; ++k)
+            ends[k] += x;
+        x = ends[j - 1];
+        i = j;
+    }
+    return ends;
+}
+
+// How far `n` characters from a line's start reach.
+int advanceTo(HDC dc, const std::u16string &s, size_t start, size_t n, int tab) {
+    if (!n)
+        return 0;
+    if (!tab) {
+        SIZE size{};
+        GetTextExtentPoint32W(dc, reinterpret_cast<LPCWSTR>(s.c_str() + start), int(n), &size);
+        return size.cx;
+    }
+    return advances(dc, s, start, n, tab).back();
+}
+
 // Lays out `s` from `p`, the start of a line, onto the end of `lines`: its paragraphs, each
 // broken at the last space that fits when `wrap`.
 void layout(HDC dc, const std::u16string &s, size_t p, int width, bool wrap,
             std::vector<std::pair<size_t, size_t>> &lines) {
+    int tab = tabStopOf(dc);
     for (;;) {
         size_t end = s.find(u'\n', p);
         size_t stop = end == std::u16string::npos ? s.size() : end;
         size_t textEnd = stop > p && s[stop - 1] == u'\r' ? stop - 1 : stop;
         size_t at = p;
         while (wrap && at < textEnd) {
-            int fit = 0;
-            SIZE size{};
             size_t n = std::min(textEnd - at, kMeasured);
-            GetTextExtentExPointW(dc, reinterpret_cast<LPCWSTR>(s.c_str() + at), int(n),
-                                  std::max(width, 1), &fit, nullptr, &size);
+            std::vector<int> ends = advances(dc, s, at, n, tab);
+            int fit =
+                int(std::upper_bound(ends.begin(), ends.end(), std::max(width, 1)) - ends.begin());
             if (size_t(fit) >= textEnd - at)
                 break;
             size_t take = std::max(fit, 1);
@@ -70,13 +114,6 @@ EditLayout &linesOf(Window *w, HDC dc, int width, bool wrap, bool *appendedOut) 
     return l;
 }
 
-int widthOf(HDC dc, const std::u16string &s, size_t from, size_t n) {
-    SIZE size{};
-    if (n)
-        GetTextExtentPoint32W(dc, reinterpret_cast<LPCWSTR>(s.c_str() + from), int(n), &size);
-    return size.cx;
-}
-
 // The selection as the control tells it, and the end the caret stands at; a control that keeps
 // no selection has its caret at the end of its text.
 void selection(Window *w, size_t *from, size_t *to, size_t *caret) {
@@ -112,6 +149,19 @@ struct View {
         return kept ? kept->lines : single;
     }
     const std::u16string &text(const Window *w) const { return masked ? maskedText : w->text; }
+    // Where a line of a multi-line box starts, right of `inner.left - shift`: a centred or
+    // right-aligned box places each line by its width, without the space a wrap ends it in.
+    int align = 0, room = 0, tab = 0;
+    int lineX(HDC dc, const Window *w, size_t line) const {
+        if (!multi || !align || line >= lines().size())
+            return 0;
+        auto [start, n] = lines()[line];
+        const std::u16string &s = text(w);
+        if (line + 1 < lines().size() && n > 0 && s[start + n - 1] == u' ')
+            --n;
+        int spare = std::max<int>(0, room - advanceTo(dc, s, start, n, tab));
+        return align == ES_RIGHT ? spare : spare / 2;
+    }
 };
 
 bool isInk(const Window *w) {
@@ -137,9 +187,10 @@ View viewOf(Window *w, HDC dc, const RECT &client, size_t caret) {
         v.maskedText.assign(w->text.size(), c);
     }
     const std::u16string &s = v.text(w);
-    if (v.multi)
+    if (v.multi) {
+        v.tab = tabStopOf(dc);
         v.kept = &linesOf(w, dc, v.inner.right - v.inner.left, wrap, &v.appended);
-    else
+    } else
         v.single.emplace_back(0, s.size());
     const auto &lines = v.lines();
     caret = std::min(caret, s.size());
@@ -154,12 +205,15 @@ View viewOf(Window *w, HDC dc, const RECT &client, size_t caret) {
     if (v.caretLine >= v.first + rows)
         v.first = v.caretLine + 1 - rows;
     size_t caretStart = lines[v.caretLine].first;
-    v.caretX = widthOf(dc, s, caretStart, caret - caretStart);
+    v.caretX = advanceTo(dc, s, caretStart, caret - caretStart, v.tab);
     int room = std::max<int>(0, v.inner.right - v.inner.left - 2);
+    v.room = room;
+    // ES_CENTER is 1 and ES_RIGHT 2: both bits set mean right.
+    v.align = (w->style & ES_RIGHT) ? ES_RIGHT : int(w->style & ES_CENTER);
     v.shift = std::clamp(shown.shift, std::max(0, v.caretX - room), v.caretX);
     // A line of one that fits shows whole, placed as its style says.
     if (!v.multi) {
-        int width = widthOf(dc, s, 0, s.size());
+        int width = advanceTo(dc, s, 0, s.size(), 0);
         int align = int(w->style & (ES_CENTER | ES_RIGHT));
         if (width <= room)
             v.shift = align == ES_RIGHT    ? width - room
@@ -187,6 +241,38 @@ RECT clientOf(const Window *w) {
     return RECT{0, 0, w->right - w->left, w->bottom - w->top};
 }
 
+// Line `i` of the box at `y`: the selection in the highlight colours, a tab as the room it takes.
+void drawLine(HDC dc, const View &v, const Window *w, size_t i, int y, size_t from, size_t to,
+              COLORREF color) {
+    const std::u16string &s = v.text(w);
+    size_t start = v.lines()[i].first, stop = start + v.lines()[i].second;
+    size_t a = std::clamp(from, start, stop), b = std::clamp(to, start, stop);
+    int left = v.inner.left - v.shift + v.lineX(dc, w, i), x = left;
+    auto isTab = [&](size_t k) { return v.tab && s[k] == u'\t'; };
+    for (size_t k = start; k < stop;) {
+        bool selected = k >= a && k < b;
+        if (isTab(k)) {
+            int next = left + ((x - left) / v.tab + 1) * v.tab;
+            RECT r{x, y, next, y + v.lineHeight};
+            if (selected && IntersectRect(&r, &r, &v.inner))
+                FillRect(dc, &r, GetSysColorBrush(COLOR_HIGHLIGHT));
+            x = next;
+            ++k;
+            continue;
+        }
+        size_t end = k < a ? a : k < b ? b : stop, run = k;
+        while (run < end && !isTab(run))
+            ++run;
+        SetTextColor(dc, selected ? sys(COLOR_HIGHLIGHTTEXT) : color);
+        SetBkMode(dc, selected ? OPAQUE : TRANSPARENT);
+        SetBkColor(dc, sys(COLOR_HIGHLIGHT));
+        ExtTextOutW(dc, x, y, ETO_CLIPPED, &v.inner, reinterpret_cast<LPCWSTR>(s.c_str() + k),
+                    UINT(run - k), nullptr);
+        x += advanceTo(dc, s, k, run - k, 0);
+        k = run;
+    }
+}
+
 } // namespace
 
 void paintEdit(Window *w, HDC dc, const RECT &client, bool ink) {
@@ -208,7 +294,6 @@ void paintEdit(Window *w, HDC dc, const RECT &client, bool ink) {
     if (!hasFocus && !(w->style & ES_NOHIDESEL))
         from = to = caret;
     View v = viewOf(w, dc, client, caret);
-    const std::u16string &s = v.text(w);
     const RECT &inner = v.inner;
     const auto &lines = v.lines();
     SetBkMode(dc, OPAQUE);
@@ -218,28 +303,11 @@ void paintEdit(Window *w, HDC dc, const RECT &client, bool ink) {
             break;
         if (y + v.lineHeight <= clip.top)
             continue;
-        size_t start = lines[i].first, stop = start + lines[i].second;
-        size_t a = std::clamp(from, start, stop);
-        size_t b = std::clamp(to, start, stop);
-        int x = inner.left - v.shift;
-        struct Piece {
-            size_t at, n;
-            bool selected;
-        } pieces[3] = {{start, a - start, false}, {a, b - a, true}, {b, stop - b, false}};
-        for (const Piece &p : pieces) {
-            if (!p.n)
-                continue;
-            SetTextColor(dc, p.selected ? sys(COLOR_HIGHLIGHTTEXT) : color);
-            SetBkMode(dc, p.selected ? OPAQUE : TRANSPARENT);
-            SetBkColor(dc, sys(COLOR_HIGHLIGHT));
-            ExtTextOutW(dc, x, y, ETO_CLIPPED, &inner, reinterpret_cast<LPCWSTR>(s.c_str() + p.at),
-                        UINT(p.n), nullptr);
-            x += widthOf(dc, s, p.at, p.n);
-        }
+        drawLine(dc, v, w, i, y, from, to, color);
     }
     if (hasFocus && v.caretLine >= v.first) {
         int y = v.top + int(v.caretLine - v.first) * v.lineHeight;
-        int x = inner.left - v.shift + v.caretX;
+        int x = inner.left - v.shift + v.lineX(dc, w, v.caretLine) + v.caretX;
         // The caret inverts what it stands on, so a selected letter under it stays visible.
         if (x < inner.right)
             PatBlt(dc, x, y, 1, std::min<int>(y + v.lineHeight, inner.bottom) - y, DSTINVERT);
@@ -287,13 +355,10 @@ size_t shownLength(const std::u16string &text, const Lines &lines, size_t line) 
 }
 
 // The character boundary of `line` nearest `x` pixels from the line's start.
-size_t nearestIn(HDC dc, const std::u16string &text, const Lines &lines, size_t line, int x) {
+size_t nearestIn(HDC dc, const std::u16string &text, const Lines &lines, size_t line, int x,
+                 int tab) {
     size_t start = lines[line].first, n = shownLength(text, lines, line);
-    std::vector<int> ends(n);
-    SIZE size{};
-    if (n && !GetTextExtentExPointW(dc, reinterpret_cast<LPCWSTR>(text.c_str() + start), int(n), 0,
-                                    nullptr, ends.data(), &size))
-        return start;
+    std::vector<int> ends = look::advances(dc, text, start, n, tab);
     size_t k = 0;
     int left = 0;
     while (k < n && x > (left + ends[k]) / 2)
@@ -302,6 +367,21 @@ size_t nearestIn(HDC dc, const std::u16string &text, const Lines &lines, size_t 
 }
 
 } // namespace
+
+bool editHasRoomFor(Window *w, const std::u16string &before, const std::u16string &after) {
+    using namespace look;
+    Measure m(w);
+    if (!m.dc)
+        return true;
+    View v = viewOf(w, m.dc, clientOf(w), 0);
+    int width = v.inner.right - v.inner.left;
+    bool wrap = !(w->style & ES_AUTOHSCROLL);
+    std::vector<std::pair<size_t, size_t>> was, will;
+    layout(m.dc, before, 0, width, wrap, was);
+    layout(m.dc, after, 0, width, wrap, will);
+    size_t rows = size_t(std::max<int>(1, (v.inner.bottom - v.inner.top) / v.lineHeight));
+    return will.size() <= std::max(rows, was.size());
+}
 
 POINT editPointOf(Window *w, size_t i) {
     using namespace look;
@@ -314,7 +394,8 @@ POINT editPointOf(Window *w, size_t i) {
     const auto &lines = v.lines();
     i = std::min(i, w->text.size());
     size_t line = lineIndexOf(lines, i);
-    int x = widthOf(m.dc, v.text(w), lines[line].first, i - lines[line].first);
+    int x = v.lineX(m.dc, w, line) +
+            advanceTo(m.dc, v.text(w), lines[line].first, i - lines[line].first, v.tab);
     return POINT{v.inner.left - v.shift + x, v.top + (int(line) - int(v.first)) * v.lineHeight};
 }
 
@@ -330,7 +411,8 @@ size_t editCharAt(Window *w, int x, int y) {
     // Above the first line shown or below the last, the line there; beside a line, its end.
     int row = y < v.top ? -1 : (y - v.top) / v.lineHeight;
     long line = std::clamp<long>(long(v.first) + row, 0, long(lines.size()) - 1);
-    return nearestIn(m.dc, v.text(w), lines, size_t(line), x - (v.inner.left - v.shift));
+    return nearestIn(m.dc, v.text(w), lines, size_t(line),
+                     x - (v.inner.left - v.shift + v.lineX(m.dc, w, size_t(line))), v.tab);
 }
 
 size_t editLineMove(Window *w, size_t caret, int lines, bool pages) {
@@ -347,8 +429,10 @@ size_t editLineMove(Window *w, size_t caret, int lines, bool pages) {
         std::clamp<long>(long(line) + (pages ? lines * rows : lines), 0, long(all.size()) - 1);
     if (size_t(to) == line)
         return caret;
-    int x = widthOf(m.dc, w->text, all[line].first, caret - all[line].first);
-    return nearestIn(m.dc, w->text, all, size_t(to), x);
+    // The caret keeps its place across the screen, whatever the lines' alignment.
+    int x = v.lineX(m.dc, w, line) +
+            advanceTo(m.dc, w->text, all[line].first, caret - all[line].first, v.tab);
+    return nearestIn(m.dc, w->text, all, size_t(to), x - v.lineX(m.dc, w, size_t(to)), v.tab);
 }
 
 void editLineBounds(Window *w, size_t caret, size_t *start, size_t *end) {

@@ -36,6 +36,9 @@ LRESULT defaultErase(Window *w, HDC dc);
 LRESULT defaultCtlColor(Window *w, UINT msg, HDC dc);
 // The task bar shows the foreground program's title.
 void foregroundChanged();
+// The program whose title the task bar shows: the one in front, or the one beneath the task
+// bar's own pop-up (the Start menu) while that is open; null for none or the desktop.
+Window *taskBarProgram(WindowSystem::Impl &ws);
 // The task bar in `bar`: the Start button's place and the foreground program's title.
 void paintTaskBar(Window *w, HDC dc, const RECT &bar, bool withStart);
 // A pen-down at x, y (screen) on `hit`, the task bar or the desktop's strip in its place: true
@@ -75,6 +78,9 @@ EditLayout &editLayoutOf(uintptr_t hwnd);
 // the top left of the caret before character `i`, and the character boundary nearest a point.
 POINT editPointOf(Window *w, size_t i);
 size_t editCharAt(Window *w, int x, int y);
+// Whether a multi-line box can show `after` in place of `before` without more lines than fit
+// in it (or than `before` already had).
+bool editHasRoomFor(Window *w, const std::u16string &before, const std::u16string &after);
 // The caret moved by `lines` shown lines (pages of them when `pages`; negative: up), keeping its
 // place across; and the start and end of the shown line it stands on.
 size_t editLineMove(Window *w, size_t caret, int lines, bool pages);

@@ -66,18 +66,19 @@ bool onlyAsks(UINT msg) {
     return msg >= WM_CTLCOLOREDIT && msg <= WM_CTLCOLORSTATIC;
 }
 
-Window *taskBar() {
-    for (Window *w : wins().topLevel)
+Window *taskBar(WindowSystem::Impl &ws = wins()) {
+    for (Window *w : ws.topLevel)
         if (w->className == u"HHTaskBar" && !w->destroyed)
             return w;
     return nullptr;
 }
 
 // The top program window below the pop-ups: what the foreground was before one of them opened.
-Window *programBeneath(Window *bar) {
-    for (Window *t : wins().topLevel)
+// A program's menu bar stands above its window but is no program of its own.
+Window *programBeneath(WindowSystem::Impl &ws, Window *bar) {
+    for (Window *t : ws.topLevel)
         if (t != bar && t->owner != bar && t->thread && !t->topmost && (t->style & WS_VISIBLE) &&
-            !t->destroyed)
+            !t->destroyed && t->className != u"menu_worker")
             return t;
     return nullptr;
 }
@@ -88,10 +89,10 @@ namespace {
 
 // The program the bar names: the one in front, or, while the bar's own menu is open, the one
 // beneath it.
-Window *namedProgram(Window *bar) {
-    Window *fg = wins().get(wins().foreground);
+Window *namedProgram(WindowSystem::Impl &ws, Window *bar) {
+    Window *fg = ws.get(ws.foreground);
     if (fg && bar && fg->owner == bar)
-        fg = programBeneath(bar);
+        fg = programBeneath(ws, bar);
     if (!fg || fg == bar || fg->className == u"DesktopExplorerWindow")
         return nullptr;
     return fg;
@@ -106,10 +107,27 @@ bool showsOk(const Window *program) {
     return program && (program->exStyle & WS_EX_CAPTIONOKBTN) && (program->style & WS_VISIBLE);
 }
 
+constexpr int kStartWidth = 48; // the Start button: where a tap on the bar opens the menu
+
+// While the bar's own pop-up (the Start menu) is in front, Start is drawn pressed.
+bool startPressed(Window *bar) {
+    Window *fg = wins().get(wins().foreground);
+    return bar && fg && fg->owner == bar && bar->className == u"HHTaskBar" &&
+           fg->className == u"StartMenu";
+}
+
 } // namespace
+
+Window *taskBarProgram(WindowSystem::Impl &ws) {
+    return namedProgram(ws, taskBar(ws));
+}
 
 void paintTaskBar(Window *w, HDC dc, const RECT &bar, bool withStart) {
     FillRect(dc, &bar, reinterpret_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    if (startPressed(w)) {
+        RECT start{bar.left, bar.top, bar.left + kStartWidth, bar.bottom};
+        FillRect(dc, &start, GetSysColorBrush(COLOR_HIGHLIGHT));
+    }
     HGDIOBJ old = SelectObject(dc, controlFont());
     SetTextColor(dc, RGB(255, 255, 255));
     SetBkMode(dc, TRANSPARENT);
@@ -117,7 +135,7 @@ void paintTaskBar(Window *w, HDC dc, const RECT &bar, bool withStart) {
         RECT start{bar.left + 4, bar.top + 5, bar.left + 48, bar.top + 21};
         DrawTextW(dc, u"Start", 5, &start, DT_LEFT | DT_NOPREFIX);
     }
-    Window *fg = namedProgram(w == wins().desktop ? nullptr : w);
+    Window *fg = namedProgram(wins(), w == wins().desktop ? nullptr : w);
     RECT title{bar.left + 52, bar.top, bar.right - 4, bar.bottom};
     if (showsOk(fg)) {
         RECT ok = okButton(bar);
@@ -145,7 +163,7 @@ bool tapTaskBarOk(Window *hit, int x, int y) {
     RECT ok = okButton(RECT{0, 0, kScreenWidth, kTaskBarHeight});
     if (x < ok.left || x >= ok.right || y < ok.top || y >= ok.bottom)
         return false;
-    Window *fg = namedProgram(bar);
+    Window *fg = namedProgram(wins(), bar);
     if (!showsOk(fg))
         return false;
     wins().post(fg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
@@ -209,17 +227,23 @@ void afterControlMessage(Window *w, UINT msg, WPARAM wp) {
 void foregroundChanged() {
     // Without the shell's task bar the desktop shows one in its place.
     RECT strip{0, 0, kScreenWidth, kTaskBarHeight};
-    if (Window *bar = taskBar())
+    if (Window *bar = taskBar()) {
         invalidate(bar, nullptr, true);
-    else
+        // Its Start label is drawn pressed while the Start menu is in front.
+        for (Window *c : bar->children)
+            invalidate(c, nullptr, true);
+    } else
         invalidate(wins().desktop, &strip, true);
 }
 
 LRESULT defaultCtlColor(Window *w, UINT msg, HDC dc) {
     if (w->className == u"HHTaskBar") {
+        // Start is the bar's one label.
+        bool pressed = startPressed(w);
         SetTextColor(dc, RGB(255, 255, 255));
-        SetBkColor(dc, RGB(0, 0, 0));
-        return reinterpret_cast<LRESULT>(GetStockObject(BLACK_BRUSH));
+        SetBkColor(dc, pressed ? GetSysColor(COLOR_HIGHLIGHT) : RGB(0, 0, 0));
+        return reinterpret_cast<LRESULT>(pressed ? GetSysColorBrush(COLOR_HIGHLIGHT)
+                                                 : GetStockObject(BLACK_BRUSH));
     }
     bool field = msg == WM_CTLCOLOREDIT || msg == WM_CTLCOLORLISTBOX;
     SetTextColor(dc, GetSysColor(field ? COLOR_WINDOWTEXT : COLOR_STATICTEXT));
