@@ -81,9 +81,23 @@ uintptr_t WindowSystem::Impl::pen(WindowSystem::Pen what, int x, int y) {
     }
     if (what == Pen::Move && !penIsDown)
         return 0; // no hover on a touch screen
-    if (what == Pen::Down && !capture && tapTaskBarOk(to, x, y)) {
+    // The task bar's OK works as a button: pressed while the pen is on it, OK when it lifts there.
+    if (what == Pen::Down && !capture && onTaskBarOk(to, x, y)) {
         penIsDown = true;
         penOwner = 0;
+        okTracking = true;
+        pressTaskBarOk(true);
+        return 0;
+    }
+    if (okTracking && what != Pen::Down) {
+        bool on = onTaskBarOk(at(x, y), x, y);
+        pressTaskBarOk(on);
+        if (what == Pen::Up) {
+            penIsDown = okTracking = false;
+            pressTaskBarOk(false);
+            if (on)
+                taskBarOk();
+        }
         return 0;
     }
     if (what == Pen::Down) {

@@ -158,6 +158,8 @@ struct WindowSystem::Impl {
     // and the window that holds it by SetCapture.
     bool penIsDown = false;
     uintptr_t penOwner = 0, capture = 0;
+    // The pen went down on the task bar's OK button; it is drawn pressed while the pen is on it.
+    bool okTracking = false, okPressed = false;
     bool inputPanel = false; // the soft input panel is shown
     // The window system's side of painting: device contexts' geometry, fonts (gwes/paint/).
     std::shared_ptr<PaintState> paint;

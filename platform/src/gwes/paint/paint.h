@@ -41,10 +41,14 @@ void foregroundChanged();
 Window *taskBarProgram(WindowSystem::Impl &ws);
 // The task bar in `bar`: the Start button's place and the foreground program's title.
 void paintTaskBar(Window *w, HDC dc, const RECT &bar, bool withStart);
-// A pen-down at x, y (screen) on `hit`, the task bar or the desktop's strip in its place: true
-// when it pressed the bar's OK button, which the program in front shows while its caption has
-// one (WS_EX_CAPTIONOKBTN); that program is sent IDOK.
-bool tapTaskBarOk(Window *hit, int x, int y);
+// Whether x, y (screen) on `hit`, the task bar or the desktop's strip in its place, is on the
+// bar's OK button, which the program in front shows while its caption has one
+// (WS_EX_CAPTIONOKBTN).
+bool onTaskBarOk(Window *hit, int x, int y);
+// The button drawn pressed or not.
+void pressTaskBarOk(bool pressed);
+// The program the bar names is sent IDOK.
+void taskBarOk();
 // The input panel's window (painted by gwes/panel_keys.h's paintInputPanel).
 constexpr const char16_t *kInputPanelClass = u"SipWndClass";
 // Icons of static controls (STM_SETIMAGE, STM_GETIMAGE, STM_SETICON, STM_GETICON).

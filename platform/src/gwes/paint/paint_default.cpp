@@ -140,7 +140,7 @@ void paintTaskBar(Window *w, HDC dc, const RECT &bar, bool withStart) {
     if (showsOk(fg)) {
         RECT ok = okButton(bar);
         title.right = ok.left - 4;
-        // A white outline with its corner pixels left out.
+        // A white outline with its corner pixels left out; pressed, white with black letters.
         HBRUSH white = reinterpret_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
         const RECT edges[] = {{ok.left + 1, ok.top, ok.right - 1, ok.top + 1},
                               {ok.left + 1, ok.bottom - 1, ok.right - 1, ok.bottom},
@@ -148,7 +148,13 @@ void paintTaskBar(Window *w, HDC dc, const RECT &bar, bool withStart) {
                               {ok.right - 1, ok.top + 1, ok.right, ok.bottom - 1}};
         for (const RECT &e : edges)
             FillRect(dc, &e, white);
+        if (wins().okPressed) {
+            RECT face{ok.left + 1, ok.top + 1, ok.right - 1, ok.bottom - 1};
+            FillRect(dc, &face, white);
+            SetTextColor(dc, RGB(0, 0, 0));
+        }
         DrawTextW(dc, u"ok", 2, &ok, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        SetTextColor(dc, RGB(255, 255, 255));
     }
     if (fg)
         DrawTextW(dc, reinterpret_cast<LPCWSTR>(fg->text.c_str()), int(fg->text.size()), &title,
@@ -156,18 +162,31 @@ void paintTaskBar(Window *w, HDC dc, const RECT &bar, bool withStart) {
     SelectObject(dc, old);
 }
 
-bool tapTaskBarOk(Window *hit, int x, int y) {
+bool onTaskBarOk(Window *hit, int x, int y) {
     Window *bar = taskBar();
     if (!hit || (hit != bar && hit != wins().desktop))
         return false;
     RECT ok = okButton(RECT{0, 0, kScreenWidth, kTaskBarHeight});
     if (x < ok.left || x >= ok.right || y < ok.top || y >= ok.bottom)
         return false;
-    Window *fg = namedProgram(wins(), bar);
-    if (!showsOk(fg))
-        return false;
-    wins().post(fg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    return true;
+    return showsOk(namedProgram(wins(), bar));
+}
+
+void pressTaskBarOk(bool pressed) {
+    if (wins().okPressed == pressed)
+        return;
+    wins().okPressed = pressed;
+    RECT ok = okButton(RECT{0, 0, kScreenWidth, kTaskBarHeight});
+    if (Window *bar = taskBar())
+        invalidate(bar, &ok, true);
+    else
+        invalidate(wins().desktop, &ok, true);
+}
+
+void taskBarOk() {
+    Window *fg = namedProgram(wins(), taskBar());
+    if (showsOk(fg))
+        wins().post(fg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
 LRESULT staticImage(Window *w, UINT msg, WPARAM wp, LPARAM lp) {
