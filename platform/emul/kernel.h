@@ -35,6 +35,8 @@
 #include <thread>
 #include <vector>
 
+struct timespec;
+
 // Marks a function that an idle device runs at every pass of its driver's reader: such functions
 // are placed together, so that a pass after a sleep starts on a few cold pages of code, not on
 // one page for each source file it passes through.
@@ -54,6 +56,10 @@ struct ThreadKilled {};
 struct Program;
 class Journal;
 
+// Moves whenever any ChangeCount of the process does: while it stands still, a switch knows
+// without reading them one by one (a page each, cold after an idle sleep) that no count moved.
+extern std::atomic<uint64_t> changeGeneration;
+
 // A count that moves with every change of some state that wake conditions look at. A condition
 // that names one (Kernel::block) is asked again only when it, or what the kernel sees itself,
 // has moved, so a change that can make such a condition hold and does not bump its count is a
@@ -65,7 +71,10 @@ class ChangeCount {
     uint64_t value() const { return n_; }
 
   protected:
-    void bump() { ++n_; }
+    void bump() {
+        ++n_;
+        changeGeneration.fetch_add(1, std::memory_order_relaxed);
+    }
 
   private:
     uint64_t n_ = 0;
@@ -104,13 +113,15 @@ struct ThreadSched {
     // Wake condition while blocked: predicate and absolute deadline in device ms.
     bool blocked = false;
     // A condition that said no is asked again only when `changes` or the kernel's own count of
-    // what it sees have moved (see Kernel::block): `seen` is their sum then, and all only grow.
+    // what it sees have moved (see Kernel::block); all of them only grow.
     // No changes: asked at every switch.
     bool saidNo = false;
     // Preemption: platform calls made since device time last moved (see Kernel).
     uint32_t calls = 0;
     uint64_t deadline = kNever;
-    uint64_t seen = 0;
+    uint64_t seenChanges = 0;    // the sum of `changes` when the condition said no
+    uint64_t seenStirs = 0;      // and the kernel's own count then
+    uint64_t seenGeneration = 0; // changeGeneration when seenChanges was last found current
     ChangeCounts changes;
     // The C++ runtime's exception state of this host thread, read at every preemption point.
     const void *ehGlobals = nullptr;
@@ -146,6 +157,37 @@ struct Thread : std::enable_shared_from_this<Thread> {
   private:
     std::atomic<uint32_t> turn{0}; // given when the baton comes to this thread
     std::thread host;
+};
+
+// Blocks of a few hundred bytes side by side, for the records that every switch reads (each
+// thread's and the list of them): after an idle sleep they are cold, and on one page they cost
+// one miss of the address cache rather than one each. Larger requests go to the heap. Records
+// may outlive the kernel (a thread handle): every allocator holds the slab.
+class RecordSlab {
+  public:
+    static constexpr size_t kBlock = 384;
+    RecordSlab() = default;
+    RecordSlab(const RecordSlab &) = delete;
+    RecordSlab &operator=(const RecordSlab &) = delete;
+    ~RecordSlab();
+    void *take(size_t bytes);
+    void give(void *p, size_t bytes);
+
+  private:
+    std::mutex m_; // a record's last holder may be a host thread that is ending
+    std::vector<unsigned char *> pages_;
+    std::vector<void *> free_;
+};
+
+template <class T> struct SlabAllocator {
+    using value_type = T;
+    std::shared_ptr<RecordSlab> slab;
+    explicit SlabAllocator(std::shared_ptr<RecordSlab> s) : slab(std::move(s)) {}
+    template <class U> SlabAllocator(const SlabAllocator<U> &o) : slab(o.slab) {}
+    T *allocate(size_t n) { return static_cast<T *>(slab->take(n * sizeof(T))); }
+    void deallocate(T *p, size_t n) { slab->give(p, n * sizeof(T)); }
+    template <class U> bool operator==(const SlabAllocator<U> &o) const { return slab == o.slab; }
+    template <class U> bool operator!=(const SlabAllocator<U> &o) const { return slab != o.slab; }
 };
 
 class Kernel {
@@ -290,9 +332,10 @@ class Kernel {
     uint32_t tickStart_;
     std::vector<unsigned char> coresBefore_; // the caller's affinity mask before `oneCore`
     uint64_t virtualNow_ = 0;
-    uint64_t hostNow() const; // device ms on the host clock
-    int64_t hostStartNs_;     // the host's monotonic clock at device time 0
-    bool frozen_ = false;     // real time: now() answers frozenNow_
+    uint64_t hostNow() const;                          // device ms on the host clock
+    int (*readClock_)(int clock, struct timespec *ts); // see hostclock::monotonicReader
+    int64_t hostStartNs_; // the host's monotonic clock at device time 0
+    bool frozen_ = false; // real time: now() answers frozenNow_
     uint64_t frozenNow_ = 0;
 
     // Real time: the one wait of an idle device; true when it ended by its time-out with
@@ -317,8 +360,11 @@ class Kernel {
     // host wait, which looked at them until the clock read next.
     static constexpr int64_t kLookedAtWait = -1;
     int64_t lastPollNs_ = 0;
-    void reap();                                   // joins the host threads of ended threads
-    std::vector<std::shared_ptr<Thread>> threads_; // scheduling order; ended threads leave it
+    void reap(); // joins the host threads of ended threads
+    std::shared_ptr<RecordSlab> slab_;
+    // Scheduling order; ended threads leave it.
+    std::vector<std::shared_ptr<Thread>, SlabAllocator<std::shared_ptr<Thread>>> threads_;
+    std::shared_ptr<Thread> newThread();
     uint64_t endedCount_ = 0;
     uint64_t stirs_ = 0; // what the kernel sees that a condition may look at (see block)
     std::vector<std::thread> ended_; // host threads to join

@@ -180,6 +180,10 @@ TEST(Registry, DeleteKeyTakesTheWholeTreeAndStrandsItsHandles) {
     DWORD size = 4;
     EXPECT_EQ(RegQueryValueExW(deep, u"V", nullptr, nullptr, (BYTE *)&v, &size), ERROR_KEY_DELETED);
     EXPECT_EQ(RegSetValueExW(top, u"W", 0, REG_DWORD, (BYTE *)&v, 4), ERROR_KEY_DELETED);
+    HKEY again = create(HKEY_LOCAL_MACHINE, u"Top\\Middle\\Leaf");
+    EXPECT_EQ(RegQueryValueExW(again, u"V", nullptr, nullptr, (BYTE *)&v, &size),
+              ERROR_FILE_NOT_FOUND);
+    RegCloseKey(again);
     EXPECT_EQ(RegCloseKey(deep), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(top), ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, u""), ERROR_ACCESS_DENIED);

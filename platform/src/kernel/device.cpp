@@ -22,6 +22,9 @@
 namespace emul {
 
 Device *Device::current_ = nullptr;
+// Defined beside the device pointer, which every platform call reads: a switch that looks at it
+// after an idle sleep finds it on a page already read.
+std::atomic<uint64_t> changeGeneration{0};
 
 namespace {
 

@@ -5,13 +5,13 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <cxxabi.h>
 #include <exception>
 #include <new>
 #include <utility>
 
 #include "emul/journal.h"
+#include "host/host_clock.h"
 #include "host/host_cpu.h"
 #include "host/host_turn.h"
 #include "host/host_wait.h"
@@ -38,13 +38,6 @@ bool unwinding(const void *ehGlobals) {
     return static_cast<const EhGlobals *>(ehGlobals)->uncaughtExceptions != 0;
 }
 
-// The host's monotonic clock (what std::chrono::steady_clock reads), in ns.
-int64_t hostNs() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
-
 constexpr int64_t kNsPerMs = 1000000;
 
 #ifdef EMUL_WAKE_CHECK
@@ -55,10 +48,12 @@ constexpr bool kCheckWakes = false;
 } // namespace
 
 Kernel::Kernel(bool realTime, uint32_t tickStart, bool oneCore)
-    : realTime_(realTime), tickStart_(tickStart), hostStartNs_(hostNs()), checkWakes_(kCheckWakes) {
+    : realTime_(realTime), tickStart_(tickStart), readClock_(hostclock::monotonicReader()),
+      hostStartNs_(hostclock::monotonicNs(readClock_)), slab_(std::make_shared<RecordSlab>()),
+      threads_(SlabAllocator<std::shared_ptr<Thread>>(slab_)), checkWakes_(kCheckWakes) {
     if (oneCore)
         coresBefore_ = hostcpu::keepToThisCore();
-    auto main = std::make_shared<Thread>();
+    auto main = newThread();
     main->id = nextId_++;
     main->name = "main";
     tlsSelf = main.get();
@@ -136,11 +131,11 @@ EMUL_IDLE_PATH bool Kernel::hostWait(uint64_t deadline, int64_t nowNs) {
 }
 
 EMUL_IDLE_PATH uint64_t Kernel::hostNow() const {
-    return uint64_t((hostNs() - hostStartNs_) / kNsPerMs);
+    return uint64_t((hostclock::monotonicNs(readClock_) - hostStartNs_) / kNsPerMs);
 }
 
 EMUL_IDLE_PATH int64_t Kernel::freezeClock() {
-    int64_t ns = hostNs();
+    int64_t ns = hostclock::monotonicNs(readClock_);
     frozenNow_ = uint64_t((ns - hostStartNs_) / kNsPerMs);
     frozen_ = true;
     return ns;
@@ -168,20 +163,27 @@ EMUL_IDLE_PATH bool Kernel::due(Thread *t) const {
 EMUL_IDLE_PATH bool Kernel::runnable(Thread *t) const {
     if (due(t))
         return true;
-    if (t->sched_.exited)
+    ThreadSched &s = t->sched_;
+    if (s.exited)
         return false;
-    if (t->sched_.saidNo && t->sched_.seen == t->sched_.changes.sum() + stirs_) {
-        if (checkWakes_)
-            skipped(t, "nothing it names has moved");
-        return false; // nothing it looks at has moved
+    if (s.saidNo && s.seenStirs == stirs_) {
+        uint64_t generation = changeGeneration.load(std::memory_order_relaxed);
+        if (s.seenGeneration == generation || s.seenChanges == s.changes.sum()) {
+            s.seenGeneration = generation;
+            if (checkWakes_)
+                skipped(t, "nothing it names has moved");
+            return false; // nothing it looks at has moved
+        }
     }
-    if (!t->sched_.hasCondition())
+    if (!s.hasCondition())
         return false;
-    if (t->sched_.holds())
+    if (s.holds())
         return true;
-    if (!t->sched_.changes.empty()) {
-        t->sched_.saidNo = true;
-        t->sched_.seen = t->sched_.changes.sum() + stirs_;
+    if (!s.changes.empty()) {
+        s.saidNo = true;
+        s.seenGeneration = changeGeneration.load(std::memory_order_relaxed);
+        s.seenChanges = s.changes.sum();
+        s.seenStirs = stirs_;
     }
     return false;
 }
@@ -479,8 +481,41 @@ void Kernel::threadMain(Thread *t, std::function<uint32_t()> body) {
     tlsSelf = nullptr;
 }
 
+RecordSlab::~RecordSlab() {
+    for (unsigned char *p : pages_)
+        ::operator delete(p, std::align_val_t(4096));
+}
+
+void *RecordSlab::take(size_t bytes) {
+    if (bytes > kBlock)
+        return ::operator new(bytes);
+    std::lock_guard<std::mutex> l(m_);
+    if (free_.empty()) {
+        auto *page = static_cast<unsigned char *>(::operator new(4096, std::align_val_t(4096)));
+        pages_.push_back(page);
+        for (size_t at = 4096 / kBlock * kBlock; at >= kBlock; at -= kBlock)
+            free_.push_back(page + at - kBlock); // the page's first block is taken first
+    }
+    void *p = free_.back();
+    free_.pop_back();
+    return p;
+}
+
+void RecordSlab::give(void *p, size_t bytes) {
+    if (bytes > kBlock) {
+        ::operator delete(p);
+        return;
+    }
+    std::lock_guard<std::mutex> l(m_);
+    free_.push_back(p);
+}
+
+std::shared_ptr<Thread> Kernel::newThread() {
+    return std::allocate_shared<Thread>(SlabAllocator<Thread>(slab_));
+}
+
 std::shared_ptr<Thread> Kernel::spawn(std::string name, std::function<uint32_t()> body) {
-    auto t = std::make_shared<Thread>();
+    auto t = newThread();
     t->id = nextId_++;
     t->name = std::move(name);
     t->exitCode = 259; // STILL_ACTIVE

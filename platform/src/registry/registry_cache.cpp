@@ -182,15 +182,56 @@ std::optional<RegValue> RegCache::value(RegKeyId key, const std::u16string &name
     return k->values[size_t(i)].second;
 }
 
+EMUL_IDLE_PATH const RegCache::Polled *RegCache::findPolled(RegKeyId key,
+                                                            std::u16string_view name) const {
+    // Compared here rather than by memcmp: its code would be one more cold page.
+    for (const Polled &p : polled_) {
+        if (p.key != key || p.nameLength != name.size())
+            continue;
+        size_t i = 0;
+        while (i < name.size() && p.name[i] == name[i])
+            ++i;
+        if (i == name.size())
+            return &p;
+    }
+    return nullptr;
+}
+
+void RegCache::remember(RegKeyId key, std::u16string_view name, const RegValue &v) {
+    if (name.size() > sizeof(Polled::name) / sizeof(char16_t) ||
+        v.data.size() > sizeof(Polled::data))
+        return;
+    Polled &p = polled_[nextPolled_];
+    nextPolled_ = (nextPolled_ + 1) % kPolled;
+    p.key = key;
+    p.type = v.type;
+    p.nameLength = uint8_t(name.size());
+    p.size = uint8_t(v.data.size());
+    std::memcpy(p.name, name.data(), name.size() * sizeof(char16_t));
+    copyData(p.data, v.data.data(), v.data.size());
+}
+
+void RegCache::forgetPolled() {
+    for (Polled &p : polled_)
+        p.key = 0;
+}
+
 EMUL_IDLE_PATH RegFound RegCache::copyValue(RegKeyId key, const char16_t *name, bool check,
                                             RegCopy *out) {
     onBaton();
     if (check)
         sync();
+    std::u16string_view wanted(name);
+    if (const Polled *p = findPolled(key, wanted)) {
+        out->type = p->type;
+        out->size = p->size;
+        copyData(out->data, p->data, p->size);
+        return RegFound::value;
+    }
     Key *k = keyOf(key);
     if (!k)
         return RegFound::noKey;
-    int i = k->find(std::u16string_view(name));
+    int i = k->find(wanted);
     if (i < 0)
         return RegFound::noValue;
     const RegValue &v = k->values[size_t(i)].second;
@@ -198,12 +239,14 @@ EMUL_IDLE_PATH RegFound RegCache::copyValue(RegKeyId key, const char16_t *name, 
     out->size = uint32_t(v.data.size());
     if (v.data.size() <= RegCopy::kSmall)
         copyData(out->data, v.data.data(), v.data.size());
+    remember(key, wanted, v);
     return RegFound::value;
 }
 
 RegStatus RegCache::setValue(RegKeyId key, const std::u16string &name, const RegValue &v) {
     onBaton();
     sync();
+    forgetPolled();
     RegStatus s = store_->setValue(key, name, v);
     Key *k = keyOf(key);
     if (s != RegStatus::ok || !k) {
@@ -222,6 +265,7 @@ RegStatus RegCache::setValue(RegKeyId key, const std::u16string &name, const Reg
 RegStatus RegCache::removeValue(RegKeyId key, const std::u16string &name) {
     onBaton();
     sync();
+    forgetPolled();
     RegStatus s = store_->removeValue(key, name);
     Key *k = keyOf(key);
     if (s == RegStatus::failed || !k) {
@@ -282,6 +326,7 @@ EMUL_IDLE_PATH void RegCache::sync() {
 
 void RegCache::load() {
     RegImage img = store_->image();
+    forgetPolled();
     lastId_ = 0;
     keys_.clear();
     byName_.clear();
@@ -333,6 +378,7 @@ RegKeyId RegCache::walk(RegKeyId from, const std::vector<std::u16string> &names,
 }
 
 void RegCache::forget(RegKeyId key) {
+    forgetPolled();
     auto it = keys_.find(key);
     if (it == keys_.end())
         return;

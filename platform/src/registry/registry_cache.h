@@ -69,6 +69,23 @@ class RegCache {
     void forget(RegKeyId key);
 
     std::unique_ptr<RegStore> store_;
+    // The small values read last, with their data: a reader polls the same few settings pass
+    // after pass, and answering from here spares it the key's values, names and data, which lie
+    // on pages of their own. Names match as spelt; any change to the copy forgets them all.
+    struct Polled {
+        RegKeyId key = 0; // 0: unused
+        uint32_t type = 0;
+        uint8_t nameLength = 0;
+        uint8_t size = 0;
+        char16_t name[24];
+        uint8_t data[8];
+    };
+    static constexpr size_t kPolled = 4;
+    Polled polled_[kPolled];
+    size_t nextPolled_ = 0;
+    const Polled *findPolled(RegKeyId key, std::u16string_view name) const;
+    void remember(RegKeyId key, std::u16string_view name, const RegValue &v);
+    void forgetPolled();
     // The key found last: a reader asks for the values of one key, pass after pass. Its record
     // stays where it is until the key is forgotten or the copy reloaded.
     RegKeyId lastId_ = 0;
