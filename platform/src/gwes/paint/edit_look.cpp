@@ -51,7 +51,8 @@ std::vector<int> advances(HDC dc, const std::u16string &s, size_t start, size_t 
 int advanceTo(HDC dc, const std::u16string &s, size_t start, size_t n, int tab) {
     if (!n)
         return 0;
-    if (!tab) {
+    if (!tab || std::find(s.begin() + long(start), s.begin() + long(start + n), u'\t') ==
+                    s.begin() + long(start + n)) {
         SIZE size{};
         GetTextExtentPoint32W(dc, reinterpret_cast<LPCWSTR>(s.c_str() + start), int(n), &size);
         return size.cx;
