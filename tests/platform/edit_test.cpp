@@ -452,6 +452,35 @@ TEST_F(Edit, AMultiLineBoxShowsATabAsTheRoomToTheNextStop) {
     EXPECT_EQ(at(x(1) + 2, 0), 1);
 }
 
+TEST_F(Edit, AScrollBarShowsWhileTheLinesAreMoreThanFitAndScrollsTheView) {
+    HWND e = Make(ES_MULTILINE | WS_VSCROLL); // at 10, 10 in the program's window: 200 x 100
+    SetWindowTextW(e, u"one\r\ntwo");
+    auto top = [e]() { return int(int16_t(HIWORD(SendMessageW(e, EM_POSFROMCHAR, 0, 0)))); };
+    uint16_t face = Rgb565(GetSysColor(COLOR_BTNFACE)), paper = Rgb565(GetSysColor(COLOR_WINDOW));
+    // The up arrow's square in the top right corner, inside the border: there only with the bar.
+    EXPECT_EQ(ScreenAt(device, e, 190, 3), paper);
+    std::u16string lines;
+    for (int i = 0; i < 20; ++i)
+        lines += u"line\r\n";
+    SetWindowTextW(e, lines.c_str());
+    SendMessageW(e, EM_SETSEL, lines.size(), LPARAM(lines.size()));
+    EXPECT_EQ(ScreenAt(device, e, 190, 3), face);
+    int bottom = top(); // the caret's line in view: the first lines are above the box
+    ASSERT_LT(bottom, 0);
+    int height = int(int16_t(HIWORD(SendMessageW(e, EM_POSFROMCHAR, 6, 0)))) - bottom;
+    // The up arrow moves the view a line and leaves the caret where it was.
+    test_support::Tap(10 + 200 - 7, 36 + 5);
+    EXPECT_EQ(top(), bottom + height);
+    EXPECT_EQ(SelOf(e), Sel(DWORD(lines.size()), DWORD(lines.size())));
+    // The track above the thumb, a page; at the first line it stops.
+    for (int i = 0; i < 3; ++i)
+        test_support::Tap(10 + 200 - 7, 36 + 20);
+    EXPECT_EQ(top(), 1);
+    // Typing brings the caret's line back into view.
+    SendMessageW(e, WM_CHAR, 'x', 1);
+    EXPECT_EQ(top(), bottom);
+}
+
 TEST_F(Edit, CtrlCXAndVCopyCutAndPasteThroughTheClipboard) {
     auto ctrl = [](BYTE vk) {
         keybd_event(VK_CONTROL, 0, 0, 0);

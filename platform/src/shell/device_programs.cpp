@@ -193,10 +193,10 @@ int runProgram(const ProgramInfo &info, const std::u16string &cmdLine, const cha
     CreateWindowExW(0, u"Static", shown.c_str(), WS_CHILD | WS_VISIBLE, 0, 0, client.right, 16,
                     main, reinterpret_cast<HMENU>(intptr_t(kCommandLineId)), nullptr, nullptr);
     if (info.text) {
-        HWND edit =
-            CreateWindowExW(0, u"Edit", u"", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOVSCROLL,
-                            0, 16, client.right, client.bottom - 16, main,
-                            reinterpret_cast<HMENU>(intptr_t(kDocumentId)), nullptr, nullptr);
+        HWND edit = CreateWindowExW(
+            0, u"Edit", u"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL, 0,
+            16, client.right, client.bottom - 16, main,
+            reinterpret_cast<HMENU>(intptr_t(kDocumentId)), nullptr, nullptr);
         loadDocument(main);
         SetFocus(edit);
     }

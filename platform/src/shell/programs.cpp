@@ -33,8 +33,8 @@ int NotesMain(const std::u16string &) {
     RECT client{};
     GetClientRect(main, &client);
     HWND document = CreateWindowExW(
-        0, u"richink", u"", WS_CHILD | WS_VISIBLE, 0, 0, client.right, client.bottom, main,
-        reinterpret_cast<HMENU>(intptr_t(kNotesDocumentId)), nullptr, nullptr);
+        0, u"richink", u"", WS_CHILD | WS_VISIBLE | WS_VSCROLL, 0, 0, client.right, client.bottom,
+        main, reinterpret_cast<HMENU>(intptr_t(kNotesDocumentId)), nullptr, nullptr);
     loadDocument(main);
     SetFocus(document);
     showProgramWindow(main);

@@ -115,10 +115,14 @@ ListScrollBar listScrollBar(Window *list) {
 }
 
 ListScrollBar listScrollBar(Window *list, int n, int rows, int top) {
-    ListScrollBar s;
     int cx = list->right - list->left, cy = list->bottom - list->top;
+    return scrollBarIn(RECT{cx - 1 - kListScrollWidth, 1, cx - 1, cy - 1}, n, rows, top);
+}
+
+ListScrollBar scrollBarIn(const RECT &bar, int n, int rows, int top) {
+    ListScrollBar s;
     int side = kListScrollWidth;
-    s.bar = RECT{cx - 1 - side, 1, cx - 1, cy - 1};
+    s.bar = bar;
     s.up = RECT{s.bar.left, s.bar.top, s.bar.right, s.bar.top + side};
     s.down = RECT{s.bar.left, s.bar.bottom - side, s.bar.right, s.bar.bottom};
     int track = s.down.top - s.up.bottom;

@@ -59,6 +59,8 @@ struct ListScrollBar {
 ListScrollBar listScrollBar(Window *list);
 // The same for any list of `n` entries showing `rows` from entry `top` on.
 ListScrollBar listScrollBar(Window *list, int n, int rows, int top);
+// The same in the rectangle `bar` (an edit box's).
+ListScrollBar scrollBarIn(const RECT &bar, int n, int rows, int top);
 // Tells the combo box's parent (WM_COMMAND with the box's id).
 void comboNotify(Window *combo, int code);
 

@@ -292,6 +292,12 @@ void selectWord(Window *w, size_t at) {
 LRESULT penMessage(Window *w, UINT msg, LPARAM lp) {
     EditData *d = data(w);
     HWND h = toHwnd(w);
+    if (msg != WM_CAPTURECHANGED &&
+        editScrollPen(w, msg, int16_t(LOWORD(lp)), int16_t(HIWORD(lp)))) {
+        if (msg == WM_LBUTTONDOWN)
+            SetFocus(h);
+        return 0;
+    }
     switch (msg) {
     case WM_LBUTTONDOWN: {
         SetFocus(h);

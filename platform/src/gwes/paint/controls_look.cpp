@@ -236,7 +236,10 @@ void paintList(Window *w, HDC dc, const RECT &client, const WindowInfo &info) {
         return;
     // Every list shows whole rows inside its border: the combo box's and the file dialog's.
     int rows = (client.bottom - client.top - 2) / kListItemHeight;
-    ListScrollBar s = listScrollBar(w, int(items.size()), rows, top);
+    paintScrollBar(dc, listScrollBar(w, int(items.size()), rows, top));
+}
+
+void paintScrollBar(HDC dc, const ListScrollBar &s) {
     fill(dc, s.bar, sys(COLOR_SCROLLBAR));
     scrollArrow(dc, s.up, true);
     scrollArrow(dc, s.down, false);

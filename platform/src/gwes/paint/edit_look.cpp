@@ -2,6 +2,7 @@
 // sideways), the selection in the highlight colours and the caret, kept in view.
 #include "gwes/paint/look.h"
 
+#include "gwes/controls/combobox.h"
 #include "gwes/controls/controls.h"
 
 #include <algorithm>
@@ -153,6 +154,9 @@ struct View {
     // Where a line of a multi-line box starts, right of `inner.left - shift`: a centred or
     // right-aligned box places each line by its width, without the space a wrap ends it in.
     int align = 0, room = 0, tab = 0;
+    size_t rows = 1;  // whole lines that fit
+    bool bar = false; // the scroll bar is shown, in `barRect`
+    RECT barRect{};
     int lineX(HDC dc, const Window *w, size_t line) const {
         if (!multi || !align || line >= lines().size())
             return 0;
@@ -167,6 +171,31 @@ struct View {
 
 bool isInk(const Window *w) {
     return w->className == u"richink";
+}
+
+// The lines of a multi-line box: one with WS_VSCROLL gives its scroll bar room beside them
+// while they are more than fit, and only then.
+EditLayout *multiLines(Window *w, HDC dc, View &v, const RECT &client, bool wrap) {
+    int width = v.inner.right - v.inner.left;
+    if (!(w->style & WS_VSCROLL))
+        return &linesOf(w, dc, width, wrap, &v.appended);
+    EditLayout &kept = editLayoutOf(w->h);
+    bool bar = kept.bar;
+    EditLayout *l = &linesOf(w, dc, width - (bar ? kListScrollWidth : 0), wrap, &v.appended);
+    // Narrower with the bar, the lines are more: what overflows without it overflows with it.
+    if (bar != (l->lines.size() > v.rows)) {
+        bar = !bar;
+        l = &linesOf(w, dc, width - (bar ? kListScrollWidth : 0), wrap, &v.appended);
+    }
+    kept.bar = v.bar = bar;
+    if (bar) {
+        RECT inside = client;
+        if (w->style & WS_BORDER)
+            InflateRect(&inside, -1, -1);
+        v.barRect = RECT{inside.right - kListScrollWidth, inside.top, inside.right, inside.bottom};
+        v.inner.right -= kListScrollWidth;
+    }
+    return l;
 }
 
 // `dc` has the control font selected.
@@ -188,9 +217,10 @@ View viewOf(Window *w, HDC dc, const RECT &client, size_t caret) {
         v.maskedText.assign(w->text.size(), c);
     }
     const std::u16string &s = v.text(w);
+    v.rows = size_t(std::max<int>(1, (v.inner.bottom - v.inner.top) / v.lineHeight));
     if (v.multi) {
         v.tab = tabStopOf(dc);
-        v.kept = &linesOf(w, dc, v.inner.right - v.inner.left, wrap, &v.appended);
+        v.kept = multiLines(w, dc, v, client, wrap);
     } else
         v.single.emplace_back(0, s.size());
     const auto &lines = v.lines();
@@ -199,12 +229,17 @@ View viewOf(Window *w, HDC dc, const RECT &client, size_t caret) {
         lines.begin(), lines.end(), caret,
         [](size_t at, const std::pair<size_t, size_t> &l) { return at < l.first; });
     v.caretLine = after == lines.begin() ? 0 : size_t(after - lines.begin()) - 1;
-    // The view stays where the last paint left it until the caret leaves it.
+    // The view stays where the last paint left it until the caret leaves it, or where the
+    // scroll bar put it until the caret or the text changes.
     const EditLayout &shown = editLayoutOf(w->h);
-    size_t rows = size_t(std::max<int>(1, (v.inner.bottom - v.inner.top) / v.lineHeight));
-    v.first = std::min(shown.first, v.caretLine);
-    if (v.caretLine >= v.first + rows)
-        v.first = v.caretLine + 1 - rows;
+    size_t rows = v.rows;
+    if (v.bar && shown.pinCaret == caret && shown.pinSize == s.size()) {
+        v.first = std::min(shown.first, lines.size() > rows ? lines.size() - rows : 0);
+    } else {
+        v.first = std::min(shown.first, v.caretLine);
+        if (v.caretLine >= v.first + rows)
+            v.first = v.caretLine + 1 - rows;
+    }
     size_t caretStart = lines[v.caretLine].first;
     v.caretX = advanceTo(dc, s, caretStart, caret - caretStart, v.tab);
     int room = std::max<int>(0, v.inner.right - v.inner.left - 2);
@@ -306,7 +341,9 @@ void paintEdit(Window *w, HDC dc, const RECT &client, bool ink) {
             continue;
         drawLine(dc, v, w, i, y, from, to, color);
     }
-    if (hasFocus && v.caretLine >= v.first) {
+    if (v.bar)
+        paintScrollBar(dc, scrollBarIn(v.barRect, int(lines.size()), int(v.rows), int(v.first)));
+    if (hasFocus && v.caretLine >= v.first && v.caretLine < v.first + v.rows) {
         int y = v.top + int(v.caretLine - v.first) * v.lineHeight;
         int x = inner.left - v.shift + v.lineX(dc, w, v.caretLine) + v.caretX;
         // The caret inverts what it stands on, so a selected letter under it stays visible.
@@ -368,6 +405,51 @@ size_t nearestIn(HDC dc, const std::u16string &text, const Lines &lines, size_t 
 }
 
 } // namespace
+
+bool editScrollPen(Window *w, UINT msg, int x, int y) {
+    using namespace look;
+    EditLayout &kept = editLayoutOf(w->h);
+    if (msg != WM_LBUTTONDOWN && kept.thumbGrab < 0)
+        return false;
+    Measure m(w);
+    if (!m.dc)
+        return false;
+    size_t from = 0, to = 0, caret = 0;
+    selection(w, &from, &to, &caret);
+    View v = viewOf(w, m.dc, clientOf(w), caret);
+    if (!v.bar) {
+        kept.thumbGrab = -1;
+        return false;
+    }
+    int n = int(v.lines().size()), rows = int(v.rows);
+    ListScrollBar s = scrollBarIn(v.barRect, n, rows, int(v.first));
+    long first = long(v.first);
+    if (msg == WM_LBUTTONDOWN) {
+        if (!PtInRect(&s.bar, POINT{x, y}))
+            return false;
+        // The arrows move a line, the track beside the thumb a page; the thumb is held.
+        if (y < s.up.bottom)
+            --first;
+        else if (y >= s.down.top)
+            ++first;
+        else if (y < s.thumb.top || y >= s.thumb.bottom)
+            first += y < s.thumb.top ? -rows : rows;
+        else
+            kept.thumbGrab = y - s.thumb.top;
+    } else {
+        int travel = (s.down.top - s.up.bottom) - (s.thumb.bottom - s.thumb.top);
+        if (travel > 0)
+            first = (long(y - kept.thumbGrab - s.up.bottom) * (n - rows) + travel / 2) / travel;
+        if (msg == WM_LBUTTONUP)
+            kept.thumbGrab = -1;
+    }
+    kept.first = size_t(std::clamp<long>(first, 0, std::max(0, n - rows)));
+    kept.pinCaret = std::min(caret, w->text.size());
+    kept.pinSize = w->text.size();
+    invalidate(w, nullptr, true);
+    wins().changed();
+    return true;
+}
 
 bool editHasRoomFor(Window *w, const std::u16string &before, const std::u16string &after) {
     using namespace look;

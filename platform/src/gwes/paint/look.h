@@ -7,6 +7,10 @@
 
 #include <string>
 
+namespace emul {
+struct ListScrollBar; // gwes/controls/combobox.h
+} // namespace emul
+
 namespace emul::look {
 
 inline COLORREF sys(int index) {
@@ -36,6 +40,8 @@ void paintStatic(Window *w, HDC dc, const RECT &client);
 void paintEdit(Window *w, HDC dc, const RECT &client, bool ink);
 void paintCombo(Window *w, HDC dc, const RECT &client, const WindowInfo &info);
 void paintList(Window *w, HDC dc, const RECT &client, const WindowInfo &info);
+// A list's or an edit box's scroll bar: its arrows, its track and its thumb.
+void paintScrollBar(HDC dc, const ListScrollBar &s);
 void paintTrackbar(Window *w, HDC dc, const RECT &client, const WindowInfo &info);
 void paintTabs(Window *w, HDC dc, const RECT &client, const WindowInfo &info);
 void paintMenuBar(Window *w, HDC dc, const RECT &client);

@@ -76,12 +76,20 @@ struct EditLayout {
     int top = 0, lineHeight = 0, shift = 0;
     // Laid out afresh (not just at its end) since the last paint, by a tap's measuring.
     bool relaid = false;
+    // A box with WS_VSCROLL shows its scroll bar while its text has more lines than fit. The
+    // bar scrolls the view away from the caret until the caret or the text changes.
+    bool bar = false;
+    size_t pinCaret = size_t(-1), pinSize = 0;
+    int thumbGrab = -1; // the pen holds the thumb this far below its top
 };
 EditLayout &editLayoutOf(uintptr_t hwnd);
 // Where an edit box shows its characters, in client coordinates, as its paint places them:
 // the top left of the caret before character `i`, and the character boundary nearest a point.
 POINT editPointOf(Window *w, size_t i);
 size_t editCharAt(Window *w, int x, int y);
+// The pen (WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP at x, y) on a multi-line box's scroll bar:
+// true when the bar took it.
+bool editScrollPen(Window *w, UINT msg, int x, int y);
 // Whether a multi-line box can show `after` in place of `before` without more lines than fit
 // in it (or than `before` already had).
 bool editHasRoomFor(Window *w, const std::u16string &before, const std::u16string &after);
