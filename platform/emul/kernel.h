@@ -60,6 +60,16 @@ class Journal;
 // without reading them one by one (a page each, cold after an idle sleep) that no count moved.
 extern std::atomic<uint64_t> changeGeneration;
 
+// Where the records lie that an idle pass reads in other subsystems, noted by each as it reads
+// them. When the host wait ends, the kernel asks for all of them at once, so that their misses
+// (the sleep has made them cold) overlap instead of coming one after another. Only a hint: a
+// stale entry costs nothing, since a prefetch never faults.
+enum class WarmLine { device, handles, hive, registry, port, file, walIndex, count };
+extern std::atomic<const void *> warmLines[size_t(WarmLine::count)];
+inline void noteWarmLine(WarmLine which, const void *p) {
+    warmLines[size_t(which)].store(p, std::memory_order_relaxed);
+}
+
 // A count that moves with every change of some state that wake conditions look at. A condition
 // that names one (Kernel::block) is asked again only when it, or what the kernel sees itself,
 // has moved, so a change that can make such a condition hold and does not bump its count is a
@@ -344,6 +354,7 @@ class Kernel {
     // Passes the baton; true when the caller got it back to run, false when only to wait.
     bool handOff(Thread *me, Thread *next);
     bool pollWatched(int timeoutMs); // true when something was heard
+    void warmUp() const;
 
     mutable std::mutex m_;               // posted_ (see the top of this file)
     std::atomic<bool> postedAny_{false}; // set with posted_: a switch looks at it without m_

@@ -71,6 +71,8 @@ EMUL_IDLE_PATH bool SerialFile::read(void *buf, uint32_t n, uint32_t *got, uint3
         return false;
     }
 
+    noteWarmLine(WarmLine::port, port);
+    noteWarmLine(WarmLine::file, this);
     struct ReadCount {
         long &n;
         explicit ReadCount(long &c) : n(c) { ++n; }

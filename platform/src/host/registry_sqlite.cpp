@@ -388,6 +388,7 @@ class SqliteStore : public RegStore {
                 seen_[i] = walIndex_[i];
     }
     EMUL_IDLE_PATH bool sameWalIndex() const {
+        noteWarmLine(WarmLine::walIndex, const_cast<const uint64_t *>(walIndex_));
         uint64_t diff = 0;
         for (size_t i = 0; i < kWalIndexWords; ++i)
             diff |= seen_[i] ^ walIndex_[i];

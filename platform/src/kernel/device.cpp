@@ -25,6 +25,7 @@ Device *Device::current_ = nullptr;
 // Defined beside the device pointer, which every platform call reads: a switch that looks at it
 // after an idle sleep finds it on a page already read.
 std::atomic<uint64_t> changeGeneration{0};
+std::atomic<const void *> warmLines[size_t(WarmLine::count)];
 
 namespace {
 
@@ -61,6 +62,7 @@ EMUL_IDLE_PATH const std::shared_ptr<KObject> *HandleTable::find(void *h) const 
     if (Device *d = Device::currentOrNull())
         d->kernel().preemptionPoint();
     uintptr_t key = reinterpret_cast<uintptr_t>(h);
+    noteWarmLine(WarmLine::handles, table_.data());
     if (last_ < table_.size() && table_[last_].handle == key)
         return &table_[last_].obj;
     auto it = std::lower_bound(table_.begin(), table_.end(), key,

@@ -127,7 +127,21 @@ EMUL_IDLE_PATH bool Kernel::hostWait(uint64_t deadline, int64_t nowNs) {
         timeout = us <= 0 ? 0 : us >= int64_t(INT_MAX) * 1000 ? INT_MAX : int((us + 999) / 1000);
     }
     ++hostWaits_;
-    return !pollWatched(timeout);
+    bool quiet = !pollWatched(timeout);
+    warmUp();
+    return quiet;
+}
+
+// What the pass after a host wait reads first: the kernel's own records, then what the
+// subsystems noted (see warmLines).
+EMUL_IDLE_PATH void Kernel::warmUp() const {
+    __builtin_prefetch(this);
+    __builtin_prefetch(threads_.data());
+    for (const auto &t : threads_)
+        __builtin_prefetch(t.get());
+    for (const auto &line : warmLines)
+        if (const void *p = line.load(std::memory_order_relaxed))
+            __builtin_prefetch(p);
 }
 
 EMUL_IDLE_PATH uint64_t Kernel::hostNow() const {

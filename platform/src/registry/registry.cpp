@@ -345,6 +345,9 @@ CEAPI EMUL_IDLE_PATH LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWO
     Kernel &kernel = d.kernel();
     kernel.preemptionPoint();
     Hive &h = d.hive();
+    noteWarmLine(WarmLine::device, &d);
+    noteWarmLine(WarmLine::hive, &h);
+    noteWarmLine(WarmLine::registry, &h.cache());
     // A value found is in a key that exists: the reader's settings cost one look each.
     RegKeyId key;
     if (!h.keyOf(hKey, &key))
