@@ -78,15 +78,25 @@ int startXvfb(pid_t *pid) {
         _exit(127);
     }
     close(p[1]);
-    char buf[16] = {0};
-    pollfd f{p[0], POLLIN, 0};
-    ssize_t n = poll(&f, 1, 10000) > 0 ? read(p[0], buf, sizeof buf - 1) : 0;
+    // The whole line, newline included: Xvfb may write it in more than one piece, and a pipe
+    // closed before the last one ends the server ("Cannot write display number").
+    std::string line;
+    auto end = Clock::now() + std::chrono::seconds(10);
+    while (line.find('\n') == std::string::npos && Clock::now() < end) {
+        pollfd f{p[0], POLLIN, 0};
+        char buf[16];
+        ssize_t n = poll(&f, 1, 1000) > 0 ? read(p[0], buf, sizeof buf) : -1;
+        if (n == 0)
+            break; // Xvfb ended
+        if (n > 0)
+            line.append(buf, size_t(n));
+    }
     close(p[0]);
-    if (n <= 0) {
+    if (line.find('\n') == std::string::npos) {
         stop(*pid);
         return -1;
     }
-    return std::atoi(buf);
+    return std::atoi(line.c_str());
 }
 
 struct Device {
