@@ -181,15 +181,21 @@ typed() {
 "$HANDHELD" --state "$state" screenshot "$work/before.png" || fail "screenshot before typing"
 "$HANDHELD" --state "$state" keyboard --no-connect --type " gone" || fail "handheld keyboard"
 wait_for "the typing reached the screen" typed
+# The device, ended by what $1 names, with exit status $2 and saying $3 in its first line: Notes
+# has kept $4, and nothing is left behind.
+ended_as_closed() {
+    wait $device
+    local status=$?
+    device=
+    [ $status = "$2" ] || fail "the device ended with status $status when $1"
+    # (The leak checker of a sanitizer build may add its report below the first line.)
+    [ "$(head -1 "$work/device.err")" = "handheld: $3; the device ended as when its window closes" ] ||
+        fail "the device said: $(cat "$work/device.err")"
+    grep -q "$4" "$state/device/My Documents/Notes.txt" || fail "Notes lost what was typed"
+    [ ! -e "$state/monitor" ] || fail "the monitor socket was left behind"
+}
 xdotool windowclose "$(xdotool search --name "^handheld " | head -1)"
-wait $device
-status=$?
-device=
-[ $status = 0 ] || fail "the device ended with status $status when its window was destroyed"
-[ "$(head -1 "$work/device.err")" = "handheld: another program destroyed the window; the device ended as when its window closes" ] ||
-    fail "the device said: $(cat "$work/device.err")"
-grep -q gone "$state/device/My Documents/Notes.txt" || fail "Notes lost what was typed"
-[ ! -e "$state/monitor" ] || fail "the monitor socket was left behind"
+ended_as_closed "its window was destroyed" 0 "another program destroyed the window" gone
 
 # The display going away (its server ends) ends the device as a closed window does: Notes keeps
 # what was typed, and the device says why in one line.
@@ -203,15 +209,7 @@ wait_for "the typing reached the screen" typed
 kill "$xvfb"
 wait "$xvfb" 2>/dev/null
 xvfb=
-wait $device
-status=$?
-device=
-[ $status = 1 ] || fail "the device ended with status $status when its display went away"
-# (The leak checker of a sanitizer build may add its report below.)
-[ "$(head -1 "$work/device.err")" = "handheld: the display went away; the device ended as when its window closes" ] ||
-    fail "the device said: $(cat "$work/device.err")"
-grep -q kept "$state/device/My Documents/Notes.txt" || fail "Notes lost what was typed"
-[ ! -e "$state/monitor" ] || fail "the monitor socket was left behind"
+ended_as_closed "its display went away" 1 "the display went away" kept
 
 # A display too small for the window at the scale asked for: it opens at the largest that fits
 # (here 1x), so the whole screen and its menu bar stay in view, and says so.
